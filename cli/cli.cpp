@@ -1,0 +1,105 @@
+#include "cli/cli.h"
+
+#include <cstring>
+
+namespace jasokit::cli {
+
+namespace {
+
+constexpr Command kCommands[] = {
+    {"convert", "romanize text or convert Korean addresses", RunConvert},
+    {"zip", "look up zip codes by place name", RunZip},
+    {"zipdb", "build the zip code table from a CSV file", RunZipDb},
+};
+
+constexpr const char* kVersionText = "jasokit 1.0.0\n";
+
+void PrintUsage(CliIo& io) {
+  std::string text =
+      "usage: jasokit COMMAND [OPTIONS] [ARGS]\n"
+      "\n"
+      "commands:\n";
+  for (const Command& c : kCommands) {
+    text += "  ";
+    text += c.name;
+    text.append(10 - std::strlen(c.name), ' ');
+    text += c.summary;
+    text += '\n';
+  }
+  text +=
+      "\n"
+      "Run 'jasokit COMMAND --help' for the options of a command.\n"
+      "  --help     show this help\n"
+      "  --version  show the version\n";
+  io.Write(text);
+}
+
+}  // namespace
+
+int RunCli(const Args& args, CliIo& io) {
+  if (args.empty()) {
+    PrintUsage(io);
+    io.Flush();
+    return kExitUsage;
+  }
+  const std::string& name = args[0];
+  if (name == "--help" || name == "-h" || name == "help") {
+    PrintUsage(io);
+    return io.Flush() ? kExitOk : kExitIo;
+  }
+  if (name == "--version") {
+    io.Write(kVersionText);
+    return io.Flush() ? kExitOk : kExitIo;
+  }
+  for (const Command& c : kCommands) {
+    if (name == c.name) {
+      const int rc = c.run(Args(args.begin() + 1, args.end()), io);
+      if (!io.Flush() && rc == kExitOk) return kExitIo;
+      return rc;
+    }
+  }
+  io.Error("jasokit: unknown command '" + name + "'; run 'jasokit --help'\n");
+  return kExitUsage;
+}
+
+bool LineReader::Next(std::string& line) {
+  line.clear();
+  for (;;) {
+    const std::size_t nl = m_buffer.find('\n', m_pos);
+    if (nl != std::string::npos) {
+      line.append(m_buffer, m_pos, nl - m_pos);
+      m_pos = nl + 1;
+      return true;
+    }
+    line.append(m_buffer, m_pos, std::string::npos);
+    m_buffer.clear();
+    m_pos = 0;
+    if (m_eof) return !line.empty();
+    m_buffer.resize(1 << 16);
+    const long got = m_io.Read(&m_buffer[0], m_buffer.size());
+    if (got <= 0) {
+      m_buffer.clear();
+      m_eof = true;
+      if (got < 0) {
+        m_failed = true;
+        return false;
+      }
+      return !line.empty();
+    }
+    m_buffer.resize(static_cast<std::size_t>(got));
+  }
+}
+
+void AppendTsvField(std::string_view field, std::string& out) {
+  for (char c : field) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      default: out += c;
+    }
+  }
+}
+
+}  // namespace jasokit::cli

@@ -1,0 +1,81 @@
+#include "cli/io-posix.h"
+
+#include <errno.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+
+#if defined(__APPLE__)
+#include <mach-o/dyld.h>
+#endif
+
+namespace jasokit::cli {
+
+PosixIo::PosixIo() {
+  // A closed pipe must surface as a write error, not kill the process.
+  signal(SIGPIPE, SIG_IGN);
+  m_out.reserve(kBufferSize);
+}
+
+PosixIo::~PosixIo() { Flush(); }
+
+long PosixIo::Read(char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t got = ::read(0, buffer, size);
+    if (got < 0 && errno == EINTR) continue;
+    return static_cast<long>(got);
+  }
+}
+
+bool PosixIo::Write(std::string_view bytes) {
+  if (m_failed) return false;
+  m_out.append(bytes.data(), bytes.size());
+  if (m_out.size() >= kBufferSize) return Flush();
+  return true;
+}
+
+bool PosixIo::Flush() {
+  if (m_failed) return false;
+  std::size_t done = 0;
+  while (done < m_out.size()) {
+    const ssize_t n = ::write(1, m_out.data() + done, m_out.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      m_failed = true;
+      m_out.clear();
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  m_out.clear();
+  return true;
+}
+
+void PosixIo::Error(std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(2, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+std::string PosixIo::ExecutableDir() {
+  std::string path;
+#if defined(__APPLE__)
+  char buf[PATH_MAX];
+  uint32_t size = sizeof buf;
+  if (_NSGetExecutablePath(buf, &size) == 0) path = buf;
+#else
+  char buf[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n > 0) path.assign(buf, static_cast<std::size_t>(n));
+#endif
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+}  // namespace jasokit::cli

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the desktop program need on
+# Debian 12. Run as root.
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+packages=(
+  cmake ninja-build g++ python3
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libgl-dev
+  python3-dbfread
+  xvfb xauth fonts-nanum
+  clang libclang-rt-14-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi
