@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli/cli.h"
+#include "fake-io.h"
+#include "test-util.h"
+
+namespace jasokit {
+namespace {
+
+using test::FakeIo;
+using test::RunJasokit;
+
+constexpr const char* kRefusalLine =
+    "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다. 다시 한번 확인해 주세요.";
+
+TEST(CliConvert, ArgumentsGiveOneLineEach) {
+  FakeIo io;
+  EXPECT_EQ(RunJasokit(io, {"convert", "한국", "  ", "abc"}), cli::kExitOk);
+  EXPECT_EQ(io.out, "Hanguk\n\nAbc\n");
+  EXPECT_EQ(io.err, "");
+}
+
+TEST(CliConvert, StandardInputLineByLine) {
+  struct {
+    std::string input;
+    std::string output;
+  } cases[] = {
+      {"한국\n신라\n", "Hanguk\nSilla\n"},
+      {"한국\n신라", "Hanguk\nSilla\n"},          // last line without LF
+      {"한국\r\n신라\r\n", "Hanguk\nSilla\n"},    // the CR is trimmed with the line
+      {"\n\n", "\n\n"},                           // empty lines stay lines
+      {"", ""},
+      {"한국\r신라\n", "Hanguk\rsilla\n"},         // CR alone ends no line
+      {std::string("a\0b\n", 4), "A\n"},          // text ends at a NUL byte
+  };
+  for (const auto& c : cases) {
+    FakeIo io(c.input);
+    EXPECT_EQ(RunJasokit(io, {"convert"}), cli::kExitOk);
+    EXPECT_EQ(io.out, c.output);
+  }
+}
+
+TEST(CliConvert, RefusedLineIsEmptyAndReported) {
+  const std::string longLine = test::Repeat("가", 513);
+  FakeIo io("한국\n" + longLine + "\n신라\n");
+  EXPECT_EQ(RunJasokit(io, {"convert"}), cli::kExitRefused);
+  EXPECT_EQ(io.out, "Hanguk\n\nSilla\n");
+  EXPECT_EQ(io.err, std::string("jasokit convert: line 2: ") + kRefusalLine + "\n");
+
+  FakeIo args;
+  EXPECT_EQ(RunJasokit(args, {"convert", "x", longLine}), cli::kExitRefused);
+  EXPECT_EQ(args.err, std::string("jasokit convert: argument 2: ") + kRefusalLine + "\n");
+}
+
+TEST(CliConvert, TsvEscapesFields) {
+  FakeIo io("  서울\t강남구\\ \n\n" + test::Repeat("a", 1025) + "\n");
+  EXPECT_EQ(RunJasokit(io, {"convert", "--tsv"}), cli::kExitRefused);
+  EXPECT_EQ(io.out,
+            "PlainText\t서울\\t강남구\\\\\tSeoul\\tgangnamgu\\\\\n"
+            "Empty\t\t\n"
+            "TooLong\t\t\n");
+}
+
+TEST(CliConvert, Cp949BytesPassUnchanged) {
+  const std::string in = test::Cp("한국 가ㄱ") + "\x80\n";
+  FakeIo io(in);
+  EXPECT_EQ(RunJasokit(io, {"convert", "--cp949"}), cli::kExitOk);
+  EXPECT_EQ(io.out, "Hanguk ga" + test::Cp("ㄱ") + "?\n");
+}
+
+TEST(CliConvert, InvalidUtf8IsReportedOnce) {
+  FakeIo io("a\xff\nb\xc3\xa9\n");
+  EXPECT_EQ(RunJasokit(io, {"convert"}), cli::kExitOk);
+  EXPECT_EQ(io.out, "A?\nB?\n");
+  EXPECT_EQ(io.err,
+            "jasokit convert: warning: input holds invalid UTF-8 or characters with no CP949 "
+            "form; they were converted as '?'\n");
+}
+
+TEST(CliConvert, IoErrors) {
+  FakeIo closed("한국\n신라\n");
+  closed.FailWritesAfter(3);
+  EXPECT_EQ(RunJasokit(closed, {"convert"}), cli::kExitIo);
+  EXPECT_EQ(closed.err, "jasokit convert: error writing standard output\n");
+
+  FakeIo unreadable;
+  unreadable.FailReads();
+  EXPECT_EQ(RunJasokit(unreadable, {"convert"}), cli::kExitIo);
+  EXPECT_EQ(unreadable.err, "jasokit convert: error reading standard input\n");
+}
+
+TEST(Cli, UsageAndHelp) {
+  struct {
+    cli::Args args;
+    int status;
+    const char* outStart;
+    const char* err;
+  } cases[] = {
+      {{}, cli::kExitUsage, "usage: jasokit COMMAND", ""},
+      {{"--help"}, cli::kExitOk, "usage: jasokit COMMAND", ""},
+      {{"--version"}, cli::kExitOk, "jasokit 1.0.0\n", ""},
+      {{"convert", "--help"}, cli::kExitOk, "usage: jasokit convert", ""},
+      {{"frobnicate"}, cli::kExitUsage, "", "jasokit: unknown command 'frobnicate'; run 'jasokit --help'\n"},
+      {{"convert", "--bogus"}, cli::kExitUsage, "",
+       "jasokit convert: unknown option '--bogus'; run 'jasokit convert --help'\n"},
+  };
+  for (const auto& c : cases) {
+    FakeIo io;
+    EXPECT_EQ(RunJasokit(io, c.args), c.status);
+    EXPECT_EQ(io.out.rfind(c.outStart, 0), 0u) << io.out;
+    EXPECT_EQ(io.err, c.err);
+  }
+  FakeIo dashes;
+  EXPECT_EQ(RunJasokit(dashes, {"convert", "--", "--tsv"}), cli::kExitOk);
+  EXPECT_EQ(dashes.out, "--tsv\n");
+}
+
+}  // namespace
+}  // namespace jasokit

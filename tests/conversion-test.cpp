@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "address/conversion.h"
+#include "test-util.h"
+
+namespace jasokit {
+namespace {
+
+using test::Cp;
+using test::Repeat;
+using test::Utf8;
+
+TEST(ConvertInput, LengthLimitCountsTrimmedBytes) {
+  struct {
+    std::string input;
+    ConversionStatus status;
+  } cases[] = {
+      {Cp(Repeat("가", 512)), ConversionStatus::PlainText},           // 1024 bytes
+      {Cp(Repeat("가", 513)), ConversionStatus::TooLong},             // 1026 bytes
+      {" \t\r\n" + Cp(Repeat("가", 512)) + "\r\n \x0b\x0c", ConversionStatus::PlainText},
+      {Repeat("a", 1023) + "\r\n", ConversionStatus::PlainText},     // trailing CR LF trimmed
+      // Line breaks inside count two bytes each, before they become spaces.
+      {Repeat("a", 511) + "\r\n" + Repeat("a", 512), ConversionStatus::TooLong},
+      {Repeat("a", 510) + "\r\n" + Repeat("a", 512), ConversionStatus::PlainText},
+      {"   ", ConversionStatus::Empty},
+      {"", ConversionStatus::Empty},
+      {"\t\r\n\x0b\x0c ", ConversionStatus::Empty},
+  };
+  for (const auto& c : cases) {
+    const ConversionResult r = ConvertInput(c.input);
+    EXPECT_EQ(r.status, c.status) << c.input.size();
+    if (c.status == ConversionStatus::TooLong || c.status == ConversionStatus::Empty) {
+      EXPECT_EQ(r.normalizedText, "");
+      EXPECT_EQ(r.outputText, "");
+    }
+  }
+}
+
+TEST(ConvertInput, FiveHundredTwelveSyllablesFillTheOutputExactly) {
+  const ConversionResult r = ConvertInput(Cp(Repeat("가", 512)));
+  EXPECT_EQ(r.outputText, "Ga" + Repeat("ga", 511));
+}
+
+TEST(ConvertInput, NormalisesWhitespace) {
+  struct {
+    const char* input;
+    const char* normalized;
+  } cases[] = {
+      {"서울\r\n강남구", "서울 강남구"},
+      {"서울     강남구", "서울 강남구"},
+      {"  서울\r\n강남구  ", "서울 강남구"},
+      {"서울\n\n강남구", "서울 강남구"},
+      {"서울\r\r\n강남구", "서울\r 강남구"},  // a lone CR stays
+      {"서울\t강남구", "서울\t강남구"},        // tabs stay
+      {"서울 \t 강남구", "서울 \t 강남구"},
+      {"가\xe3\x80\x80나", "가\xe3\x80\x80나"},  // full-width space is no whitespace
+      {"\xe3\x80\x80가\xe3\x80\x80", "\xe3\x80\x80가\xe3\x80\x80"},
+      {"a \r\n b", "a b"},
+  };
+  for (const auto& c : cases) {
+    const ConversionResult r = ConvertInput(Cp(c.input));
+    EXPECT_EQ(Utf8(r.normalizedText), c.normalized) << c.input;
+  }
+}
+
+TEST(ConvertInput, PlainTextPath) {
+  struct {
+    const char* input;
+    const char* output;
+  } cases[] = {
+      {"강남구 역삼동", "Gangnamgu yeoksamdong"},
+      {"서울\t강남구", "Seoul\tgangnamgu"},
+      {"  한국  ", "Hanguk"},
+      {"가\xe3\x80\x80나", "Ga\xe3\x80\x80na"},
+  };
+  for (const auto& c : cases) {
+    const ConversionResult r = ConvertInput(Cp(c.input));
+    EXPECT_EQ(r.status, ConversionStatus::PlainText) << c.input;
+    EXPECT_EQ(Utf8(r.outputText), c.output) << c.input;
+  }
+}
+
+// A byte after a lead byte belongs to that character: it is neither trimmed
+// nor matched as part of a pattern.
+TEST(ConvertInput, WhitespaceSearchIsCharacterAware) {
+  EXPECT_EQ(TrimWhitespace("ab\xb0 "), "ab\xb0 ");
+  EXPECT_EQ(TrimWhitespace("ab\xb0\xa1 "), "ab\xb0\xa1");
+  EXPECT_EQ(TrimWhitespace(" \xb0"), "\xb0");
+  EXPECT_EQ(NormalizeWhitespace("\xb0\r\nx"), "\xb0\r x");
+  EXPECT_EQ(NormalizeWhitespace("\xb0  x"), "\xb0  x");
+  EXPECT_EQ(NormalizeWhitespace("\xb0   x"), "\xb0  x");
+}
+
+TEST(ConvertInput, RefusalMessageText) {
+  EXPECT_EQ(Utf8(RefusalMessage()),
+            "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다.\r\n다시 한번 확인해 주세요.");
+}
+
+}  // namespace
+}  // namespace jasokit
