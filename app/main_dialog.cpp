@@ -1,0 +1,316 @@
+#include "app/main_dialog.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFont>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QVariant>
+
+#include "address/conversion.h"
+#include "app/about_dialog.h"
+#include "romanize/cp949.h"
+#include "ui/dialog_layout.h"
+#include "ui/message_box.h"
+#include "ui/resources.h"
+#include "ui/skin_button.h"
+#include "ui/web_browser.h"
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace jasokit {
+
+namespace {
+
+// The list keeps each line's CP949 bytes beside its displayed text.
+constexpr int kLineBytesRole = Qt::UserRole;
+constexpr QRgb kFaceKeyColour = 0xFFFFFF;
+
+QRect Place(layout::UnitRect units) {
+  const layout::PixelRect r = layout::ToPixels(units);
+  return QRect(r.x, r.y, r.width, r.height);
+}
+
+}  // namespace
+
+std::string ToCp949(const QString& text) {
+  std::string out;
+  const QByteArray utf8 = text.toUtf8();
+  Utf8ToCp949(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())), out);
+  return out;
+}
+
+QString FromCp949(const std::string& text) {
+  std::string utf8;
+  Cp949ToUtf8(text, utf8);
+  return QString::fromStdString(utf8);
+}
+
+QFont DialogFont() {
+  // The platform's Korean dialog font where there is one, else a Korean
+  // font that Linux distributions ship.
+  QFont font;
+  font.setFamilies({QStringLiteral("Gulim"), QStringLiteral("굴림"), QStringLiteral("NanumGothic"),
+                    QStringLiteral("Noto Sans CJK KR"), QStringLiteral("Malgun Gothic"),
+                    QStringLiteral("Apple SD Gothic Neo")});
+  font.setPointSize(9);
+  return font;
+}
+
+MainDialog::MainDialog(const MainDialogSetup& setup, QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("주소변환기 + 우편번호찾기"));
+  // An application window with a minimise box, but neither a maximise box
+  // nor a sizing frame.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  const QRect client = Place(layout::kMainDialogUnits);
+  setFixedSize(client.size());
+  setFont(DialogFont());
+  createControls();
+
+  if (setup.loadZipTable) {
+    setup.loadZipTable(m_zipDatabase);
+  } else {
+    m_zipDatabase.Load();
+  }
+  initDialog(setup.banner);
+}
+
+MainDialog::~MainDialog() { qApp->removeEventFilter(this); }
+
+void MainDialog::createControls() {
+  // Template order, which is also the tab order.
+  auto makeEdit = [this](layout::UnitRect units) {
+    auto* edit = new QLineEdit(this);
+    edit->setGeometry(Place(units));
+    edit->setFrame(false);  // the background picture draws the frame
+    return edit;
+  };
+  m_inputBox = makeEdit(layout::kInputUnits);
+  m_outputBox = makeEdit(layout::kOutputUnits);
+  m_zipQueryBox = makeEdit(layout::kZipQueryUnits);
+
+  m_zipList = new QListWidget(this);
+  m_zipList->setGeometry(Place(layout::kZipListUnits));
+  m_zipList->setFrameShape(QFrame::NoFrame);
+  m_zipList->setSelectionMode(QAbstractItemView::SingleSelection);
+  m_zipList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  m_zipList->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  m_zipList->setUniformItemSizes(true);
+
+  m_browser = new CWebBrowser2(this);
+  m_browser->setGeometry(Place(layout::kBannerUnits));
+
+  auto makeButton = [this](layout::UnitRect units) {
+    auto* button = new SkinButton(this);
+    button->setGeometry(Place(units));
+    return button;
+  };
+  m_copyInputButton = makeButton(layout::kCopyInputUnits);
+  m_copyOutputButton = makeButton(layout::kCopyOutputUnits);
+  m_copyQueryButton = makeButton(layout::kCopyQueryUnits);
+  m_resetButton = makeButton(layout::kResetUnits);
+  m_copyInputButton->setAccessibleName(QStringLiteral("복사"));
+  m_copyOutputButton->setAccessibleName(QStringLiteral("복사"));
+  m_copyQueryButton->setAccessibleName(QStringLiteral("복사"));
+  m_resetButton->setAccessibleName(QStringLiteral("초기화"));
+
+  QWidget* order[] = {m_inputBox,        m_outputBox,        m_zipQueryBox,     m_zipList,    m_browser,
+                      m_copyInputButton, m_copyOutputButton, m_copyQueryButton, m_resetButton};
+  for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+  connect(m_zipList, &QListWidget::itemSelectionChanged, this, [this] {
+    if (!m_fillingList && !m_zipList->selectedItems().isEmpty()) onListSelect();
+  });
+  connect(m_copyInputButton, &QAbstractButton::clicked, this, [this] { copyToClipboard(m_inputText); });
+  connect(m_copyOutputButton, &QAbstractButton::clicked, this, [this] { copyToClipboard(m_outputText); });
+  connect(m_copyQueryButton, &QAbstractButton::clicked, this, [this] { copyToClipboard(m_zipQuery); });
+  connect(m_resetButton, &QAbstractButton::clicked, this, &MainDialog::resetAll);
+}
+
+void MainDialog::initDialog(const BannerSettings& banner) {
+  writeBoxes();
+  addAboutItem();
+  setWindowIcon(ApplicationIcon());
+  m_copyInputButton->setFaces(layout::kIdCopyFace, layout::kIdCopyFace, layout::kIdCopyHoverFace, kFaceKeyColour);
+  m_copyOutputButton->setFaces(layout::kIdCopyFace, layout::kIdCopyFace, layout::kIdCopyHoverFace, kFaceKeyColour);
+  m_copyQueryButton->setFaces(layout::kIdCopyFace, layout::kIdCopyFace, layout::kIdCopyHoverFace, kFaceKeyColour);
+  m_resetButton->setFaces(layout::kIdResetFace, layout::kIdResetFace, layout::kIdResetHoverFace, kFaceKeyColour);
+  m_focusedBox = 0;
+  // Enter is taken before any widget sees it, and the focus of the three
+  // boxes is followed, from one filter on the application.
+  qApp->installEventFilter(this);
+
+  m_initialFocus = RunBannerStartup(*m_browser, banner);
+  if (m_initialFocus) {
+    m_inputBox->setFocus(Qt::OtherFocusReason);
+  } else {
+    // The window itself holds the focus, so no control has it until the
+    // user picks one.
+    setFocus(Qt::OtherFocusReason);
+  }
+}
+
+void MainDialog::addAboutItem() {
+#ifdef Q_OS_WIN
+  const QString text = QStringLiteral("Jaso_Kit 정보(&A)...");
+  HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
+  if (menu != nullptr && !text.isEmpty()) {
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, layout::kAboutCommand, reinterpret_cast<const wchar_t*>(text.utf16()));
+  }
+#endif
+}
+
+#ifdef Q_OS_WIN
+bool MainDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+  if (eventType == "windows_generic_MSG") {
+    const MSG* msg = static_cast<const MSG*>(message);
+    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == layout::kAboutCommand) {
+      showAbout();
+      *result = 0;
+      return true;
+    }
+  }
+  return QDialog::nativeEvent(eventType, message, result);
+}
+#endif
+
+void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
+#ifdef Q_OS_WIN
+  QDialog::contextMenuEvent(event);
+#else
+  // Without a system menu to extend, the About item lives here.
+  QMenu menu(this);
+  menu.addAction(QStringLiteral("Jaso_Kit 정보(&A)..."), this, &MainDialog::showAbout);
+  menu.exec(event->globalPos());
+#endif
+}
+
+void MainDialog::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  PaintBackground(painter, rect());
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress: {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) break;
+      if (!watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this) break;
+      dispatchEnter();
+      return true;
+    }
+    case QEvent::FocusIn:
+      if (watched == m_inputBox) m_focusedBox = 1;
+      if (watched == m_outputBox) m_focusedBox = 2;
+      if (watched == m_zipQueryBox) m_focusedBox = 3;
+      break;
+    case QEvent::FocusOut:
+      if (watched == m_inputBox || watched == m_outputBox || watched == m_zipQueryBox) m_focusedBox = 0;
+      break;
+    default:
+      break;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void MainDialog::dispatchEnter() {
+  switch (m_focusedBox) {
+    case 1:
+      runConversion();
+      break;
+    case 3:
+      runZipSearch();
+      break;
+    default:
+      ShowMessage(this, QString::number(m_focusedBox));
+      break;
+  }
+}
+
+void MainDialog::readBoxes() {
+  m_inputText = ToCp949(m_inputBox->text());
+  m_outputText = ToCp949(m_outputBox->text());
+  m_zipQuery = ToCp949(m_zipQueryBox->text());
+}
+
+void MainDialog::writeBoxes() {
+  m_inputBox->setText(FromCp949(m_inputText));
+  m_outputBox->setText(FromCp949(m_outputText));
+  m_zipQueryBox->setText(FromCp949(m_zipQuery));
+}
+
+void MainDialog::runConversion() {
+  readBoxes();
+  ConversionResult result = ConvertInput(m_inputText);
+  switch (result.status) {
+    case ConversionStatus::Address:
+    case ConversionStatus::PlainText:
+      m_inputText = std::move(result.normalizedText);
+      m_outputText = std::move(result.outputText);
+      writeBoxes();
+      break;
+    case ConversionStatus::TooLong:
+      ShowMessage(this, QString::fromUtf8(kRefusalMessageUtf8));
+      break;
+    case ConversionStatus::Empty:
+      break;
+  }
+}
+
+void MainDialog::runZipSearch() {
+  readBoxes();
+  const std::vector<std::string> lines = FormatSearchLines(m_zipDatabase, m_zipQuery);
+  fillZipList(lines);
+  if (lines.empty()) ShowMessage(this, QString::fromUtf8(kNotFoundMessageUtf8));
+}
+
+void MainDialog::fillZipList(const std::vector<std::string>& lines) {
+  m_fillingList = true;
+  m_zipList->clear();
+  // The lines come in ascending byte order, the order the list shows.
+  for (const std::string& line : lines) {
+    auto* item = new QListWidgetItem(FromCp949(line), m_zipList);
+    item->setData(kLineBytesRole, QByteArray(line.data(), static_cast<qsizetype>(line.size())));
+  }
+  m_fillingList = false;
+}
+
+void MainDialog::onListSelect() {
+  const QList<QListWidgetItem*> selected = m_zipList->selectedItems();
+  if (selected.isEmpty()) return;
+  const QByteArray line = selected.first()->data(kLineBytesRole).toByteArray();
+  m_inputText = ListLineToAddress(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+  // All three boxes are rewritten before the conversion reads them back.
+  writeBoxes();
+  runConversion();
+}
+
+void MainDialog::copyToClipboard(const std::string& field) {
+  readBoxes();
+  const std::string copy = field;
+  QApplication::clipboard()->setText(FromCp949(copy));
+  writeBoxes();
+}
+
+void MainDialog::resetAll() {
+  m_inputText.clear();
+  m_outputText.clear();
+  m_zipQuery.clear();
+  fillZipList({});
+  writeBoxes();
+}
+
+void MainDialog::showAbout() {
+  AboutDialog about(this);
+  about.exec();
+}
+
+}  // namespace jasokit

@@ -1,0 +1,110 @@
+#pragma once
+// The one window: the converter panel, the zip code panel and the banner,
+// drawn on the background picture. Enter runs the conversion or the zip
+// search depending on which edit box last took the focus.
+#include <QDialog>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/banner.h"
+#include "zipcode/zip_database.h"
+
+class QFont;
+class QLineEdit;
+class QListWidget;
+
+namespace jasokit {
+
+class CWebBrowser2;
+class SkinButton;
+
+struct MainDialogSetup {
+  // Fills the zip code table; empty: ZipDatabase::Load(), the file beside
+  // the executable (a failure there ends the process with status 1).
+  std::function<void(ZipDatabase&)> loadZipTable;
+  BannerSettings banner;
+};
+
+class MainDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr const char* kNotFoundMessageUtf8 = "찾지 못했습니다.";
+
+  explicit MainDialog(const MainDialogSetup& setup = {}, QWidget* parent = nullptr);
+  ~MainDialog() override;
+
+  // Enter: the conversion request (runConversion), the zip search
+  // (runZipSearch) or, for any other box, a message with its number.
+  void dispatchEnter();
+
+  void readBoxes();
+  void writeBoxes();
+  void runConversion();
+  void runZipSearch();
+  void onListSelect();
+  void copyToClipboard(const std::string& field);
+  void resetAll();
+  void showAbout();
+
+  // 0 none, 1 input box, 2 output box, 3 zip search box.
+  int focusedBox() const { return m_focusedBox; }
+  // False when networking could not start: no box gets the first focus.
+  bool initialFocusSet() const { return m_initialFocus; }
+
+  const std::string& inputText() const { return m_inputText; }
+  const std::string& outputText() const { return m_outputText; }
+  const std::string& zipQuery() const { return m_zipQuery; }
+  const ZipDatabase& zipDatabase() const { return m_zipDatabase; }
+
+  QLineEdit* inputBox() const { return m_inputBox; }
+  QLineEdit* outputBox() const { return m_outputBox; }
+  QLineEdit* zipQueryBox() const { return m_zipQueryBox; }
+  QListWidget* zipList() const { return m_zipList; }
+  CWebBrowser2* browser() const { return m_browser; }
+  SkinButton* resetButton() const { return m_resetButton; }
+  SkinButton* copyQueryButton() const { return m_copyQueryButton; }
+  SkinButton* copyOutputButton() const { return m_copyOutputButton; }
+  SkinButton* copyInputButton() const { return m_copyInputButton; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+#ifdef Q_OS_WIN
+  bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+#endif
+
+ private:
+  void createControls();
+  void initDialog(const BannerSettings& banner);
+  void addAboutItem();
+  void fillZipList(const std::vector<std::string>& lines);
+
+  int m_focusedBox = 0;
+  SkinButton* m_resetButton = nullptr;
+  SkinButton* m_copyQueryButton = nullptr;
+  SkinButton* m_copyOutputButton = nullptr;
+  SkinButton* m_copyInputButton = nullptr;
+  QListWidget* m_zipList = nullptr;
+  std::string m_inputText;
+  std::string m_outputText;
+  CWebBrowser2* m_browser = nullptr;
+  std::string m_zipQuery;
+  QLineEdit* m_inputBox = nullptr;
+  QLineEdit* m_outputBox = nullptr;
+  QLineEdit* m_zipQueryBox = nullptr;
+  ZipDatabase m_zipDatabase;
+  bool m_initialFocus = false;
+  bool m_fillingList = false;  // list changes made by the program notify nothing
+};
+
+// The dialog font: the Korean system font, 9 point.
+QFont DialogFont();
+
+// QString <-> CP949; characters with no CP949 form become '?'.
+std::string ToCp949(const QString& text);
+QString FromCp949(const std::string& text);
+
+}  // namespace jasokit

@@ -1,0 +1,500 @@
+// The main window: Enter dispatch on the focused box, the conversion and
+// search requests, the list, Copy, Reset, closing, and the start-up
+// failures. Runs with QT_QPA_PLATFORM=offscreen.
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "address/conversion.h"
+#include "app/about_dialog.h"
+#include "app/converter_app.h"
+#include "app/main_dialog.h"
+#include "gui-test-util.h"
+#include "ui/dialog_layout.h"
+#include "ui/skin_button.h"
+#include "ui/web_browser.h"
+
+using namespace jasokit;
+using jasokit::test::Cp;
+using jasokit::test::MessageRecorder;
+using jasokit::test::Record;
+
+namespace {
+
+const QString kNotFound = QStringLiteral("찾지 못했습니다.");
+
+// A port nothing listens on: bound once, then released.
+quint16 ClosedPort() {
+  QTcpServer server;
+  server.listen(QHostAddress::LocalHost, 0);
+  const quint16 port = server.serverPort();
+  server.close();
+  return port;
+}
+
+MainDialogSetup TestSetup() {
+  MainDialogSetup setup;
+  setup.loadZipTable = [](ZipDatabase& db) {
+    // Added out of zip code order, with one row twice.
+    const ZipRecord rows[] = {
+        Record("612-020", "부산", "해운대구", "역삼동", ""),
+        Record("135-080", "서울", "강남구", "역삼동", "123-45"),
+        Record("135-081", "서울", "강남구", "역삼동", "아파트"),
+        Record("135-081", "서울", "강남구", "역삼동", "아파트"),
+        Record("100-011", "서울", "중구", "명동1가", ""),
+    };
+    for (const ZipRecord& row : rows) db.Add(row.locality, row);
+  };
+  setup.banner.checkAddress = QStringLiteral("127.0.0.1");
+  setup.banner.checkPort = ClosedPort();
+  setup.banner.offlinePath = QStringLiteral("/nonexistent/jasokit_view_off.html");
+  return setup;
+}
+
+QString Utf8Of(const std::string& cp949) {
+  std::string utf8;
+  Cp949ToUtf8(cp949, utf8);
+  return QString::fromStdString(utf8);
+}
+
+QString ConvertedOutput(const char* utf8Input) { return Utf8Of(ConvertInput(Cp(utf8Input)).outputText); }
+
+void PressEnter(QWidget* widget) { QTest::keyClick(widget, Qt::Key_Return); }
+
+}  // namespace
+
+class MainDialogTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<MainDialog> m_dialog;
+
+  MainDialog& openDialog(const MainDialogSetup& setup = TestSetup()) {
+    m_dialog = std::make_unique<MainDialog>(setup);
+    m_dialog->show();
+    if (!QTest::qWaitForWindowActive(m_dialog.get())) qWarning("window not active");
+    return *m_dialog;
+  }
+
+  // Moves the keyboard focus and lets the focus events arrive.
+  static void focus(QWidget* widget) {
+    widget->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(widget->hasFocus());
+  }
+
+ private Q_SLOTS:
+  void cleanup() { m_dialog.reset(); }
+
+  void windowMatchesTemplate() {
+    MainDialog& d = openDialog();
+    QCOMPARE(d.windowTitle(), QStringLiteral("주소변환기 + 우편번호찾기"));
+    QCOMPARE(d.size(), QSize(600, 497));
+    QCOMPARE(d.minimumSize(), d.maximumSize());
+    QVERIFY(!(d.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(d.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QCOMPARE(d.inputBox()->geometry(), QRect(49, 180, 403, 18));
+    QCOMPARE(d.outputBox()->geometry(), QRect(49, 228, 403, 18));
+    QCOMPARE(d.zipQueryBox()->geometry(), QRect(49, 321, 403, 18));
+    QCOMPARE(d.zipList()->geometry(), QRect(49, 347, 403, 81));
+    QCOMPARE(d.browser()->geometry(), QRect(235, 11, 334, 68));
+    QCOMPARE(d.copyInputButton()->geometry(), QRect(466, 176, 37, 21));
+    QCOMPARE(d.copyOutputButton()->geometry(), QRect(466, 222, 37, 21));
+    QCOMPARE(d.copyQueryButton()->geometry(), QRect(466, 317, 37, 21));
+    QCOMPARE(d.resetButton()->geometry(), QRect(511, 176, 37, 21));
+
+    // Tab walks the controls in template order and wraps around.
+    const QList<QWidget*> order = {d.inputBox(),        d.outputBox(),        d.zipQueryBox(),
+                                   d.zipList(),         d.browser(),          d.copyInputButton(),
+                                   d.copyOutputButton(), d.copyQueryButton(), d.resetButton()};
+    QTRY_COMPARE(QApplication::focusWidget(), d.inputBox());
+    for (int i = 1; i <= order.size(); ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget(), order[i % order.size()]);
+    }
+  }
+
+  void enterActsOnTheFocusedBox() {
+    MessageRecorder messages;
+    MainDialog& d = openDialog();
+    // Right after start-up the input box has the focus.
+    QTRY_COMPARE(d.focusedBox(), 1);
+
+    struct Case {
+      QWidget* target;
+      int focusedBox;
+      QStringList messages;
+    };
+    const Case cases[] = {
+        {d.outputBox(), 2, {QStringLiteral("2")}},
+        {d.zipList(), 0, {QStringLiteral("0")}},
+        {d.browser(), 0, {QStringLiteral("0")}},
+        {d.copyInputButton(), 0, {QStringLiteral("0")}},
+        {d.resetButton(), 0, {QStringLiteral("0")}},
+        {d.zipQueryBox(), 3, {kNotFound}},  // an empty query finds nothing
+        {d.inputBox(), 1, {}},              // an empty input does nothing
+    };
+    for (const Case& c : cases) {
+      messages.clear();
+      focus(c.target);
+      QCOMPARE(d.focusedBox(), c.focusedBox);
+      PressEnter(c.target);
+      QCOMPARE(messages.texts(), c.messages);
+      QVERIFY(d.isVisible());  // Enter never closes the window
+    }
+
+    // Moving straight from one box to another ends at the gaining box.
+    focus(d.inputBox());
+    focus(d.zipQueryBox());
+    QCOMPARE(d.focusedBox(), 3);
+
+    // The dispatch looks only at the focused box, not at the key's target.
+    messages.clear();
+    focus(d.outputBox());
+    PressEnter(&d);
+    QCOMPARE(messages.texts(), QStringList{QStringLiteral("2")});
+
+    // Every auto-repeated key-down runs the action again.
+    messages.clear();
+    QTest::keyPress(d.outputBox(), Qt::Key_Return);
+    QTest::keyEvent(QTest::Press, d.outputBox(), Qt::Key_Return, Qt::NoModifier);
+    QTest::keyRelease(d.outputBox(), Qt::Key_Return);
+    QCOMPARE(messages.texts().size(), 2);
+
+    // The keypad's Enter is the same key.
+    messages.clear();
+    QTest::keyClick(d.outputBox(), Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(messages.texts(), QStringList{QStringLiteral("2")});
+  }
+
+  void conversionRequest() {
+    MessageRecorder messages;
+    MainDialog& d = openDialog();
+    QTRY_COMPARE(d.focusedBox(), 1);
+
+    // Accepted: the input box gets the normalised text, the output box the result.
+    d.inputBox()->setText(QStringLiteral("  서울   강남구 역삼동  "));
+    d.outputBox()->setText(QStringLiteral("old"));
+    PressEnter(d.inputBox());
+    QCOMPARE(d.inputBox()->text(), QStringLiteral("서울 강남구 역삼동"));
+    QCOMPARE(d.outputBox()->text(), ConvertedOutput("서울 강남구 역삼동"));
+    QVERIFY(!d.outputBox()->text().isEmpty());
+    QCOMPARE(d.inputText(), Cp("서울 강남구 역삼동"));
+    QVERIFY(messages.texts().isEmpty());
+
+    // Characters without a CP949 form reach the converter as '?'.
+    d.inputBox()->setText(QStringLiteral("ab\U0001F600"));
+    PressEnter(d.inputBox());
+    QCOMPARE(d.inputBox()->text(), QStringLiteral("ab?"));
+    QCOMPARE(d.outputBox()->text(), QStringLiteral("Ab?"));
+
+    // Blank: nothing at all, not even the input box is rewritten.
+    d.inputBox()->setText(QStringLiteral("   "));
+    PressEnter(d.inputBox());
+    QCOMPARE(d.inputBox()->text(), QStringLiteral("   "));
+    QCOMPARE(d.outputBox()->text(), QStringLiteral("Ab?"));
+    QVERIFY(messages.texts().isEmpty());
+
+    // 512 syllables (1024 bytes) pass; 513 are refused and change no box.
+    d.inputBox()->setText(QString(512, QChar(0xAC00)));
+    PressEnter(d.inputBox());
+    QVERIFY(messages.texts().isEmpty());
+    QVERIFY(d.outputBox()->text().startsWith(QStringLiteral("Gaga")));
+
+    d.outputBox()->setText(QStringLiteral("kept"));
+    const QString tooLong = QString(513, QChar(0xAC00));
+    d.inputBox()->setText(tooLong);
+    PressEnter(d.inputBox());
+    QCOMPARE(messages.texts(),
+             QStringList{QStringLiteral("입력 길이가 1000 글자를 초과하여 처리할 수 없습니다.\r\n다시 한번 확인해 주세요.")});
+    QCOMPARE(d.inputBox()->text(), tooLong);
+    QCOMPARE(d.outputBox()->text(), QStringLiteral("kept"));
+  }
+
+  void zipSearchFillsTheList() {
+    MessageRecorder messages;
+    MainDialog& d = openDialog();
+    focus(d.zipQueryBox());
+    d.zipQueryBox()->setText(QStringLiteral("역삼동"));
+    d.inputBox()->setText(QStringLiteral("typed"));
+    PressEnter(d.zipQueryBox());
+    QVERIFY(messages.texts().isEmpty());
+
+    // One line per record, duplicates kept, in zip code order; the lines
+    // keep the space fill of the table's fields.
+    QStringList lines;
+    for (int i = 0; i < d.zipList()->count(); ++i) lines << d.zipList()->item(i)->text();
+    const QString pad7(7, QChar(' '));
+    const QString pad17(17, QChar(' '));
+    QCOMPARE(lines, (QStringList{
+                        QStringLiteral("135-080 서울 강남구") + pad7 + QStringLiteral(" 역삼동 123-45") + QString(11, ' '),
+                        QStringLiteral("135-081 서울 강남구") + pad7 + QStringLiteral(" 역삼동 아파트") + QString(11, ' '),
+                        QStringLiteral("135-081 서울 강남구") + pad7 + QStringLiteral(" 역삼동 아파트") + QString(11, ' '),
+                        QStringLiteral("612-020 부산 해운대구") + QString(5, ' ') + QStringLiteral(" 역삼동 ") + pad17,
+                    }));
+    // Nothing is selected, the focus stays, the boxes were read, not written.
+    QVERIFY(d.zipList()->selectedItems().isEmpty());
+    QCOMPARE(QApplication::focusWidget(), d.zipQueryBox());
+    QCOMPARE(d.inputText(), std::string("typed"));
+
+    // The text is used as typed: a trailing space finds nothing, and the
+    // lines of the previous search are gone.
+    d.zipQueryBox()->setText(QStringLiteral("역삼동 "));
+    PressEnter(d.zipQueryBox());
+    QCOMPARE(messages.texts(), QStringList{kNotFound});
+    QCOMPARE(d.zipList()->count(), 0);
+    QCOMPARE(d.zipQueryBox()->text(), QStringLiteral("역삼동 "));
+  }
+
+  void choosingALineConvertsItsAddress() {
+    MessageRecorder messages;
+    MainDialog& d = openDialog();
+    focus(d.zipQueryBox());
+    d.zipQueryBox()->setText(QStringLiteral("역삼동"));
+    PressEnter(d.zipQueryBox());
+    QCOMPARE(d.zipList()->count(), 4);
+
+    focus(d.zipList());
+    d.outputBox()->setText(QStringLiteral("typed since the last read"));
+    // The first line: its zip code dropped, its runs of spaces collapsed.
+    QTest::mouseClick(d.zipList()->viewport(), Qt::LeftButton, {},
+                      d.zipList()->visualItemRect(d.zipList()->item(0)).center());
+    QCOMPARE(d.inputBox()->text(), QStringLiteral("서울 강남구 역삼동 123-45"));
+    QCOMPARE(d.outputBox()->text(), ConvertedOutput("서울 강남구 역삼동 123-45"));
+    QCOMPARE(QApplication::focusWidget(), d.zipList());
+
+    // The keyboard selects too; the last line's trailing spaces are trimmed.
+    QTest::keyClick(d.zipList(), Qt::Key_End);
+    QCOMPARE(d.inputBox()->text(), QStringLiteral("부산 해운대구 역삼동"));
+    QCOMPARE(d.outputBox()->text(), ConvertedOutput("부산 해운대구 역삼동"));
+    QVERIFY(messages.texts().isEmpty());
+  }
+
+  void copyPutsTheCurrentTextOnTheClipboard() {
+    MessageRecorder messages;
+    MainDialog& d = openDialog();
+    QClipboard* clipboard = QApplication::clipboard();
+
+    struct Case {
+      QLineEdit* box;
+      SkinButton* button;
+    };
+    const Case cases[] = {{d.inputBox(), d.copyInputButton()},
+                          {d.outputBox(), d.copyOutputButton()},
+                          {d.zipQueryBox(), d.copyQueryButton()}};
+    for (const Case& c : cases) {
+      focus(c.box);
+      // Typed after the last conversion: Copy reads the boxes first.
+      c.box->setText(QStringLiteral("한글 text"));
+      QTest::mouseClick(c.button, Qt::LeftButton);
+      QCOMPARE(clipboard->text(), QStringLiteral("한글 text"));
+      QCOMPARE(c.box->text(), QStringLiteral("한글 text"));
+      // The click moved the focus to the button: Enter now shows "0".
+      QCOMPARE(QApplication::focusWidget(), c.button);
+      QCOMPARE(d.focusedBox(), 0);
+      PressEnter(c.button);
+      QCOMPARE(messages.texts(), QStringList{QStringLiteral("0")});
+      messages.clear();
+    }
+
+    // An empty box empties the clipboard; the space bar works like a click.
+    d.outputBox()->clear();
+    focus(d.copyOutputButton());
+    QTest::keyClick(d.copyOutputButton(), Qt::Key_Space);
+    QCOMPARE(clipboard->text(), QString());
+  }
+
+  void resetEmptiesEverything() {
+    MessageRecorder messages;
+    MainDialog& d = openDialog();
+    focus(d.zipQueryBox());
+    d.zipQueryBox()->setText(QStringLiteral("역삼동"));
+    PressEnter(d.zipQueryBox());
+    d.inputBox()->setText(QStringLiteral("a"));
+    d.outputBox()->setText(QStringLiteral("b"));
+
+    // From the keyboard the focus stays where it was.
+    d.resetAll();
+    QCOMPARE(d.inputBox()->text(), QString());
+    QCOMPARE(d.outputBox()->text(), QString());
+    QCOMPARE(d.zipQueryBox()->text(), QString());
+    QCOMPARE(d.zipList()->count(), 0);
+    QCOMPARE(d.focusedBox(), 3);
+    PressEnter(d.zipQueryBox());
+    QCOMPARE(messages.texts(), QStringList{kNotFound});
+
+    // A click moves the focus to the button.
+    messages.clear();
+    d.inputBox()->setText(QStringLiteral("x"));
+    QTest::mouseClick(d.resetButton(), Qt::LeftButton);
+    QCOMPARE(d.inputBox()->text(), QString());
+    QCOMPARE(QApplication::focusWidget(), d.resetButton());
+    QCOMPARE(d.focusedBox(), 0);
+  }
+
+  void escapeAndCloseEndTheDialog() {
+    for (int which = 0; which < 4; ++which) {
+      MainDialog& d = openDialog();
+      QWidget* target = nullptr;
+      switch (which) {
+        case 0: target = d.inputBox(); break;
+        case 1: target = d.zipList(); break;
+        case 2: target = d.browser(); break;
+        default: target = d.copyInputButton(); break;
+      }
+      focus(target);
+      QTest::keyClick(target, Qt::Key_Escape);
+      QVERIFY2(!d.isVisible(), qPrintable(QStringLiteral("Esc in control %1").arg(which)));
+      QCOMPARE(d.result(), int(QDialog::Rejected));
+    }
+    MainDialog& d = openDialog();
+    QVERIFY(d.close());
+    QVERIFY(!d.isVisible());
+  }
+
+  void failedNetworkingStartLeavesNoFocus() {
+    MessageRecorder messages;
+    MainDialogSetup setup = TestSetup();
+    setup.banner.startNetworking = [] { return false; };
+    MainDialog& d = openDialog(setup);
+    QCOMPARE(messages.texts(), QStringList{QStringLiteral("WSAStartup failed")});
+    QVERIFY(!d.initialFocusSet());
+    QVERIFY(d.browser()->location().isEmpty());
+    QCOMPARE(d.focusedBox(), 0);
+    QVERIFY(QApplication::focusWidget() == nullptr || QApplication::focusWidget() == &d);
+    messages.clear();
+    PressEnter(&d);
+    QCOMPARE(messages.texts(), QStringList{QStringLiteral("0")});
+  }
+
+  void aboutBox() {
+    MainDialog& d = openDialog();
+    AboutDialog about(&d);
+    QCOMPARE(about.windowTitle(), QStringLiteral("Jaso_Kit 정보"));
+    QCOMPARE(about.size(), QSize(411, 83));
+    QStringList texts;
+    for (const QLabel* label : about.findChildren<QLabel*>()) {
+      if (!label->text().isEmpty()) texts << label->text();
+    }
+    QVERIFY(texts.contains(QStringLiteral("Jaso_Kit 버전 1.0")));
+    auto* ok = about.findChild<QPushButton*>();
+    QVERIFY(ok != nullptr);
+    QCOMPARE(ok->text(), QStringLiteral("확인"));
+    about.open();
+    about.activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), &about);
+    // Enter in the About box is the box's own: it presses its OK button
+    // and leaves the main window alone.
+    QCOMPARE(QApplication::focusWidget(), ok);
+    QTest::keyClick(ok, Qt::Key_Return);
+    QCOMPARE(about.result(), int(QDialog::Accepted));
+    QVERIFY(d.isVisible());
+  }
+
+  void messageBoxIsAWarningWithOk() {
+    // The real box, closed from a timer once it is up.
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      title = box->windowTitle();
+      text = box->text();
+      icon = box->icon();
+      buttons = box->standardButtons();
+      box->button(QMessageBox::Ok)->click();
+    });
+    ShowMessage(nullptr, QStringLiteral("first\r\nsecond"));
+    QCOMPARE(title, QCoreApplication::applicationName());
+    QCOMPARE(ApplicationTitle(), QCoreApplication::applicationName());
+    QCOMPARE(text, QStringLiteral("first\nsecond"));
+    QCOMPARE(icon, QMessageBox::Warning);
+    QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+  }
+
+#ifndef Q_OS_WIN
+  void contextMenuOffersTheAboutBox() {
+    MainDialog& d = openDialog();
+    QStringList items;
+    bool aboutShown = false;
+    QTimer::singleShot(0, [&] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      if (menu == nullptr) return;
+      for (QAction* action : menu->actions()) items << action->text();
+      // Choosing the item opens the About box; close it again.
+      QTimer::singleShot(0, [&] {
+        auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
+        aboutShown = about != nullptr;
+        if (about) about->accept();
+      });
+      menu->actions().first()->trigger();
+      menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 300), d.mapToGlobal(QPoint(10, 300)));
+    QApplication::sendEvent(&d, &event);
+    QCOMPARE(items, QStringList{QStringLiteral("Jaso_Kit 정보(&A)...")});
+    QVERIFY(aboutShown);
+  }
+#endif
+
+  void missingTableEndsTheProgram() {
+    // A copy of this program in a folder without the table; a table in the
+    // current folder does not count.
+    QTemporaryDir exeDir;
+    QTemporaryDir workDir;
+    QVERIFY(exeDir.isValid() && workDir.isValid());
+    const QString exe = exeDir.filePath(QStringLiteral("Jaso_Kit"));
+    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), exe));
+    QFile decoy(QDir(workDir.path()).filePath(QString::fromLatin1(kZipFileName)));
+    QVERIFY(decoy.open(QIODevice::WriteOnly));
+    decoy.close();
+
+    QProcess child;
+    child.setWorkingDirectory(workDir.path());
+    child.start(exe, {QStringLiteral("--missing-table-child")});
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()),
+             QStringLiteral("Jaso_Kit: stat function failed\n"));
+  }
+};
+
+// Run as a child: the program's own start-up, with the message box replaced
+// by a line on standard output.
+static int RunMissingTableChild(int argc, char** argv) {
+  ConverterApp app(argc, argv);
+  SetMessageFunction([](QWidget*, const QString& text) {
+    std::printf("%s: %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(text));
+    std::fflush(stdout);
+  });
+  // Should the table be found after all, the window must not wait for a user.
+  QTimer::singleShot(5000, &app, [] { QCoreApplication::exit(0); });
+  app.Run();
+  std::printf("the window opened\n");
+  return 0;
+}
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--missing-table-child") == 0) return RunMissingTableChild(argc, argv);
+  QApplication app(argc, argv);
+  MainDialogTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "main-dialog-test.moc"
