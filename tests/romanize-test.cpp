@@ -26,6 +26,8 @@ struct Case {
   const char* expected;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.input << " -> " << c.expected; }
+
 class RomanizeWords : public ::testing::TestWithParam<Case> {};
 
 TEST_P(RomanizeWords, JoinedAndCapitalised) { EXPECT_EQ(Rom(GetParam().input), GetParam().expected); }
