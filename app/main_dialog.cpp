@@ -21,6 +21,9 @@
 #include "ui/web_browser.h"
 
 #ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #endif
 
@@ -172,7 +175,7 @@ void MainDialog::addAboutItem() {
 bool MainDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
   if (eventType == "windows_generic_MSG") {
     const MSG* msg = static_cast<const MSG*>(message);
-    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == layout::kAboutCommand) {
+    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == static_cast<WPARAM>(layout::kAboutCommand)) {
       showAbout();
       *result = 0;
       return true;

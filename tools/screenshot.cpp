@@ -31,7 +31,7 @@ constexpr const char* kUsage =
     "       jasokit-screenshot --startup [--table FILE]\n"
     "\n"
     "The first form opens the window, types TEXT (default an address) into the\n"
-    "input box and presses Enter, types the query (default 역삼동) into the zip\n"
+    "input box and presses Enter, types the query (default 삼성동) into the zip\n"
     "search box and presses Enter, and saves the window as OUT.png.\n"
     "--startup opens the window and prints, at its first paint, the wall-clock\n"
     "time in nanoseconds since the epoch and the resident memory, then exits.\n"
@@ -42,7 +42,7 @@ struct Options {
   bool startup = false;
   std::string table;
   QString input = QStringLiteral("서울특별시 강남구 역삼동 123-45");
-  QString query = QStringLiteral("역삼동");
+  QString query = QStringLiteral("삼성동");
   QString out;
 };
 

@@ -6,8 +6,9 @@
 #   tools/screenshot.sh OUT.png [ADDRESS] [DONG]
 #
 # Runs under Xvfb, with the full zip code table from ../shared/data when it
-# is there, otherwise the sample beside the program. BUILD_DIR (default
-# build/) names the build to use.
+# is there, otherwise the sample beside the program; TABLE=FILE picks another
+# table (pictures meant for the repository use the sample). BUILD_DIR
+# (default build/) names the build to use.
 set -euo pipefail
 if [[ $# -lt 1 || $1 == -h || $1 == --help ]]; then
   echo "usage: tools/screenshot.sh OUT.png [ADDRESS] [DONG]"
@@ -19,8 +20,8 @@ helper="$build/app/jasokit-screenshot"
 if [[ ! -x "$helper" ]]; then
   cmake --build "$build" --target jasokit-screenshot
 fi
-table="$here/../shared/data/zipcode030101t6.dbf"
-[[ -f "$table" ]] || table="$build/app/zipcode030101t6.dbf"
+table=${TABLE:-"$here/../shared/data/zipcode030101t6.dbf"}
+[[ -n "${TABLE:-}" || -f "$table" ]] || table="$build/app/zipcode030101t6.dbf"
 if [[ ! -f "$table" ]]; then
   echo "screenshot: no zip code table at $table" >&2
   exit 1

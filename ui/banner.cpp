@@ -10,6 +10,9 @@
 #include "ui/web_browser.h"
 
 #ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <winsock2.h>
 #endif
 
