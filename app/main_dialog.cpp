@@ -74,6 +74,8 @@ MainDialog::MainDialog(const MainDialogSetup& setup, QWidget* parent) : QDialog(
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   const QRect client = Place(layout::kMainDialogUnits);
   setFixedSize(client.size());
+  // The background picture covers the whole client area.
+  setAttribute(Qt::WA_OpaquePaintEvent);
   setFont(DialogFont());
   createControls();
 
