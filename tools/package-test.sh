@@ -17,4 +17,8 @@ out=$(cd / && jasokit convert "서울특별시 강남구 역삼동 123-45")
 [[ "$out" == "123-45 Yeoksam-dong Gangnam-gu Seoul S.KOREA " ]] || { echo "unexpected conversion: $out" >&2; exit 1; }
 # The installed table is found beside the real executable, through the link.
 (cd / && jasokit zip 역삼동 > /dev/null)
-echo "installed package: jasokit --version, convert and zip work"
+# The desktop program finds its table and keeps running until closed.
+status=0
+(cd / && QT_QPA_PLATFORM=offscreen timeout 3 Jaso_Kit) || status=$?
+[[ $status -eq 124 ]] || { echo "Jaso_Kit ended early with status $status" >&2; exit 1; }
+echo "installed package: jasokit --version, convert and zip work; Jaso_Kit starts"
