@@ -13,3 +13,6 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 BUILD_DIR="$here/build-sanitize" BUILD_TYPE=RelWithDebInfo bash "$here/tools/build.sh" \
   -DJASOKIT_SANITIZE=ON -DJASOKIT_BUILD_BENCH=OFF -DJASOKIT_BUILD_GUI=OFF
 ctest --test-dir "$here/build-sanitize" --output-on-failure -j "$(nproc)"
+
+# Every fuzz target for a bounded time (see fuzz/README.md).
+bash "$here/tools/run-fuzz.sh" 60
