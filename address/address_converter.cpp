@@ -1,9 +1,78 @@
-// Placeholder until the address recogniser lands: nothing is an address.
 #include "address/address_converter.h"
 
 #include <cstring>
 
+#include "address/address_tables.h"
+#include "romanize/cp949.h"
+
 namespace jasokit {
+
+namespace {
+
+// What a state between the first token and the remainder accepts: a token
+// ending in one of its units (tried in order), or a post-office box.
+struct Expectation {
+  AddressState state;
+  Unit units[3];
+  int unitCount;
+  bool postOfficeBox;
+  AddressState onMatch;    // then move on to the next token
+  AddressState otherwise;  // then look at the same token again
+};
+
+using S = AddressState;
+inline constexpr Expectation kExpectations[] = {
+    {S::ExpectSi, {kUnitSi}, 1, false, S::ExpectProvinceGu, S::ExpectGun},
+    {S::ExpectGun, {kUnitGun}, 1, false, S::ExpectGunLocality, S::ExpectLocality},
+    {S::ExpectProvinceGu, {kUnitGu}, 1, true, S::ExpectLocality, S::ExpectLocality},
+    {S::ExpectLocality, {kUnitDong, kUnitMyeon, kUnitGa}, 3, true, S::Remainder, S::Remainder},
+    {S::ExpectMetroGu, {kUnitGu}, 1, false, S::ExpectMetroLocality, S::ExpectMetroLocality},
+    {S::ExpectMetroLocality, {kUnitDong, kUnitGa}, 2, true, S::Remainder, S::Remainder},
+    {S::ExpectGunLocality, {kUnitEup, kUnitMyeon}, 2, true, S::Remainder, S::Remainder},
+};
+
+// The units the remainder still recognises, in the order they are tried.
+inline constexpr Unit kRemainderUnits[] = {kUnitRi, kUnitEup, kUnitDong};
+
+const Expectation& FindExpectation(AddressState state) {
+  for (const Expectation& e : kExpectations) {
+    if (e.state == state) return e;
+  }
+  return kExpectations[0];  // unreachable: every state but 0, 4 and 9 has a row
+}
+
+// Byte comparison, so a two-byte syllable is its last two bytes.
+bool EndsWith(std::string_view token, std::string_view word) {
+  return token.size() >= word.size() &&
+         token.compare(token.size() - word.size(), word.size(), word) == 0;
+}
+
+std::string_view CutEnding(std::string_view token, std::string_view word) {
+  return token.substr(0, token.size() - word.size());
+}
+
+template <std::size_t N>
+const PlaceRow* FindWhole(const PlaceRow (&table)[N], std::string_view token) {
+  for (const PlaceRow& row : table) {
+    if (row.korean == token) return &row;
+  }
+  return nullptr;
+}
+
+// The two-word city forms, compared with first + " " + second without
+// building that string.
+const PlaceRow* FindTwoWordForm(std::string_view first, std::string_view second) {
+  for (const PlaceRow& row : kMetroCityTwoWordForms) {
+    const std::string_view k = row.korean;
+    if (k.size() == first.size() + 1 + second.size() && k.compare(0, first.size(), first) == 0 &&
+        k[first.size()] == ' ' && k.compare(first.size() + 1, second.size(), second) == 0) {
+      return &row;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
 
 std::string RomanizeName(HangulRomanizer& romanizer, const std::string& name) {
   std::string out;
@@ -12,13 +81,153 @@ std::string RomanizeName(HangulRomanizer& romanizer, const std::string& name) {
   return out;
 }
 
-void Render(const std::vector<std::string>&, char* buffer) { buffer[0] = '\0'; }
-
-void AddressConverter::SetInput(const char*) {}
-bool AddressConverter::Recognize() { return false; }
-void AddressConverter::Render(char* buffer) const { jasokit::Render(m_parts, buffer); }
-std::string AddressConverter::RomanizeName(const std::string& name) {
-  return jasokit::RomanizeName(m_romanizer, name);
+void Render(const std::vector<std::string>& parts, char* buffer) {
+  std::size_t used = 0;
+  bool overflow = false;
+  auto append = [&](std::string_view text) {
+    const std::size_t room = kOutputBufferBytes - used;
+    const std::size_t n = text.size() < room ? text.size() : room;
+    std::memcpy(buffer + used, text.data(), n);
+    used += n;
+    if (n < text.size()) overflow = true;
+  };
+  for (auto it = parts.rbegin(); it != parts.rend() && !overflow; ++it) {
+    append(*it);
+    append(" ");
+  }
+  if (overflow) {
+    // Never end on half a double-byte character. The text goes on past the
+    // cut, so a lead byte here always starts a two-byte character.
+    std::size_t end = 0;
+    while (end < kOutputBufferBytes) {
+      const std::size_t len = IsCp949LeadByte(static_cast<unsigned char>(buffer[end])) ? 2 : 1;
+      if (end + len > kOutputBufferBytes) break;
+      end += len;
+    }
+    used = end;
+  }
+  buffer[used] = '\0';
 }
+
+void AddressConverter::SetInput(const char* text) {
+  if (text == nullptr || text[0] == '\0') return;
+  m_tokens.clear();
+  m_tokenCount = 0;
+  std::size_t spaces = 0;
+  for (const char* q = text; *q != '\0'; ++q) spaces += *q == ' ';
+  m_tokens.reserve(spaces + 1);
+  const char* start = text;
+  const char* p = text;
+  for (; *p != '\0'; ++p) {
+    if (*p == ' ') {
+      m_tokens.emplace_back(start, static_cast<std::size_t>(p - start));
+      ++m_tokenCount;
+      start = p + 1;
+    }
+  }
+  if (p != start) {
+    m_tokens.emplace_back(start, static_cast<std::size_t>(p - start));
+    ++m_tokenCount;
+  }
+}
+
+bool AddressConverter::Recognize() {
+  if (m_tokenCount <= 0) return false;
+  m_parts.clear();
+  m_parts.reserve(static_cast<std::size_t>(m_tokenCount) + 1);
+  m_parts.emplace_back(kCountry);
+
+  AddressState state = AddressState::ExpectProvince;
+  std::size_t i = 0;
+  const std::size_t count = static_cast<std::size_t>(m_tokenCount);
+  while (i < count) {
+    const std::string_view token = m_tokens[i];
+    switch (state) {
+      case AddressState::ExpectProvince:
+        if (const PlaceRow* row = FindWhole(kProvinces, token)) {
+          m_parts.emplace_back(row->roman);
+          state = AddressState::ExpectSi;
+          ++i;
+        } else {
+          state = AddressState::ExpectMetroCity;
+        }
+        break;
+
+      case AddressState::ExpectMetroCity: {
+        const PlaceRow* row = nullptr;
+        std::size_t used = 1;
+        if (i + 1 < count) row = FindTwoWordForm(token, m_tokens[i + 1]);
+        if (row != nullptr) {
+          used = 2;
+        } else {
+          row = FindWhole(kMetroCities, token);
+        }
+        if (row == nullptr) return false;
+        m_parts.emplace_back(row->roman);
+        state = AddressState::ExpectMetroGu;
+        i += used;
+        break;
+      }
+
+      case AddressState::Remainder:
+        ClassifyRemainder(token);
+        ++i;
+        break;
+
+      default: {
+        const Expectation& e = FindExpectation(state);
+        bool matched = false;
+        for (int u = 0; u < e.unitCount && !matched; ++u) {
+          const UnitSyllable& unit = kUnitSyllables[e.units[u]];
+          if (EndsWith(token, unit.syllable)) {
+            AddRomanizedPart(CutEnding(token, unit.syllable), unit.suffix);
+            matched = true;
+          }
+        }
+        if (!matched && e.postOfficeBox && EndsWith(token, kPostOfficeBox)) {
+          AddRomanizedPart(CutEnding(token, kPostOfficeBox), kPostOfficeBoxSuffix);
+          matched = true;
+        }
+        if (matched) {
+          state = e.onMatch;
+          ++i;
+        } else {
+          state = e.otherwise;
+        }
+        break;
+      }
+    }
+  }
+  return true;
+}
+
+void AddressConverter::ClassifyRemainder(std::string_view token) {
+  for (Unit u : kRemainderUnits) {
+    const UnitSyllable& unit = kUnitSyllables[u];
+    if (EndsWith(token, unit.syllable)) {
+      AddRomanizedPart(CutEnding(token, unit.syllable), unit.suffix);
+      return;
+    }
+  }
+  for (const BuildingWordRow& row : kBuildingWords) {
+    if (EndsWith(token, row.korean)) {
+      AddRomanizedPart(CutEnding(token, row.korean), "");
+      m_parts.back() += ' ';
+      m_parts.back().append(row.english);
+      return;
+    }
+  }
+  AddRomanizedPart(token, "");
+}
+
+void AddressConverter::AddRomanizedPart(std::string_view name, std::string_view suffix) {
+  m_name.assign(name);
+  m_romanizer.Romanize(m_name.c_str());
+  m_parts.emplace_back();
+  m_romanizer.GetResult(m_parts.back());
+  m_parts.back().append(suffix);
+}
+
+void AddressConverter::Render(char* buffer) const { jasokit::Render(m_parts, buffer); }
 
 }  // namespace jasokit
