@@ -4,12 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <climits>
-#include <cstdlib>
-
-#if defined(__APPLE__)
-#include <mach-o/dyld.h>
-#endif
+#include "zipcode/zip_database.h"
 
 namespace jasokit::cli {
 
@@ -63,19 +58,7 @@ void PosixIo::Error(std::string_view bytes) {
   }
 }
 
-std::string PosixIo::ExecutableDir() {
-  std::string path;
-#if defined(__APPLE__)
-  char buf[PATH_MAX];
-  uint32_t size = sizeof buf;
-  if (_NSGetExecutablePath(buf, &size) == 0) path = buf;
-#else
-  char buf[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n > 0) path.assign(buf, static_cast<std::size_t>(n));
-#endif
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
+// One own-path lookup for the whole program, shared with the table loader.
+std::string PosixIo::ExecutableDir() { return ExecutableDirectory(); }
 
 }  // namespace jasokit::cli

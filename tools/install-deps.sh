@@ -10,6 +10,7 @@ packages=(
   python3-dbfread
   xvfb xauth fonts-nanum
   clang libclang-rt-14-dev
+  dpkg-dev file fakeroot
 )
 missing=()
 for p in "${packages[@]}"; do

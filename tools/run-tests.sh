@@ -14,5 +14,8 @@ BUILD_DIR="$here/build-sanitize" BUILD_TYPE=RelWithDebInfo bash "$here/tools/bui
   -DJASOKIT_SANITIZE=ON -DJASOKIT_BUILD_BENCH=OFF -DJASOKIT_BUILD_GUI=OFF
 ctest --test-dir "$here/build-sanitize" --output-on-failure -j "$(nproc)"
 
+# The Debian package installs and its commands work.
+BUILD_DIR="$here/build" bash "$here/tools/package-test.sh"
+
 # Every fuzz target for a bounded time (see fuzz/README.md).
 bash "$here/tools/run-fuzz.sh" 60

@@ -1,0 +1,181 @@
+#include <string>
+#include <vector>
+
+#include "address/conversion.h"
+#include "cli/cli.h"
+#include "romanize/cp949.h"
+#include "zipcode/zip_database.h"
+
+namespace jasokit::cli {
+
+namespace {
+
+constexpr const char* kZipHelp =
+    "usage: jasokit zip [--db FILE] [--cp949] [--convert] [NAME...]\n"
+    "\n"
+    "Looks up each NAME (a dong, eup or myeon name, matched exactly: spaces\n"
+    "count) in the zip code table and writes one line per matching row:\n"
+    "zip code, province, district, place name and detail, joined by spaces and\n"
+    "padded as in the table, in ascending byte order. Without NAME, names are\n"
+    "read from standard input, one per line.\n"
+    "\n"
+    "options:\n"
+    "  --db FILE   read the table from FILE instead of zipcode030101t6.dbf\n"
+    "              beside the jasokit executable\n"
+    "  --cp949     read and write CP949 bytes instead of UTF-8\n"
+    "  --convert   under each line, write a TAB and the conversion of the line's\n"
+    "              address (the line without its zip code, runs of spaces\n"
+    "              collapsed), as the desktop program does when a row is chosen\n"
+    "  --help      show this help\n"
+    "\n"
+    "A name with no match is reported on standard error as \"찾지 못했습니다.\"\n"
+    "(prefixed with the quoted name when several names are looked up).\n"
+    "\n"
+    "exit status: 0 every name found, 1 the table could not be loaded (its\n"
+    "message is on standard error), 2 usage error, 3 input/output error,\n"
+    "4 some name matched nothing\n";
+
+constexpr const char* kNotFoundUtf8 = "찾지 못했습니다.";
+
+class ZipLookup {
+ public:
+  ZipLookup(CliIo& io, const ZipDatabase& db, bool cp949, bool convert, bool nameEachMiss)
+      : m_io(io), m_db(db), m_cp949(cp949), m_convert(convert), m_nameEachMiss(nameEachMiss) {}
+
+  // Looks up one name as given on the command line or standard input; false
+  // once standard output has failed.
+  bool Lookup(const std::string& name, const char* where, std::size_t number) {
+    std::string query;
+    if (m_cp949) {
+      query = name;
+    } else if (!Utf8ToCp949(name, query)) {
+      // A table of CP949 text cannot hold it; searching for the '?' stand-ins
+      // could only give false hits.
+      m_io.Error("jasokit zip: " + std::string(where) + " " + std::to_string(number) +
+                 ": invalid UTF-8 or a character with no CP949 form\n");
+      return ReportMiss(name);
+    }
+    const std::vector<std::string> lines = FormatSearchLines(m_db, query);
+    if (lines.empty()) return ReportMiss(name);
+    for (const std::string& line : lines) {
+      m_out.clear();
+      AppendText(line);
+      m_out += '\n';
+      if (m_convert) {
+        const ConversionResult r = ConvertInput(ListLineToAddress(line));
+        m_out += '\t';
+        if (r.status == ConversionStatus::Address || r.status == ConversionStatus::PlainText) {
+          AppendText(r.outputText);
+        }
+        m_out += '\n';
+      }
+      if (!m_io.Write(m_out)) return false;
+    }
+    return true;
+  }
+
+  bool missed() const { return m_missed; }
+
+ private:
+  bool ReportMiss(const std::string& name) {
+    m_missed = true;
+    std::string message;
+    if (m_nameEachMiss) message = "'" + name + "': ";
+    if (m_cp949) {
+      Utf8ToCp949(kNotFoundUtf8, message);
+    } else {
+      message += kNotFoundUtf8;
+    }
+    message += '\n';
+    m_io.Error(message);
+    return true;
+  }
+
+  void AppendText(const std::string& cp949) {
+    if (m_cp949) {
+      m_out += cp949;
+    } else {
+      Cp949ToUtf8(cp949, m_out);
+    }
+  }
+
+  CliIo& m_io;
+  const ZipDatabase& m_db;
+  bool m_cp949;
+  bool m_convert;
+  bool m_nameEachMiss;
+  bool m_missed = false;
+  std::string m_out;
+};
+
+}  // namespace
+
+int RunZip(const Args& args, CliIo& io) {
+  bool cp949 = false;
+  bool convert = false;
+  bool optionsDone = false;
+  const std::string* dbPath = nullptr;
+  std::vector<const std::string*> names;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!optionsDone && a.size() > 1 && a[0] == '-') {
+      if (a == "--") {
+        optionsDone = true;
+      } else if (a == "--help" || a == "-h") {
+        io.Write(kZipHelp);
+        return kExitOk;
+      } else if (a == "--cp949") {
+        cp949 = true;
+      } else if (a == "--convert") {
+        convert = true;
+      } else if (a == "--db") {
+        if (i + 1 == args.size()) {
+          io.Error("jasokit zip: --db needs a FILE; run 'jasokit zip --help'\n");
+          return kExitUsage;
+        }
+        dbPath = &args[++i];
+      } else {
+        io.Error("jasokit zip: unknown option '" + a + "'; run 'jasokit zip --help'\n");
+        return kExitUsage;
+      }
+      continue;
+    }
+    names.push_back(&a);
+  }
+
+  ZipDatabase db;
+  if (dbPath) {
+    db.Load(*dbPath);
+  } else {
+    // An unknown executable folder must not turn into the current directory.
+    const std::string dir = io.ExecutableDir();
+    db.Load(dir.empty() ? std::string() : dir + kZipFileName);
+  }
+
+  ZipLookup lookup(io, db, cp949, convert, names.size() != 1);
+  if (!names.empty()) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (!lookup.Lookup(*names[i], "argument", i + 1)) break;
+    }
+  } else {
+    LineReader reader(io);
+    std::string line;
+    std::size_t number = 0;
+    while (reader.Next(line)) {
+      // The CR of a CRLF line ending is not part of the name.
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!lookup.Lookup(line, "line", ++number)) break;
+    }
+    if (reader.failed()) {
+      io.Error("jasokit zip: error reading standard input\n");
+      return kExitIo;
+    }
+  }
+  if (!io.Flush()) {
+    io.Error("jasokit zip: error writing standard output\n");
+    return kExitIo;
+  }
+  return lookup.missed() ? kExitNotFound : kExitOk;
+}
+
+}  // namespace jasokit::cli

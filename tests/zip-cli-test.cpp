@@ -1,0 +1,548 @@
+// jasokit zip and jasokit zipdb build, in memory and as the real program.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "address/conversion.h"
+#include "cli/cli.h"
+#include "romanize/cp949.h"
+#include "zipcode/zip_database.h"
+
+namespace jasokit::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Cp(std::string_view utf8) {
+  std::string out;
+  Utf8ToCp949(utf8, out);
+  return out;
+}
+
+std::string Utf8(std::string_view cp949) {
+  std::string out;
+  Cp949ToUtf8(cp949, out);
+  return out;
+}
+
+class FakeIo : public CliIo {
+ public:
+  long Read(char* buffer, std::size_t size) override {
+    const std::size_t n = std::min(size, in.size() - m_pos);
+    in.copy(buffer, n, m_pos);
+    m_pos += n;
+    return static_cast<long>(n);
+  }
+  bool Write(std::string_view bytes) override {
+    out.append(bytes);
+    return true;
+  }
+  bool Flush() override { return true; }
+  void Error(std::string_view bytes) override { err.append(bytes); }
+  std::string ExecutableDir() override { return exeDir; }
+
+  std::string in;
+  std::string out;
+  std::string err;
+  std::string exeDir;
+
+ private:
+  std::size_t m_pos = 0;
+};
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "zip-cli-test-XXXXXX").string();
+    if (mkdtemp(&pattern[0]) == nullptr) std::abort();
+    m_path = pattern;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(m_path, ec);
+  }
+  std::string File(const std::string& name) const { return (m_path / name).string(); }
+  std::string Dir() const { return m_path.string() + "/"; }
+
+ private:
+  fs::path m_path;
+};
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct Outcome {
+  int rc = -1;
+  std::string out;
+  std::string err;
+};
+
+Outcome RunInMemory(const Args& args, const std::string& in = "", const std::string& exeDir = "") {
+  FakeIo io;
+  io.in = in;
+  io.exeDir = exeDir;
+  Outcome o;
+  o.rc = RunCli(args, io);
+  o.out = io.out;
+  o.err = io.err;
+  return o;
+}
+
+std::string ShellQuote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) {
+    if (c == '\'') {
+      q += "'\\''";
+    } else {
+      q += c;
+    }
+  }
+  return q + "'";
+}
+
+// Runs the built jasokit program itself.
+Outcome RunProgram(const std::vector<std::string>& args, const TempDir& dir) {
+  std::string command = ShellQuote(JASOKIT_CLI_PATH);
+  for (const std::string& a : args) command += " " + ShellQuote(a);
+  command += " >" + ShellQuote(dir.File("stdout")) + " 2>" + ShellQuote(dir.File("stderr"));
+  Outcome o;
+  const int status = std::system(command.c_str());
+  o.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  o.out = ReadBytes(dir.File("stdout"));
+  o.err = ReadBytes(dir.File("stderr"));
+  return o;
+}
+
+constexpr const char* kHeaderRow = "zipcode,province,district,locality,detail\n";
+
+// Builds a table from CSV text; the build must succeed.
+std::string BuildTable(const TempDir& dir, const std::string& csv,
+                       const std::string& name = "t.dbf") {
+  WriteBytes(dir.File("in.csv"), csv);
+  const Outcome o = RunInMemory({"zipdb", "build", dir.File("in.csv"), "-o", dir.File(name)});
+  EXPECT_EQ(o.rc, kExitOk) << o.err;
+  EXPECT_EQ(o.err, "");
+  return dir.File(name);
+}
+
+class ZipCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_table = BuildTable(m_dir, std::string(kHeaderRow) +
+                                    "642-020,경남,창원시 성산구,중앙동,중앙빌딩\n"
+                                    "600-011,부산,중구,중앙동,\n"
+                                    "135-080,서울,강남구,역삼동,1~200\n"
+                                    "560-010,전북,전주시 완산구,중앙동,\n"
+                                    "600-011,부산,중구,중앙동,\n");
+  }
+  TempDir m_dir;
+  std::string m_table;
+};
+
+const std::string kBusanLine = "600-011 부산 중구" + std::string(9, ' ') + " 중앙동 " + std::string(17, ' ');
+const std::string kJeonjuLine = "560-010 전북 전주시 완산구 중앙동 " + std::string(17, ' ');
+const std::string kChangwonLine = "642-020 경남 창원시 성산구 중앙동 중앙빌딩" + std::string(9, ' ');
+
+TEST_F(ZipCommandTest, WritesSortedLinesWithDuplicates) {
+  const Outcome o = RunInMemory({"zip", "--db", m_table, "중앙동"});
+  EXPECT_EQ(o.rc, kExitOk);
+  EXPECT_EQ(o.err, "");
+  EXPECT_EQ(o.out, kJeonjuLine + "\n" + kBusanLine + "\n" + kBusanLine + "\n" + kChangwonLine + "\n");
+}
+
+TEST_F(ZipCommandTest, Cp949InAndOut) {
+  const Outcome o = RunInMemory({"zip", "--cp949", "--db", m_table, Cp("역삼동")});
+  EXPECT_EQ(o.rc, kExitOk);
+  EXPECT_EQ(o.out, Cp("135-080 서울 강남구        역삼동 1~200") + std::string(12, ' ') + "\n");
+
+  const Outcome miss = RunInMemory({"zip", "--cp949", "--db", m_table, Cp("역삼")});
+  EXPECT_EQ(miss.rc, kExitNotFound);
+  EXPECT_EQ(miss.err, Cp("찾지 못했습니다.") + "\n");
+}
+
+TEST_F(ZipCommandTest, ReportsNamesWithoutHits) {
+  const struct {
+    Args args;
+    std::string out;
+    std::string err;
+  } kCases[] = {
+      {{"zip", "--db", m_table, "역삼동 "}, "", "찾지 못했습니다.\n"},
+      {{"zip", "--db", m_table, ""}, "", "찾지 못했습니다.\n"},
+      {{"zip", "--db", m_table, "없는동", "역삼동"},
+       "135-080 서울 강남구        역삼동 1~200            \n",
+       "'없는동': 찾지 못했습니다.\n"},
+      {{"zip", "--db", m_table, "\xff"}, "",
+       "jasokit zip: argument 1: invalid UTF-8 or a character with no CP949 form\n"
+       "찾지 못했습니다.\n"},
+  };
+  for (const auto& c : kCases) {
+    const Outcome o = RunInMemory(c.args);
+    EXPECT_EQ(o.rc, kExitNotFound) << c.args.back();
+    EXPECT_EQ(o.out, c.out);
+    EXPECT_EQ(o.err, c.err);
+  }
+}
+
+TEST_F(ZipCommandTest, ConvertWritesTheChosenLinesConversion) {
+  const Outcome o = RunInMemory({"zip", "--convert", "--db", m_table, "역삼동"});
+  EXPECT_EQ(o.rc, kExitOk);
+  const std::string line = Cp("135-080 서울 강남구        역삼동 1~200") + std::string(12, ' ');
+  const std::string address = ListLineToAddress(line);
+  EXPECT_EQ(address, Cp("서울 강남구 역삼동 1~200 "));
+  EXPECT_EQ(o.out, Utf8(line) + "\n\t" + Utf8(ConvertInput(address).outputText) + "\n");
+}
+
+TEST_F(ZipCommandTest, NamesFromStandardInput) {
+  const Outcome o = RunInMemory({"zip", "--db", m_table}, "역삼동\r\n없는동\n역삼동");
+  EXPECT_EQ(o.rc, kExitNotFound);
+  const std::string line = "135-080 서울 강남구        역삼동 1~200            \n";
+  EXPECT_EQ(o.out, line + line);
+  EXPECT_EQ(o.err, "'없는동': 찾지 못했습니다.\n");
+}
+
+TEST_F(ZipCommandTest, DefaultTableIsBesideTheExecutable) {
+  fs::copy_file(m_table, m_dir.File(kZipFileName));
+  const Outcome o = RunInMemory({"zip", "역삼동"}, "", m_dir.Dir());
+  EXPECT_EQ(o.rc, kExitOk) << o.err;
+  EXPECT_EQ(o.out, "135-080 서울 강남구        역삼동 1~200            \n");
+}
+
+TEST_F(ZipCommandTest, UsageErrors) {
+  const struct {
+    Args args;
+    int rc;
+    std::string err;
+  } kCases[] = {
+      {{"zip", "--bogus", "x"}, kExitUsage,
+       "jasokit zip: unknown option '--bogus'; run 'jasokit zip --help'\n"},
+      {{"zip", "x", "--db"}, kExitUsage, "jasokit zip: --db needs a FILE; run 'jasokit zip --help'\n"},
+      {{"zip", "--help"}, kExitOk, ""},
+  };
+  for (const auto& c : kCases) {
+    const Outcome o = RunInMemory(c.args);
+    EXPECT_EQ(o.rc, c.rc) << c.args[1];
+    EXPECT_EQ(o.err, c.err);
+  }
+  EXPECT_EQ(RunInMemory({"zip", "--help"}).out.rfind("usage: jasokit zip ", 0), 0u);
+  // After "--" a leading dash is a name.
+  EXPECT_EQ(RunInMemory({"zip", "--db", m_table, "--", "-x"}).err, "찾지 못했습니다.\n");
+}
+
+TEST_F(ZipCommandTest, LoadFailuresEndTheProgramWithStatus1) {
+  fs::create_directory(m_dir.File("folder"));
+  const struct {
+    std::string db;
+    std::string err;
+  } kCases[] = {
+      {m_dir.File("missing.dbf"), "stat function failed\n"},
+      {m_dir.File("folder"), "db file open failed\n"},
+  };
+  for (const auto& c : kCases) {
+    const Outcome o = RunProgram({"zip", "--db", c.db, "역삼동"}, m_dir);
+    EXPECT_EQ(o.rc, 1) << c.db;
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, c.err);
+  }
+}
+
+TEST_F(ZipCommandTest, SampleTableShipsBesideTheProgram) {
+  const fs::path table = fs::path(JASOKIT_CLI_PATH).parent_path() / kZipFileName;
+  ASSERT_TRUE(fs::exists(table)) << "the build puts the sample table at " << table;
+  const Outcome o = RunProgram({"zip", "중앙동", "광화문우체국사서함"}, m_dir);
+  EXPECT_EQ(o.rc, kExitOk) << o.err;
+  std::istringstream lines(o.out);
+  std::string line;
+  std::vector<std::string> all;
+  while (std::getline(lines, line)) all.push_back(line);
+  EXPECT_GE(all.size(), 4u);
+  EXPECT_TRUE(std::is_sorted(all.begin(), all.end() - 1));  // the box comes after the 중앙동 lines
+  EXPECT_NE(o.out.find("광화문우체국사서함"), std::string::npos);
+}
+
+// The dBASE layout, byte for byte, with a fixed date of last update.
+class ZipDbTest : public ::testing::Test {
+ protected:
+  void SetUp() override { setenv("SOURCE_DATE_EPOCH", "1041379200", 1); }  // 2003-01-01
+  void TearDown() override { unsetenv("SOURCE_DATE_EPOCH"); }
+  TempDir m_dir;
+};
+
+std::string Field(const std::string& text, std::size_t width) {
+  std::string f = text;
+  f.resize(width, ' ');
+  return f;
+}
+
+std::string Descriptor(const std::string& name, char type, int width) {
+  std::string d = name;
+  d.resize(11, '\0');
+  d += type;
+  d += std::string(4, '\0');
+  d += static_cast<char>(width);
+  d += std::string(15, '\0');
+  return d;
+}
+
+TEST_F(ZipDbTest, WritesTheExactLayout) {
+  const std::string table = BuildTable(m_dir,
+                                       "\xEF\xBB\xBFZIPCODE,Province,district,locality,detail\r\n"
+                                       "135-080,서울,강남구,역삼동,\"1,200\"\r\n"
+                                       "\r\n"
+                                       "\"999-999\",\"\",\"a \"\"b\"\"\",\" lead\",\"가나다라마바사아 \"\r\n");
+  std::string expected;
+  expected += std::string("\x03\x67\x01\x01", 4);            // dBASE III, 2003-01-01
+  expected += std::string("\x02\x00\x00\x00", 4);            // two records
+  expected += std::string("\xE1\x00\x5A\x00", 4);            // 225, 90
+  expected += std::string(17, '\0') + '\x79' + std::string(2, '\0');  // code page 949
+  expected += Descriptor("ZIPCODE", 'C', 7) + Descriptor("PROVINCE", 'C', 4) +
+              Descriptor("DISTRICT", 'C', 13) + Descriptor("LOCALITY", 'C', 43) +
+              Descriptor("DETAIL", 'C', 17) + Descriptor("SEQ", 'N', 5);
+  expected += '\x0D';
+  ASSERT_EQ(expected.size(), 225u);
+  expected += " 135-080" + Cp("서울") + Field(Cp("강남구"), 13) + Field(Cp("역삼동"), 43) +
+              Field("1,200", 17) + "    1";
+  expected += " 999-999" + Field("", 4) + Field("a \"b\"", 13) + Field(" lead", 43) +
+              Cp("가나다라마바사아") + " " + "    2";
+  expected += '\x1A';
+  EXPECT_EQ(ReadBytes(table), expected);
+
+  ZipDatabase db;
+  db.Load(table);
+  EXPECT_EQ(FormatSearchLines(db, " lead"),
+            std::vector<std::string>{"999-999      a \"b\"" + std::string(8, ' ') + "  lead " +
+                                     Cp("가나다라마바사아") + " "});
+}
+
+TEST_F(ZipDbTest, EveryAcceptedLocalityComesBackFromTheLoader) {
+  const std::vector<std::string> localities = {
+      "명동", "", std::string(43, 'x'), "신촌동 연세대학교", std::string(42, 'y'),
+      std::string(20, 'y') + " " + std::string(21, 'y'), " 앞공백"};
+  std::string csv;
+  for (std::size_t i = 0; i < localities.size(); ++i) {
+    csv += "100-10" + std::to_string(i) + ",서울,중구," + localities[i] + ",\n";
+  }
+  const std::string table = BuildTable(m_dir, csv);
+  ZipDatabase db;
+  db.Load(table);
+  ASSERT_EQ(db.size(), localities.size());
+  for (std::size_t i = 0; i < localities.size(); ++i) {
+    const auto hits = db.FindAll(Cp(localities[i]));
+    ASSERT_EQ(std::distance(hits.first, hits.second), 1) << localities[i];
+    EXPECT_EQ(hits.first->second.zipCode, "100-10" + std::to_string(i));
+    EXPECT_EQ(hits.first->second.district, Field(Cp("중구"), 13));
+  }
+}
+
+TEST_F(ZipDbTest, RefusesRowsTheTableCannotHold) {
+  const struct {
+    std::string row;
+    std::string message;
+  } kCases[] = {
+      {"1234-5678,서울,중구,명동,", "column 1 (zipcode): 9 bytes in CP949, more than the field's 7"},
+      {"100-100,서울시,중구,명동,", "column 2 (province): 6 bytes in CP949, more than the field's 4"},
+      {"100-100,경기,고양시 일산동구,명동,",
+       "column 3 (district): 15 bytes in CP949, more than the field's 13"},
+      {"100-100,서울,중구," + std::string(44, 'x') + ",",
+       "column 4 (locality): 44 bytes in CP949, more than the field's 43"},
+      {"100-100,서울,중구,명동,가나다라마바사아자",
+       "column 5 (detail): 18 bytes in CP949, more than the field's 17"},
+      {"100-100,서울,중구,명동  상가,",
+       "column 4 (locality): two spaces in a row; the table would cut the name there"},
+      {"100-100,서울,중구,명동 ,", "column 4 (locality): a trailing space; the table would drop it"},
+      {"100-100,서울,중구," + std::string(21, 'x') + " " + std::string(21, 'x') + ",",
+       "column 4 (locality): fills all 43 bytes and holds a space; the table would cut it at its "
+       "last space"},
+      {"100-100,서울,중구,명동,\xff",
+       "column 5 (detail): invalid UTF-8 or a character with no CP949 form"},
+      {"100-100,서울,중구,명동,\xF0\x9F\x98\x80",  // an emoji
+       "column 5 (detail): invalid UTF-8 or a character with no CP949 form"},
+      {"100-100,서울,중구,\"명\n동\",",
+       "column 4 (locality): a control character (line breaks and tabs included)"},
+      {"100-100,서울,중구,명\t동,",
+       "column 4 (locality): a control character (line breaks and tabs included)"},
+      {"100-100,서울,중구,명동", "4 fields, expected 5 (zipcode, province, district, locality, detail)"},
+      {"100-100,서울,중구,명동,,", "6 fields, expected 5 (zipcode, province, district, locality, detail)"},
+  };
+  const std::string out = m_dir.File("out.dbf");
+  WriteBytes(out, "previous");
+  for (const auto& c : kCases) {
+    WriteBytes(m_dir.File("in.csv"), std::string(kHeaderRow) + "100-100,서울,중구,명동,\n" + c.row + "\n");
+    const Outcome o = RunInMemory({"zipdb", "build", m_dir.File("in.csv"), "-o", out});
+    EXPECT_EQ(o.rc, kExitDataError) << c.row;
+    EXPECT_EQ(o.err, "jasokit zipdb: " + m_dir.File("in.csv") + ":3: " + c.message + "\n" +
+                         "jasokit zipdb: " + out + " not written\n");
+    EXPECT_EQ(ReadBytes(out), "previous");  // nothing is replaced on error
+  }
+  EXPECT_FALSE(fs::exists(out + ".tmp"));
+}
+
+TEST_F(ZipDbTest, RefusesMalformedCsv) {
+  const struct {
+    std::string csv;
+    std::string message;
+  } kCases[] = {
+      {"1,2,3,4,5\n1,2,\"3,4,5\n", "2: column 3: the quoted field is never closed"},
+      {"1,2,3,4,5\r\n\r\n1,\"2\"x,3,4,5\n", "3: column 2: text after the closing quote"},
+      {"1,2,3,4,5\n\n1,2,3\"x\",4,5\n",
+       "3: column 3: a quote inside an unquoted field (quote the whole field and double the "
+       "quote)"},
+  };
+  for (const auto& c : kCases) {
+    WriteBytes(m_dir.File("in.csv"), c.csv);
+    const Outcome o = RunInMemory({"zipdb", "build", m_dir.File("in.csv"), "-o", m_dir.File("out.dbf")});
+    EXPECT_EQ(o.rc, kExitDataError) << c.csv;
+    EXPECT_EQ(o.err, "jasokit zipdb: " + m_dir.File("in.csv") + ":" + c.message + "\n" +
+                         "jasokit zipdb: " + m_dir.File("out.dbf") + " not written\n");
+    EXPECT_FALSE(fs::exists(m_dir.File("out.dbf")));
+  }
+}
+
+TEST_F(ZipDbTest, MoreRowsThanTheProgramReadsAreWrittenWithAWarning) {
+  std::string csv;
+  const std::size_t rows = kZipRecordCount + 1;
+  for (std::size_t i = 1; i <= rows; ++i) csv += "1,2,3,n" + std::to_string(i) + ",\n";
+  WriteBytes(m_dir.File("in.csv"), csv);
+  const Outcome o = RunInMemory({"zipdb", "build", m_dir.File("in.csv"), "-o", m_dir.File("out.dbf")});
+  EXPECT_EQ(o.rc, kExitOk);
+  EXPECT_EQ(o.err,
+            "jasokit zipdb: warning: 44339 rows written; the programs read only the first 44,338\n");
+  const std::string bytes = ReadBytes(m_dir.File("out.dbf"));
+  ASSERT_EQ(bytes.size(), 225 + 90 * rows + 1);
+  EXPECT_EQ(bytes.substr(4, 4), std::string("\x33\xAD\x00\x00", 4));
+  EXPECT_EQ(bytes.substr(bytes.size() - 6), "44339\x1A");
+
+  ZipDatabase db;
+  db.Load(m_dir.File("out.dbf"));
+  EXPECT_EQ(db.size(), kZipRecordCount);
+  EXPECT_TRUE(db.FindAll("n44339").first == db.FindAll("n44339").second);
+}
+
+TEST_F(ZipDbTest, CsvFromStandardInputAndEmptyTables) {
+  const Args args = {"zipdb", "build", "-", "-o", m_dir.File("out.dbf")};
+  Outcome o = RunInMemory(args, "1,2,3,4,5");  // no header, no final line break
+  EXPECT_EQ(o.rc, kExitOk);
+  EXPECT_EQ(ReadBytes(m_dir.File("out.dbf")).size(), 225u + 90u + 1u);
+
+  o = RunInMemory(args, std::string(kHeaderRow) + "\n\n");
+  EXPECT_EQ(o.rc, kExitOk);
+  EXPECT_EQ(o.err, "jasokit zipdb: warning: the CSV holds no rows; the table written is empty\n");
+  EXPECT_EQ(ReadBytes(m_dir.File("out.dbf")).size(), 226u);
+}
+
+TEST_F(ZipDbTest, UsageAndFileErrors) {
+  const std::string csv = m_dir.File("in.csv");
+  WriteBytes(csv, "1,2,3,4,5\n");
+  fs::create_directory(m_dir.File("folder"));
+  const struct {
+    Args args;
+    int rc;
+    std::string err;
+  } kCases[] = {
+      {{"zipdb"}, kExitUsage, "jasokit zipdb: missing subcommand; run 'jasokit zipdb --help'\n"},
+      {{"zipdb", "build", csv}, kExitUsage,
+       "jasokit zipdb: build needs -o FILE; run 'jasokit zipdb --help'\n"},
+      {{"zipdb", "build", csv, csv, "-o", "x"}, kExitUsage,
+       "jasokit zipdb: more than one CSV given; run 'jasokit zipdb --help'\n"},
+      {{"zipdb", "build", csv, "--fast", "-o", "x"}, kExitUsage,
+       "jasokit zipdb: unknown option '--fast'; run 'jasokit zipdb --help'\n"},
+      {{"zipdb", "build", m_dir.File("none.csv"), "-o", m_dir.File("x")}, kExitDataError,
+       "jasokit zipdb: cannot open " + m_dir.File("none.csv") + ": No such file or directory\n"},
+      {{"zipdb", "build", m_dir.File("folder"), "-o", m_dir.File("x")}, kExitDataError,
+       "jasokit zipdb: cannot read " + m_dir.File("folder") + ": it is a directory\n"},
+      {{"zipdb", "build", csv, "-o", m_dir.File("none/x.dbf")}, kExitDataError,
+       "jasokit zipdb: cannot create " + m_dir.File("none/x.dbf.tmp") +
+           ": No such file or directory\n"},
+      {{"zipdb", "--help"}, kExitOk, ""},
+  };
+  for (const auto& c : kCases) {
+    const Outcome o = RunInMemory(c.args);
+    EXPECT_EQ(o.rc, c.rc) << c.args.size();
+    EXPECT_EQ(o.err, c.err);
+  }
+  EXPECT_EQ(RunInMemory({"zipdb", "--help"}).out.rfind("usage: jasokit zipdb build CSV -o FILE\n", 0), 0u);
+  // A folder where the table should go is not replaced.
+  EXPECT_EQ(RunInMemory({"zipdb", "build", csv, "--output", m_dir.File("folder")}).rc, kExitDataError);
+  EXPECT_TRUE(fs::is_directory(m_dir.File("folder")));
+  EXPECT_FALSE(fs::exists(m_dir.File("folder.tmp")));
+}
+
+// An independent reader: Debian's python3-dbfread.
+std::string FindDbfreadPython() {
+  for (const char* python : {"/usr/bin/python3", "python3"}) {
+    const std::string probe = std::string(python) + " -c 'import dbfread' >/dev/null 2>&1";
+    if (std::system(probe.c_str()) == 0) return python;
+  }
+  return std::string();
+}
+
+TEST_F(ZipDbTest, DbfreadReadsEveryField) {
+  const std::string python = FindDbfreadPython();
+  if (python.empty()) GTEST_SKIP() << "python3 with dbfread is not installed (python3-dbfread)";
+  const std::vector<std::vector<std::string>> rows = {
+      {"135-080", "서울", "강남구", "역삼동", "1~200"},
+      {"100-011", "서울", "중구", "광화문우체국사서함", "1~300"},
+      {"476-800", "경기", "양평군", "양평읍", "양근리 100~200"},
+      {"463-010", "경기", "성남시 분당구", "정자동", "파크뷰아파트"},
+      {"999-999", "", "a,b \"c\"", " lead", ""},
+      {"1", "x", "y", std::string(43, 'z'), "가나다라마바사아 "},
+  };
+  std::string csv = kHeaderRow;
+  for (const auto& r : rows) {
+    for (std::size_t i = 0; i < r.size(); ++i) {
+      std::string quoted = "\"";
+      for (char c : r[i]) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+      csv += (i ? "," : "") + quoted + "\"";
+    }
+    csv += "\r\n";
+  }
+  const std::string table = BuildTable(m_dir, csv);
+
+  const std::string script = m_dir.File("read.py");
+  WriteBytes(script,
+             "import sys, dbfread\n"
+             "t = dbfread.DBF(sys.argv[1])\n"
+             "h = t.header\n"
+             "print(h.dbversion, h.numrecords, h.headerlen, h.recordlen, h.language_driver, t.encoding,"
+             " t.date)\n"
+             "print(' '.join('%s:%s:%d' % (f.name, f.type, f.length) for f in t.fields))\n"
+             "print(len(t.deleted))\n"
+             "for r in t:\n"
+             "    print('|'.join(str(v) for v in r.values()))\n");
+  const std::string command = "PYTHONIOENCODING=utf-8 " + python + " " + script + " " + table +
+                              " >" + m_dir.File("py.out") + " 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << ReadBytes(m_dir.File("py.out"));
+
+  std::string expected =
+      "3 6 225 90 121 cp949 2003-01-01\n"
+      "ZIPCODE:C:7 PROVINCE:C:4 DISTRICT:C:13 LOCALITY:C:43 DETAIL:C:17 SEQ:N:5\n"
+      "0\n";
+  for (std::size_t n = 0; n < rows.size(); ++n) {
+    for (const std::string& value : rows[n]) {
+      std::string v = value;
+      while (!v.empty() && v.back() == ' ') v.pop_back();  // the reader trims the padding
+      expected += v + "|";
+    }
+    expected += std::to_string(n + 1) + "\n";
+  }
+  EXPECT_EQ(ReadBytes(m_dir.File("py.out")), expected);
+}
+
+}  // namespace
+}  // namespace jasokit::cli

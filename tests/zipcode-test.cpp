@@ -1,0 +1,457 @@
+// The zip code table: record cutting, loading, the index and the list lines.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "romanize/cp949.h"
+#include "zipcode/zip_database.h"
+
+namespace jasokit {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Cp(const char* utf8) {
+  std::string out;
+  Utf8ToCp949(utf8, out);
+  return out;
+}
+
+std::string Pad(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+// One raw 90-byte record; the field texts are placed as given and space-filled.
+std::string RawRecord(const std::string& zip, const std::string& province,
+                      const std::string& district, const std::string& locality,
+                      const std::string& detail, char flag = ' ') {
+  std::string r(1, flag);
+  r += Pad(zip, 7);
+  r += Pad(province, 4);
+  r += Pad(district, 13);
+  r += Pad(locality, 43);
+  r += Pad(detail, 17);
+  r += Pad("1", 5);
+  EXPECT_EQ(r.size(), kZipRecordBytes);
+  return r;
+}
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "zipcode-test-XXXXXX").string();
+    if (mkdtemp(&pattern[0]) == nullptr) std::abort();
+    m_path = pattern;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(m_path, ec);
+  }
+  std::string File(const std::string& name) const { return (m_path / name).string(); }
+  const fs::path& path() const { return m_path; }
+
+ private:
+  fs::path m_path;
+};
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << path;
+}
+
+// A table file: an arbitrary header (the loader never reads it), the records,
+// then whatever trailer is given.
+std::string TableBytes(const std::vector<std::string>& records, const std::string& trailer = "\x1A") {
+  std::string bytes(kZipHeaderBytes, 'H');
+  for (const std::string& r : records) bytes += r;
+  return bytes + trailer;
+}
+
+std::vector<ZipRecord> Hits(const ZipDatabase& db, const std::string& text) {
+  std::vector<ZipRecord> out;
+  const auto range = db.FindAll(text);
+  for (auto it = range.first; it != range.second; ++it) out.push_back(it->second);
+  return out;
+}
+
+TEST(ZipKeyHashTest, MatchesLookup2WithInitialValue103) {
+  const struct {
+    std::string key;
+    std::uint32_t hash;
+  } kCases[] = {
+      {"abc", 0x8DAC475Fu},
+      {"", 0xA74805BCu},
+      {"a", 0x38B6DD13u},
+      {"abcdefghijk", 0xD38929DAu},   // 11: the tail reaches c
+      {"abcdefghijkl", 0x1C4732BEu},  // exactly one block
+      {"abcdefghijklm", 0x3B57DF06u},
+      {"\x80\x81\x82\x83\x84\x85\x86\x87\x88\x89\x8a\x8b\x8c\x8d\x8e\x8f\x90\x91\x92\x93\x94\x95\x96",
+       0x503A1599u},  // high bytes must not sign-extend
+      {std::string(24, '\xff'), 0x2C7E4920u},
+      {"\xbf\xaa\xbb\xef\xb5\xbf", 0xC989A303u},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(ZipKeyHash(c.key), c.hash) << "key of " << c.key.size() << " bytes";
+  }
+}
+
+TEST(ZipRecordTest, LocalityCutRule) {
+  const std::string name = Cp("역삼동");
+  const std::string text42 = Cp("가나다라마바사아자차카타파하가나다라마바사");  // 42 bytes
+  const std::string text43 = Cp("가나다라마바사아자차") + " " + Cp("카타파하가나다라마바사");
+  ASSERT_EQ(text42.size(), 42u);
+  ASSERT_EQ(text43.size(), 43u);
+  const struct {
+    std::string field;
+    std::string locality;
+  } kCases[] = {
+      {Pad(name, 43), name},
+      {Pad(name + " " + Cp("연세대학교"), 43), name + " " + Cp("연세대학교")},  // words kept
+      {text42 + " ", text42},                                              // trailing space lost
+      {text43, Cp("가나다라마바사아자차")},                                 // cut at the last space
+      {std::string(43, 'x'), std::string(43, 'x')},                        // no space: whole
+      {Pad("a b c", 43), "a b c"},
+      {std::string(43, ' '), ""},
+      {Pad("  " + name, 43), ""},
+      {Pad(" " + name, 43), " " + name},  // a single leading space stays
+      {Pad(name + "  x", 43), name},      // first run of two wins over later text
+  };
+  for (const auto& c : kCases) {
+    ASSERT_EQ(c.field.size(), 43u);
+    EXPECT_EQ(CutLocality(c.field), c.locality) << c.field;
+    const ZipRecord r = CutZipRecord(RawRecord("1", "2", "3", c.field, "4").c_str());
+    EXPECT_EQ(r.locality, c.locality);
+  }
+}
+
+TEST(ZipRecordTest, OtherFieldsKeepTheirPaddingAndStopAtNul) {
+  const ZipRecord r = CutZipRecord(
+      RawRecord("135-080", Cp("서울"), Cp("강남구"), Cp("역삼동"), "1~200", '*').c_str());
+  EXPECT_EQ(r.zipCode, "135-080");
+  EXPECT_EQ(r.province, Cp("서울"));
+  EXPECT_EQ(r.district, Cp("강남구") + std::string(7, ' '));
+  EXPECT_EQ(r.district.size(), 13u);
+  EXPECT_EQ(r.locality, Cp("역삼동"));
+  EXPECT_EQ(r.detail, Pad("1~200", 17));
+
+  std::string raw = RawRecord("1234567", "ab", "c", std::string("d\0  e f", 7), "x");
+  raw[1 + 2] = '\0';
+  const ZipRecord n = CutZipRecord(raw.c_str());
+  EXPECT_EQ(n.zipCode, "12");
+  EXPECT_EQ(n.province, "ab  ");
+  EXPECT_EQ(n.locality, "d");
+}
+
+class ZipLoadTest : public ::testing::Test {
+ protected:
+  ZipDatabase LoadRecords(const std::vector<std::string>& records,
+                          const std::string& trailer = "\x1A") {
+    WriteBytes(m_dir.File("t.dbf"), TableBytes(records, trailer));
+    ZipDatabase db;
+    db.Load(m_dir.File("t.dbf"));
+    return db;
+  }
+  TempDir m_dir;
+};
+
+TEST_F(ZipLoadTest, FindsEveryRecordOfAName) {
+  const std::string jung = Cp("중앙동");
+  const ZipDatabase db = LoadRecords({
+      RawRecord("600-011", Cp("부산"), Cp("중구"), jung, ""),
+      RawRecord("135-080", Cp("서울"), Cp("강남구"), Cp("역삼동"), ""),
+      RawRecord("560-010", Cp("전북"), Cp("전주시 완산구"), jung, ""),
+      RawRecord("550-010", Cp("전남"), Cp("여수시"), jung, "", '*'),  // deleted: still loaded
+  });
+  EXPECT_EQ(db.size(), 4u);
+  std::set<std::string> provinces;
+  for (const ZipRecord& r : Hits(db, jung)) provinces.insert(r.province);
+  EXPECT_EQ(provinces, (std::set<std::string>{Cp("부산"), Cp("전북"), Cp("전남")}));
+  EXPECT_EQ(Hits(db, Cp("역삼동")).size(), 1u);
+
+  // Exact match only: no trimming, no prefix, no suffix.
+  for (const std::string& miss : {jung + " ", " " + jung, Cp("중앙"), Cp("중앙동1"), std::string()}) {
+    const auto range = db.FindAll(miss);
+    EXPECT_TRUE(range.first == range.second) << miss;
+  }
+}
+
+TEST_F(ZipLoadTest, EmptyLocalityIsFoundByTheEmptyText) {
+  const ZipDatabase db = LoadRecords({
+      RawRecord("100-001", Cp("서울"), Cp("중구"), "", ""),
+      RawRecord("100-002", Cp("서울"), Cp("중구"), "  " + Cp("명동"), ""),
+      RawRecord("100-003", Cp("서울"), Cp("중구"), Cp("명동"), ""),
+  });
+  const auto hits = Hits(db, "");
+  ASSERT_EQ(hits.size(), 2u);
+  EXPECT_TRUE(hits[0].locality.empty());
+  EXPECT_TRUE(hits[1].locality.empty());
+}
+
+TEST_F(ZipLoadTest, ShortFileLoadsOnlyItsCompleteRecords) {
+  std::vector<std::string> records;
+  for (int i = 0; i < 3; ++i) records.push_back(RawRecord("1", "p", "d", "n" + std::to_string(i), ""));
+  const std::string partial = RawRecord("1", "p", "d", "partial", "").substr(0, 60);
+  EXPECT_EQ(LoadRecords(records, partial).size(), 3u);
+  EXPECT_TRUE(Hits(LoadRecords(records, partial), "partial").empty());
+  EXPECT_EQ(LoadRecords(records, "").size(), 3u);
+  EXPECT_EQ(LoadRecords({}, "").size(), 0u);  // header only
+
+  for (std::size_t bytes : {0u, 1u, 224u}) {
+    WriteBytes(m_dir.File("tiny.dbf"), std::string(bytes, ' '));
+    ZipDatabase db;
+    db.Load(m_dir.File("tiny.dbf"));
+    EXPECT_EQ(db.size(), 0u) << bytes;
+    EXPECT_EQ(db.imageBytes(), bytes);
+  }
+}
+
+TEST_F(ZipLoadTest, BytesAfterTheLastRecordAreIgnored) {
+  std::string bytes(kZipHeaderBytes, '\0');
+  bytes.reserve(kZipTableBytes + 3 * kZipRecordBytes);
+  for (std::size_t i = 0; i < kZipRecordCount + 2; ++i) {
+    bytes += RawRecord("1", "p", "d", "n" + std::to_string(i), "");
+  }
+  bytes += '\x1A';
+  WriteBytes(m_dir.File("long.dbf"), bytes);
+  ZipDatabase db;
+  db.Load(m_dir.File("long.dbf"));
+  EXPECT_EQ(db.size(), kZipRecordCount);
+  EXPECT_EQ(db.imageBytes(), bytes.size());
+  EXPECT_EQ(Hits(db, "n0").size(), 1u);
+  EXPECT_EQ(Hits(db, "n" + std::to_string(kZipRecordCount - 1)).size(), 1u);
+  EXPECT_TRUE(Hits(db, "n" + std::to_string(kZipRecordCount)).empty());
+}
+
+TEST_F(ZipLoadTest, LoadingAgainReplacesTheTable) {
+  WriteBytes(m_dir.File("a.dbf"),
+             TableBytes({RawRecord("1", "p", "d", "a", ""), RawRecord("2", "p", "d", "a", "")}));
+  WriteBytes(m_dir.File("b.dbf"), TableBytes({RawRecord("3", "p", "d", "b", "")}));
+  ZipDatabase db;
+  db.Load(m_dir.File("a.dbf"));
+  db.Load(m_dir.File("b.dbf"));
+  EXPECT_EQ(db.size(), 1u);
+  EXPECT_TRUE(Hits(db, "a").empty());
+  EXPECT_EQ(Hits(db, "b").size(), 1u);
+}
+
+TEST_F(ZipLoadTest, AddKeepsDuplicates) {
+  ZipDatabase db;
+  const ZipRecord r{"100-001", "a", "b", "c", "d"};
+  db.Add("c", r);
+  db.Add("c", r);
+  db.Add("x", r);  // the key need not equal the locality
+  EXPECT_EQ(db.size(), 3u);
+  EXPECT_EQ(Hits(db, "c").size(), 2u);
+  ASSERT_EQ(Hits(db, "x").size(), 1u);
+  EXPECT_EQ(Hits(db, "x")[0].locality, "c");
+}
+
+TEST_F(ZipLoadTest, SearchLinesAreSortedAndKeepDuplicates) {
+  const std::string jung = Cp("중앙동");
+  const std::string row = RawRecord("550-010", Cp("전남"), Cp("여수시"), jung, "");
+  const ZipDatabase db = LoadRecords({
+      RawRecord("642-020", Cp("경남"), Cp("창원시 성산구"), jung, Cp("중앙빌딩")),
+      row,
+      RawRecord("135-080", Cp("서울"), Cp("강남구"), Cp("역삼동"), ""),
+      row,
+      RawRecord("100-010", Cp("서울"), Cp("중구"), jung + " " + Cp("상가"), ""),
+  });
+  const std::string yeosu = "550-010 " + Cp("전남") + " " + Cp("여수시") + std::string(7, ' ') +
+                            " " + jung + " " + std::string(17, ' ');
+  const std::string changwon = "642-020 " + Cp("경남") + " " + Cp("창원시 성산구") + " " + jung +
+                               " " + Pad(Cp("중앙빌딩"), 17);
+  EXPECT_EQ(FormatSearchLines(db, jung), (std::vector<std::string>{yeosu, yeosu, changwon}));
+  // A 6-byte district: 7 bytes of padding and the separator.
+  EXPECT_EQ(yeosu.substr(19, 9), std::string(8, ' ') + jung.substr(0, 1));
+  EXPECT_TRUE(FormatSearchLines(db, jung + " ").empty());
+  EXPECT_EQ(FormatSearchLines(db, jung + " " + Cp("상가")).size(), 1u);
+}
+
+TEST(ListLineToAddressTest, DropsTheZipCodeAndCollapsesSpaces) {
+  const struct {
+    std::string line;
+    std::string address;
+  } kCases[] = {
+      {"", ""},
+      {"135-080", ""},
+      {"135-080 ", ""},
+      {"135-080 x", "x"},
+      {"135-080 a  b   c    d", "a b c d"},
+      {"135-080 a" + std::string(16, ' ') + "b", "a b"},
+      {"135-080 a" + std::string(17, ' ') + "b", "a  b"},  // four passes: ceil(17/16)
+      {"135-080 a" + std::string(33, ' ') + "b", "a   b"},
+      {"135-080  lead", " lead"},
+      {"135-080 " + Cp("서울 강남구") + std::string(8, ' ') + Cp("역삼동") + std::string(16, ' '),
+       Cp("서울 강남구 역삼동 ")},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(ListLineToAddress(c.line), c.address) << c.line;
+}
+
+TEST(ExecutableDirectoryTest, IsTheFolderOfTheRunningProgram) {
+  const std::string dir = ExecutableDirectory();
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ(dir.back(), '/');
+  EXPECT_TRUE(fs::equivalent(dir, fs::path(JASOKIT_BINARY_DIR) / "tests"));
+}
+
+// Fatal failures end the process: each runs in a death-test child.
+using ZipLoadDeathTest = ZipLoadTest;
+
+void LoadWithAddressSpaceLimit(ZipDatabase& db, const std::string& path) {
+  const rlim_t limit = static_cast<rlim_t>(4) << 30;
+  const rlimit lim{limit, limit};
+  setrlimit(RLIMIT_AS, &lim);
+  db.Load(path);
+}
+
+TEST_F(ZipLoadDeathTest, MissingFileFailsTheStatusQuery) {
+  ZipDatabase db;
+  EXPECT_EXIT(db.Load(m_dir.File("none.dbf")), ::testing::ExitedWithCode(1),
+              "^stat function failed\n$");
+  EXPECT_EXIT(db.Load(""), ::testing::ExitedWithCode(1), "^stat function failed\n$");
+}
+
+TEST_F(ZipLoadDeathTest, TableBesideTheExecutableOnly) {
+  ASSERT_FALSE(fs::exists(ExecutableDirectory() + kZipFileName));
+  // A copy in the current directory does not count.
+  WriteBytes(m_dir.File(kZipFileName), TableBytes({RawRecord("1", "p", "d", "n", "")}));
+  const fs::path cwd = fs::current_path();
+  EXPECT_EXIT(
+      {
+        fs::current_path(m_dir.path());
+        ZipDatabase db;
+        db.Load();
+      },
+      ::testing::ExitedWithCode(1), "^stat function failed\n$");
+  EXPECT_EQ(fs::current_path(), cwd);
+}
+
+TEST_F(ZipLoadDeathTest, StatusPassesButOpenFails) {
+  fs::create_directory(m_dir.File("dir.dbf"));
+  ZipDatabase db;
+  EXPECT_EXIT(db.Load(m_dir.File("dir.dbf")), ::testing::ExitedWithCode(1),
+              "^db file open failed\n$");
+
+  // A socket refuses to open even for root.
+  const std::string path = m_dir.File("socket.dbf");
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  ASSERT_LT(path.size(), sizeof addr.sun_path);
+  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+  ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
+  EXPECT_EXIT(db.Load(path), ::testing::ExitedWithCode(1), "^db file open failed\n$");
+  close(fd);
+}
+
+TEST_F(ZipLoadDeathTest, UnreadableFileCannotBeOpened) {
+  const std::string path = m_dir.File("locked.dbf");
+  WriteBytes(path, TableBytes({}));
+  fs::permissions(path, fs::perms::none);
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    std::fclose(f);
+    GTEST_SKIP() << "file permissions do not stop this user (root); covered by the directory case";
+  }
+  ZipDatabase db;
+  EXPECT_EXIT(db.Load(path), ::testing::ExitedWithCode(1), "^db file open failed\n$");
+}
+
+TEST_F(ZipLoadDeathTest, ImageThatCannotBeAllocated) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reports huge allocations itself";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  GTEST_SKIP() << "the address sanitizer reports huge allocations itself";
+#endif
+#endif
+  // A sparse file far larger than the address space the child is allowed.
+  const std::string path = m_dir.File("huge.dbf");
+  WriteBytes(path, "");
+  std::error_code ec;
+  fs::resize_file(path, std::uintmax_t{1} << 40, ec);
+  if (ec) GTEST_SKIP() << "this file system cannot hold a sparse 1 TiB file: " << ec.message();
+  ZipDatabase db;
+  EXPECT_EXIT(LoadWithAddressSpaceLimit(db, path), ::testing::ExitedWithCode(1),
+              "^Not enough memory\n$");
+}
+
+void PrefixedHandler(const char* message) {
+  std::fprintf(stderr, "[box] %s\n", message);
+}
+
+TEST_F(ZipLoadDeathTest, MessagesGoThroughTheReplaceableHandler) {
+  ZipDatabase db;
+  EXPECT_EXIT(
+      {
+        SetZipMessageHandler(PrefixedHandler);
+        db.Load(m_dir.File("none.dbf"));
+      },
+      ::testing::ExitedWithCode(1), "^\\[box\\] stat function failed\n$");
+  EXPECT_EXIT(
+      {
+        SetZipMessageHandler(PrefixedHandler);
+        SetZipMessageHandler(nullptr);  // back to standard error
+        db.Load(m_dir.File("none.dbf"));
+      },
+      ::testing::ExitedWithCode(1), "^stat function failed\n$");
+}
+
+// The full table, when this machine has it.
+class RealZipTableTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    const std::string path = std::string(JASOKIT_TEST_DATA_DIR) + "/" + kZipFileName;
+    if (!fs::exists(path)) return;
+    s_db = new ZipDatabase;
+    s_db->Load(path);
+  }
+  static void TearDownTestSuite() {
+    delete s_db;
+    s_db = nullptr;
+  }
+  void SetUp() override {
+    if (!s_db) GTEST_SKIP() << "no " << JASOKIT_TEST_DATA_DIR << "/" << kZipFileName;
+  }
+  static ZipDatabase* s_db;
+};
+ZipDatabase* RealZipTableTest::s_db = nullptr;
+
+TEST_F(RealZipTableTest, HoldsEveryRecord) { EXPECT_EQ(s_db->size(), kZipRecordCount); }
+
+TEST_F(RealZipTableTest, NamesWithAndWithoutHits) {
+  const std::string name = Cp("중앙동");
+  const std::vector<std::string> lines = FormatSearchLines(*s_db, name);
+  ASSERT_GT(lines.size(), 1u);
+  EXPECT_TRUE(std::is_sorted(lines.begin(), lines.end()));
+  std::set<std::string> provinces;
+  for (const ZipRecord& r : Hits(*s_db, name)) {
+    EXPECT_EQ(r.locality, name);
+    EXPECT_EQ(r.zipCode.size(), 7u);
+    EXPECT_EQ(r.district.size(), 13u);
+    provinces.insert(r.province);
+  }
+  EXPECT_GE(provinces.size(), 3u);
+  for (const std::string& line : lines) EXPECT_EQ(line[7], ' ');
+
+  EXPECT_FALSE(FormatSearchLines(*s_db, Cp("역삼동")).empty());
+  for (const char* name : {"역삼동 ", " 역삼동", "역삼", "없는이름동"}) {
+    EXPECT_TRUE(FormatSearchLines(*s_db, Cp(name)).empty()) << name;
+  }
+}
+
+}  // namespace
+}  // namespace jasokit

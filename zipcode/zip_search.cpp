@@ -1,0 +1,46 @@
+#include <algorithm>
+
+#include "zipcode/zip_database.h"
+
+namespace jasokit {
+
+std::vector<std::string> FormatSearchLines(const ZipDatabase& db, std::string_view query) {
+  std::vector<std::string> lines;
+  const ZipDatabase::Hits hits = db.FindAll(query);
+  for (auto it = hits.first; it != hits.second; ++it) {
+    const ZipRecord& r = it->second;
+    std::string line;
+    line.reserve(r.zipCode.size() + r.province.size() + r.district.size() + r.locality.size() +
+                 r.detail.size() + 4);
+    line += r.zipCode;
+    line += ' ';
+    line += r.province;
+    line += ' ';
+    line += r.district;
+    line += ' ';
+    line += r.locality;
+    line += ' ';
+    line += r.detail;
+    lines.push_back(std::move(line));
+  }
+  // std::string compares as unsigned bytes, which orders lines by zip code first.
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+std::string ListLineToAddress(std::string_view line) {
+  constexpr std::size_t kZipPrefixBytes = 8;  // the zip code and its space
+  std::string text(line.size() > kZipPrefixBytes ? line.substr(kZipPrefixBytes) : std::string_view());
+  for (int pass = 0; pass < 4; ++pass) {
+    std::string next;
+    next.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      next += text[i];
+      if (text[i] == ' ' && i + 1 < text.size() && text[i + 1] == ' ') ++i;
+    }
+    text.swap(next);
+  }
+  return text;
+}
+
+}  // namespace jasokit
