@@ -2,9 +2,14 @@
 """Writes the seed corpora under fuzz/corpus/<area>/ from hand-picked texts.
 
 Texts are written here in UTF-8 and stored as the CP949 bytes the library
-takes. Run from anywhere; existing seeds of the same name are overwritten.
+takes. The zip table seeds start from the sample table the build makes from
+data/zipcode-sample.csv (default build/cli/zipcode030101t6.dbf, or the path
+given as the only argument). Run from anywhere; existing seeds of the same
+name are overwritten.
 """
 import os
+import struct
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -98,6 +103,55 @@ def write_dictionary(path, words):
             f.write('"%s"\n' % "".join("\\x%02X" % b for b in data))
 
 
+HEADER_BYTES = 225
+RECORD_BYTES = 90
+TABLE_BYTES = HEADER_BYTES + 44338 * RECORD_BYTES
+
+# Queries for the search target: names of its own table, near misses, bytes.
+ZIP_QUERIES = {
+    "yeoksam": cp("역삼동"),
+    "trailing-space": cp("역삼동 "),
+    "ga": cp("종로1가"),
+    "eup": cp("가야읍"),
+    "empty": b"",
+    "two-words": cp("대학로 캠퍼스"),
+    "nul-cut": cp("삼성동"),
+    "damaged": b"\x80\xb0",
+    "line": cp("135-080 서울 강남구        역삼동                  "),
+    "short-line": b"1234567",
+}
+
+
+def verbatim(data):
+    """A zipload input that is the file itself."""
+    return b"\x00" + data
+
+
+def tiled(size, pattern):
+    """A zipload input for a file of size bytes filled with pattern."""
+    return (b"\x03" if size > 65536 else b"\x01") + struct.pack("<I", size)[:3] + pattern
+
+
+def zip_seeds(table_path):
+    if os.path.exists(table_path):
+        with open(table_path, "rb") as f:
+            table = f.read()
+        record = table[HEADER_BYTES:HEADER_BYTES + RECORD_BYTES]
+        write("zipload", "sample-table", verbatim(table))
+        write("zipload", "header-only", verbatim(table[:HEADER_BYTES]))
+        write("zipload", "cut-mid-record", verbatim(table[:HEADER_BYTES + 3 * RECORD_BYTES + 45]))
+        write("zipload", "full-table", tiled(TABLE_BYTES, record))
+        write("zipload", "one-byte-short", tiled(TABLE_BYTES - 1, record))
+        write("zipload", "overlong", tiled(TABLE_BYTES + 2 * RECORD_BYTES + 1, record))
+    else:
+        print("no sample table at %s: zipload seeds from it skipped" % table_path)
+    write("zipload", "empty", verbatim(b""))
+    write("zipload", "one-record", verbatim(b"\x03" + b" " * 224 + b" 135-080" + cp("서울강남구") +
+                                            b" " * 7 + cp("역삼동") + b" " * 37 + b" " * 22))
+    write("zipload", "zeros-6mb", tiled(6 << 20, b""))
+    write("zipload", "spaces", tiled(TABLE_BYTES // 3, b" "))
+
+
 def write(area, name, data):
     folder = os.path.join(HERE, "corpus", area)
     os.makedirs(folder, exist_ok=True)
@@ -116,6 +170,10 @@ def main():
         write("codec", name, data)
     write("codec", "words", cp("\n".join(WORDS)))
     write_dictionary(os.path.join(HERE, "convert.dict"), DICTIONARY)
+    for name, data in ZIP_QUERIES.items():
+        write("zipsearch", name, data)
+    default_table = os.path.join(HERE, "..", "build", "cli", "zipcode030101t6.dbf")
+    zip_seeds(sys.argv[1] if len(sys.argv) > 1 else default_table)
 
 
 if __name__ == "__main__":

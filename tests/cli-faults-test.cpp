@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "test-util.h"
+#include "zipcode/zip_database.h"
 
 extern char** environ;
 
@@ -177,7 +179,8 @@ TEST_F(CliFaults, OddInputGivesOneLinePerLine) {
       {"CR-only line ends", "한국\r신라\r부산", {"convert"}, "Hanguk\rsilla\rbusan\n", ""},
       {"CR-only line ends, tsv", "한국\r신라\r", {"convert", "--tsv"},
        "PlainText\t한국\\r신라\tHanguk\\rsilla\n", ""},
-      {"CR LF, last line without LF", "한국\r\n신라\r\n부산", {"convert"}, "Hanguk\nSilla\nBusan\n", ""},
+      {"CR LF, last line without LF", "서울 강남구\r\n신라\r\n종로", {"convert"},
+       "Gangnam-gu Seoul S.KOREA \nSilla\nJongno\n", ""},
       {"last line without LF, tsv", "\n신라", {"convert", "--tsv"},
        "Empty\t\t\nPlainText\t신라\tSilla\n", ""},
       {"empty input", "", {"convert"}, "", ""},
@@ -311,6 +314,181 @@ TEST_F(CliFaults, BrokenStreamsGiveStatus3) {
     EXPECT_EQ(o.status, 3);
     EXPECT_EQ(o.err, c.err);
   }
+}
+
+// jasokit zip with a damaged, odd or huge table file given by --db.
+class ZipFaults : public CliFaults {
+ protected:
+  void SetUp() override {
+    CliFaults::SetUp();
+    m_table = ReadFile(fs::path(JASOKIT_CLI_PATH).parent_path() / kZipFileName);
+    ASSERT_GT(m_table.size(), kZipHeaderBytes + 10 * kZipRecordBytes) << "the build makes a sample table";
+  }
+
+  std::size_t Records() const { return (m_table.size() - kZipHeaderBytes) / kZipRecordBytes; }
+  ZipRecord Record(std::size_t i) const {
+    return CutZipRecord(m_table.data() + kZipHeaderBytes + i * kZipRecordBytes);
+  }
+  // The UTF-8 name to ask for record i.
+  std::string Name(std::size_t i) const { return test::Utf8(Record(i).locality); }
+  // The line jasokit prints for record i.
+  std::string Line(std::size_t i) const {
+    const ZipRecord r = Record(i);
+    return test::Utf8(r.zipCode + ' ' + r.province + ' ' + r.district + ' ' + r.locality + ' ' + r.detail) + "\n";
+  }
+  // A record slot whose name no earlier slot has, so that cutting the table
+  // before it makes the name unknown.
+  std::size_t FirstNewNameAfter(std::size_t from) const {
+    for (std::size_t i = from; i < Records(); ++i) {
+      bool seen = Record(i).locality.empty();
+      for (std::size_t j = 0; j < i && !seen; ++j) seen = Record(j).locality == Record(i).locality;
+      if (!seen) return i;
+    }
+    return 0;
+  }
+
+  Outcome Zip(const fs::path& db, const std::vector<std::string>& names) {
+    std::vector<std::string> args = {"zip", "--db", db.string()};
+    args.insert(args.end(), names.begin(), names.end());
+    return Run(args, "/dev/null");
+  }
+
+  std::string m_table;
+};
+
+TEST_F(ZipFaults, ShortTablesLoadTheirCompleteRecords) {
+  const std::size_t k = FirstNewNameAfter(5);
+  ASSERT_GT(k, 0u);
+  const std::size_t cutMidRecord = kZipHeaderBytes + k * kZipRecordBytes + kZipRecordBytes / 2;
+  struct {
+    const char* what;
+    std::string bytes;
+    std::size_t records;  // complete records the file holds
+  } cases[] = {
+      {"empty", "", 0},
+      {"header cut short", m_table.substr(0, 100), 0},
+      {"header only", m_table.substr(0, kZipHeaderBytes), 0},
+      {"cut mid-record", m_table.substr(0, cutMidRecord), k},
+      {"cut after a record", m_table.substr(0, cutMidRecord + kZipRecordBytes / 2), k + 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path db = Path("short.dbf");
+    WriteFile(db, c.bytes);
+    // The last complete record is there; the one cut off is not.
+    if (c.records > 0) {
+      const Outcome found = Zip(db, {Name(c.records - 1)});
+      EXPECT_EQ(found.status, 0) << found.err;
+      EXPECT_NE(found.out.find(Line(c.records - 1)), std::string::npos);
+    }
+    const Outcome missing = Zip(db, {Name(k)});
+    EXPECT_TRUE(missing.exited);
+    EXPECT_EQ(missing.status, c.records > k ? 0 : 4);
+    EXPECT_EQ(missing.err, c.records > k ? "" : "찾지 못했습니다.\n");
+  }
+}
+
+TEST_F(ZipFaults, HugeSparseTableReadsOnlyTheFixedRecordCount) {
+  // 200 MB: the sample rows, then zeros; every slot past them is an empty row.
+  const fs::path db = Path("huge.dbf");
+  WriteFile(db, m_table);
+  fs::resize_file(db, 200u << 20);
+  const Outcome found = Zip(db, {Name(0)});
+  EXPECT_EQ(found.status, 0) << found.err;
+  EXPECT_NE(found.out.find(Line(0)), std::string::npos);
+
+  std::size_t emptyNames = kZipRecordCount - Records();
+  for (std::size_t i = 0; i < Records(); ++i) emptyNames += Record(i).locality.empty();
+  const Outcome empty = Zip(db, {""});
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_EQ(std::count(empty.out.begin(), empty.out.end(), '\n'), static_cast<long>(emptyNames));
+}
+
+TEST_F(ZipFaults, EndlessDeviceGivesOneTableOfEmptyRows) {
+  if (!fs::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero";
+  const Outcome o = Zip("/dev/zero", {""});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out.size(), kZipRecordCount * 5);  // "    \n" each
+  const Outcome none = Zip("/dev/null", {""});
+  EXPECT_EQ(none.status, 4);
+  EXPECT_EQ(none.err, "찾지 못했습니다.\n");
+}
+
+TEST_F(ZipFaults, UnreadableTableEndsWithStatus1) {
+  const fs::path db = Path("locked.dbf");
+  WriteFile(db, m_table);
+  fs::permissions(db, fs::perms::none);
+  Outcome o;
+  if (geteuid() != 0) {
+    o = Zip(db, {Name(0)});
+  } else {
+    // Permissions do not stop root: run the program as nobody instead.
+    fs::permissions(m_dir, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    const std::string program = JASOKIT_CLI_PATH;
+    const std::string name = Name(0);
+    const std::string err = Path("stderr").string();
+    const pid_t pid = fork();
+    ASSERT_NE(pid, -1);
+    if (pid == 0) {
+      const int devnull = open("/dev/null", O_RDWR);
+      const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      if (devnull < 0 || errFd < 0 || dup2(devnull, 0) < 0 || dup2(devnull, 1) < 0 || dup2(errFd, 2) < 0 ||
+          setgid(65534) != 0 || setuid(65534) != 0) {
+        _exit(127);
+      }
+      execl(program.c_str(), program.c_str(), "zip", "--db", db.c_str(), name.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    o = Finish(pid, Streams{});
+    if (o.status == 127) GTEST_SKIP() << "cannot run the program as nobody here";
+  }
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(o.err, "db file open failed\n");
+}
+
+TEST_F(ZipFaults, OddNamesOnStandardInputAreEachAnswered) {
+  // Every line gets its rows or a report: invalid UTF-8, an empty line, a NUL
+  // byte, CRs that end no line, and a last line without LF.
+  const std::string name = Name(0);
+  const Outcome o = Run({"zip", "--db", (fs::path(JASOKIT_CLI_PATH).parent_path() / kZipFileName).string()},
+                        Input(name + "\n\xff\n\n" + Bytes("역\0") + "\n" + name + "\r" + name + "\r\n" + name).string());
+  EXPECT_TRUE(o.exited);
+  EXPECT_EQ(o.status, 4);
+  const std::string lines = Line(0);
+  EXPECT_EQ(o.out.find(lines), 0u);
+  EXPECT_NE(o.out.rfind(lines), 0u);  // the last line, without LF, was looked up too
+  EXPECT_EQ(o.err, "jasokit zip: line 2: invalid UTF-8 or a character with no CP949 form\n"
+                   "'\xff': 찾지 못했습니다.\n"
+                   "'': 찾지 못했습니다.\n" +
+                       Bytes("'역\0': 찾지 못했습니다.\n") +
+                       "'" + name + "\r" + name + "': 찾지 못했습니다.\n");
+}
+
+TEST_F(ZipFaults, ReaderClosingThePipeMidListingGivesStatus3) {
+  std::string input;
+  for (int i = 0; i < 100000; ++i) input += Name(0) + "\n";
+  const fs::path in = Input(input);
+  int fds[2];
+  ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+  Streams s;
+  s.in = in.string();
+  s.outFd = fds[1];
+  const pid_t pid = Start({"zip", "--db", (fs::path(JASOKIT_CLI_PATH).parent_path() / kZipFileName).string()}, s);
+  close(fds[1]);
+  char head[7];
+  std::size_t got = 0;
+  while (got < sizeof head) {
+    const ssize_t n = read(fds[0], head + got, sizeof head - got);
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  close(fds[0]);
+  const Outcome o = Finish(pid, s, std::chrono::seconds(60));
+  EXPECT_EQ(std::string(head, got), test::Utf8(Record(0).zipCode));
+  EXPECT_TRUE(o.exited) << "signal " << o.signal;
+  EXPECT_EQ(o.status, 3);
+  EXPECT_EQ(o.err, "jasokit zip: error writing standard output\n");
 }
 
 }  // namespace

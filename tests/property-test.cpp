@@ -206,6 +206,23 @@ void ExpectTrimmed(std::string_view input, std::string_view trimmed) {
   ASSERT_FALSE(IsSpaceByte(trimmed[last]));
 }
 
+// Written forms of the provinces and metropolitan cities: a text is an
+// address exactly when its first space-separated word is one of them.
+constexpr const char* kRegionWords[] = {
+    "경기", "경기도", "충북", "충청북도", "경북", "경상북도", "전남", "전라남도", "강원", "강원도",
+    "제주", "제주도", "충남", "충청남도", "전북", "전라북도", "경남", "경상남도",
+    "서울", "서울특별시", "서울시", "부산", "부산광역시", "부산시", "광주", "광주광역시", "광주시",
+    "인천", "인천광역시", "인천시", "울산", "울산광역시", "울산시", "대전", "대전광역시", "대전시",
+    "대구", "대구광역시", "대구시"};
+
+bool StartsWithRegionWord(std::string_view text) {
+  const std::string_view first = text.substr(0, text.find(' '));
+  for (const char* word : kRegionWords) {
+    if (first == Cp(word)) return true;
+  }
+  return false;
+}
+
 // Every status carries the texts it promises, and the output never passes
 // 1024 bytes.
 void ExpectConsistent(std::string_view input, const ConversionResult& r) {
@@ -224,9 +241,17 @@ void ExpectConsistent(std::string_view input, const ConversionResult& r) {
       ASSERT_EQ(r.outputText, "");
       return;
     case ConversionStatus::Address:
+      ASSERT_TRUE(StartsWithRegionWord(r.normalizedText));
       ASSERT_FALSE(r.outputText.empty());
+      // Whole unless cut at the limit, and then only at a character boundary.
+      if (r.outputText.size() + 1 < kMaxInputBytes) {
+        ASSERT_TRUE(r.outputText.size() >= 8 &&
+                    r.outputText.compare(r.outputText.size() - 8, 8, "S.KOREA ") == 0)
+            << r.outputText;
+      }
       break;
     case ConversionStatus::PlainText:
+      ASSERT_FALSE(StartsWithRegionWord(r.normalizedText));
       ASSERT_EQ(r.outputText, Romanized(r.normalizedText));
       break;
   }
@@ -261,6 +286,7 @@ TEST(ConvertInputProperty, StatusMatchesTextsOnGeneratedInput) {
   EXPECT_GT(seen[static_cast<int>(ConversionStatus::TooLong)], 100);
   EXPECT_GT(seen[static_cast<int>(ConversionStatus::Empty)], 10);
   EXPECT_GT(seen[static_cast<int>(ConversionStatus::PlainText)], 1000);
+  EXPECT_GT(seen[static_cast<int>(ConversionStatus::Address)], 500);
 }
 
 TEST(ConvertInputProperty, EveryInputOfUpToTwoBytes) {
