@@ -105,10 +105,9 @@ class CliFaults : public ::testing::Test {
     return p;
   }
 
-  // Starts jasokit with args; returns its pid, or -1.
-  pid_t Start(const std::vector<std::string>& args, const Streams& s) {
+  // Starts jasokit (or a copy of it) with args; returns its pid, or -1.
+  pid_t Start(const std::vector<std::string>& args, const Streams& s, std::string program = JASOKIT_CLI_PATH) {
     std::vector<char*> argv;
-    std::string program = JASOKIT_CLI_PATH;
     argv.push_back(program.data());
     std::vector<std::string> copies(args);
     for (std::string& a : copies) argv.push_back(a.data());
@@ -355,6 +354,33 @@ class ZipFaults : public CliFaults {
 
   std::string m_table;
 };
+
+TEST_F(ZipFaults, DefaultTableMissingOrAFolderEndsWithStatus1) {
+  // A copy of the program in a folder of its own looks for its table there.
+  const fs::path bin = Path("bin");
+  fs::create_directory(bin);
+  fs::copy_file(JASOKIT_CLI_PATH, bin / "jasokit");
+  Streams s;
+  s.out = Path("stdout").string();
+  const std::vector<std::string> args = {"zip", Name(0)};
+
+  Outcome o = Finish(Start(args, s, (bin / "jasokit").string()), s);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(o.err, "stat function failed\n");
+
+  fs::create_directory(bin / kZipFileName);
+  o = Finish(Start(args, s, (bin / "jasokit").string()), s);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(o.err, "db file open failed\n");
+
+  fs::remove(bin / kZipFileName);
+  WriteFile(bin / kZipFileName, m_table);
+  o = Finish(Start(args, s, (bin / "jasokit").string()), s);
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find(Line(0)), std::string::npos);
+}
 
 TEST_F(ZipFaults, ShortTablesLoadTheirCompleteRecords) {
   const std::size_t k = FirstNewNameAfter(5);
