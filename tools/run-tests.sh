@@ -16,3 +16,6 @@ ctest --test-dir "$here/build-sanitize" --output-on-failure -j "$(nproc)"
 
 # The Debian package installs and its commands work.
 BUILD_DIR="$here/build" bash "$here/tools/package-test.sh"
+
+# Every fuzz target for a bounded time (see fuzz/README.md).
+bash "$here/tools/run-fuzz.sh" 60

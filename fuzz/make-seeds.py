@@ -1,0 +1,180 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora under fuzz/corpus/<area>/ from hand-picked texts.
+
+Texts are written here in UTF-8 and stored as the CP949 bytes the library
+takes. The zip table seeds start from the sample table the build makes from
+data/zipcode-sample.csv (default build/cli/zipcode030101t6.dbf, or the path
+given as the only argument). Run from anywhere; existing seeds of the same
+name are overwritten.
+"""
+import os
+import struct
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def cp(text):
+    return text.encode("cp949")
+
+
+ADDRESSES = [
+    "서울특별시 강남구 역삼동 123-45",
+    "서울 강남구 역삼동 123",
+    "부산광역시 해운대구 우동 1234",
+    "경상남도 함안군 가야읍 말산리 123",
+    "경기도 성남시 분당구 정자동 1 현대아파트 101동 1004호",
+    "서울 종로구 종로3가",
+    "서울 중앙사서함 123",
+    "서울 역삼동 10 층",
+    "서울 A",
+    "서울 5층",
+    "서울 구 역삼동",
+    "강원 홍천군 서석면",
+    "울산 울주군 언양읍",
+    "전라북도 전주시 덕진동 1",
+    "제주도 서귀포시 대학로 1",
+    "서울",
+    "서울, 강남구",
+    "서울 특별시 강남구 역삼동",
+    "서울특별시강남구",
+]
+
+WORDS = [
+    "한국 신라 안녕 종로 학문 백로 국물 독립 법률 십리 합니다 감로",
+    "같이 굳이 굳히다 갇혀 받다 받아 밭에 꽃이 낮에 맞히다 좋다 좋아",
+    "좋지 놓는 많다 않아 입학 잡혀 먹힌 막혔다 학교 밖에 읽어 밝히다",
+    "맑다 젊어 넓이 여덟이 밟히다 싫다 싫어 핥아 읊어 몫이 앉아 앉다",
+    "없이 없어 있다 있어 부엌에 앞에 읽어요 옆 밖",
+    "가ㄱ나",
+    "가1나",
+    "ㅋㅋ",
+    "abc",
+    "1abc",
+    "강남구 역삼동",
+]
+
+CONVERT = {
+    "crlf-inside": cp("서울") + b"\r\n" + cp("강남구"),
+    "five-spaces": cp("서울     강남구"),
+    "tab-inside": cp("서울") + b"\t" + cp("강남구"),
+    "blanks-around": b" \t\r\n" + cp("서울 강남구") + b"  \r\n\x0b\x0c",
+    "spaces-only": b"   ",
+    "fits-1024": cp("가" * 512),
+    "over-1024": cp("가" * 513),
+    "exit-area-overflow": cp("강" * 342),
+    "cr-alone": cp("한국") + b"\r" + cp("신라"),
+    "invalid-bytes": b"a\x80b\xffc\xc9\xa1\x41" + cp("서울") + b"\xb0",
+    "full-width-space": cp("서울\u3000강남구 漢字"),
+    "trail-space-byte": b"\xb0\x20\xb0\x20 ",
+    "lead-then-lf": b"\xb0\n\xa1\n",
+}
+
+CODEC = {
+    "hangul": cp("한국어 로마자 표기"),
+    "mixed": cp("ㄱ\u3000漢 가나다 abc 123 ·※"),
+    "invalid": b"\x80\xff\xc9\xa1\xb0\xa1\xa1\xb0\xa1",
+    "extended-syllable": b"\xa1\x41\x81\x41\xc6\x52",
+    "lone-lead": b"abc\xb0",
+    "nul-inside": b"\xb0\xa1\x00\xb0\xa1",
+    "utf8-text": "서울 강남구 é 😀".encode("utf-8"),
+    "utf8-broken": b"\xc0\x80\xed\xa0\x80\xea\xb0\xf4\x90\x80\x80",
+}
+
+
+# Words that steer ConvertInput onto the address path and through its states.
+DICTIONARY = [
+    "경기", "경기도", "충북", "충청북도", "경북", "경상북도", "전남", "전라남도", "강원", "강원도",
+    "제주", "제주도", "충남", "충청남도", "전북", "전라북도", "경남", "경상남도",
+    "서울", "서울특별시", "서울시", "부산", "부산광역시", "부산시", "광주", "광주광역시", "광주시",
+    "인천", "인천광역시", "인천시", "울산", "울산광역시", "울산시", "대전", "대전광역시", "대전시",
+    "대구", "대구광역시", "대구시", "특별시", "광역시",
+    "시", "구", "군", "읍", "면", "동", "가", "리", "사서함",
+    "산업대", "산업대학", "병원", "전화국", "프라자", "(주)", "백화점", "경찰서", "대학", "대학교",
+    "시청", "캠퍼스", "도청", "은행", "본점", "아파트", "층", "빌라", "빌딩",
+    " ", "  ", "\r\n", "\t", "\u3000", "123-45",
+]
+
+
+def write_dictionary(path, words):
+    with open(path, "w") as f:
+        for word in words:
+            data = cp(word)
+            f.write('"%s"\n' % "".join("\\x%02X" % b for b in data))
+
+
+HEADER_BYTES = 225
+RECORD_BYTES = 90
+TABLE_BYTES = HEADER_BYTES + 44338 * RECORD_BYTES
+
+# Queries for the search target: names of its own table, near misses, bytes.
+ZIP_QUERIES = {
+    "yeoksam": cp("역삼동"),
+    "trailing-space": cp("역삼동 "),
+    "ga": cp("종로1가"),
+    "eup": cp("가야읍"),
+    "empty": b"",
+    "two-words": cp("대학로 캠퍼스"),
+    "nul-cut": cp("삼성동"),
+    "damaged": b"\x80\xb0",
+    "line": cp("135-080 서울 강남구        역삼동                  "),
+    "short-line": b"1234567",
+}
+
+
+def verbatim(data):
+    """A zipload input that is the file itself."""
+    return b"\x00" + data
+
+
+def tiled(size, pattern):
+    """A zipload input for a file of size bytes filled with pattern."""
+    return (b"\x03" if size > 65536 else b"\x01") + struct.pack("<I", size)[:3] + pattern
+
+
+def zip_seeds(table_path):
+    if os.path.exists(table_path):
+        with open(table_path, "rb") as f:
+            table = f.read()
+        record = table[HEADER_BYTES:HEADER_BYTES + RECORD_BYTES]
+        write("zipload", "sample-table", verbatim(table))
+        write("zipload", "header-only", verbatim(table[:HEADER_BYTES]))
+        write("zipload", "cut-mid-record", verbatim(table[:HEADER_BYTES + 3 * RECORD_BYTES + 45]))
+        write("zipload", "full-table", tiled(TABLE_BYTES, record))
+        write("zipload", "one-byte-short", tiled(TABLE_BYTES - 1, record))
+        write("zipload", "overlong", tiled(TABLE_BYTES + 2 * RECORD_BYTES + 1, record))
+    else:
+        print("no sample table at %s: zipload seeds from it skipped" % table_path)
+    write("zipload", "empty", verbatim(b""))
+    write("zipload", "one-record", verbatim(b"\x03" + b" " * 224 + b" 135-080" + cp("서울강남구") +
+                                            b" " * 7 + cp("역삼동") + b" " * 37 + b" " * 22))
+    write("zipload", "zeros-6mb", tiled(6 << 20, b""))
+    write("zipload", "spaces", tiled(TABLE_BYTES // 3, b" "))
+
+
+def write(area, name, data):
+    folder = os.path.join(HERE, "corpus", area)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def main():
+    for i, text in enumerate(ADDRESSES):
+        write("convert", "address-%02d" % i, cp(text))
+    for i, text in enumerate(WORDS):
+        write("convert", "words-%02d" % i, cp(text))
+    for name, data in CONVERT.items():
+        write("convert", name, data)
+    for name, data in CODEC.items():
+        write("codec", name, data)
+    write("codec", "words", cp("\n".join(WORDS)))
+    write_dictionary(os.path.join(HERE, "convert.dict"), DICTIONARY)
+    for name, data in ZIP_QUERIES.items():
+        write("zipsearch", name, data)
+    default_table = os.path.join(HERE, "..", "build", "cli", "zipcode030101t6.dbf")
+    zip_seeds(sys.argv[1] if len(sys.argv) > 1 else default_table)
+
+
+if __name__ == "__main__":
+    main()

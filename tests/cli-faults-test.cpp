@@ -1,0 +1,521 @@
+// The real jasokit binary under hostile input and broken streams: it must
+// keep going, give one output line per input line, and end with the right
+// status instead of crashing, hanging or dying of a signal.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "test-util.h"
+#include "zipcode/zip_database.h"
+
+extern char** environ;
+
+namespace jasokit {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kRefusal =
+    "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다. 다시 한번 확인해 주세요.";
+constexpr const char* kWriteError = "jasokit convert: error writing standard output\n";
+constexpr const char* kReadError = "jasokit convert: error reading standard input\n";
+constexpr const char* kUtf8Warning =
+    "jasokit convert: warning: input holds invalid UTF-8 or characters with no CP949 form; "
+    "they were converted as '?'\n";
+
+struct Outcome {
+  bool exited = false;  // false: killed by a signal, or by us after the time limit
+  int status = -1;
+  int signal = 0;
+  std::string out;
+  std::string err;
+};
+
+// Where the child's standard streams come from and go to.
+struct Streams {
+  std::string in = "/dev/null";  // a path; empty: stdin closed
+  std::string out;               // a path; empty: stdout closed
+  int outFd = -1;                // used instead of out when set
+};
+
+// A literal with its NUL bytes.
+template <std::size_t N>
+std::string Bytes(const char (&literal)[N]) {
+  return std::string(literal, N - 1);
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream f(path, std::ios::binary);
+  f << bytes;
+  ASSERT_TRUE(f.good()) << path;
+}
+
+// Waits for pid at most limit; kills it if it overstays.
+bool WaitFor(pid_t pid, int& wstatus, std::chrono::seconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    const pid_t r = waitpid(pid, &wstatus, WNOHANG);
+    if (r == pid) return true;
+    if (r < 0) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, &wstatus, 0);
+  return false;
+}
+
+class CliFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "jasokit-faults-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    m_dir = pattern;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(m_dir, ec);
+  }
+
+  fs::path Path(const char* name) const { return m_dir / name; }
+
+  fs::path Input(const std::string& bytes) {
+    const fs::path p = Path("input");
+    WriteFile(p, bytes);
+    return p;
+  }
+
+  // Starts jasokit (or a copy of it) with args; returns its pid, or -1.
+  pid_t Start(const std::vector<std::string>& args, const Streams& s, std::string program = JASOKIT_CLI_PATH) {
+    std::vector<char*> argv;
+    argv.push_back(program.data());
+    std::vector<std::string> copies(args);
+    for (std::string& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (s.in.empty()) {
+      posix_spawn_file_actions_addclose(&actions, 0);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, 0, s.in.c_str(), O_RDONLY, 0);
+    }
+    if (s.outFd >= 0) {
+      posix_spawn_file_actions_adddup2(&actions, s.outFd, 1);
+      posix_spawn_file_actions_addclose(&actions, s.outFd);
+    } else if (s.out.empty()) {
+      posix_spawn_file_actions_addclose(&actions, 1);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, 1, s.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    }
+    const std::string errPath = Path("stderr").string();
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+  }
+
+  Outcome Finish(pid_t pid, const Streams& s, std::chrono::seconds limit = std::chrono::seconds(120)) {
+    Outcome o;
+    int wstatus = 0;
+    EXPECT_NE(pid, -1);
+    if (pid == -1) return o;
+    const bool ended = WaitFor(pid, wstatus, limit);
+    EXPECT_TRUE(ended) << "jasokit did not finish within " << limit.count() << " s";
+    o.exited = ended && WIFEXITED(wstatus);
+    if (o.exited) o.status = WEXITSTATUS(wstatus);
+    if (WIFSIGNALED(wstatus)) o.signal = WTERMSIG(wstatus);
+    if (!s.out.empty() && s.outFd < 0) o.out = ReadFile(s.out);
+    o.err = ReadFile(Path("stderr"));
+    return o;
+  }
+
+  Outcome Run(const std::vector<std::string>& args, const std::string& inPath) {
+    Streams s;
+    s.in = inPath;
+    s.out = Path("stdout").string();
+    return Finish(Start(args, s), s);
+  }
+
+  fs::path m_dir;
+};
+
+TEST_F(CliFaults, OddInputGivesOneLinePerLine) {
+  struct {
+    const char* what;
+    std::string input;
+    std::vector<std::string> args;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {"invalid UTF-8", "a\xff\n\xc3(b\n\xed\xa0\x80\n\xf0(\x8c(\n한국\n", {"convert"},
+       "A?\n?(b\n???\n?(?(\nHanguk\n", kUtf8Warning},
+      // The engine takes zero-terminated text, so a line ends at a NUL byte;
+      // the lines after it are all there.
+      {"NUL bytes", Bytes("a\0b\n\0\n한\0국\n끝"), {"convert"}, "A\n\nHan\nKkeut\n", ""},
+      // A lone CR ends no line: the whole text is one line, CRs kept.
+      {"CR-only line ends", "한국\r신라\r부산", {"convert"}, "Hanguk\rsilla\rbusan\n", ""},
+      {"CR-only line ends, tsv", "한국\r신라\r", {"convert", "--tsv"},
+       "PlainText\t한국\\r신라\tHanguk\\rsilla\n", ""},
+      {"CR LF, last line without LF", "서울 강남구\r\n신라\r\n종로", {"convert"},
+       "Gangnam-gu Seoul S.KOREA \nSilla\nJongno\n", ""},
+      {"last line without LF, tsv", "\n신라", {"convert", "--tsv"},
+       "Empty\t\t\nPlainText\t신라\tSilla\n", ""},
+      {"empty input", "", {"convert"}, "", ""},
+      {"CP949 mode, invalid bytes", "\x80\xff\xb0\n\xb0\xa1", {"convert", "--cp949"}, "???\nGa\n", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Outcome o = Run(c.args, Input(c.input).string());
+    EXPECT_TRUE(o.exited);
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, c.out);
+    EXPECT_EQ(o.err, c.err);
+  }
+}
+
+TEST_F(CliFaults, InvalidUtf8Argument) {
+  const Outcome o = Run({"convert", "a\xff", "한국"}, "/dev/null");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, "A?\nHanguk\n");
+  EXPECT_EQ(o.err, kUtf8Warning);
+}
+
+// Writes lines to path in large blocks, so a 100 MB line costs no 100 MB
+// string in the test itself.
+void WriteLines(const fs::path& path, const std::vector<std::pair<std::string, std::size_t>>& pieces) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  for (const auto& [text, times] : pieces) {
+    for (std::size_t i = 0; i < times; ++i) ASSERT_EQ(std::fwrite(text.data(), 1, text.size(), f), text.size());
+  }
+  ASSERT_EQ(std::fclose(f), 0);
+}
+
+TEST_F(CliFaults, HundredMegabyteLineIsRefusedAndTheRestConverted) {
+  const fs::path in = Path("huge");
+  const std::string block(1 << 20, 'a');
+  WriteLines(in, {{"한국\n", 1}, {block, 100}, {"\n신라\n", 1}, {block, 100}});  // last line without LF
+  const Outcome o = Run({"convert"}, in.string());
+  EXPECT_TRUE(o.exited);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, "Hanguk\n\nSilla\n\n");
+  EXPECT_EQ(o.err, std::string("jasokit convert: line 2: ") + kRefusal + "\njasokit convert: line 4: " +
+                       kRefusal + "\n");
+}
+
+TEST_F(CliFaults, HugeWhitespaceAroundAWordIsTrimmed) {
+  const fs::path in = Path("padded");
+  WriteLines(in, {{std::string(1 << 20, ' '), 16}, {"한국", 1}, {std::string(1 << 20, '\t'), 16}, {"\n", 1}});
+  const Outcome o = Run({"convert", "--tsv"}, in.string());
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, "PlainText\t한국\tHanguk\n");
+}
+
+TEST_F(CliFaults, LongBatchLosesNoLine) {
+  // 300,000 lines: short texts, blank lines, and every 1000th line too long.
+  const std::string tooLong = test::Repeat("가", 600);
+  std::string input, expected;
+  int refused = 0;
+  for (int i = 0; i < 300000; ++i) {
+    switch (i % 4) {
+      case 0: input += "한국\n"; expected += "Hanguk\n"; break;
+      case 1: input += "\n"; expected += "\n"; break;
+      case 2: input += "  신라  \r\n"; expected += "Silla\n"; break;
+      default:
+        if (i % 1000 == 999) {
+          input += tooLong + "\n";
+          expected += "\n";
+          ++refused;
+        } else {
+          input += "종로 학문\n";
+          expected += "Jongno hangmun\n";
+        }
+    }
+  }
+  const Outcome o = Run({"convert"}, Input(input).string());
+  EXPECT_EQ(o.status, 1);
+  ASSERT_EQ(o.out.size(), expected.size());
+  EXPECT_TRUE(o.out == expected);
+  std::size_t errLines = 0;
+  for (char c : o.err) errLines += c == '\n';
+  EXPECT_EQ(errLines, static_cast<std::size_t>(refused));
+}
+
+TEST_F(CliFaults, ReaderClosingThePipeMidBatchGivesStatus3) {
+  std::string input;
+  for (int i = 0; i < 300000; ++i) input += "한국 신라\n";  // about 4 MB of output
+  const fs::path in = Input(input);
+  int fds[2];
+  ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);  // the child must not hold the read end
+  Streams s;
+  s.in = in.string();
+  s.outFd = fds[1];
+  const pid_t pid = Start({"convert"}, s);
+  close(fds[1]);
+  char head[16];
+  std::size_t got = 0;
+  while (got < sizeof head) {
+    const ssize_t n = read(fds[0], head + got, sizeof head - got);
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  close(fds[0]);
+  const Outcome o = Finish(pid, s, std::chrono::seconds(60));
+  EXPECT_EQ(std::string(head, got), "Hanguk silla\nHan");
+  EXPECT_TRUE(o.exited) << "signal " << o.signal;
+  EXPECT_EQ(o.status, 3);
+  EXPECT_EQ(o.err, kWriteError);
+}
+
+TEST_F(CliFaults, BrokenStreamsGiveStatus3) {
+  const std::string input = Input("한국\n신라\n").string();
+  struct {
+    const char* what;
+    std::string in;
+    std::string out;
+    const char* err;
+  } cases[] = {
+      {"stdout closed", input, "", kWriteError},
+      {"stdout full", input, "/dev/full", kWriteError},
+      {"stdin a directory", m_dir.string(), Path("stdout").string(), kReadError},
+      {"stdin closed", "", Path("stdout").string(), kReadError},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.out == "/dev/full" && !fs::exists("/dev/full")) continue;
+    Streams s;
+    s.in = c.in;
+    s.out = c.out;
+    const Outcome o = Finish(Start({"convert"}, s), Streams{});
+    EXPECT_TRUE(o.exited) << "signal " << o.signal;
+    EXPECT_EQ(o.status, 3);
+    EXPECT_EQ(o.err, c.err);
+  }
+}
+
+// jasokit zip with a damaged, odd or huge table file given by --db.
+class ZipFaults : public CliFaults {
+ protected:
+  void SetUp() override {
+    CliFaults::SetUp();
+    m_table = ReadFile(fs::path(JASOKIT_CLI_PATH).parent_path() / kZipFileName);
+    ASSERT_GT(m_table.size(), kZipHeaderBytes + 10 * kZipRecordBytes) << "the build makes a sample table";
+  }
+
+  std::size_t Records() const { return (m_table.size() - kZipHeaderBytes) / kZipRecordBytes; }
+  ZipRecord Record(std::size_t i) const {
+    return CutZipRecord(m_table.data() + kZipHeaderBytes + i * kZipRecordBytes);
+  }
+  // The UTF-8 name to ask for record i.
+  std::string Name(std::size_t i) const { return test::Utf8(Record(i).locality); }
+  // The line jasokit prints for record i.
+  std::string Line(std::size_t i) const {
+    const ZipRecord r = Record(i);
+    return test::Utf8(r.zipCode + ' ' + r.province + ' ' + r.district + ' ' + r.locality + ' ' + r.detail) + "\n";
+  }
+  // A record slot whose name no earlier slot has, so that cutting the table
+  // before it makes the name unknown.
+  std::size_t FirstNewNameAfter(std::size_t from) const {
+    for (std::size_t i = from; i < Records(); ++i) {
+      bool seen = Record(i).locality.empty();
+      for (std::size_t j = 0; j < i && !seen; ++j) seen = Record(j).locality == Record(i).locality;
+      if (!seen) return i;
+    }
+    return 0;
+  }
+
+  Outcome Zip(const fs::path& db, const std::vector<std::string>& names) {
+    std::vector<std::string> args = {"zip", "--db", db.string()};
+    args.insert(args.end(), names.begin(), names.end());
+    return Run(args, "/dev/null");
+  }
+
+  std::string m_table;
+};
+
+TEST_F(ZipFaults, DefaultTableMissingOrAFolderEndsWithStatus1) {
+  // A copy of the program in a folder of its own looks for its table there.
+  const fs::path bin = Path("bin");
+  fs::create_directory(bin);
+  fs::copy_file(JASOKIT_CLI_PATH, bin / "jasokit");
+  Streams s;
+  s.out = Path("stdout").string();
+  const std::vector<std::string> args = {"zip", Name(0)};
+
+  Outcome o = Finish(Start(args, s, (bin / "jasokit").string()), s);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(o.err, "stat function failed\n");
+
+  fs::create_directory(bin / kZipFileName);
+  o = Finish(Start(args, s, (bin / "jasokit").string()), s);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(o.err, "db file open failed\n");
+
+  fs::remove(bin / kZipFileName);
+  WriteFile(bin / kZipFileName, m_table);
+  o = Finish(Start(args, s, (bin / "jasokit").string()), s);
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find(Line(0)), std::string::npos);
+}
+
+TEST_F(ZipFaults, ShortTablesLoadTheirCompleteRecords) {
+  const std::size_t k = FirstNewNameAfter(5);
+  ASSERT_GT(k, 0u);
+  const std::size_t cutMidRecord = kZipHeaderBytes + k * kZipRecordBytes + kZipRecordBytes / 2;
+  struct {
+    const char* what;
+    std::string bytes;
+    std::size_t records;  // complete records the file holds
+  } cases[] = {
+      {"empty", "", 0},
+      {"header cut short", m_table.substr(0, 100), 0},
+      {"header only", m_table.substr(0, kZipHeaderBytes), 0},
+      {"cut mid-record", m_table.substr(0, cutMidRecord), k},
+      {"cut after a record", m_table.substr(0, cutMidRecord + kZipRecordBytes / 2), k + 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path db = Path("short.dbf");
+    WriteFile(db, c.bytes);
+    // The last complete record is there; the one cut off is not.
+    if (c.records > 0) {
+      const Outcome found = Zip(db, {Name(c.records - 1)});
+      EXPECT_EQ(found.status, 0) << found.err;
+      EXPECT_NE(found.out.find(Line(c.records - 1)), std::string::npos);
+    }
+    const Outcome missing = Zip(db, {Name(k)});
+    EXPECT_TRUE(missing.exited);
+    EXPECT_EQ(missing.status, c.records > k ? 0 : 4);
+    EXPECT_EQ(missing.err, c.records > k ? "" : "찾지 못했습니다.\n");
+  }
+}
+
+TEST_F(ZipFaults, HugeSparseTableReadsOnlyTheFixedRecordCount) {
+  // 200 MB: the sample rows, then zeros; every slot past them is an empty row.
+  const fs::path db = Path("huge.dbf");
+  WriteFile(db, m_table);
+  fs::resize_file(db, 200u << 20);
+  const Outcome found = Zip(db, {Name(0)});
+  EXPECT_EQ(found.status, 0) << found.err;
+  EXPECT_NE(found.out.find(Line(0)), std::string::npos);
+
+  std::size_t emptyNames = kZipRecordCount - Records();
+  for (std::size_t i = 0; i < Records(); ++i) emptyNames += Record(i).locality.empty();
+  const Outcome empty = Zip(db, {""});
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_EQ(std::count(empty.out.begin(), empty.out.end(), '\n'), static_cast<long>(emptyNames));
+}
+
+TEST_F(ZipFaults, EndlessDeviceGivesOneTableOfEmptyRows) {
+  if (!fs::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero";
+  const Outcome o = Zip("/dev/zero", {""});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out.size(), kZipRecordCount * 5);  // "    \n" each
+  const Outcome none = Zip("/dev/null", {""});
+  EXPECT_EQ(none.status, 4);
+  EXPECT_EQ(none.err, "찾지 못했습니다.\n");
+}
+
+TEST_F(ZipFaults, UnreadableTableEndsWithStatus1) {
+  const fs::path db = Path("locked.dbf");
+  WriteFile(db, m_table);
+  fs::permissions(db, fs::perms::none);
+  Outcome o;
+  if (geteuid() != 0) {
+    o = Zip(db, {Name(0)});
+  } else {
+    // Permissions do not stop root: run the program as nobody instead.
+    fs::permissions(m_dir, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    const std::string program = JASOKIT_CLI_PATH;
+    const std::string name = Name(0);
+    const std::string err = Path("stderr").string();
+    const pid_t pid = fork();
+    ASSERT_NE(pid, -1);
+    if (pid == 0) {
+      const int devnull = open("/dev/null", O_RDWR);
+      const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      if (devnull < 0 || errFd < 0 || dup2(devnull, 0) < 0 || dup2(devnull, 1) < 0 || dup2(errFd, 2) < 0 ||
+          setgid(65534) != 0 || setuid(65534) != 0) {
+        _exit(127);
+      }
+      execl(program.c_str(), program.c_str(), "zip", "--db", db.c_str(), name.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    o = Finish(pid, Streams{});
+    if (o.status == 127) GTEST_SKIP() << "cannot run the program as nobody here";
+  }
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(o.err, "db file open failed\n");
+}
+
+TEST_F(ZipFaults, OddNamesOnStandardInputAreEachAnswered) {
+  // Every line gets its rows or a report: invalid UTF-8, an empty line, a NUL
+  // byte, CRs that end no line, and a last line without LF.
+  const std::string name = Name(0);
+  const Outcome o = Run({"zip", "--db", (fs::path(JASOKIT_CLI_PATH).parent_path() / kZipFileName).string()},
+                        Input(name + "\n\xff\n\n" + Bytes("역\0") + "\n" + name + "\r" + name + "\r\n" + name).string());
+  EXPECT_TRUE(o.exited);
+  EXPECT_EQ(o.status, 4);
+  const std::string lines = Line(0);
+  EXPECT_EQ(o.out.find(lines), 0u);
+  EXPECT_NE(o.out.rfind(lines), 0u);  // the last line, without LF, was looked up too
+  EXPECT_EQ(o.err, "jasokit zip: line 2: invalid UTF-8 or a character with no CP949 form\n"
+                   "'\xff': 찾지 못했습니다.\n"
+                   "'': 찾지 못했습니다.\n" +
+                       Bytes("'역\0': 찾지 못했습니다.\n") +
+                       "'" + name + "\r" + name + "': 찾지 못했습니다.\n");
+}
+
+TEST_F(ZipFaults, ReaderClosingThePipeMidListingGivesStatus3) {
+  std::string input;
+  for (int i = 0; i < 100000; ++i) input += Name(0) + "\n";
+  const fs::path in = Input(input);
+  int fds[2];
+  ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+  Streams s;
+  s.in = in.string();
+  s.outFd = fds[1];
+  const pid_t pid = Start({"zip", "--db", (fs::path(JASOKIT_CLI_PATH).parent_path() / kZipFileName).string()}, s);
+  close(fds[1]);
+  char head[7];
+  std::size_t got = 0;
+  while (got < sizeof head) {
+    const ssize_t n = read(fds[0], head + got, sizeof head - got);
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  close(fds[0]);
+  const Outcome o = Finish(pid, s, std::chrono::seconds(60));
+  EXPECT_EQ(std::string(head, got), test::Utf8(Record(0).zipCode));
+  EXPECT_TRUE(o.exited) << "signal " << o.signal;
+  EXPECT_EQ(o.status, 3);
+  EXPECT_EQ(o.err, "jasokit zip: error writing standard output\n");
+}
+
+}  // namespace
+}  // namespace jasokit
