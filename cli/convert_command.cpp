@@ -34,6 +34,11 @@ class Converter {
 
   // Converts one input; where names it in messages ("line 3", "argument 2").
   bool Convert(std::string_view input, const char* where, std::size_t number) {
+    // The converter works on zero-terminated text, as the window does.
+    if (!m_nulWarned && input.find('\0') != std::string_view::npos) {
+      m_nulWarned = true;
+      m_io.Error("jasokit convert: warning: input holds NUL bytes; text after a NUL byte was not converted\n");
+    }
     std::string_view cp949Input = input;
     if (!m_cp949) {
       m_scratch.clear();
@@ -97,6 +102,7 @@ class Converter {
   bool m_cp949;
   bool m_tsv;
   bool m_warned = false;
+  bool m_nulWarned = false;
   bool m_refused = false;
   std::string m_scratch;
   std::string m_utf8;

@@ -173,7 +173,8 @@ TEST_F(CliFaults, OddInputGivesOneLinePerLine) {
        "A?\n?(b\n???\n?(?(\nHanguk\n", kUtf8Warning},
       // The engine takes zero-terminated text, so a line ends at a NUL byte;
       // the lines after it are all there.
-      {"NUL bytes", Bytes("a\0b\n\0\n한\0국\n끝"), {"convert"}, "A\n\nHan\nKkeut\n", ""},
+      {"NUL bytes", Bytes("a\0b\n\0\n한\0국\n끝"), {"convert"}, "A\n\nHan\nKkeut\n",
+       "jasokit convert: warning: input holds NUL bytes; text after a NUL byte was not converted\n"},
       // A lone CR ends no line: the whole text is one line, CRs kept.
       {"CR-only line ends", "한국\r신라\r부산", {"convert"}, "Hanguk\rsilla\rbusan\n", ""},
       {"CR-only line ends, tsv", "한국\r신라\r", {"convert", "--tsv"},

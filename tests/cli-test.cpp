@@ -79,6 +79,14 @@ TEST(CliConvert, InvalidUtf8IsReportedOnce) {
             "form; they were converted as '?'\n");
 }
 
+TEST(CliConvert, NulBytesAreReportedOnce) {
+  FakeIo io(std::string("a\0b\nc\0\n", 7));
+  EXPECT_EQ(RunJasokit(io, {"convert"}), cli::kExitOk);
+  EXPECT_EQ(io.out, "A\nC\n");
+  EXPECT_EQ(io.err,
+            "jasokit convert: warning: input holds NUL bytes; text after a NUL byte was not converted\n");
+}
+
 TEST(CliConvert, IoErrors) {
   FakeIo closed("한국\n신라\n");
   closed.FailWritesAfter(3);

@@ -14,79 +14,20 @@
 #include "address/conversion.h"
 #include "cli/cli.h"
 #include "romanize/cp949.h"
+#include "fake-io.h"
+#include "test-util.h"
 #include "zipcode/zip_database.h"
 
 namespace jasokit::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Cp(std::string_view utf8) {
-  std::string out;
-  Utf8ToCp949(utf8, out);
-  return out;
-}
-
-std::string Utf8(std::string_view cp949) {
-  std::string out;
-  Cp949ToUtf8(cp949, out);
-  return out;
-}
-
-class FakeIo : public CliIo {
- public:
-  long Read(char* buffer, std::size_t size) override {
-    const std::size_t n = std::min(size, in.size() - m_pos);
-    in.copy(buffer, n, m_pos);
-    m_pos += n;
-    return static_cast<long>(n);
-  }
-  bool Write(std::string_view bytes) override {
-    out.append(bytes);
-    return true;
-  }
-  bool Flush() override { return true; }
-  void Error(std::string_view bytes) override { err.append(bytes); }
-  std::string ExecutableDir() override { return exeDir; }
-
-  std::string in;
-  std::string out;
-  std::string err;
-  std::string exeDir;
-
- private:
-  std::size_t m_pos = 0;
-};
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "zip-cli-test-XXXXXX").string();
-    if (mkdtemp(&pattern[0]) == nullptr) std::abort();
-    m_path = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-  }
-  std::string File(const std::string& name) const { return (m_path / name).string(); }
-  std::string Dir() const { return m_path.string() + "/"; }
-
- private:
-  fs::path m_path;
-};
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test::Cp;
+using test::FakeIo;
+using test::ReadBytes;
+using test::TempDir;
+using test::Utf8;
+using test::WriteBytes;
 
 struct Outcome {
   int rc = -1;
@@ -95,8 +36,7 @@ struct Outcome {
 };
 
 Outcome RunInMemory(const Args& args, const std::string& in = "", const std::string& exeDir = "") {
-  FakeIo io;
-  io.in = in;
+  FakeIo io(in);
   io.exeDir = exeDir;
   Outcome o;
   o.rc = RunCli(args, io);

@@ -15,17 +15,20 @@
 #include <vector>
 
 #include "romanize/cp949.h"
+#include "test-util.h"
 #include "zipcode/zip_database.h"
 
 namespace jasokit {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Cp;
+using test::TempDir;
 
-std::string Cp(const char* utf8) {
-  std::string out;
-  Utf8ToCp949(utf8, out);
-  return out;
+// The write is checked: a missing file would make later failures misleading.
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  test::WriteBytes(path, bytes);
+  ASSERT_TRUE(fs::exists(path)) << path;
 }
 
 std::string Pad(std::string text, std::size_t width) {
@@ -46,30 +49,6 @@ std::string RawRecord(const std::string& zip, const std::string& province,
   r += Pad("1", 5);
   EXPECT_EQ(r.size(), kZipRecordBytes);
   return r;
-}
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "zipcode-test-XXXXXX").string();
-    if (mkdtemp(&pattern[0]) == nullptr) std::abort();
-    m_path = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-  }
-  std::string File(const std::string& name) const { return (m_path / name).string(); }
-  const fs::path& path() const { return m_path; }
-
- private:
-  fs::path m_path;
-};
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  ASSERT_TRUE(out.good()) << path;
 }
 
 // A table file: an arbitrary header (the loader never reads it), the records,
