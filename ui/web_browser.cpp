@@ -17,8 +17,6 @@ namespace jasokit {
 
 namespace {
 
-constexpr int kTransferTimeoutMs = 15000;
-
 QByteArray CharsetOf(const QByteArray& text) {
   static const QRegularExpression pattern(QStringLiteral("charset\\s*=\\s*[\"']?([A-Za-z0-9_.:-]+)"),
                                           QRegularExpression::CaseInsensitiveOption);
@@ -74,11 +72,9 @@ void CWebBrowser2::Navigate(const QString& location) {
   const QUrl url(location);
   const QString scheme = url.scheme().toLower();
   if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) {
-    if (!m_network) {
-      m_network = new QNetworkAccessManager(this);
-      m_network->setTransferTimeout(kTransferTimeoutMs);
-    }
+    if (!m_network) m_network = new QNetworkAccessManager(this);
     QNetworkRequest request(url);
+    request.setTransferTimeout(m_transferTimeoutMs);
     request.setMaximumRedirectsAllowed(5);
     m_reply = m_network->get(request);
     QNetworkReply* reply = m_reply;

@@ -18,6 +18,9 @@ class CWebBrowser2 : public QTextBrowser {
  public:
   // Largest page accepted; anything bigger leaves the panel blank.
   static constexpr qint64 kMaxPageBytes = 1 << 20;
+  // A server that accepts and never answers would otherwise hold the request,
+  // and the panel, for ever: a fetch with no bytes moving this long fails.
+  static constexpr int kTransferTimeoutMs = 15000;
 
   explicit CWebBrowser2(QWidget* parent = nullptr);
   ~CWebBrowser2() override;
@@ -28,6 +31,10 @@ class CWebBrowser2 : public QTextBrowser {
 
   // The location last given to Navigate.
   QString location() const { return m_location; }
+
+  // Applies to fetches started after the call.
+  void setTransferTimeout(int ms) { m_transferTimeoutMs = ms; }
+  int transferTimeout() const { return m_transferTimeoutMs; }
 
  signals:
   void loadFinished(bool ok);
@@ -41,6 +48,7 @@ class CWebBrowser2 : public QTextBrowser {
   QString m_location;
   QNetworkAccessManager* m_network = nullptr;
   QPointer<QNetworkReply> m_reply;
+  int m_transferTimeoutMs = kTransferTimeoutMs;
 };
 
 // HTML bytes to text: a byte order mark or a charset named in the

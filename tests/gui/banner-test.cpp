@@ -13,6 +13,7 @@
 #include "ui/web_browser.h"
 
 using namespace jasokit;
+using jasokit::test::ClosedPort;
 using jasokit::test::MessageRecorder;
 
 namespace {
@@ -53,14 +54,6 @@ class PageServer : public QObject {
 QByteArray HttpResponse(const char* status, const QByteArray& contentType, const QByteArray& body) {
   return QByteArray("HTTP/1.1 ") + status + "\r\nContent-Type: " + contentType +
          "\r\nConnection: close\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
-}
-
-quint16 ClosedPort() {
-  QTcpServer server;
-  server.listen(QHostAddress::LocalHost, 0);
-  const quint16 port = server.serverPort();
-  server.close();
-  return port;
 }
 
 QString WriteFile(const QTemporaryDir& dir, const char* name, const QByteArray& content) {
@@ -165,6 +158,42 @@ class BannerTest : public QObject {
     browser.Navigate(QStringLiteral("/nonexistent/jasokit_view_off.html"));
     QCOMPARE(finished.takeFirst().first().toBool(), false);
     QVERIFY(browser.toPlainText().isEmpty());
+  }
+
+  void hungServerFailsAfterTheTransferTimeout() {
+    // A server that accepts and never answers must not hold the request for
+    // ever: the fetch gives up, the panel goes blank, the connection closes.
+    test::SilentServer server;
+    CWebBrowser2 browser;
+    QCOMPARE(browser.transferTimeout(), CWebBrowser2::kTransferTimeoutMs);
+    browser.setTransferTimeout(300);
+    browser.setHtml(QStringLiteral("<p>old</p>"));
+    QSignalSpy finished(&browser, &CWebBrowser2::loadFinished);
+    browser.Navigate(server.url("/address/banner.html"));
+    QTRY_VERIFY(server.received().contains("GET /address/banner.html"));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
+    QCOMPARE(finished.takeFirst().first().toBool(), false);
+    QVERIFY(browser.toPlainText().isEmpty());
+    QTRY_COMPARE(server.closed(), server.accepted());
+  }
+
+  void laterPageReplacesAHungFetch() {
+    // The abandoned fetch reports nothing afterwards and lets go of its
+    // connection; only the later page counts.
+    test::SilentServer server;
+    QTemporaryDir dir;
+    const QString local = WriteFile(dir, "jasokit_view_off.html", "<p>local page</p>");
+    CWebBrowser2 browser;
+    QSignalSpy finished(&browser, &CWebBrowser2::loadFinished);
+    browser.Navigate(server.url("/address/banner.html"));
+    QTRY_VERIFY(server.received().contains("GET /address/banner.html"));
+    browser.Navigate(local);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.takeFirst().first().toBool(), true);
+    QTRY_COMPARE(server.closed(), server.accepted());
+    QTest::qWait(100);
+    QCOMPARE(finished.count(), 0);
+    QVERIFY(browser.toPlainText().contains(QStringLiteral("local page")));
   }
 
   void pagesAreDecodedByTheirCharset() {

@@ -12,11 +12,9 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -30,6 +28,7 @@
 #include "ui/web_browser.h"
 
 using namespace jasokit;
+using jasokit::test::ClosedPort;
 using jasokit::test::Cp;
 using jasokit::test::MessageRecorder;
 using jasokit::test::Record;
@@ -37,15 +36,6 @@ using jasokit::test::Record;
 namespace {
 
 const QString kNotFound = QStringLiteral("찾지 못했습니다.");
-
-// A port nothing listens on: bound once, then released.
-quint16 ClosedPort() {
-  QTcpServer server;
-  server.listen(QHostAddress::LocalHost, 0);
-  const quint16 port = server.serverPort();
-  server.close();
-  return port;
-}
 
 MainDialogSetup TestSetup() {
   MainDialogSetup setup;
@@ -458,40 +448,22 @@ class MainDialogTest : public QObject {
     QTemporaryDir exeDir;
     QTemporaryDir workDir;
     QVERIFY(exeDir.isValid() && workDir.isValid());
-    const QString exe = exeDir.filePath(QStringLiteral("Jaso_Kit"));
-    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), exe));
+    const QString exe = test::CopyOfThisProgram(exeDir);
+    QVERIFY(!exe.isEmpty());
     QFile decoy(QDir(workDir.path()).filePath(QString::fromLatin1(kZipFileName)));
     QVERIFY(decoy.open(QIODevice::WriteOnly));
     decoy.close();
 
-    QProcess child;
-    child.setWorkingDirectory(workDir.path());
-    child.start(exe, {QStringLiteral("--missing-table-child")});
-    QVERIFY(child.waitForFinished(30000));
-    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 1);
-    QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()),
-             QStringLiteral("Jaso_Kit: stat function failed\n"));
+    const test::ChildRun run = test::RunChild(exe, {QString::fromLatin1(test::kStartupChildOption)}, workDir.path());
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitStatus, QProcess::NormalExit);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out, QStringLiteral("Jaso_Kit: stat function failed\n"));
   }
 };
 
-// Run as a child: the program's own start-up, with the message box replaced
-// by a line on standard output.
-static int RunMissingTableChild(int argc, char** argv) {
-  ConverterApp app(argc, argv);
-  SetMessageFunction([](QWidget*, const QString& text) {
-    std::printf("%s: %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(text));
-    std::fflush(stdout);
-  });
-  // Should the table be found after all, the window must not wait for a user.
-  QTimer::singleShot(5000, &app, [] { QCoreApplication::exit(0); });
-  app.Run();
-  std::printf("the window opened\n");
-  return 0;
-}
-
 int main(int argc, char** argv) {
-  if (argc == 2 && std::strcmp(argv[1], "--missing-table-child") == 0) return RunMissingTableChild(argc, argv);
+  if (argc >= 2 && std::strcmp(argv[1], test::kStartupChildOption) == 0) return test::RunStartupChild(argc, argv);
   QApplication app(argc, argv);
   MainDialogTest test;
   return QTest::qExec(&test, argc, argv);
