@@ -5,17 +5,34 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 bash "$here/tools/install-deps.sh"
 
+passed=0 skipped=0
+# Runs one ctest suite and adds up its counts for the closing line.
+run_ctest() {
+  local log
+  log=$(mktemp)
+  ctest --test-dir "$1" --output-on-failure -j "$(nproc)" 2>&1 | tee "$log"
+  local total skip
+  total=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
+  skip=$(grep -c '(Skipped)$' "$log" || true)
+  passed=$((passed + ${total:-0} - skip))
+  skipped=$((skipped + skip))
+  rm -f "$log"
+}
+
 BUILD_DIR="$here/build" bash "$here/tools/build.sh"
-ctest --test-dir "$here/build" --output-on-failure -j "$(nproc)"
+run_ctest "$here/build"
 
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp"
 BUILD_DIR="$here/build-sanitize" BUILD_TYPE=RelWithDebInfo bash "$here/tools/build.sh" \
-  -DJASOKIT_SANITIZE=ON -DJASOKIT_BUILD_BENCH=OFF -DJASOKIT_BUILD_GUI=OFF
-ctest --test-dir "$here/build-sanitize" --output-on-failure -j "$(nproc)"
+  -DJASOKIT_SANITIZE=ON -DJASOKIT_BUILD_BENCH=OFF
+run_ctest "$here/build-sanitize"
 
 # The Debian package installs and its commands work.
 BUILD_DIR="$here/build" bash "$here/tools/package-test.sh"
 
 # Every fuzz target for a bounded time (see fuzz/README.md).
 bash "$here/tools/run-fuzz.sh" 60
+
+echo "tests: $passed passed, 0 failed, $skipped skipped"
