@@ -158,6 +158,29 @@ class CliFaults : public ::testing::Test {
     return Finish(Start(args, s), s);
   }
 
+  // Runs jasokit into a pipe whose reader takes the first headBytes bytes
+  // into *head and then closes its end, as `| head -c` does.
+  Outcome RunIntoClosingReader(const std::vector<std::string>& args, const fs::path& in,
+                               std::size_t headBytes, std::string* head) {
+    int fds[2];
+    EXPECT_EQ(pipe2(fds, O_CLOEXEC), 0);  // the child must not hold the read end
+    Streams s;
+    s.in = in.string();
+    s.outFd = fds[1];
+    const pid_t pid = Start(args, s);
+    close(fds[1]);
+    head->assign(headBytes, '\0');
+    std::size_t got = 0;
+    while (got < headBytes) {
+      const ssize_t n = read(fds[0], &(*head)[got], headBytes - got);
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    head->resize(got);
+    close(fds[0]);
+    return Finish(pid, s, std::chrono::seconds(60));
+  }
+
   fs::path m_dir;
 };
 
@@ -268,23 +291,9 @@ TEST_F(CliFaults, ReaderClosingThePipeMidBatchGivesStatus3) {
   std::string input;
   for (int i = 0; i < 300000; ++i) input += "한국 신라\n";  // about 4 MB of output
   const fs::path in = Input(input);
-  int fds[2];
-  ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);  // the child must not hold the read end
-  Streams s;
-  s.in = in.string();
-  s.outFd = fds[1];
-  const pid_t pid = Start({"convert"}, s);
-  close(fds[1]);
-  char head[16];
-  std::size_t got = 0;
-  while (got < sizeof head) {
-    const ssize_t n = read(fds[0], head + got, sizeof head - got);
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  close(fds[0]);
-  const Outcome o = Finish(pid, s, std::chrono::seconds(60));
-  EXPECT_EQ(std::string(head, got), "Hanguk silla\nHan");
+  std::string head;
+  const Outcome o = RunIntoClosingReader({"convert"}, in, 16, &head);
+  EXPECT_EQ(head, "Hanguk silla\nHan");
   EXPECT_TRUE(o.exited) << "signal " << o.signal;
   EXPECT_EQ(o.status, 3);
   EXPECT_EQ(o.err, kWriteError);
@@ -496,23 +505,10 @@ TEST_F(ZipFaults, ReaderClosingThePipeMidListingGivesStatus3) {
   std::string input;
   for (int i = 0; i < 100000; ++i) input += Name(0) + "\n";
   const fs::path in = Input(input);
-  int fds[2];
-  ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
-  Streams s;
-  s.in = in.string();
-  s.outFd = fds[1];
-  const pid_t pid = Start({"zip", "--db", (fs::path(JASOKIT_CLI_PATH).parent_path() / kZipFileName).string()}, s);
-  close(fds[1]);
-  char head[7];
-  std::size_t got = 0;
-  while (got < sizeof head) {
-    const ssize_t n = read(fds[0], head + got, sizeof head - got);
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  close(fds[0]);
-  const Outcome o = Finish(pid, s, std::chrono::seconds(60));
-  EXPECT_EQ(std::string(head, got), test::Utf8(Record(0).zipCode));
+  std::string head;
+  const Outcome o = RunIntoClosingReader(
+      {"zip", "--db", (fs::path(JASOKIT_CLI_PATH).parent_path() / kZipFileName).string()}, in, 7, &head);
+  EXPECT_EQ(head, test::Utf8(Record(0).zipCode));
   EXPECT_TRUE(o.exited) << "signal " << o.signal;
   EXPECT_EQ(o.status, 3);
   EXPECT_EQ(o.err, "jasokit zip: error writing standard output\n");

@@ -23,6 +23,7 @@
 #include "app/converter_app.h"
 #include "app/main_dialog.h"
 #include "romanize/cp949.h"
+#include "tests/test-util.h"
 #include "ui/message_box.h"
 #include "zipcode/zip_database.h"
 
@@ -45,12 +46,6 @@ class MessageRecorder {
   QStringList m_texts;
   MessageFunction m_previous;
 };
-
-inline std::string Cp(std::string_view utf8) {
-  std::string out;
-  Utf8ToCp949(utf8, out);
-  return out;
-}
 
 // A CP949 text space-filled to a fixed field width, as the table stores it.
 inline std::string Field(std::string_view utf8, std::size_t width) {
