@@ -30,7 +30,6 @@ class MainDialog : public QDialog {
   Q_OBJECT
 
  public:
-  static constexpr const char* kNotFoundMessageUtf8 = "찾지 못했습니다.";
 
   explicit MainDialog(const MainDialogSetup& setup = {}, QWidget* parent = nullptr);
   ~MainDialog() override;

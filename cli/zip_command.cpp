@@ -35,7 +35,6 @@ constexpr const char* kZipHelp =
     "message is on standard error), 2 usage error, 3 input/output error,\n"
     "4 some name matched nothing\n";
 
-constexpr const char* kNotFoundUtf8 = "찾지 못했습니다.";
 
 class ZipLookup {
  public:
@@ -82,9 +81,9 @@ class ZipLookup {
     std::string message;
     if (m_nameEachMiss) message = "'" + name + "': ";
     if (m_cp949) {
-      Utf8ToCp949(kNotFoundUtf8, message);
+      Utf8ToCp949(kNotFoundMessageUtf8, message);
     } else {
-      message += kNotFoundUtf8;
+      message += kNotFoundMessageUtf8;
     }
     message += '\n';
     m_io.Error(message);

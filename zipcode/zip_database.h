@@ -101,6 +101,9 @@ class ZipDatabase {
 // district, locality, detail), in ascending byte order, duplicates kept.
 std::vector<std::string> FormatSearchLines(const ZipDatabase& db, std::string_view query);
 
+// What a search with no hits tells the user.
+inline constexpr const char* kNotFoundMessageUtf8 = "찾지 못했습니다.";
+
 // The address of a chosen list line: the first 8 bytes dropped, then four
 // passes of replacing two spaces by one.
 std::string ListLineToAddress(std::string_view line);
