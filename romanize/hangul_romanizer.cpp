@@ -169,6 +169,7 @@ SyllableRecord Decompose(char16_t unit) {
 
 void BuildRecords(std::u16string_view text, std::vector<SyllableRecord>& records) {
   records.clear();
+  records.reserve(text.size());
   for (char16_t u : text) records.push_back(Decompose(u));
 }
 
