@@ -64,6 +64,37 @@ class LineReader {
   bool m_failed = false;
 };
 
+// Feeds each(text, where, number) every argument in texts, or every line of
+// standard input when there are none ("argument 2", "line 3"), stopping when
+// each returns false; then flushes. stripCr drops the CR of a CRLF line end.
+// Returns kExitOk, or kExitIo after reporting the read or write error.
+template <typename Each>
+int ForEachInput(const std::vector<const std::string*>& texts, CliIo& io, const char* command,
+                 bool stripCr, Each each) {
+  if (!texts.empty()) {
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      if (!each(*texts[i], "argument", i + 1)) break;
+    }
+  } else {
+    LineReader reader(io);
+    std::string line;
+    std::size_t number = 0;
+    while (reader.Next(line)) {
+      if (stripCr && !line.empty() && line.back() == '\r') line.pop_back();
+      if (!each(line, "line", ++number)) break;
+    }
+    if (reader.failed()) {
+      io.Error(std::string("jasokit ") + command + ": error reading standard input\n");
+      return kExitIo;
+    }
+  }
+  if (!io.Flush()) {
+    io.Error(std::string("jasokit ") + command + ": error writing standard output\n");
+    return kExitIo;
+  }
+  return kExitOk;
+}
+
 // Escapes backslash, tab, CR and LF for a TSV field.
 void AppendTsvField(std::string_view field, std::string& out);
 

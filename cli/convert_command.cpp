@@ -137,26 +137,11 @@ int RunConvert(const Args& args, CliIo& io) {
   }
 
   Converter converter(io, cp949, tsv);
-  if (!texts.empty()) {
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-      if (!converter.Convert(*texts[i], "argument", i + 1)) break;
-    }
-  } else {
-    LineReader reader(io);
-    std::string line;
-    std::size_t number = 0;
-    while (reader.Next(line)) {
-      if (!converter.Convert(line, "line", ++number)) break;
-    }
-    if (reader.failed()) {
-      io.Error("jasokit convert: error reading standard input\n");
-      return kExitIo;
-    }
-  }
-  if (!io.Flush()) {
-    io.Error("jasokit convert: error writing standard output\n");
-    return kExitIo;
-  }
+  const int status = ForEachInput(texts, io, "convert", false,
+                                  [&](std::string_view text, const char* where, std::size_t number) {
+                                    return converter.Convert(text, where, number);
+                                  });
+  if (status != kExitOk) return status;
   return converter.refused() ? kExitRefused : kExitOk;
 }
 

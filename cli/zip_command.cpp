@@ -152,28 +152,12 @@ int RunZip(const Args& args, CliIo& io) {
   }
 
   ZipLookup lookup(io, db, cp949, convert, names.size() != 1);
-  if (!names.empty()) {
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      if (!lookup.Lookup(*names[i], "argument", i + 1)) break;
-    }
-  } else {
-    LineReader reader(io);
-    std::string line;
-    std::size_t number = 0;
-    while (reader.Next(line)) {
-      // The CR of a CRLF line ending is not part of the name.
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (!lookup.Lookup(line, "line", ++number)) break;
-    }
-    if (reader.failed()) {
-      io.Error("jasokit zip: error reading standard input\n");
-      return kExitIo;
-    }
-  }
-  if (!io.Flush()) {
-    io.Error("jasokit zip: error writing standard output\n");
-    return kExitIo;
-  }
+  // The CR of a CRLF line ending is not part of the name.
+  const int status = ForEachInput(names, io, "zip", true,
+                                  [&](const std::string& name, const char* where, std::size_t number) {
+                                    return lookup.Lookup(name, where, number);
+                                  });
+  if (status != kExitOk) return status;
   return lookup.missed() ? kExitNotFound : kExitOk;
 }
 
