@@ -4,8 +4,11 @@
 
 #include "address/address_tables.h"
 #include "romanize/cp949.h"
+#include "romanize/hangul_romanizer.h"
 
 namespace jasokit {
+
+namespace detail {
 
 namespace {
 
@@ -41,12 +44,6 @@ const Expectation& FindExpectation(AddressState state) {
   return kExpectations[0];  // unreachable: every state but 0, 4 and 9 has a row
 }
 
-// Byte comparison, so a two-byte syllable is its last two bytes.
-bool EndsWith(std::string_view token, std::string_view word) {
-  return token.size() >= word.size() &&
-         token.compare(token.size() - word.size(), word.size(), word) == 0;
-}
-
 std::string_view CutEnding(std::string_view token, std::string_view word) {
   return token.substr(0, token.size() - word.size());
 }
@@ -74,72 +71,76 @@ const PlaceRow* FindTwoWordForm(std::string_view first, std::string_view second)
 
 }  // namespace
 
-std::string RomanizeName(HangulRomanizer& romanizer, const std::string& name) {
-  std::string out;
-  romanizer.Romanize(name.c_str());
-  romanizer.GetResult(out);
-  return out;
+void RomanizeName(HangulRomanizer& romanizer, std::string_view name, std::string& out) {
+  if (name.empty()) return;
+  thread_local std::string result;
+  romanizer.Romanize(name);
+  romanizer.GetResult(result);
+  out += result;
+}
+
+std::size_t CutAtCharacter(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return text.size();
+  // The text goes on past the cut, so a lead byte before it always starts a
+  // two-byte character.
+  std::size_t end = 0;
+  while (end < limit) {
+    const std::size_t len = IsCp949LeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
+    if (end + len > limit) break;
+    end += len;
+  }
+  return end;
 }
 
 void Render(const std::vector<std::string>& parts, char* buffer) {
-  std::size_t used = 0;
-  bool overflow = false;
-  auto append = [&](std::string_view text) {
-    const std::size_t room = kOutputBufferBytes - used;
-    const std::size_t n = text.size() < room ? text.size() : room;
-    std::memcpy(buffer + used, text.data(), n);
-    used += n;
-    if (n < text.size()) overflow = true;
-  };
-  for (auto it = parts.rbegin(); it != parts.rend() && !overflow; ++it) {
-    append(*it);
-    append(" ");
+  thread_local std::string text;
+  text.clear();
+  for (auto it = parts.rbegin(); it != parts.rend() && text.size() <= kOutputBufferBytes; ++it) {
+    text += *it;
+    text += ' ';
   }
-  if (overflow) {
-    // Never end on half a double-byte character. The text goes on past the
-    // cut, so a lead byte here always starts a two-byte character.
-    std::size_t end = 0;
-    while (end < kOutputBufferBytes) {
-      const std::size_t len = IsCp949LeadByte(static_cast<unsigned char>(buffer[end])) ? 2 : 1;
-      if (end + len > kOutputBufferBytes) break;
-      end += len;
-    }
-    used = end;
-  }
+  // Never end on half a double-byte character.
+  const std::size_t used = CutAtCharacter(text, kOutputBufferBytes);
+  std::memcpy(buffer, text.data(), used);
   buffer[used] = '\0';
 }
 
+void ConverterAccess::UsePrivateCodes(AddressConverter& converter) {
+  EngineAccess::UsePrivateCodes(converter.m_romanizer);
+}
+
+}  // namespace detail
+
+using namespace detail;
+
 void AddressConverter::SetInput(const char* text) {
-  if (text == nullptr || text[0] == '\0') return;
+  SetInput(text == nullptr ? std::string_view() : std::string_view(text, std::strlen(text)));
+}
+
+void AddressConverter::SetInput(std::string_view text) {
+  const std::size_t nul = text.find('\0');
+  if (nul != std::string_view::npos) text = text.substr(0, nul);
+  if (text.empty()) return;
   m_tokens.clear();
-  m_tokenCount = 0;
-  std::size_t spaces = 0;
-  for (const char* q = text; *q != '\0'; ++q) spaces += *q == ' ';
-  m_tokens.reserve(spaces + 1);
-  const char* start = text;
-  const char* p = text;
-  for (; *p != '\0'; ++p) {
-    if (*p == ' ') {
-      m_tokens.emplace_back(start, static_cast<std::size_t>(p - start));
-      ++m_tokenCount;
+  std::size_t start = 0;
+  for (std::size_t p = 0; p < text.size(); ++p) {
+    if (text[p] == ' ') {
+      m_tokens.emplace_back(text.substr(start, p - start));
       start = p + 1;
     }
   }
-  if (p != start) {
-    m_tokens.emplace_back(start, static_cast<std::size_t>(p - start));
-    ++m_tokenCount;
-  }
+  if (start < text.size()) m_tokens.emplace_back(text.substr(start));
 }
 
 bool AddressConverter::Recognize() {
-  if (m_tokenCount <= 0) return false;
+  if (m_tokens.empty()) return false;
   m_parts.clear();
-  m_parts.reserve(static_cast<std::size_t>(m_tokenCount) + 1);
+  m_parts.reserve(m_tokens.size() + 1);
   m_parts.emplace_back(kCountry);
 
   AddressState state = AddressState::ExpectProvince;
   std::size_t i = 0;
-  const std::size_t count = static_cast<std::size_t>(m_tokenCount);
+  const std::size_t count = m_tokens.size();
   while (i < count) {
     const std::string_view token = m_tokens[i];
     switch (state) {
@@ -180,12 +181,12 @@ bool AddressConverter::Recognize() {
         for (int u = 0; u < e.unitCount && !matched; ++u) {
           const UnitSyllable& unit = kUnitSyllables[e.units[u]];
           if (EndsWith(token, unit.syllable)) {
-            AddRomanizedPart(CutEnding(token, unit.syllable), unit.suffix);
+            AddUnitPart(CutEnding(token, unit.syllable), unit.suffix);
             matched = true;
           }
         }
         if (!matched && e.postOfficeBox && EndsWith(token, kPostOfficeBox)) {
-          AddRomanizedPart(CutEnding(token, kPostOfficeBox), kPostOfficeBoxSuffix);
+          AddUnitPart(CutEnding(token, kPostOfficeBox), kPostOfficeBoxSuffix);
           matched = true;
         }
         if (matched) {
@@ -205,29 +206,27 @@ void AddressConverter::ClassifyRemainder(std::string_view token) {
   for (Unit u : kRemainderUnits) {
     const UnitSyllable& unit = kUnitSyllables[u];
     if (EndsWith(token, unit.syllable)) {
-      AddRomanizedPart(CutEnding(token, unit.syllable), unit.suffix);
+      AddUnitPart(CutEnding(token, unit.syllable), unit.suffix);
       return;
     }
   }
   for (const BuildingWordRow& row : kBuildingWords) {
     if (EndsWith(token, row.korean)) {
-      AddRomanizedPart(CutEnding(token, row.korean), "");
+      AddUnitPart(CutEnding(token, row.korean), "");
       m_parts.back() += ' ';
       m_parts.back().append(row.english);
       return;
     }
   }
-  AddRomanizedPart(token, "");
+  AddUnitPart(token, "");
 }
 
-void AddressConverter::AddRomanizedPart(std::string_view name, std::string_view suffix) {
-  m_name.assign(name);
-  m_romanizer.Romanize(m_name.c_str());
+void AddressConverter::AddUnitPart(std::string_view name, std::string_view suffix) {
   m_parts.emplace_back();
-  m_romanizer.GetResult(m_parts.back());
+  RomanizeName(m_romanizer, name, m_parts.back());
   m_parts.back().append(suffix);
 }
 
-void AddressConverter::Render(char* buffer) const { jasokit::Render(m_parts, buffer); }
+void AddressConverter::Render(char* buffer) const { detail::Render(m_parts, buffer); }
 
 }  // namespace jasokit

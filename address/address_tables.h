@@ -4,7 +4,7 @@
 // and the first matching row wins.
 #include <string_view>
 
-namespace jasokit {
+namespace jasokit::detail {
 
 struct PlaceRow {
   std::string_view korean;
@@ -121,4 +121,4 @@ inline constexpr BuildingWordRow kBuildingWords[20] = {
     {"\xBA\xF4\xB5\xF9", "Building"},  // 빌딩
 };
 
-}  // namespace jasokit
+}  // namespace jasokit::detail

@@ -1,10 +1,13 @@
 #include "address/conversion.h"
 
 #include "address/address_converter.h"
+#include "address/official_address.h"
 #include "romanize/cp949.h"
 #include "romanize/hangul_romanizer.h"
 
 namespace jasokit {
+
+namespace detail {
 
 namespace {
 
@@ -31,6 +34,27 @@ std::size_t ReplaceAll(std::string& text, std::string_view pattern, std::string_
   }
   text.swap(out);
   return count;
+}
+
+std::string_view CutAtNul(std::string_view text) {
+  const std::size_t nul = text.find('\0');
+  return nul == std::string_view::npos ? text : text.substr(0, nul);
+}
+
+// A UTF-8 text whose trimmed form is this long is TooLong whatever it holds:
+// no character takes more than twice the bytes in UTF-8 that it counts for.
+constexpr std::size_t kSurelyTooLongUtf8 = 2 * kMaxInputBytes;
+
+std::string_view TrimAsciiSpace(std::string_view text) {
+  std::size_t begin = 0, end = text.size();
+  while (begin < end && IsSingleByteSpace(static_cast<unsigned char>(text[begin]))) ++begin;
+  while (end > begin && IsSingleByteSpace(static_cast<unsigned char>(text[end - 1]))) --end;
+  return text.substr(begin, end - begin);
+}
+
+void ToUtf8(std::string_view bytes, const std::vector<char32_t>& characters, std::string& out) {
+  out.clear();
+  PrivateToUtf8(bytes, characters, out);
 }
 
 }  // namespace
@@ -63,9 +87,10 @@ std::string NormalizeWhitespace(std::string_view text) {
   return s;
 }
 
-ConversionResult ConvertInput(std::string_view text) {
+ConversionResult ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
+                              std::string_view country) {
   ConversionResult result;
-  const std::string_view trimmed = TrimWhitespace(text);
+  const std::string_view trimmed = TrimWhitespace(CutAtNul(text));
   if (trimmed.size() > kMaxInputBytes) {
     result.status = ConversionStatus::TooLong;
     return result;
@@ -76,20 +101,90 @@ ConversionResult ConvertInput(std::string_view text) {
   }
   result.normalizedText = NormalizeWhitespace(trimmed);
 
-  AddressConverter converter;
-  converter.SetInput(result.normalizedText.c_str());
-  if (converter.Recognize()) {
-    char buffer[kOutputBufferBytes + 1];
-    converter.Render(buffer);
-    result.outputText = buffer;
-    result.status = ConversionStatus::Address;
-    return result;
+  if (options.style == Style::Official) {
+    AddressFields fields;
+    if (ConvertOfficialAddress(result.normalizedText, country, privateCodes, result.outputText, fields)) {
+      result.fields = std::move(fields);
+      result.status = ConversionStatus::Address;
+      return result;
+    }
+  } else {
+    AddressConverter converter;
+    if (privateCodes) ConverterAccess::UsePrivateCodes(converter);
+    converter.SetInput(result.normalizedText);
+    if (converter.Recognize()) {
+      char buffer[kOutputBufferBytes + 1];
+      converter.Render(buffer);
+      result.outputText = buffer;
+      result.status = ConversionStatus::Address;
+      return result;
+    }
   }
-  HangulRomanizer romanizer;
-  romanizer.Romanize(result.normalizedText.c_str());
+  HangulRomanizer romanizer(options.style);
+  if (privateCodes) EngineAccess::UsePrivateCodes(romanizer);
+  romanizer.Romanize(result.normalizedText);
   romanizer.GetResult(result.outputText);
   result.status = ConversionStatus::PlainText;
   return result;
+}
+
+Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8) {
+  Result result;
+  utf8 = CutAtNul(utf8);
+  if (TrimAsciiSpace(utf8).size() > kSurelyTooLongUtf8) {
+    result.status = ConversionStatus::TooLong;
+    if (invalidUtf8) *invalidUtf8 = !IsValidUtf8(utf8);
+    return result;
+  }
+  thread_local PrivateText text;
+  const bool clean = Utf8ToPrivate(utf8, text);
+  if (invalidUtf8) *invalidUtf8 = !clean;
+  const std::size_t textBytes = text.bytes.size();
+  if (!options.country.empty()) AppendUtf8ToPrivate(options.country, text);
+  const std::string_view bytes(text.bytes);
+  const ConversionResult r =
+      ConvertBytes(bytes.substr(0, textBytes), options, true, bytes.substr(textBytes));
+  result.status = r.status;
+  ToUtf8(r.normalizedText, text.characters, result.normalized);
+  ToUtf8(r.outputText, text.characters, result.output);
+  if (r.fields) {
+    AddressFields& f = result.fields.emplace();
+    ToUtf8(r.fields->detail, text.characters, f.detail);
+    ToUtf8(r.fields->street, text.characters, f.street);
+    ToUtf8(r.fields->district, text.characters, f.district);
+    ToUtf8(r.fields->region, text.characters, f.region);
+    ToUtf8(r.fields->postcode, text.characters, f.postcode);
+    ToUtf8(r.fields->country, text.characters, f.country);
+  }
+  return result;
+}
+
+std::string RomanizeUtf8(std::string_view utf8, Style style, bool* invalidUtf8) {
+  thread_local PrivateText text;
+  const bool clean = Utf8ToPrivate(utf8, text);
+  if (invalidUtf8) *invalidUtf8 = !clean;
+  HangulRomanizer romanizer(style);
+  EngineAccess::UsePrivateCodes(romanizer);
+  romanizer.Romanize(text.bytes);
+  std::string cp949;
+  romanizer.GetResult(cp949);
+  std::string out;
+  PrivateToUtf8(cp949, text.characters, out);
+  return out;
+}
+
+}  // namespace detail
+
+Result Convert(std::string_view utf8, const Options& options) {
+  return detail::ConvertUtf8(utf8, options, nullptr);
+}
+
+std::string Romanize(std::string_view utf8, Style style) { return detail::RomanizeUtf8(utf8, style, nullptr); }
+
+ConversionResult ConvertInput(std::string_view cp949, const Options& options) {
+  std::string country;
+  Utf8ToCp949(options.country, country);
+  return detail::ConvertBytes(cp949, options, false, country);
 }
 
 const char* ConversionStatusName(ConversionStatus status) {
@@ -109,6 +204,20 @@ const std::string& RefusalMessage() {
     return s;
   }();
   return message;
+}
+
+const char* StyleName(Style style) { return style == Style::Official ? "official" : "classic"; }
+
+bool ParseStyle(std::string_view name, Style& style) {
+  if (name == "classic") {
+    style = Style::Classic;
+    return true;
+  }
+  if (name == "official") {
+    style = Style::Official;
+    return true;
+  }
+  return false;
 }
 
 }  // namespace jasokit

@@ -1,35 +1,29 @@
 #pragma once
-// The conversion request: clean up the input box text, refuse over-long text,
-// and render it as an address or romanize it as plain text.
-#include <cstddef>
+// The conversion request's inner steps, named for its tests and for the
+// programs that drive them.
 #include <string>
 #include <string_view>
 
-namespace jasokit {
+#include "jasokit/convert.h"
 
-inline constexpr std::size_t kMaxInputBytes = 1024;
+namespace jasokit::detail {
 
-// Shown for TooLong; the limit is in bytes although the text says characters.
-inline constexpr const char* kRefusalMessageUtf8 =
-    "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다.\r\n다시 한번 확인해 주세요.";
-
-enum class ConversionStatus { TooLong, Empty, Address, PlainText };
-
-struct ConversionResult {
-  ConversionStatus status = ConversionStatus::Empty;
-  std::string normalizedText;  // CP949
-  std::string outputText;      // CP949
-};
-
-ConversionResult ConvertInput(std::string_view text);
-
-// Helpers of ConvertInput, exposed for tests.
+// Trailing single-byte whitespace, then leading, stepping over double-byte
+// characters whole.
 std::string_view TrimWhitespace(std::string_view text);
+// CR LF, then LF, become one space; runs of spaces become one. Tabs and lone
+// CRs stay.
 std::string NormalizeWhitespace(std::string_view text);
 
-const char* ConversionStatusName(ConversionStatus status);
+// The conversion on CP949 bytes. With privateCodes the text may hold the
+// private codes of romanize/cp949.h, and the results keep them; country is
+// in the same bytes (empty: the style's own).
+ConversionResult ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
+                              std::string_view country);
 
-// The refusal message in CP949.
-const std::string& RefusalMessage();
+// Convert, also telling whether the input held invalid UTF-8.
+Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8);
+// Romanize, likewise.
+std::string RomanizeUtf8(std::string_view utf8, Style style, bool* invalidUtf8);
 
-}  // namespace jasokit
+}  // namespace jasokit::detail

@@ -3,16 +3,14 @@
 #include <string>
 
 #include "app/main_dialog.h"
-#include "romanize/cp949.h"
 #include "ui/message_box.h"
-#include "zipcode/zip_database.h"
 
 namespace jasokit {
 
-void ShowZipLoaderMessage(const char* message) {
-  std::string utf8;
-  Cp949ToUtf8(message, utf8);
-  ShowMessage(nullptr, QString::fromStdString(utf8));
+bool ReportZipLoadFailure(const MainDialog& dialog) {
+  if (dialog.zipLoadStatus() == ZipLoadStatus::Ok) return false;
+  ShowMessage(nullptr, QString::fromUtf8(ZipLoadMessage(dialog.zipLoadStatus())));
+  return true;
 }
 
 // The title of every message box is the executable's name, which Qt takes
@@ -20,8 +18,8 @@ void ShowZipLoaderMessage(const char* message) {
 ConverterApp::ConverterApp(int& argc, char** argv) : QApplication(argc, argv) {}
 
 int ConverterApp::Run() {
-  SetZipMessageHandler(&ShowZipLoaderMessage);
   MainDialog dialog;
+  if (ReportZipLoadFailure(dialog)) return 1;
   dialog.exec();
   return 0;
 }

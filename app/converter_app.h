@@ -5,6 +5,8 @@
 
 namespace jasokit {
 
+class MainDialog;
+
 class ConverterApp : public QApplication {
   Q_OBJECT
 
@@ -12,11 +14,12 @@ class ConverterApp : public QApplication {
   ConverterApp(int& argc, char** argv);
 
   // Returns the process exit status. A zip code table that cannot be loaded
-  // shows its message and ends the process with status 1 before any window.
+  // shows its message and gives status 1 before any window appears.
   int Run();
 };
 
-// Shows a zip loader message in the program's message box.
-void ShowZipLoaderMessage(const char* message);
+// When the dialog's zip code table could not be loaded, shows why and
+// returns true: the program then ends with status 1.
+bool ReportZipLoadFailure(const MainDialog& dialog);
 
 }  // namespace jasokit

@@ -79,11 +79,8 @@ MainDialog::MainDialog(const MainDialogSetup& setup, QWidget* parent) : QDialog(
   setFont(DialogFont());
   createControls();
 
-  if (setup.loadZipTable) {
-    setup.loadZipTable(m_zipDatabase);
-  } else {
-    m_zipDatabase.Load();
-  }
+  m_zipLoadStatus = setup.loadZipTable ? setup.loadZipTable(m_zipDatabase) : m_zipDatabase.Load();
+  if (m_zipLoadStatus != ZipLoadStatus::Ok) return;
   initDialog(setup.banner);
 }
 

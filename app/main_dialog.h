@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ui/banner.h"
-#include "zipcode/zip_database.h"
+#include "jasokit/zip.h"
 
 class QFont;
 class QLineEdit;
@@ -21,8 +21,8 @@ class SkinButton;
 
 struct MainDialogSetup {
   // Fills the zip code table; empty: ZipDatabase::Load(), the file beside
-  // the executable (a failure there ends the process with status 1).
-  std::function<void(ZipDatabase&)> loadZipTable;
+  // the executable.
+  std::function<ZipLoadStatus(ZipDatabase&)> loadZipTable;
   BannerSettings banner;
 };
 
@@ -56,6 +56,9 @@ class MainDialog : public QDialog {
   const std::string& outputText() const { return m_outputText; }
   const std::string& zipQuery() const { return m_zipQuery; }
   const ZipDatabase& zipDatabase() const { return m_zipDatabase; }
+  // Not Ok when the table could not be loaded: the dialog is then not set up
+  // and must not be shown; the program reports it and ends.
+  ZipLoadStatus zipLoadStatus() const { return m_zipLoadStatus; }
 
   QLineEdit* inputBox() const { return m_inputBox; }
   QLineEdit* outputBox() const { return m_outputBox; }
@@ -95,6 +98,7 @@ class MainDialog : public QDialog {
   QLineEdit* m_outputBox = nullptr;
   QLineEdit* m_zipQueryBox = nullptr;
   ZipDatabase m_zipDatabase;
+  ZipLoadStatus m_zipLoadStatus = ZipLoadStatus::Ok;
   bool m_initialFocus = false;
   bool m_fillingList = false;  // list changes made by the program notify nothing
 };

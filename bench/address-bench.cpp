@@ -11,6 +11,8 @@
 #include "address/conversion.h"
 #include "romanize/cp949.h"
 
+using namespace jasokit::detail;  // the steps under test
+
 namespace {
 
 using namespace jasokit;

@@ -3,6 +3,8 @@
 #include "bench-data.h"
 #include "romanize/hangul_romanizer.h"
 
+using namespace jasokit::detail;  // the steps under test
+
 namespace {
 
 // Romanizes the place names round robin; freshEngine makes one engine per

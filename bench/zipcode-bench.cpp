@@ -11,6 +11,8 @@
 #include "romanize/cp949.h"
 #include "zipcode/zip_database.h"
 
+using namespace jasokit::detail;  // the steps under test
+
 namespace {
 
 using jasokit::ZipDatabase;
@@ -87,12 +89,12 @@ void FindAll(benchmark::State& state, const char* utf8) {
   for (auto _ : state) {
     const auto range = db.FindAll(name);
     benchmark::DoNotOptimize(range);
-    hits = std::distance(range.first, range.second);
+    hits = static_cast<long>(std::distance(range.begin(), range.end()));
   }
   state.counters["hits"] = static_cast<double>(hits);
 }
-// The cost grows with the hits: the end of the equal range is found by
-// walking them. The counter shows how many the table at hand holds.
+// Walks every hit, so the cost grows with their number. The counter shows
+// how many the table at hand holds.
 BENCHMARK_CAPTURE(FindAll, yeoksam_dong, "역삼동");
 BENCHMARK_CAPTURE(FindAll, sinchon_dong, "신촌동");
 BENCHMARK_CAPTURE(FindAll, jungang_dong, "중앙동");

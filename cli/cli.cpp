@@ -2,19 +2,23 @@
 
 #include <cstring>
 
+#include "cli/options.h"
+#include "jasokit/version.h"
+
 namespace jasokit::cli {
 
 namespace {
 
 constexpr Command kCommands[] = {
-    {"convert", "romanize text or convert Korean addresses", RunConvert},
+    {"convert", "convert Korean addresses to English, romanize other text", RunConvert},
+    {"romanize", "romanize text, never as an address", RunRomanize},
     {"zip", "look up zip codes by place name", RunZip},
     {"zipdb", "build the zip code table from a CSV file", RunZipDb},
 };
 
-constexpr const char* kVersionText = "jasokit 1.0.0\n";
+constexpr const char* kVersionText = "jasokit " JASOKIT_VERSION_STRING "\n";
 
-void PrintUsage(CliIo& io) {
+std::string Usage() {
   std::string text =
       "usage: jasokit COMMAND [OPTIONS] [ARGS]\n"
       "\n"
@@ -31,20 +35,19 @@ void PrintUsage(CliIo& io) {
       "Run 'jasokit COMMAND --help' for the options of a command.\n"
       "  --help     show this help\n"
       "  --version  show the version\n";
-  io.Write(text);
+  return text;
 }
 
 }  // namespace
 
 int RunCli(const Args& args, CliIo& io) {
   if (args.empty()) {
-    PrintUsage(io);
-    io.Flush();
+    io.Error(Usage());
     return kExitUsage;
   }
   const std::string& name = args[0];
   if (name == "--help" || name == "-h" || name == "help") {
-    PrintUsage(io);
+    io.Write(Usage());
     return io.Flush() ? kExitOk : kExitIo;
   }
   if (name == "--version") {
@@ -58,7 +61,11 @@ int RunCli(const Args& args, CliIo& io) {
       return rc;
     }
   }
-  io.Error("jasokit: unknown command '" + name + "'; run 'jasokit --help'\n");
+  std::vector<std::string_view> names;
+  for (const Command& c : kCommands) names.push_back(c.name);
+  const std::string near = NearestName(name, names);
+  io.Error("jasokit: unknown command '" + name + "'" + (near.empty() ? "" : " (did you mean '" + near + "'?)") +
+           "; run 'jasokit --help'\n");
   return kExitUsage;
 }
 

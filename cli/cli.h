@@ -11,9 +11,10 @@ namespace jasokit::cli {
 
 enum ExitCode : int {
   kExitOk = 0,
-  kExitRefused = 1,    // convert: at least one input was refused as too long
+  kExitRefused = 1,    // convert, romanize: at least one input was refused as too long
   kExitUsage = 2,      // bad command line
   kExitIo = 3,         // reading or writing failed
+  kExitTableError = 1,  // zip: the table could not be loaded
   kExitNotFound = 4,   // zip: no record matched
   kExitDataError = 5,  // a data file could not be read or written
 };
@@ -41,6 +42,7 @@ struct Command {
 };
 
 int RunConvert(const Args& args, CliIo& io);
+int RunRomanize(const Args& args, CliIo& io);
 int RunZip(const Args& args, CliIo& io);
 int RunZipDb(const Args& args, CliIo& io);
 

@@ -2,6 +2,8 @@
 
 #include "address/conversion.h"
 #include "cli/cli.h"
+#include "cli/options.h"
+#include "jasokit/convert.h"
 #include "romanize/cp949.h"
 
 namespace jasokit::cli {
@@ -9,28 +11,44 @@ namespace jasokit::cli {
 namespace {
 
 constexpr const char* kConvertHelp =
-    "usage: jasokit convert [--cp949] [--tsv] [TEXT...]\n"
+    "usage: jasokit convert [--style classic|official] [--country TEXT] [--cp949] [--tsv] [TEXT...]\n"
     "\n"
     "Converts each TEXT, or each line of standard input when no TEXT is given,\n"
     "and writes one output line per input. A text whose first word is a province\n"
-    "or metropolitan city is rendered as an English-order postal address; any\n"
-    "other text is romanized.\n"
+    "or metropolitan city is rendered as an English postal address; any other\n"
+    "text is romanized.\n"
     "\n"
     "options:\n"
-    "  --cp949    read and write CP949 bytes instead of UTF-8\n"
-    "  --tsv      write STATUS<TAB>NORMALIZED<TAB>OUTPUT; STATUS is TooLong, Empty,\n"
-    "             Address or PlainText; \\, TAB, CR and LF in fields are escaped\n"
-    "  --help     show this help\n"
+    "  --style S      classic (the default): the 2003 rules, words in reverse\n"
+    "                 order ending in S.KOREA; official: road-name addresses in\n"
+    "                 the official English format and the Revised Romanization\n"
+    "  --country TEXT the country ending an official-style address (default:\n"
+    "                 Republic of Korea)\n"
+    "  --cp949        read and write CP949 bytes instead of UTF-8\n"
+    "  --tsv          write STATUS<TAB>NORMALIZED<TAB>OUTPUT; STATUS is TooLong, Empty,\n"
+    "                 Address or PlainText; \\, TAB, CR and LF in fields are escaped\n"
+    "  --help         show this help\n"
     "\n"
-    "Text longer than 1024 CP949 bytes after trimming is refused: its output line\n"
-    "is empty and the refusal is reported on standard error.\n"
+    "Text longer than 1024 CP949 bytes after trimming is refused (a character\n"
+    "with no CP949 form counts as two bytes): its output line is empty and the\n"
+    "refusal is reported on standard error. In UTF-8 every character comes\n"
+    "through; invalid UTF-8 becomes U+FFFD, with a warning.\n"
     "\n"
     "exit status: 0 all converted, 1 some input refused as too long,\n"
     "2 usage error, 3 input/output error\n";
 
+enum ConvertOption : std::size_t { kOptStyle, kOptCountry, kOptCp949, kOptTsv };
+constexpr OptionSpec kConvertOptions[] = {
+    {"--style", nullptr, "a STYLE (classic or official)"},
+    {"--country", nullptr, "a TEXT"},
+    {"--cp949", nullptr, nullptr},
+    {"--tsv", nullptr, nullptr},
+};
+
 class Converter {
  public:
-  Converter(CliIo& io, bool cp949, bool tsv) : m_io(io), m_cp949(cp949), m_tsv(tsv) {}
+  Converter(CliIo& io, const Options& options, bool cp949, bool tsv)
+      : m_io(io), m_options(options), m_cp949(cp949), m_tsv(tsv) {}
 
   // Converts one input; where names it in messages ("line 3", "argument 2").
   bool Convert(std::string_view input, const char* where, std::size_t number) {
@@ -39,52 +57,43 @@ class Converter {
       m_nulWarned = true;
       m_io.Error("jasokit convert: warning: input holds NUL bytes; text after a NUL byte was not converted\n");
     }
-    std::string_view cp949Input = input;
-    if (!m_cp949) {
-      m_scratch.clear();
-      if (!Utf8ToCp949(input, m_scratch) && !m_warned) {
-        m_warned = true;
-        m_io.Error(
-            "jasokit convert: warning: input holds invalid UTF-8 or characters with no "
-            "CP949 form; they were converted as '?'\n");
-      }
-      cp949Input = m_scratch;
-    }
-    const ConversionResult r = ConvertInput(cp949Input);
-    if (r.status == ConversionStatus::TooLong) {
-      m_refused = true;
-      m_io.Error("jasokit convert: " + std::string(where) + " " + std::to_string(number) + ": " +
-                 RefusalText() + "\n");
-    }
-    m_out.clear();
-    if (m_tsv) {
-      m_out += ConversionStatusName(r.status);
-      m_out += '\t';
-      AppendText(r.normalizedText, true);
-      m_out += '\t';
-      AppendText(r.outputText, true);
+    if (m_cp949) {
+      const ConversionResult r = ConvertInput(input, m_options);
+      Write(r.status, r.normalizedText, r.outputText, where, number);
     } else {
-      AppendText(r.outputText, false);
+      bool invalid = false;
+      const Result r = detail::ConvertUtf8(input, m_options, &invalid);
+      if (invalid && !m_invalidWarned) {
+        m_invalidWarned = true;
+        m_io.Error("jasokit convert: warning: " + std::string(where) + " " + std::to_string(number) +
+                   ": invalid UTF-8, converted as U+FFFD\n");
+      }
+      Write(r.status, r.normalized, r.output, where, number);
     }
-    m_out += '\n';
     return m_io.Write(m_out);
   }
 
   bool refused() const { return m_refused; }
 
  private:
-  void AppendText(const std::string& cp949, bool escape) {
-    const std::string* text = &cp949;
-    if (!m_cp949) {
-      m_utf8.clear();
-      Cp949ToUtf8(cp949, m_utf8);
-      text = &m_utf8;
+  void Write(ConversionStatus status, const std::string& normalized, const std::string& output,
+             const char* where, std::size_t number) {
+    if (status == ConversionStatus::TooLong) {
+      m_refused = true;
+      m_io.Error("jasokit convert: " + std::string(where) + " " + std::to_string(number) + ": " + RefusalText() +
+                 "\n");
     }
-    if (escape) {
-      AppendTsvField(*text, m_out);
+    m_out.clear();
+    if (m_tsv) {
+      m_out += ConversionStatusName(status);
+      m_out += '\t';
+      AppendTsvField(normalized, m_out);
+      m_out += '\t';
+      AppendTsvField(output, m_out);
     } else {
-      m_out += *text;
+      m_out += output;
     }
+    m_out += '\n';
   }
 
   // The refusal message on one line, in the output encoding.
@@ -99,45 +108,42 @@ class Converter {
   }
 
   CliIo& m_io;
+  const Options& m_options;
   bool m_cp949;
   bool m_tsv;
-  bool m_warned = false;
+  bool m_invalidWarned = false;
   bool m_nulWarned = false;
   bool m_refused = false;
-  std::string m_scratch;
-  std::string m_utf8;
   std::string m_out;
 };
 
 }  // namespace
 
 int RunConvert(const Args& args, CliIo& io) {
-  bool cp949 = false;
-  bool tsv = false;
-  bool optionsDone = false;
-  std::vector<const std::string*> texts;
-  for (const std::string& a : args) {
-    if (!optionsDone && a.size() > 1 && a[0] == '-') {
-      if (a == "--") {
-        optionsDone = true;
-      } else if (a == "--help" || a == "-h") {
-        io.Write(kConvertHelp);
-        return kExitOk;
-      } else if (a == "--cp949") {
-        cp949 = true;
-      } else if (a == "--tsv") {
-        tsv = true;
-      } else {
-        io.Error("jasokit convert: unknown option '" + a + "'; run 'jasokit convert --help'\n");
-        return kExitUsage;
-      }
-      continue;
+  ParsedArgs parsed;
+  if (!ParseOptions(args, kConvertOptions, "convert", io, parsed)) return kExitUsage;
+  if (parsed.help) {
+    io.Write(kConvertHelp);
+    return kExitOk;
+  }
+  Options options;
+  if (const std::string* style = parsed.Value(kOptStyle)) {
+    if (!ParseStyle(*style, options.style)) {
+      return UsageError(io, "convert", "unknown style '" + *style + "' (classic or official)");
     }
-    texts.push_back(&a);
+  }
+  const bool cp949 = parsed.Has(kOptCp949);
+  if (const std::string* country = parsed.Value(kOptCountry)) {
+    // Like every text of the command, in CP949 with --cp949.
+    if (cp949) {
+      Cp949ToUtf8(*country, options.country);
+    } else {
+      options.country = *country;
+    }
   }
 
-  Converter converter(io, cp949, tsv);
-  const int status = ForEachInput(texts, io, "convert", false,
+  Converter converter(io, options, cp949, parsed.Has(kOptTsv));
+  const int status = ForEachInput(parsed.operands, io, "convert", false,
                                   [&](std::string_view text, const char* where, std::size_t number) {
                                     return converter.Convert(text, where, number);
                                   });

@@ -1,17 +1,18 @@
 #include <string>
 #include <vector>
 
-#include "address/conversion.h"
 #include "cli/cli.h"
-#include "romanize/cp949.h"
-#include "zipcode/zip_database.h"
+#include "cli/options.h"
+#include "jasokit/convert.h"
+#include "jasokit/cp949.h"
+#include "jasokit/zip.h"
 
 namespace jasokit::cli {
 
 namespace {
 
 constexpr const char* kZipHelp =
-    "usage: jasokit zip [--db FILE] [--cp949] [--convert] [NAME...]\n"
+    "usage: jasokit zip [--db FILE] [--cp949] [--convert [--style S]] [NAME...]\n"
     "\n"
     "Looks up each NAME (a dong, eup or myeon name, matched exactly: spaces\n"
     "count) in the zip code table and writes one line per matching row:\n"
@@ -26,6 +27,7 @@ constexpr const char* kZipHelp =
     "  --convert   under each line, write a TAB and the conversion of the line's\n"
     "              address (the line without its zip code, runs of spaces\n"
     "              collapsed), as the desktop program does when a row is chosen\n"
+    "  --style S   the style of --convert: classic (the default) or official\n"
     "  --help      show this help\n"
     "\n"
     "A name with no match is reported on standard error as \"찾지 못했습니다.\"\n"
@@ -38,8 +40,8 @@ constexpr const char* kZipHelp =
 
 class ZipLookup {
  public:
-  ZipLookup(CliIo& io, const ZipDatabase& db, bool cp949, bool convert, bool nameEachMiss)
-      : m_io(io), m_db(db), m_cp949(cp949), m_convert(convert), m_nameEachMiss(nameEachMiss) {}
+  ZipLookup(CliIo& io, const ZipDatabase& db, const Options& options, bool cp949, bool convert, bool nameEachMiss)
+      : m_io(io), m_db(db), m_options(options), m_cp949(cp949), m_convert(convert), m_nameEachMiss(nameEachMiss) {}
 
   // Looks up one name as given on the command line or standard input; false
   // once standard output has failed.
@@ -61,7 +63,7 @@ class ZipLookup {
       AppendText(line);
       m_out += '\n';
       if (m_convert) {
-        const ConversionResult r = ConvertInput(ListLineToAddress(line));
+        const ConversionResult r = ConvertInput(ListLineToAddress(line), m_options);
         m_out += '\t';
         if (r.status == ConversionStatus::Address || r.status == ConversionStatus::PlainText) {
           AppendText(r.outputText);
@@ -100,6 +102,7 @@ class ZipLookup {
 
   CliIo& m_io;
   const ZipDatabase& m_db;
+  const Options& m_options;
   bool m_cp949;
   bool m_convert;
   bool m_nameEachMiss;
@@ -107,53 +110,51 @@ class ZipLookup {
   std::string m_out;
 };
 
+enum ZipOption : std::size_t { kOptDb, kOptCp949, kOptConvert, kOptStyle };
+constexpr OptionSpec kZipOptions[] = {
+    {"--db", nullptr, "a FILE"},
+    {"--cp949", nullptr, nullptr},
+    {"--convert", nullptr, nullptr},
+    {"--style", nullptr, "a STYLE (classic or official)"},
+};
+
 }  // namespace
 
 int RunZip(const Args& args, CliIo& io) {
-  bool cp949 = false;
-  bool convert = false;
-  bool optionsDone = false;
-  const std::string* dbPath = nullptr;
-  std::vector<const std::string*> names;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (!optionsDone && a.size() > 1 && a[0] == '-') {
-      if (a == "--") {
-        optionsDone = true;
-      } else if (a == "--help" || a == "-h") {
-        io.Write(kZipHelp);
-        return kExitOk;
-      } else if (a == "--cp949") {
-        cp949 = true;
-      } else if (a == "--convert") {
-        convert = true;
-      } else if (a == "--db") {
-        if (i + 1 == args.size()) {
-          io.Error("jasokit zip: --db needs a FILE; run 'jasokit zip --help'\n");
-          return kExitUsage;
-        }
-        dbPath = &args[++i];
-      } else {
-        io.Error("jasokit zip: unknown option '" + a + "'; run 'jasokit zip --help'\n");
-        return kExitUsage;
-      }
-      continue;
+  ParsedArgs parsed;
+  if (!ParseOptions(args, kZipOptions, "zip", io, parsed)) return kExitUsage;
+  if (parsed.help) {
+    io.Write(kZipHelp);
+    return kExitOk;
+  }
+  Options options;
+  if (const std::string* style = parsed.Value(kOptStyle)) {
+    if (!ParseStyle(*style, options.style)) {
+      return UsageError(io, "zip", "unknown style '" + *style + "' (classic or official)");
     }
-    names.push_back(&a);
   }
 
-  ZipDatabase db;
-  if (dbPath) {
-    db.Load(*dbPath);
+  // An unknown executable folder must not turn into the current directory.
+  std::string path;
+  if (const std::string* db = parsed.Value(kOptDb)) {
+    path = *db;
   } else {
-    // An unknown executable folder must not turn into the current directory.
     const std::string dir = io.ExecutableDir();
-    db.Load(dir.empty() ? std::string() : dir + kZipFileName);
+    if (!dir.empty()) path = dir + kZipFileName;
+  }
+  ZipDatabase db;
+  std::string reason;
+  const ZipLoadStatus loaded = db.Load(path, &reason);
+  if (loaded != ZipLoadStatus::Ok) {
+    std::string message = std::string(ZipLoadMessage(loaded)) + "\n";
+    if (reason == "not a regular file") message += "jasokit zip: " + path + ": " + reason + "\n";
+    io.Error(message);
+    return kExitTableError;
   }
 
-  ZipLookup lookup(io, db, cp949, convert, names.size() != 1);
+  ZipLookup lookup(io, db, options, parsed.Has(kOptCp949), parsed.Has(kOptConvert), parsed.operands.size() != 1);
   // The CR of a CRLF line ending is not part of the name.
-  const int status = ForEachInput(names, io, "zip", true,
+  const int status = ForEachInput(parsed.operands, io, "zip", true,
                                   [&](const std::string& name, const char* where, std::size_t number) {
                                     return lookup.Lookup(name, where, number);
                                   });

@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "romanize/cp949.h"
+#include "cli/options.h"
+#include "jasokit/cp949.h"
 #include "zipcode/zip_database.h"
 
 namespace jasokit::cli {
@@ -46,26 +47,8 @@ constexpr const char* kZipDbHelp =
     "exit status: 0 written, 2 usage error, 5 the CSV could not be read, held an\n"
     "invalid row, or the table could not be written\n";
 
-constexpr std::size_t kColumnCount = 5;
+constexpr std::size_t kColumnCount = kZipFieldCount;
 constexpr std::size_t kMaxReportedErrors = 20;
-constexpr std::size_t kMaxSequence = 99999;  // what a 5-digit numeric field holds
-
-struct Column {
-  const char* name;       // as in error messages and the CSV header
-  const char* fieldName;  // dBASE field name, at most 10 characters
-  std::size_t width;
-};
-
-constexpr Column kColumns[kColumnCount] = {
-    {"zipcode", "ZIPCODE", kZipCodeBytes},   {"province", "PROVINCE", kZipProvinceBytes},
-    {"district", "DISTRICT", kZipDistrictBytes}, {"locality", "LOCALITY", kZipLocalityBytes},
-    {"detail", "DETAIL", kZipDetailBytes},
-};
-constexpr const char* kSequenceFieldName = "SEQ";
-constexpr std::size_t kLocalityColumn = 3;
-
-// 0x79 marks Korean Windows (code page 949) text for dBASE readers.
-constexpr unsigned char kLanguageDriverCp949 = 0x79;
 
 struct CsvRow {
   std::size_t line = 0;  // where the row starts
@@ -177,36 +160,7 @@ bool IsHeader(const CsvRow& row) {
 std::string CheckValue(std::string_view utf8, std::size_t column, std::string& cp949) {
   cp949.clear();
   if (!Utf8ToCp949(utf8, cp949)) return "invalid UTF-8 or a character with no CP949 form";
-  for (unsigned char c : cp949) {
-    if (c < 0x20 || c == 0x7F) return "a control character (line breaks and tabs included)";
-  }
-  const std::size_t width = kColumns[column].width;
-  if (cp949.size() > width) {
-    return std::to_string(cp949.size()) + " bytes in CP949, more than the field's " +
-           std::to_string(width);
-  }
-  if (column == kLocalityColumn) {
-    if (cp949.find("  ") != std::string::npos) {
-      return "two spaces in a row; the table would cut the name there";
-    }
-    if (!cp949.empty() && cp949.back() == ' ') {
-      return "a trailing space; the table would drop it";
-    }
-    if (cp949.size() == width && cp949.find(' ') != std::string::npos) {
-      return "fills all 43 bytes and holds a space; the table would cut it at its last space";
-    }
-  }
-  return std::string();
-}
-
-void PutLe16(std::string& out, std::size_t at, std::uint32_t v) {
-  out[at] = static_cast<char>(v & 0xFF);
-  out[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-
-void PutLe32(std::string& out, std::size_t at, std::uint32_t v) {
-  PutLe16(out, at, v & 0xFFFF);
-  PutLe16(out, at + 2, v >> 16);
+  return CheckZipValue(static_cast<ZipField>(column), cp949);
 }
 
 // The date of last update; SOURCE_DATE_EPOCH keeps builds reproducible.
@@ -220,44 +174,6 @@ std::tm UpdateDate() {
   std::tm date{};
   if (const std::tm* t = std::gmtime(&now)) date = *t;
   return date;
-}
-
-std::string TableHeader(std::uint32_t rows) {
-  std::string header(kZipHeaderBytes, '\0');
-  const std::tm date = UpdateDate();
-  header[0] = 0x03;  // dBASE III, no memo
-  header[1] = static_cast<char>(date.tm_year > 255 ? 255 : date.tm_year < 0 ? 0 : date.tm_year);
-  header[2] = static_cast<char>(date.tm_mon + 1);
-  header[3] = static_cast<char>(date.tm_mday);
-  PutLe32(header, 4, rows);
-  PutLe16(header, 8, kZipHeaderBytes);
-  PutLe16(header, 10, kZipRecordBytes);
-  header[29] = static_cast<char>(kLanguageDriverCp949);
-
-  auto descriptor = [&header](std::size_t i, const char* name, char type, std::size_t width) {
-    const std::size_t at = 32 + 32 * i;
-    std::memcpy(&header[at], name, std::strlen(name));  // rest stays NUL
-    header[at + 11] = type;
-    header[at + 16] = static_cast<char>(width);
-  };
-  for (std::size_t i = 0; i < kColumnCount; ++i) {
-    descriptor(i, kColumns[i].fieldName, 'C', kColumns[i].width);
-  }
-  descriptor(kColumnCount, kSequenceFieldName, 'N', kZipSequenceBytes);
-  header[kZipHeaderBytes - 1] = 0x0D;
-  return header;
-}
-
-void AppendRecord(const std::string (&values)[kColumnCount], std::size_t sequence,
-                  std::string& body) {
-  body += ' ';  // not deleted
-  for (std::size_t i = 0; i < kColumnCount; ++i) {
-    body += values[i];
-    body.append(kColumns[i].width - values[i].size(), ' ');
-  }
-  std::string seq = sequence <= kMaxSequence ? std::to_string(sequence) : std::string();
-  body.append(kZipSequenceBytes - seq.size(), ' ');  // numbers are right-aligned
-  body += seq;
 }
 
 bool ReadWholeFile(const std::string& path, CliIo& io, std::string& text, std::string& error) {
@@ -308,7 +224,7 @@ bool WriteTable(const std::string& path, const std::string& header, const std::s
     }
     out.write(header.data(), static_cast<std::streamsize>(header.size()));
     out.write(body.data(), static_cast<std::streamsize>(body.size()));
-    out.put('\x1A');  // dBASE end of file
+    out.put(ZipTableWriter::kEndOfFile);
     out.close();
     if (!out) {
       error = "error writing " + temp;
@@ -346,6 +262,7 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
   std::size_t errors = 0;
   bool first = true;
   std::string values[kColumnCount];
+  ZipRecord record;
   auto report = [&](const std::string& message) {
     if (++errors <= kMaxReportedErrors) io.Error(where + ":" + message + "\n");
   };
@@ -364,7 +281,7 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
       const std::string why = CheckValue(row.fields[i], i, values[i]);
       if (!why.empty()) {
         report(std::to_string(row.line) + ": column " + std::to_string(i + 1) + " (" +
-               kColumns[i].name + "): " + why);
+               detail::kZipFields[i].column + "): " + why);
         ok = false;
       }
     }
@@ -374,7 +291,12 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
       io.Error(where + ": more rows than a dBASE table can count\n");
       return kExitDataError;
     }
-    AppendRecord(values, rows, body);
+    record.zipCode = values[0];
+    record.province = values[1];
+    record.district = values[2];
+    record.locality = values[3];
+    record.detail = values[4];
+    ZipTableWriter::AppendRecord(record, rows, body);
   }
   if (!reader.error().empty()) {
     io.Error(where + ":" + reader.error() + "\n");
@@ -389,7 +311,8 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
     return kExitDataError;
   }
 
-  if (!WriteTable(outPath, TableHeader(static_cast<std::uint32_t>(rows)), body, error)) {
+  const ZipTableWriter writer(UpdateDate());
+  if (!WriteTable(outPath, writer.Header(static_cast<std::uint32_t>(rows)), body, error)) {
     io.Error("jasokit zipdb: " + error + "\n");
     return kExitDataError;
   }
@@ -404,58 +327,39 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
 
 }  // namespace
 
+enum ZipDbOption : std::size_t { kOptOutput };
+constexpr OptionSpec kZipDbOptions[] = {
+    {"--output", "-o", "a FILE"},
+};
+
 int RunZipDb(const Args& args, CliIo& io) {
-  if (args.empty()) {
-    io.Error("jasokit zipdb: missing subcommand; run 'jasokit zipdb --help'\n");
-    return kExitUsage;
-  }
+  if (args.empty()) return UsageError(io, "zipdb", "missing subcommand");
   if (args[0] == "--help" || args[0] == "-h") {
     io.Write(kZipDbHelp);
     return kExitOk;
   }
   if (args[0] != "build") {
-    io.Error("jasokit zipdb: unknown subcommand '" + args[0] + "'; run 'jasokit zipdb --help'\n");
-    return kExitUsage;
+    const std::string near = NearestName(args[0], {"build"});
+    return UsageError(io, "zipdb",
+                      "unknown subcommand '" + args[0] + "'" + (near.empty() ? "" : " (did you mean 'build'?)"));
   }
-  const std::string* csv = nullptr;
-  const std::string* out = nullptr;
-  bool optionsDone = false;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (!optionsDone && a.size() > 1 && a[0] == '-') {
-      if (a == "--") {
-        optionsDone = true;
-      } else if (a == "--help" || a == "-h") {
-        io.Write(kZipDbHelp);
-        return kExitOk;
-      } else if (a == "-o" || a == "--output") {
-        if (i + 1 == args.size()) {
-          io.Error("jasokit zipdb: " + a + " needs a FILE; run 'jasokit zipdb --help'\n");
-          return kExitUsage;
-        }
-        out = &args[++i];
-      } else {
-        io.Error("jasokit zipdb: unknown option '" + a + "'; run 'jasokit zipdb --help'\n");
-        return kExitUsage;
-      }
-      continue;
-    }
-    if (csv) {
-      io.Error("jasokit zipdb: more than one CSV given; run 'jasokit zipdb --help'\n");
-      return kExitUsage;
-    }
-    csv = &a;
+  const Args buildArgs(args.begin() + 1, args.end());  // the operands point into it
+  ParsedArgs parsed;
+  if (!ParseOptions(buildArgs, kZipDbOptions, "zipdb", io, parsed)) return kExitUsage;
+  if (parsed.help) {
+    io.Write(kZipDbHelp);
+    return kExitOk;
   }
-  if (!csv || !out) {
-    io.Error(std::string("jasokit zipdb: build needs ") + (csv ? "-o FILE" : "a CSV") +
-             "; run 'jasokit zipdb --help'\n");
-    return kExitUsage;
+  if (parsed.operands.size() > 1) return UsageError(io, "zipdb", "more than one CSV given");
+  const std::string* out = parsed.Value(kOptOutput);
+  if (parsed.operands.empty() || !out) {
+    return UsageError(io, "zipdb", std::string("build needs ") + (parsed.operands.empty() ? "a CSV" : "-o FILE"));
   }
   if (out->empty()) {
     io.Error("jasokit zipdb: the output FILE is empty\n");
     return kExitUsage;
   }
-  return Build(*csv, *out, io);
+  return Build(*parsed.operands[0], *out, io);
 }
 
 }  // namespace jasokit::cli

@@ -1,25 +1,64 @@
-# Installation and the Debian package. Every program looks for its data
-# beside its own executable, so they are installed together in one folder and
-# linked from bin/.
+# Installation and the Debian packages:
+#   jasokit      the programs, the zip code table, the offline banner page and
+#                the shared library libjasokit.so.1;
+#   jasokit-dev  headers, libjasokit.a, the libjasokit.so link, and the files
+#                for find_package(jasokit) and pkg-config.
+# Every program looks for its data beside its own executable, so they are
+# installed together in one folder and linked from bin/.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
 set(JASOKIT_INSTALL_DIR "lib/jasokit")
+set(JASOKIT_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/jasokit")
 
-install(TARGETS jasokit RUNTIME DESTINATION "${JASOKIT_INSTALL_DIR}")
-install(FILES "${PROJECT_BINARY_DIR}/cli/zipcode030101t6.dbf" DESTINATION "${JASOKIT_INSTALL_DIR}")
+# The library.
+set(library_targets jasokit_static)
+if(TARGET jasokit_shared)
+  list(APPEND library_targets jasokit_shared)
+endif()
+install(TARGETS ${library_targets} EXPORT jasokitTargets
+  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime NAMELINK_COMPONENT development
+  ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
+  INCLUDES DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
+install(DIRECTORY "${PROJECT_SOURCE_DIR}/include/jasokit" DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}"
+  COMPONENT development FILES_MATCHING PATTERN "*.h")
+install(FILES "${PROJECT_BINARY_DIR}/include/jasokit/version.h"
+  DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/jasokit" COMPONENT development)
+install(EXPORT jasokitTargets NAMESPACE jasokit:: DESTINATION "${JASOKIT_CMAKE_DIR}" COMPONENT development)
+configure_package_config_file("${PROJECT_SOURCE_DIR}/cmake/jasokitConfig.cmake.in"
+  "${PROJECT_BINARY_DIR}/jasokitConfig.cmake" INSTALL_DESTINATION "${JASOKIT_CMAKE_DIR}")
+write_basic_package_version_file("${PROJECT_BINARY_DIR}/jasokitConfigVersion.cmake"
+  COMPATIBILITY SameMajorVersion)
+install(FILES "${PROJECT_BINARY_DIR}/jasokitConfig.cmake" "${PROJECT_BINARY_DIR}/jasokitConfigVersion.cmake"
+  DESTINATION "${JASOKIT_CMAKE_DIR}" COMPONENT development)
+# Relative to the file itself, so that the package's /usr prefix holds.
+file(RELATIVE_PATH JASOKIT_PC_PREFIX "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
+configure_file("${PROJECT_SOURCE_DIR}/cmake/jasokit.pc.in" "${PROJECT_BINARY_DIR}/jasokit.pc" @ONLY)
+install(FILES "${PROJECT_BINARY_DIR}/jasokit.pc" DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig"
+  COMPONENT development)
 
+# The programs and their data.
 set(links_dir "${PROJECT_BINARY_DIR}/install-links")
 file(MAKE_DIRECTORY "${links_dir}")
-set(linked_programs jasokit)
+set(linked_programs "")
+if(TARGET jasokit_cli)
+  install(TARGETS jasokit_cli RUNTIME DESTINATION "${JASOKIT_INSTALL_DIR}" COMPONENT runtime)
+  install(FILES "${PROJECT_BINARY_DIR}/cli/zipcode030101t6.dbf" DESTINATION "${JASOKIT_INSTALL_DIR}"
+    COMPONENT runtime)
+  list(APPEND linked_programs jasokit)
+endif()
 if(TARGET Jaso_Kit)
-  install(TARGETS Jaso_Kit RUNTIME DESTINATION "${JASOKIT_INSTALL_DIR}")
-  install(FILES "${PROJECT_SOURCE_DIR}/res/jasokit_view_off.html" DESTINATION "${JASOKIT_INSTALL_DIR}")
-  install(FILES "${PROJECT_SOURCE_DIR}/packaging/jasokit.desktop" DESTINATION share/applications)
+  install(TARGETS Jaso_Kit RUNTIME DESTINATION "${JASOKIT_INSTALL_DIR}" COMPONENT runtime)
+  install(FILES "${PROJECT_SOURCE_DIR}/res/jasokit_view_off.html" DESTINATION "${JASOKIT_INSTALL_DIR}"
+    COMPONENT runtime)
+  install(FILES "${PROJECT_SOURCE_DIR}/packaging/jasokit.desktop" DESTINATION share/applications
+    COMPONENT runtime)
   install(FILES "${PROJECT_SOURCE_DIR}/res/images/icon_256.png"
-          DESTINATION share/icons/hicolor/256x256/apps RENAME jasokit.png)
+          DESTINATION share/icons/hicolor/256x256/apps RENAME jasokit.png COMPONENT runtime)
   list(APPEND linked_programs Jaso_Kit)
 endif()
 foreach(program IN LISTS linked_programs)
   file(CREATE_LINK "../${JASOKIT_INSTALL_DIR}/${program}" "${links_dir}/${program}" SYMBOLIC)
-  install(FILES "${links_dir}/${program}" DESTINATION bin)
+  install(FILES "${links_dir}/${program}" DESTINATION bin COMPONENT runtime)
 endforeach()
 
 set(CPACK_PACKAGE_NAME jasokit)
@@ -28,10 +67,17 @@ set(CPACK_PACKAGE_CONTACT "Jaso_Kit developers <jasokit@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Korean address romanizer and zip code finder")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_GENERATOR DEB)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL runtime development)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-nanum")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME jasokit)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "fonts-nanum")
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME jasokit-dev)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "jasokit (= ${PROJECT_VERSION})")
+set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION "Jaso_Kit library: headers, static library, CMake and pkg-config files")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

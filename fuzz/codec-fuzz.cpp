@@ -11,6 +11,8 @@
 #include "romanize/cp949.h"
 #include "romanize/hangul_romanizer.h"
 
+using namespace jasokit::detail;  // the steps under test
+
 namespace {
 
 using namespace jasokit;

@@ -9,6 +9,8 @@
 #include "fuzz-check.h"
 #include "romanize/cp949.h"
 
+using namespace jasokit::detail;  // the steps under test
+
 namespace {
 
 using namespace jasokit;

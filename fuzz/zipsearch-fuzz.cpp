@@ -14,6 +14,8 @@
 #include "romanize/cp949.h"
 #include "zipcode/zip_database.h"
 
+using namespace jasokit::detail;  // the steps under test
+
 namespace {
 
 using namespace jasokit;
@@ -96,9 +98,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view query(reinterpret_cast<const char*>(data), size);
   const ZipDatabase::Hits hits = g_db->FindAll(query);
   std::vector<std::string> expected;
-  for (auto it = hits.first; it != hits.second; ++it) {
-    const ZipRecord& r = it->second;
-    FUZZ_CHECK(it->first == query && r.locality == query);
+  for (const ZipRecordView& view : hits) {
+    const ZipRecord r = view.ToRecord();
+    FUZZ_CHECK(r.locality == query);
     expected.push_back(r.zipCode + ' ' + r.province + ' ' + r.district + ' ' + r.locality + ' ' + r.detail);
   }
   std::sort(expected.begin(), expected.end());

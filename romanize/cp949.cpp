@@ -4,51 +4,76 @@
 
 namespace jasokit {
 
+namespace detail {
+
 namespace {
 
-// Appends the UTF-8 form of a BMP code point.
-inline void AppendUtf8(char32_t cp, std::string& out) {
+// Decodes one UTF-8 sequence at in[i] and returns its length. For an invalid
+// sequence it returns the length of its maximal part that could have begun a
+// valid one (at least 1) and sets cp to U+FFFD, so that each such part
+// becomes one replacement character. Overlongs and surrogates are invalid.
+inline std::size_t DecodeUtf8(std::string_view in, std::size_t i, char32_t& cp, bool& valid) {
+  const auto b0 = static_cast<unsigned char>(in[i]);
+  valid = true;
+  if (b0 < 0x80) {
+    cp = b0;
+    return 1;
+  }
+  std::size_t len;
+  unsigned char lo = 0x80, hi = 0xBF;  // the allowed range of the second byte
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    len = 2, cp = b0 & 0x1F;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    len = 3, cp = b0 & 0x0F;
+    if (b0 == 0xE0) lo = 0xA0;
+    if (b0 == 0xED) hi = 0x9F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    len = 4, cp = b0 & 0x07;
+    if (b0 == 0xF0) lo = 0x90;
+    if (b0 == 0xF4) hi = 0x8F;
+  } else {
+    valid = false;
+    cp = kReplacementChar;
+    return 1;
+  }
+  for (std::size_t k = 1; k < len; ++k) {
+    if (i + k >= in.size()) {
+      valid = false;
+      cp = kReplacementChar;
+      return k;
+    }
+    const auto b = static_cast<unsigned char>(in[i + k]);
+    const unsigned char low = k == 1 ? lo : 0x80;
+    const unsigned char high = k == 1 ? hi : 0xBF;
+    if (b < low || b > high) {
+      valid = false;
+      cp = kReplacementChar;
+      return k;
+    }
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  return len;
+}
+
+}  // namespace
+
+void AppendUtf8(char32_t cp, std::string& out) {
   if (cp < 0x80) {
     out.push_back(static_cast<char>(cp));
   } else if (cp < 0x800) {
     out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
     out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
+  } else if (cp < 0x10000) {
     out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
     out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
     out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
 }
-
-// Decodes one UTF-8 sequence at in[i]; returns its length, or 0 when the byte
-// at i does not start a valid sequence. Rejects overlongs and surrogates.
-inline std::size_t DecodeUtf8(std::string_view in, std::size_t i, char32_t& cp) {
-  const auto b0 = static_cast<unsigned char>(in[i]);
-  std::size_t len;
-  char32_t min;
-  if (b0 < 0x80) {
-    cp = b0;
-    return 1;
-  } else if (b0 >= 0xC2 && b0 <= 0xDF) {
-    len = 2, cp = b0 & 0x1F, min = 0x80;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    len = 3, cp = b0 & 0x0F, min = 0x800;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    len = 4, cp = b0 & 0x07, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + len > in.size()) return 0;
-  for (std::size_t k = 1; k < len; ++k) {
-    const auto b = static_cast<unsigned char>(in[i + k]);
-    if ((b & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
-}
-
-}  // namespace
 
 char16_t DecodeCp949Pair(unsigned char lead, unsigned char trail) {
   if (lead < cp949::kLeadFirst || lead > cp949::kLeadLast || trail < cp949::kTrailFirst ||
@@ -106,7 +131,91 @@ bool EncodeCp949(std::u16string_view in, std::string& out) {
   return mapped;
 }
 
+bool Utf8ToPrivate(std::string_view utf8, PrivateText& out) {
+  out.bytes.clear();
+  out.characters.clear();
+  return AppendUtf8ToPrivate(utf8, out);
+}
+
+bool IsValidUtf8(std::string_view utf8) {
+  char32_t cp;
+  bool valid = true;
+  for (std::size_t i = 0; i < utf8.size() && valid;) i += DecodeUtf8(utf8, i, cp, valid);
+  return valid;
+}
+
+bool AppendUtf8ToPrivate(std::string_view utf8, PrivateText& out) {
+  out.bytes.reserve(out.bytes.size() + utf8.size());
+  bool clean = true;
+  char buf[2];
+  const std::size_t n = utf8.size();
+  for (std::size_t i = 0; i < n;) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x80) {
+      if (b == 0) break;
+      out.bytes.push_back(static_cast<char>(b));
+      ++i;
+      continue;
+    }
+    char32_t cp;
+    bool valid;
+    i += DecodeUtf8(utf8, i, cp, valid);
+    clean = clean && valid;
+    if (cp <= 0xFFFF) {
+      bool mapped = true;
+      const std::size_t len = EncodeCp949Unit(static_cast<char16_t>(cp), buf, &mapped);
+      if (mapped) {
+        out.bytes.append(buf, len);
+        continue;
+      }
+    }
+    std::size_t code = 0;
+    while (code < out.characters.size() && out.characters[code] != cp) ++code;
+    if (code == out.characters.size()) {
+      if (code < kPrivateCodeCount) {
+        out.characters.push_back(cp);
+      } else {
+        code = kPrivateCodeCount - 1;
+      }
+    }
+    out.bytes.push_back(static_cast<char>(kPrivateLeadFirst + code / kPrivateTrailCount));
+    out.bytes.push_back(static_cast<char>(kPrivateTrailFirst + code % kPrivateTrailCount));
+  }
+  return clean;
+}
+
+void PrivateToUtf8(std::string_view bytes, const std::vector<char32_t>& characters, std::string& out) {
+  const std::size_t n = bytes.size();
+  for (std::size_t i = 0; i < n;) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x80) {
+      out.push_back(static_cast<char>(b));
+      ++i;
+      continue;
+    }
+    if (i + 1 < n) {
+      const auto t = static_cast<unsigned char>(bytes[i + 1]);
+      const int code = PrivateCode(b, t);
+      if (code >= 0 && static_cast<std::size_t>(code) < characters.size()) {
+        AppendUtf8(characters[static_cast<std::size_t>(code)], out);
+        i += 2;
+        continue;
+      }
+      if (char16_t u = DecodeCp949Pair(b, t)) {
+        AppendUtf8(u, out);
+        i += 2;
+        continue;
+      }
+    }
+    AppendUtf8(kReplacementChar, out);
+    ++i;
+  }
+}
+
+}  // namespace detail
+
 bool Utf8ToCp949(std::string_view in, std::string& out) {
+  using namespace detail;
   bool clean = true;
   char buf[2];
   const std::size_t n = in.size();
@@ -118,15 +227,10 @@ bool Utf8ToCp949(std::string_view in, std::string& out) {
       continue;
     }
     char32_t cp;
-    const std::size_t len = DecodeUtf8(in, i, cp);
-    if (len == 0) {
-      out.push_back('?');
-      clean = false;
-      ++i;
-      continue;
-    }
+    bool valid;
+    const std::size_t len = DecodeUtf8(in, i, cp, valid);
     i += len;
-    if (cp > 0xFFFF) {
+    if (!valid || cp > 0xFFFF) {
       out.push_back('?');
       clean = false;
       continue;
@@ -137,6 +241,7 @@ bool Utf8ToCp949(std::string_view in, std::string& out) {
 }
 
 bool Cp949ToUtf8(std::string_view in, std::string& out) {
+  using namespace detail;
   bool clean = true;
   const std::size_t n = in.size();
   for (std::size_t i = 0; i < n;) {

@@ -1,12 +1,15 @@
 #pragma once
-// CP949 <-> UTF-16 <-> UTF-8, table driven so that every platform and locale
-// converts alike. Nothing here fails: bad input degrades to U+FFFD or '?'.
+// The CP949 codec behind the text library, and the private codes that carry
+// characters with no CP949 form through it.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
-namespace jasokit {
+#include "jasokit/cp949.h"
+
+namespace jasokit::detail {
 
 inline constexpr char16_t kReplacementChar = 0xFFFD;
 
@@ -33,12 +36,53 @@ std::size_t EncodeCp949Unit(char16_t unit, char* out, bool* mapped = nullptr);
 // Appends the CP949 form of in to out; returns false if any unit became '?'.
 bool EncodeCp949(std::u16string_view in, std::string& out);
 
-// UTF-8 -> CP949, appended to out. Characters with no CP949 form and bytes
-// that are not valid UTF-8 become '?'; returns false if that happened.
-bool Utf8ToCp949(std::string_view in, std::string& out);
+// Private codes. The text pipeline is defined on CP949 bytes: its limits,
+// trimming, tokens and cuts all count a double-byte character as two bytes.
+// So that UTF-8 text loses nothing, a character with no CP949 form rides
+// through it as a double-byte pair that CP949 leaves unassigned (lead
+// 0xC7..0xFE with trail 0x81..0xA0); pair k stands for the text's k-th
+// distinct such character. Inside the engine pair k is the unit
+// kPrivateUnitFirst + k, which CP949 never decodes to.
+inline constexpr unsigned kPrivateLeadFirst = 0xC7;
+inline constexpr unsigned kPrivateLeadCount = 0xFE - 0xC7 + 1;
+inline constexpr unsigned kPrivateTrailFirst = 0x81;
+inline constexpr unsigned kPrivateTrailCount = 0xA0 - 0x81 + 1;
+inline constexpr std::size_t kPrivateCodeCount = kPrivateLeadCount * kPrivateTrailCount;  // 1792
+inline constexpr char16_t kPrivateUnitFirst = 0xE000;
 
-// CP949 -> UTF-8, appended to out. Invalid bytes become U+FFFD; returns
-// false if that happened.
-bool Cp949ToUtf8(std::string_view in, std::string& out);
+// The private code of a pair, or -1 when the pair is none.
+inline int PrivateCode(unsigned char lead, unsigned char trail) {
+  if (lead < kPrivateLeadFirst || trail < kPrivateTrailFirst ||
+      trail >= kPrivateTrailFirst + kPrivateTrailCount) {
+    return -1;
+  }
+  return static_cast<int>((lead - kPrivateLeadFirst) * kPrivateTrailCount + (trail - kPrivateTrailFirst));
+}
 
-}  // namespace jasokit
+// CP949 bytes with private codes, and the characters the codes stand for.
+struct PrivateText {
+  std::string bytes;
+  std::vector<char32_t> characters;  // code k -> code point
+};
+
+// UTF-8 -> bytes with private codes, replacing out. Invalid UTF-8 becomes
+// U+FFFD (one for each maximal invalid part, as the Unicode Standard
+// recommends); returns false if that happened. The text ends at a NUL byte.
+// Past kPrivateCodeCount distinct characters the last code is reused: such a
+// text is far over every limit, so it is refused or comes back empty anyway.
+bool Utf8ToPrivate(std::string_view utf8, PrivateText& out);
+
+// The same, appending to out and extending its characters.
+bool AppendUtf8ToPrivate(std::string_view utf8, PrivateText& out);
+
+bool IsValidUtf8(std::string_view utf8);
+
+// Bytes with private codes -> UTF-8, appended to out; characters holds what
+// the codes stand for. A pair that is neither mapped nor a private code, or
+// a lone lead byte, becomes U+FFFD.
+void PrivateToUtf8(std::string_view bytes, const std::vector<char32_t>& characters, std::string& out);
+
+// Appends the UTF-8 form of one code point.
+void AppendUtf8(char32_t cp, std::string& out);
+
+}  // namespace jasokit::detail

@@ -1,149 +1,89 @@
 #include "romanize/hangul_romanizer.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "romanize/cp949.h"
 
 namespace jasokit {
 
+namespace detail {
+
 namespace {
 
-// Jamo indices named in the pair rule.
-enum Initial : std::uint16_t {
-  kIniG = 0, kIniN = 2, kIniD = 3, kIniR = 5, kIniM = 6, kIniB = 7, kIniIeung = 11,
-  kIniJ = 12, kIniH = 18
-};
-enum Medial : std::uint16_t { kMedEo = 4, kMedYeo = 6, kMedEu = 18, kMedI = 20 };
-enum Final : std::uint16_t { kFinN = 4, kFinL = 8, kFinSs = 20 };
+inline constexpr PairRuleIndex kClassicIndex = IndexPairRules(kClassicPairRules);
+inline constexpr PairRuleIndex kOfficialIndex = IndexPairRules(kOfficialPairRules);
 
-struct PairOutcome {
-  SoundCode finalCode;
-  SoundCode nextInitial;  // kDefault: the next syllable's own default
-};
-inline constexpr SoundCode kDefault = 0xFFFF;
-
-// The case table: one switch arm per final of the current syllable, lines in
-// order, first match wins.
-PairOutcome Resolve(const SyllableRecord& cur, const SyllableRecord& next) {
-  const std::uint16_t ni = next.initial;
-  const bool palatal = IsPalatalVowel(next.medial);
-  switch (cur.final) {
-    case 1:  // ㄱ
-    case 2: {  // ㄲ
-      const SoundCode own = cur.final == 1 ? 2 : 3;
-      if (ni == kIniN) return {16, 4};
-      if (ni == kIniM) return {16, 10};
-      if (ni == kIniR) return {16, 4};
-      if (ni == kIniIeung) return {0, static_cast<SoundCode>(cur.final == 1 ? 1 : 3)};
-      if (ni == kIniH) {
-        const bool aspirates =
-            (next.medial == kMedI && (next.final == kFinN || next.final == kFinL)) ||
-            (next.medial == kMedYeo && next.final == kFinSs);
-        if (aspirates) return {0, 20};
-        return {own, 23};
-      }
-      return {own, kDefault};
-    }
-    case 3:  // ㄳ
-      if (ni == kIniIeung) return {2, 14};
-      return {2, kDefault};
-    case 4:  // ㄴ
-      if (ni == kIniR) return {9, 9};
-      return {4, kDefault};
-    case 5:  // ㄵ
-      if (ni == kIniIeung) return {4, 17};
-      return {4, kDefault};
-    case 6:  // ㄶ
-      if (ni == kIniG) return {4, 20};
-      if (ni == kIniD) return {4, 21};
-      if (ni == kIniB) return {4, 22};
-      if (ni == kIniJ) return {4, 19};
-      if (ni == kIniIeung) return {0, 4};
-      return {4, kDefault};
-    case 7:  // ㄷ
-      if (ni == kIniIeung && palatal) return {0, 17};
-      if (ni == kIniH && palatal) return {0, 19};
-      return {6, kDefault};
-    case 8:  // ㄹ
-      if (ni == kIniN || ni == kIniR) return {9, 9};
-      if (ni == kIniIeung) return {0, 8};
-      return {9, kDefault};
-    case 9:  // ㄺ
-      if (ni == kIniIeung) return {9, 1};
-      if (ni == kIniH) return {9, 20};
-      return {2, kDefault};
-    case 10:  // ㄻ
-      if (ni == kIniIeung) return {9, 10};
-      return {10, kDefault};
-    case 11:  // ㄼ
-      if (ni == kIniIeung && cur.initial == kIniD && cur.medial == kMedEo) return {0, 9};
-      if (ni == kIniIeung) return {9, 11};
-      return {9, kDefault};
-    case 12:  // ㄽ
-      if (ni == kIniIeung) return {9, 14};
-      return {9, kDefault};
-    case 13:  // ㄾ
-      if (ni == kIniIeung) return {9, 21};
-      return {9, kDefault};
-    case 14:  // ㄿ
-      if (ni == kIniIeung) return {9, 22};
-      return {9, kDefault};
-    case 15:  // ㅀ
-      if (ni == kIniG) return {9, 20};
-      if (ni == kIniD) return {9, 21};
-      if (ni == kIniB) return {9, 22};
-      if (ni == kIniJ) return {9, 19};
-      if (ni == kIniIeung) return {0, 8};
-      return {9, kDefault};
-    case 16:  // ㅁ
-      if (ni == kIniIeung) return {0, 10};
-      return {10, kDefault};
-    case 17:  // ㅂ
-      if (ni == kIniR) return {10, 4};
-      if (ni == kIniM) return {10, 10};
-      if (ni == kIniIeung) return {0, 11};
-      if (ni == kIniH) return {0, 22};
-      return {12, kDefault};
-    case 18:  // ㅄ
-      if (ni == kIniIeung && (next.medial == kMedI || next.medial == kMedEu)) return {12, 14};
-      if (ni == kIniIeung) return {0, 11};
-      return {12, kDefault};
-    case 19:  // ㅅ
-      if (ni == kIniIeung) return {0, 14};
-      return {6, kDefault};
-    case 20:  // ㅆ
-      if (ni == kIniIeung) return {0, 15};
-      return {6, kDefault};
-    case 21:  // ㅇ
-      if (ni == kIniR) return {16, 4};
-      return {16, kDefault};
-    case 22:  // ㅈ
-      if (ni == kIniIeung) return {17, kDefault};
-      if (ni == kIniH) return {0, 19};
-      return {6, kDefault};
-    case 23:  // ㅊ
-      if (ni == kIniIeung) return {19, kDefault};
-      if (ni == kIniH) return {0, 19};
-      return {6, kDefault};
-    case 24:  // ㅋ
-      if (ni == kIniIeung) return {0, 20};
-      return {2, kDefault};
-    case 25:  // ㅌ
-      if ((ni == kIniIeung || ni == kIniH) && palatal) return {0, 19};
-      return {6, kDefault};
-    case 26:  // ㅍ
-      if (ni == kIniIeung) return {0, 22};
-      return {12, kDefault};
-    case 27:  // ㅎ
-      if (ni == kIniG) return {0, 20};
-      if (ni == kIniD) return {0, 21};
-      if (ni == kIniJ) return {0, 19};
-      if (ni == kIniIeung && palatal) return {6, 0};
-      if (ni == kIniIeung) return {0, 23};
-      return {6, kDefault};
-    default:
-      return {kFinalSoundCode[cur.final % kFinalCount], kDefault};
+bool AlsoHolds(Also also, const SyllableRecord& cur, const SyllableRecord& next) {
+  switch (also) {
+    case Also::Nothing:
+      return true;
+    case Also::NextPalatal:
+      return IsPalatalVowel(next.medial);
+    case Also::NextAspiratesH:
+      return (next.medial == kMedI && (next.final == kFinN || next.final == kFinL)) ||
+             (next.medial == kMedYeo && next.final == kFinSs);
+    case Also::CurrentIsDeol:
+      return cur.initial == kIniD && cur.medial == kMedEo;
+    case Also::NextVowelIOrEu:
+      return next.medial == kMedI || next.medial == kMedEu;
   }
+  return false;
+}
+
+// The first row for the current final whose condition holds; every final's
+// rows end in one that always does.
+const PairRule& FindRule(const PairRule* rules, const PairRuleIndex& index, const SyllableRecord& cur,
+                         const SyllableRecord& next) {
+  const InitialSet nextInitial = InitialSet{1} << next.initial;
+  const std::size_t end = index.start[cur.final + 1];
+  std::size_t row = index.start[cur.final];
+  for (; row + 1 < end; ++row) {
+    const PairRule& r = rules[row];
+    if ((r.next & nextInitial) != 0 && AlsoHolds(r.also, cur, next)) return r;
+  }
+  return rules[row];
+}
+
+// CP949 -> UTF-16 where private codes become single private-use units.
+void DecodeWithPrivateCodes(std::string_view in, std::u16string& out) {
+  out.clear();
+  out.reserve(in.size());
+  const std::size_t n = in.size();
+  for (std::size_t i = 0; i < n;) {
+    const auto b = static_cast<unsigned char>(in[i]);
+    if (b < 0x80) {
+      out.push_back(b);
+      ++i;
+      continue;
+    }
+    if (i + 1 < n) {
+      const auto t = static_cast<unsigned char>(in[i + 1]);
+      const int code = PrivateCode(b, t);
+      if (code >= 0) {
+        out.push_back(static_cast<char16_t>(kPrivateUnitFirst + code));
+        i += 2;
+        continue;
+      }
+      if (char16_t u = DecodeCp949Pair(b, t)) {
+        out.push_back(u);
+        i += 2;
+        continue;
+      }
+    }
+    out.push_back(kReplacementChar);
+    ++i;
+  }
+}
+
+inline std::size_t EncodeUnit(char16_t unit, char* out, bool privateCodes) {
+  if (privateCodes && unit >= kPrivateUnitFirst && unit < kPrivateUnitFirst + kPrivateCodeCount) {
+    const unsigned code = unit - kPrivateUnitFirst;
+    out[0] = static_cast<char>(kPrivateLeadFirst + code / kPrivateTrailCount);
+    out[1] = static_cast<char>(kPrivateTrailFirst + code % kPrivateTrailCount);
+    return 2;
+  }
+  return EncodeCp949Unit(unit, out);
 }
 
 }  // namespace
@@ -175,39 +115,118 @@ void BuildRecords(std::u16string_view text, std::vector<SyllableRecord>& records
 
 bool IsPalatalVowel(std::uint16_t medial) { return medial == kMedYeo || medial == kMedI; }
 
-void ResolvePair(SyllableRecord& current, SyllableRecord& next) {
+PairRuleTable PairRulesOf(Style style) {
+  if (style == Style::Official) return {kOfficialPairRules, std::size(kOfficialPairRules)};
+  return {kClassicPairRules, std::size(kClassicPairRules)};
+}
+
+void ResolvePair(SyllableRecord& current, SyllableRecord& next, Style style) {
   if (current.kind != Syllable) {
     current.outputKind = current.kind;
     return;
   }
   current.outputKind = 0;
-  if (!current.initialFixed) current.initialCode = kInitialSoundCode[current.initial];
-  current.vowelCode = static_cast<std::int16_t>(kFirstVowelCode + current.medial);
+  if (!current.initialFixed) current.initialCode = static_cast<std::int16_t>(kInitialSoundCode[current.initial]);
+  current.vowelCode = static_cast<std::int16_t>(kSndFirstVowel + current.medial);
   if (next.kind != Syllable) {
-    current.finalCode = kFinalSoundCode[current.final];
+    current.finalCode = static_cast<std::int16_t>(kFinalSoundCode[current.final]);
     return;
   }
-  const PairOutcome o = Resolve(current, next);
-  current.finalCode = o.finalCode;
-  if (current.final != 0) {
-    next.initialCode = o.nextInitial == kDefault ? kInitialSoundCode[next.initial] : o.nextInitial;
-    next.initialFixed = true;
+  if (current.final == kFinNone) {
+    current.finalCode = kSndNone;  // the next syllable's initial stays its own
+    return;
   }
+  const PairRule& rule = style == Style::Official
+                             ? FindRule(kOfficialPairRules, kOfficialIndex, current, next)
+                             : FindRule(kClassicPairRules, kClassicIndex, current, next);
+  current.finalCode = static_cast<std::int16_t>(rule.finalCode);
+  next.initialCode = static_cast<std::int16_t>(rule.nextInitial == kKeepNext ? kInitialSoundCode[next.initial]
+                                                                             : rule.nextInitial);
+  next.initialFixed = true;
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+HangulRomanizer::HangulRomanizer(Style style) : m_style(style) {}
+HangulRomanizer::~HangulRomanizer() = default;
+
+// The fragments may view m_text, so a copy or a move points them at its own.
+HangulRomanizer::HangulRomanizer(const HangulRomanizer& other) { *this = other; }
+
+HangulRomanizer& HangulRomanizer::operator=(const HangulRomanizer& other) {
+  if (this == &other) return *this;
+  m_style = other.m_style;
+  m_privateCodes = other.m_privateCodes;
+  m_text = other.m_text;
+  m_records = other.m_records;
+  m_fragments.clear();
+  m_fragments.reserve(other.m_fragments.size());
+  const char16_t* base = other.m_text.data();
+  for (std::u16string_view f : other.m_fragments) {
+    if (f.data() >= base && f.data() < base + other.m_text.size()) {
+      m_fragments.push_back(std::u16string_view(m_text).substr(static_cast<std::size_t>(f.data() - base), f.size()));
+    } else {
+      m_fragments.push_back(f);
+    }
+  }
+  return *this;
+}
+
+HangulRomanizer::HangulRomanizer(HangulRomanizer&& other) noexcept
+    : m_style(other.m_style), m_privateCodes(other.m_privateCodes) {
+  *this = std::move(other);
+}
+
+HangulRomanizer& HangulRomanizer::operator=(HangulRomanizer&& other) noexcept {
+  if (this == &other) return *this;
+  const char16_t* base = other.m_text.data();
+  const std::size_t size = other.m_text.size();
+  m_style = other.m_style;
+  m_privateCodes = other.m_privateCodes;
+  m_text = std::move(other.m_text);
+  m_records = std::move(other.m_records);
+  m_fragments = std::move(other.m_fragments);
+  for (std::u16string_view& f : m_fragments) {
+    if (f.data() >= base && f.data() < base + size) {
+      f = std::u16string_view(m_text).substr(static_cast<std::size_t>(f.data() - base), f.size());
+    }
+  }
+  other.m_fragments.clear();
+  other.m_text.clear();
+  return *this;
 }
 
 std::uint16_t HangulRomanizer::Romanize(const char* text) {
+  return Romanize(text == nullptr ? std::string_view() : std::string_view(text, std::strlen(text)));
+}
+
+std::uint16_t HangulRomanizer::Romanize(std::string_view text) {
   m_fragments.clear();
-  if (text == nullptr || text[0] == '\0') return 0;
-  DecodeCp949(std::string_view(text, std::strlen(text)), m_text);
+  const std::size_t nul = text.find('\0');
+  if (nul != std::string_view::npos) text = text.substr(0, nul);
+  if (text.empty()) return 0;
+  // A unit takes at most two bytes, so a longer text has too many units and
+  // need not be decoded to be refused.
+  if (text.size() > 2 * kMaxUnits) {
+    m_text.clear();
+    return 0;
+  }
+  if (m_privateCodes) {
+    DecodeWithPrivateCodes(text, m_text);
+  } else {
+    DecodeCp949(text, m_text);
+  }
   if (m_text.size() > kMaxUnits) {
     m_text.clear();
     return 0;
   }
   BuildRecords(m_text, m_records);
   const std::size_t n = m_records.size();
-  for (std::size_t i = 0; i + 1 < n; ++i) ResolvePair(m_records[i], m_records[i + 1]);
+  for (std::size_t i = 0; i + 1 < n; ++i) ResolvePair(m_records[i], m_records[i + 1], m_style);
   SyllableRecord endMarker;
-  ResolvePair(m_records[n - 1], endMarker);
+  ResolvePair(m_records[n - 1], endMarker, m_style);
 
   m_fragments.reserve(n * 3);
   for (std::size_t i = 0; i < n; ++i) {
@@ -227,7 +246,7 @@ void HangulRomanizer::GetResult(std::string& out) const {
   out.clear();
   char buf[2];
   for (std::u16string_view f : m_fragments) {
-    for (char16_t u : f) out.append(buf, EncodeCp949Unit(u, buf));
+    for (char16_t u : f) out.append(buf, EncodeUnit(u, buf, m_privateCodes));
     if (out.size() > kMaxResultBytes) {
       out.clear();
       return;

@@ -1,13 +1,17 @@
 #pragma once
-// Hangul romanization engine: CP949 text in, Roman letters out (CP949).
+// The romanization engine's inner steps, named for its tests: one record per
+// UTF-16 unit, jamo indices for each syllable, and the pair rule between
+// neighbours.
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "jasokit/romanizer.h"
+#include "romanize/pair_rules.h"
 #include "romanize/sound_tables.h"
 
-namespace jasokit {
+namespace jasokit::detail {
 
 enum CharKind : std::int16_t { Syllable = 0, CompatibilityJamo = 1, Other = 2 };
 
@@ -40,22 +44,21 @@ CharKind Classify(char16_t unit);
 SyllableRecord Decompose(char16_t unit);
 void BuildRecords(std::u16string_view text, std::vector<SyllableRecord>& records);
 bool IsPalatalVowel(std::uint16_t medial);
-void ResolvePair(SyllableRecord& current, SyllableRecord& next);
+// The pair rule of the given style (classic when not named).
+void ResolvePair(SyllableRecord& current, SyllableRecord& next, Style style = Style::Classic);
 
-class HangulRomanizer {
- public:
-  // Replaces the fragments with those of the zero-terminated CP949 text;
-  // returns the number of UTF-16 units processed.
-  std::uint16_t Romanize(const char* text);
-  // Replaces out with the joined fragments in CP949, first byte capitalised;
-  // empty when the CP949 form would exceed kMaxResultBytes.
-  void GetResult(std::string& out) const;
+// The rules of a style as rows, for tests that walk them.
+struct PairRuleTable {
+  const PairRule* rows;
+  std::size_t count;
+};
+PairRuleTable PairRulesOf(Style style);
 
- private:
-  // Views into kSoundText or into m_text, so a syllable costs no allocation.
-  std::vector<std::u16string_view> m_fragments;
-  std::u16string m_text;                  // the decoded text the fragments may view
-  std::vector<SyllableRecord> m_records;  // scratch, reused between calls
+// What the UTF-8 façade needs of engines beyond the CP949 interface.
+struct EngineAccess {
+  // Lets the engine read and write private codes (romanize/cp949.h) as
+  // single characters, so that text outside CP949 passes through it whole.
+  static void UsePrivateCodes(HangulRomanizer& engine) { engine.m_privateCodes = true; }
 };
 
-}  // namespace jasokit
+}  // namespace jasokit::detail

@@ -4,9 +4,20 @@
 #include <cstdint>
 #include <string_view>
 
-namespace jasokit {
+namespace jasokit::detail {
 
 using SoundCode = std::uint16_t;
+
+// Codes 1..23 are consonants, 24..44 vowels. "k", "t" and "p" each have two
+// codes that print alike: one only ever used for finals, one for initials.
+enum Sound : SoundCode {
+  kSndNone = 0,
+  kSndG = 1, kSndFinK = 2, kSndKk = 3, kSndN = 4, kSndD = 5, kSndFinT = 6, kSndTt = 7,
+  kSndR = 8, kSndL = 9, kSndM = 10, kSndB = 11, kSndFinP = 12, kSndPp = 13, kSndS = 14,
+  kSndSs = 15, kSndNg = 16, kSndJ = 17, kSndJj = 18, kSndCh = 19, kSndIniK = 20,
+  kSndIniT = 21, kSndIniP = 22, kSndH = 23,
+  kSndFirstVowel = 24,
+};
 
 inline constexpr int kSoundCodeCount = 45;
 
@@ -18,13 +29,14 @@ inline constexpr std::u16string_view kSoundText[kSoundCodeCount + 1] = {
     u"yo", u"u",  u"wo",  u"we", u"wi",  u"yu", u"eu", u"ui", u"i",  u""};
 
 // Indexed by initial consonant index (ㄱ..ㅎ).
-inline constexpr SoundCode kInitialSoundCode[19] = {1,  3,  4,  5,  7,  8,  10, 11, 13, 14,
-                                                    15, 0, 17, 18, 19, 20, 21, 22, 23};
+inline constexpr SoundCode kInitialSoundCode[19] = {
+    kSndG,  kSndKk, kSndN,  kSndD,  kSndTt, kSndR,  kSndM,    kSndB,    kSndPp,   kSndS,
+    kSndSs, kSndNone, kSndJ, kSndJj, kSndCh, kSndIniK, kSndIniT, kSndIniP, kSndH};
 
 // Word-final code, indexed by final consonant index (none, ㄱ..ㅎ).
-inline constexpr SoundCode kFinalSoundCode[28] = {0, 2, 3, 2, 4, 4, 4, 6, 9, 2, 10, 9, 9, 9,
-                                                  9, 9, 10, 12, 12, 6, 6, 16, 6, 6, 2, 6, 12, 6};
+inline constexpr SoundCode kFinalSoundCode[28] = {
+    kSndNone, kSndFinK, kSndKk,   kSndFinK, kSndN,    kSndN,    kSndN,    kSndFinT, kSndL,    kSndFinK,
+    kSndM,    kSndL,    kSndL,    kSndL,    kSndL,    kSndL,    kSndM,    kSndFinP, kSndFinP, kSndFinT,
+    kSndFinT, kSndNg,   kSndFinT, kSndFinT, kSndFinK, kSndFinT, kSndFinP, kSndFinT};
 
-inline constexpr SoundCode kFirstVowelCode = 24;
-
-}  // namespace jasokit
+}  // namespace jasokit::detail

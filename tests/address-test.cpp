@@ -11,6 +11,8 @@
 #include "romanize/cp949.h"
 #include "romanize/hangul_romanizer.h"
 
+using namespace jasokit::detail;  // the steps under test
+
 namespace jasokit {
 namespace {
 
@@ -31,7 +33,9 @@ std::string Utf8(const std::string& cp949) {
 // The engine's romanization of a name given in UTF-8.
 std::string R(const std::string& utf8) {
   HangulRomanizer engine;
-  return RomanizeName(engine, Cp(utf8));
+  std::string out;
+  RomanizeName(engine, Cp(utf8), out);
+  return out;
 }
 
 // Recognises a UTF-8 text; parts as the converter left them.

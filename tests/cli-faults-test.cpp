@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +23,8 @@
 #include "test-util.h"
 #include "zipcode/zip_database.h"
 
+using namespace jasokit::detail;  // the steps under test
+
 extern char** environ;
 
 namespace jasokit {
@@ -33,9 +36,11 @@ constexpr const char* kRefusal =
     "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다. 다시 한번 확인해 주세요.";
 constexpr const char* kWriteError = "jasokit convert: error writing standard output\n";
 constexpr const char* kReadError = "jasokit convert: error reading standard input\n";
-constexpr const char* kUtf8Warning =
-    "jasokit convert: warning: input holds invalid UTF-8 or characters with no CP949 form; "
-    "they were converted as '?'\n";
+// Names the first place with invalid UTF-8.
+std::string Utf8Warning(const char* where) {
+  return std::string("jasokit convert: warning: ") + where + ": invalid UTF-8, converted as U+FFFD\n";
+}
+constexpr const char* kFffd = "\xEF\xBF\xBD";
 
 struct Outcome {
   bool exited = false;  // false: killed by a signal, or by us after the time limit
@@ -193,7 +198,10 @@ TEST_F(CliFaults, OddInputGivesOneLinePerLine) {
     std::string err;
   } cases[] = {
       {"invalid UTF-8", "a\xff\n\xc3(b\n\xed\xa0\x80\n\xf0(\x8c(\n한국\n", {"convert"},
-       "A?\n?(b\n???\n?(?(\nHanguk\n", kUtf8Warning},
+       // One U+FFFD for each maximal invalid part, as the Unicode Standard recommends.
+       "A" + std::string(kFffd) + "\n" + kFffd + "(b\n" + kFffd + kFffd + kFffd + "\n" + kFffd + "(" + kFffd +
+           "(\nHanguk\n",
+       Utf8Warning("line 1")},
       // The engine takes zero-terminated text, so a line ends at a NUL byte;
       // the lines after it are all there.
       {"NUL bytes", Bytes("a\0b\n\0\n한\0국\n끝"), {"convert"}, "A\n\nHan\nKkeut\n",
@@ -222,8 +230,8 @@ TEST_F(CliFaults, OddInputGivesOneLinePerLine) {
 TEST_F(CliFaults, InvalidUtf8Argument) {
   const Outcome o = Run({"convert", "a\xff", "한국"}, "/dev/null");
   EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.out, "A?\nHanguk\n");
-  EXPECT_EQ(o.err, kUtf8Warning);
+  EXPECT_EQ(o.out, "A" + std::string(kFffd) + "\nHanguk\n");
+  EXPECT_EQ(o.err, Utf8Warning("argument 1"));
 }
 
 // Writes lines to path in large blocks, so a 100 MB line costs no 100 MB
@@ -336,7 +344,7 @@ class ZipFaults : public CliFaults {
 
   std::size_t Records() const { return (m_table.size() - kZipHeaderBytes) / kZipRecordBytes; }
   ZipRecord Record(std::size_t i) const {
-    return CutZipRecord(m_table.data() + kZipHeaderBytes + i * kZipRecordBytes);
+    return CutZipRecord(m_table.data() + kZipHeaderBytes + i * kZipRecordBytes).ToRecord();
   }
   // The UTF-8 name to ask for record i.
   std::string Name(std::size_t i) const { return test::Utf8(Record(i).locality); }
@@ -440,14 +448,22 @@ TEST_F(ZipFaults, HugeSparseTableReadsOnlyTheFixedRecordCount) {
   EXPECT_EQ(std::count(empty.out.begin(), empty.out.end(), '\n'), static_cast<long>(emptyNames));
 }
 
-TEST_F(ZipFaults, EndlessDeviceGivesOneTableOfEmptyRows) {
+// The table is read whole, so only a regular file is one; a device or a
+// pipe is refused at once, without reading or blocking.
+TEST_F(ZipFaults, DevicesAndPipesAreNoTables) {
   if (!fs::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero";
-  const Outcome o = Zip("/dev/zero", {""});
-  EXPECT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out.size(), kZipRecordCount * 5);  // "    \n" each
-  const Outcome none = Zip("/dev/null", {""});
-  EXPECT_EQ(none.status, 4);
-  EXPECT_EQ(none.err, "찾지 못했습니다.\n");
+  for (const char* device : {"/dev/zero", "/dev/null"}) {
+    const Outcome o = Zip(device, {""});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, std::string("db file open failed\njasokit zip: ") + device + ": not a regular file\n");
+  }
+  const std::string fifo = Path("fifo.dbf").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const Outcome o = Zip(fifo, {""});
+  EXPECT_TRUE(o.exited);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "db file open failed\njasokit zip: " + fifo + ": not a regular file\n");
 }
 
 TEST_F(ZipFaults, UnreadableTableEndsWithStatus1) {

@@ -71,12 +71,11 @@ TEST(CliConvert, Cp949BytesPassUnchanged) {
 }
 
 TEST(CliConvert, InvalidUtf8IsReportedOnce) {
-  FakeIo io("a\xff\nb\xc3\xa9\n");
+  // é has no CP949 form and comes through; the invalid byte becomes U+FFFD.
+  FakeIo io("b\xc3\xa9\na\xff\nc\xff\n");
   EXPECT_EQ(RunJasokit(io, {"convert"}), cli::kExitOk);
-  EXPECT_EQ(io.out, "A?\nB?\n");
-  EXPECT_EQ(io.err,
-            "jasokit convert: warning: input holds invalid UTF-8 or characters with no CP949 "
-            "form; they were converted as '?'\n");
+  EXPECT_EQ(io.out, "B\xc3\xa9\nA\xEF\xBF\xBD\nC\xEF\xBF\xBD\n");
+  EXPECT_EQ(io.err, "jasokit convert: warning: line 2: invalid UTF-8, converted as U+FFFD\n");
 }
 
 TEST(CliConvert, NulBytesAreReportedOnce) {
@@ -106,19 +105,40 @@ TEST(Cli, UsageAndHelp) {
     const char* outStart;
     const char* err;
   } cases[] = {
-      {{}, cli::kExitUsage, "usage: jasokit COMMAND", ""},
+      {{}, cli::kExitUsage, "", nullptr},  // usage on standard error
       {{"--help"}, cli::kExitOk, "usage: jasokit COMMAND", ""},
       {{"--version"}, cli::kExitOk, "jasokit 1.0.0\n", ""},
       {{"convert", "--help"}, cli::kExitOk, "usage: jasokit convert", ""},
       {{"frobnicate"}, cli::kExitUsage, "", "jasokit: unknown command 'frobnicate'; run 'jasokit --help'\n"},
+      {{"conver"}, cli::kExitUsage, "",
+       "jasokit: unknown command 'conver' (did you mean 'convert'?); run 'jasokit --help'\n"},
       {{"convert", "--bogus"}, cli::kExitUsage, "",
        "jasokit convert: unknown option '--bogus'; run 'jasokit convert --help'\n"},
+      {{"convert", "--tvs"}, cli::kExitUsage, "",
+       "jasokit convert: unknown option '--tvs' (did you mean '--tsv'?); run 'jasokit convert --help'\n"},
+      {{"convert", "--style"}, cli::kExitUsage, "",
+       "jasokit convert: --style needs a STYLE (classic or official); run 'jasokit convert --help'\n"},
+      {{"convert", "--style=modern"}, cli::kExitUsage, "",
+       "jasokit convert: unknown style 'modern' (classic or official); run 'jasokit convert --help'\n"},
+      {{"convert", "--tsv=yes"}, cli::kExitUsage, "",
+       "jasokit convert: --tsv takes no value; run 'jasokit convert --help'\n"},
+      {{"zipdb", "biuld"}, cli::kExitUsage, "",
+       "jasokit zipdb: unknown subcommand 'biuld' (did you mean 'build'?); run 'jasokit zipdb --help'\n"},
   };
   for (const auto& c : cases) {
     FakeIo io;
     EXPECT_EQ(RunJasokit(io, c.args), c.status);
     EXPECT_EQ(io.out.rfind(c.outStart, 0), 0u) << io.out;
-    EXPECT_EQ(io.err, c.err);
+    if (c.err) EXPECT_EQ(io.err, c.err);
+  }
+  FakeIo bare;
+  EXPECT_EQ(RunJasokit(bare, {}), cli::kExitUsage);
+  EXPECT_EQ(bare.out, "");
+  EXPECT_EQ(bare.err.rfind("usage: jasokit COMMAND", 0), 0u);
+  for (const char* command : {"convert", "romanize", "zip", "zipdb"}) {
+    FakeIo help;
+    EXPECT_EQ(RunJasokit(help, {command, "--help"}), cli::kExitOk);
+    EXPECT_EQ(help.out.rfind(std::string("usage: jasokit ") + command, 0), 0u) << command;
   }
   FakeIo dashes;
   EXPECT_EQ(RunJasokit(dashes, {"convert", "--", "--tsv"}), cli::kExitOk);

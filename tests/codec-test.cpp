@@ -7,6 +7,8 @@
 #include "romanize/cp949.h"
 #include "romanize/cp949_tables.h"
 
+using namespace jasokit::detail;  // the steps under test
+
 namespace jasokit {
 namespace {
 
@@ -136,7 +138,8 @@ TEST(Cp949Codec, Utf8EdgeReplacesWhatHasNoCp949Form) {
       {"\xc3\xa9", "?", false},                      // é has no CP949 form
       {"\xc0\x80", "??", false},                     // overlong
       {"\xed\xa0\x80", "???", false},                // encoded surrogate
-      {"\xea\xb0", "??", false},                     // truncated
+      {"\xea\xb0", "?", false},                      // truncated: one maximal invalid part
+      {"\xea\xb0" "a", "?a", false},
       {"\xff" "a", "?a", false},
   };
   for (const auto& c : cases) {

@@ -5,6 +5,8 @@
 #include "address/conversion.h"
 #include "test-util.h"
 
+using namespace jasokit::detail;  // the steps under test
+
 namespace jasokit {
 namespace {
 

@@ -13,6 +13,8 @@
 #include "romanize/hangul_romanizer.h"
 #include "test-util.h"
 
+using namespace jasokit::detail;  // the steps under test
+
 namespace jasokit {
 namespace {
 
@@ -226,6 +228,7 @@ bool StartsWithRegionWord(std::string_view text) {
 // Every status carries the texts it promises, and the output never passes
 // 1024 bytes.
 void ExpectConsistent(std::string_view input, const ConversionResult& r) {
+  input = input.substr(0, input.find('\0'));  // the text ends at a NUL byte
   const std::string_view trimmed = TrimWhitespace(input);
   ExpectTrimmed(input, trimmed);
   ASSERT_LE(r.outputText.size(), kMaxInputBytes);

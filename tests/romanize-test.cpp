@@ -5,6 +5,8 @@
 #include "romanize/hangul_romanizer.h"
 #include "test-util.h"
 
+using namespace jasokit::detail;  // the steps under test
+
 namespace jasokit {
 namespace {
 

@@ -125,7 +125,7 @@ def main():
         "// and the first matching row wins.",
         "#include <string_view>",
         "",
-        "namespace jasokit {",
+        "namespace jasokit::detail {",
         "",
         "struct PlaceRow {",
         "  std::string_view korean;",
@@ -168,7 +168,7 @@ def main():
         "// A token ends in a building word when its last bytes equal the word.",
         rows("kBuildingWords", "BuildingWordRow", BUILDING_WORDS),
         "",
-        "}  // namespace jasokit",
+        "}  // namespace jasokit::detail",
         "",
     ]
     print("\n".join(parts), end="")

@@ -123,13 +123,13 @@ int main(int argc, char** argv) {
   SetMessageFunction([](QWidget*, const QString& text) {
     std::fprintf(stderr, "message: %s\n", qPrintable(text));
   });
-  SetZipMessageHandler(&ShowZipLoaderMessage);
 
   MainDialogSetup setup;
   if (!options.table.empty()) {
-    setup.loadZipTable = [table = options.table](ZipDatabase& db) { db.Load(table); };
+    setup.loadZipTable = [table = options.table](ZipDatabase& db) { return db.Load(table); };
   }
   MainDialog dialog(setup);
+  if (ReportZipLoadFailure(dialog)) return 1;
 
   if (options.startup) {
     FirstPaint firstPaint;

@@ -1,45 +1,35 @@
 #include "zipcode/zip_database.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 #include <new>
 #include <system_error>
+#include <vector>
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #elif defined(__APPLE__)
+#include <fcntl.h>
 #include <mach-o/dyld.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <climits>
 #else
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace jasokit {
 
 namespace {
-
-constexpr const char* kStatFailed = "stat function failed";
-constexpr const char* kOpenFailed = "db file open failed";
-constexpr const char* kNoMemory = "Not enough memory";
-
-void WriteToStandardError(const char* message) {
-  std::fputs(message, stderr);
-  std::fputc('\n', stderr);
-  std::fflush(stderr);
-}
-
-ZipMessageHandler g_messageHandler = WriteToStandardError;
-
-[[noreturn]] void Fail(const char* message) {
-  g_messageHandler(message);
-  std::exit(1);
-}
 
 inline std::uint32_t ReadLe32(const unsigned char* p) {
   return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -58,12 +48,57 @@ inline void Mix(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c) {
   c -= a; c -= b; c ^= b >> 15;
 }
 
-// The bytes of a fixed-width field before its first NUL.
-inline std::string_view FieldText(const char* field, std::size_t width) {
-  const void* nul = std::memchr(field, '\0', width);
-  return std::string_view(field, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - field)
-                                     : width);
-}
+// The table image. A freshly allocated 4 MB buffer costs a thousand page
+// faults, which take longer than the rest of a lookup together; asking for
+// huge pages where the system has them makes it a handful.
+class ImageBuffer {
+ public:
+  ImageBuffer() = default;
+  ImageBuffer(const ImageBuffer&) = delete;
+  ImageBuffer& operator=(const ImageBuffer&) = delete;
+  ~ImageBuffer() { Release(); }
+
+  // False when the memory cannot be had.
+  bool Allocate(std::size_t bytes) {
+    Release();
+    if (bytes >= kHugePage / 2) {
+      m_capacity = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+      m_data = static_cast<char*>(::operator new(m_capacity, std::align_val_t(kHugePage), std::nothrow));
+      m_aligned = true;
+#if defined(__linux__)
+      if (m_data) ::madvise(m_data, m_capacity, MADV_HUGEPAGE);
+#endif
+    } else {
+      m_capacity = bytes == 0 ? 1 : bytes;
+      m_data = static_cast<char*>(::operator new(m_capacity, std::nothrow));
+      m_aligned = false;
+    }
+    if (!m_data) m_capacity = 0;
+    return m_data != nullptr;
+  }
+
+  char* data() const { return m_data; }
+
+ private:
+  static constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+  void Release() {
+    if (!m_data) return;
+    if (m_aligned) {
+      ::operator delete(m_data, std::align_val_t(kHugePage));
+    } else {
+      ::operator delete(m_data);
+    }
+    m_data = nullptr;
+    m_capacity = 0;
+  }
+
+  char* m_data = nullptr;
+  std::size_t m_capacity = 0;
+  bool m_aligned = false;
+};
+
+std::string ErrnoText(int error) { return std::strerror(error); }
 
 }  // namespace
 
@@ -99,10 +134,6 @@ std::uint32_t ZipKeyHash(std::string_view key) {
   }
   Mix(a, b, c);
   return c;
-}
-
-void SetZipMessageHandler(ZipMessageHandler handler) {
-  g_messageHandler = handler ? handler : WriteToStandardError;
 }
 
 std::string ExecutableDirectory() {
@@ -147,6 +178,13 @@ std::string ExecutableDirectory() {
   return path.substr(0, sep + 1);
 }
 
+namespace detail {
+
+std::string_view FieldText(const char* field, std::size_t width) {
+  const void* nul = std::memchr(field, '\0', width);
+  return std::string_view(field, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - field) : width);
+}
+
 std::string_view CutLocality(std::string_view field) {
   // A CP949 double-byte character never holds 0x20, so raw byte search is safe.
   std::size_t p = field.find("  ");
@@ -154,92 +192,261 @@ std::string_view CutLocality(std::string_view field) {
   return p == std::string_view::npos ? field : field.substr(0, p);
 }
 
-ZipRecord CutZipRecord(const char* record) {
-  constexpr std::size_t kZipCodeAt = 1;
-  constexpr std::size_t kProvinceAt = kZipCodeAt + kZipCodeBytes;
-  constexpr std::size_t kDistrictAt = kProvinceAt + kZipProvinceBytes;
-  constexpr std::size_t kLocalityAt = kDistrictAt + kZipDistrictBytes;
-  constexpr std::size_t kDetailAt = kLocalityAt + kZipLocalityBytes;
-  static_assert(kDetailAt + kZipDetailBytes + kZipSequenceBytes == kZipRecordBytes);
-
-  ZipRecord r;
-  r.zipCode = FieldText(record + kZipCodeAt, kZipCodeBytes);
-  r.province = FieldText(record + kProvinceAt, kZipProvinceBytes);
-  r.district = FieldText(record + kDistrictAt, kZipDistrictBytes);
-  r.locality = CutLocality(FieldText(record + kLocalityAt, kZipLocalityBytes));
-  r.detail = FieldText(record + kDetailAt, kZipDetailBytes);
+ZipRecordView CutZipRecord(const char* record) {
+  auto field = [record](ZipField f) {
+    const ZipFieldLayout& layout = LayoutOf(f);
+    return FieldText(record + layout.offset, layout.width);
+  };
+  ZipRecordView r;
+  r.zipCode = field(ZipField::ZipCode);
+  r.province = field(ZipField::Province);
+  r.district = field(ZipField::District);
+  r.locality = CutLocality(field(ZipField::Locality));
+  r.detail = field(ZipField::Detail);
   return r;
 }
 
-ZipDatabase::ZipDatabase() : m_index(kZipIndexBucketHint) {}
+}  // namespace detail
 
-void ZipDatabase::Load() {
-  const std::string dir = ExecutableDirectory();
-  if (dir.empty()) Fail(kStatFailed);
-  Load(dir + kZipFileName);
+using namespace detail;
+
+ZipRecord ZipRecordView::ToRecord() const {
+  return ZipRecord{std::string(zipCode), std::string(province), std::string(district), std::string(locality),
+                   std::string(detail)};
 }
 
-void ZipDatabase::Load(const std::string& path) {
-  std::error_code ec;
-  const std::filesystem::file_status status = std::filesystem::status(path, ec);
-  if (ec || !std::filesystem::exists(status)) Fail(kStatFailed);
-  // A directory passes the status query but can never be read as a table.
-  if (std::filesystem::is_directory(status)) Fail(kOpenFailed);
+const char* ZipLoadMessage(ZipLoadStatus status) {
+  switch (status) {
+    case ZipLoadStatus::Ok: return "";
+    case ZipLoadStatus::StatFailed: return "stat function failed";
+    case ZipLoadStatus::OpenFailed: return "db file open failed";
+    case ZipLoadStatus::OutOfMemory: return "Not enough memory";
+  }
+  return "";
+}
 
-  // Something that is not a regular file (a pipe, a device) reports no size:
-  // read at most one complete table from it.
-  std::uintmax_t size = kZipTableBytes;
-  if (std::filesystem::is_regular_file(status)) {
-    size = std::filesystem::file_size(path, ec);
-    if (ec) Fail(kStatFailed);
+// Records live in the image (cut on demand at fixed offsets) or, when added
+// one by one, in their own list. The index is one open-addressing table of
+// names; each name's records form a chain through next.
+struct ZipDatabase::Impl {
+  static constexpr std::uint32_t kEnd = 0xFFFFFFFFu;
+  static constexpr std::size_t kFirstSlots = 128;  // room for 100 names at the start
+
+  struct Slot {
+    std::uint32_t hash = 0;
+    std::uint32_t first = kEnd;  // kEnd: empty
+    std::uint32_t last = kEnd;
+    std::uint32_t count = 0;
+  };
+
+  ImageBuffer image;
+  std::size_t imageBytes = 0;
+  std::uint32_t imageRecords = 0;
+  std::deque<ZipRecord> added;
+  std::deque<std::string> addedKeys;
+  std::vector<Slot> slots;
+  std::size_t names = 0;
+  std::vector<std::uint32_t> next;
+
+  std::size_t RecordCount() const { return imageRecords + added.size(); }
+
+  ZipRecordView Record(std::uint32_t i) const {
+    if (i < imageRecords) return CutZipRecord(image.data() + kZipHeaderBytes + std::size_t{i} * kZipRecordBytes);
+    const ZipRecord& r = added[i - imageRecords];
+    return ZipRecordView{r.zipCode, r.province, r.district, r.locality, r.detail};
   }
 
-  std::ifstream in(path, std::ios::in | std::ios::binary);
-  if (!in) Fail(kOpenFailed);
+  std::string_view Key(std::uint32_t i) const {
+    if (i < imageRecords) {
+      const char* record = image.data() + kZipHeaderBytes + std::size_t{i} * kZipRecordBytes;
+      const ZipFieldLayout& layout = LayoutOf(ZipField::Locality);
+      return CutLocality(FieldText(record + layout.offset, layout.width));
+    }
+    return addedKeys[i - imageRecords];
+  }
 
-  if (size > std::numeric_limits<std::size_t>::max()) Fail(kNoMemory);
-  std::unique_ptr<char[]> image(new (std::nothrow) char[size == 0 ? 1 : static_cast<std::size_t>(size)]);
-  if (!image) Fail(kNoMemory);
+  // The slot holding key, or the empty slot where it would go.
+  std::size_t Find(std::string_view key, std::uint32_t hash) const {
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t s = hash & mask;; s = (s + 1) & mask) {
+      const Slot& slot = slots[s];
+      if (slot.first == kEnd || (slot.hash == hash && Key(slot.first) == key)) return s;
+    }
+  }
 
-  // The file may have shrunk since its status was taken: keep only the bytes
-  // that actually arrived.
+  void Insert(std::uint32_t record) {
+    if ((names + 1) * 2 > slots.size()) Grow();
+    const std::string_view key = Key(record);
+    const std::uint32_t hash = ZipKeyHash(key);
+    Slot& slot = slots[Find(key, hash)];
+    if (slot.first == kEnd) {
+      slot = Slot{hash, record, record, 1};
+      ++names;
+    } else {
+      next[slot.last] = record;
+      slot.last = record;
+      ++slot.count;
+    }
+  }
+
+  void Grow() {
+    std::vector<Slot> old;
+    old.swap(slots);
+    slots.assign(old.empty() ? kFirstSlots : old.size() * 2, Slot{});
+    const std::size_t mask = slots.size() - 1;
+    for (const Slot& s : old) {
+      if (s.first == kEnd) continue;
+      std::size_t at = s.hash & mask;
+      while (slots[at].first != kEnd) at = (at + 1) & mask;
+      slots[at] = s;
+    }
+  }
+
+  void Clear() {
+    imageBytes = 0;
+    imageRecords = 0;
+    added.clear();
+    addedKeys.clear();
+    slots.clear();
+    names = 0;
+    next.clear();
+  }
+
+  // Indexes the complete records among the first bytes of the image.
+  void IndexImage(std::size_t bytes) {
+    imageBytes = bytes;
+    std::size_t records = bytes > kZipHeaderBytes ? (bytes - kZipHeaderBytes) / kZipRecordBytes : 0;
+    if (records > kZipRecordCount) records = kZipRecordCount;
+    imageRecords = static_cast<std::uint32_t>(records);
+    next.assign(records, kEnd);
+    std::size_t expected = kFirstSlots;
+    while (expected < records / 4) expected *= 2;  // a name has several records on average
+    slots.assign(expected, Slot{});
+    for (std::uint32_t i = 0; i < imageRecords; ++i) Insert(i);
+  }
+};
+
+ZipRecordView ZipDatabase::Hits::iterator::operator*() const { return m_impl->Record(m_record); }
+
+ZipDatabase::Hits::iterator& ZipDatabase::Hits::iterator::operator++() {
+  m_record = m_impl->next[m_record];
+  return *this;
+}
+
+ZipDatabase::ZipDatabase() : m_impl(std::make_unique<Impl>()) {}
+ZipDatabase::~ZipDatabase() = default;
+ZipDatabase::ZipDatabase(ZipDatabase&&) noexcept = default;
+ZipDatabase& ZipDatabase::operator=(ZipDatabase&&) noexcept = default;
+
+ZipLoadStatus ZipDatabase::Load() {
+  const std::string dir = ExecutableDirectory();
+  if (dir.empty()) {
+    m_impl->Clear();
+    return ZipLoadStatus::StatFailed;
+  }
+  return Load(dir + kZipFileName);
+}
+
+ZipLoadStatus ZipDatabase::Load(const std::string& path, std::string* reason) {
+  Impl& impl = *m_impl;
+  impl.Clear();
+  auto fail = [reason](ZipLoadStatus status, std::string why) {
+    if (reason) *reason = std::move(why);
+    return status;
+  };
+  if (path.empty()) return fail(ZipLoadStatus::StatFailed, "no file name");
   std::size_t got = 0;
-  const auto capacity = static_cast<std::size_t>(size);
-  while (got < capacity) {
-    in.read(image.get() + got, static_cast<std::streamsize>(capacity - got));
+#if defined(_WIN32)
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (ec || !std::filesystem::exists(status)) {
+    return fail(ZipLoadStatus::StatFailed, ec ? ec.message() : "No such file or directory");
+  }
+  if (std::filesystem::is_directory(status)) return fail(ZipLoadStatus::OpenFailed, "it is a directory");
+  if (!std::filesystem::is_regular_file(status)) return fail(ZipLoadStatus::OpenFailed, "not a regular file");
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec) return fail(ZipLoadStatus::StatFailed, ec.message());
+  std::ifstream in(path, std::ios::in | std::ios::binary);
+  if (!in) return fail(ZipLoadStatus::OpenFailed, "cannot be opened for reading");
+  const std::size_t wanted = size < kZipTableBytes ? static_cast<std::size_t>(size) : kZipTableBytes;
+  if (!impl.image.Allocate(wanted)) return fail(ZipLoadStatus::OutOfMemory, "");
+  while (got < wanted) {
+    in.read(impl.image.data() + got, static_cast<std::streamsize>(wanted - got));
     const std::streamsize n = in.gcount();
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
   }
-  in.close();
-
-  std::size_t records = 0;
-  if (got > kZipHeaderBytes) records = (got - kZipHeaderBytes) / kZipRecordBytes;
-  if (records > kZipRecordCount) records = kZipRecordCount;
-
-  m_index = Index(kZipIndexBucketHint);
-  m_image = std::move(image);
-  m_imageBytes = got;
-
-  try {
-    const char* record = m_image.get() + kZipHeaderBytes;
-    for (std::size_t i = 0; i < records; ++i, record += kZipRecordBytes) {
-      ZipRecord r = CutZipRecord(record);
-      std::string key = r.locality;
-      m_index.emplace(std::move(key), std::move(r));
-    }
-  } catch (const std::bad_alloc&) {
-    Fail(kNoMemory);
+#else
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return fail(ZipLoadStatus::StatFailed, ErrnoText(errno));
+  if (S_ISDIR(st.st_mode)) return fail(ZipLoadStatus::OpenFailed, "it is a directory");
+  // The table is read whole, so only a regular file makes sense; a pipe
+  // with no writer would block open for ever.
+  if (!S_ISREG(st.st_mode)) return fail(ZipLoadStatus::OpenFailed, "not a regular file");
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return fail(ZipLoadStatus::OpenFailed, ErrnoText(errno));
+  struct FdCloser {
+    int fd;
+    ~FdCloser() { ::close(fd); }
+  } closer{fd};
+  // What was opened may not be what was looked at.
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return fail(ZipLoadStatus::OpenFailed, "not a regular file");
+  const auto size = static_cast<std::uintmax_t>(st.st_size);
+  const std::size_t wanted = size < kZipTableBytes ? static_cast<std::size_t>(size) : kZipTableBytes;
+  if (!impl.image.Allocate(wanted)) return fail(ZipLoadStatus::OutOfMemory, "");
+  // The file may have shrunk since its size was taken: keep only the bytes
+  // that arrived.
+  while (got < wanted) {
+    const ssize_t n = ::read(fd, impl.image.data() + got, wanted - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
   }
+#endif
+  try {
+    impl.IndexImage(got);
+  } catch (const std::bad_alloc&) {
+    impl.Clear();
+    return fail(ZipLoadStatus::OutOfMemory, "");
+  }
+  return ZipLoadStatus::Ok;
 }
 
-void ZipDatabase::Add(const std::string& key, const ZipRecord& record) {
-  m_index.emplace(key, record);
+ZipLoadStatus ZipDatabase::Parse(std::string_view bytes) {
+  Impl& impl = *m_impl;
+  impl.Clear();
+  const std::size_t wanted = bytes.size() < kZipTableBytes ? bytes.size() : kZipTableBytes;
+  if (!impl.image.Allocate(wanted)) return ZipLoadStatus::OutOfMemory;
+  if (wanted > 0) std::memcpy(impl.image.data(), bytes.data(), wanted);
+  try {
+    impl.IndexImage(wanted);
+  } catch (const std::bad_alloc&) {
+    impl.Clear();
+    return ZipLoadStatus::OutOfMemory;
+  }
+  return ZipLoadStatus::Ok;
+}
+
+void ZipDatabase::Add(std::string_view key, const ZipRecord& record) {
+  Impl& impl = *m_impl;
+  impl.added.push_back(record);
+  impl.addedKeys.emplace_back(key);
+  impl.next.push_back(Impl::kEnd);
+  impl.Insert(static_cast<std::uint32_t>(impl.RecordCount() - 1));
 }
 
 ZipDatabase::Hits ZipDatabase::FindAll(std::string_view text) const {
-  // Most names fit the short-string buffer, so this costs no allocation.
-  return m_index.equal_range(std::string(text));
+  const Impl& impl = *m_impl;
+  if (impl.slots.empty()) return Hits();
+  const Impl::Slot& slot = impl.slots[impl.Find(text, ZipKeyHash(text))];
+  if (slot.first == Impl::kEnd) return Hits();
+  return Hits(&impl, slot.first, slot.count);
 }
+
+std::size_t ZipDatabase::size() const { return m_impl->RecordCount(); }
+
+ZipRecordView ZipDatabase::record(std::size_t i) const { return m_impl->Record(static_cast<std::uint32_t>(i)); }
+
+std::size_t ZipDatabase::imageBytes() const { return m_impl->imageBytes; }
 
 }  // namespace jasokit

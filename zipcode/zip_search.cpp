@@ -4,25 +4,26 @@
 
 namespace jasokit {
 
+std::string FormatSearchLine(const ZipRecordView& r) {
+  std::string line;
+  line.reserve(r.zipCode.size() + r.province.size() + r.district.size() + r.locality.size() + r.detail.size() + 4);
+  line += r.zipCode;
+  line += ' ';
+  line += r.province;
+  line += ' ';
+  line += r.district;
+  line += ' ';
+  line += r.locality;
+  line += ' ';
+  line += r.detail;
+  return line;
+}
+
 std::vector<std::string> FormatSearchLines(const ZipDatabase& db, std::string_view query) {
-  std::vector<std::string> lines;
   const ZipDatabase::Hits hits = db.FindAll(query);
-  for (auto it = hits.first; it != hits.second; ++it) {
-    const ZipRecord& r = it->second;
-    std::string line;
-    line.reserve(r.zipCode.size() + r.province.size() + r.district.size() + r.locality.size() +
-                 r.detail.size() + 4);
-    line += r.zipCode;
-    line += ' ';
-    line += r.province;
-    line += ' ';
-    line += r.district;
-    line += ' ';
-    line += r.locality;
-    line += ' ';
-    line += r.detail;
-    lines.push_back(std::move(line));
-  }
+  std::vector<std::string> lines;
+  lines.reserve(hits.size());
+  for (const ZipRecordView& r : hits) lines.push_back(FormatSearchLine(r));
   // std::string compares as unsigned bytes, which orders lines by zip code first.
   std::sort(lines.begin(), lines.end());
   return lines;

@@ -84,6 +84,7 @@ MainDialogSetup SetupWithBanner(const test::SilentServer& server, const QString&
   MainDialogSetup setup;
   setup.loadZipTable = [](ZipDatabase& db) {
     for (const ZipRecord& r : Rows()) db.Add(r.locality, r);
+    return ZipLoadStatus::Ok;
   };
   setup.banner.checkAddress = QStringLiteral("127.0.0.1");
   setup.banner.checkPort = server.port();

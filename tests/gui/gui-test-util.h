@@ -223,7 +223,7 @@ inline int RunStartupChild(int& argc, char** argv) {
     std::_Exit(2);
   });
   const int status = app.Run();
-  Say(QStringLiteral("closed"));
+  if (status == 0) Say(QStringLiteral("closed"));  // a table that failed shows no window to close
   return status;
 }
 

@@ -49,6 +49,7 @@ MainDialogSetup TestSetup() {
         Record("100-011", "서울", "중구", "명동1가", ""),
     };
     for (const ZipRecord& row : rows) db.Add(row.locality, row);
+    return ZipLoadStatus::Ok;
   };
   setup.banner.checkAddress = QStringLiteral("127.0.0.1");
   setup.banner.checkPort = ClosedPort();

@@ -149,7 +149,7 @@ class SkinButtonTest : public QObject {
 
     // In the window itself: the letters show the background picture.
     MainDialogSetup setup;
-    setup.loadZipTable = [](ZipDatabase&) {};
+    setup.loadZipTable = [](ZipDatabase&) { return ZipLoadStatus::Ok; };
     setup.banner.startNetworking = [] { return true; };
     setup.banner.checkAddress = QStringLiteral("not an address");
     MainDialog dialog(setup);

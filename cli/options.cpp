@@ -1,0 +1,122 @@
+#include "cli/options.h"
+
+#include <algorithm>
+
+namespace jasokit::cli {
+
+namespace {
+
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+std::string Prefix(const char* command) { return std::string("jasokit ") + command; }
+
+}  // namespace
+
+bool ParsedArgs::Has(std::size_t spec) const {
+  return std::any_of(options.begin(), options.end(), [spec](const ParsedOption& o) { return o.spec == spec; });
+}
+
+const std::string* ParsedArgs::Value(std::size_t spec) const {
+  for (auto it = options.rbegin(); it != options.rend(); ++it) {
+    if (it->spec == spec) return &it->value;
+  }
+  return nullptr;
+}
+
+std::string NearestName(std::string_view word, const std::vector<std::string_view>& candidates) {
+  std::string_view best;
+  std::size_t bestDistance = 0;
+  for (std::string_view c : candidates) {
+    const std::size_t d = EditDistance(word, c);
+    if (best.empty() || d < bestDistance) {
+      best = c;
+      bestDistance = d;
+    }
+  }
+  // One slip in a short word, two in a longer one.
+  const std::size_t allowed = word.size() <= 4 ? 1 : word.size() <= 8 ? 2 : 3;
+  if (best.empty() || bestDistance > allowed) return std::string();
+  return std::string(best);
+}
+
+int UsageError(CliIo& io, const char* command, const std::string& message) {
+  io.Error(Prefix(command) + ": " + message + "; run '" + Prefix(command) + " --help'\n");
+  return kExitUsage;
+}
+
+bool ParseOptions(const Args& args, const OptionSpec* specs, std::size_t specCount, const char* command,
+                  CliIo& io, ParsedArgs& out) {
+  out = ParsedArgs();
+  bool optionsDone = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (optionsDone || a.size() < 2 || a[0] != '-') {
+      out.operands.push_back(&a);
+      continue;
+    }
+    if (a == "--") {
+      optionsDone = true;
+      continue;
+    }
+    if (a == "--help" || a == "-h") {
+      out.help = true;
+      continue;
+    }
+    std::string_view name = a;
+    const std::string* inlineValue = nullptr;
+    std::string valueText;
+    if (a.compare(0, 2, "--") == 0) {
+      const std::size_t eq = a.find('=');
+      if (eq != std::string::npos) {
+        name = std::string_view(a).substr(0, eq);
+        valueText = a.substr(eq + 1);
+        inlineValue = &valueText;
+      }
+    }
+    std::size_t found = specCount;
+    for (std::size_t s = 0; s < specCount; ++s) {
+      if (name == specs[s].name || (specs[s].shortName && name == specs[s].shortName)) found = s;
+    }
+    if (found == specCount) {
+      std::vector<std::string_view> names{"--help"};
+      for (std::size_t s = 0; s < specCount; ++s) names.push_back(specs[s].name);
+      const std::string near = NearestName(name, names);
+      std::string message = "unknown option '" + std::string(name) + "'";
+      if (!near.empty()) message += " (did you mean '" + near + "'?)";
+      UsageError(io, command, message);
+      return false;
+    }
+    const OptionSpec& spec = specs[found];
+    ParsedOption option{found, std::string()};
+    if (spec.value) {
+      if (inlineValue) {
+        option.value = *inlineValue;
+      } else if (i + 1 < args.size()) {
+        option.value = args[++i];
+      } else {
+        UsageError(io, command, std::string(spec.name) + " needs " + spec.value);
+        return false;
+      }
+    } else if (inlineValue) {
+      UsageError(io, command, std::string(spec.name) + " takes no value");
+      return false;
+    }
+    out.options.push_back(std::move(option));
+  }
+  return true;
+}
+
+}  // namespace jasokit::cli

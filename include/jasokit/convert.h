@@ -1,0 +1,87 @@
+#pragma once
+// The conversion of one text: a Korean postal address is rewritten in
+// English, any other text is romanized. Two forms: UTF-8 (Convert,
+// Romanize), and CP949 for callers that hold CP949 bytes (ConvertInput).
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "jasokit/export.h"
+#include "jasokit/style.h"
+
+namespace jasokit {
+
+// The longest text accepted, in CP949 bytes after trimming; a character with
+// no CP949 form counts as two bytes, like any double-byte character.
+inline constexpr std::size_t kMaxInputBytes = 1024;
+// The longest output, in the same bytes; a longer address is cut at the last
+// character that fits.
+inline constexpr std::size_t kOutputBufferBytes = 1024;
+
+enum class ConversionStatus {
+  TooLong,    // more than kMaxInputBytes after trimming: refused
+  Empty,      // nothing left after trimming
+  Address,    // recognised as a postal address and rewritten
+  PlainText,  // romanized as a whole
+};
+
+struct Options {
+  Style style = Style::Classic;
+  // Replaces the country at the end of an official-style address; empty:
+  // the style's own ("Republic of Korea"). Classic addresses always end in
+  // "S.KOREA". UTF-8.
+  std::string country;
+};
+
+// The parts of an official-style address, as web forms and labels need them.
+// Empty parts are empty strings.
+struct AddressFields {
+  std::string detail;    // note, apartment, floor: everything before the street
+  std::string street;    // building number and road, or lot number and locality
+  std::string district;  // the administrative units, smallest first, joined by ", "
+  std::string region;    // province or metropolitan city
+  std::string postcode;  // five digits
+  std::string country;
+};
+
+// One conversion in UTF-8.
+struct Result {
+  ConversionStatus status = ConversionStatus::Empty;
+  std::string normalized;  // the text trimmed, line breaks and runs of spaces made single spaces
+  std::string output;      // empty for TooLong and Empty
+  std::optional<AddressFields> fields;  // official-style addresses only
+};
+
+// Converts UTF-8 text. Characters with no CP949 form pass through unchanged;
+// invalid UTF-8 bytes become U+FFFD. The text ends at its first NUL byte.
+JASOKIT_API Result Convert(std::string_view utf8, const Options& options = {});
+
+// Romanizes UTF-8 text as it stands (never as an address, no trimming):
+// first letter upper-cased; empty for a text of more than 1024 characters
+// or a result of more than 1024 bytes.
+JASOKIT_API std::string Romanize(std::string_view utf8, Style style = Style::Classic);
+
+// One conversion in CP949; the texts are CP949 bytes.
+struct ConversionResult {
+  ConversionStatus status = ConversionStatus::Empty;
+  std::string normalizedText;
+  std::string outputText;
+  std::optional<AddressFields> fields;
+};
+
+// Converts CP949 text, byte for byte as the desktop program's input box does.
+// The text ends at its first NUL byte; options.country is UTF-8.
+JASOKIT_API ConversionResult ConvertInput(std::string_view cp949, const Options& options = {});
+
+// "TooLong", "Empty", "Address" or "PlainText".
+JASOKIT_API const char* ConversionStatusName(ConversionStatus status);
+
+// What the user is told for TooLong (the limit is in bytes although the text
+// speaks of characters), in UTF-8.
+inline constexpr const char* kRefusalMessageUtf8 =
+    "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다.\r\n다시 한번 확인해 주세요.";
+// The same in CP949.
+JASOKIT_API const std::string& RefusalMessage();
+
+}  // namespace jasokit

@@ -1,0 +1,193 @@
+#pragma once
+// The zip code table: a dBASE III file of 44,338 fixed records, CP949 text,
+// loaded whole and indexed by place name for exact-match lookup; and the
+// writer that makes such a file.
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jasokit/export.h"
+
+namespace jasokit {
+
+inline constexpr const char* kZipFileName = "zipcode030101t6.dbf";
+inline constexpr std::size_t kZipRecordCount = 44338;  // records read, whatever the header says
+inline constexpr std::size_t kZipHeaderBytes = 225;
+inline constexpr std::size_t kZipRecordBytes = 90;
+// Widths of the five text fields, in record order after the deletion flag.
+inline constexpr std::size_t kZipCodeBytes = 7;
+inline constexpr std::size_t kZipProvinceBytes = 4;
+inline constexpr std::size_t kZipDistrictBytes = 13;
+inline constexpr std::size_t kZipLocalityBytes = 43;
+inline constexpr std::size_t kZipDetailBytes = 17;
+inline constexpr std::size_t kZipSequenceBytes = 5;  // sixth field, never read
+// A complete table; bytes after it are ignored.
+inline constexpr std::size_t kZipTableBytes = kZipHeaderBytes + kZipRecordCount * kZipRecordBytes;
+
+// What a search with no hits tells the user (UTF-8).
+inline constexpr const char* kNotFoundMessageUtf8 = "찾지 못했습니다.";
+
+// One row as five CP949 texts. province, district and detail keep the space
+// fill of their fields; locality, the search key, is cut at its first two
+// spaces (else at its last space).
+struct ZipRecord {
+  std::string zipCode;
+  std::string province;
+  std::string district;
+  std::string locality;
+  std::string detail;
+};
+
+// The same, viewing the table's memory; valid while the table lives.
+struct ZipRecordView {
+  std::string_view zipCode;
+  std::string_view province;
+  std::string_view district;
+  std::string_view locality;
+  std::string_view detail;
+
+  ZipRecord ToRecord() const;
+};
+
+enum class ZipLoadStatus { Ok, StatFailed, OpenFailed, OutOfMemory };
+
+// "stat function failed", "db file open failed", "Not enough memory"; "" for Ok.
+JASOKIT_API const char* ZipLoadMessage(ZipLoadStatus status);
+
+// Bob Jenkins' lookup2 over the key's bytes with initial value 103.
+JASOKIT_API std::uint32_t ZipKeyHash(std::string_view key);
+
+// Folder of the running executable with a trailing separator; empty when the
+// platform cannot tell.
+JASOKIT_API std::string ExecutableDirectory();
+
+class JASOKIT_API ZipDatabase {
+ public:
+  struct Impl;
+
+  // The records of one name, walked first to last; in no meaningful order.
+  class JASOKIT_API Hits {
+    static constexpr std::uint32_t kEnd = 0xFFFFFFFFu;
+
+   public:
+    class iterator {
+     public:
+      using iterator_category = std::forward_iterator_tag;
+      using value_type = ZipRecordView;
+      using difference_type = std::ptrdiff_t;
+      using pointer = void;
+      using reference = ZipRecordView;
+
+      iterator() = default;
+      ZipRecordView operator*() const;
+      iterator& operator++();
+      iterator operator++(int) {
+        iterator old = *this;
+        ++*this;
+        return old;
+      }
+      bool operator==(const iterator& o) const { return m_record == o.m_record; }
+      bool operator!=(const iterator& o) const { return m_record != o.m_record; }
+
+     private:
+      friend class Hits;
+      iterator(const Impl* impl, std::uint32_t record) : m_impl(impl), m_record(record) {}
+      const Impl* m_impl = nullptr;
+      std::uint32_t m_record = kEnd;
+    };
+
+    iterator begin() const { return iterator(m_impl, m_first); }
+    iterator end() const { return iterator(m_impl, kEnd); }
+    bool empty() const { return m_count == 0; }
+    std::size_t size() const { return m_count; }
+
+   private:
+    friend class ZipDatabase;
+    Hits() = default;
+    Hits(const Impl* impl, std::uint32_t first, std::uint32_t count)
+        : m_impl(impl), m_first(first), m_count(count) {}
+    const Impl* m_impl = nullptr;
+    std::uint32_t m_first = kEnd;
+    std::uint32_t m_count = 0;
+  };
+
+  ZipDatabase();
+  ~ZipDatabase();
+  ZipDatabase(ZipDatabase&&) noexcept;
+  ZipDatabase& operator=(ZipDatabase&&) noexcept;
+
+  // Loads kZipFileName from the executable's folder.
+  ZipLoadStatus Load();
+  // Loads the table at path, replacing what the table held. Only a regular
+  // file is read (anything else is OpenFailed, without blocking). A file
+  // shorter than a full table gives the complete records it holds. On
+  // failure the table is left empty and, if reason is given, it says why
+  // in English ("No such file or directory", "not a regular file", ...).
+  ZipLoadStatus Load(const std::string& path, std::string* reason = nullptr);
+  // The same from a table's bytes in memory (copied).
+  ZipLoadStatus Parse(std::string_view bytes);
+
+  // Adds one record under key (normally its locality), after those loaded.
+  void Add(std::string_view key, const ZipRecord& record);
+
+  // Every record whose key equals text byte for byte.
+  Hits FindAll(std::string_view text) const;
+
+  std::size_t size() const;
+  // Record i in table order (loaded first, then added).
+  ZipRecordView record(std::size_t i) const;
+  // Bytes of the table image held in memory.
+  std::size_t imageBytes() const;
+
+ private:
+  std::unique_ptr<Impl> m_impl;
+};
+
+// The result-list line of a record: "%s %s %s %s %s" of zipCode, province,
+// district, locality and detail.
+JASOKIT_API std::string FormatSearchLine(const ZipRecordView& record);
+// The lines for a query in ascending byte order (so by zip code first),
+// duplicates kept.
+JASOKIT_API std::vector<std::string> FormatSearchLines(const ZipDatabase& db, std::string_view query);
+
+// The address of a chosen list line: the first 8 bytes (zip code and space)
+// dropped, then four passes of replacing two spaces by one.
+JASOKIT_API std::string ListLineToAddress(std::string_view line);
+
+// The five text fields, for the writer's checks and messages.
+enum class ZipField { ZipCode, Province, District, Locality, Detail };
+inline constexpr std::size_t kZipFieldCount = 5;
+
+// Why a CP949 value cannot be stored in field so that the loader gives it
+// back unchanged (too long, a control character, a locality the loader would
+// cut), or "" when it can.
+JASOKIT_API std::string CheckZipValue(ZipField field, std::string_view cp949);
+
+// Writes a table in the layout the loader reads: the header, then one
+// 90-byte record per row (values already checked with CheckZipValue), then
+// the dBASE end-of-file byte.
+class JASOKIT_API ZipTableWriter {
+ public:
+  // date: the header's date of last update.
+  explicit ZipTableWriter(const std::tm& date);
+
+  // The header of a table of rows records; a streaming writer writes it
+  // again once the count is known.
+  std::string Header(std::uint32_t rows) const;
+  // Appends one record; sequence is the row's number from 1.
+  static void AppendRecord(const ZipRecord& row, std::size_t sequence, std::string& out);
+  static constexpr char kEndOfFile = 0x1A;
+
+  // A whole table in memory.
+  std::string Build(const std::vector<ZipRecord>& rows) const;
+
+ private:
+  std::tm m_date;
+};
+
+}  // namespace jasokit
