@@ -247,9 +247,16 @@ void MainDialog::readBoxes() {
 }
 
 void MainDialog::writeBoxes() {
-  m_inputBox->setText(FromCp949(m_inputText));
-  m_outputBox->setText(FromCp949(m_outputText));
-  m_zipQueryBox->setText(FromCp949(m_zipQuery));
+  // A box shows the start of a text set into it, as a native edit box does;
+  // QLineEdit would leave the cursor, and the view, at the end, hiding the
+  // house number that a converted address begins with.
+  auto write = [](QLineEdit* box, const std::string& text) {
+    box->setText(FromCp949(text));
+    box->setCursorPosition(0);
+  };
+  write(m_inputBox, m_inputText);
+  write(m_outputBox, m_outputText);
+  write(m_zipQueryBox, m_zipQuery);
 }
 
 void MainDialog::runConversion() {

@@ -47,6 +47,7 @@ MainDialogSetup TestSetup() {
         Record("135-081", "서울", "강남구", "역삼동", "아파트"),
         Record("135-081", "서울", "강남구", "역삼동", "아파트"),
         Record("100-011", "서울", "중구", "명동1가", ""),
+        Record("641-773", "경남", "창원시 성산구", "신촌동", "동성아파트"),
     };
     for (const ZipRecord& row : rows) db.Add(row.locality, row);
   };
@@ -271,6 +272,37 @@ class MainDialogTest : public QObject {
     QTest::keyClick(d.zipList(), Qt::Key_End);
     QCOMPARE(d.inputBox()->text(), QStringLiteral("부산 해운대구 역삼동"));
     QCOMPARE(d.outputBox()->text(), ConvertedOutput("부산 해운대구 역삼동"));
+    QVERIFY(messages.texts().isEmpty());
+  }
+
+  void writtenBoxesShowTheStartOfTheirText() {
+    MessageRecorder messages;
+    MainDialog& d = openDialog();
+    auto cursors = [&d] {
+      return QList<int>{d.inputBox()->cursorPosition(), d.outputBox()->cursorPosition(),
+                        d.zipQueryBox()->cursorPosition()};
+    };
+    const QList<int> atStart{0, 0, 0};
+
+    // The result is far wider than its box; its house number comes first.
+    focus(d.inputBox());
+    d.inputBox()->setText(QStringLiteral("경상남도 창원시 성산구 신촌동 동성아파트 101동 1203호"));
+    d.zipQueryBox()->setText(QStringLiteral("신촌동"));
+    PressEnter(d.inputBox());
+    QCOMPARE(d.outputBox()->text(), ConvertedOutput("경상남도 창원시 성산구 신촌동 동성아파트 101동 1203호"));
+    QVERIFY(d.outputBox()->text().startsWith(QStringLiteral("1203")));
+    QVERIFY(d.outputBox()->fontMetrics().horizontalAdvance(d.outputBox()->text()) > d.outputBox()->width());
+    QCOMPARE(cursors(), atStart);
+
+    focus(d.zipQueryBox());
+    PressEnter(d.zipQueryBox());
+    QCOMPARE(d.zipList()->count(), 1);
+    focus(d.zipList());
+    QTest::mouseClick(d.zipList()->viewport(), Qt::LeftButton, {},
+                      d.zipList()->visualItemRect(d.zipList()->item(0)).center());
+    QCOMPARE(d.inputBox()->text(), QStringLiteral("경남 창원시 성산구 신촌동 동성아파트"));
+    QCOMPARE(d.outputBox()->text(), ConvertedOutput("경남 창원시 성산구 신촌동 동성아파트"));
+    QCOMPARE(cursors(), atStart);
     QVERIFY(messages.texts().isEmpty());
   }
 
