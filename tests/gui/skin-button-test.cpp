@@ -43,6 +43,28 @@ struct Stage {
 };
 
 QPoint Inside(const SkinButton* b) { return b->rect().center(); }
+// Another point over the button, so that a move there is a move.
+QPoint ElsewhereInside(const SkinButton* b) { return b->rect().center() + QPoint(3, 1); }
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  int count() const { return m_count; }
+  void reset() { m_count = 0; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++m_count;
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  int m_count = 0;
+};
+
+// Lets pending repaints arrive.
+void Settle() { QTest::qWait(20); }
 
 // A position in the face image whose pixel is exactly white (part of a letter).
 QPoint WhiteFacePixel(const QImage& face) {
@@ -130,6 +152,99 @@ class SkinButtonTest : public QObject {
     QTest::mouseRelease(b, Qt::LeftButton, {}, off);
     QCOMPARE(clicks.count(), 0);
     QCOMPARE(b->currentFace(), Face::Normal);
+  }
+
+  void moveAfterLosingTheFocusHoversAgain() {
+    Stage stage(Qt::blue);
+    QVERIFY(QTest::qWaitForWindowActive(&stage.window));
+    SkinButton* b = stage.button;
+    PaintCounter paints(b);
+    QTest::mouseMove(b, Inside(b));
+    QTRY_COMPARE(b->currentFace(), Face::Hover);
+    QTest::mouseClick(b, Qt::LeftButton, {}, Inside(b));
+    QCOMPARE(b->currentFace(), Face::Hover);
+    QVERIFY(b->hasFocus());
+    // After the click the button still follows the pointer.
+    QTest::mouseMove(b, ElsewhereInside(b));
+    QCOMPARE(b->currentFace(), Face::Hover);
+
+    // Tab: the normal face is painted before any other event is handled.
+    Settle();
+    paints.reset();
+    QTest::keyClick(b, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), stage.other);
+    QCOMPARE(b->currentFace(), Face::Normal);
+    QCOMPARE(paints.count(), 1);
+
+    // The next move over the button takes the hover again; no need to
+    // leave and come back.
+    QTest::mouseMove(b, Inside(b));
+    QTRY_COMPARE(b->currentFace(), Face::Hover);
+    QTRY_VERIFY(paints.count() >= 2);  // and redrawn
+  }
+
+  void moveWithinTheHoveredButtonChangesNothing() {
+    Stage stage(Qt::blue);
+    QVERIFY(QTest::qWaitForWindowActive(&stage.window));
+    SkinButton* b = stage.button;
+    PaintCounter paints(b);
+    QTest::mouseMove(b, Inside(b));
+    QTRY_COMPARE(b->currentFace(), Face::Hover);
+    Settle();
+    paints.reset();
+    for (const QPoint& at : {ElsewhereInside(b), QPoint(1, 1), Inside(b)}) {
+      QTest::mouseMove(b, at);
+      Settle();
+      QCOMPARE(b->currentFace(), Face::Hover);
+    }
+    QCOMPARE(paints.count(), 0);
+  }
+
+  void comingBackWhileHeldGivesNoClick() {
+    Stage stage(Qt::blue);
+    QVERIFY(QTest::qWaitForWindowActive(&stage.window));
+    SkinButton* b = stage.button;
+    QSignalSpy clicks(b, &QAbstractButton::clicked);
+    QTest::mouseMove(b, Inside(b));
+    QTRY_COMPARE(b->currentFace(), Face::Hover);
+    QTest::mousePress(b, Qt::LeftButton, {}, Inside(b));
+    QCOMPARE(b->currentFace(), Face::Pressed);
+
+    // Off the button with the mouse button held: the press is over.
+    QTest::mouseMove(b, QPoint(-10, 30));
+    QCOMPARE(b->currentFace(), Face::Normal);
+    QTest::mouseMove(b, QPoint(-20, 40));
+    QCOMPARE(b->currentFace(), Face::Normal);
+    // Back over it, still held: hovering again, but not pressed.
+    QTest::mouseMove(b, Inside(b));
+    QCOMPARE(b->currentFace(), Face::Hover);
+    QVERIFY(!b->isDown());
+    QTest::mouseRelease(b, Qt::LeftButton, {}, Inside(b));
+    QCOMPARE(clicks.count(), 0);
+    QCOMPARE(b->currentFace(), Face::Hover);
+
+    // The next press is a press like any other.
+    QTest::mouseClick(b, Qt::LeftButton, {}, Inside(b));
+    QCOMPARE(clicks.count(), 1);
+  }
+
+  void losingTheFocusWhileHeldEndsThePress() {
+    Stage stage(Qt::blue);
+    QVERIFY(QTest::qWaitForWindowActive(&stage.window));
+    SkinButton* b = stage.button;
+    QSignalSpy clicks(b, &QAbstractButton::clicked);
+    QTest::mouseMove(b, Inside(b));
+    QTRY_COMPARE(b->currentFace(), Face::Hover);
+    QTest::mousePress(b, Qt::LeftButton, {}, Inside(b));
+    QCOMPARE(b->currentFace(), Face::Pressed);
+    stage.other->setFocus(Qt::OtherFocusReason);
+    QCOMPARE(b->currentFace(), Face::Normal);
+
+    QTest::mouseMove(b, ElsewhereInside(b));
+    QCOMPARE(b->currentFace(), Face::Hover);
+    QVERIFY(!b->isDown());
+    QTest::mouseRelease(b, Qt::LeftButton, {}, ElsewhereInside(b));
+    QCOMPARE(clicks.count(), 0);
   }
 
   void keyColourShowsTheBackground() {
