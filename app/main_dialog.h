@@ -1,7 +1,9 @@
 #pragma once
 // The one window: the converter panel, the zip code panel and the banner,
 // drawn on the background picture. Enter runs the conversion or the zip
-// search depending on which edit box last took the focus.
+// search depending on which edit box last took the focus. Its controls are
+// reached by their object names: inputBox, outputBox, zipQueryBox, zipList,
+// banner, copyInputButton, copyOutputButton, copyQueryButton, resetButton.
 #include <QDialog>
 #include <functional>
 #include <string>
@@ -30,7 +32,6 @@ class MainDialog : public QDialog {
   Q_OBJECT
 
  public:
-
   explicit MainDialog(const MainDialogSetup& setup = {}, QWidget* parent = nullptr);
   ~MainDialog() override;
 
@@ -56,16 +57,6 @@ class MainDialog : public QDialog {
   const std::string& outputText() const { return m_outputText; }
   const std::string& zipQuery() const { return m_zipQuery; }
   const ZipDatabase& zipDatabase() const { return m_zipDatabase; }
-
-  QLineEdit* inputBox() const { return m_inputBox; }
-  QLineEdit* outputBox() const { return m_outputBox; }
-  QLineEdit* zipQueryBox() const { return m_zipQueryBox; }
-  QListWidget* zipList() const { return m_zipList; }
-  CWebBrowser2* browser() const { return m_browser; }
-  SkinButton* resetButton() const { return m_resetButton; }
-  SkinButton* copyQueryButton() const { return m_copyQueryButton; }
-  SkinButton* copyOutputButton() const { return m_copyOutputButton; }
-  SkinButton* copyInputButton() const { return m_copyInputButton; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -25,9 +25,41 @@
 #include "romanize/cp949.h"
 #include "tests/test-util.h"
 #include "ui/message_box.h"
+#include "ui/skin_button.h"
+#include "ui/web_browser.h"
 #include "zipcode/zip_database.h"
 
 namespace jasokit::test {
+
+// The main window's controls, found by their object names.
+struct Controls {
+  explicit Controls(const QWidget& window)
+      : inputBox(window.findChild<QLineEdit*>(QStringLiteral("inputBox"))),
+        outputBox(window.findChild<QLineEdit*>(QStringLiteral("outputBox"))),
+        zipQueryBox(window.findChild<QLineEdit*>(QStringLiteral("zipQueryBox"))),
+        zipList(window.findChild<QListWidget*>(QStringLiteral("zipList"))),
+        banner(window.findChild<CWebBrowser2*>(QStringLiteral("banner"))),
+        copyInputButton(window.findChild<SkinButton*>(QStringLiteral("copyInputButton"))),
+        copyOutputButton(window.findChild<SkinButton*>(QStringLiteral("copyOutputButton"))),
+        copyQueryButton(window.findChild<SkinButton*>(QStringLiteral("copyQueryButton"))),
+        resetButton(window.findChild<SkinButton*>(QStringLiteral("resetButton"))) {}
+
+  // Every control found, each of its own type.
+  bool complete() const {
+    return inputBox && outputBox && zipQueryBox && zipList && banner && copyInputButton && copyOutputButton &&
+           copyQueryButton && resetButton;
+  }
+
+  QLineEdit* inputBox;
+  QLineEdit* outputBox;
+  QLineEdit* zipQueryBox;
+  QListWidget* zipList;
+  CWebBrowser2* banner;
+  SkinButton* copyInputButton;
+  SkinButton* copyOutputButton;
+  SkinButton* copyQueryButton;
+  SkinButton* resetButton;
+};
 
 // Collects the texts of the message boxes that would be shown.
 class MessageRecorder {
@@ -206,14 +238,19 @@ inline int RunStartupChild(int& argc, char** argv) {
     }
     Say(QStringLiteral("window: %1 records").arg(dialog->zipDatabase().size()));
     if (!QTest::qWaitForWindowActive(dialog)) Say(QStringLiteral("window not active"));
-    QLineEdit* box = dialog->zipQueryBox();
+    const Controls controls(*dialog);
+    if (!controls.complete()) {
+      Say(QStringLiteral("controls missing"));
+      std::_Exit(2);
+    }
+    QLineEdit* box = controls.zipQueryBox;
     box->setFocus(Qt::TabFocusReason);
     for (int i = 0; i < 200 && dialog->focusedBox() != 3; ++i) QTest::qWait(10);
     for (const QString& query : queries) {
       Say(QStringLiteral("search ") + query);
       box->setText(query);
       QTest::keyClick(box, Qt::Key_Return);
-      for (int i = 0; i < dialog->zipList()->count(); ++i) Say(QStringLiteral("  ") + dialog->zipList()->item(i)->text());
+      for (int i = 0; i < controls.zipList->count(); ++i) Say(QStringLiteral("  ") + controls.zipList->item(i)->text());
     }
     dialog->reject();
   });

@@ -268,12 +268,14 @@ class SkinButtonTest : public QObject {
     setup.banner.startNetworking = [] { return true; };
     setup.banner.checkAddress = QStringLiteral("not an address");
     MainDialog dialog(setup);
+    const test::Controls c(dialog);
+    QVERIFY(c.complete());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     const QImage background = LoadBitmap(layout::kIdBackground).convertToFormat(QImage::Format_RGB32);
     shot = dialog.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    for (SkinButton* b : {dialog.copyInputButton(), dialog.resetButton()}) {
-      const QImage buttonFace = LoadBitmap(b == dialog.resetButton() ? layout::kIdResetFace : layout::kIdCopyFace);
+    for (SkinButton* b : {c.copyInputButton, c.resetButton}) {
+      const QImage buttonFace = LoadBitmap(b == c.resetButton ? layout::kIdResetFace : layout::kIdCopyFace);
       const QPoint at = b->pos() + QPoint((b->width() - buttonFace.width()) / 2, (b->height() - buttonFace.height()) / 2) +
                         WhiteFacePixel(buttonFace);
       QCOMPARE(shot.pixel(at), background.pixel(at));
