@@ -310,8 +310,7 @@ void MainDialog::onListSelect() {
 
 void MainDialog::copyToClipboard(const std::string& field) {
   readBoxes();
-  const std::string copy = field;
-  QApplication::clipboard()->setText(FromCp949(copy));
+  QApplication::clipboard()->setText(FromCp949(field));
   writeBoxes();
 }
 

@@ -32,13 +32,11 @@ SkinButton::SkinButton(QWidget* parent) : QAbstractButton(parent) {
   setMouseTracking(true);
 }
 
-bool SkinButton::setFaces(int normalId, int pressedId, int hoverId, QRgb keyColour) {
-  m_keyColour = keyColour & 0xFFFFFFu;
-  m_faceNormal = KeyOutColour(LoadBitmap(normalId), m_keyColour);
-  m_facePressed = KeyOutColour(LoadBitmap(pressedId), m_keyColour);
-  m_faceHover = KeyOutColour(LoadBitmap(hoverId), m_keyColour);
+void SkinButton::setFaces(int normalId, int pressedId, int hoverId, QRgb keyColour) {
+  m_faceNormal = KeyOutColour(LoadBitmap(normalId), keyColour);
+  m_facePressed = KeyOutColour(LoadBitmap(pressedId), keyColour);
+  m_faceHover = KeyOutColour(LoadBitmap(hoverId), keyColour);
   update();
-  return true;
 }
 
 SkinButton::Face SkinButton::currentFace() const {

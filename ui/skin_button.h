@@ -20,12 +20,11 @@ class SkinButton : public QAbstractButton {
   explicit SkinButton(QWidget* parent = nullptr);
 
   // Loads the faces by bitmap id; keyColour is 0xRRGGBB. A face that does
-  // not load stays empty and draws nothing. Returns true.
-  bool setFaces(int normalId, int pressedId, int hoverId, QRgb keyColour);
+  // not load stays empty and draws nothing.
+  void setFaces(int normalId, int pressedId, int hoverId, QRgb keyColour);
 
   // The face the next paint draws.
   Face currentFace() const;
-  bool isHovering() const { return m_hover; }
 
   QSize sizeHint() const override;
 
@@ -51,7 +50,6 @@ class SkinButton : public QAbstractButton {
   QImage m_faceNormal;
   QImage m_facePressed;
   QImage m_faceHover;
-  QRgb m_keyColour = 0xFFFFFF;
   bool m_hover = false;
   Press m_press = Press::None;
 };
