@@ -70,9 +70,10 @@ class ProgramCopy {
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
   }
 
-  ChildRun start(const QStringList& queries, const std::function<void()>& modifier = {}) const {
+  ChildRun start(const QStringList& queries, const std::function<void()>& modifier = {},
+                 const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) const {
     return test::RunChild(m_exe, QStringList{QString::fromLatin1(test::kStartupChildOption)} + queries, folder(),
-                          modifier);
+                          modifier, env);
   }
 
  private:
@@ -176,17 +177,20 @@ class FaultsTest : public QObject {
     QVERIFY(program.writeTable(test::TableImage(Rows())));
     QVERIFY(QFile::setPermissions(program.table(), QFile::Permissions()));
     std::function<void()> asNobody;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     if (geteuid() == 0) {
       // Permissions do not stop root: the child runs as nobody instead, and
-      // nobody must reach the program's folder.
+      // nobody must reach the program's folder, and whatever the sanitizers
+      // read wherever this tree was cloned.
       QVERIFY(QFile::setPermissions(program.folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                                           QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                                           QFile::ExeOther));
+      QVERIFY(test::CopySuppressionsInto(program.folder(), env));
       asNobody = [] {
         if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(127);
       };
     }
-    const ChildRun run = program.start({NameOf(Rows()[0])}, asNobody);
+    const ChildRun run = program.start({NameOf(Rows()[0])}, asNobody, env);
     QVERIFY(run.finished);
     if (asNobody && run.exitCode == 127 && run.out.isEmpty()) {
       QTest::qSkip("cannot run the program as nobody here", __FILE__, __LINE__);

@@ -2,10 +2,12 @@
 // Helpers shared by the desktop program's tests.
 #include <QApplication>
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTcpServer>
@@ -175,6 +177,65 @@ inline QString CopyOfThisProgram(const QTemporaryDir& dir) {
   return exe;
 }
 
+// The sanitizers' option variables, which may name a suppressions file.
+inline constexpr const char* kSanitizerOptionVariables[] = {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"};
+
+// A sanitizer option string split into its flags, as the sanitizers split
+// it: at spaces, commas, colons and line breaks outside quotes.
+inline QStringList SanitizerFlags(const QString& options) {
+  QStringList flags;
+  QString flag;
+  QChar quote;
+  for (const QChar ch : options) {
+    if (!quote.isNull()) {
+      if (ch == quote) quote = QChar();
+      flag += ch;
+    } else if (ch == QLatin1Char('"') || ch == QLatin1Char('\'')) {
+      quote = ch;
+      flag += ch;
+    } else if (QStringView(u" ,:\t\r\n").contains(ch)) {
+      if (!flag.isEmpty()) flags << flag;
+      flag.clear();
+    } else {
+      flag += ch;
+    }
+  }
+  if (!flag.isEmpty()) flags << flag;
+  return flags;
+}
+
+// A sanitizer that cannot read its suppressions file ends the program, and
+// the file usually lies in the source tree, which a child running as another
+// user may not be able to read (a clone in a private folder). Copies every
+// suppressions file that env's sanitizer options name into dir, readable by
+// anyone, and points the options at the copies. False if one cannot be copied.
+inline bool CopySuppressionsInto(const QString& dir, QProcessEnvironment& env) {
+  const QLatin1String key("suppressions=");
+  for (const char* variable : kSanitizerOptionVariables) {
+    const QString name = QLatin1String(variable);
+    if (!env.contains(name)) continue;
+    QStringList flags = SanitizerFlags(env.value(name));
+    for (QString& flag : flags) {
+      if (!flag.startsWith(key)) continue;
+      QString path = flag.mid(key.size());
+      if (path.size() >= 2 && (path.front() == QLatin1Char('"') || path.front() == QLatin1Char('\'')) &&
+          path.back() == path.front()) {
+        path = path.mid(1, path.size() - 2);
+      }
+      if (path.isEmpty()) continue;
+      const QString copy = QDir(dir).filePath(name.toLower() + QStringLiteral(".supp"));
+      QFile::remove(copy);
+      if (!QFile::copy(path, copy) ||
+          !QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther)) {
+        return false;
+      }
+      flag = key + copy;
+    }
+    env.insert(name, flags.join(QLatin1Char(':')));
+  }
+  return true;
+}
+
 struct ChildRun {
   bool finished = false;  // false: still running after the time limit, then killed
   QProcess::ExitStatus exitStatus = QProcess::CrashExit;
@@ -182,12 +243,15 @@ struct ChildRun {
   QString out;
 };
 
-// Runs program to its end, at most timeoutMs; modifier runs in the child
-// just before the program starts (Unix only).
+// Runs program to its end, at most timeoutMs, in env; modifier runs in the
+// child just before the program starts (Unix only).
 inline ChildRun RunChild(const QString& program, const QStringList& args, const QString& workDir,
-                         const std::function<void()>& modifier = {}, int timeoutMs = 20000) {
+                         const std::function<void()>& modifier = {},
+                         const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                         int timeoutMs = 20000) {
   QProcess child;
   child.setWorkingDirectory(workDir);
+  child.setProcessEnvironment(env);
   child.setProcessChannelMode(QProcess::SeparateChannels);
 #ifdef Q_OS_UNIX
   if (modifier) child.setChildProcessModifier(modifier);
