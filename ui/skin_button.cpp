@@ -77,11 +77,12 @@ void SkinButton::mousePressEvent(QMouseEvent* event) {
 
 void SkinButton::mouseMoveEvent(QMouseEvent* event) {
   // Mouse tracking brings every move over the button; while a mouse button
-  // is held, moves outside it come here too.
+  // is held, moves outside it come here too, and end the press even when it
+  // began without a hover.
   const bool over = rect().contains(event->position().toPoint());
-  if (!m_hover && over) {
-    takePointer();
-  } else if (m_hover && !over) {
+  if (over) {
+    if (!m_hover) takePointer();
+  } else if (m_hover || m_press == Press::Followed) {
     releasePointer(false);
   }
   if (m_press == Press::Ended) {
