@@ -87,18 +87,21 @@ MainDialog::MainDialog(const MainDialogSetup& setup, QWidget* parent) : QDialog(
 MainDialog::~MainDialog() { qApp->removeEventFilter(this); }
 
 void MainDialog::createControls() {
-  // Template order, which is also the tab order.
-  auto makeEdit = [this](layout::UnitRect units) {
+  // Template order, which is also the tab order. The names are how tests
+  // and tools find the controls.
+  auto makeEdit = [this](const char* name, layout::UnitRect units) {
     auto* edit = new QLineEdit(this);
+    edit->setObjectName(QLatin1String(name));
     edit->setGeometry(Place(units));
     edit->setFrame(false);  // the background picture draws the frame
     return edit;
   };
-  m_inputBox = makeEdit(layout::kInputUnits);
-  m_outputBox = makeEdit(layout::kOutputUnits);
-  m_zipQueryBox = makeEdit(layout::kZipQueryUnits);
+  m_inputBox = makeEdit("inputBox", layout::kInputUnits);
+  m_outputBox = makeEdit("outputBox", layout::kOutputUnits);
+  m_zipQueryBox = makeEdit("zipQueryBox", layout::kZipQueryUnits);
 
   m_zipList = new QListWidget(this);
+  m_zipList->setObjectName(QStringLiteral("zipList"));
   m_zipList->setGeometry(Place(layout::kZipListUnits));
   m_zipList->setFrameShape(QFrame::NoFrame);
   m_zipList->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -107,21 +110,21 @@ void MainDialog::createControls() {
   m_zipList->setUniformItemSizes(true);
 
   m_browser = new CWebBrowser2(this);
+  m_browser->setObjectName(QStringLiteral("banner"));
   m_browser->setGeometry(Place(layout::kBannerUnits));
 
-  auto makeButton = [this](layout::UnitRect units) {
+  auto makeButton = [this](const char* name, layout::UnitRect units, const QString& accessibleName) {
     auto* button = new SkinButton(this);
+    button->setObjectName(QLatin1String(name));
     button->setGeometry(Place(units));
+    button->setAccessibleName(accessibleName);
     return button;
   };
-  m_copyInputButton = makeButton(layout::kCopyInputUnits);
-  m_copyOutputButton = makeButton(layout::kCopyOutputUnits);
-  m_copyQueryButton = makeButton(layout::kCopyQueryUnits);
-  m_resetButton = makeButton(layout::kResetUnits);
-  m_copyInputButton->setAccessibleName(QStringLiteral("복사"));
-  m_copyOutputButton->setAccessibleName(QStringLiteral("복사"));
-  m_copyQueryButton->setAccessibleName(QStringLiteral("복사"));
-  m_resetButton->setAccessibleName(QStringLiteral("초기화"));
+  const QString copy = QStringLiteral("복사");
+  m_copyInputButton = makeButton("copyInputButton", layout::kCopyInputUnits, copy);
+  m_copyOutputButton = makeButton("copyOutputButton", layout::kCopyOutputUnits, copy);
+  m_copyQueryButton = makeButton("copyQueryButton", layout::kCopyQueryUnits, copy);
+  m_resetButton = makeButton("resetButton", layout::kResetUnits, QStringLiteral("초기화"));
 
   QWidget* order[] = {m_inputBox,        m_outputBox,        m_zipQueryBox,     m_zipList,    m_browser,
                       m_copyInputButton, m_copyOutputButton, m_copyQueryButton, m_resetButton};
@@ -244,9 +247,16 @@ void MainDialog::readBoxes() {
 }
 
 void MainDialog::writeBoxes() {
-  m_inputBox->setText(FromCp949(m_inputText));
-  m_outputBox->setText(FromCp949(m_outputText));
-  m_zipQueryBox->setText(FromCp949(m_zipQuery));
+  // A box shows the start of a text set into it, as a native edit box does;
+  // QLineEdit would leave the cursor, and the view, at the end, hiding the
+  // house number that a converted address begins with.
+  auto write = [](QLineEdit* box, const std::string& text) {
+    box->setText(FromCp949(text));
+    box->setCursorPosition(0);
+  };
+  write(m_inputBox, m_inputText);
+  write(m_outputBox, m_outputText);
+  write(m_zipQueryBox, m_zipQuery);
 }
 
 void MainDialog::runConversion() {
@@ -297,8 +307,7 @@ void MainDialog::onListSelect() {
 
 void MainDialog::copyToClipboard(const std::string& field) {
   readBoxes();
-  const std::string copy = field;
-  QApplication::clipboard()->setText(FromCp949(copy));
+  QApplication::clipboard()->setText(FromCp949(field));
   writeBoxes();
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The one window: the converter panel, the zip code panel and the banner,
 // drawn on the background picture. Enter runs the conversion or the zip
-// search depending on which edit box last took the focus.
+// search depending on which edit box last took the focus. Its controls are
+// reached by their object names: inputBox, outputBox, zipQueryBox, zipList,
+// banner, copyInputButton, copyOutputButton, copyQueryButton, resetButton.
 #include <QDialog>
 #include <functional>
 #include <string>
@@ -30,7 +32,6 @@ class MainDialog : public QDialog {
   Q_OBJECT
 
  public:
-
   explicit MainDialog(const MainDialogSetup& setup = {}, QWidget* parent = nullptr);
   ~MainDialog() override;
 
@@ -59,16 +60,6 @@ class MainDialog : public QDialog {
   // Not Ok when the table could not be loaded: the dialog is then not set up
   // and must not be shown; the program reports it and ends.
   ZipLoadStatus zipLoadStatus() const { return m_zipLoadStatus; }
-
-  QLineEdit* inputBox() const { return m_inputBox; }
-  QLineEdit* outputBox() const { return m_outputBox; }
-  QLineEdit* zipQueryBox() const { return m_zipQueryBox; }
-  QListWidget* zipList() const { return m_zipList; }
-  CWebBrowser2* browser() const { return m_browser; }
-  SkinButton* resetButton() const { return m_resetButton; }
-  SkinButton* copyQueryButton() const { return m_copyQueryButton; }
-  SkinButton* copyOutputButton() const { return m_copyOutputButton; }
-  SkinButton* copyInputButton() const { return m_copyInputButton; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QTimer>
 #include <QWidget>
 
@@ -140,13 +139,19 @@ int main(int argc, char** argv) {
 
   dialog.show();
   dialog.activateWindow();
+  auto* inputBox = dialog.findChild<QLineEdit*>(QStringLiteral("inputBox"));
+  auto* zipQueryBox = dialog.findChild<QLineEdit*>(QStringLiteral("zipQueryBox"));
+  if (inputBox == nullptr || zipQueryBox == nullptr) {
+    std::fputs("jasokit-screenshot: the window has no input or zip search box\n", stderr);
+    return 1;
+  }
   int status = 1;
   QTimer::singleShot(300, [&] {
-    dialog.inputBox()->setFocus();
-    dialog.inputBox()->setText(options.input);
+    inputBox->setFocus();
+    inputBox->setText(options.input);
     PressEnter();
-    dialog.zipQueryBox()->setFocus();
-    dialog.zipQueryBox()->setText(options.query);
+    zipQueryBox->setFocus();
+    zipQueryBox->setText(options.query);
     PressEnter();
     QTimer::singleShot(300, [&] {
       if (dialog.grab().save(options.out, "PNG")) {

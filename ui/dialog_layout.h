@@ -1,5 +1,5 @@
 #pragma once
-// Control ids and template geometry of the main window and the About box,
+// Resource ids and template geometry of the main window and the About box,
 // shared by the program and by the art generator so that the frames painted
 // into the background picture line up with the controls.
 namespace jasokit::layout {
@@ -17,33 +17,19 @@ struct UnitRect {
 
 struct PixelRect {
   int x, y, width, height;
-  constexpr int right() const { return x + width; }    // one past the last column
-  constexpr int bottom() const { return y + height; }  // one past the last row
 };
 
 constexpr PixelRect ToPixels(UnitRect r) {
   return {UnitsToPixelsX(r.x), UnitsToPixelsY(r.y), UnitsToPixelsX(r.width), UnitsToPixelsY(r.height)};
 }
 
-// Resource and control ids.
-inline constexpr int kIdAboutDialog = 100;
-inline constexpr int kIdAboutText = 101;  // string: the About item's text
-inline constexpr int kIdMainDialog = 102;
+// Resource ids and the About item's system-menu command.
 inline constexpr int kIdIcon = 128;
 inline constexpr int kIdBackground = 132;
 inline constexpr int kIdCopyFace = 136;
 inline constexpr int kIdCopyHoverFace = 137;
 inline constexpr int kIdResetHoverFace = 142;
 inline constexpr int kIdResetFace = 143;
-inline constexpr int kIdZipList = 1003;
-inline constexpr int kIdBanner = 1004;
-inline constexpr int kIdInput = 1005;
-inline constexpr int kIdOutput = 1006;
-inline constexpr int kIdZipQuery = 1007;
-inline constexpr int kIdCopyInput = 1008;
-inline constexpr int kIdCopyOutput = 1009;
-inline constexpr int kIdCopyQuery = 1010;
-inline constexpr int kIdReset = 1011;
 inline constexpr int kAboutCommand = 0x0010;
 
 // Main window: 343 x 331 units, so a 600 x 497 pixel client area.

@@ -1,6 +1,5 @@
 #include "ui/skin_button.h"
 
-#include <QEnterEvent>
 #include <QFocusEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -29,15 +28,15 @@ SkinButton::SkinButton(QWidget* parent) : QAbstractButton(parent) {
   // No background of its own: the window's picture shows around the face
   // and through its key-coloured pixels.
   setAutoFillBackground(false);
+  // Moves without a mouse button held must reach the hover logic too.
+  setMouseTracking(true);
 }
 
-bool SkinButton::setFaces(int normalId, int pressedId, int hoverId, QRgb keyColour) {
-  m_keyColour = keyColour & 0xFFFFFFu;
-  m_faceNormal = KeyOutColour(LoadBitmap(normalId), m_keyColour);
-  m_facePressed = KeyOutColour(LoadBitmap(pressedId), m_keyColour);
-  m_faceHover = KeyOutColour(LoadBitmap(hoverId), m_keyColour);
+void SkinButton::setFaces(int normalId, int pressedId, int hoverId, QRgb keyColour) {
+  m_faceNormal = KeyOutColour(LoadBitmap(normalId), keyColour);
+  m_facePressed = KeyOutColour(LoadBitmap(pressedId), keyColour);
+  m_faceHover = KeyOutColour(LoadBitmap(hoverId), keyColour);
   update();
-  return true;
 }
 
 SkinButton::Face SkinButton::currentFace() const {
@@ -64,35 +63,71 @@ void SkinButton::paintEvent(QPaintEvent*) {
   painter.drawImage(x, y, *face);
 }
 
-void SkinButton::enterEvent(QEnterEvent* event) {
-  setHover(true);
-  QAbstractButton::enterEvent(event);
-}
-
 void SkinButton::leaveEvent(QEvent* event) {
-  setHover(false);
+  // Without a mouse button held, moves elsewhere go to other widgets; the
+  // leave event is this button's news that the pointer went over one.
+  if (m_hover) releasePointer(false);
   QAbstractButton::leaveEvent(event);
 }
 
+void SkinButton::mousePressEvent(QMouseEvent* event) {
+  QAbstractButton::mousePressEvent(event);
+  if (event->button() == Qt::LeftButton) m_press = isDown() ? Press::Followed : Press::None;
+}
+
 void SkinButton::mouseMoveEvent(QMouseEvent* event) {
-  // While a mouse button is held the leave event waits for the release, so
-  // leaving and coming back are followed here.
-  setHover(rect().contains(event->position().toPoint()));
+  // Mouse tracking brings every move over the button; while a mouse button
+  // is held, moves outside it come here too, and end the press even when it
+  // began without a hover.
+  const bool over = rect().contains(event->position().toPoint());
+  if (over) {
+    if (!m_hover) takePointer();
+  } else if (m_hover || m_press == Press::Followed) {
+    releasePointer(false);
+  }
+  if (m_press == Press::Ended) {
+    // The base class would press the button again on the way back in.
+    event->ignore();
+    return;
+  }
   QAbstractButton::mouseMoveEvent(event);
+}
+
+void SkinButton::mouseReleaseEvent(QMouseEvent* event) {
+  // After an ended press the button is not down, so the base class clicks
+  // nothing.
+  QAbstractButton::mouseReleaseEvent(event);
+  if (event->button() == Qt::LeftButton) m_press = Press::None;
 }
 
 void SkinButton::focusOutEvent(QFocusEvent* event) {
   QAbstractButton::focusOutEvent(event);
-  if (m_hover) {
-    m_hover = false;
+  endPress();
+  if (m_hover) releasePointer(true);
+}
+
+void SkinButton::takePointer() {
+  m_hover = true;
+  update();
+}
+
+void SkinButton::releasePointer(bool repaintNow) {
+  m_hover = false;
+  endPress();
+  if (repaintNow) {
     repaint();
+  } else {
+    update();
   }
 }
 
-void SkinButton::setHover(bool hover) {
-  if (m_hover == hover) return;
-  m_hover = hover;
-  update();
+void SkinButton::endPress() {
+  if (m_press != Press::Followed) return;
+  m_press = Press::Ended;
+  if (isDown()) {
+    setDown(false);
+    emit released();
+  }
 }
 
 }  // namespace jasokit

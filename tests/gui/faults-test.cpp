@@ -70,9 +70,10 @@ class ProgramCopy {
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
   }
 
-  ChildRun start(const QStringList& queries, const std::function<void()>& modifier = {}) const {
+  ChildRun start(const QStringList& queries, const std::function<void()>& modifier = {},
+                 const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) const {
     return test::RunChild(m_exe, QStringList{QString::fromLatin1(test::kStartupChildOption)} + queries, folder(),
-                          modifier);
+                          modifier, env);
   }
 
  private:
@@ -177,17 +178,20 @@ class FaultsTest : public QObject {
     QVERIFY(program.writeTable(test::TableImage(Rows())));
     QVERIFY(QFile::setPermissions(program.table(), QFile::Permissions()));
     std::function<void()> asNobody;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     if (geteuid() == 0) {
       // Permissions do not stop root: the child runs as nobody instead, and
-      // nobody must reach the program's folder.
+      // nobody must reach the program's folder, and whatever the sanitizers
+      // read wherever this tree was cloned.
       QVERIFY(QFile::setPermissions(program.folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                                           QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                                           QFile::ExeOther));
+      QVERIFY(test::CopySuppressionsInto(program.folder(), env));
       asNobody = [] {
         if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(127);
       };
     }
-    const ChildRun run = program.start({NameOf(Rows()[0])}, asNobody);
+    const ChildRun run = program.start({NameOf(Rows()[0])}, asNobody, env);
     QVERIFY(run.finished);
     if (asNobody && run.exitCode == 127 && run.out.isEmpty()) {
       QTest::qSkip("cannot run the program as nobody here", __FILE__, __LINE__);
@@ -211,31 +215,33 @@ class FaultsTest : public QObject {
     clock.start();
     auto dialog = std::make_unique<MainDialog>(SetupWithBanner(server, OfflinePage(dir)));
     MainDialog& d = *dialog;
+    const test::Controls c(d);
+    QVERIFY(c.complete());
     d.show();
     QVERIFY(QTest::qWaitForWindowActive(&d));
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(d.browser()->location(), server.url("/address/banner.html"));
-    QSignalSpy finished(d.browser(), &CWebBrowser2::loadFinished);
+    QCOMPARE(c.banner->location(), server.url("/address/banner.html"));
+    QSignalSpy finished(c.banner, &CWebBrowser2::loadFinished);
     QVERIFY(WaitForRequest(server, 5000));
 
     // The window works while the request hangs.
     QTRY_COMPARE(d.focusedBox(), 1);
-    d.inputBox()->setText(QStringLiteral("서울 강남구 역삼동"));
-    QTest::keyClick(d.inputBox(), Qt::Key_Return);
+    c.inputBox->setText(QStringLiteral("서울 강남구 역삼동"));
+    QTest::keyClick(c.inputBox, Qt::Key_Return);
     std::string expected;
     Cp949ToUtf8(ConvertInput(Cp("서울 강남구 역삼동")).outputText, expected);
-    QCOMPARE(d.outputBox()->text(), QString::fromStdString(expected));
-    d.zipQueryBox()->setFocus(Qt::TabFocusReason);
+    QCOMPARE(c.outputBox->text(), QString::fromStdString(expected));
+    c.zipQueryBox->setFocus(Qt::TabFocusReason);
     QTRY_COMPARE(d.focusedBox(), 3);
-    d.zipQueryBox()->setText(NameOf(Rows()[2]));
-    QTest::keyClick(d.zipQueryBox(), Qt::Key_Return);
-    QCOMPARE(d.zipList()->count(), 1);
+    c.zipQueryBox->setText(NameOf(Rows()[2]));
+    QTest::keyClick(c.zipQueryBox, Qt::Key_Return);
+    QCOMPARE(c.zipList->count(), 1);
     QVERIFY(messages.texts().isEmpty());
 
     // Still pending: the panel stays blank, neither page nor local page.
     QTest::qWait(200);
     QCOMPARE(finished.count(), 0);
-    QVERIFY(d.browser()->toPlainText().isEmpty());
+    QVERIFY(c.banner->toPlainText().isEmpty());
     QTRY_COMPARE(server.closed(), 1);  // the probe's connection only
     QCOMPARE(server.accepted(), 2);
 
@@ -277,15 +283,20 @@ static int RunHangingBannerChild(int& argc, char** argv) {
   test::SilentServer server;
   QTemporaryDir dir;
   MainDialog dialog(SetupWithBanner(server, OfflinePage(dir)));
-  QTimer::singleShot(0, &dialog, [&dialog, &server] {
-    const bool pending = WaitForRequest(server, 5000) && dialog.browser()->toPlainText().isEmpty();
+  const test::Controls c(dialog);
+  if (!c.complete()) {
+    test::Say(QStringLiteral("controls missing"));
+    return 2;
+  }
+  QTimer::singleShot(0, &dialog, [&dialog, &server, &c] {
+    const bool pending = WaitForRequest(server, 5000) && c.banner->toPlainText().isEmpty();
     test::Say(pending ? QStringLiteral("request pending") : QStringLiteral("no request pending"));
     if (!QTest::qWaitForWindowActive(&dialog)) test::Say(QStringLiteral("window not active"));
-    dialog.inputBox()->setFocus(Qt::TabFocusReason);
+    c.inputBox->setFocus(Qt::TabFocusReason);
     for (int i = 0; i < 200 && dialog.focusedBox() != 1; ++i) QTest::qWait(10);
-    dialog.inputBox()->setText(QStringLiteral("서울 강남구 역삼동"));
-    QTest::keyClick(dialog.inputBox(), Qt::Key_Return);
-    test::Say(QStringLiteral("converted ") + dialog.outputBox()->text());
+    c.inputBox->setText(QStringLiteral("서울 강남구 역삼동"));
+    QTest::keyClick(c.inputBox, Qt::Key_Return);
+    test::Say(QStringLiteral("converted ") + c.outputBox->text());
     dialog.reject();
   });
   dialog.exec();

@@ -2,10 +2,12 @@
 // Helpers shared by the desktop program's tests.
 #include <QApplication>
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTcpServer>
@@ -25,9 +27,41 @@
 #include "romanize/cp949.h"
 #include "tests/test-util.h"
 #include "ui/message_box.h"
+#include "ui/skin_button.h"
+#include "ui/web_browser.h"
 #include "zipcode/zip_database.h"
 
 namespace jasokit::test {
+
+// The main window's controls, found by their object names.
+struct Controls {
+  explicit Controls(const QWidget& window)
+      : inputBox(window.findChild<QLineEdit*>(QStringLiteral("inputBox"))),
+        outputBox(window.findChild<QLineEdit*>(QStringLiteral("outputBox"))),
+        zipQueryBox(window.findChild<QLineEdit*>(QStringLiteral("zipQueryBox"))),
+        zipList(window.findChild<QListWidget*>(QStringLiteral("zipList"))),
+        banner(window.findChild<CWebBrowser2*>(QStringLiteral("banner"))),
+        copyInputButton(window.findChild<SkinButton*>(QStringLiteral("copyInputButton"))),
+        copyOutputButton(window.findChild<SkinButton*>(QStringLiteral("copyOutputButton"))),
+        copyQueryButton(window.findChild<SkinButton*>(QStringLiteral("copyQueryButton"))),
+        resetButton(window.findChild<SkinButton*>(QStringLiteral("resetButton"))) {}
+
+  // Every control found, each of its own type.
+  bool complete() const {
+    return inputBox && outputBox && zipQueryBox && zipList && banner && copyInputButton && copyOutputButton &&
+           copyQueryButton && resetButton;
+  }
+
+  QLineEdit* inputBox;
+  QLineEdit* outputBox;
+  QLineEdit* zipQueryBox;
+  QListWidget* zipList;
+  CWebBrowser2* banner;
+  SkinButton* copyInputButton;
+  SkinButton* copyOutputButton;
+  SkinButton* copyQueryButton;
+  SkinButton* resetButton;
+};
 
 // Collects the texts of the message boxes that would be shown.
 class MessageRecorder {
@@ -143,6 +177,65 @@ inline QString CopyOfThisProgram(const QTemporaryDir& dir) {
   return exe;
 }
 
+// The sanitizers' option variables, which may name a suppressions file.
+inline constexpr const char* kSanitizerOptionVariables[] = {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"};
+
+// A sanitizer option string split into its flags, as the sanitizers split
+// it: at spaces, commas, colons and line breaks outside quotes.
+inline QStringList SanitizerFlags(const QString& options) {
+  QStringList flags;
+  QString flag;
+  QChar quote;
+  for (const QChar ch : options) {
+    if (!quote.isNull()) {
+      if (ch == quote) quote = QChar();
+      flag += ch;
+    } else if (ch == QLatin1Char('"') || ch == QLatin1Char('\'')) {
+      quote = ch;
+      flag += ch;
+    } else if (QStringView(u" ,:\t\r\n").contains(ch)) {
+      if (!flag.isEmpty()) flags << flag;
+      flag.clear();
+    } else {
+      flag += ch;
+    }
+  }
+  if (!flag.isEmpty()) flags << flag;
+  return flags;
+}
+
+// A sanitizer that cannot read its suppressions file ends the program, and
+// the file usually lies in the source tree, which a child running as another
+// user may not be able to read (a clone in a private folder). Copies every
+// suppressions file that env's sanitizer options name into dir, readable by
+// anyone, and points the options at the copies. False if one cannot be copied.
+inline bool CopySuppressionsInto(const QString& dir, QProcessEnvironment& env) {
+  const QLatin1String key("suppressions=");
+  for (const char* variable : kSanitizerOptionVariables) {
+    const QString name = QLatin1String(variable);
+    if (!env.contains(name)) continue;
+    QStringList flags = SanitizerFlags(env.value(name));
+    for (QString& flag : flags) {
+      if (!flag.startsWith(key)) continue;
+      QString path = flag.mid(key.size());
+      if (path.size() >= 2 && (path.front() == QLatin1Char('"') || path.front() == QLatin1Char('\'')) &&
+          path.back() == path.front()) {
+        path = path.mid(1, path.size() - 2);
+      }
+      if (path.isEmpty()) continue;
+      const QString copy = QDir(dir).filePath(name.toLower() + QStringLiteral(".supp"));
+      QFile::remove(copy);
+      if (!QFile::copy(path, copy) ||
+          !QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther)) {
+        return false;
+      }
+      flag = key + copy;
+    }
+    env.insert(name, flags.join(QLatin1Char(':')));
+  }
+  return true;
+}
+
 struct ChildRun {
   bool finished = false;  // false: still running after the time limit, then killed
   QProcess::ExitStatus exitStatus = QProcess::CrashExit;
@@ -150,12 +243,15 @@ struct ChildRun {
   QString out;
 };
 
-// Runs program to its end, at most timeoutMs; modifier runs in the child
-// just before the program starts (Unix only).
+// Runs program to its end, at most timeoutMs, in env; modifier runs in the
+// child just before the program starts (Unix only).
 inline ChildRun RunChild(const QString& program, const QStringList& args, const QString& workDir,
-                         const std::function<void()>& modifier = {}, int timeoutMs = 20000) {
+                         const std::function<void()>& modifier = {},
+                         const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                         int timeoutMs = 20000) {
   QProcess child;
   child.setWorkingDirectory(workDir);
+  child.setProcessEnvironment(env);
   child.setProcessChannelMode(QProcess::SeparateChannels);
 #ifdef Q_OS_UNIX
   if (modifier) child.setChildProcessModifier(modifier);
@@ -206,14 +302,19 @@ inline int RunStartupChild(int& argc, char** argv) {
     }
     Say(QStringLiteral("window: %1 records").arg(dialog->zipDatabase().size()));
     if (!QTest::qWaitForWindowActive(dialog)) Say(QStringLiteral("window not active"));
-    QLineEdit* box = dialog->zipQueryBox();
+    const Controls controls(*dialog);
+    if (!controls.complete()) {
+      Say(QStringLiteral("controls missing"));
+      std::_Exit(2);
+    }
+    QLineEdit* box = controls.zipQueryBox;
     box->setFocus(Qt::TabFocusReason);
     for (int i = 0; i < 200 && dialog->focusedBox() != 3; ++i) QTest::qWait(10);
     for (const QString& query : queries) {
       Say(QStringLiteral("search ") + query);
       box->setText(query);
       QTest::keyClick(box, Qt::Key_Return);
-      for (int i = 0; i < dialog->zipList()->count(); ++i) Say(QStringLiteral("  ") + dialog->zipList()->item(i)->text());
+      for (int i = 0; i < controls.zipList->count(); ++i) Say(QStringLiteral("  ") + controls.zipList->item(i)->text());
     }
     dialog->reject();
   });

@@ -47,6 +47,7 @@ MainDialogSetup TestSetup() {
         Record("135-081", "서울", "강남구", "역삼동", "아파트"),
         Record("135-081", "서울", "강남구", "역삼동", "아파트"),
         Record("100-011", "서울", "중구", "명동1가", ""),
+        Record("641-773", "경남", "창원시 성산구", "신촌동", "동성아파트"),
     };
     for (const ZipRecord& row : rows) db.Add(row.locality, row);
     return ZipLoadStatus::Ok;
@@ -93,26 +94,34 @@ class MainDialogTest : public QObject {
 
   void windowMatchesTemplate() {
     MainDialog& d = openDialog();
+    const test::Controls c(d);
+    QVERIFY(c.complete());
     QCOMPARE(d.windowTitle(), QStringLiteral("주소변환기 + 우편번호찾기"));
     QCOMPARE(d.size(), QSize(600, 497));
     QCOMPARE(d.minimumSize(), d.maximumSize());
     QVERIFY(!(d.windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(d.windowFlags() & Qt::WindowMinimizeButtonHint);
-    QCOMPARE(d.inputBox()->geometry(), QRect(49, 180, 403, 18));
-    QCOMPARE(d.outputBox()->geometry(), QRect(49, 228, 403, 18));
-    QCOMPARE(d.zipQueryBox()->geometry(), QRect(49, 321, 403, 18));
-    QCOMPARE(d.zipList()->geometry(), QRect(49, 347, 403, 81));
-    QCOMPARE(d.browser()->geometry(), QRect(235, 11, 334, 68));
-    QCOMPARE(d.copyInputButton()->geometry(), QRect(466, 176, 37, 21));
-    QCOMPARE(d.copyOutputButton()->geometry(), QRect(466, 222, 37, 21));
-    QCOMPARE(d.copyQueryButton()->geometry(), QRect(466, 317, 37, 21));
-    QCOMPARE(d.resetButton()->geometry(), QRect(511, 176, 37, 21));
+    QCOMPARE(c.inputBox->geometry(), QRect(49, 180, 403, 18));
+    QCOMPARE(c.outputBox->geometry(), QRect(49, 228, 403, 18));
+    QCOMPARE(c.zipQueryBox->geometry(), QRect(49, 321, 403, 18));
+    QCOMPARE(c.zipList->geometry(), QRect(49, 347, 403, 81));
+    QCOMPARE(c.banner->geometry(), QRect(235, 11, 334, 68));
+    QCOMPARE(c.copyInputButton->geometry(), QRect(466, 176, 37, 21));
+    QCOMPARE(c.copyOutputButton->geometry(), QRect(466, 222, 37, 21));
+    QCOMPARE(c.copyQueryButton->geometry(), QRect(466, 317, 37, 21));
+    QCOMPARE(c.resetButton->geometry(), QRect(511, 176, 37, 21));
+    // Every control carries a name; they are all the window's children.
+    QStringList names;
+    for (const QWidget* child : d.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) names << child->objectName();
+    names.sort();
+    QCOMPARE(names, (QStringList{"banner", "copyInputButton", "copyOutputButton", "copyQueryButton", "inputBox",
+                                 "outputBox", "resetButton", "zipList", "zipQueryBox"}));
 
     // Tab walks the controls in template order and wraps around.
-    const QList<QWidget*> order = {d.inputBox(),        d.outputBox(),        d.zipQueryBox(),
-                                   d.zipList(),         d.browser(),          d.copyInputButton(),
-                                   d.copyOutputButton(), d.copyQueryButton(), d.resetButton()};
-    QTRY_COMPARE(QApplication::focusWidget(), d.inputBox());
+    const QList<QWidget*> order = {c.inputBox,        c.outputBox,        c.zipQueryBox,
+                                   c.zipList,         c.banner,           c.copyInputButton,
+                                   c.copyOutputButton, c.copyQueryButton, c.resetButton};
+    QTRY_COMPARE(QApplication::focusWidget(), c.inputBox);
     for (int i = 1; i <= order.size(); ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       QCOMPARE(QApplication::focusWidget(), order[i % order.size()]);
@@ -122,6 +131,8 @@ class MainDialogTest : public QObject {
   void enterActsOnTheFocusedBox() {
     MessageRecorder messages;
     MainDialog& d = openDialog();
+    const test::Controls c(d);
+    QVERIFY(c.complete());
     // Right after start-up the input box has the focus.
     QTRY_COMPARE(d.focusedBox(), 1);
 
@@ -131,104 +142,108 @@ class MainDialogTest : public QObject {
       QStringList messages;
     };
     const Case cases[] = {
-        {d.outputBox(), 2, {QStringLiteral("2")}},
-        {d.zipList(), 0, {QStringLiteral("0")}},
-        {d.browser(), 0, {QStringLiteral("0")}},
-        {d.copyInputButton(), 0, {QStringLiteral("0")}},
-        {d.resetButton(), 0, {QStringLiteral("0")}},
-        {d.zipQueryBox(), 3, {kNotFound}},  // an empty query finds nothing
-        {d.inputBox(), 1, {}},              // an empty input does nothing
+        {c.outputBox, 2, {QStringLiteral("2")}},
+        {c.zipList, 0, {QStringLiteral("0")}},
+        {c.banner, 0, {QStringLiteral("0")}},
+        {c.copyInputButton, 0, {QStringLiteral("0")}},
+        {c.resetButton, 0, {QStringLiteral("0")}},
+        {c.zipQueryBox, 3, {kNotFound}},  // an empty query finds nothing
+        {c.inputBox, 1, {}},              // an empty input does nothing
     };
-    for (const Case& c : cases) {
+    for (const Case& row : cases) {
       messages.clear();
-      focus(c.target);
-      QCOMPARE(d.focusedBox(), c.focusedBox);
-      PressEnter(c.target);
-      QCOMPARE(messages.texts(), c.messages);
+      focus(row.target);
+      QCOMPARE(d.focusedBox(), row.focusedBox);
+      PressEnter(row.target);
+      QCOMPARE(messages.texts(), row.messages);
       QVERIFY(d.isVisible());  // Enter never closes the window
     }
 
     // Moving straight from one box to another ends at the gaining box.
-    focus(d.inputBox());
-    focus(d.zipQueryBox());
+    focus(c.inputBox);
+    focus(c.zipQueryBox);
     QCOMPARE(d.focusedBox(), 3);
 
     // The dispatch looks only at the focused box, not at the key's target.
     messages.clear();
-    focus(d.outputBox());
+    focus(c.outputBox);
     PressEnter(&d);
     QCOMPARE(messages.texts(), QStringList{QStringLiteral("2")});
 
     // Every auto-repeated key-down runs the action again.
     messages.clear();
-    QTest::keyPress(d.outputBox(), Qt::Key_Return);
-    QTest::keyEvent(QTest::Press, d.outputBox(), Qt::Key_Return, Qt::NoModifier);
-    QTest::keyRelease(d.outputBox(), Qt::Key_Return);
+    QTest::keyPress(c.outputBox, Qt::Key_Return);
+    QTest::keyEvent(QTest::Press, c.outputBox, Qt::Key_Return, Qt::NoModifier);
+    QTest::keyRelease(c.outputBox, Qt::Key_Return);
     QCOMPARE(messages.texts().size(), 2);
 
     // The keypad's Enter is the same key.
     messages.clear();
-    QTest::keyClick(d.outputBox(), Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(c.outputBox, Qt::Key_Enter, Qt::KeypadModifier);
     QCOMPARE(messages.texts(), QStringList{QStringLiteral("2")});
   }
 
   void conversionRequest() {
     MessageRecorder messages;
     MainDialog& d = openDialog();
+    const test::Controls c(d);
+    QVERIFY(c.complete());
     QTRY_COMPARE(d.focusedBox(), 1);
 
     // Accepted: the input box gets the normalised text, the output box the result.
-    d.inputBox()->setText(QStringLiteral("  서울   강남구 역삼동  "));
-    d.outputBox()->setText(QStringLiteral("old"));
-    PressEnter(d.inputBox());
-    QCOMPARE(d.inputBox()->text(), QStringLiteral("서울 강남구 역삼동"));
-    QCOMPARE(d.outputBox()->text(), ConvertedOutput("서울 강남구 역삼동"));
-    QVERIFY(!d.outputBox()->text().isEmpty());
+    c.inputBox->setText(QStringLiteral("  서울   강남구 역삼동  "));
+    c.outputBox->setText(QStringLiteral("old"));
+    PressEnter(c.inputBox);
+    QCOMPARE(c.inputBox->text(), QStringLiteral("서울 강남구 역삼동"));
+    QCOMPARE(c.outputBox->text(), ConvertedOutput("서울 강남구 역삼동"));
+    QVERIFY(!c.outputBox->text().isEmpty());
     QCOMPARE(d.inputText(), Cp("서울 강남구 역삼동"));
     QVERIFY(messages.texts().isEmpty());
 
     // Characters without a CP949 form reach the converter as '?'.
-    d.inputBox()->setText(QStringLiteral("ab\U0001F600"));
-    PressEnter(d.inputBox());
-    QCOMPARE(d.inputBox()->text(), QStringLiteral("ab?"));
-    QCOMPARE(d.outputBox()->text(), QStringLiteral("Ab?"));
+    c.inputBox->setText(QStringLiteral("ab\U0001F600"));
+    PressEnter(c.inputBox);
+    QCOMPARE(c.inputBox->text(), QStringLiteral("ab?"));
+    QCOMPARE(c.outputBox->text(), QStringLiteral("Ab?"));
 
     // Blank: nothing at all, not even the input box is rewritten.
-    d.inputBox()->setText(QStringLiteral("   "));
-    PressEnter(d.inputBox());
-    QCOMPARE(d.inputBox()->text(), QStringLiteral("   "));
-    QCOMPARE(d.outputBox()->text(), QStringLiteral("Ab?"));
+    c.inputBox->setText(QStringLiteral("   "));
+    PressEnter(c.inputBox);
+    QCOMPARE(c.inputBox->text(), QStringLiteral("   "));
+    QCOMPARE(c.outputBox->text(), QStringLiteral("Ab?"));
     QVERIFY(messages.texts().isEmpty());
 
     // 512 syllables (1024 bytes) pass; 513 are refused and change no box.
-    d.inputBox()->setText(QString(512, QChar(0xAC00)));
-    PressEnter(d.inputBox());
+    c.inputBox->setText(QString(512, QChar(0xAC00)));
+    PressEnter(c.inputBox);
     QVERIFY(messages.texts().isEmpty());
-    QVERIFY(d.outputBox()->text().startsWith(QStringLiteral("Gaga")));
+    QVERIFY(c.outputBox->text().startsWith(QStringLiteral("Gaga")));
 
-    d.outputBox()->setText(QStringLiteral("kept"));
+    c.outputBox->setText(QStringLiteral("kept"));
     const QString tooLong = QString(513, QChar(0xAC00));
-    d.inputBox()->setText(tooLong);
-    PressEnter(d.inputBox());
+    c.inputBox->setText(tooLong);
+    PressEnter(c.inputBox);
     QCOMPARE(messages.texts(),
              QStringList{QStringLiteral("입력 길이가 1000 글자를 초과하여 처리할 수 없습니다.\r\n다시 한번 확인해 주세요.")});
-    QCOMPARE(d.inputBox()->text(), tooLong);
-    QCOMPARE(d.outputBox()->text(), QStringLiteral("kept"));
+    QCOMPARE(c.inputBox->text(), tooLong);
+    QCOMPARE(c.outputBox->text(), QStringLiteral("kept"));
   }
 
   void zipSearchFillsTheList() {
     MessageRecorder messages;
     MainDialog& d = openDialog();
-    focus(d.zipQueryBox());
-    d.zipQueryBox()->setText(QStringLiteral("역삼동"));
-    d.inputBox()->setText(QStringLiteral("typed"));
-    PressEnter(d.zipQueryBox());
+    const test::Controls c(d);
+    QVERIFY(c.complete());
+    focus(c.zipQueryBox);
+    c.zipQueryBox->setText(QStringLiteral("역삼동"));
+    c.inputBox->setText(QStringLiteral("typed"));
+    PressEnter(c.zipQueryBox);
     QVERIFY(messages.texts().isEmpty());
 
     // One line per record, duplicates kept, in zip code order; the lines
     // keep the space fill of the table's fields.
     QStringList lines;
-    for (int i = 0; i < d.zipList()->count(); ++i) lines << d.zipList()->item(i)->text();
+    for (int i = 0; i < c.zipList->count(); ++i) lines << c.zipList->item(i)->text();
     const QString pad7(7, QChar(' '));
     const QString pad17(17, QChar(' '));
     QCOMPARE(lines, (QStringList{
@@ -238,114 +253,155 @@ class MainDialogTest : public QObject {
                         QStringLiteral("612-020 부산 해운대구") + QString(5, ' ') + QStringLiteral(" 역삼동 ") + pad17,
                     }));
     // Nothing is selected, the focus stays, the boxes were read, not written.
-    QVERIFY(d.zipList()->selectedItems().isEmpty());
-    QCOMPARE(QApplication::focusWidget(), d.zipQueryBox());
+    QVERIFY(c.zipList->selectedItems().isEmpty());
+    QCOMPARE(QApplication::focusWidget(), c.zipQueryBox);
     QCOMPARE(d.inputText(), std::string("typed"));
 
     // The text is used as typed: a trailing space finds nothing, and the
     // lines of the previous search are gone.
-    d.zipQueryBox()->setText(QStringLiteral("역삼동 "));
-    PressEnter(d.zipQueryBox());
+    c.zipQueryBox->setText(QStringLiteral("역삼동 "));
+    PressEnter(c.zipQueryBox);
     QCOMPARE(messages.texts(), QStringList{kNotFound});
-    QCOMPARE(d.zipList()->count(), 0);
-    QCOMPARE(d.zipQueryBox()->text(), QStringLiteral("역삼동 "));
+    QCOMPARE(c.zipList->count(), 0);
+    QCOMPARE(c.zipQueryBox->text(), QStringLiteral("역삼동 "));
   }
 
   void choosingALineConvertsItsAddress() {
     MessageRecorder messages;
     MainDialog& d = openDialog();
-    focus(d.zipQueryBox());
-    d.zipQueryBox()->setText(QStringLiteral("역삼동"));
-    PressEnter(d.zipQueryBox());
-    QCOMPARE(d.zipList()->count(), 4);
+    const test::Controls c(d);
+    QVERIFY(c.complete());
+    focus(c.zipQueryBox);
+    c.zipQueryBox->setText(QStringLiteral("역삼동"));
+    PressEnter(c.zipQueryBox);
+    QCOMPARE(c.zipList->count(), 4);
 
-    focus(d.zipList());
-    d.outputBox()->setText(QStringLiteral("typed since the last read"));
+    focus(c.zipList);
+    c.outputBox->setText(QStringLiteral("typed since the last read"));
     // The first line: its zip code dropped, its runs of spaces collapsed.
-    QTest::mouseClick(d.zipList()->viewport(), Qt::LeftButton, {},
-                      d.zipList()->visualItemRect(d.zipList()->item(0)).center());
-    QCOMPARE(d.inputBox()->text(), QStringLiteral("서울 강남구 역삼동 123-45"));
-    QCOMPARE(d.outputBox()->text(), ConvertedOutput("서울 강남구 역삼동 123-45"));
-    QCOMPARE(QApplication::focusWidget(), d.zipList());
+    QTest::mouseClick(c.zipList->viewport(), Qt::LeftButton, {},
+                      c.zipList->visualItemRect(c.zipList->item(0)).center());
+    QCOMPARE(c.inputBox->text(), QStringLiteral("서울 강남구 역삼동 123-45"));
+    QCOMPARE(c.outputBox->text(), ConvertedOutput("서울 강남구 역삼동 123-45"));
+    QCOMPARE(QApplication::focusWidget(), c.zipList);
 
     // The keyboard selects too; the last line's trailing spaces are trimmed.
-    QTest::keyClick(d.zipList(), Qt::Key_End);
-    QCOMPARE(d.inputBox()->text(), QStringLiteral("부산 해운대구 역삼동"));
-    QCOMPARE(d.outputBox()->text(), ConvertedOutput("부산 해운대구 역삼동"));
+    QTest::keyClick(c.zipList, Qt::Key_End);
+    QCOMPARE(c.inputBox->text(), QStringLiteral("부산 해운대구 역삼동"));
+    QCOMPARE(c.outputBox->text(), ConvertedOutput("부산 해운대구 역삼동"));
+    QVERIFY(messages.texts().isEmpty());
+  }
+
+  void writtenBoxesShowTheStartOfTheirText() {
+    MessageRecorder messages;
+    MainDialog& d = openDialog();
+    const test::Controls c(d);
+    QVERIFY(c.complete());
+    auto cursors = [&c] {
+      return QList<int>{c.inputBox->cursorPosition(), c.outputBox->cursorPosition(),
+                        c.zipQueryBox->cursorPosition()};
+    };
+    const QList<int> atStart{0, 0, 0};
+
+    // The result is far wider than its box; its house number comes first.
+    focus(c.inputBox);
+    c.inputBox->setText(QStringLiteral("경상남도 창원시 성산구 신촌동 동성아파트 101동 1203호"));
+    c.zipQueryBox->setText(QStringLiteral("신촌동"));
+    PressEnter(c.inputBox);
+    QCOMPARE(c.outputBox->text(), ConvertedOutput("경상남도 창원시 성산구 신촌동 동성아파트 101동 1203호"));
+    QVERIFY(c.outputBox->text().startsWith(QStringLiteral("1203")));
+    QVERIFY(c.outputBox->fontMetrics().horizontalAdvance(c.outputBox->text()) > c.outputBox->width());
+    QCOMPARE(cursors(), atStart);
+
+    focus(c.zipQueryBox);
+    PressEnter(c.zipQueryBox);
+    QCOMPARE(c.zipList->count(), 1);
+    focus(c.zipList);
+    QTest::mouseClick(c.zipList->viewport(), Qt::LeftButton, {},
+                      c.zipList->visualItemRect(c.zipList->item(0)).center());
+    QCOMPARE(c.inputBox->text(), QStringLiteral("경남 창원시 성산구 신촌동 동성아파트"));
+    QCOMPARE(c.outputBox->text(), ConvertedOutput("경남 창원시 성산구 신촌동 동성아파트"));
+    QCOMPARE(cursors(), atStart);
     QVERIFY(messages.texts().isEmpty());
   }
 
   void copyPutsTheCurrentTextOnTheClipboard() {
     MessageRecorder messages;
     MainDialog& d = openDialog();
+    const test::Controls c(d);
+    QVERIFY(c.complete());
     QClipboard* clipboard = QApplication::clipboard();
 
     struct Case {
       QLineEdit* box;
       SkinButton* button;
     };
-    const Case cases[] = {{d.inputBox(), d.copyInputButton()},
-                          {d.outputBox(), d.copyOutputButton()},
-                          {d.zipQueryBox(), d.copyQueryButton()}};
-    for (const Case& c : cases) {
-      focus(c.box);
+    const Case cases[] = {{c.inputBox, c.copyInputButton},
+                          {c.outputBox, c.copyOutputButton},
+                          {c.zipQueryBox, c.copyQueryButton}};
+    for (const Case& row : cases) {
+      focus(row.box);
       // Typed after the last conversion: Copy reads the boxes first.
-      c.box->setText(QStringLiteral("한글 text"));
-      QTest::mouseClick(c.button, Qt::LeftButton);
+      row.box->setText(QStringLiteral("한글 text"));
+      QTest::mouseClick(row.button, Qt::LeftButton);
       QCOMPARE(clipboard->text(), QStringLiteral("한글 text"));
-      QCOMPARE(c.box->text(), QStringLiteral("한글 text"));
+      QCOMPARE(row.box->text(), QStringLiteral("한글 text"));
       // The click moved the focus to the button: Enter now shows "0".
-      QCOMPARE(QApplication::focusWidget(), c.button);
+      QCOMPARE(QApplication::focusWidget(), row.button);
       QCOMPARE(d.focusedBox(), 0);
-      PressEnter(c.button);
+      PressEnter(row.button);
       QCOMPARE(messages.texts(), QStringList{QStringLiteral("0")});
       messages.clear();
     }
 
     // An empty box empties the clipboard; the space bar works like a click.
-    d.outputBox()->clear();
-    focus(d.copyOutputButton());
-    QTest::keyClick(d.copyOutputButton(), Qt::Key_Space);
+    c.outputBox->clear();
+    focus(c.copyOutputButton);
+    QTest::keyClick(c.copyOutputButton, Qt::Key_Space);
     QCOMPARE(clipboard->text(), QString());
   }
 
   void resetEmptiesEverything() {
     MessageRecorder messages;
     MainDialog& d = openDialog();
-    focus(d.zipQueryBox());
-    d.zipQueryBox()->setText(QStringLiteral("역삼동"));
-    PressEnter(d.zipQueryBox());
-    d.inputBox()->setText(QStringLiteral("a"));
-    d.outputBox()->setText(QStringLiteral("b"));
+    const test::Controls c(d);
+    QVERIFY(c.complete());
+    focus(c.zipQueryBox);
+    c.zipQueryBox->setText(QStringLiteral("역삼동"));
+    PressEnter(c.zipQueryBox);
+    c.inputBox->setText(QStringLiteral("a"));
+    c.outputBox->setText(QStringLiteral("b"));
 
     // From the keyboard the focus stays where it was.
     d.resetAll();
-    QCOMPARE(d.inputBox()->text(), QString());
-    QCOMPARE(d.outputBox()->text(), QString());
-    QCOMPARE(d.zipQueryBox()->text(), QString());
-    QCOMPARE(d.zipList()->count(), 0);
+    QCOMPARE(c.inputBox->text(), QString());
+    QCOMPARE(c.outputBox->text(), QString());
+    QCOMPARE(c.zipQueryBox->text(), QString());
+    QCOMPARE(c.zipList->count(), 0);
     QCOMPARE(d.focusedBox(), 3);
-    PressEnter(d.zipQueryBox());
+    PressEnter(c.zipQueryBox);
     QCOMPARE(messages.texts(), QStringList{kNotFound});
 
     // A click moves the focus to the button.
     messages.clear();
-    d.inputBox()->setText(QStringLiteral("x"));
-    QTest::mouseClick(d.resetButton(), Qt::LeftButton);
-    QCOMPARE(d.inputBox()->text(), QString());
-    QCOMPARE(QApplication::focusWidget(), d.resetButton());
+    c.inputBox->setText(QStringLiteral("x"));
+    QTest::mouseClick(c.resetButton, Qt::LeftButton);
+    QCOMPARE(c.inputBox->text(), QString());
+    QCOMPARE(QApplication::focusWidget(), c.resetButton);
     QCOMPARE(d.focusedBox(), 0);
   }
 
   void escapeAndCloseEndTheDialog() {
     for (int which = 0; which < 4; ++which) {
       MainDialog& d = openDialog();
+      const test::Controls c(d);
+      QVERIFY(c.complete());
       QWidget* target = nullptr;
       switch (which) {
-        case 0: target = d.inputBox(); break;
-        case 1: target = d.zipList(); break;
-        case 2: target = d.browser(); break;
-        default: target = d.copyInputButton(); break;
+        case 0: target = c.inputBox; break;
+        case 1: target = c.zipList; break;
+        case 2: target = c.banner; break;
+        default: target = c.copyInputButton; break;
       }
       focus(target);
       QTest::keyClick(target, Qt::Key_Escape);
@@ -362,9 +418,11 @@ class MainDialogTest : public QObject {
     MainDialogSetup setup = TestSetup();
     setup.banner.startNetworking = [] { return false; };
     MainDialog& d = openDialog(setup);
+    const test::Controls c(d);
+    QVERIFY(c.complete());
     QCOMPARE(messages.texts(), QStringList{QStringLiteral("WSAStartup failed")});
     QVERIFY(!d.initialFocusSet());
-    QVERIFY(d.browser()->location().isEmpty());
+    QVERIFY(c.banner->location().isEmpty());
     QCOMPARE(d.focusedBox(), 0);
     QVERIFY(QApplication::focusWidget() == nullptr || QApplication::focusWidget() == &d);
     messages.clear();

@@ -13,6 +13,7 @@
 
 using namespace jasokit;
 using Face = SkinButton::Face;
+Q_DECLARE_METATYPE(Face)
 
 namespace {
 
@@ -43,6 +44,28 @@ struct Stage {
 };
 
 QPoint Inside(const SkinButton* b) { return b->rect().center(); }
+// Another point over the button, so that a move there is a move.
+QPoint ElsewhereInside(const SkinButton* b) { return b->rect().center() + QPoint(3, 1); }
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  int count() const { return m_count; }
+  void reset() { m_count = 0; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++m_count;
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  int m_count = 0;
+};
+
+// Lets pending repaints arrive.
+void Settle() { QTest::qWait(20); }
 
 // A position in the face image whose pixel is exactly white (part of a letter).
 QPoint WhiteFacePixel(const QImage& face) {
@@ -132,6 +155,112 @@ class SkinButtonTest : public QObject {
     QCOMPARE(b->currentFace(), Face::Normal);
   }
 
+  void moveAfterLosingTheFocusHoversAgain() {
+    Stage stage(Qt::blue);
+    QVERIFY(QTest::qWaitForWindowActive(&stage.window));
+    SkinButton* b = stage.button;
+    PaintCounter paints(b);
+    QTest::mouseMove(b, Inside(b));
+    QTRY_COMPARE(b->currentFace(), Face::Hover);
+    QTest::mouseClick(b, Qt::LeftButton, {}, Inside(b));
+    QCOMPARE(b->currentFace(), Face::Hover);
+    QVERIFY(b->hasFocus());
+    // After the click the button still follows the pointer.
+    QTest::mouseMove(b, ElsewhereInside(b));
+    QCOMPARE(b->currentFace(), Face::Hover);
+
+    // Tab: the normal face is painted before any other event is handled.
+    Settle();
+    paints.reset();
+    QTest::keyClick(b, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), stage.other);
+    QCOMPARE(b->currentFace(), Face::Normal);
+    QCOMPARE(paints.count(), 1);
+
+    // The next move over the button takes the hover again; no need to
+    // leave and come back.
+    QTest::mouseMove(b, Inside(b));
+    QTRY_COMPARE(b->currentFace(), Face::Hover);
+    QTRY_VERIFY(paints.count() >= 2);  // and redrawn
+  }
+
+  void moveWithinTheHoveredButtonChangesNothing() {
+    Stage stage(Qt::blue);
+    QVERIFY(QTest::qWaitForWindowActive(&stage.window));
+    SkinButton* b = stage.button;
+    PaintCounter paints(b);
+    QTest::mouseMove(b, Inside(b));
+    QTRY_COMPARE(b->currentFace(), Face::Hover);
+    Settle();
+    paints.reset();
+    for (const QPoint& at : {ElsewhereInside(b), QPoint(1, 1), Inside(b)}) {
+      QTest::mouseMove(b, at);
+      Settle();
+      QCOMPARE(b->currentFace(), Face::Hover);
+    }
+    QCOMPARE(paints.count(), 0);
+  }
+
+  void comingBackWhileHeldGivesNoClick_data() {
+    QTest::addColumn<bool>("hoverFirst");
+    QTest::addColumn<Face>("pressedFace");
+    QTest::newRow("pressed while hovering") << true << Face::Pressed;
+    // A press that comes with no move before it, as after a focus change.
+    QTest::newRow("pressed without a move") << false << Face::Normal;
+  }
+
+  void comingBackWhileHeldGivesNoClick() {
+    QFETCH(bool, hoverFirst);
+    QFETCH(Face, pressedFace);
+    Stage stage(Qt::blue);
+    QVERIFY(QTest::qWaitForWindowActive(&stage.window));
+    SkinButton* b = stage.button;
+    QSignalSpy clicks(b, &QAbstractButton::clicked);
+    if (hoverFirst) {
+      QTest::mouseMove(b, Inside(b));
+      QTRY_COMPARE(b->currentFace(), Face::Hover);
+    }
+    QTest::mousePress(b, Qt::LeftButton, {}, Inside(b));
+    QVERIFY(b->isDown());
+    QCOMPARE(b->currentFace(), pressedFace);
+
+    // Off the button with the mouse button held: the press is over.
+    QTest::mouseMove(b, QPoint(-10, 30));
+    QCOMPARE(b->currentFace(), Face::Normal);
+    QTest::mouseMove(b, QPoint(-20, 40));
+    QCOMPARE(b->currentFace(), Face::Normal);
+    // Back over it, still held: hovering again, but not pressed.
+    QTest::mouseMove(b, Inside(b));
+    QCOMPARE(b->currentFace(), Face::Hover);
+    QVERIFY(!b->isDown());
+    QTest::mouseRelease(b, Qt::LeftButton, {}, Inside(b));
+    QCOMPARE(clicks.count(), 0);
+    QCOMPARE(b->currentFace(), Face::Hover);
+
+    // The next press is a press like any other.
+    QTest::mouseClick(b, Qt::LeftButton, {}, Inside(b));
+    QCOMPARE(clicks.count(), 1);
+  }
+
+  void losingTheFocusWhileHeldEndsThePress() {
+    Stage stage(Qt::blue);
+    QVERIFY(QTest::qWaitForWindowActive(&stage.window));
+    SkinButton* b = stage.button;
+    QSignalSpy clicks(b, &QAbstractButton::clicked);
+    QTest::mouseMove(b, Inside(b));
+    QTRY_COMPARE(b->currentFace(), Face::Hover);
+    QTest::mousePress(b, Qt::LeftButton, {}, Inside(b));
+    QCOMPARE(b->currentFace(), Face::Pressed);
+    stage.other->setFocus(Qt::OtherFocusReason);
+    QCOMPARE(b->currentFace(), Face::Normal);
+
+    QTest::mouseMove(b, ElsewhereInside(b));
+    QCOMPARE(b->currentFace(), Face::Hover);
+    QVERIFY(!b->isDown());
+    QTest::mouseRelease(b, Qt::LeftButton, {}, ElsewhereInside(b));
+    QCOMPARE(clicks.count(), 0);
+  }
+
   void keyColourShowsTheBackground() {
     const QImage face = LoadBitmap(layout::kIdCopyFace);
     const QPoint letter = WhiteFacePixel(face);
@@ -153,12 +282,14 @@ class SkinButtonTest : public QObject {
     setup.banner.startNetworking = [] { return true; };
     setup.banner.checkAddress = QStringLiteral("not an address");
     MainDialog dialog(setup);
+    const test::Controls c(dialog);
+    QVERIFY(c.complete());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     const QImage background = LoadBitmap(layout::kIdBackground).convertToFormat(QImage::Format_RGB32);
     shot = dialog.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    for (SkinButton* b : {dialog.copyInputButton(), dialog.resetButton()}) {
-      const QImage buttonFace = LoadBitmap(b == dialog.resetButton() ? layout::kIdResetFace : layout::kIdCopyFace);
+    for (SkinButton* b : {c.copyInputButton, c.resetButton}) {
+      const QImage buttonFace = LoadBitmap(b == c.resetButton ? layout::kIdResetFace : layout::kIdCopyFace);
       const QPoint at = b->pos() + QPoint((b->width() - buttonFace.width()) / 2, (b->height() - buttonFace.height()) / 2) +
                         WhiteFacePixel(buttonFace);
       QCOMPARE(shot.pixel(at), background.pixel(at));
