@@ -59,6 +59,7 @@ void CsvRecord::Clear() {
   m_fields.clear();
   m_terminator = {};
   m_bom = false;
+  m_first = false;
   m_line = 0;
 }
 
@@ -66,15 +67,16 @@ CsvReader::CsvReader(Pull pull, std::size_t maxRecordBytes)
     : m_pull(std::move(pull)), m_max(maxRecordBytes) {}
 
 bool CsvReader::Fill(std::size_t want) {
-  m_buffer.erase(0, m_pos);
+  // The buffer is allocated once; what is left unread moves to its front.
+  if (!m_buffer) m_buffer.reset(new char[kReadBytes]);  // not zeroed: read into first
+  m_end -= m_pos;
+  std::memmove(m_buffer.get(), m_buffer.get() + m_pos, m_end);
   m_pos = 0;
-  while (m_buffer.size() < want && !m_eof) {
-    const std::size_t had = m_buffer.size();
-    m_buffer.resize(had + kReadBytes);
-    const long got = m_pull(&m_buffer[had], kReadBytes);
-    m_buffer.resize(had + (got > 0 ? static_cast<std::size_t>(got) : 0));
+  while (m_end < want && !m_eof) {
+    const long got = m_pull(m_buffer.get() + m_end, kReadBytes - m_end);
     if (got < 0) return false;
     if (got == 0) m_eof = true;
+    m_end += static_cast<std::size_t>(got);
   }
   return true;
 }
@@ -120,8 +122,9 @@ bool CsvReader::Next(CsvRecord& record) {
   record.m_line = m_line;
   if (!m_started) {
     m_started = true;
+    record.m_first = true;
     if (!Fill(kUtf8Bom.size())) return Fail(CsvErrorKind::kReadFailed, record, m_line);
-    if (std::string_view(m_buffer).substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    if (std::string_view(m_buffer.get(), m_end).substr(0, kUtf8Bom.size()) == kUtf8Bom) {
       record.m_bom = true;
       m_pos = kUtf8Bom.size();
     }
@@ -149,9 +152,9 @@ bool CsvReader::Next(CsvRecord& record) {
   State state = State::kFieldStart;
   std::size_t quoteLine = 0;
   for (;;) {
-    if (m_pos == m_buffer.size()) {
+    if (m_pos == m_end) {
       if (!Fill(1)) return Fail(CsvErrorKind::kReadFailed, record, m_line);
-      if (m_buffer.empty()) {  // end of input
+      if (m_end == 0) {  // end of input
         switch (state) {
           case State::kFieldStart:
             if (fields.empty() && !record.m_bom) {
@@ -173,8 +176,8 @@ bool CsvReader::Next(CsvRecord& record) {
         }
       }
     }
-    const char* p = m_buffer.data() + m_pos;
-    const char* end = m_buffer.data() + m_buffer.size();
+    const char* p = m_buffer.get() + m_pos;
+    const char* end = m_buffer.get() + m_end;
     const char c = *p;
     switch (state) {
       case State::kFieldStart:
@@ -293,17 +296,25 @@ std::size_t FindCsvField(const CsvRecord& header, std::string_view name) {
   return std::string_view::npos;
 }
 
-void AppendCsvField(std::string_view value, std::string& out) {
-  if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
-    out += value;
-    return;
-  }
+namespace {
+
+void AppendQuoted(std::string_view value, std::string& out) {
   out += '"';
   for (char c : value) {
     if (c == '"') out += '"';
     out += c;
   }
   out += '"';
+}
+
+}  // namespace
+
+void AppendCsvField(std::string_view value, std::string& out) {
+  if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out += value;
+  } else {
+    AppendQuoted(value, out);
+  }
 }
 
 void AppendCsvRecord(const CsvRecord& record, std::string& out) {
@@ -330,7 +341,12 @@ bool AppendCsvRecord(const CsvRecord& record, std::string_view text, std::size_t
   out += record.prefix();
   out += raw.substr(0, cut);
   if (at == kCsvAppendField) out += ',';
-  AppendCsvField(text, out);
+  // Unquoted there, the bytes would be taken for a BOM when read again.
+  if (at == 0 && record.m_first && !record.m_bom && text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    AppendQuoted(text, out);
+  } else {
+    AppendCsvField(text, out);
+  }
   out += raw.substr(resume);
   out += record.terminator();
   return true;

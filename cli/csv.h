@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,6 +65,7 @@ class CsvRecord {
 
  private:
   friend class CsvReader;
+  friend bool AppendCsvRecord(const CsvRecord&, std::string_view, std::size_t, std::string&);
   struct Span {
     std::size_t rawBegin, rawEnd, valueBegin, valueEnd;
   };
@@ -74,6 +76,7 @@ class CsvRecord {
   std::vector<Span> m_fields;
   std::string_view m_terminator;
   bool m_bom = false;  // a UTF-8 byte order mark came before this (the first) record
+  bool m_first = false;  // the file's first record
   std::size_t m_line = 0;
 };
 
@@ -109,8 +112,9 @@ class CsvReader {
 
   Pull m_pull;
   std::size_t m_max;
-  std::string m_buffer;
+  std::unique_ptr<char[]> m_buffer;  // input read, unread bytes in [m_pos, m_end)
   std::size_t m_pos = 0;
+  std::size_t m_end = 0;
   bool m_eof = false;
   bool m_started = false;  // BOM looked for
   bool m_done = false;
@@ -135,9 +139,10 @@ void AppendCsvRecord(const CsvRecord& record, std::string& out);
 constexpr std::size_t kCsvAppendField = static_cast<std::size_t>(-1);
 
 // Appends the record with text as a new last field (at == kCsvAppendField) or
-// in place of the field at 0-based index at; every other byte as read. A
-// blank record goes out unchanged. False, with nothing appended, when the
-// record has no field at.
+// in place of the field at 0-based index at; every other byte as read. The
+// text is written as AppendCsvField does, but also quoted when it would start
+// the file with the bytes of a BOM. A blank record goes out unchanged. False,
+// with nothing appended, when the record has no field at.
 bool AppendCsvRecord(const CsvRecord& record, std::string_view text, std::size_t at,
                      std::string& out);
 

@@ -312,6 +312,10 @@ TEST(CsvWriterTest, PlacesTheTextAndKeepsEveryOtherByte) {
       {"a\rb,c\n", "say \"hi\"", 0, "\"say \"\"hi\"\"\",c\n"},
       {"\n", "X", kAppend, "\n"},
       {"\r\n", "X", 0, "\r\n"},
+      // The value of a BOM at the start of the file would be read as one.
+      {"\"\xEF\xBB\xBF\",b\n", "\xEF\xBB\xBF", 0, "\"\xEF\xBB\xBF\",b\n"},
+      {"\xEF\xBB\xBF" "a,b\n", "\xEF\xBB\xBF", 0, "\xEF\xBB\xBF\xEF\xBB\xBF,b\n"},
+      {"a,b\n", "\xEF\xBB\xBF", 1, "a,\xEF\xBB\xBF\n"},
   };
   for (const auto& c : kCases) {
     CsvReader reader(FromString(c.input, kWhole));
@@ -321,6 +325,14 @@ TEST(CsvWriterTest, PlacesTheTextAndKeepsEveryOtherByte) {
     EXPECT_TRUE(cli::AppendCsvRecord(record, c.text, c.at, out)) << c.input;
     EXPECT_EQ(out, "<" + c.output) << c.input;
   }
+}
+
+TEST(CsvWriterTest, QuotesBomBytesOnlyAtTheStartOfTheFile) {
+  CsvReader reader(FromString("a\nb\n", kWhole));
+  CsvRecord record;
+  std::string out;
+  while (reader.Next(record)) cli::AppendCsvRecord(record, "\xEF\xBB\xBFx", 0, out);
+  EXPECT_EQ(out, "\"\xEF\xBB\xBFx\"\n\xEF\xBB\xBFx\n");
 }
 
 TEST(CsvWriterTest, RefusesAFieldTheRecordLacks) {
