@@ -56,6 +56,7 @@ struct Recorder {
     EXPECT_EQ(std::this_thread::get_id(), caller);
     EXPECT_EQ(c.value, static_cast<long>(c.number) * c.number) << c.number;
     written.push_back(c.number);
+    if (c.number == throwWriteAt) throw std::length_error("disk full");
     return c.number != failWriteAt;
   }
 
@@ -77,6 +78,7 @@ struct Recorder {
   int failReadAt = -1;
   int failWriteAt = -1;
   int throwAt = -1;
+  int throwWriteAt = -1;
   int maxInFlight = 0;
   std::vector<int> written;
   std::atomic<int> started{0};
@@ -136,23 +138,10 @@ TEST(OrderedPipelineTest, AConversionErrorIsPassedOn) {
 
 TEST(OrderedPipelineTest, AWriteErrorJoinsTheWorkers) {
   for (std::size_t threads : kThreadCounts) {
-    std::atomic<int> started{0}, finished{0};
-    int next = 0;
-    auto read = [&](Chunk& c) {
-      c.number = next++;
-      return ChunkRead::kChunk;  // endless input
-    };
-    auto convert = [&](Chunk&) {
-      ++started;
-      std::this_thread::sleep_for(std::chrono::microseconds(50));
-      ++finished;
-    };
-    auto write = [&](Chunk& c) -> bool {
-      if (c.number == 20) throw std::length_error("disk full");
-      return true;
-    };
-    EXPECT_THROW(cli::RunOrderedPipeline<Chunk>(threads, read, convert, write), std::length_error);
-    EXPECT_EQ(started, finished) << threads;
+    Recorder run(1000);
+    run.throwWriteAt = 20;
+    EXPECT_THROW(run.Go(threads), std::length_error) << threads;
+    EXPECT_EQ(run.started, run.finished) << threads;
   }
 }
 
