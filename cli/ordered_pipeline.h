@@ -7,8 +7,7 @@
 // nothing but its chunk (and state safe to share). At most 2 × threads chunks
 // exist at once and each is reused, so memory stays bounded whatever the
 // input. With threads <= 1 everything runs on the calling thread, no thread
-// is started. Make chunks large (thousands of lines, a few hundred KiB) so
-// that the one lock taken per chunk costs nothing next to converting it.
+// is started.
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +25,11 @@ enum class ChunkRead {
 };
 
 enum class PipelineResult { kDone, kReadFailed, kWriteFailed };
+
+// Where a reader should close a chunk, whichever comes first: large enough
+// that the lock taken per chunk costs nothing next to converting it.
+constexpr std::size_t kChunkLines = 4096;
+constexpr std::size_t kChunkBytes = std::size_t{256} << 10;
 
 // One thread per core, at least one.
 inline std::size_t AllCores() {
