@@ -99,8 +99,36 @@ DICTIONARY = [
 def write_dictionary(path, words):
     with open(path, "w") as f:
         for word in words:
-            data = cp(word)
+            data = word if isinstance(word, bytes) else cp(word)
             f.write('"%s"\n' % "".join("\\x%02X" % b for b in data))
+
+
+# CSV seeds: a byte seeding the sizes of the reads, a byte for the record limit
+# (0: the real 1 MiB), then the UTF-8 text.
+CSV = {
+    "plain": (0, 0, "zipcode,address\n135-080,서울 강남구 역삼동\n"),
+    "one-byte-reads": (1, 0, "a,b\r\nc,d\r\n"),
+    "quoted": (7, 0, '"a,b","say ""hi""",""\n'),
+    "line-breaks-in-quotes": (3, 0, '"서울\r\n강남구",x\r\n"a\nb"\n'),
+    "mixed-line-ends": (5, 0, "a\r\nb\nc"),
+    "bom": (2, 0, "\ufeffname,주소\n홍길동,\"서울, 종로구\"\n"),
+    "bom-only": (1, 0, "\ufeff"),
+    "blank-lines": (4, 0, "a\n\n\r\nb,\n,\n"),
+    "lone-cr": (6, 0, "a\rb,\r\"x\"\r"),
+    "unclosed-quote": (9, 0, 'a\n"b,c\nd\n'),
+    "stray-quote": (8, 0, 'a,b"c\n'),
+    "text-after-quote": (10, 0, '"a"b\n'),
+    "cr-after-quote": (11, 0, '"a"\rb'),
+    "over-limit": (12, 16, "short\n" + "x" * 40 + "\n"),
+    "over-limit-in-quotes": (13, 10, '"ab\ncdefgh\nij"\n'),
+    "at-limit": (14, 8, '"abcdef"\n12345678'),
+}
+
+CSV_DICTIONARY = [b'"', b'""', b",", b"\r\n", b"\n", b"\r", b'","', b'"\r\n', b"\xef\xbb\xbf"]
+
+
+def csv_seed(seed, limit, text):
+    return bytes([seed, limit]) + text.encode("utf-8")
 
 
 HEADER_BYTES = 225
@@ -170,6 +198,9 @@ def main():
         write("codec", name, data)
     write("codec", "words", cp("\n".join(WORDS)))
     write_dictionary(os.path.join(HERE, "convert.dict"), DICTIONARY)
+    for name, (seed, limit, text) in CSV.items():
+        write("csv", name, csv_seed(seed, limit, text))
+    write_dictionary(os.path.join(HERE, "csv.dict"), CSV_DICTIONARY)
     for name, data in ZIP_QUERIES.items():
         write("zipsearch", name, data)
     default_table = os.path.join(HERE, "..", "build", "cli", "zipcode030101t6.dbf")

@@ -1,0 +1,355 @@
+#include "cli/csv.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace jasokit::cli {
+
+namespace {
+
+constexpr std::size_t kReadBytes = std::size_t{1} << 16;
+constexpr std::size_t kOpen = static_cast<std::size_t>(-1);  // a field's end not seen yet
+
+std::string CsvErrorMessage(CsvErrorKind kind, std::size_t line, std::size_t foundLine,
+                            std::size_t field, std::size_t maxRecordBytes) {
+  const bool elsewhere = foundLine != line;
+  const std::string found = std::to_string(foundLine);
+  const std::string on = elsewhere ? " on line " + found : std::string();
+  std::string text = "line " + std::to_string(line) + ": ";
+  switch (kind) {
+    case CsvErrorKind::kUnclosedQuote:
+      text += elsewhere ? "the quoted field opened on line " + found + " is never closed"
+                        : "the quoted field opened here is never closed";
+      break;
+    case CsvErrorKind::kStrayQuote:
+      text += "a quote" + on + " inside unquoted field " + std::to_string(field) +
+              " (quote the whole field and double its quotes)";
+      break;
+    case CsvErrorKind::kTextAfterQuote:
+      text += "text" + on + " after the closing quote of field " + std::to_string(field);
+      break;
+    case CsvErrorKind::kRecordTooLong:
+      text += "the record is longer than " + std::to_string(maxRecordBytes) + " bytes";
+      if (elsewhere) text += " (passed on line " + found + ")";
+      break;
+    case CsvErrorKind::kReadFailed:
+      text += "the input could not be read";
+      break;
+    case CsvErrorKind::kMissingField:  // made by MissingFieldError
+    case CsvErrorKind::kNone:
+      break;
+  }
+  return text;
+}
+
+}  // namespace
+
+CsvField CsvRecord::operator[](std::size_t i) const {
+  const Span& s = m_fields[i];
+  const std::string_view raw = m_raw;
+  const std::string_view values = m_values;
+  return {raw.substr(s.rawBegin, s.rawEnd - s.rawBegin),
+          values.substr(s.valueBegin, s.valueEnd - s.valueBegin)};
+}
+
+void CsvRecord::Clear() {
+  m_raw.clear();
+  m_values.clear();
+  m_fields.clear();
+  m_terminator = {};
+  m_bom = false;
+  m_first = false;
+  m_line = 0;
+}
+
+CsvReader::CsvReader(Pull pull, std::size_t maxRecordBytes)
+    : m_pull(std::move(pull)), m_max(maxRecordBytes) {}
+
+bool CsvReader::Fill(std::size_t want) {
+  // The buffer is allocated once; what is left unread moves to its front.
+  if (!m_buffer) m_buffer.reset(new char[kReadBytes]);  // not zeroed: read into first
+  m_end -= m_pos;
+  std::memmove(m_buffer.get(), m_buffer.get() + m_pos, m_end);
+  m_pos = 0;
+  while (m_end < want && !m_eof) {
+    const long got = m_pull(m_buffer.get() + m_end, kReadBytes - m_end);
+    if (got < 0) return false;
+    if (got == 0) m_eof = true;
+    m_end += static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+// Adds bytes to the record's raw text (and to the open field's value), keeping
+// the line count; fails once the record passes the limit.
+bool CsvReader::Append(CsvRecord& record, const char* bytes, std::size_t n, bool value) {
+  const std::size_t room = m_max - record.m_raw.size();
+  if (n > room) {
+    m_line += static_cast<std::size_t>(std::count(bytes, bytes + room, '\n'));
+    return Fail(CsvErrorKind::kRecordTooLong, record, m_line);
+  }
+  m_line += static_cast<std::size_t>(std::count(bytes, bytes + n, '\n'));
+  record.m_raw.append(bytes, n);
+  if (value) record.m_values.append(bytes, n);
+  return true;
+}
+
+bool CsvReader::Fail(CsvErrorKind kind, const CsvRecord& record, std::size_t foundLine) {
+  m_error.kind = kind;
+  m_error.line = record.m_line;
+  m_error.foundLine = foundLine;
+  m_error.field = record.m_fields.size();
+  m_error.message = CsvErrorMessage(kind, record.m_line, foundLine, m_error.field, m_max);
+  m_done = true;
+  return false;
+}
+
+bool CsvReader::EndRecord(CsvRecord& record, std::string_view terminator) {
+  if (!record.m_fields.empty() && record.m_fields.back().rawEnd == kOpen) {
+    record.m_fields.back().rawEnd = record.m_raw.size();
+    record.m_fields.back().valueEnd = record.m_values.size();
+  }
+  record.m_terminator = terminator;
+  if (!terminator.empty()) ++m_line;
+  m_consumed += record.prefix().size() + record.m_raw.size() + terminator.size();
+  return true;
+}
+
+bool CsvReader::Next(CsvRecord& record) {
+  record.Clear();
+  if (m_done) return false;
+  record.m_line = m_line;
+  if (!m_started) {
+    m_started = true;
+    record.m_first = true;
+    if (!Fill(kUtf8Bom.size())) return Fail(CsvErrorKind::kReadFailed, record, m_line);
+    if (std::string_view(m_buffer.get(), m_end).substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+      record.m_bom = true;
+      m_pos = kUtf8Bom.size();
+    }
+  }
+
+  auto& fields = record.m_fields;
+  auto openField = [&] {
+    fields.push_back({record.m_raw.size(), kOpen, record.m_values.size(), kOpen});
+  };
+  auto closeField = [&] {
+    fields.back().rawEnd = record.m_raw.size();
+    fields.back().valueEnd = record.m_values.size();
+  };
+  auto fieldOpen = [&] { return !fields.empty() && fields.back().rawEnd == kOpen; };
+  // Ends the open field at a comma and opens the next.
+  auto comma = [&] {
+    if (!fieldOpen()) openField();
+    closeField();
+    ++m_pos;
+    if (!Append(record, ",", 1, false)) return false;
+    openField();
+    return true;
+  };
+
+  State state = State::kFieldStart;
+  std::size_t quoteLine = 0;
+  for (;;) {
+    if (m_pos == m_end) {
+      if (!Fill(1)) return Fail(CsvErrorKind::kReadFailed, record, m_line);
+      if (m_end == 0) {  // end of input
+        switch (state) {
+          case State::kFieldStart:
+            if (fields.empty() && !record.m_bom) {
+              m_done = true;
+              return false;
+            }
+            return EndRecord(record, "");
+          case State::kCr:
+            if (!fieldOpen()) openField();
+            if (!Append(record, "\r", 1, true)) return false;
+            return EndRecord(record, "");
+          case State::kUnquoted:
+          case State::kQuoteInQuoted:
+            return EndRecord(record, "");
+          case State::kQuoted:
+            return Fail(CsvErrorKind::kUnclosedQuote, record, quoteLine);
+          case State::kCrAfterQuote:
+            return Fail(CsvErrorKind::kTextAfterQuote, record, m_line);
+        }
+      }
+    }
+    const char* p = m_buffer.get() + m_pos;
+    const char* end = m_buffer.get() + m_end;
+    const char c = *p;
+    switch (state) {
+      case State::kFieldStart:
+        if (c == '\n') {
+          ++m_pos;
+          return EndRecord(record, "\n");
+        }
+        if (c == '\r') {
+          ++m_pos;
+          state = State::kCr;
+        } else if (c == ',') {
+          if (!comma()) return false;
+        } else {
+          if (!fieldOpen()) openField();
+          if (c == '"') {
+            ++m_pos;
+            quoteLine = m_line;
+            if (!Append(record, p, 1, false)) return false;
+            state = State::kQuoted;
+          } else {
+            state = State::kUnquoted;
+          }
+        }
+        break;
+
+      case State::kUnquoted: {
+        const char* q = p;
+        while (q < end && *q != ',' && *q != '\n' && *q != '\r' && *q != '"') ++q;
+        if (q > p) {
+          if (!Append(record, p, static_cast<std::size_t>(q - p), true)) return false;
+          m_pos += static_cast<std::size_t>(q - p);
+          break;
+        }
+        if (c == ',') {
+          if (!comma()) return false;
+          state = State::kFieldStart;
+        } else if (c == '\n') {
+          ++m_pos;
+          return EndRecord(record, "\n");
+        } else if (c == '\r') {
+          ++m_pos;
+          state = State::kCr;
+        } else {
+          return Fail(CsvErrorKind::kStrayQuote, record, m_line);
+        }
+        break;
+      }
+
+      case State::kCr:  // a CR outside quotes, not yet known to end the line
+        if (c == '\n') {
+          ++m_pos;
+          return EndRecord(record, "\r\n");
+        }
+        if (!fieldOpen()) openField();
+        if (!Append(record, "\r", 1, true)) return false;
+        state = State::kUnquoted;
+        break;
+
+      case State::kQuoted: {
+        const void* quote = std::memchr(p, '"', static_cast<std::size_t>(end - p));
+        const char* q = quote ? static_cast<const char*>(quote) : end;
+        if (q > p) {
+          if (!Append(record, p, static_cast<std::size_t>(q - p), true)) return false;
+          m_pos += static_cast<std::size_t>(q - p);
+          break;
+        }
+        ++m_pos;
+        if (!Append(record, p, 1, false)) return false;
+        state = State::kQuoteInQuoted;
+        break;
+      }
+
+      case State::kQuoteInQuoted:  // the quote just read closes the field or starts a doubled one
+        if (c == '"') {
+          ++m_pos;
+          if (!Append(record, p, 1, false)) return false;
+          record.m_values += '"';
+          state = State::kQuoted;
+        } else if (c == ',') {
+          if (!comma()) return false;
+          state = State::kFieldStart;
+        } else if (c == '\n') {
+          ++m_pos;
+          return EndRecord(record, "\n");
+        } else if (c == '\r') {
+          ++m_pos;
+          state = State::kCrAfterQuote;
+        } else {
+          return Fail(CsvErrorKind::kTextAfterQuote, record, m_line);
+        }
+        break;
+
+      case State::kCrAfterQuote:
+        if (c != '\n') return Fail(CsvErrorKind::kTextAfterQuote, record, m_line);
+        ++m_pos;
+        return EndRecord(record, "\r\n");
+    }
+  }
+}
+
+CsvError MissingFieldError(const CsvRecord& record, std::size_t index) {
+  CsvError e;
+  e.kind = CsvErrorKind::kMissingField;
+  e.line = record.line();
+  e.foundLine = record.line();
+  e.field = index + 1;
+  e.message = "line " + std::to_string(record.line()) + ": no field " + std::to_string(index + 1) +
+              " (the record has " + std::to_string(record.size()) + ")";
+  return e;
+}
+
+std::size_t FindCsvField(const CsvRecord& header, std::string_view name) {
+  for (std::size_t i = 0; i < header.size(); ++i) {
+    if (header[i].value == name) return i;
+  }
+  return std::string_view::npos;
+}
+
+namespace {
+
+void AppendQuoted(std::string_view value, std::string& out) {
+  out += '"';
+  for (char c : value) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+}  // namespace
+
+void AppendCsvField(std::string_view value, std::string& out) {
+  if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out += value;
+  } else {
+    AppendQuoted(value, out);
+  }
+}
+
+void AppendCsvRecord(const CsvRecord& record, std::string& out) {
+  out += record.prefix();
+  out += record.raw();
+  out += record.terminator();
+}
+
+bool AppendCsvRecord(const CsvRecord& record, std::string_view text, std::size_t at,
+                     std::string& out) {
+  if (record.blank()) {
+    AppendCsvRecord(record, out);
+    return true;
+  }
+  const std::string_view raw = record.raw();
+  std::size_t cut = raw.size();    // raw bytes kept before the new field
+  std::size_t resume = raw.size(); // and from where they go on after it
+  if (at != kCsvAppendField) {
+    if (at >= record.size()) return false;
+    const std::string_view field = record[at].raw;
+    cut = static_cast<std::size_t>(field.data() - raw.data());
+    resume = cut + field.size();
+  }
+  out += record.prefix();
+  out += raw.substr(0, cut);
+  if (at == kCsvAppendField) out += ',';
+  // Unquoted there, the bytes would be taken for a BOM when read again.
+  if (at == 0 && record.m_first && !record.m_bom && text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    AppendQuoted(text, out);
+  } else {
+    AppendCsvField(text, out);
+  }
+  out += raw.substr(resume);
+  out += record.terminator();
+  return true;
+}
+
+}  // namespace jasokit::cli

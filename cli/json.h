@@ -1,0 +1,14 @@
+#pragma once
+// JSON text for the command line's machine-readable output.
+#include <string>
+#include <string_view>
+
+namespace jasokit::cli {
+
+// Appends utf8 as a JSON string literal, quotes included: '"' and '\' are
+// escaped, control characters written as \n, \r, \t, \b, \f or \u00XX, valid
+// UTF-8 passed through unchanged. Each byte that does not belong to a valid
+// UTF-8 sequence becomes \ufffd, so the result is valid JSON whatever the input.
+void AppendJsonString(std::string_view utf8, std::string& out);
+
+}  // namespace jasokit::cli

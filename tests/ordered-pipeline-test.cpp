@@ -1,0 +1,149 @@
+// The ordered pipeline: input order kept whatever the conversion times, bounded
+// chunks in flight, clean stops on failures.
+#include "cli/ordered_pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <random>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace jasokit {
+namespace {
+
+using cli::ChunkRead;
+using cli::PipelineResult;
+
+struct Chunk {
+  int number = -1;
+  long value = 0;
+};
+
+constexpr std::size_t kThreadCounts[] = {1, 2, 4, 8};
+
+// Counts the pipeline's calls, and checks read and write stay on the caller.
+struct Recorder {
+  explicit Recorder(int chunks) : total(chunks) {}
+
+  ChunkRead Read(Chunk& c) {
+    EXPECT_EQ(std::this_thread::get_id(), caller);
+    if (next == failReadAt) return ChunkRead::kFailed;
+    if (next == total) return ChunkRead::kEnd;
+    c.number = next++;
+    c.value = 0;
+    maxInFlight = std::max(maxInFlight, next - static_cast<int>(written.size()));
+    return ChunkRead::kChunk;
+  }
+
+  void Convert(Chunk& c) {
+    ++started;
+    if (c.number == throwAt) {
+      ++finished;
+      throw std::runtime_error("conversion failed");
+    }
+    // Random delays so that later chunks often finish first.
+    thread_local std::minstd_rand random(std::hash<std::thread::id>()(std::this_thread::get_id()));
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 300));
+    c.value = static_cast<long>(c.number) * c.number;
+    if (std::this_thread::get_id() != caller) offCaller = true;
+    ++finished;
+  }
+
+  bool Write(Chunk& c) {
+    EXPECT_EQ(std::this_thread::get_id(), caller);
+    EXPECT_EQ(c.value, static_cast<long>(c.number) * c.number) << c.number;
+    written.push_back(c.number);
+    if (c.number == throwWriteAt) throw std::length_error("disk full");
+    return c.number != failWriteAt;
+  }
+
+  PipelineResult Go(std::size_t threads) {
+    return cli::RunOrderedPipeline<Chunk>(
+        threads, [this](Chunk& c) { return Read(c); }, [this](Chunk& c) { Convert(c); },
+        [this](Chunk& c) { return Write(c); });
+  }
+
+  std::vector<int> Expected(int count) const {
+    std::vector<int> v(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) v[static_cast<std::size_t>(i)] = i;
+    return v;
+  }
+
+  const std::thread::id caller = std::this_thread::get_id();
+  int total;
+  int next = 0;
+  int failReadAt = -1;
+  int failWriteAt = -1;
+  int throwAt = -1;
+  int throwWriteAt = -1;
+  int maxInFlight = 0;
+  std::vector<int> written;
+  std::atomic<int> started{0};
+  std::atomic<int> finished{0};
+  std::atomic<bool> offCaller{false};
+};
+
+TEST(OrderedPipelineTest, WritesInInputOrder) {
+  for (std::size_t threads : kThreadCounts) {
+    Recorder run(300);
+    EXPECT_EQ(run.Go(threads), PipelineResult::kDone) << threads;
+    EXPECT_EQ(run.written, run.Expected(300)) << threads;
+    EXPECT_LE(run.maxInFlight, static_cast<int>(2 * threads)) << threads;
+    EXPECT_EQ(run.offCaller, threads > 1) << threads;
+  }
+}
+
+TEST(OrderedPipelineTest, FewerChunksThanThreadsAndNone) {
+  for (int chunks : {0, 1, 3}) {
+    Recorder run(chunks);
+    EXPECT_EQ(run.Go(8), PipelineResult::kDone);
+    EXPECT_EQ(run.written, run.Expected(chunks));
+  }
+}
+
+TEST(OrderedPipelineTest, AFailedWriteStopsEverything) {
+  for (std::size_t threads : kThreadCounts) {
+    Recorder run(1000);
+    run.failWriteAt = 5;
+    EXPECT_EQ(run.Go(threads), PipelineResult::kWriteFailed) << threads;
+    EXPECT_EQ(run.written, run.Expected(6)) << threads;
+    EXPECT_LE(run.next, 6 + static_cast<int>(2 * threads)) << threads;
+    // Every worker was joined: nothing is converting any more.
+    EXPECT_EQ(run.started, run.finished) << threads;
+  }
+}
+
+TEST(OrderedPipelineTest, AFailedReadWritesWhatWasReadBefore) {
+  for (std::size_t threads : kThreadCounts) {
+    Recorder run(1000);
+    run.failReadAt = 10;
+    EXPECT_EQ(run.Go(threads), PipelineResult::kReadFailed) << threads;
+    EXPECT_EQ(run.written, run.Expected(10)) << threads;
+  }
+}
+
+TEST(OrderedPipelineTest, AConversionErrorIsPassedOn) {
+  for (std::size_t threads : kThreadCounts) {
+    Recorder run(1000);
+    run.throwAt = 7;
+    EXPECT_THROW(run.Go(threads), std::runtime_error) << threads;
+    EXPECT_LE(run.written.size(), 7u) << threads;
+    EXPECT_EQ(run.written, run.Expected(static_cast<int>(run.written.size()))) << threads;
+    EXPECT_EQ(run.started, run.finished) << threads;
+  }
+}
+
+TEST(OrderedPipelineTest, AWriteErrorJoinsTheWorkers) {
+  for (std::size_t threads : kThreadCounts) {
+    Recorder run(1000);
+    run.throwWriteAt = 20;
+    EXPECT_THROW(run.Go(threads), std::length_error) << threads;
+    EXPECT_EQ(run.started, run.finished) << threads;
+  }
+}
+
+}  // namespace
+}  // namespace jasokit
