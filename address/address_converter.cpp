@@ -105,8 +105,10 @@ void Render(const std::vector<std::string>& parts, char* buffer) {
   buffer[used] = '\0';
 }
 
-void ConverterAccess::UsePrivateCodes(AddressConverter& converter) {
-  EngineAccess::UsePrivateCodes(converter.m_romanizer);
+void ConverterAccess::Reset(AddressConverter& converter, bool privateCodes) {
+  converter.m_tokens.clear();
+  converter.m_parts.clear();
+  EngineAccess::SetPrivateCodes(converter.m_romanizer, privateCodes);
 }
 
 }  // namespace detail

@@ -37,13 +37,20 @@ void Render(const std::vector<std::string>& parts, char* buffer);
 // Cuts text after its last whole character within limit bytes.
 std::size_t CutAtCharacter(std::string_view text, std::size_t limit);
 
-// Byte comparison, so a two-byte syllable is its last two bytes.
+// Byte comparison, so a two-byte syllable is its last two bytes. The words
+// are a few bytes long: a loop beats a call to memcmp.
 inline bool EndsWith(std::string_view token, std::string_view word) {
-  return token.size() >= word.size() && token.compare(token.size() - word.size(), word.size(), word) == 0;
+  if (token.size() < word.size()) return false;
+  const char* tail = token.data() + token.size() - word.size();
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if (tail[i] != word[i]) return false;
+  }
+  return true;
 }
 
 struct ConverterAccess {
-  static void UsePrivateCodes(AddressConverter& converter);
+  // Empties a converter for a new text, its engine reading private codes or not.
+  static void Reset(AddressConverter& converter, bool privateCodes);
 };
 
 }  // namespace jasokit::detail

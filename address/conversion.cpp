@@ -59,6 +59,18 @@ void ToUtf8(std::string_view bytes, const std::vector<char32_t>& characters, std
 
 }  // namespace
 
+HangulRomanizer& ScratchEngine(Style style, bool privateCodes) {
+  thread_local HangulRomanizer engines[2][2] = {{HangulRomanizer(Style::Classic), HangulRomanizer(Style::Classic)},
+                                                {HangulRomanizer(Style::Official), HangulRomanizer(Style::Official)}};
+  thread_local bool marked = false;
+  if (!marked) {
+    EngineAccess::UsePrivateCodes(engines[0][1]);
+    EngineAccess::UsePrivateCodes(engines[1][1]);
+    marked = true;
+  }
+  return engines[style == Style::Official][privateCodes];
+}
+
 std::string_view TrimWhitespace(std::string_view text) {
   // Trailing first, stepping over double-byte characters whole, so a byte
   // that follows a lead byte is never taken for whitespace.
@@ -101,6 +113,8 @@ ConversionResult ConvertBytes(std::string_view text, const Options& options, boo
   }
   result.normalizedText = NormalizeWhitespace(trimmed);
 
+  // Engines and converters are reused from one request to the next on a
+  // thread: each call replaces all their state, and their buffers stay.
   if (options.style == Style::Official) {
     AddressFields fields;
     if (ConvertOfficialAddress(result.normalizedText, country, privateCodes, result.outputText, fields)) {
@@ -109,8 +123,9 @@ ConversionResult ConvertBytes(std::string_view text, const Options& options, boo
       return result;
     }
   } else {
-    AddressConverter converter;
-    if (privateCodes) ConverterAccess::UsePrivateCodes(converter);
+    thread_local AddressConverter converters[2];
+    AddressConverter& converter = converters[privateCodes];
+    ConverterAccess::Reset(converter, privateCodes);
     converter.SetInput(result.normalizedText);
     if (converter.Recognize()) {
       char buffer[kOutputBufferBytes + 1];
@@ -120,8 +135,7 @@ ConversionResult ConvertBytes(std::string_view text, const Options& options, boo
       return result;
     }
   }
-  HangulRomanizer romanizer(options.style);
-  if (privateCodes) EngineAccess::UsePrivateCodes(romanizer);
+  HangulRomanizer& romanizer = ScratchEngine(options.style, privateCodes);
   romanizer.Romanize(result.normalizedText);
   romanizer.GetResult(result.outputText);
   result.status = ConversionStatus::PlainText;
@@ -163,8 +177,7 @@ std::string RomanizeUtf8(std::string_view utf8, Style style, bool* invalidUtf8) 
   thread_local PrivateText text;
   const bool clean = Utf8ToPrivate(utf8, text);
   if (invalidUtf8) *invalidUtf8 = !clean;
-  HangulRomanizer romanizer(style);
-  EngineAccess::UsePrivateCodes(romanizer);
+  HangulRomanizer& romanizer = ScratchEngine(style, true);
   romanizer.Romanize(text.bytes);
   std::string cp949;
   romanizer.GetResult(cp949);

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "jasokit/convert.h"
+#include "jasokit/romanizer.h"
 
 namespace jasokit::detail {
 
@@ -20,6 +21,10 @@ std::string NormalizeWhitespace(std::string_view text);
 // in the same bytes (empty: the style's own).
 ConversionResult ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
                               std::string_view country);
+
+// An engine of the style for this thread, reused from call to call (each
+// Romanize replaces all its state).
+HangulRomanizer& ScratchEngine(Style style, bool privateCodes);
 
 // Convert, also telling whether the input held invalid UTF-8.
 Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8);

@@ -1,5 +1,7 @@
 #include "address/official_address.h"
 
+#include <array>
+#include <iterator>
 #include <vector>
 
 #include "address/address_converter.h"
@@ -60,9 +62,50 @@ bool IsPostcode(std::string_view text, std::string_view* digits) {
   return true;
 }
 
+// The last two bytes as one number (0 for a shorter text): every word the
+// tables end in ends in a two-byte syllable or in two bytes of its own, so
+// this rules most words out before a comparison.
+constexpr std::uint16_t LastTwo(std::string_view text) {
+  if (text.size() < 2) return 0;
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(text[text.size() - 2]) << 8 |
+                                    static_cast<unsigned char>(text[text.size() - 1]));
+}
+
+// The last two bytes of every row of a table, worked out once.
+template <typename Row, std::size_t N, typename Word>
+constexpr std::array<std::uint16_t, N> Tails(const Row (&rows)[N], Word word) {
+  std::array<std::uint16_t, N> tails{};
+  for (std::size_t i = 0; i < N; ++i) tails[i] = LastTwo(word(rows[i]));
+  return tails;
+}
+
+constexpr auto kBranchTails = Tails(kRoadBranches, [](const PlaceRow& r) { return r.korean; });
+constexpr auto kTypeTails = Tails(kRoadTypes, [](const PlaceRow& r) { return r.korean; });
+constexpr auto kUnitTails = Tails(kUnitSyllables, [](const UnitSyllable& r) { return r.syllable; });
+constexpr auto kBuildingTails = Tails(kBuildingWords, [](const BuildingWordRow& r) { return r.korean; });
+constexpr auto kRegionTails = Tails(kOfficialRegions, [](const PlaceRow& r) { return r.korean; });
+constexpr std::uint16_t kFloorTail = LastTwo(kOfficialFloor);
+constexpr std::uint16_t kDongTail = LastTwo(kOfficialDong);
+constexpr std::uint16_t kHoTail = LastTwo(kOfficialHo);
+
 bool StartsWith(std::string_view text, std::string_view word) {
   return text.size() >= word.size() && text.compare(0, word.size(), word) == 0;
 }
+
+// The pieces of a road word: NAME [N1] TYPE [N2 BRANCH].
+struct RoadParts {
+  std::string_view name;
+  std::string_view number;
+  std::string_view type;  // its Roman text
+  std::string_view branchNumber;
+  std::string_view branch;  // its Roman text
+};
+
+// The pieces of a unit word: a name and its unit syllable.
+struct UnitParts {
+  std::string_view name;
+  Unit unit;
+};
 
 class OfficialAddress {
  public:
@@ -80,10 +123,11 @@ class OfficialAddress {
     if (region == nullptr) return false;
     i += regionWords;
 
-    std::vector<std::string> notes;
-    std::vector<std::string> details;
-    std::vector<std::pair<UnitKind, std::string>> units;
-    std::string street;
+    m_arena.clear();
+    m_notes.clear();
+    m_details.clear();
+    m_units.clear();
+    Span street{0, 0};
     bool streetDone = false;
     const std::size_t n = m_tokens.size();
     // The token at i unless it is the postcode, which is taken wherever it stands.
@@ -94,11 +138,11 @@ class OfficialAddress {
     };
     // Where no road is, the street is the smallest locality named.
     auto localityAsStreet = [&] {
-      if (!street.empty()) return;
-      for (auto it = units.rbegin(); it != units.rend(); ++it) {
+      if (street.size() != 0) return;
+      for (auto it = m_units.rbegin(); it != m_units.rend(); ++it) {
         if (it->first == UnitKind::Locality) {
           street = it->second;
-          units.erase(std::next(it).base());
+          m_units.erase(std::next(it).base());
           return;
         }
       }
@@ -116,118 +160,149 @@ class OfficialAddress {
         std::size_t end = i;
         while (end < n && m_tokens[end].text.back() != ')') ++end;
         if (end < n) {
-          notes.push_back(Note(i, end));
+          const std::size_t begin = m_arena.size();
+          Note(i, end, m_arena);
+          m_notes.push_back(Span{begin, m_arena.size()});
           i = end + 1;
           continue;
         }
       }
       if (streetDone) {
-        details.push_back(Detail(t));
+        const std::size_t begin = m_arena.size();
+        Detail(t, m_arena);
+        m_details.push_back(Span{begin, m_arena.size()});
         ++i;
         continue;
       }
-      std::string part;
-      bool branched = false;
-      if (Road(t, part, &branched)) {
+      RoadParts road;
+      if (ParseRoad(t, road)) {
         ++i;
-        if (!branched && Branch(nextWord(i), part)) ++i;
-        std::string number;
+        if (road.branch.empty() && ParseBranch(nextWord(i), road)) ++i;
+        const std::size_t begin = m_arena.size();
         const std::string_view next = nextWord(i);
         if (IsNumber(next)) {
-          number.assign(next);
+          m_arena += next;
           ++i;
         } else if (next == kOfficialBasement && IsNumber(nextWord(i + 1))) {
-          number = "B" + std::string(nextWord(i + 1));
+          m_arena += 'B';
+          m_arena += nextWord(i + 1);
           i += 2;
         } else if (StartsWith(next, kOfficialBasement) && IsNumber(next.substr(kOfficialBasement.size()))) {
-          number = "B" + std::string(next.substr(kOfficialBasement.size()));
+          m_arena += 'B';
+          m_arena += next.substr(kOfficialBasement.size());
           ++i;
         }
-        street = number.empty() ? part : number + " " + part;
+        if (m_arena.size() != begin) m_arena += ' ';
+        WriteRoad(road, m_arena);
+        street = Span{begin, m_arena.size()};
         streetDone = true;
         continue;
       }
-      Unit unit;
-      if (UnitPart(t, part, &unit)) {
+      UnitParts unit;
+      if (ParseUnit(t, unit)) {
         ++i;
-        if (KindOf(unit) == UnitKind::Locality) {
-          std::string lot;
+        const std::size_t begin = m_arena.size();
+        if (KindOf(unit.unit) == UnitKind::Locality) {
           const std::string_view next = nextWord(i);
           if (IsNumber(next)) {
-            lot.assign(next);
+            m_arena += next;
             ++i;
           } else if (next == kOfficialMountain && IsNumber(nextWord(i + 1))) {
-            lot = "San " + std::string(nextWord(i + 1));
+            m_arena += "San ";
+            m_arena += nextWord(i + 1);
             i += 2;
           } else if (StartsWith(next, kOfficialMountain) && IsNumber(next.substr(kOfficialMountain.size()))) {
-            lot = "San " + std::string(next.substr(kOfficialMountain.size()));
+            m_arena += "San ";
+            m_arena += next.substr(kOfficialMountain.size());
             ++i;
           }
-          if (!lot.empty()) {
-            street = lot + " " + part;
+          if (m_arena.size() != begin) {
+            m_arena += ' ';
+            WriteUnit(unit, m_arena);
+            street = Span{begin, m_arena.size()};
             streetDone = true;
             continue;
           }
         }
-        units.emplace_back(KindOf(unit), std::move(part));
+        WriteUnit(unit, m_arena);
+        m_units.emplace_back(KindOf(unit.unit), Span{begin, m_arena.size()});
         continue;
       }
       // Anything else ends the street: the rest is detail.
       localityAsStreet();
       streetDone = true;
-      details.push_back(Detail(t));
+      const std::size_t begin = m_arena.size();
+      Detail(t, m_arena);
+      m_details.push_back(Span{begin, m_arena.size()});
       ++i;
     }
     localityAsStreet();
 
+    // The details are one group, words apart; notes come first, each a group.
+    // Every text is measured first, so that each is allocated once.
+    std::size_t detailBytes = 0;
+    for (const Span& note : m_notes) detailBytes += note.size() + kGroupSeparator.size();
+    for (const Span& d : m_details) detailBytes += d.size() + 1;
     fields.detail.clear();
-    for (const std::string& note : notes) Join(fields.detail, note);
-    std::string detailWords;
-    for (const std::string& d : details) {
-      if (!detailWords.empty()) detailWords += ' ';
-      detailWords += d;
+    fields.detail.reserve(detailBytes);
+    for (const Span& note : m_notes) Join(fields.detail, View(note), kGroupSeparator);
+    for (std::size_t k = 0; k < m_details.size(); ++k) {
+      if (!fields.detail.empty()) fields.detail += k == 0 ? kGroupSeparator : " ";
+      fields.detail += View(m_details[k]);
     }
-    Join(fields.detail, detailWords);
-    fields.street = street;
+    fields.street.assign(View(street));
+    std::size_t districtBytes = 0;
+    for (const auto& unit : m_units) districtBytes += unit.second.size() + kGroupSeparator.size();
     fields.district.clear();
-    for (auto it = units.rbegin(); it != units.rend(); ++it) Join(fields.district, it->second);
+    fields.district.reserve(districtBytes);
+    for (auto it = m_units.rbegin(); it != m_units.rend(); ++it) Join(fields.district, View(it->second), kGroupSeparator);
     fields.region.assign(region->roman);
     fields.postcode.assign(postcode);
     fields.country.assign(country.empty() ? kOfficialCountry : country);
 
+    const std::string* groups[] = {&fields.detail, &fields.street,   &fields.district,
+                                   &fields.region, &fields.postcode, &fields.country};
+    std::size_t outputBytes = 0;
+    for (const std::string* group : groups) outputBytes += group->size() + kGroupSeparator.size();
     output.clear();
-    for (const std::string* group :
-         {&fields.detail, &fields.street, &fields.district, &fields.region, &fields.postcode, &fields.country}) {
-      Join(output, *group);
-    }
+    output.reserve(outputBytes);
+    for (const std::string* group : groups) Join(output, *group, kGroupSeparator);
     output.resize(CutAtCharacter(output, kOutputBufferBytes));
     return true;
   }
 
  private:
-  static void Join(std::string& out, std::string_view group) {
+  // Offsets into m_arena, which may move as it grows.
+  struct Span {
+    std::size_t begin;
+    std::size_t end;
+    std::size_t size() const { return end - begin; }
+  };
+
+  std::string_view View(Span s) const { return std::string_view(m_arena).substr(s.begin, s.size()); }
+
+  static void Join(std::string& out, std::string_view group, std::string_view separator) {
     if (group.empty()) return;
-    if (!out.empty()) out += kGroupSeparator;
+    if (!out.empty()) out += separator;
     out += group;
   }
 
   void Split(std::string_view text) {
     m_tokens.clear();
     std::size_t start = 0;
-    for (std::size_t p = 0; p <= text.size(); ++p) {
-      if (p < text.size() && text[p] != ' ') continue;
-      Token t{text.substr(start, p - start)};
-      start = p + 1;
-      if (!t.text.empty() && t.text.back() == ',') {
-        t.text.remove_suffix(1);
-        t.commaEnded = true;
-      }
-      if (t.text.empty()) {
+    while (start <= text.size()) {
+      std::size_t end = text.find(' ', start);
+      if (end == std::string_view::npos) end = text.size();
+      std::string_view word = text.substr(start, end - start);
+      start = end + 1;
+      const bool comma = !word.empty() && word.back() == ',';
+      if (comma) word.remove_suffix(1);
+      if (word.empty()) {
         // A comma standing alone separates what stands before it.
-        if (t.commaEnded && !m_tokens.empty()) m_tokens.back().commaEnded = true;
+        if (comma && !m_tokens.empty()) m_tokens.back().commaEnded = true;
         continue;
       }
-      m_tokens.push_back(t);
+      m_tokens.push_back(Token{word, comma});
     }
   }
 
@@ -248,137 +323,174 @@ class OfficialAddress {
         }
       }
     }
-    for (const PlaceRow& row : kOfficialRegions) {
-      if (row.korean == first) {
+    const std::uint16_t tail = LastTwo(first);
+    for (std::size_t k = 0; k < std::size(kOfficialRegions); ++k) {
+      if (tail == kRegionTails[k] && kOfficialRegions[k].korean == first) {
         *words = 1;
-        return &row;
+        return &kOfficialRegions[k];
       }
     }
     return nullptr;
   }
 
-  std::string R(std::string_view name) {
-    std::string out;
-    RomanizeName(m_engine, name, out);
-    return out;
+  void R(std::string_view name, std::string& out) {
+    if (name.empty()) return;
+    m_engine.Romanize(name);
+    EngineAccess::AppendResult(m_engine, out);
   }
 
   // A name that ends in digits keeps them apart: 역삼1 is "Yeoksam 1".
-  std::string UnitName(std::string_view name) {
+  void UnitName(std::string_view name, std::string& out) {
     const std::size_t d = TrailingDigits(name);
-    if (d == 0) return R(name);
     const std::string_view prefix = name.substr(0, name.size() - d);
-    if (prefix.empty()) return std::string(name);
-    return R(prefix) + " " + std::string(name.substr(prefix.size()));
+    R(prefix, out);
+    if (!prefix.empty() && d > 0) out += ' ';
+    out += name.substr(prefix.size());
   }
 
-  // NAME [N1] with its type: "Sunae-ro", "Doum 6-ro", "63-ro".
-  bool RoadBase(std::string_view nameAndNumber, std::string_view type, std::string& out) {
+  // NAME [N1] before a type; false when both are empty.
+  static bool SplitRoadName(std::string_view nameAndNumber, RoadParts& r) {
     const std::size_t d = TrailingDigits(nameAndNumber);
-    const std::string_view name = nameAndNumber.substr(0, nameAndNumber.size() - d);
-    const std::string_view number = nameAndNumber.substr(name.size());
-    if (name.empty() && number.empty()) return false;
-    out = R(name);
-    if (!name.empty() && !number.empty()) out += ' ';
-    out += number;
-    out += type;
-    return true;
+    r.name = nameAndNumber.substr(0, nameAndNumber.size() - d);
+    r.number = nameAndNumber.substr(r.name.size());
+    return !nameAndNumber.empty();
   }
 
   // NAME [N1] TYPE [N2 BRANCH]. A type before the digits wins over a number
   // in the name (테헤란로7길 is "Teheran-ro 7-gil"), and 대로 over 로.
-  bool Road(std::string_view t, std::string& out, bool* branched) {
-    for (const PlaceRow& branch : kRoadBranches) {
-      if (!EndsWith(t, branch.korean)) continue;
+  static bool ParseRoad(std::string_view t, RoadParts& r) {
+    const std::uint16_t tail = LastTwo(t);
+    for (std::size_t b = 0; b < std::size(kRoadBranches); ++b) {
+      const PlaceRow& branch = kRoadBranches[b];
+      if (tail != kBranchTails[b] || !EndsWith(t, branch.korean)) continue;
       const std::string_view rest = t.substr(0, t.size() - branch.korean.size());
       const std::size_t d = TrailingDigits(rest);
       if (d == 0) continue;
       const std::string_view before = rest.substr(0, rest.size() - d);
       for (const PlaceRow& type : kRoadTypes) {
         if (!EndsWith(before, type.korean)) continue;
-        if (!RoadBase(before.substr(0, before.size() - type.korean.size()), type.roman, out)) break;
-        out += ' ';
-        out += rest.substr(before.size());
-        out += branch.roman;
-        *branched = true;
+        if (!SplitRoadName(before.substr(0, before.size() - type.korean.size()), r)) break;
+        r.type = type.roman;
+        r.branchNumber = rest.substr(before.size());
+        r.branch = branch.roman;
         return true;
       }
     }
-    for (const PlaceRow& type : kRoadTypes) {
-      if (EndsWith(t, type.korean)) return RoadBase(t.substr(0, t.size() - type.korean.size()), type.roman, out);
-    }
-    return false;
-  }
-
-  // A word that is only N2 BRANCH ("12번길"), continuing the road before it.
-  bool Branch(std::string_view t, std::string& road) {
-    for (const PlaceRow& branch : kRoadBranches) {
-      if (!EndsWith(t, branch.korean)) continue;
-      const std::string_view number = t.substr(0, t.size() - branch.korean.size());
-      if (!AllDigits(number)) return false;
-      road += ' ';
-      road += number;
-      road += branch.roman;
+    for (std::size_t k = 0; k < std::size(kRoadTypes); ++k) {
+      const PlaceRow& type = kRoadTypes[k];
+      if (tail != kTypeTails[k] || !EndsWith(t, type.korean)) continue;
+      if (!SplitRoadName(t.substr(0, t.size() - type.korean.size()), r)) return false;
+      r.type = type.roman;
       return true;
     }
     return false;
   }
 
-  // A word ending in a unit syllable after a name: R(name) + its suffix.
-  bool UnitPart(std::string_view t, std::string& out, Unit* unit) {
-    for (int u = kUnitSi; u <= kUnitRi; ++u) {
-      const UnitSyllable& s = kUnitSyllables[u];
-      if (t.size() > s.syllable.size() && EndsWith(t, s.syllable)) {
-        out = UnitName(t.substr(0, t.size() - s.syllable.size()));
-        out += s.suffix;
-        *unit = static_cast<Unit>(u);
+  // A word that is only N2 BRANCH ("12번길"), continuing the road before it.
+  static bool ParseBranch(std::string_view t, RoadParts& r) {
+    const std::uint16_t tail = LastTwo(t);
+    for (std::size_t b = 0; b < std::size(kRoadBranches); ++b) {
+      const PlaceRow& branch = kRoadBranches[b];
+      if (tail != kBranchTails[b] || !EndsWith(t, branch.korean)) continue;
+      const std::string_view number = t.substr(0, t.size() - branch.korean.size());
+      if (!AllDigits(number)) return false;
+      r.branchNumber = number;
+      r.branch = branch.roman;
+      return true;
+    }
+    return false;
+  }
+
+  // "Sunae-ro 46beon-gil", "Doum 6-ro", "63-ro".
+  void WriteRoad(const RoadParts& r, std::string& out) {
+    R(r.name, out);
+    if (!r.name.empty() && !r.number.empty()) out += ' ';
+    out += r.number;
+    out += r.type;
+    if (r.branch.empty()) return;
+    out += ' ';
+    out += r.branchNumber;
+    out += r.branch;
+  }
+
+  // A word ending in a unit syllable after a name.
+  static bool ParseUnit(std::string_view t, UnitParts& u) {
+    const std::uint16_t tail = LastTwo(t);
+    for (int k = kUnitSi; k <= kUnitRi; ++k) {
+      const UnitSyllable& s = kUnitSyllables[k];
+      if (t.size() > s.syllable.size() && tail == kUnitTails[k]) {
+        u.name = t.substr(0, t.size() - s.syllable.size());
+        u.unit = static_cast<Unit>(k);
         return true;
       }
     }
     return false;
   }
 
+  void WriteUnit(const UnitParts& u, std::string& out) {
+    UnitName(u.name, out);
+    out += kUnitSyllables[u.unit].suffix;
+  }
+
   // One word after the street: 101동, 1004호, 3층, 지하1층, a building word,
   // or the word romanized.
-  std::string Detail(std::string_view t) {
+  void Detail(std::string_view t, std::string& out) {
+    const std::uint16_t tail = LastTwo(t);
     std::string_view floor = t;
     const bool basement = StartsWith(floor, kOfficialBasement);
     if (basement) floor.remove_prefix(kOfficialBasement.size());
-    if (EndsWith(floor, kOfficialFloor) && AllDigits(floor.substr(0, floor.size() - kOfficialFloor.size()))) {
-      return (basement ? "B" : "") + std::string(floor.substr(0, floor.size() - kOfficialFloor.size())) + "F";
+    if (tail == kFloorTail && AllDigits(floor.substr(0, floor.size() - kOfficialFloor.size()))) {
+      if (basement) out += 'B';
+      out += floor.substr(0, floor.size() - kOfficialFloor.size());
+      out += 'F';
+      return;
     }
-    if (t.size() > kOfficialDong.size() && EndsWith(t, kOfficialDong)) {
-      return UnitName(t.substr(0, t.size() - kOfficialDong.size())) + "-dong";
+    if (t.size() > kOfficialDong.size() && tail == kDongTail) {
+      UnitName(t.substr(0, t.size() - kOfficialDong.size()), out);
+      out += "-dong";
+      return;
     }
-    if (t.size() > kOfficialHo.size() && EndsWith(t, kOfficialHo)) {
-      return UnitName(t.substr(0, t.size() - kOfficialHo.size())) + "-ho";
+    if (t.size() > kOfficialHo.size() && tail == kHoTail) {
+      UnitName(t.substr(0, t.size() - kOfficialHo.size()), out);
+      out += "-ho";
+      return;
     }
-    for (const BuildingWordRow& row : kBuildingWords) {
-      if (!EndsWith(t, row.korean)) continue;
+    for (std::size_t k = 0; k < std::size(kBuildingWords); ++k) {
+      const BuildingWordRow& row = kBuildingWords[k];
+      if (tail != kBuildingTails[k] || !EndsWith(t, row.korean)) continue;
       const std::string_view name = t.substr(0, t.size() - row.korean.size());
-      return name.empty() ? std::string(row.english) : R(name) + " " + std::string(row.english);
+      R(name, out);
+      if (!name.empty()) out += ' ';
+      out += row.english;
+      return;
     }
-    return R(t);
+    R(t, out);
   }
 
   // Tokens first..last in round brackets, converted word by word; the
   // commas between its parts stay.
-  std::string Note(std::size_t first, std::size_t last) {
-    std::string out = "(";
+  void Note(std::size_t first, std::size_t last, std::string& out) {
+    out += '(';
     for (std::size_t k = first; k <= last; ++k) {
       std::string_view t = m_tokens[k].text;
       if (k == first) t.remove_prefix(1);
       if (k == last) t.remove_suffix(1);
-      std::string part;
-      Unit unit;
-      if (!t.empty()) out += UnitPart(t, part, &unit) ? part : Detail(t);
+      UnitParts unit;
+      if (ParseUnit(t, unit)) {
+        WriteUnit(unit, out);
+      } else if (!t.empty()) {
+        Detail(t, out);
+      }
       if (k < last) out += m_tokens[k].commaEnded ? kGroupSeparator : " ";
     }
     out += ')';
-    return out;
   }
 
   std::vector<Token> m_tokens;
+  std::string m_arena;  // the Roman text of every part of the address
+  std::vector<Span> m_notes;
+  std::vector<Span> m_details;
+  std::vector<std::pair<UnitKind, Span>> m_units;
   HangulRomanizer m_engine{Style::Official};
 };
 
@@ -386,8 +498,10 @@ class OfficialAddress {
 
 bool ConvertOfficialAddress(std::string_view text, std::string_view country, bool privateCodes,
                             std::string& output, AddressFields& fields) {
-  OfficialAddress address(privateCodes);
-  return address.Convert(text, country, output, fields);
+  // Reused on each thread: a conversion replaces all its state, and its
+  // buffers stay.
+  thread_local OfficialAddress addresses[2] = {OfficialAddress(false), OfficialAddress(true)};
+  return addresses[privateCodes].Convert(text, country, output, fields);
 }
 
 }  // namespace jasokit::detail

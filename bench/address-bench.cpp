@@ -80,18 +80,47 @@ const std::vector<std::string>& AddressLines() {
   return lines;
 }
 
+const std::vector<std::string>& AddressLinesUtf8() {
+  static const std::vector<std::string> lines = [] {
+    std::vector<std::string> utf8;
+    for (const std::string& l : AddressLines()) {
+      utf8.emplace_back();
+      Cp949ToUtf8(l, utf8.back());
+    }
+    return utf8;
+  }();
+  return lines;
+}
+
+// The CP949 request; the argument is the style.
 void BM_ConvertInputAddresses(benchmark::State& state) {
   const std::vector<std::string>& lines = AddressLines();
+  const Options options{static_cast<Style>(state.range(0)), ""};
   std::size_t i = 0;
   for (auto _ : state) {
-    ConversionResult r = ConvertInput(lines[i]);
+    ConversionResult r = ConvertInput(lines[i], options);
     benchmark::DoNotOptimize(r);
     if (++i == lines.size()) i = 0;
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
-  state.SetLabel(std::to_string(lines.size()) + " lines");
+  state.SetLabel(std::string(StyleName(options.style)) + ", " + std::to_string(lines.size()) + " lines");
 }
-BENCHMARK(BM_ConvertInputAddresses);
+BENCHMARK(BM_ConvertInputAddresses)->Arg(static_cast<int>(Style::Classic))->Arg(static_cast<int>(Style::Official));
+
+// The UTF-8 request, as the command line and the Python module make it.
+void BM_ConvertUtf8Addresses(benchmark::State& state) {
+  const std::vector<std::string>& lines = AddressLinesUtf8();
+  const Options options{static_cast<Style>(state.range(0)), ""};
+  std::size_t i = 0;
+  for (auto _ : state) {
+    Result r = Convert(lines[i], options);
+    benchmark::DoNotOptimize(r);
+    if (++i == lines.size()) i = 0;
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+  state.SetLabel(std::string(StyleName(options.style)));
+}
+BENCHMARK(BM_ConvertUtf8Addresses)->Arg(static_cast<int>(Style::Classic))->Arg(static_cast<int>(Style::Official));
 
 // The converter alone: tokenise, recognise, render.
 void BM_AddressConverter(benchmark::State& state) {

@@ -244,15 +244,23 @@ std::uint16_t HangulRomanizer::Romanize(std::string_view text) {
 
 void HangulRomanizer::GetResult(std::string& out) const {
   out.clear();
-  char buf[2];
+  AppendResult(out);
+}
+
+void HangulRomanizer::AppendResult(std::string& out) const {
+  // Encoded into a buffer of its own first: one append, not one per letter.
+  // The limit is checked after each fragment, and no fragment takes more
+  // than kMaxFragmentBytes.
+  constexpr std::size_t kMaxFragmentBytes = 3;  // "yae"; a character passed through takes 2
+  char buf[kMaxResultBytes + kMaxFragmentBytes];
+  std::size_t used = 0;
   for (std::u16string_view f : m_fragments) {
-    for (char16_t u : f) out.append(buf, EncodeUnit(u, buf, m_privateCodes));
-    if (out.size() > kMaxResultBytes) {
-      out.clear();
-      return;
-    }
+    for (char16_t u : f) used += EncodeUnit(u, buf + used, m_privateCodes);
+    if (used > kMaxResultBytes) return;
   }
-  if (!out.empty() && out[0] >= 'a' && out[0] <= 'z') out[0] = static_cast<char>(out[0] - 'a' + 'A');
+  if (used == 0) return;
+  if (buf[0] >= 'a' && buf[0] <= 'z') buf[0] = static_cast<char>(buf[0] - 'a' + 'A');
+  out.append(buf, used);
 }
 
 }  // namespace jasokit

@@ -59,6 +59,10 @@ struct EngineAccess {
   // Lets the engine read and write private codes (romanize/cp949.h) as
   // single characters, so that text outside CP949 passes through it whole.
   static void UsePrivateCodes(HangulRomanizer& engine) { engine.m_privateCodes = true; }
+  static void SetPrivateCodes(HangulRomanizer& engine, bool on) { engine.m_privateCodes = on; }
+  // GetResult appended to out instead of replacing it: nothing when the
+  // result would exceed the limit.
+  static void AppendResult(const HangulRomanizer& engine, std::string& out) { engine.AppendResult(out); }
 };
 
 }  // namespace jasokit::detail

@@ -28,6 +28,14 @@ inline constexpr std::u16string_view kSoundText[kSoundCodeCount + 1] = {
     u"a",  u"ae", u"ya",  u"yae", u"eo", u"e",  u"yeo", u"ye", u"o",  u"wa", u"wae", u"oe",
     u"yo", u"u",  u"wo",  u"we", u"wi",  u"yu", u"eu", u"ui", u"i",  u""};
 
+constexpr bool NoLetterStringLongerThan(std::size_t n) {
+  for (std::u16string_view t : kSoundText) {
+    if (t.size() > n) return false;
+  }
+  return true;
+}
+static_assert(NoLetterStringLongerThan(3), "the romanizer's result buffer counts on it");
+
 // Indexed by initial consonant index (ㄱ..ㅎ).
 inline constexpr SoundCode kInitialSoundCode[19] = {
     kSndG,  kSndKk, kSndN,  kSndD,  kSndTt, kSndR,  kSndM,    kSndB,    kSndPp,   kSndS,

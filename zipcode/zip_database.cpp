@@ -185,6 +185,20 @@ std::string_view FieldText(const char* field, std::size_t width) {
   return std::string_view(field, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - field) : width);
 }
 
+std::size_t LocalityKeyLength(const char* field) {
+  // One pass: the text ends at a NUL, and a run of two spaces cuts it at once.
+  std::size_t lastSpace = kZipLocalityBytes;
+  for (std::size_t i = 0; i < kZipLocalityBytes; ++i) {
+    const char c = field[i];
+    if (c == '\0') return lastSpace < i ? lastSpace : i;
+    if (c == ' ') {
+      if (i + 1 < kZipLocalityBytes && field[i + 1] == ' ') return i;
+      lastSpace = i;
+    }
+  }
+  return lastSpace;
+}
+
 std::string_view CutLocality(std::string_view field) {
   // A CP949 double-byte character never holds 0x20, so raw byte search is safe.
   std::size_t p = field.find("  ");
@@ -237,6 +251,7 @@ struct ZipDatabase::Impl {
     std::uint32_t first = kEnd;  // kEnd: empty
     std::uint32_t last = kEnd;
     std::uint32_t count = 0;
+    std::uint32_t keyBytes = 0;
   };
 
   ImageBuffer image;
@@ -256,12 +271,15 @@ struct ZipDatabase::Impl {
     return ZipRecordView{r.zipCode, r.province, r.district, r.locality, r.detail};
   }
 
-  std::string_view Key(std::uint32_t i) const {
+  const char* KeyStart(std::uint32_t i) const {
     if (i < imageRecords) {
-      const char* record = image.data() + kZipHeaderBytes + std::size_t{i} * kZipRecordBytes;
-      const ZipFieldLayout& layout = LayoutOf(ZipField::Locality);
-      return CutLocality(FieldText(record + layout.offset, layout.width));
+      return image.data() + kZipHeaderBytes + std::size_t{i} * kZipRecordBytes + LayoutOf(ZipField::Locality).offset;
     }
+    return addedKeys[i - imageRecords].data();
+  }
+
+  std::string_view Key(std::uint32_t i) const {
+    if (i < imageRecords) return std::string_view(KeyStart(i), LocalityKeyLength(KeyStart(i)));
     return addedKeys[i - imageRecords];
   }
 
@@ -270,7 +288,11 @@ struct ZipDatabase::Impl {
     const std::size_t mask = slots.size() - 1;
     for (std::size_t s = hash & mask;; s = (s + 1) & mask) {
       const Slot& slot = slots[s];
-      if (slot.first == kEnd || (slot.hash == hash && Key(slot.first) == key)) return s;
+      if (slot.first == kEnd) return s;
+      if (slot.hash == hash && slot.keyBytes == key.size() &&
+          (key.empty() || std::memcmp(KeyStart(slot.first), key.data(), key.size()) == 0)) {
+        return s;
+      }
     }
   }
 
@@ -280,7 +302,7 @@ struct ZipDatabase::Impl {
     const std::uint32_t hash = ZipKeyHash(key);
     Slot& slot = slots[Find(key, hash)];
     if (slot.first == kEnd) {
-      slot = Slot{hash, record, record, 1};
+      slot = Slot{hash, record, record, 1, static_cast<std::uint32_t>(key.size())};
       ++names;
     } else {
       next[slot.last] = record;

@@ -38,6 +38,10 @@ std::string_view FieldText(const char* field, std::size_t width);
 // the last space, else whole.
 std::string_view CutLocality(std::string_view field);
 
+// The length of the key in a raw fourth field of kZipLocalityBytes bytes:
+// CutLocality of its text, in one pass.
+std::size_t LocalityKeyLength(const char* field);
+
 // One record cut out of its 90 bytes (deletion flag first).
 ZipRecordView CutZipRecord(const char* record);
 

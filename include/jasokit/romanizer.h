@@ -41,6 +41,7 @@ class JASOKIT_API HangulRomanizer {
 
  private:
   friend struct detail::EngineAccess;
+  void AppendResult(std::string& out) const;
 
   Style m_style;
   bool m_privateCodes = false;  // see detail::EngineAccess
