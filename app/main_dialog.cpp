@@ -11,9 +11,9 @@
 #include <QPainter>
 #include <QVariant>
 
-#include "address/conversion.h"
 #include "app/about_dialog.h"
-#include "romanize/cp949.h"
+#include "jasokit/convert.h"
+#include "jasokit/cp949.h"
 #include "ui/dialog_layout.h"
 #include "ui/message_box.h"
 #include "ui/resources.h"
@@ -40,20 +40,14 @@ QRect Place(layout::UnitRect units) {
   return QRect(r.x, r.y, r.width, r.height);
 }
 
-}  // namespace
-
-std::string ToCp949(const QString& text) {
-  std::string out;
-  const QByteArray utf8 = text.toUtf8();
-  Utf8ToCp949(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())), out);
-  return out;
-}
-
-QString FromCp949(const std::string& text) {
+// The zip code table is CP949; everything the window holds is UTF-8.
+std::string Utf8FromCp949(std::string_view cp949) {
   std::string utf8;
-  Cp949ToUtf8(text, utf8);
-  return QString::fromStdString(utf8);
+  Cp949ToUtf8(cp949, utf8);
+  return utf8;
 }
+
+}  // namespace
 
 QFont DialogFont() {
   // The platform's Korean dialog font where there is one, else a Korean
@@ -241,9 +235,9 @@ void MainDialog::dispatchEnter() {
 }
 
 void MainDialog::readBoxes() {
-  m_inputText = ToCp949(m_inputBox->text());
-  m_outputText = ToCp949(m_outputBox->text());
-  m_zipQuery = ToCp949(m_zipQueryBox->text());
+  m_inputText = m_inputBox->text().toStdString();
+  m_outputText = m_outputBox->text().toStdString();
+  m_zipQuery = m_zipQueryBox->text().toStdString();
 }
 
 void MainDialog::writeBoxes() {
@@ -251,7 +245,7 @@ void MainDialog::writeBoxes() {
   // QLineEdit would leave the cursor, and the view, at the end, hiding the
   // house number that a converted address begins with.
   auto write = [](QLineEdit* box, const std::string& text) {
-    box->setText(FromCp949(text));
+    box->setText(QString::fromStdString(text));
     box->setCursorPosition(0);
   };
   write(m_inputBox, m_inputText);
@@ -261,12 +255,12 @@ void MainDialog::writeBoxes() {
 
 void MainDialog::runConversion() {
   readBoxes();
-  ConversionResult result = ConvertInput(m_inputText);
+  Result result = Convert(m_inputText);
   switch (result.status) {
     case ConversionStatus::Address:
     case ConversionStatus::PlainText:
-      m_inputText = std::move(result.normalizedText);
-      m_outputText = std::move(result.outputText);
+      m_inputText = std::move(result.normalized);
+      m_outputText = std::move(result.output);
       writeBoxes();
       break;
     case ConversionStatus::TooLong:
@@ -279,7 +273,11 @@ void MainDialog::runConversion() {
 
 void MainDialog::runZipSearch() {
   readBoxes();
-  const std::vector<std::string> lines = FormatSearchLines(m_zipDatabase, m_zipQuery);
+  // A name with a character the table cannot hold is in no row; its lossy
+  // CP949 form ('?' for the character) must not be looked up instead.
+  std::string query;
+  std::vector<std::string> lines;
+  if (Utf8ToCp949(m_zipQuery, query)) lines = FormatSearchLines(m_zipDatabase, query);
   fillZipList(lines);
   if (lines.empty()) ShowMessage(this, QString::fromUtf8(kNotFoundMessageUtf8));
 }
@@ -289,7 +287,7 @@ void MainDialog::fillZipList(const std::vector<std::string>& lines) {
   m_zipList->clear();
   // The lines come in ascending byte order, the order the list shows.
   for (const std::string& line : lines) {
-    auto* item = new QListWidgetItem(FromCp949(line), m_zipList);
+    auto* item = new QListWidgetItem(QString::fromStdString(Utf8FromCp949(line)), m_zipList);
     item->setData(kLineBytesRole, QByteArray(line.data(), static_cast<qsizetype>(line.size())));
   }
   m_fillingList = false;
@@ -299,7 +297,8 @@ void MainDialog::onListSelect() {
   const QList<QListWidgetItem*> selected = m_zipList->selectedItems();
   if (selected.isEmpty()) return;
   const QByteArray line = selected.first()->data(kLineBytesRole).toByteArray();
-  m_inputText = ListLineToAddress(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+  m_inputText =
+      Utf8FromCp949(ListLineToAddress(std::string_view(line.constData(), static_cast<std::size_t>(line.size()))));
   // All three boxes are rewritten before the conversion reads them back.
   writeBoxes();
   runConversion();
@@ -307,7 +306,7 @@ void MainDialog::onListSelect() {
 
 void MainDialog::copyToClipboard(const std::string& field) {
   readBoxes();
-  QApplication::clipboard()->setText(FromCp949(field));
+  QApplication::clipboard()->setText(QString::fromStdString(field));
   writeBoxes();
 }
 

@@ -53,6 +53,7 @@ class MainDialog : public QDialog {
   // False when networking could not start: no box gets the first focus.
   bool initialFocusSet() const { return m_initialFocus; }
 
+  // The boxes' texts as last read or written, in UTF-8.
   const std::string& inputText() const { return m_inputText; }
   const std::string& outputText() const { return m_outputText; }
   const std::string& zipQuery() const { return m_zipQuery; }
@@ -96,9 +97,5 @@ class MainDialog : public QDialog {
 
 // The dialog font: the Korean system font, 9 point.
 QFont DialogFont();
-
-// QString <-> CP949; characters with no CP949 form become '?'.
-std::string ToCp949(const QString& text);
-QString FromCp949(const std::string& text);
 
 }  // namespace jasokit

@@ -197,20 +197,21 @@ class MainDialogTest : public QObject {
     QCOMPARE(c.inputBox->text(), QStringLiteral("서울 강남구 역삼동"));
     QCOMPARE(c.outputBox->text(), ConvertedOutput("서울 강남구 역삼동"));
     QVERIFY(!c.outputBox->text().isEmpty());
-    QCOMPARE(d.inputText(), Cp("서울 강남구 역삼동"));
+    QCOMPARE(d.inputText(), std::string("서울 강남구 역삼동"));  // held as UTF-8
     QVERIFY(messages.texts().isEmpty());
 
-    // Characters without a CP949 form reach the converter as '?'.
-    c.inputBox->setText(QStringLiteral("ab\U0001F600"));
+    // Characters without a CP949 form pass through the conversion unchanged.
+    c.inputBox->setText(QStringLiteral("café 한글 😀"));
     PressEnter(c.inputBox);
-    QCOMPARE(c.inputBox->text(), QStringLiteral("ab?"));
-    QCOMPARE(c.outputBox->text(), QStringLiteral("Ab?"));
+    QCOMPARE(c.inputBox->text(), QStringLiteral("café 한글 😀"));
+    QCOMPARE(c.outputBox->text(), QStringLiteral("Café hangeul 😀"));
+    QCOMPARE(d.outputText(), std::string("Café hangeul 😀"));
 
     // Blank: nothing at all, not even the input box is rewritten.
     c.inputBox->setText(QStringLiteral("   "));
     PressEnter(c.inputBox);
     QCOMPARE(c.inputBox->text(), QStringLiteral("   "));
-    QCOMPARE(c.outputBox->text(), QStringLiteral("Ab?"));
+    QCOMPARE(c.outputBox->text(), QStringLiteral("Café hangeul 😀"));
     QVERIFY(messages.texts().isEmpty());
 
     // 512 syllables (1024 bytes) pass; 513 are refused and change no box.
@@ -227,6 +228,36 @@ class MainDialogTest : public QObject {
              QStringList{QStringLiteral("입력 길이가 1000 글자를 초과하여 처리할 수 없습니다.\r\n다시 한번 확인해 주세요.")});
     QCOMPARE(c.inputBox->text(), tooLong);
     QCOMPARE(c.outputBox->text(), QStringLiteral("kept"));
+  }
+
+  void charactersOutsideCp949CountTwoBytes() {
+    MessageRecorder messages;
+    MainDialog& d = openDialog();
+    const test::Controls c(d);
+    QVERIFY(c.complete());
+    QTRY_COMPARE(d.focusedBox(), 1);
+    const QString refusal = QString::fromUtf8(kRefusalMessageUtf8);
+
+    // Four bytes of UTF-8 (two UTF-16 units) each, yet two at the limit.
+    const QString emoji = QStringLiteral("😀");
+    c.inputBox->setText(emoji.repeated(512));
+    PressEnter(c.inputBox);
+    QVERIFY(messages.texts().isEmpty());
+    QCOMPARE(c.inputBox->text(), emoji.repeated(512));
+    QCOMPARE(c.outputBox->text(), emoji.repeated(512));
+
+    c.outputBox->setText(QStringLiteral("kept"));
+    c.inputBox->setText(emoji.repeated(513));
+    PressEnter(c.inputBox);
+    QCOMPARE(messages.texts(), QStringList{refusal});
+    QCOMPARE(c.inputBox->text(), emoji.repeated(513));
+    QCOMPARE(c.outputBox->text(), QStringLiteral("kept"));
+
+    // One more byte than the limit, made of a syllable and the rest.
+    messages.clear();
+    c.inputBox->setText(QStringLiteral("a") + QString(511, QChar(0xAC00)) + emoji);
+    PressEnter(c.inputBox);
+    QCOMPARE(messages.texts(), QStringList{refusal});
   }
 
   void zipSearchFillsTheList() {
@@ -266,6 +297,35 @@ class MainDialogTest : public QObject {
     QCOMPARE(c.zipQueryBox->text(), QStringLiteral("역삼동 "));
   }
 
+  void zipQueryOutsideCp949FindsNothing() {
+    MessageRecorder messages;
+    // A row whose name is what a lossy conversion of the queries would give.
+    MainDialogSetup setup = TestSetup();
+    setup.loadZipTable = [](ZipDatabase& db) {
+      const ZipRecord row = Record("135-080", "서울", "강남구", "?동", "");
+      db.Add(row.locality, row);
+      return ZipLoadStatus::Ok;
+    };
+    MainDialog& d = openDialog(setup);
+    const test::Controls c(d);
+    QVERIFY(c.complete());
+    focus(c.zipQueryBox);
+    c.zipQueryBox->setText(QStringLiteral("?동"));
+    PressEnter(c.zipQueryBox);
+    QCOMPARE(c.zipList->count(), 1);
+    QVERIFY(messages.texts().isEmpty());
+
+    for (const QString& query : {QStringLiteral("😀동"), QStringLiteral("é동"), QStringLiteral("\u00A0동")}) {
+      messages.clear();
+      c.zipQueryBox->setText(query);
+      PressEnter(c.zipQueryBox);
+      QCOMPARE(messages.texts(), QStringList{kNotFound});
+      QCOMPARE(c.zipList->count(), 0);
+      QCOMPARE(c.zipQueryBox->text(), query);
+      QCOMPARE(d.zipQuery(), query.toStdString());
+    }
+  }
+
   void choosingALineConvertsItsAddress() {
     MessageRecorder messages;
     MainDialog& d = openDialog();
@@ -283,6 +343,7 @@ class MainDialogTest : public QObject {
                       c.zipList->visualItemRect(c.zipList->item(0)).center());
     QCOMPARE(c.inputBox->text(), QStringLiteral("서울 강남구 역삼동 123-45"));
     QCOMPARE(c.outputBox->text(), ConvertedOutput("서울 강남구 역삼동 123-45"));
+    QCOMPARE(d.inputText(), std::string("서울 강남구 역삼동 123-45"));
     QCOMPARE(QApplication::focusWidget(), c.zipList);
 
     // The keyboard selects too; the last line's trailing spaces are trimmed.
@@ -339,19 +400,23 @@ class MainDialogTest : public QObject {
     const Case cases[] = {{c.inputBox, c.copyInputButton},
                           {c.outputBox, c.copyOutputButton},
                           {c.zipQueryBox, c.copyQueryButton}};
-    for (const Case& row : cases) {
-      focus(row.box);
-      // Typed after the last conversion: Copy reads the boxes first.
-      row.box->setText(QStringLiteral("한글 text"));
-      QTest::mouseClick(row.button, Qt::LeftButton);
-      QCOMPARE(clipboard->text(), QStringLiteral("한글 text"));
-      QCOMPARE(row.box->text(), QStringLiteral("한글 text"));
-      // The click moved the focus to the button: Enter now shows "0".
-      QCOMPARE(QApplication::focusWidget(), row.button);
-      QCOMPARE(d.focusedBox(), 0);
-      PressEnter(row.button);
-      QCOMPARE(messages.texts(), QStringList{QStringLiteral("0")});
-      messages.clear();
+    // The second text has characters with no CP949 form: nothing is lost.
+    const QString texts[] = {QStringLiteral("한글 text"), QStringLiteral("café\u00A0한글 😀")};
+    for (const QString& text : texts) {
+      for (const Case& row : cases) {
+        focus(row.box);
+        // Typed after the last conversion: Copy reads the boxes first.
+        row.box->setText(text);
+        QTest::mouseClick(row.button, Qt::LeftButton);
+        QCOMPARE(clipboard->text(), text);
+        QCOMPARE(row.box->text(), text);
+        // The click moved the focus to the button: Enter now shows "0".
+        QCOMPARE(QApplication::focusWidget(), row.button);
+        QCOMPARE(d.focusedBox(), 0);
+        PressEnter(row.button);
+        QCOMPARE(messages.texts(), QStringList{QStringLiteral("0")});
+        messages.clear();
+      }
     }
 
     // An empty box empties the clipboard; the space bar works like a click.
