@@ -1,5 +1,6 @@
 #include "app/main_dialog.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -9,11 +10,13 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPainter>
+#include <QSettings>
 #include <QVariant>
 
 #include "app/about_dialog.h"
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
+#include "jasokit/style.h"
 #include "ui/dialog_layout.h"
 #include "ui/message_box.h"
 #include "ui/resources.h"
@@ -38,6 +41,29 @@ constexpr QRgb kFaceKeyColour = 0xFFFFFF;
 QRect Place(layout::UnitRect units) {
   const layout::PixelRect r = layout::ToPixels(units);
   return QRect(r.x, r.y, r.width, r.height);
+}
+
+const QString kAboutText = QStringLiteral("Jaso_Kit 정보(&A)...");
+const QString kOfficialStyleText = QStringLiteral("공식 영문 주소 (도로명)");
+
+// The style is kept between runs in an INI file on every platform (not the
+// Windows registry), so tests can give it a folder of their own.
+constexpr const char* kSettingsName = "Jaso_Kit";  // organisation and application alike
+constexpr const char* kStyleKey = "style";         // StyleName's words
+
+Style SavedStyle() {
+  const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QLatin1String(kSettingsName),
+                           QLatin1String(kSettingsName));
+  const std::string name = settings.value(QLatin1String(kStyleKey)).toString().toStdString();
+  Style style = Style::Classic;  // also for a value this version does not know
+  ParseStyle(name, style);
+  return style;
+}
+
+void SaveStyle(Style style) {
+  QSettings settings(QSettings::IniFormat, QSettings::UserScope, QLatin1String(kSettingsName),
+                     QLatin1String(kSettingsName));
+  settings.setValue(QLatin1String(kStyleKey), QLatin1String(StyleName(style)));
 }
 
 // The zip code table is CP949; everything the window holds is UTF-8.
@@ -131,11 +157,25 @@ void MainDialog::createControls() {
   connect(m_copyOutputButton, &QAbstractButton::clicked, this, [this] { copyToClipboard(m_outputText); });
   connect(m_copyQueryButton, &QAbstractButton::clicked, this, [this] { copyToClipboard(m_zipQuery); });
   connect(m_resetButton, &QAbstractButton::clicked, this, &MainDialog::resetAll);
+
+  m_officialStyleAction = new QAction(kOfficialStyleText, this);
+  m_officialStyleAction->setObjectName(QStringLiteral("officialStyleAction"));
+  m_officialStyleAction->setCheckable(true);
+  m_officialStyleAction->setChecked(SavedStyle() == Style::Official);
+  connect(m_officialStyleAction, &QAction::toggled, this, [this](bool official) {
+    SaveStyle(official ? Style::Official : Style::Classic);
+#ifdef Q_OS_WIN
+    HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
+    if (menu != nullptr) {
+      CheckMenuItem(menu, layout::kOfficialStyleCommand, MF_BYCOMMAND | (official ? MF_CHECKED : MF_UNCHECKED));
+    }
+#endif
+  });
 }
 
 void MainDialog::initDialog(const BannerSettings& banner) {
   writeBoxes();
-  addAboutItem();
+  addSystemMenuItems();
   setWindowIcon(ApplicationIcon());
   m_copyInputButton->setFaces(layout::kIdCopyFace, layout::kIdCopyFace, layout::kIdCopyHoverFace, kFaceKeyColour);
   m_copyOutputButton->setFaces(layout::kIdCopyFace, layout::kIdCopyFace, layout::kIdCopyHoverFace, kFaceKeyColour);
@@ -156,13 +196,14 @@ void MainDialog::initDialog(const BannerSettings& banner) {
   }
 }
 
-void MainDialog::addAboutItem() {
+void MainDialog::addSystemMenuItems() {
 #ifdef Q_OS_WIN
-  const QString text = QStringLiteral("Jaso_Kit 정보(&A)...");
   HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
-  if (menu != nullptr && !text.isEmpty()) {
+  if (menu != nullptr) {
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, layout::kAboutCommand, reinterpret_cast<const wchar_t*>(text.utf16()));
+    AppendMenuW(menu, MF_STRING, layout::kAboutCommand, reinterpret_cast<const wchar_t*>(kAboutText.utf16()));
+    AppendMenuW(menu, MF_STRING | (m_officialStyleAction->isChecked() ? MF_CHECKED : MF_UNCHECKED),
+                layout::kOfficialStyleCommand, reinterpret_cast<const wchar_t*>(kOfficialStyleText.utf16()));
   }
 #endif
 }
@@ -176,6 +217,12 @@ bool MainDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr
       *result = 0;
       return true;
     }
+    if (msg->message == WM_SYSCOMMAND &&
+        (msg->wParam & 0xFFF0) == static_cast<WPARAM>(layout::kOfficialStyleCommand)) {
+      m_officialStyleAction->toggle();  // the check mark follows in the toggled handler
+      *result = 0;
+      return true;
+    }
   }
   return QDialog::nativeEvent(eventType, message, result);
 }
@@ -185,9 +232,10 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
 #ifdef Q_OS_WIN
   QDialog::contextMenuEvent(event);
 #else
-  // Without a system menu to extend, the About item lives here.
+  // Without a system menu to extend, the About and style items live here.
   QMenu menu(this);
-  menu.addAction(QStringLiteral("Jaso_Kit 정보(&A)..."), this, &MainDialog::showAbout);
+  menu.addAction(kAboutText, this, &MainDialog::showAbout);
+  menu.addAction(m_officialStyleAction);
   menu.exec(event->globalPos());
 #endif
 }
@@ -255,7 +303,9 @@ void MainDialog::writeBoxes() {
 
 void MainDialog::runConversion() {
   readBoxes();
-  Result result = Convert(m_inputText);
+  Options options;
+  options.style = m_officialStyleAction->isChecked() ? Style::Official : Style::Classic;
+  Result result = Convert(m_inputText, options);
   switch (result.status) {
     case ConversionStatus::Address:
     case ConversionStatus::PlainText:

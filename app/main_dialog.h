@@ -3,7 +3,9 @@
 // drawn on the background picture. Enter runs the conversion or the zip
 // search depending on which edit box last took the focus. Its controls are
 // reached by their object names: inputBox, outputBox, zipQueryBox, zipList,
-// banner, copyInputButton, copyOutputButton, copyQueryButton, resetButton.
+// banner, copyInputButton, copyOutputButton, copyQueryButton, resetButton;
+// the checkable menu item for the official style is the QAction
+// officialStyleAction.
 #include <QDialog>
 #include <functional>
 #include <string>
@@ -12,6 +14,7 @@
 #include "ui/banner.h"
 #include "jasokit/zip.h"
 
+class QAction;
 class QFont;
 class QLineEdit;
 class QListWidget;
@@ -73,7 +76,7 @@ class MainDialog : public QDialog {
  private:
   void createControls();
   void initDialog(const BannerSettings& banner);
-  void addAboutItem();
+  void addSystemMenuItems();
   void fillZipList(const std::vector<std::string>& lines);
 
   int m_focusedBox = 0;
@@ -89,6 +92,7 @@ class MainDialog : public QDialog {
   QLineEdit* m_inputBox = nullptr;
   QLineEdit* m_outputBox = nullptr;
   QLineEdit* m_zipQueryBox = nullptr;
+  QAction* m_officialStyleAction = nullptr;  // checked: conversions use Style::Official
   ZipDatabase m_zipDatabase;
   ZipLoadStatus m_zipLoadStatus = ZipLoadStatus::Ok;
   bool m_initialFocus = false;
