@@ -1,5 +1,6 @@
 #include "app/main_dialog.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -9,11 +10,13 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPainter>
+#include <QSettings>
 #include <QVariant>
 
-#include "address/conversion.h"
 #include "app/about_dialog.h"
-#include "romanize/cp949.h"
+#include "jasokit/convert.h"
+#include "jasokit/cp949.h"
+#include "jasokit/style.h"
 #include "ui/dialog_layout.h"
 #include "ui/message_box.h"
 #include "ui/resources.h"
@@ -40,20 +43,37 @@ QRect Place(layout::UnitRect units) {
   return QRect(r.x, r.y, r.width, r.height);
 }
 
-}  // namespace
+const QString kAboutText = QStringLiteral("Jaso_Kit 정보(&A)...");
+const QString kOfficialStyleText = QStringLiteral("공식 영문 주소 (도로명)");
 
-std::string ToCp949(const QString& text) {
-  std::string out;
-  const QByteArray utf8 = text.toUtf8();
-  Utf8ToCp949(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())), out);
-  return out;
+// The style is kept between runs in an INI file on every platform (not the
+// Windows registry), so tests can give it a folder of their own.
+constexpr const char* kSettingsName = "Jaso_Kit";  // organisation and application alike
+constexpr const char* kStyleKey = "style";         // StyleName's words
+
+Style SavedStyle() {
+  const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QLatin1String(kSettingsName),
+                           QLatin1String(kSettingsName));
+  const std::string name = settings.value(QLatin1String(kStyleKey)).toString().toStdString();
+  Style style = Style::Classic;  // also for a value this version does not know
+  ParseStyle(name, style);
+  return style;
 }
 
-QString FromCp949(const std::string& text) {
+void SaveStyle(Style style) {
+  QSettings settings(QSettings::IniFormat, QSettings::UserScope, QLatin1String(kSettingsName),
+                     QLatin1String(kSettingsName));
+  settings.setValue(QLatin1String(kStyleKey), QLatin1String(StyleName(style)));
+}
+
+// The zip code table is CP949; everything the window holds is UTF-8.
+std::string Utf8FromCp949(std::string_view cp949) {
   std::string utf8;
-  Cp949ToUtf8(text, utf8);
-  return QString::fromStdString(utf8);
+  Cp949ToUtf8(cp949, utf8);
+  return utf8;
 }
+
+}  // namespace
 
 QFont DialogFont() {
   // The platform's Korean dialog font where there is one, else a Korean
@@ -137,11 +157,25 @@ void MainDialog::createControls() {
   connect(m_copyOutputButton, &QAbstractButton::clicked, this, [this] { copyToClipboard(m_outputText); });
   connect(m_copyQueryButton, &QAbstractButton::clicked, this, [this] { copyToClipboard(m_zipQuery); });
   connect(m_resetButton, &QAbstractButton::clicked, this, &MainDialog::resetAll);
+
+  m_officialStyleAction = new QAction(kOfficialStyleText, this);
+  m_officialStyleAction->setObjectName(QStringLiteral("officialStyleAction"));
+  m_officialStyleAction->setCheckable(true);
+  m_officialStyleAction->setChecked(SavedStyle() == Style::Official);
+  connect(m_officialStyleAction, &QAction::toggled, this, [this](bool official) {
+    SaveStyle(official ? Style::Official : Style::Classic);
+#ifdef Q_OS_WIN
+    HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
+    if (menu != nullptr) {
+      CheckMenuItem(menu, layout::kOfficialStyleCommand, MF_BYCOMMAND | (official ? MF_CHECKED : MF_UNCHECKED));
+    }
+#endif
+  });
 }
 
 void MainDialog::initDialog(const BannerSettings& banner) {
   writeBoxes();
-  addAboutItem();
+  addSystemMenuItems();
   setWindowIcon(ApplicationIcon());
   m_copyInputButton->setFaces(layout::kIdCopyFace, layout::kIdCopyFace, layout::kIdCopyHoverFace, kFaceKeyColour);
   m_copyOutputButton->setFaces(layout::kIdCopyFace, layout::kIdCopyFace, layout::kIdCopyHoverFace, kFaceKeyColour);
@@ -162,13 +196,14 @@ void MainDialog::initDialog(const BannerSettings& banner) {
   }
 }
 
-void MainDialog::addAboutItem() {
+void MainDialog::addSystemMenuItems() {
 #ifdef Q_OS_WIN
-  const QString text = QStringLiteral("Jaso_Kit 정보(&A)...");
   HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
-  if (menu != nullptr && !text.isEmpty()) {
+  if (menu != nullptr) {
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, layout::kAboutCommand, reinterpret_cast<const wchar_t*>(text.utf16()));
+    AppendMenuW(menu, MF_STRING, layout::kAboutCommand, reinterpret_cast<const wchar_t*>(kAboutText.utf16()));
+    AppendMenuW(menu, MF_STRING | (m_officialStyleAction->isChecked() ? MF_CHECKED : MF_UNCHECKED),
+                layout::kOfficialStyleCommand, reinterpret_cast<const wchar_t*>(kOfficialStyleText.utf16()));
   }
 #endif
 }
@@ -182,6 +217,12 @@ bool MainDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr
       *result = 0;
       return true;
     }
+    if (msg->message == WM_SYSCOMMAND &&
+        (msg->wParam & 0xFFF0) == static_cast<WPARAM>(layout::kOfficialStyleCommand)) {
+      m_officialStyleAction->toggle();  // the check mark follows in the toggled handler
+      *result = 0;
+      return true;
+    }
   }
   return QDialog::nativeEvent(eventType, message, result);
 }
@@ -191,9 +232,10 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
 #ifdef Q_OS_WIN
   QDialog::contextMenuEvent(event);
 #else
-  // Without a system menu to extend, the About item lives here.
+  // Without a system menu to extend, the About and style items live here.
   QMenu menu(this);
-  menu.addAction(QStringLiteral("Jaso_Kit 정보(&A)..."), this, &MainDialog::showAbout);
+  menu.addAction(kAboutText, this, &MainDialog::showAbout);
+  menu.addAction(m_officialStyleAction);
   menu.exec(event->globalPos());
 #endif
 }
@@ -241,9 +283,9 @@ void MainDialog::dispatchEnter() {
 }
 
 void MainDialog::readBoxes() {
-  m_inputText = ToCp949(m_inputBox->text());
-  m_outputText = ToCp949(m_outputBox->text());
-  m_zipQuery = ToCp949(m_zipQueryBox->text());
+  m_inputText = m_inputBox->text().toStdString();
+  m_outputText = m_outputBox->text().toStdString();
+  m_zipQuery = m_zipQueryBox->text().toStdString();
 }
 
 void MainDialog::writeBoxes() {
@@ -251,7 +293,7 @@ void MainDialog::writeBoxes() {
   // QLineEdit would leave the cursor, and the view, at the end, hiding the
   // house number that a converted address begins with.
   auto write = [](QLineEdit* box, const std::string& text) {
-    box->setText(FromCp949(text));
+    box->setText(QString::fromStdString(text));
     box->setCursorPosition(0);
   };
   write(m_inputBox, m_inputText);
@@ -261,12 +303,14 @@ void MainDialog::writeBoxes() {
 
 void MainDialog::runConversion() {
   readBoxes();
-  ConversionResult result = ConvertInput(m_inputText);
+  Options options;
+  options.style = m_officialStyleAction->isChecked() ? Style::Official : Style::Classic;
+  Result result = Convert(m_inputText, options);
   switch (result.status) {
     case ConversionStatus::Address:
     case ConversionStatus::PlainText:
-      m_inputText = std::move(result.normalizedText);
-      m_outputText = std::move(result.outputText);
+      m_inputText = std::move(result.normalized);
+      m_outputText = std::move(result.output);
       writeBoxes();
       break;
     case ConversionStatus::TooLong:
@@ -279,7 +323,11 @@ void MainDialog::runConversion() {
 
 void MainDialog::runZipSearch() {
   readBoxes();
-  const std::vector<std::string> lines = FormatSearchLines(m_zipDatabase, m_zipQuery);
+  // A name with a character the table cannot hold is in no row; its lossy
+  // CP949 form ('?' for the character) must not be looked up instead.
+  std::string query;
+  std::vector<std::string> lines;
+  if (Utf8ToCp949(m_zipQuery, query)) lines = FormatSearchLines(m_zipDatabase, query);
   fillZipList(lines);
   if (lines.empty()) ShowMessage(this, QString::fromUtf8(kNotFoundMessageUtf8));
 }
@@ -289,7 +337,7 @@ void MainDialog::fillZipList(const std::vector<std::string>& lines) {
   m_zipList->clear();
   // The lines come in ascending byte order, the order the list shows.
   for (const std::string& line : lines) {
-    auto* item = new QListWidgetItem(FromCp949(line), m_zipList);
+    auto* item = new QListWidgetItem(QString::fromStdString(Utf8FromCp949(line)), m_zipList);
     item->setData(kLineBytesRole, QByteArray(line.data(), static_cast<qsizetype>(line.size())));
   }
   m_fillingList = false;
@@ -299,7 +347,8 @@ void MainDialog::onListSelect() {
   const QList<QListWidgetItem*> selected = m_zipList->selectedItems();
   if (selected.isEmpty()) return;
   const QByteArray line = selected.first()->data(kLineBytesRole).toByteArray();
-  m_inputText = ListLineToAddress(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+  m_inputText =
+      Utf8FromCp949(ListLineToAddress(std::string_view(line.constData(), static_cast<std::size_t>(line.size()))));
   // All three boxes are rewritten before the conversion reads them back.
   writeBoxes();
   runConversion();
@@ -307,7 +356,7 @@ void MainDialog::onListSelect() {
 
 void MainDialog::copyToClipboard(const std::string& field) {
   readBoxes();
-  QApplication::clipboard()->setText(FromCp949(field));
+  QApplication::clipboard()->setText(QString::fromStdString(field));
   writeBoxes();
 }
 

@@ -3,7 +3,9 @@
 // drawn on the background picture. Enter runs the conversion or the zip
 // search depending on which edit box last took the focus. Its controls are
 // reached by their object names: inputBox, outputBox, zipQueryBox, zipList,
-// banner, copyInputButton, copyOutputButton, copyQueryButton, resetButton.
+// banner, copyInputButton, copyOutputButton, copyQueryButton, resetButton;
+// the checkable menu item for the official style is the QAction
+// officialStyleAction.
 #include <QDialog>
 #include <functional>
 #include <string>
@@ -12,6 +14,7 @@
 #include "ui/banner.h"
 #include "jasokit/zip.h"
 
+class QAction;
 class QFont;
 class QLineEdit;
 class QListWidget;
@@ -53,6 +56,7 @@ class MainDialog : public QDialog {
   // False when networking could not start: no box gets the first focus.
   bool initialFocusSet() const { return m_initialFocus; }
 
+  // The boxes' texts as last read or written, in UTF-8.
   const std::string& inputText() const { return m_inputText; }
   const std::string& outputText() const { return m_outputText; }
   const std::string& zipQuery() const { return m_zipQuery; }
@@ -72,7 +76,7 @@ class MainDialog : public QDialog {
  private:
   void createControls();
   void initDialog(const BannerSettings& banner);
-  void addAboutItem();
+  void addSystemMenuItems();
   void fillZipList(const std::vector<std::string>& lines);
 
   int m_focusedBox = 0;
@@ -88,6 +92,7 @@ class MainDialog : public QDialog {
   QLineEdit* m_inputBox = nullptr;
   QLineEdit* m_outputBox = nullptr;
   QLineEdit* m_zipQueryBox = nullptr;
+  QAction* m_officialStyleAction = nullptr;  // checked: conversions use Style::Official
   ZipDatabase m_zipDatabase;
   ZipLoadStatus m_zipLoadStatus = ZipLoadStatus::Ok;
   bool m_initialFocus = false;
@@ -96,9 +101,5 @@ class MainDialog : public QDialog {
 
 // The dialog font: the Korean system font, 9 point.
 QFont DialogFont();
-
-// QString <-> CP949; characters with no CP949 form become '?'.
-std::string ToCp949(const QString& text);
-QString FromCp949(const std::string& text);
 
 }  // namespace jasokit

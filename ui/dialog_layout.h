@@ -23,7 +23,8 @@ constexpr PixelRect ToPixels(UnitRect r) {
   return {UnitsToPixelsX(r.x), UnitsToPixelsY(r.y), UnitsToPixelsX(r.width), UnitsToPixelsY(r.height)};
 }
 
-// Resource ids and the About item's system-menu command.
+// Resource ids and the system-menu commands of the About and style items
+// (multiples of 16: Windows uses the low four bits of a system command itself).
 inline constexpr int kIdIcon = 128;
 inline constexpr int kIdBackground = 132;
 inline constexpr int kIdCopyFace = 136;
@@ -31,6 +32,7 @@ inline constexpr int kIdCopyHoverFace = 137;
 inline constexpr int kIdResetHoverFace = 142;
 inline constexpr int kIdResetFace = 143;
 inline constexpr int kAboutCommand = 0x0010;
+inline constexpr int kOfficialStyleCommand = 0x0020;
 
 // Main window: 343 x 331 units, so a 600 x 497 pixel client area.
 inline constexpr UnitRect kMainDialogUnits{0, 0, 343, 331};

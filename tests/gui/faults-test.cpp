@@ -275,6 +275,7 @@ class FaultsTest : public QObject {
 // answers; converts once while the request is pending, closes, and ends.
 static int RunHangingBannerChild(int& argc, char** argv) {
   ConverterApp app(argc, argv);
+  test::IsolateSettings();
   SetMessageFunction([](QWidget*, const QString& text) { test::Say(QStringLiteral("message ") + text); });
   QTimer::singleShot(10000, &app, [] {
     test::Say(QStringLiteral("the window did not close"));
@@ -308,6 +309,7 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], test::kStartupChildOption) == 0) return test::RunStartupChild(argc, argv);
   if (argc == 2 && std::strcmp(argv[1], kHangingBannerChildOption) == 0) return RunHangingBannerChild(argc, argv);
   QApplication app(argc, argv);
+  if (test::IsolateSettings().isEmpty()) return 1;
   FaultsTest test;
   return QTest::qExec(&test, argc, argv);
 }

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSettings>
 #include <QString>
 #include <QStringList>
 #include <QTcpServer>
@@ -62,6 +63,18 @@ struct Controls {
   SkinButton* copyQueryButton;
   SkinButton* resetButton;
 };
+
+// The window keeps its choices in an INI file through QSettings. A test
+// program points them at an empty folder of its own, so that the user's
+// choices never reach a test and no test changes them. Call once, after the
+// application object exists; returns the folder, empty if none could be made.
+inline QString IsolateSettings() {
+  static QTemporaryDir dir;
+  if (!dir.isValid()) return QString();
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+  QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, dir.filePath(QStringLiteral("system")));
+  return dir.path();
+}
 
 // Collects the texts of the message boxes that would be shown.
 class MessageRecorder {
@@ -288,6 +301,7 @@ inline int RunStartupChild(int& argc, char** argv) {
   QStringList queries;
   for (int i = 2; i < argc; ++i) queries << QString::fromUtf8(argv[i]);
   ConverterApp app(argc, argv);
+  IsolateSettings();
   SetMessageFunction([](QWidget*, const QString& text) {
     Say(QCoreApplication::applicationName() + QStringLiteral(": ") + text);
   });

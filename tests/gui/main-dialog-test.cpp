@@ -1,6 +1,7 @@
 // The main window: Enter dispatch on the focused box, the conversion and
 // search requests, the list, Copy, Reset, closing, and the start-up
 // failures. Runs with QT_QPA_PLATFORM=offscreen.
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -12,10 +13,12 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "address/conversion.h"
@@ -68,6 +71,35 @@ QString ConvertedOutput(const char* utf8Input) { return Utf8Of(ConvertInput(Cp(u
 
 void PressEnter(QWidget* widget) { QTest::keyClick(widget, Qt::Key_Return); }
 
+const QString kOfficialStyleItem = QStringLiteral("공식 영문 주소 (도로명)");
+const QString kRoadAddress = QStringLiteral("서울특별시 강남구 테헤란로 152");
+const QString kRoadAddressClassic = QStringLiteral("152 Teherallo Gangnam-gu Seoul S.KOREA ");
+const QString kRoadAddressOfficial = QStringLiteral("152 Teheran-ro, Gangnam-gu, Seoul, Republic of Korea");
+
+// Where the window keeps its choices, as any copy of the program finds them.
+QSettings* NewProgramSettings() {
+  return new QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Jaso_Kit"),
+                       QStringLiteral("Jaso_Kit"));
+}
+
+QAction* StyleItem(const MainDialog& d) { return d.findChild<QAction*>(QStringLiteral("officialStyleAction")); }
+
+// Opens the window's right-click menu, hands it to use, then closes it;
+// false if no menu opened.
+bool WithContextMenu(MainDialog& d, const std::function<void(QMenu&)>& use) {
+  bool opened = false;
+  QTimer::singleShot(0, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (menu == nullptr) return;
+    opened = true;
+    use(*menu);
+    menu->close();
+  });
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 300), d.mapToGlobal(QPoint(10, 300)));
+  QApplication::sendEvent(&d, &event);
+  return opened;
+}
+
 }  // namespace
 
 class MainDialogTest : public QObject {
@@ -90,6 +122,8 @@ class MainDialogTest : public QObject {
   }
 
  private Q_SLOTS:
+  // Every test starts from a program that has never kept a choice.
+  void init() { std::unique_ptr<QSettings>(NewProgramSettings())->clear(); }
   void cleanup() { m_dialog.reset(); }
 
   void windowMatchesTemplate() {
@@ -197,20 +231,21 @@ class MainDialogTest : public QObject {
     QCOMPARE(c.inputBox->text(), QStringLiteral("서울 강남구 역삼동"));
     QCOMPARE(c.outputBox->text(), ConvertedOutput("서울 강남구 역삼동"));
     QVERIFY(!c.outputBox->text().isEmpty());
-    QCOMPARE(d.inputText(), Cp("서울 강남구 역삼동"));
+    QCOMPARE(d.inputText(), std::string("서울 강남구 역삼동"));  // held as UTF-8
     QVERIFY(messages.texts().isEmpty());
 
-    // Characters without a CP949 form reach the converter as '?'.
-    c.inputBox->setText(QStringLiteral("ab\U0001F600"));
+    // Characters without a CP949 form pass through the conversion unchanged.
+    c.inputBox->setText(QStringLiteral("café 한글 😀"));
     PressEnter(c.inputBox);
-    QCOMPARE(c.inputBox->text(), QStringLiteral("ab?"));
-    QCOMPARE(c.outputBox->text(), QStringLiteral("Ab?"));
+    QCOMPARE(c.inputBox->text(), QStringLiteral("café 한글 😀"));
+    QCOMPARE(c.outputBox->text(), QStringLiteral("Café hangeul 😀"));
+    QCOMPARE(d.outputText(), std::string("Café hangeul 😀"));
 
     // Blank: nothing at all, not even the input box is rewritten.
     c.inputBox->setText(QStringLiteral("   "));
     PressEnter(c.inputBox);
     QCOMPARE(c.inputBox->text(), QStringLiteral("   "));
-    QCOMPARE(c.outputBox->text(), QStringLiteral("Ab?"));
+    QCOMPARE(c.outputBox->text(), QStringLiteral("Café hangeul 😀"));
     QVERIFY(messages.texts().isEmpty());
 
     // 512 syllables (1024 bytes) pass; 513 are refused and change no box.
@@ -227,6 +262,36 @@ class MainDialogTest : public QObject {
              QStringList{QStringLiteral("입력 길이가 1000 글자를 초과하여 처리할 수 없습니다.\r\n다시 한번 확인해 주세요.")});
     QCOMPARE(c.inputBox->text(), tooLong);
     QCOMPARE(c.outputBox->text(), QStringLiteral("kept"));
+  }
+
+  void charactersOutsideCp949CountTwoBytes() {
+    MessageRecorder messages;
+    MainDialog& d = openDialog();
+    const test::Controls c(d);
+    QVERIFY(c.complete());
+    QTRY_COMPARE(d.focusedBox(), 1);
+    const QString refusal = QString::fromUtf8(kRefusalMessageUtf8);
+
+    // Four bytes of UTF-8 (two UTF-16 units) each, yet two at the limit.
+    const QString emoji = QStringLiteral("😀");
+    c.inputBox->setText(emoji.repeated(512));
+    PressEnter(c.inputBox);
+    QVERIFY(messages.texts().isEmpty());
+    QCOMPARE(c.inputBox->text(), emoji.repeated(512));
+    QCOMPARE(c.outputBox->text(), emoji.repeated(512));
+
+    c.outputBox->setText(QStringLiteral("kept"));
+    c.inputBox->setText(emoji.repeated(513));
+    PressEnter(c.inputBox);
+    QCOMPARE(messages.texts(), QStringList{refusal});
+    QCOMPARE(c.inputBox->text(), emoji.repeated(513));
+    QCOMPARE(c.outputBox->text(), QStringLiteral("kept"));
+
+    // One more byte than the limit, made of a syllable and the rest.
+    messages.clear();
+    c.inputBox->setText(QStringLiteral("a") + QString(511, QChar(0xAC00)) + emoji);
+    PressEnter(c.inputBox);
+    QCOMPARE(messages.texts(), QStringList{refusal});
   }
 
   void zipSearchFillsTheList() {
@@ -266,6 +331,35 @@ class MainDialogTest : public QObject {
     QCOMPARE(c.zipQueryBox->text(), QStringLiteral("역삼동 "));
   }
 
+  void zipQueryOutsideCp949FindsNothing() {
+    MessageRecorder messages;
+    // A row whose name is what a lossy conversion of the queries would give.
+    MainDialogSetup setup = TestSetup();
+    setup.loadZipTable = [](ZipDatabase& db) {
+      const ZipRecord row = Record("135-080", "서울", "강남구", "?동", "");
+      db.Add(row.locality, row);
+      return ZipLoadStatus::Ok;
+    };
+    MainDialog& d = openDialog(setup);
+    const test::Controls c(d);
+    QVERIFY(c.complete());
+    focus(c.zipQueryBox);
+    c.zipQueryBox->setText(QStringLiteral("?동"));
+    PressEnter(c.zipQueryBox);
+    QCOMPARE(c.zipList->count(), 1);
+    QVERIFY(messages.texts().isEmpty());
+
+    for (const QString& query : {QStringLiteral("😀동"), QStringLiteral("é동"), QStringLiteral("\u00A0동")}) {
+      messages.clear();
+      c.zipQueryBox->setText(query);
+      PressEnter(c.zipQueryBox);
+      QCOMPARE(messages.texts(), QStringList{kNotFound});
+      QCOMPARE(c.zipList->count(), 0);
+      QCOMPARE(c.zipQueryBox->text(), query);
+      QCOMPARE(d.zipQuery(), query.toStdString());
+    }
+  }
+
   void choosingALineConvertsItsAddress() {
     MessageRecorder messages;
     MainDialog& d = openDialog();
@@ -283,6 +377,7 @@ class MainDialogTest : public QObject {
                       c.zipList->visualItemRect(c.zipList->item(0)).center());
     QCOMPARE(c.inputBox->text(), QStringLiteral("서울 강남구 역삼동 123-45"));
     QCOMPARE(c.outputBox->text(), ConvertedOutput("서울 강남구 역삼동 123-45"));
+    QCOMPARE(d.inputText(), std::string("서울 강남구 역삼동 123-45"));
     QCOMPARE(QApplication::focusWidget(), c.zipList);
 
     // The keyboard selects too; the last line's trailing spaces are trimmed.
@@ -339,19 +434,23 @@ class MainDialogTest : public QObject {
     const Case cases[] = {{c.inputBox, c.copyInputButton},
                           {c.outputBox, c.copyOutputButton},
                           {c.zipQueryBox, c.copyQueryButton}};
-    for (const Case& row : cases) {
-      focus(row.box);
-      // Typed after the last conversion: Copy reads the boxes first.
-      row.box->setText(QStringLiteral("한글 text"));
-      QTest::mouseClick(row.button, Qt::LeftButton);
-      QCOMPARE(clipboard->text(), QStringLiteral("한글 text"));
-      QCOMPARE(row.box->text(), QStringLiteral("한글 text"));
-      // The click moved the focus to the button: Enter now shows "0".
-      QCOMPARE(QApplication::focusWidget(), row.button);
-      QCOMPARE(d.focusedBox(), 0);
-      PressEnter(row.button);
-      QCOMPARE(messages.texts(), QStringList{QStringLiteral("0")});
-      messages.clear();
+    // The second text has characters with no CP949 form: nothing is lost.
+    const QString texts[] = {QStringLiteral("한글 text"), QStringLiteral("café\u00A0한글 😀")};
+    for (const QString& text : texts) {
+      for (const Case& row : cases) {
+        focus(row.box);
+        // Typed after the last conversion: Copy reads the boxes first.
+        row.box->setText(text);
+        QTest::mouseClick(row.button, Qt::LeftButton);
+        QCOMPARE(clipboard->text(), text);
+        QCOMPARE(row.box->text(), text);
+        // The click moved the focus to the button: Enter now shows "0".
+        QCOMPARE(QApplication::focusWidget(), row.button);
+        QCOMPARE(d.focusedBox(), 0);
+        PressEnter(row.button);
+        QCOMPARE(messages.texts(), QStringList{QStringLiteral("0")});
+        messages.clear();
+      }
     }
 
     // An empty box empties the clipboard; the space bar works like a click.
@@ -496,10 +595,125 @@ class MainDialogTest : public QObject {
     });
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 300), d.mapToGlobal(QPoint(10, 300)));
     QApplication::sendEvent(&d, &event);
-    QCOMPARE(items, QStringList{QStringLiteral("Jaso_Kit 정보(&A)...")});
+    QCOMPARE(items, (QStringList{QStringLiteral("Jaso_Kit 정보(&A)..."), kOfficialStyleItem}));
     QVERIFY(aboutShown);
   }
+
+  void contextMenuChecksTheOfficialStyle() {
+    MainDialog& d = openDialog();
+    QAction* item = StyleItem(d);
+    QVERIFY(item != nullptr);
+    // The item beside About is the window's own, and choosing it there
+    // checks it, then unchecks it.
+    for (const bool checkedAfter : {true, false}) {
+      QList<QAction*> actions;
+      QVERIFY(WithContextMenu(d, [&](QMenu& menu) {
+        actions = menu.actions();
+        if (actions.size() == 2) actions[1]->trigger();
+      }));
+      QCOMPARE(actions.size(), 2);
+      QCOMPARE(actions[1], item);
+      QCOMPARE(item->isChecked(), checkedAfter);
+    }
+  }
 #endif
+
+  void officialStyleItemIsCheckableAndOffByDefault() {
+    MainDialog& d = openDialog();
+    QAction* item = StyleItem(d);
+    QVERIFY(item != nullptr);
+    QCOMPARE(item->text(), kOfficialStyleItem);
+    QVERIFY(item->isCheckable());
+    QVERIFY(!item->isChecked());
+  }
+
+  void styleAppliesToEnterInTheInputBox() {
+    MessageRecorder messages;
+    MainDialog& d = openDialog();
+    const test::Controls c(d);
+    QVERIFY(c.complete());
+    QAction* item = StyleItem(d);
+    QVERIFY(item != nullptr);
+    QTRY_COMPARE(d.focusedBox(), 1);
+
+    struct Case {
+      bool official;
+      QString output;
+    };
+    // Unchecking brings the classic style back.
+    const Case cases[] = {{false, kRoadAddressClassic}, {true, kRoadAddressOfficial}, {false, kRoadAddressClassic}};
+    for (const Case& row : cases) {
+      item->setChecked(row.official);
+      c.inputBox->setText(QStringLiteral("  ") + kRoadAddress);
+      c.outputBox->clear();
+      PressEnter(c.inputBox);
+      QCOMPARE(c.inputBox->text(), kRoadAddress);
+      QCOMPARE(c.outputBox->text(), row.output);
+    }
+    QVERIFY(messages.texts().isEmpty());
+  }
+
+  void styleIsKeptBetweenRuns() {
+    MainDialog* d = &openDialog();
+    QVERIFY(StyleItem(*d) != nullptr);
+    StyleItem(*d)->setChecked(true);
+
+    for (const bool official : {true, false}) {
+      // A new window, as the next run of the program builds it.
+      m_dialog.reset();
+      d = &openDialog();
+      const test::Controls c(*d);
+      QVERIFY(c.complete());
+      QAction* item = StyleItem(*d);
+      QVERIFY(item != nullptr);
+      QCOMPARE(item->isChecked(), official);
+      QCOMPARE(std::unique_ptr<QSettings>(NewProgramSettings())->value(QStringLiteral("style")).toString(),
+               official ? QStringLiteral("official") : QStringLiteral("classic"));
+      QTRY_COMPARE(d->focusedBox(), 1);
+      c.inputBox->setText(kRoadAddress);
+      PressEnter(c.inputBox);
+      QCOMPARE(c.outputBox->text(), official ? kRoadAddressOfficial : kRoadAddressClassic);
+      item->setChecked(false);  // kept for the second window
+    }
+  }
+
+  void savedStyleIsReadAtStartUp() {
+    struct Case {
+      const char* saved;
+      bool checked;
+    };
+    // Only the style's own names count; anything else is the default.
+    const Case cases[] = {
+        {"official", true}, {"classic", false}, {"Official", false}, {"", false}, {"road", false},
+    };
+    for (const Case& row : cases) {
+      std::unique_ptr<QSettings>(NewProgramSettings())->setValue(QStringLiteral("style"), QString::fromUtf8(row.saved));
+      MainDialog& d = openDialog();
+      QVERIFY(StyleItem(d) != nullptr);
+      QVERIFY2(StyleItem(d)->isChecked() == row.checked, row.saved);
+      m_dialog.reset();
+    }
+  }
+
+  void chosenRowConvertsInTheChosenStyle() {
+    MessageRecorder messages;
+    MainDialog& d = openDialog();
+    const test::Controls c(d);
+    QVERIFY(c.complete());
+    QVERIFY(StyleItem(d) != nullptr);
+    StyleItem(d)->setChecked(true);
+    focus(c.zipQueryBox);
+    c.zipQueryBox->setText(QStringLiteral("역삼동"));
+    PressEnter(c.zipQueryBox);
+    QCOMPARE(c.zipList->count(), 4);
+
+    focus(c.zipList);
+    QTest::mouseClick(c.zipList->viewport(), Qt::LeftButton, {},
+                      c.zipList->visualItemRect(c.zipList->item(0)).center());
+    QCOMPARE(c.inputBox->text(), QStringLiteral("서울 강남구 역삼동 123-45"));
+    QCOMPARE(c.outputBox->text(), QStringLiteral("123-45 Yeoksam-dong, Gangnam-gu, Seoul, Republic of Korea"));
+    QVERIFY(messages.texts().isEmpty());
+  }
 
   void missingTableEndsTheProgram() {
     // A copy of this program in a folder without the table; a table in the
@@ -524,6 +738,7 @@ class MainDialogTest : public QObject {
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], test::kStartupChildOption) == 0) return test::RunStartupChild(argc, argv);
   QApplication app(argc, argv);
+  if (test::IsolateSettings().isEmpty()) return 1;
   MainDialogTest test;
   return QTest::qExec(&test, argc, argv);
 }
