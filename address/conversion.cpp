@@ -100,7 +100,7 @@ std::string NormalizeWhitespace(std::string_view text) {
 }
 
 ConversionResult ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
-                              std::string_view country) {
+                              std::string_view country, bool withFields) {
   ConversionResult result;
   const std::string_view trimmed = TrimWhitespace(CutAtNul(text));
   if (trimmed.size() > kMaxInputBytes) {
@@ -117,8 +117,9 @@ ConversionResult ConvertBytes(std::string_view text, const Options& options, boo
   // thread: each call replaces all their state, and their buffers stay.
   if (options.style == Style::Official) {
     AddressFields fields;
-    if (ConvertOfficialAddress(result.normalizedText, country, privateCodes, result.outputText, fields)) {
-      result.fields = std::move(fields);
+    if (ConvertOfficialAddress(result.normalizedText, country, privateCodes, result.outputText,
+                               withFields ? &fields : nullptr)) {
+      if (withFields) result.fields = std::move(fields);
       result.status = ConversionStatus::Address;
       return result;
     }
@@ -142,7 +143,7 @@ ConversionResult ConvertBytes(std::string_view text, const Options& options, boo
   return result;
 }
 
-Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8) {
+Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields) {
   Result result;
   utf8 = CutAtNul(utf8);
   if (TrimAsciiSpace(utf8).size() > kSurelyTooLongUtf8) {
@@ -157,7 +158,7 @@ Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidU
   if (!options.country.empty()) AppendUtf8ToPrivate(options.country, text);
   const std::string_view bytes(text.bytes);
   const ConversionResult r =
-      ConvertBytes(bytes.substr(0, textBytes), options, true, bytes.substr(textBytes));
+      ConvertBytes(bytes.substr(0, textBytes), options, true, bytes.substr(textBytes), withFields);
   result.status = r.status;
   ToUtf8(r.normalizedText, text.characters, result.normalized);
   ToUtf8(r.outputText, text.characters, result.output);
@@ -174,6 +175,13 @@ Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidU
 }
 
 std::string RomanizeUtf8(std::string_view utf8, Style style, bool* invalidUtf8) {
+  utf8 = CutAtNul(utf8);
+  // No character takes more than four bytes: a longer text has more units
+  // than the engine takes.
+  if (utf8.size() > 4 * kMaxUnits) {
+    if (invalidUtf8) *invalidUtf8 = !IsValidUtf8(utf8);
+    return std::string();
+  }
   thread_local PrivateText text;
   const bool clean = Utf8ToPrivate(utf8, text);
   if (invalidUtf8) *invalidUtf8 = !clean;

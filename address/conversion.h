@@ -19,15 +19,17 @@ std::string NormalizeWhitespace(std::string_view text);
 // The conversion on CP949 bytes. With privateCodes the text may hold the
 // private codes of romanize/cp949.h, and the results keep them; country is
 // in the same bytes (empty: the style's own).
+// withFields false leaves the result's fields out, for callers that need
+// the output only.
 ConversionResult ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
-                              std::string_view country);
+                              std::string_view country, bool withFields = true);
 
 // An engine of the style for this thread, reused from call to call (each
 // Romanize replaces all its state).
 HangulRomanizer& ScratchEngine(Style style, bool privateCodes);
 
 // Convert, also telling whether the input held invalid UTF-8.
-Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8);
+Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields = true);
 // Romanize, likewise.
 std::string RomanizeUtf8(std::string_view utf8, Style style, bool* invalidUtf8);
 

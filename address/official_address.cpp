@@ -1,6 +1,7 @@
 #include "address/official_address.h"
 
 #include <array>
+#include <cstring>
 #include <iterator>
 #include <vector>
 
@@ -82,8 +83,55 @@ constexpr std::array<std::uint16_t, N> Tails(const Row (&rows)[N], Word word) {
 constexpr auto kBranchTails = Tails(kRoadBranches, [](const PlaceRow& r) { return r.korean; });
 constexpr auto kTypeTails = Tails(kRoadTypes, [](const PlaceRow& r) { return r.korean; });
 constexpr auto kUnitTails = Tails(kUnitSyllables, [](const UnitSyllable& r) { return r.syllable; });
+static_assert([] {
+  for (const UnitSyllable& u : kUnitSyllables) {
+    if (u.syllable.size() != 2) return false;
+  }
+  return true;
+}(), "ParseUnit takes a unit syllable for its last two bytes");
 constexpr auto kBuildingTails = Tails(kBuildingWords, [](const BuildingWordRow& r) { return r.korean; });
-constexpr auto kRegionTails = Tails(kOfficialRegions, [](const PlaceRow& r) { return r.korean; });
+// Every written form of a region is one of its own, so the forms can be
+// found by hashing instead of row by row.
+struct RegionIndex {
+  static constexpr std::size_t kSlots = 128;
+  std::int8_t slot[kSlots];
+};
+
+constexpr std::size_t RegionHash(std::string_view form) {
+  return (LastTwo(form) * 40503u + form.size() * 7u) % RegionIndex::kSlots;
+}
+
+constexpr RegionIndex IndexRegions() {
+  RegionIndex index{};
+  for (std::int8_t& s : index.slot) s = -1;
+  for (std::size_t k = 0; k < std::size(kOfficialRegions); ++k) {
+    std::size_t at = RegionHash(kOfficialRegions[k].korean);
+    while (index.slot[at] >= 0) at = (at + 1) % RegionIndex::kSlots;
+    index.slot[at] = static_cast<std::int8_t>(k);
+  }
+  return index;
+}
+
+constexpr bool FormsAreDistinct() {
+  for (std::size_t a = 0; a < std::size(kOfficialRegions); ++a) {
+    for (std::size_t b = a + 1; b < std::size(kOfficialRegions); ++b) {
+      if (kOfficialRegions[a].korean == kOfficialRegions[b].korean) return false;
+    }
+  }
+  return true;
+}
+static_assert(FormsAreDistinct() && std::size(kOfficialRegions) < RegionIndex::kSlots / 2);
+
+constexpr RegionIndex kRegionIndex = IndexRegions();
+
+const PlaceRow* FindRegionForm(std::string_view word) {
+  for (std::size_t at = RegionHash(word); kRegionIndex.slot[at] >= 0; at = (at + 1) % RegionIndex::kSlots) {
+    const PlaceRow& row = kOfficialRegions[static_cast<std::size_t>(kRegionIndex.slot[at])];
+    if (row.korean == word) return &row;
+  }
+  return nullptr;
+}
+
 constexpr std::uint16_t kFloorTail = LastTwo(kOfficialFloor);
 constexpr std::uint16_t kDongTail = LastTwo(kOfficialDong);
 constexpr std::uint16_t kHoTail = LastTwo(kOfficialHo);
@@ -107,13 +155,34 @@ struct UnitParts {
   Unit unit;
 };
 
+// A direct-mapped table of recent names and their romanizations.
+class NameCache {
+ public:
+  static constexpr std::size_t kMaxKey = 30;
+  struct Entry {
+    std::uint8_t size = 0xFF;  // no name has this size: empty
+    char key[kMaxKey];
+    std::string value;
+  };
+
+  Entry& At(std::string_view name) {
+    std::uint32_t h = 2166136261u;  // FNV-1a
+    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    return m_entries[h % kEntries];
+  }
+
+ private:
+  static constexpr std::size_t kEntries = 1024;
+  std::vector<Entry> m_entries = std::vector<Entry>(kEntries);
+};
+
 class OfficialAddress {
  public:
   explicit OfficialAddress(bool privateCodes) {
     if (privateCodes) EngineAccess::UsePrivateCodes(m_engine);
   }
 
-  bool Convert(std::string_view text, std::string_view country, std::string& output, AddressFields& fields) {
+  bool Convert(std::string_view text, std::string_view country, std::string& output, AddressFields* fields) {
     Split(text);
     std::size_t i = 0;
     std::string_view postcode;
@@ -239,34 +308,35 @@ class OfficialAddress {
     localityAsStreet();
 
     // The details are one group, words apart; notes come first, each a group.
-    // Every text is measured first, so that each is allocated once.
-    std::size_t detailBytes = 0;
-    for (const Span& note : m_notes) detailBytes += note.size() + kGroupSeparator.size();
-    for (const Span& d : m_details) detailBytes += d.size() + 1;
-    fields.detail.clear();
-    fields.detail.reserve(detailBytes);
-    for (const Span& note : m_notes) Join(fields.detail, View(note), kGroupSeparator);
+    const std::size_t detailBegin = m_arena.size();
+    for (const Span& note : m_notes) Join(m_arena, detailBegin, View(note), kGroupSeparator);
     for (std::size_t k = 0; k < m_details.size(); ++k) {
-      if (!fields.detail.empty()) fields.detail += k == 0 ? kGroupSeparator : " ";
-      fields.detail += View(m_details[k]);
+      if (m_arena.size() != detailBegin) m_arena += k == 0 ? kGroupSeparator : " ";
+      m_arena += View(m_details[k]);
     }
-    fields.street.assign(View(street));
-    std::size_t districtBytes = 0;
-    for (const auto& unit : m_units) districtBytes += unit.second.size() + kGroupSeparator.size();
-    fields.district.clear();
-    fields.district.reserve(districtBytes);
-    for (auto it = m_units.rbegin(); it != m_units.rend(); ++it) Join(fields.district, View(it->second), kGroupSeparator);
-    fields.region.assign(region->roman);
-    fields.postcode.assign(postcode);
-    fields.country.assign(country.empty() ? kOfficialCountry : country);
+    const Span detail{detailBegin, m_arena.size()};
+    const std::size_t districtBegin = m_arena.size();
+    for (auto it = m_units.rbegin(); it != m_units.rend(); ++it) {
+      Join(m_arena, districtBegin, View(it->second), kGroupSeparator);
+    }
+    const Span district{districtBegin, m_arena.size()};
+    const std::string_view countryText = country.empty() ? kOfficialCountry : country;
 
-    const std::string* groups[] = {&fields.detail, &fields.street,   &fields.district,
-                                   &fields.region, &fields.postcode, &fields.country};
+    const std::string_view groups[] = {View(detail),  View(street), View(district),
+                                       region->roman, postcode,     countryText};
     std::size_t outputBytes = 0;
-    for (const std::string* group : groups) outputBytes += group->size() + kGroupSeparator.size();
+    for (std::string_view group : groups) outputBytes += group.size() + kGroupSeparator.size();
     output.clear();
     output.reserve(outputBytes);
-    for (const std::string* group : groups) Join(output, *group, kGroupSeparator);
+    for (std::string_view group : groups) Join(output, 0, group, kGroupSeparator);
+    if (fields) {
+      fields->detail.assign(groups[0]);
+      fields->street.assign(groups[1]);
+      fields->district.assign(groups[2]);
+      fields->region.assign(groups[3]);
+      fields->postcode.assign(groups[4]);
+      fields->country.assign(groups[5]);
+    }
     output.resize(CutAtCharacter(output, kOutputBufferBytes));
     return true;
   }
@@ -281,9 +351,11 @@ class OfficialAddress {
 
   std::string_view View(Span s) const { return std::string_view(m_arena).substr(s.begin, s.size()); }
 
-  static void Join(std::string& out, std::string_view group, std::string_view separator) {
+  // Appends group to the text that began at start in out, after a separator
+  // unless it is the first.
+  static void Join(std::string& out, std::size_t start, std::string_view group, std::string_view separator) {
     if (group.empty()) return;
-    if (!out.empty()) out += separator;
+    if (out.size() != start) out += separator;
     out += group;
   }
 
@@ -323,20 +395,30 @@ class OfficialAddress {
         }
       }
     }
-    const std::uint16_t tail = LastTwo(first);
-    for (std::size_t k = 0; k < std::size(kOfficialRegions); ++k) {
-      if (tail == kRegionTails[k] && kOfficialRegions[k].korean == first) {
-        *words = 1;
-        return &kOfficialRegions[k];
-      }
-    }
-    return nullptr;
+    const PlaceRow* row = FindRegionForm(first);
+    if (row) *words = 1;
+    return row;
   }
 
+  // Address lists name the same districts and localities over and over, so
+  // the romanization of short names is remembered. The engine is a pure
+  // function of the bytes, so a remembered result is the result.
   void R(std::string_view name, std::string& out) {
     if (name.empty()) return;
-    m_engine.Romanize(name);
-    EngineAccess::AppendResult(m_engine, out);
+    if (name.size() > NameCache::kMaxKey) {
+      m_engine.Romanize(name);
+      EngineAccess::AppendResult(m_engine, out);
+      return;
+    }
+    NameCache::Entry& e = m_cache.At(name);
+    if (e.size != name.size() || std::memcmp(e.key, name.data(), name.size()) != 0) {
+      m_engine.Romanize(name);
+      e.value.clear();
+      EngineAccess::AppendResult(m_engine, e.value);
+      std::memcpy(e.key, name.data(), name.size());
+      e.size = static_cast<std::uint8_t>(name.size());
+    }
+    out += e.value;
   }
 
   // A name that ends in digits keeps them apart: 역삼1 is "Yeoksam 1".
@@ -415,16 +497,20 @@ class OfficialAddress {
 
   // A word ending in a unit syllable after a name.
   static bool ParseUnit(std::string_view t, UnitParts& u) {
-    const std::uint16_t tail = LastTwo(t);
-    for (int k = kUnitSi; k <= kUnitRi; ++k) {
-      const UnitSyllable& s = kUnitSyllables[k];
-      if (t.size() > s.syllable.size() && tail == kUnitTails[k]) {
-        u.name = t.substr(0, t.size() - s.syllable.size());
-        u.unit = static_cast<Unit>(k);
-        return true;
-      }
+    if (t.size() <= 2) return false;  // a unit syllable needs a name before it
+    switch (LastTwo(t)) {
+      case kUnitTails[kUnitSi]: u.unit = kUnitSi; break;
+      case kUnitTails[kUnitGu]: u.unit = kUnitGu; break;
+      case kUnitTails[kUnitGun]: u.unit = kUnitGun; break;
+      case kUnitTails[kUnitEup]: u.unit = kUnitEup; break;
+      case kUnitTails[kUnitMyeon]: u.unit = kUnitMyeon; break;
+      case kUnitTails[kUnitDong]: u.unit = kUnitDong; break;
+      case kUnitTails[kUnitGa]: u.unit = kUnitGa; break;
+      case kUnitTails[kUnitRi]: u.unit = kUnitRi; break;
+      default: return false;
     }
-    return false;
+    u.name = t.substr(0, t.size() - 2);
+    return true;
   }
 
   void WriteUnit(const UnitParts& u, std::string& out) {
@@ -491,13 +577,14 @@ class OfficialAddress {
   std::vector<Span> m_notes;
   std::vector<Span> m_details;
   std::vector<std::pair<UnitKind, Span>> m_units;
+  NameCache m_cache;
   HangulRomanizer m_engine{Style::Official};
 };
 
 }  // namespace
 
 bool ConvertOfficialAddress(std::string_view text, std::string_view country, bool privateCodes,
-                            std::string& output, AddressFields& fields) {
+                            std::string& output, AddressFields* fields) {
   // Reused on each thread: a conversion replaces all its state, and its
   // buffers stay.
   thread_local OfficialAddress addresses[2] = {OfficialAddress(false), OfficialAddress(true)};

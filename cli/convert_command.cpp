@@ -62,7 +62,7 @@ class Converter {
       Write(r.status, r.normalizedText, r.outputText, where, number);
     } else {
       bool invalid = false;
-      const Result r = detail::ConvertUtf8(input, m_options, &invalid);
+      const Result r = detail::ConvertUtf8(input, m_options, &invalid, /*withFields=*/false);
       if (invalid && !m_invalidWarned) {
         m_invalidWarned = true;
         m_io.Error("jasokit convert: warning: " + std::string(where) + " " + std::to_string(number) +

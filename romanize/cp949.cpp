@@ -131,6 +131,18 @@ bool EncodeCp949(std::u16string_view in, std::string& out) {
   return mapped;
 }
 
+namespace {
+
+// Room for a conversion's output, kept from call to call on each thread so
+// that it is neither allocated nor cleared every time.
+char* ScratchBuffer(std::size_t bytes) {
+  thread_local std::vector<char> buffer;
+  if (buffer.size() < bytes) buffer.resize(bytes);
+  return buffer.data();
+}
+
+}  // namespace
+
 bool Utf8ToPrivate(std::string_view utf8, PrivateText& out) {
   out.bytes.clear();
   out.characters.clear();
@@ -145,15 +157,17 @@ bool IsValidUtf8(std::string_view utf8) {
 }
 
 bool AppendUtf8ToPrivate(std::string_view utf8, PrivateText& out) {
-  out.bytes.reserve(out.bytes.size() + utf8.size());
+  // A character takes no more bytes here than in UTF-8, and an invalid byte
+  // two: the text is written into scratch room first, then appended whole.
+  char* const first = ScratchBuffer(2 * utf8.size());
+  char* o = first;
   bool clean = true;
-  char buf[2];
   const std::size_t n = utf8.size();
   for (std::size_t i = 0; i < n;) {
     const auto b = static_cast<unsigned char>(utf8[i]);
     if (b < 0x80) {
       if (b == 0) break;
-      out.bytes.push_back(static_cast<char>(b));
+      *o++ = static_cast<char>(b);
       ++i;
       continue;
     }
@@ -163,9 +177,10 @@ bool AppendUtf8ToPrivate(std::string_view utf8, PrivateText& out) {
     clean = clean && valid;
     if (cp <= 0xFFFF) {
       bool mapped = true;
+      char buf[2];
       const std::size_t len = EncodeCp949Unit(static_cast<char16_t>(cp), buf, &mapped);
       if (mapped) {
-        out.bytes.append(buf, len);
+        for (std::size_t k = 0; k < len; ++k) *o++ = buf[k];
         continue;
       }
     }
@@ -178,18 +193,45 @@ bool AppendUtf8ToPrivate(std::string_view utf8, PrivateText& out) {
         code = kPrivateCodeCount - 1;
       }
     }
-    out.bytes.push_back(static_cast<char>(kPrivateLeadFirst + code / kPrivateTrailCount));
-    out.bytes.push_back(static_cast<char>(kPrivateTrailFirst + code % kPrivateTrailCount));
+    *o++ = static_cast<char>(kPrivateLeadFirst + code / kPrivateTrailCount);
+    *o++ = static_cast<char>(kPrivateTrailFirst + code % kPrivateTrailCount);
   }
+  out.bytes.append(first, static_cast<std::size_t>(o - first));
   return clean;
 }
 
+namespace {
+
+inline char* PutUtf8(char32_t cp, char* o) {
+  if (cp < 0x80) {
+    *o++ = static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    *o++ = static_cast<char>(0xC0 | (cp >> 6));
+    *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    *o++ = static_cast<char>(0xE0 | (cp >> 12));
+    *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    *o++ = static_cast<char>(0xF0 | (cp >> 18));
+    *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  return o;
+}
+
+}  // namespace
+
 void PrivateToUtf8(std::string_view bytes, const std::vector<char32_t>& characters, std::string& out) {
+  // At most three UTF-8 bytes for each byte (a lone byte becomes U+FFFD).
+  char* const first = ScratchBuffer(3 * bytes.size());
+  char* o = first;
   const std::size_t n = bytes.size();
   for (std::size_t i = 0; i < n;) {
     const auto b = static_cast<unsigned char>(bytes[i]);
     if (b < 0x80) {
-      out.push_back(static_cast<char>(b));
+      *o++ = static_cast<char>(b);
       ++i;
       continue;
     }
@@ -197,19 +239,20 @@ void PrivateToUtf8(std::string_view bytes, const std::vector<char32_t>& characte
       const auto t = static_cast<unsigned char>(bytes[i + 1]);
       const int code = PrivateCode(b, t);
       if (code >= 0 && static_cast<std::size_t>(code) < characters.size()) {
-        AppendUtf8(characters[static_cast<std::size_t>(code)], out);
+        o = PutUtf8(characters[static_cast<std::size_t>(code)], o);
         i += 2;
         continue;
       }
       if (char16_t u = DecodeCp949Pair(b, t)) {
-        AppendUtf8(u, out);
+        o = PutUtf8(u, o);
         i += 2;
         continue;
       }
     }
-    AppendUtf8(kReplacementChar, out);
+    o = PutUtf8(kReplacementChar, o);
     ++i;
   }
+  out.append(first, static_cast<std::size_t>(o - first));
 }
 
 }  // namespace detail
