@@ -102,6 +102,64 @@ BENCHMARK_CAPTURE(FindAll, nam_myeon, "남면");
 BENCHMARK_CAPTURE(FindAll, long_po_box_name, "광화문우체국사서함");
 BENCHMARK_CAPTURE(FindAll, no_hits, "없는이름동");
 
+// The other lookups, once the table is sorted for them.
+void FindPrefix(benchmark::State& state, const char* utf8) {
+  const ZipDatabase& db = LoadedTable();
+  const std::string prefix = Cp(utf8);
+  std::size_t hits = 0;
+  for (auto _ : state) {
+    auto records = db.FindPrefix(prefix);
+    hits = records.size();
+    benchmark::DoNotOptimize(records);
+  }
+  state.counters["hits"] = static_cast<double>(hits);
+}
+BENCHMARK_CAPTURE(FindPrefix, yeoksam, "역삼");
+BENCHMARK_CAPTURE(FindPrefix, sin, "신");
+
+void BM_FindZipCode(benchmark::State& state) {
+  const ZipDatabase& db = LoadedTable();
+  for (auto _ : state) {
+    auto records = db.FindZipCode("135-080");
+    benchmark::DoNotOptimize(records);
+  }
+}
+BENCHMARK(BM_FindZipCode);
+
+void BM_SuggestLocalities(benchmark::State& state) {
+  const ZipDatabase& db = LoadedTable();
+  const std::string name = Cp("역삼동");
+  for (auto _ : state) {
+    auto names = db.SuggestLocalities(name);
+    benchmark::DoNotOptimize(names);
+  }
+}
+BENCHMARK(BM_SuggestLocalities);
+
+// Load and the first lookup by prefix, which sorts the table.
+void BM_ZipLoadAndSort(benchmark::State& state) {
+  const std::string path = TablePath();
+  for (auto _ : state) {
+    ZipDatabase db;
+    db.Load(path);
+    auto records = db.FindPrefix(Cp("역삼"));
+    benchmark::DoNotOptimize(records);
+  }
+}
+BENCHMARK(BM_ZipLoadAndSort)->Unit(benchmark::kMillisecond);
+
+// Load and the first lookup by zip code, which sorts the records.
+void BM_ZipLoadAndSortCodes(benchmark::State& state) {
+  const std::string path = TablePath();
+  for (auto _ : state) {
+    ZipDatabase db;
+    db.Load(path);
+    auto records = db.FindZipCode("135-080");
+    benchmark::DoNotOptimize(records);
+  }
+}
+BENCHMARK(BM_ZipLoadAndSortCodes)->Unit(benchmark::kMillisecond);
+
 void BM_ZipSearchLines(benchmark::State& state) {
   const ZipDatabase& db = LoadedTable();
   const std::string name = Cp("중앙동");

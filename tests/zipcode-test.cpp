@@ -418,6 +418,47 @@ TEST_F(ZipLoadTest, ParseReadsBytesInMemory) {
   EXPECT_EQ(db.size(), 0u);
 }
 
+// Lookups by prefix, by zip code, and the hints for a name with no hit.
+TEST(ZipLookupTest, PrefixCodeAndSuggestions) {
+  std::tm date{};
+  const std::vector<ZipRecord> rows = {
+      {"135-081", Cp("서울"), Cp("강남구"), Cp("역삼1동"), ""}, {"135-080", Cp("서울"), Cp("강남구"), Cp("역삼2동"), ""},
+      {"135-080", Cp("서울"), Cp("강남구"), Cp("역삼2동"), "x"}, {"100-011", Cp("서울"), Cp("중구"), Cp("명동1가"), ""},
+      {"135-010", Cp("서울"), Cp("강남구"), Cp("논현동"), ""},  {"999-999", Cp("전남"), Cp("무안군"), Cp("역삼리"), ""},
+      {"135-090", Cp("서울"), Cp("강남구"), Cp("역삼"), ""},    {"135-091", Cp("서울"), Cp("강남구"), Cp("역삼로동"), ""},
+  };
+  ZipDatabase db;
+  ASSERT_EQ(db.Parse(ZipTableWriter(date).Build(rows)), ZipLoadStatus::Ok);
+
+  auto localities = [](const std::vector<ZipRecordView>& records) {
+    std::vector<std::string> out;
+    for (const ZipRecordView& r : records) out.push_back(test::Utf8(r.locality));
+    return out;
+  };
+  EXPECT_EQ(localities(db.FindPrefix(Cp("역삼"))),
+            (std::vector<std::string>{"역삼", "역삼1동", "역삼2동", "역삼2동", "역삼로동", "역삼리"}));
+  EXPECT_EQ(localities(db.FindPrefix(Cp("역삼2"))), (std::vector<std::string>{"역삼2동", "역삼2동"}));
+  EXPECT_TRUE(db.FindPrefix(Cp("없는")).empty());
+  EXPECT_EQ(db.FindPrefix("").size(), rows.size());
+
+  EXPECT_EQ(localities(db.FindZipCode("135-080")), (std::vector<std::string>{"역삼2동", "역삼2동"}));
+  EXPECT_TRUE(db.FindZipCode("135-08").empty());  // whole codes only
+
+  const std::vector<std::string> hints = db.SuggestLocalities(Cp("역삼동"));
+  std::vector<std::string> hintsUtf8;
+  for (const std::string& h : hints) hintsUtf8.push_back(test::Utf8(h));
+  // 역삼로동 differs by more than a number: no hint.
+  EXPECT_EQ(hintsUtf8, (std::vector<std::string>{"역삼", "역삼1동", "역삼2동", "역삼리"}));
+  EXPECT_EQ(db.SuggestLocalities(Cp("역삼동"), 2).size(), 2u);
+  EXPECT_EQ(db.SuggestLocalities(Cp("역삼2동")).size(), 3u);  // never the name itself
+  EXPECT_TRUE(db.SuggestLocalities(Cp("동")).empty());
+
+  // Adding a row keeps the lookups current.
+  db.Add(Cp("역삼3동"), {"135-083", Cp("서울"), Cp("강남구"), Cp("역삼3동"), ""});
+  EXPECT_EQ(db.FindPrefix(Cp("역삼3")).size(), 1u);
+  EXPECT_EQ(db.FindZipCode("135-083").size(), 1u);
+}
+
 // What the writer makes, the loader gives back unchanged.
 TEST(ZipTableWriterTest, RoundTripInMemory) {
   std::tm date{};

@@ -1,9 +1,15 @@
 #include "zipcode/zip_database.h"
 
+#include "address/address_converter.h"
+#include "address/address_tables.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <deque>
+#include <mutex>
+#include <type_traits>
 #include <filesystem>
 #include <fstream>
 #include <new>
@@ -263,6 +269,61 @@ struct ZipDatabase::Impl {
   std::size_t names = 0;
   std::vector<std::uint32_t> next;
 
+  // For the lookups by prefix and by zip code, built on first use: the
+  // names' slots in byte order, and the records in zip code order.
+  std::mutex sortedLock;
+  bool namesSorted = false;
+  bool codesSorted = false;
+  std::vector<std::uint32_t> namesInOrder;
+  std::vector<std::uint32_t> recordsByZipCode;
+
+  void SortNames() {
+    std::lock_guard<std::mutex> hold(sortedLock);
+    if (namesSorted) return;
+    namesInOrder.clear();
+    for (std::uint32_t s = 0; s < slots.size(); ++s) {
+      if (slots[s].first != kEnd) namesInOrder.push_back(s);
+    }
+    std::sort(namesInOrder.begin(), namesInOrder.end(),
+              [this](std::uint32_t a, std::uint32_t b) { return Key(slots[a].first) < Key(slots[b].first); });
+    namesSorted = true;
+  }
+
+  void SortCodes() {
+    std::lock_guard<std::mutex> hold(sortedLock);
+    if (codesSorted) return;
+    // A zip code's first eight bytes, big-endian, order codes as their bytes
+    // do; only longer codes (added by hand) need more.
+    struct Entry {
+      std::uint64_t head;
+      std::uint32_t record;
+    };
+    std::vector<Entry> entries(RecordCount());
+    for (std::uint32_t i = 0; i < entries.size(); ++i) {
+      const std::string_view code = ZipCode(i);
+      std::uint64_t head = 0;
+      for (std::size_t k = 0; k < 8; ++k) head = head << 8 | (k < code.size() ? static_cast<unsigned char>(code[k]) : 0);
+      entries[i] = Entry{head, i};
+    }
+    std::sort(entries.begin(), entries.end(), [this](const Entry& a, const Entry& b) {
+      if (a.head != b.head) return a.head < b.head;
+      const std::string_view ca = ZipCode(a.record), cb = ZipCode(b.record);
+      if ((ca.size() > 8 || cb.size() > 8) && ca != cb) return ca < cb;
+      return a.record < b.record;
+    });
+    recordsByZipCode.resize(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) recordsByZipCode[i] = entries[i].record;
+    codesSorted = true;
+  }
+
+  std::string_view ZipCode(std::uint32_t i) const {
+    if (i < imageRecords) {
+      const char* record = image.data() + kZipHeaderBytes + std::size_t{i} * kZipRecordBytes;
+      return FieldText(record + LayoutOf(ZipField::ZipCode).offset, kZipCodeBytes);
+    }
+    return added[i - imageRecords].zipCode;
+  }
+
   std::size_t RecordCount() const { return imageRecords + added.size(); }
 
   ZipRecordView Record(std::uint32_t i) const {
@@ -324,7 +385,15 @@ struct ZipDatabase::Impl {
     }
   }
 
+  void Unsort() {
+    std::lock_guard<std::mutex> hold(sortedLock);
+    namesSorted = codesSorted = false;
+    namesInOrder.clear();
+    recordsByZipCode.clear();
+  }
+
   void Clear() {
+    Unsort();
     imageBytes = 0;
     imageRecords = 0;
     added.clear();
@@ -451,6 +520,7 @@ ZipLoadStatus ZipDatabase::Parse(std::string_view bytes) {
 
 void ZipDatabase::Add(std::string_view key, const ZipRecord& record) {
   Impl& impl = *m_impl;
+  impl.Unsort();
   impl.added.push_back(record);
   impl.addedKeys.emplace_back(key);
   impl.next.push_back(Impl::kEnd);
@@ -463,6 +533,69 @@ ZipDatabase::Hits ZipDatabase::FindAll(std::string_view text) const {
   const Impl::Slot& slot = impl.slots[impl.Find(text, ZipKeyHash(text))];
   if (slot.first == Impl::kEnd) return Hits();
   return Hits(&impl, slot.first, slot.count);
+}
+
+std::vector<ZipRecordView> ZipDatabase::FindPrefix(std::string_view prefix) const {
+  Impl& impl = *m_impl;
+  impl.SortNames();
+  const auto keyOf = [&impl](std::uint32_t s) { return impl.Key(impl.slots[s].first); };
+  auto it = std::lower_bound(impl.namesInOrder.begin(), impl.namesInOrder.end(), prefix,
+                             [&](std::uint32_t s, std::string_view p) { return keyOf(s) < p; });
+  std::vector<ZipRecordView> out;
+  for (; it != impl.namesInOrder.end(); ++it) {
+    const std::string_view key = keyOf(*it);
+    if (key.compare(0, prefix.size(), prefix) != 0) break;
+    for (std::uint32_t r = impl.slots[*it].first; r != Impl::kEnd; r = impl.next[r]) out.push_back(impl.Record(r));
+  }
+  return out;
+}
+
+std::vector<ZipRecordView> ZipDatabase::FindZipCode(std::string_view zipCode) const {
+  Impl& impl = *m_impl;
+  impl.SortCodes();
+  const auto range = std::equal_range(
+      impl.recordsByZipCode.begin(), impl.recordsByZipCode.end(), zipCode,
+      [&impl](const auto& a, const auto& b) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(a)>, std::string_view>) {
+          return a < impl.ZipCode(b);
+        } else {
+          return impl.ZipCode(a) < b;
+        }
+      });
+  std::vector<ZipRecordView> out;
+  for (auto it = range.first; it != range.second; ++it) out.push_back(impl.Record(*it));
+  return out;
+}
+
+std::vector<std::string> ZipDatabase::SuggestLocalities(std::string_view name, std::size_t max) const {
+  Impl& impl = *m_impl;
+  impl.SortNames();
+  // The name without a unit syllable and a number at its end: 역삼1동 and
+  // 역삼동 both stand on 역삼.
+  const auto stemOf = [](std::string_view word) {
+    for (const detail::UnitSyllable& unit : detail::kUnitSyllables) {
+      if (word.size() > unit.syllable.size() && detail::EndsWith(word, unit.syllable)) {
+        word.remove_suffix(unit.syllable.size());
+        break;
+      }
+    }
+    while (!word.empty() && word.back() >= '0' && word.back() <= '9') word.remove_suffix(1);
+    return word;
+  };
+  const std::string_view stem = stemOf(name);
+  std::vector<std::string> out;
+  if (stem.empty()) return out;
+  const auto keyOf = [&impl](std::uint32_t s) { return impl.Key(impl.slots[s].first); };
+  auto it = std::lower_bound(impl.namesInOrder.begin(), impl.namesInOrder.end(), stem,
+                             [&](std::uint32_t s, std::string_view p) { return keyOf(s) < p; });
+  for (; it != impl.namesInOrder.end() && out.size() < max; ++it) {
+    const std::string_view key = keyOf(*it);
+    if (key.compare(0, stem.size(), stem) != 0) break;
+    if (key == name) continue;
+    const bool startsWithName = key.compare(0, name.size(), name) == 0;
+    if (startsWithName || stemOf(key) == stem) out.emplace_back(key);
+  }
+  return out;
 }
 
 std::size_t ZipDatabase::size() const { return m_impl->RecordCount(); }

@@ -29,6 +29,14 @@ std::vector<std::string> FormatSearchLines(const ZipDatabase& db, std::string_vi
   return lines;
 }
 
+std::vector<std::string> FormatSearchLines(const std::vector<ZipRecordView>& records) {
+  std::vector<std::string> lines;
+  lines.reserve(records.size());
+  for (const ZipRecordView& r : records) lines.push_back(FormatSearchLine(r));
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
 std::string ListLineToAddress(std::string_view line) {
   constexpr std::size_t kZipPrefixBytes = 8;  // the zip code and its space
   std::string text(line.size() > kZipPrefixBytes ? line.substr(kZipPrefixBytes) : std::string_view());
