@@ -10,7 +10,7 @@ packages=(
   python3-dbfread
   xvfb xauth fonts-nanum
   clang libclang-rt-14-dev
-  dpkg-dev file fakeroot
+  dpkg-dev file fakeroot pkg-config
 )
 missing=()
 for p in "${packages[@]}"; do

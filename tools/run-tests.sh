@@ -22,6 +22,9 @@ run_ctest() {
 BUILD_DIR="$here/build" bash "$here/tools/build.sh"
 run_ctest "$here/build"
 
+# A project outside this one builds against the installed library.
+BUILD_DIR="$here/build" bash "$here/tools/consumer-test.sh"
+
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp"
