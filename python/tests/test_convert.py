@@ -1,3 +1,4 @@
+import concurrent.futures
 import gc
 import sys
 
@@ -199,3 +200,12 @@ def test_convert_many_keeps_no_references():
 
 def test_version_is_the_project_version():
     assert jasokit.__version__ == "1.0.0"
+
+
+def test_convert_many_in_threads_at_once():
+    # The loops run without the GIL, side by side.
+    texts = [c[0] for c in CLASSIC] * 300
+    expected = [jasokit.convert(t).output for t in texts]
+    with concurrent.futures.ThreadPoolExecutor(4) as pool:
+        results = list(pool.map(lambda style: jasokit.convert_many(texts, style), ["classic"] * 8))
+    assert results == [expected] * 8
