@@ -222,6 +222,9 @@ std::string Repr(py::handle value) { return std::string(py::repr(value)); }
 
 PYBIND11_MODULE(_jasokit, m) {
   m.doc() = "The compiled part of the jasokit package; use the package itself.";
+  // The docstrings give the signatures in Python's terms.
+  py::options options;
+  options.disable_function_signatures();
   m.attr("__version__") = JASOKIT_VERSION_STRING;
 
   py::class_<jasokit::Result>(m, "Result", "The conversion of one text, as convert() returns it.")
@@ -290,7 +293,7 @@ PYBIND11_MODULE(_jasokit, m) {
 
   py::class_<ZipTable>(m, "ZipTable", "The zip code table, loaded whole from a dBASE file of CP949 text.")
       .def(py::init<const std::string&>(), py::arg("path"),
-           "Loads the table at path (bytes); OSError with the program's message if it cannot.")
+           "ZipTable(path: bytes)\n\nLoads the table at path; OSError with the program's message if it cannot.")
       .def("find", &ZipTable::Find, py::arg("name"),
            "find(name) -> list[ZipRecord]\n\n"
            "The records whose place name is exactly name (spaces count), in the order\n"
@@ -300,7 +303,7 @@ PYBIND11_MODULE(_jasokit, m) {
            "The result lines of name as 'jasokit zip' prints them: zip code, province,\n"
            "district, place name and detail joined by spaces, in ascending order of\n"
            "their CP949 bytes.")
-      .def("__len__", &ZipTable::size)
+      .def("__len__", &ZipTable::size, "The number of records.")
       .def("__repr__", [](const ZipTable& t) { return "<jasokit.ZipTable of " + std::to_string(t.size()) + " records>"; });
 
   // help() and repr() show them where users find them.

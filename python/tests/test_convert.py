@@ -209,3 +209,17 @@ def test_convert_many_in_threads_at_once():
     with concurrent.futures.ThreadPoolExecutor(4) as pool:
         results = list(pool.map(lambda style: jasokit.convert_many(texts, style), ["classic"] * 8))
     assert results == [expected] * 8
+
+
+def test_stubs_name_what_the_package_has():
+    import ast
+    import pathlib
+    import pydoc
+    stub = ast.parse((pathlib.Path(jasokit.__file__).parent / "__init__.pyi").read_text(encoding="utf-8"))
+    declared = {n.name for n in stub.body if isinstance(n, (ast.ClassDef, ast.FunctionDef))}
+    declared |= {n.target.id for n in stub.body if isinstance(n, ast.AnnAssign)}
+    assert declared == set(jasokit.__all__)
+    for name in ["Result", "ZipRecord", "ZipTable"]:
+        members = {n.name for n in next(c for c in stub.body if getattr(c, "name", "") == name).body}
+        assert members - {"__init__"} <= set(dir(getattr(jasokit, name)))
+    assert "convert_many(texts, style='classic', country=None)" in pydoc.render_doc(jasokit)
