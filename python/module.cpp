@@ -23,7 +23,7 @@ namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 
 [[noreturn]] void ThrowTypeError(const std::string& what, py::handle object) {
-  throw py::type_error(what + " must be str, not " + std::string(py::str(py::type::handle_of(object).attr("__name__"))));
+  throw py::type_error(what + " must be str, not " + Py_TYPE(object.ptr())->tp_name);
 }
 
 template <typename Unit>
@@ -117,6 +117,8 @@ py::object Fields(const jasokit::Result& r) {
 
 py::list ConvertMany(py::handle texts, py::handle style, py::handle country) {
   const jasokit::Options options = OptionsArg(style, country);
+  // A str is an iterable of str too, but never meant as one here.
+  if (PyUnicode_Check(texts.ptr())) throw py::type_error("texts must be an iterable of str, not str");
   // A list of our own: nothing else can resize it while the GIL is released.
   const py::list items = py::reinterpret_steal<py::list>(PySequence_List(texts.ptr()));
   if (!items) throw py::error_already_set();

@@ -148,6 +148,8 @@ def test_repr_shows_status_and_texts():
     (lambda: jasokit.convert("x", country=b"KR"), "country must be str, not bytes"),
     (lambda: jasokit.convert_many(["a", "b", float("nan")]), "texts[2] must be str, not float"),
     (lambda: jasokit.convert_many(42), "'int' object is not iterable"),
+    (lambda: jasokit.convert_many("서울"), "texts must be an iterable of str, not str"),
+    (lambda: jasokit.convert_many(b"ab"), "texts[0] must be str, not int"),
     (lambda: jasokit.ZipTable().find(b"x"), "name must be str, not bytes"),
 ])
 def test_bad_argument_types(call, message):
