@@ -2,7 +2,8 @@
 #   jasokit      the programs, the zip code table, the offline banner page and
 #                the shared library libjasokit.so.1;
 #   jasokit-dev  headers, libjasokit.a, the libjasokit.so link, and the files
-#                for find_package(jasokit) and pkg-config.
+#                for find_package(jasokit) and pkg-config;
+#   python3-jasokit  the Python module, which reads the table of jasokit.
 # Every program looks for its data beside its own executable, so they are
 # installed together in one folder and linked from bin/.
 include(GNUInstallDirs)
@@ -61,6 +62,23 @@ foreach(program IN LISTS linked_programs)
   install(FILES "${links_dir}/${program}" DESTINATION bin COMPONENT runtime)
 endforeach()
 
+# The Python package. Its __init__.py finds the table relative to itself, so
+# the installed copy is written with the installed layout.
+set(JASOKIT_PYTHON_INSTALL_DIR "lib/python3/dist-packages" CACHE STRING
+    "Folder below the prefix that the Python package jasokit is installed into")
+if(TARGET jasokit_python)
+  set(python_package_dir "${JASOKIT_PYTHON_INSTALL_DIR}/jasokit")
+  file(RELATIVE_PATH JASOKIT_PYTHON_TABLE "/prefix/${python_package_dir}"
+       "/prefix/${JASOKIT_INSTALL_DIR}/zipcode030101t6.dbf")
+  configure_file("${PROJECT_SOURCE_DIR}/python/jasokit/__init__.py.in"
+                 "${PROJECT_BINARY_DIR}/python-install/jasokit/__init__.py" @ONLY)
+  install(TARGETS jasokit_python LIBRARY DESTINATION "${python_package_dir}" COMPONENT python)
+  install(FILES "${PROJECT_BINARY_DIR}/python-install/jasokit/__init__.py"
+                "${PROJECT_SOURCE_DIR}/python/jasokit/__init__.pyi"
+                "${PROJECT_SOURCE_DIR}/python/jasokit/py.typed"
+          DESTINATION "${python_package_dir}" COMPONENT python)
+endif()
+
 set(CPACK_PACKAGE_NAME jasokit)
 set(CPACK_PACKAGE_VENDOR "Jaso_Kit developers")
 set(CPACK_PACKAGE_CONTACT "Jaso_Kit developers <jasokit@localhost>")
@@ -69,6 +87,9 @@ set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL runtime development)
+if(TARGET jasokit_python)
+  list(APPEND CPACK_COMPONENTS_ALL python)
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -80,6 +101,13 @@ set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME jasokit-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "jasokit (= ${PROJECT_VERSION})")
 set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION "Jaso_Kit library: headers, static library, CMake and pkg-config files")
+set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-jasokit)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+# The extension works with the interpreter version it was built for, and
+# ZipTable() opens the table that jasokit installs.
+set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+    "python3 (>= ${JASOKIT_PYTHON_VERSION}), python3 (<< ${JASOKIT_PYTHON_NEXT_VERSION}), jasokit (= ${PROJECT_VERSION})")
+set(CPACK_COMPONENT_PYTHON_DESCRIPTION "Jaso_Kit for Python: the module jasokit (convert, convert_many, romanize, ZipTable)")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ python3
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
-  python3-dbfread
+  python3-dbfread python3-dev pybind11-dev python3-pytest
   xvfb xauth fonts-nanum
   clang libclang-rt-14-dev
   dpkg-dev file fakeroot pkg-config
