@@ -90,28 +90,35 @@ std::string_view TrimWhitespace(std::string_view text) {
   return text.substr(lead);
 }
 
-std::string NormalizeWhitespace(std::string_view text) {
-  std::string s(text);
-  ReplaceAll(s, "\r\n", " ");
-  ReplaceAll(s, "\n", " ");
-  while (ReplaceAll(s, "  ", " ") > 0) {
+void NormalizeWhitespaceInto(std::string_view text, std::string& out) {
+  out.assign(text);
+  ReplaceAll(out, "\r\n", " ");
+  ReplaceAll(out, "\n", " ");
+  while (ReplaceAll(out, "  ", " ") > 0) {
   }
+}
+
+std::string NormalizeWhitespace(std::string_view text) {
+  std::string s;
+  NormalizeWhitespaceInto(text, s);
   return s;
 }
 
-ConversionResult ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
-                              std::string_view country, bool withFields) {
-  ConversionResult result;
+void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
+                      bool withFields, ConversionResult& result) {
+  result.normalizedText.clear();
+  result.outputText.clear();
+  result.fields.reset();
   const std::string_view trimmed = TrimWhitespace(CutAtNul(text));
   if (trimmed.size() > kMaxInputBytes) {
     result.status = ConversionStatus::TooLong;
-    return result;
+    return;
   }
   if (trimmed.empty()) {
     result.status = ConversionStatus::Empty;
-    return result;
+    return;
   }
-  result.normalizedText = NormalizeWhitespace(trimmed);
+  NormalizeWhitespaceInto(trimmed, result.normalizedText);
 
   // Engines and converters are reused from one request to the next on a
   // thread: each call replaces all their state, and their buffers stay.
@@ -121,7 +128,7 @@ ConversionResult ConvertBytes(std::string_view text, const Options& options, boo
                                withFields ? &fields : nullptr)) {
       if (withFields) result.fields = std::move(fields);
       result.status = ConversionStatus::Address;
-      return result;
+      return;
     }
   } else {
     thread_local AddressConverter converters[2];
@@ -133,14 +140,39 @@ ConversionResult ConvertBytes(std::string_view text, const Options& options, boo
       converter.Render(buffer);
       result.outputText = buffer;
       result.status = ConversionStatus::Address;
-      return result;
+      return;
     }
   }
   HangulRomanizer& romanizer = ScratchEngine(options.style, privateCodes);
   romanizer.Romanize(result.normalizedText);
   romanizer.GetResult(result.outputText);
   result.status = ConversionStatus::PlainText;
+}
+
+ConversionResult ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
+                              std::string_view country, bool withFields) {
+  ConversionResult result;
+  ConvertBytesInto(text, options, privateCodes, country, withFields, result);
   return result;
+}
+
+ConversionStatus AppendConvertedUtf8(std::string_view utf8, const Options& options, std::string& out,
+                                     bool* invalidUtf8) {
+  utf8 = CutAtNul(utf8);
+  if (TrimAsciiSpace(utf8).size() > kSurelyTooLongUtf8) {
+    if (invalidUtf8) *invalidUtf8 = !IsValidUtf8(utf8);
+    return ConversionStatus::TooLong;
+  }
+  thread_local PrivateText text;
+  thread_local ConversionResult scratch;
+  const bool clean = Utf8ToPrivate(utf8, text);
+  if (invalidUtf8) *invalidUtf8 = !clean;
+  const std::size_t textBytes = text.bytes.size();
+  if (!options.country.empty()) AppendUtf8ToPrivate(options.country, text);
+  const std::string_view bytes(text.bytes);
+  ConvertBytesInto(bytes.substr(0, textBytes), options, true, bytes.substr(textBytes), false, scratch);
+  PrivateToUtf8(scratch.outputText, text.characters, out);
+  return scratch.status;
 }
 
 Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields) {

@@ -15,6 +15,7 @@ std::string_view TrimWhitespace(std::string_view text);
 // CR LF, then LF, become one space; runs of spaces become one. Tabs and lone
 // CRs stay.
 std::string NormalizeWhitespace(std::string_view text);
+void NormalizeWhitespaceInto(std::string_view text, std::string& out);
 
 // The conversion on CP949 bytes. With privateCodes the text may hold the
 // private codes of romanize/cp949.h, and the results keep them; country is
@@ -23,6 +24,15 @@ std::string NormalizeWhitespace(std::string_view text);
 // the output only.
 ConversionResult ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
                               std::string_view country, bool withFields = true);
+
+// ConvertBytes into a result whose strings are reused.
+void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
+                      bool withFields, ConversionResult& result);
+
+// Appends the UTF-8 output of Convert to out and returns the status: for
+// batches, which need the output only (nothing for TooLong and Empty).
+ConversionStatus AppendConvertedUtf8(std::string_view utf8, const Options& options, std::string& out,
+                                     bool* invalidUtf8 = nullptr);
 
 // An engine of the style for this thread, reused from call to call (each
 // Romanize replaces all its state).

@@ -74,7 +74,7 @@ void BM_3_AddressConverter(benchmark::State& state) {
   Run(state, [](const std::string& n) {
     const std::string s = Normalized(n);
     AddressConverter converter;
-    ConverterAccess::UsePrivateCodes(converter);
+    ConverterAccess::Reset(converter, true);
     converter.SetInput(s);
     return converter.Recognize();
   });
@@ -123,6 +123,16 @@ void BM_7_ConvertOfficial(benchmark::State& state) {
   Run(state, [](const std::string& n) { return Convert(n, Options{Style::Official, ""}).output.size(); });
 }
 
+// What a batch (convert_many) does: the output only, into one buffer.
+void BM_8_AppendConvertedUtf8(benchmark::State& state) {
+  std::string out;
+  Run(state, [&](const std::string& n) {
+    out.clear();
+    AppendConvertedUtf8(n, Options{}, out);
+    return out.size();
+  });
+}
+
 }  // namespace
 
 BENCHMARK(BM_1_Utf8ToPrivate);
@@ -134,3 +144,4 @@ BENCHMARK(BM_5_ConvertBytes);
 BENCHMARK(BM_6_ConvertBytesToUtf8);
 BENCHMARK(BM_7_Convert);
 BENCHMARK(BM_7_ConvertOfficial);
+BENCHMARK(BM_8_AppendConvertedUtf8);

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "address/conversion.h"  // the batch conversion, output only
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
 #include "jasokit/style.h"
@@ -115,6 +116,52 @@ py::object Fields(const jasokit::Result& r) {
   return std::move(d);
 }
 
+// The str objects of a batch's results, shared between equal results: an
+// address list repeats its outputs many times over, and each new str costs
+// an allocation (and, for a list of millions, page faults) that a shared
+// one does not. Only ASCII results, which compare as their bytes, are shared.
+class ResultStrings {
+ public:
+  // Room for about as many different results as the batch has texts.
+  explicit ResultStrings(std::size_t texts) {
+    std::size_t slots = 16;
+    while (slots < texts && slots < kMaxSlots) slots *= 2;
+    m_slots.assign(slots, nullptr);
+  }
+  ~ResultStrings() {
+    for (PyObject* s : m_slots) Py_XDECREF(s);
+  }
+  ResultStrings(const ResultStrings&) = delete;
+  ResultStrings& operator=(const ResultStrings&) = delete;
+
+  // A new reference to a str of utf8, or null with a Python error set.
+  PyObject* Get(std::string_view utf8) {
+    std::uint32_t h = 2166136261u;  // FNV-1a
+    bool ascii = true;
+    for (char c : utf8) {
+      h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+      ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    }
+    if (!ascii) return PyUnicode_FromStringAndSize(utf8.data(), static_cast<Py_ssize_t>(utf8.size()));
+    PyObject*& slot = m_slots[h & (m_slots.size() - 1)];
+    if (slot && static_cast<std::size_t>(PyUnicode_GET_LENGTH(slot)) == utf8.size() &&
+        utf8.compare(0, utf8.size(), static_cast<const char*>(PyUnicode_DATA(slot)), utf8.size()) == 0) {
+      Py_INCREF(slot);
+      return slot;
+    }
+    PyObject* s = PyUnicode_FromStringAndSize(utf8.data(), static_cast<Py_ssize_t>(utf8.size()));
+    if (!s) return nullptr;
+    Py_XDECREF(slot);
+    Py_INCREF(s);
+    slot = s;
+    return s;
+  }
+
+ private:
+  static constexpr std::size_t kMaxSlots = std::size_t{1} << 17;
+  std::vector<PyObject*> m_slots;
+};
+
 py::list ConvertMany(py::handle texts, py::handle style, py::handle country) {
   const jasokit::Options options = OptionsArg(style, country);
   // A str is an iterable of str too, but never meant as one here.
@@ -130,6 +177,7 @@ py::list ConvertMany(py::handle texts, py::handle style, py::handle country) {
   constexpr std::size_t kSlice = 1024;
   std::string input, output;
   std::vector<std::size_t> inputEnds, outputEnds;
+  ResultStrings strings(count);
   for (std::size_t first = 0; first < count; first += kSlice) {
     const std::size_t last = std::min(count, first + kSlice);
     input.clear();
@@ -147,7 +195,7 @@ py::list ConvertMany(py::handle texts, py::handle style, py::handle country) {
       const std::string_view all(input);
       std::size_t begin = 0;
       for (const std::size_t end : inputEnds) {
-        output += jasokit::Convert(all.substr(begin, end - begin), options).output;
+        jasokit::detail::AppendConvertedUtf8(all.substr(begin, end - begin), options, output);
         outputEnds.push_back(output.size());
         begin = end;
       }
@@ -155,7 +203,7 @@ py::list ConvertMany(py::handle texts, py::handle style, py::handle country) {
     std::size_t begin = 0;
     for (std::size_t i = first; i < last; ++i) {
       const std::size_t end = outputEnds[i - first];
-      PyObject* s = PyUnicode_FromStringAndSize(output.data() + begin, static_cast<Py_ssize_t>(end - begin));
+      PyObject* s = strings.Get(std::string_view(output).substr(begin, end - begin));
       if (!s) throw py::error_already_set();
       PyList_SET_ITEM(results.ptr(), i, s);
       begin = end;

@@ -49,10 +49,6 @@ OFFICIAL = [
     ("서울", "S.KOREA", "Seoul, S.KOREA"),
 ]
 
-# Until the official address converter lands these addresses come out as
-# plain text; from then on every case must hold.
-OFFICIAL_PENDING = jasokit.convert("서울특별시 강남구 테헤란로 152", style="official").status != "Address"
-official_pending = pytest.mark.xfail(OFFICIAL_PENDING, reason="official addresses not yet converted", strict=False)
 
 
 @pytest.mark.parametrize("text,status,normalized,output", CLASSIC, ids=short)
@@ -62,14 +58,12 @@ def test_classic_conversion(text, status, normalized, output):
     assert jasokit.convert(text, style="classic", country="ignored").output == output
 
 
-@official_pending
 @pytest.mark.parametrize("text,country,output", OFFICIAL, ids=short)
 def test_official_address(text, country, output):
     r = jasokit.convert(text, style="official", country=country)
     assert (r.status, r.output) == ("Address", output)
 
 
-@official_pending
 @pytest.mark.parametrize("text,fields", ids=short, argvalues=[
     ("서울특별시 강남구 테헤란로 152",
      {"detail": "", "street": "152 Teheran-ro", "district": "Gangnam-gu", "region": "Seoul", "postcode": "",
