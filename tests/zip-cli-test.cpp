@@ -159,6 +159,24 @@ TEST_F(ZipCommandTest, NamesFromStandardInput) {
   EXPECT_EQ(o.err, "'없는동': 찾지 못했습니다.\n");
 }
 
+TEST_F(ZipCommandTest, OverLongNamesAreMissesWithTheirPlace) {
+  const std::string line = "135-080 서울 강남구        역삼동 1~200            \n";
+  const std::string atLimit(1024, 'x');
+  FakeIo io("역삼동\n" + std::string(5000000, 'x') + "\n" + atLimit + "\r\n" + std::string(1025, 'x') + "\r\n역삼동");
+  EXPECT_EQ(RunCli({"zip", "--db", m_table}, io), kExitNotFound);
+  EXPECT_EQ(io.out, line + line);
+  EXPECT_EQ(io.err, "jasokit zip: line 2: more than 1024 bytes, longer than any place name\n"
+                    "찾지 못했습니다.\n"
+                    "'" + atLimit + "': 찾지 못했습니다.\n"
+                    "jasokit zip: line 4: more than 1024 bytes, longer than any place name\n"
+                    "찾지 못했습니다.\n");
+
+  const Outcome arg = RunInMemory({"zip", "--db", m_table, std::string(1025, 'x')});
+  EXPECT_EQ(arg.rc, kExitNotFound);
+  EXPECT_EQ(arg.err, "jasokit zip: argument 1: more than 1024 bytes, longer than any place name\n"
+                     "찾지 못했습니다.\n");
+}
+
 TEST_F(ZipCommandTest, DefaultTableIsBesideTheExecutable) {
   fs::copy_file(m_table, m_dir.File(kZipFileName));
   const Outcome o = RunInMemory({"zip", "역삼동"}, "", m_dir.Dir());
