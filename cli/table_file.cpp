@@ -2,10 +2,12 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "cli/cli.h"
 
@@ -32,6 +34,37 @@ bool WriteAll(int fd, const char* data, std::size_t size, off_t at, bool positio
   return true;
 }
 
+// The temporary file of the table being written, removed if a signal ends
+// the program before the table is complete.
+char g_pendingTemp[4096];
+constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGTERM};
+struct sigaction g_previous[std::size(kEndingSignals)];
+
+extern "C" void RemovePendingTemp(int signal) {
+  if (g_pendingTemp[0] != '\0') ::unlink(g_pendingTemp);
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+void GuardTemp(const std::string& temp) {
+  if (temp.size() >= sizeof g_pendingTemp) return;
+  std::memcpy(g_pendingTemp, temp.c_str(), temp.size() + 1);
+  struct sigaction action {};
+  action.sa_handler = RemovePendingTemp;
+  sigemptyset(&action.sa_mask);
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    ::sigaction(kEndingSignals[i], nullptr, &g_previous[i]);
+    // A signal ignored on purpose (nohup) stays ignored.
+    if (g_previous[i].sa_handler != SIG_IGN) ::sigaction(kEndingSignals[i], &action, nullptr);
+  }
+}
+
+void UnguardTemp() {
+  if (g_pendingTemp[0] == '\0') return;
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) ::sigaction(kEndingSignals[i], &g_previous[i], nullptr);
+  g_pendingTemp[0] = '\0';
+}
+
 const char* KindOf(mode_t mode) {
   if (S_ISDIR(mode)) return "a folder";
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
@@ -53,6 +86,7 @@ void TableFile::Discard() {
   m_fd = -1;
   if (!m_temp.empty()) ::unlink(m_temp.c_str());
   m_temp.clear();
+  UnguardTemp();
 }
 
 std::string TableFile::WriteError() const { return "error writing " + m_target + ": " + Reason(errno); }
@@ -107,6 +141,7 @@ int TableFile::Open(const std::string& target, const struct stat* input, std::st
     return kExitDataError;
   }
   m_temp = temp;
+  GuardTemp(m_temp);
   ::fcntl(m_fd, F_SETFD, FD_CLOEXEC);
   mode_t mode;
   if (replacing) {
@@ -180,6 +215,7 @@ int TableFile::Commit(std::string_view header, std::string& error) {
     return kExitDataError;
   }
   m_temp.clear();
+  UnguardTemp();
   // The rename itself reaches the disk with its folder.
   const std::size_t slash = m_path.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : m_path.substr(0, slash + 1);
