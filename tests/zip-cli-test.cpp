@@ -617,6 +617,14 @@ TEST_F(ZipDbTest, ReplacedTableKeepsItsModeAndOwner) {
   EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
+TEST_F(ZipDbTest, UnreadableStandardInputWritesNothing) {
+  FakeIo io("1,2,3,4,5\n");
+  io.FailReads();
+  EXPECT_EQ(RunCli({"zipdb", "build", "-", "-o", m_dir.File("out.dbf")}, io), kExitDataError);
+  EXPECT_EQ(io.err, "jasokit zipdb: error reading standard input\n");
+  EXPECT_EQ(Names(m_dir), std::vector<std::string>{});
+}
+
 TEST_F(ZipDbTest, OnlyARegularFileIsACsv) {
   const Outcome o = RunInMemory({"zipdb", "build", "/dev/null", "-o", m_dir.File("out.dbf")});
   EXPECT_EQ(o.rc, kExitDataError);
