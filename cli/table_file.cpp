@@ -40,10 +40,10 @@ char g_pendingTemp[4096];
 constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGTERM};
 struct sigaction g_previous[std::size(kEndingSignals)];
 
-extern "C" void RemovePendingTemp(int signal) {
+extern "C" void RemovePendingTemp(int number) {
   if (g_pendingTemp[0] != '\0') ::unlink(g_pendingTemp);
-  ::signal(signal, SIG_DFL);
-  ::raise(signal);
+  ::signal(number, SIG_DFL);
+  ::raise(number);
 }
 
 void GuardTemp(const std::string& temp) {

@@ -532,6 +532,11 @@ TEST_F(ZipDbTest, WritesOnlyIntoARegularFileOrANewName) {
   EXPECT_EQ(build(m_dir.File("t.dbf")).rc, kExitOk);
   EXPECT_EQ(ReadBytes(m_dir.File("t.dbf")), table);
   EXPECT_EQ(ReadBytes(m_dir.File("t.dbf.tmp")), "mine");
+  fs::create_symlink("victim", m_dir.File("u.dbf.tmp"));  // nor is a link there followed
+  WriteBytes(m_dir.File("victim"), "mine");
+  EXPECT_EQ(build(m_dir.File("u.dbf")).rc, kExitOk);
+  EXPECT_EQ(ReadBytes(m_dir.File("victim")), "mine");
+  EXPECT_EQ(ReadBytes(m_dir.File("u.dbf")), table);
 
   // A link is followed: the file it names is replaced, the link stays.
   WriteBytes(m_dir.File("real.dbf"), "old");
@@ -573,8 +578,8 @@ TEST_F(ZipDbTest, WritesOnlyIntoARegularFileOrANewName) {
   EXPECT_EQ(deviceAfter.st_rdev, deviceBefore.st_rdev);
   EXPECT_EQ(deviceAfter.st_ino, deviceBefore.st_ino);
 
-  std::vector<std::string> expected = {"dangling.dbf", "fifo.dbf", "in.csv", "link.dbf", "real.dbf", "reference.dbf",
-                                       "t.dbf", "t.dbf.tmp"};
+  std::vector<std::string> expected = {"dangling.dbf", "fifo.dbf", "in.csv",    "link.dbf", "real.dbf", "reference.dbf",
+                                       "t.dbf",        "t.dbf.tmp", "u.dbf", "u.dbf.tmp", "victim"};
   if (geteuid() == 0) expected.insert(expected.begin() + 2, "full");
   EXPECT_EQ(Names(m_dir), expected);  // no temporary file left behind
 }
