@@ -69,34 +69,6 @@ int RunCli(const Args& args, CliIo& io) {
   return kExitUsage;
 }
 
-bool LineReader::Next(std::string& line) {
-  line.clear();
-  for (;;) {
-    const std::size_t nl = m_buffer.find('\n', m_pos);
-    if (nl != std::string::npos) {
-      line.append(m_buffer, m_pos, nl - m_pos);
-      m_pos = nl + 1;
-      return true;
-    }
-    line.append(m_buffer, m_pos, std::string::npos);
-    m_buffer.clear();
-    m_pos = 0;
-    if (m_eof) return !line.empty();
-    m_buffer.resize(1 << 16);
-    const long got = m_io.Read(&m_buffer[0], m_buffer.size());
-    if (got <= 0) {
-      m_buffer.clear();
-      m_eof = true;
-      if (got < 0) {
-        m_failed = true;
-        return false;
-      }
-      return !line.empty();
-    }
-    m_buffer.resize(static_cast<std::size_t>(got));
-  }
-}
-
 void AppendTsvField(std::string_view field, std::string& out) {
   for (char c : field) {
     switch (c) {

@@ -12,8 +12,8 @@ namespace jasokit::cli {
 enum ExitCode : int {
   kExitOk = 0,
   kExitRefused = 1,    // convert, romanize: at least one input was refused as too long
-  kExitUsage = 2,      // bad command line
-  kExitIo = 3,         // reading or writing failed
+  kExitUsage = 2,      // bad command line; zipdb: a CSV with a header and no rows
+  kExitIo = 3,         // reading or writing failed; zipdb: the output is no regular file
   kExitTableError = 1,  // zip: the table could not be loaded
   kExitNotFound = 4,   // zip: no record matched
   kExitDataError = 5,  // a data file could not be read or written
@@ -48,54 +48,6 @@ int RunZipDb(const Args& args, CliIo& io);
 
 // argv[0] excluded.
 int RunCli(const Args& args, CliIo& io);
-
-// Reads standard input line by line; a line ends at LF, which is not part of
-// it (a CR before it is). Returns false on a read error.
-class LineReader {
- public:
-  explicit LineReader(CliIo& io) : m_io(io) {}
-  // Sets line to the next line; false at the end of input or on error.
-  bool Next(std::string& line);
-  bool failed() const { return m_failed; }
-
- private:
-  CliIo& m_io;
-  std::string m_buffer;
-  std::size_t m_pos = 0;
-  bool m_eof = false;
-  bool m_failed = false;
-};
-
-// Feeds each(text, where, number) every argument in texts, or every line of
-// standard input when there are none ("argument 2", "line 3"), stopping when
-// each returns false; then flushes. stripCr drops the CR of a CRLF line end.
-// Returns kExitOk, or kExitIo after reporting the read or write error.
-template <typename Each>
-int ForEachInput(const std::vector<const std::string*>& texts, CliIo& io, const char* command,
-                 bool stripCr, Each each) {
-  if (!texts.empty()) {
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-      if (!each(*texts[i], "argument", i + 1)) break;
-    }
-  } else {
-    LineReader reader(io);
-    std::string line;
-    std::size_t number = 0;
-    while (reader.Next(line)) {
-      if (stripCr && !line.empty() && line.back() == '\r') line.pop_back();
-      if (!each(line, "line", ++number)) break;
-    }
-    if (reader.failed()) {
-      io.Error(std::string("jasokit ") + command + ": error reading standard input\n");
-      return kExitIo;
-    }
-  }
-  if (!io.Flush()) {
-    io.Error(std::string("jasokit ") + command + ": error writing standard output\n");
-    return kExitIo;
-  }
-  return kExitOk;
-}
 
 // Escapes backslash, tab, CR and LF for a TSV field.
 void AppendTsvField(std::string_view field, std::string& out);

@@ -2,6 +2,7 @@
 
 #include "address/conversion.h"
 #include "cli/cli.h"
+#include "cli/input.h"
 #include "cli/options.h"
 #include "jasokit/convert.h"
 #include "romanize/cp949.h"
@@ -31,8 +32,10 @@ constexpr const char* kConvertHelp =
     "\n"
     "Text longer than 1024 CP949 bytes after trimming is refused (a character\n"
     "with no CP949 form counts as two bytes): its output line is empty and the\n"
-    "refusal is reported on standard error. In UTF-8 every character comes\n"
-    "through; invalid UTF-8 becomes U+FFFD, with a warning.\n"
+    "refusal is reported on standard error. A line is never held whole, so\n"
+    "one of any length costs no more memory than a short one. A NUL byte ends\n"
+    "the text (the rest of its line is ignored). In UTF-8 every character\n"
+    "comes through; invalid UTF-8 becomes U+FFFD, with a warning.\n"
     "\n"
     "exit status: 0 all converted, 1 some input refused as too long,\n"
     "2 usage error, 3 input/output error\n";
@@ -51,18 +54,18 @@ class Converter {
       : m_io(io), m_options(options), m_cp949(cp949), m_tsv(tsv) {}
 
   // Converts one input; where names it in messages ("line 3", "argument 2").
-  bool Convert(std::string_view input, const char* where, std::size_t number) {
+  bool Convert(const TrimmedText& input, const char* where, std::size_t number) {
     // The converter works on zero-terminated text, as the window does.
-    if (!m_nulWarned && input.find('\0') != std::string_view::npos) {
+    if (!m_nulWarned && input.sawNul()) {
       m_nulWarned = true;
       m_io.Error("jasokit convert: warning: input holds NUL bytes; text after a NUL byte was not converted\n");
     }
     if (m_cp949) {
-      const ConversionResult r = ConvertInput(input, m_options);
+      const ConversionResult r = ConvertTrimmed(input, m_options);
       Write(r.status, r.normalizedText, r.outputText, where, number);
     } else {
       bool invalid = false;
-      const Result r = detail::ConvertUtf8(input, m_options, &invalid, /*withFields=*/false);
+      const Result r = ConvertTrimmedUtf8(input, m_options, &invalid, /*withFields=*/false);
       if (invalid && !m_invalidWarned) {
         m_invalidWarned = true;
         m_io.Error("jasokit convert: warning: " + std::string(where) + " " + std::to_string(number) +
@@ -143,10 +146,10 @@ int RunConvert(const Args& args, CliIo& io) {
   }
 
   Converter converter(io, options, cp949, parsed.Has(kOptTsv));
-  const int status = ForEachInput(parsed.operands, io, "convert", false,
-                                  [&](std::string_view text, const char* where, std::size_t number) {
-                                    return converter.Convert(text, where, number);
-                                  });
+  TrimmedText text(cp949);
+  const int status = ForEachInput(parsed.operands, io, "convert", text, [&](const char* where, std::size_t number) {
+    return converter.Convert(text, where, number);
+  });
   if (status != kExitOk) return status;
   return converter.refused() ? kExitRefused : kExitOk;
 }

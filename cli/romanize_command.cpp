@@ -2,8 +2,10 @@
 
 #include "address/conversion.h"
 #include "cli/cli.h"
+#include "cli/input.h"
 #include "cli/options.h"
 #include "jasokit/romanizer.h"
+#include "romanize/hangul_romanizer.h"
 
 namespace jasokit::cli {
 
@@ -57,30 +59,35 @@ int RunRomanize(const Args& args, CliIo& io) {
   bool invalidWarned = false;
   std::string out;
   std::string result;
-  const int status = ForEachInput(
-      parsed.operands, io, "romanize", true, [&](std::string_view text, const char* where, std::size_t number) {
-        const std::string_view content = text.substr(0, text.find('\0'));
-        if (cp949) {
-          engine.Romanize(content);
-          engine.GetResult(result);
-        } else {
-          bool invalid = false;
-          result = detail::RomanizeUtf8(content, style, &invalid);
-          if (invalid && !invalidWarned) {
-            invalidWarned = true;
-            io.Error("jasokit romanize: warning: " + std::string(where) + " " + std::to_string(number) +
-                     ": invalid UTF-8, romanized as U+FFFD\n");
-          }
-        }
-        if (result.empty() && !content.empty()) {
-          refused = true;
-          io.Error("jasokit romanize: " + std::string(where) + " " + std::to_string(number) +
-                   ": too long to romanize (more than 1024 characters, or more than 1024 bytes of result)\n");
-        }
-        out = result;
-        out += '\n';
-        return io.Write(out);
-      });
+  // A unit takes at most two CP949 bytes or four UTF-8 ones, so a longer text
+  // has too many units: it is refused without being held.
+  HeldLine text(cp949 ? 2 * detail::kMaxUnits : 4 * detail::kMaxUnits,
+                HeldLine::kStripCr | HeldLine::kCutAtNul | (cp949 ? 0u : unsigned{HeldLine::kCheckUtf8}));
+  const int status = ForEachInput(parsed.operands, io, "romanize", text, [&](const char* where, std::size_t number) {
+    bool invalid = false;
+    if (text.overLong()) {
+      result.clear();
+      invalid = !cp949 && !text.validUtf8();
+    } else if (cp949) {
+      engine.Romanize(text.text());
+      engine.GetResult(result);
+    } else {
+      result = detail::RomanizeUtf8(text.text(), style, &invalid);
+    }
+    if (invalid && !invalidWarned) {
+      invalidWarned = true;
+      io.Error("jasokit romanize: warning: " + std::string(where) + " " + std::to_string(number) +
+               ": invalid UTF-8, romanized as U+FFFD\n");
+    }
+    if (result.empty() && text.size() > 0) {
+      refused = true;
+      io.Error("jasokit romanize: " + std::string(where) + " " + std::to_string(number) +
+               ": too long to romanize (more than 1024 characters, or more than 1024 bytes of result)\n");
+    }
+    out = result;
+    out += '\n';
+    return io.Write(out);
+  });
   if (status != kExitOk) return status;
   return refused ? kExitRefused : kExitOk;
 }

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/input.h"
 #include "cli/options.h"
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
@@ -10,6 +11,10 @@
 namespace jasokit::cli {
 
 namespace {
+
+// Far more than any place name takes (43 CP949 bytes in the table); a longer
+// name is a miss, and is not held.
+constexpr std::size_t kMaxNameBytes = 1024;
 
 constexpr const char* kZipHelp =
     "usage: jasokit zip [--db FILE] [--cp949] [--convert [--style S]] [NAME...]\n"
@@ -31,7 +36,9 @@ constexpr const char* kZipHelp =
     "  --help      show this help\n"
     "\n"
     "A name with no match is reported on standard error as \"찾지 못했습니다.\"\n"
-    "(prefixed with the quoted name when several names are looked up).\n"
+    "(prefixed with the quoted name when several names are looked up). A name\n"
+    "of more than 1024 bytes is a miss, reported with its place (\"line 3\")\n"
+    "instead of the name; no place name comes near that length.\n"
     "\n"
     "exit status: 0 every name found, 1 the table could not be loaded (its\n"
     "message is on standard error), 2 usage error, 3 input/output error,\n"
@@ -45,7 +52,14 @@ class ZipLookup {
 
   // Looks up one name as given on the command line or standard input; false
   // once standard output has failed.
-  bool Lookup(const std::string& name, const char* where, std::size_t number) {
+  bool Lookup(const HeldLine& input, const char* where, std::size_t number) {
+    if (input.overLong()) {
+      // Not held, and not worth a search: no place name comes near the limit.
+      m_io.Error("jasokit zip: " + std::string(where) + " " + std::to_string(number) + ": more than " +
+                 std::to_string(kMaxNameBytes) + " bytes, longer than any place name\n");
+      return ReportMiss(std::string_view(), false);
+    }
+    const std::string_view name = input.text();
     std::string query;
     if (m_cp949) {
       query = name;
@@ -54,10 +68,10 @@ class ZipLookup {
       // could only give false hits.
       m_io.Error("jasokit zip: " + std::string(where) + " " + std::to_string(number) +
                  ": invalid UTF-8 or a character with no CP949 form\n");
-      return ReportMiss(name);
+      return ReportMiss(name, m_nameEachMiss);
     }
     const std::vector<std::string> lines = FormatSearchLines(m_db, query);
-    if (lines.empty()) return ReportMiss(name);
+    if (lines.empty()) return ReportMiss(name, m_nameEachMiss);
     for (const std::string& line : lines) {
       m_out.clear();
       AppendText(line);
@@ -78,10 +92,10 @@ class ZipLookup {
   bool missed() const { return m_missed; }
 
  private:
-  bool ReportMiss(const std::string& name) {
+  bool ReportMiss(std::string_view name, bool quoteName) {
     m_missed = true;
     std::string message;
-    if (m_nameEachMiss) message = "'" + name + "': ";
+    if (quoteName) message = "'" + std::string(name) + "': ";
     if (m_cp949) {
       Utf8ToCp949(kNotFoundMessageUtf8, message);
     } else {
@@ -154,10 +168,10 @@ int RunZip(const Args& args, CliIo& io) {
 
   ZipLookup lookup(io, db, options, parsed.Has(kOptCp949), parsed.Has(kOptConvert), parsed.operands.size() != 1);
   // The CR of a CRLF line ending is not part of the name.
-  const int status = ForEachInput(parsed.operands, io, "zip", true,
-                                  [&](const std::string& name, const char* where, std::size_t number) {
-                                    return lookup.Lookup(name, where, number);
-                                  });
+  HeldLine name(kMaxNameBytes, HeldLine::kStripCr);
+  const int status = ForEachInput(parsed.operands, io, "zip", name, [&](const char* where, std::size_t number) {
+    return lookup.Lookup(name, where, number);
+  });
   if (status != kExitOk) return status;
   return lookup.missed() ? kExitNotFound : kExitOk;
 }

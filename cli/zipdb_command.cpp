@@ -1,18 +1,20 @@
 // jasokit zipdb build: turns a UTF-8 CSV into the dBASE III zip code table the
 // loader reads, refusing anything the loader would not give back unchanged.
-#include <cerrno>
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <system_error>
-#include <vector>
 
 #include "cli/cli.h"
+#include "cli/csv_reader.h"
 #include "cli/options.h"
+#include "cli/table_file.h"
 #include "jasokit/cp949.h"
 #include "zipcode/zip_database.h"
 
@@ -26,124 +28,44 @@ constexpr const char* kZipDbHelp =
     "Builds the zip code table (a dBASE III file, CP949 text) that 'jasokit zip'\n"
     "and the desktop program read as zipcode030101t6.dbf.\n"
     "\n"
-    "CSV is UTF-8 (a byte order mark is allowed; '-' reads standard input), one\n"
-    "row per zip code entry with five columns:\n"
+    "CSV is a regular file of UTF-8 text (a byte order mark is allowed; '-'\n"
+    "reads standard input, whatever it is), one row per zip code entry with five\n"
+    "columns:\n"
     "  zipcode, province, district, locality, detail\n"
     "of at most 7, 4, 13, 43 and 17 bytes in CP949 (a Hangul syllable takes two).\n"
-    "Fields may be quoted as in RFC 4180; lines end in LF or CRLF; empty lines\n"
-    "are skipped. A first row whose first field is 'zipcode' is a header and is\n"
-    "skipped. The locality is the search key: it must not hold two spaces in a\n"
-    "row or end in a space, and one of 43 bytes must not hold a space, because\n"
-    "the table would cut it there.\n"
+    "Fields may be quoted as in RFC 4180; lines end in LF, CR LF or CR; empty\n"
+    "lines are skipped. A row of more than 1024 bytes is refused (it is read\n"
+    "past, never held). A first row whose first field is 'zipcode' is a header\n"
+    "and is skipped; a CSV with a header and no rows is refused, an empty one\n"
+    "makes an empty table. The locality is the search key: it must not hold two\n"
+    "spaces in a row or end in a space, and one of 43 bytes must not hold a\n"
+    "space, because the table would cut it there.\n"
     "\n"
     "A value that does not fit is refused with its line and column, and nothing\n"
     "is written. The programs read only the first 44,338 rows of a table; more\n"
     "are written with a warning.\n"
     "\n"
+    "The table is written to a new file beside FILE, synced, and renamed over\n"
+    "FILE once complete, so FILE is never left half written; a FILE replaced\n"
+    "keeps its mode, and its owner where allowed. FILE must be a regular file\n"
+    "you may write, or a new name: a device, pipe, folder or dangling link is\n"
+    "refused and left as it is. A symbolic link is followed: the file it names\n"
+    "is replaced and the link stays. FILE must not be the CSV itself.\n"
+    "\n"
     "options:\n"
-    "  -o, --output FILE   the table to write (replaced only once complete)\n"
+    "  -o, --output FILE   the table to write\n"
     "  --help              show this help\n"
     "\n"
-    "exit status: 0 written, 2 usage error, 5 the CSV could not be read, held an\n"
-    "invalid row, or the table could not be written\n";
+    "exit status: 0 written, 2 usage error (FILE is the CSV), or a CSV with a\n"
+    "header and no rows, 3 FILE is not a regular file (nothing is replaced),\n"
+    "5 the CSV could not be read or held an invalid row, or the table could\n"
+    "not be written\n";
 
 constexpr std::size_t kColumnCount = kZipFieldCount;
 constexpr std::size_t kMaxReportedErrors = 20;
-
-struct CsvRow {
-  std::size_t line = 0;  // where the row starts
-  std::vector<std::string> fields;
-};
-
-// RFC 4180 records from a whole text; reports the first syntax error.
-class CsvReader {
- public:
-  explicit CsvReader(std::string_view text) : m_text(text) {}
-
-  // False at the end of the text or on an error (then error() is set).
-  bool Next(CsvRow& row) {
-    for (;;) {
-      if (m_pos >= m_text.size()) return false;
-      if (m_text[m_pos] == '\n') {
-        ++m_pos;
-        ++m_line;
-        continue;
-      }
-      if (m_text.compare(m_pos, 2, "\r\n") == 0) {
-        m_pos += 2;
-        ++m_line;
-        continue;
-      }
-      break;
-    }
-    row.line = m_line;
-    row.fields.clear();
-    for (;;) {
-      row.fields.emplace_back();
-      if (!ReadField(row.fields.back(), row.fields.size())) return false;
-      if (m_pos >= m_text.size()) return true;
-      if (m_text[m_pos] == ',') {
-        ++m_pos;
-        continue;
-      }
-      m_pos += m_text[m_pos] == '\r' ? 2 : 1;  // ReadField stops only at "\r\n" or '\n'
-      ++m_line;
-      return true;
-    }
-  }
-
-  const std::string& error() const { return m_error; }
-
- private:
-  bool AtRecordEnd() const {
-    return m_pos >= m_text.size() || m_text[m_pos] == '\n' ||
-           m_text.compare(m_pos, 2, "\r\n") == 0;
-  }
-
-  bool ReadField(std::string& field, std::size_t column) {
-    if (m_pos < m_text.size() && m_text[m_pos] == '"') {
-      const std::size_t startLine = m_line;
-      ++m_pos;
-      for (;;) {
-        if (m_pos >= m_text.size()) {
-          m_error = std::to_string(startLine) + ": column " + std::to_string(column) +
-                    ": the quoted field is never closed";
-          return false;
-        }
-        const char c = m_text[m_pos++];
-        if (c == '"') {
-          if (m_pos < m_text.size() && m_text[m_pos] == '"') {
-            field += '"';
-            ++m_pos;
-            continue;
-          }
-          break;
-        }
-        if (c == '\n') ++m_line;
-        field += c;
-      }
-      if (AtRecordEnd() || m_text[m_pos] == ',') return true;
-      m_error = std::to_string(m_line) + ": column " + std::to_string(column) +
-                ": text after the closing quote";
-      return false;
-    }
-    while (!AtRecordEnd() && m_text[m_pos] != ',') {
-      if (m_text[m_pos] == '"') {
-        m_error = std::to_string(m_line) + ": column " + std::to_string(column) +
-                  ": a quote inside an unquoted field (quote the whole field and double "
-                  "the quote)";
-        return false;
-      }
-      field += m_text[m_pos++];
-    }
-    return true;
-  }
-
-  std::string_view m_text;
-  std::size_t m_pos = 0;
-  std::size_t m_line = 1;
-  std::string m_error;
-};
+// Several times the longest valid row (84 CP949 bytes of values, at most
+// twice that quoted in UTF-8); a longer one is refused without being held.
+constexpr std::size_t kMaxRecordBytes = 1024;
 
 bool IsHeader(const CsvRow& row) {
   const std::string& f = row.fields[0];
@@ -176,100 +98,91 @@ std::tm UpdateDate() {
   return date;
 }
 
-bool ReadWholeFile(const std::string& path, CliIo& io, std::string& text, std::string& error) {
-  text.clear();
-  if (path == "-") {
-    char buffer[1 << 16];
-    for (;;) {
-      const long n = io.Read(buffer, sizeof buffer);
-      if (n < 0) {
-        error = "error reading standard input";
-        return false;
-      }
-      if (n == 0) return true;
-      text.append(buffer, static_cast<std::size_t>(n));
-    }
+// The CSV named on the command line, opened for reading without blocking on
+// a pipe; only a regular file is read (or standard input, whatever it is).
+class CsvFile {
+ public:
+  CsvFile() = default;
+  CsvFile(const CsvFile&) = delete;
+  CsvFile& operator=(const CsvFile&) = delete;
+  ~CsvFile() {
+    if (m_fd >= 0) ::close(m_fd);
   }
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    error = "cannot read " + path + ": it is a directory";
-    return false;
-  }
-  std::ifstream in(path, std::ios::in | std::ios::binary);
-  if (!in) {
-    error = "cannot open " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  char buffer[1 << 16];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    text.append(buffer, static_cast<std::size_t>(in.gcount()));
-  }
-  if (in.bad()) {
-    error = "error reading " + path;
-    return false;
-  }
-  return true;
-}
 
-bool WriteTable(const std::string& path, const std::string& header, const std::string& body,
-                std::string& error) {
-  // Written beside the target and renamed, so a failure never leaves a
-  // truncated table where the programs look for one.
-  const std::string temp = path + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::out | std::ios::binary | std::ios::trunc);
-    if (!out) {
-      error = "cannot create " + temp + ": " + std::strerror(errno);
+  bool Open(const std::string& path, std::string& error) {
+    m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0) {
+      error = "cannot open " + path + ": " + std::strerror(errno);
       return false;
     }
-    out.write(header.data(), static_cast<std::streamsize>(header.size()));
-    out.write(body.data(), static_cast<std::streamsize>(body.size()));
-    out.put(ZipTableWriter::kEndOfFile);
-    out.close();
-    if (!out) {
-      error = "error writing " + temp;
-      std::error_code ignored;
-      std::filesystem::remove(temp, ignored);
+    if (::fstat(m_fd, &m_stat) != 0) {
+      error = "cannot read " + path + ": " + std::strerror(errno);
       return false;
     }
+    if (S_ISDIR(m_stat.st_mode)) {
+      error = "cannot read " + path + ": it is a directory";
+      return false;
+    }
+    if (!S_ISREG(m_stat.st_mode)) {
+      error = "cannot read " + path + ": not a regular file (give '-' to read standard input)";
+      return false;
+    }
+    const int flags = ::fcntl(m_fd, F_GETFL);
+    if (flags >= 0) ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
+    return true;
   }
-  std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    error = "cannot replace " + path + ": " + ec.message();
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    return false;
-  }
-  return true;
-}
+
+  int fd() const { return m_fd; }
+  const struct stat& status() const { return m_stat; }
+
+ private:
+  int m_fd = -1;
+  struct stat m_stat {};
+};
 
 int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
-  const std::string where = "jasokit zipdb: " + (csvPath == "-" ? std::string("<stdin>") : csvPath);
-  std::string text;
+  const bool fromStdin = csvPath == "-";
+  const std::string where = "jasokit zipdb: " + (fromStdin ? std::string("<stdin>") : csvPath);
   std::string error;
-  if (!ReadWholeFile(csvPath, io, text, error)) {
+  CsvFile file;
+  if (!fromStdin && !file.Open(csvPath, error)) {
     io.Error("jasokit zipdb: " + error + "\n");
     return kExitDataError;
   }
-  std::string_view csv = text;
-  if (csv.substr(0, 3) == "\xEF\xBB\xBF") csv.remove_prefix(3);
+  TableFile table;
+  if (const int status = table.Open(outPath, fromStdin ? nullptr : &file.status(), error)) {
+    io.Error("jasokit zipdb: " + error + "\n");
+    return status;
+  }
+  const ZipTableWriter writer(UpdateDate());
+  // The real count goes in once it is known.
+  if (!table.Write(writer.Header(0), error)) {
+    io.Error("jasokit zipdb: " + error + "\n");
+    return kExitDataError;
+  }
 
-  CsvReader reader(csv);
+  ByteSource source = fromStdin ? ByteSource(io) : ByteSource(file.fd());
+  CsvReader reader(source, kMaxRecordBytes);
   CsvRow row;
   std::string body;
+  std::size_t records = 0;
+  std::size_t headerLine = 0;
   std::size_t rows = 0;
   std::size_t errors = 0;
-  bool first = true;
   std::string values[kColumnCount];
   ZipRecord record;
   auto report = [&](const std::string& message) {
     if (++errors <= kMaxReportedErrors) io.Error(where + ":" + message + "\n");
   };
   while (reader.Next(row)) {
-    if (first) {
-      first = false;
-      if (IsHeader(row)) continue;
+    if (++records == 1 && !row.overLong && IsHeader(row)) {
+      headerLine = row.line;
+      continue;
+    }
+    if (row.overLong) {
+      report(std::to_string(row.line) + ": more than " + std::to_string(kMaxRecordBytes) +
+             " bytes in the row; no valid row comes near that");
+      continue;
     }
     if (row.fields.size() != kColumnCount) {
       report(std::to_string(row.line) + ": " + std::to_string(row.fields.size()) +
@@ -285,7 +198,7 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
         ok = false;
       }
     }
-    if (!ok) continue;
+    if (!ok || errors > 0) continue;  // the table is not written: no use writing rows
     ++rows;
     if (rows > 0xFFFFFFFFu) {
       io.Error(where + ": more rows than a dBASE table can count\n");
@@ -296,7 +209,18 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
     record.district = values[2];
     record.locality = values[3];
     record.detail = values[4];
+    body.clear();
     ZipTableWriter::AppendRecord(record, rows, body);
+    if (!table.Write(body, error)) {
+      io.Error("jasokit zipdb: " + error + "\n");
+      return kExitDataError;
+    }
+  }
+  if (reader.readFailed()) {
+    const int why = source.error();
+    io.Error("jasokit zipdb: error reading " + (fromStdin ? std::string("standard input") : csvPath) +
+             (why != 0 ? ": " + std::string(std::strerror(why)) : std::string()) + "\n");
+    return kExitDataError;
   }
   if (!reader.error().empty()) {
     io.Error(where + ":" + reader.error() + "\n");
@@ -304,17 +228,26 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
   }
   if (errors > 0) {
     if (errors > kMaxReportedErrors) {
-      io.Error("jasokit zipdb: " + std::to_string(errors - kMaxReportedErrors) +
-               " more errors not shown\n");
+      io.Error("jasokit zipdb: " + std::to_string(errors - kMaxReportedErrors) + " more errors not shown\n");
     }
     io.Error("jasokit zipdb: " + outPath + " not written\n");
     return kExitDataError;
   }
-
-  const ZipTableWriter writer(UpdateDate());
-  if (!WriteTable(outPath, writer.Header(static_cast<std::uint32_t>(rows)), body, error)) {
+  if (rows == 0 && records > 0) {
+    // Something was there but no row came of it: likely a CSV of another
+    // shape, not a wish for an empty table.
+    io.Error(where + ":" + std::to_string(headerLine) + ": a header row and no rows after it; " + outPath +
+             " not written\n");
+    return kExitUsage;
+  }
+  body.assign(1, ZipTableWriter::kEndOfFile);
+  if (!table.Write(body, error)) {
     io.Error("jasokit zipdb: " + error + "\n");
     return kExitDataError;
+  }
+  if (const int status = table.Commit(writer.Header(static_cast<std::uint32_t>(rows)), error)) {
+    io.Error("jasokit zipdb: " + error + "\n");
+    return status;
   }
   if (rows == 0) {
     io.Error("jasokit zipdb: warning: the CSV holds no rows; the table written is empty\n");

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -55,7 +57,26 @@ struct Streams {
   std::string in = "/dev/null";  // a path; empty: stdin closed
   std::string out;               // a path; empty: stdout closed
   int outFd = -1;                // used instead of out when set
+  std::string err;               // a path; empty: the fixture's own
 };
+
+// Limits the child is put under before it runs jasokit.
+struct Limits {
+  rlim_t addressSpace = RLIM_INFINITY;
+  rlim_t fileSize = RLIM_INFINITY;  // a write past it fails instead of killing
+  bool asNobody = false;
+};
+
+#if defined(__SANITIZE_ADDRESS__)
+#define JASOKIT_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define JASOKIT_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+// The memory any input may cost a command, checked as address space.
+constexpr rlim_t kMemoryTarget = rlim_t{64} << 20;
 
 // A literal with its NUL bytes.
 template <std::size_t N>
@@ -133,7 +154,7 @@ class CliFaults : public ::testing::Test {
     } else {
       posix_spawn_file_actions_addopen(&actions, 1, s.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     }
-    const std::string errPath = Path("stderr").string();
+    const std::string errPath = s.err.empty() ? Path("stderr").string() : s.err;
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = -1;
     const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
@@ -152,8 +173,42 @@ class CliFaults : public ::testing::Test {
     if (o.exited) o.status = WEXITSTATUS(wstatus);
     if (WIFSIGNALED(wstatus)) o.signal = WTERMSIG(wstatus);
     if (!s.out.empty() && s.outFd < 0) o.out = ReadFile(s.out);
-    o.err = ReadFile(Path("stderr"));
+    o.err = ReadFile(s.err.empty() ? Path("stderr") : fs::path(s.err));
     return o;
+  }
+
+  // Like Start, by fork and exec, so that the child is limited first; inFd,
+  // when set, is its standard input.
+  pid_t StartLimited(const std::vector<std::string>& args, const Streams& s, const Limits& limits, int inFd = -1) {
+    std::string program = JASOKIT_CLI_PATH;
+    std::vector<std::string> copies(args);
+    std::vector<char*> argv{program.data()};
+    for (std::string& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string errPath = Path("stderr").string();
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    // The child: only calls that are safe after fork.
+    const int in = inFd >= 0 ? inFd : open(s.in.c_str(), O_RDONLY);
+    const int out = open(s.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
+    signal(SIGPIPE, SIG_DFL);
+    signal(SIGXFSZ, SIG_IGN);
+    const struct rlimit as = {limits.addressSpace, limits.addressSpace};
+    const struct rlimit size = {limits.fileSize, limits.fileSize};
+    if (setrlimit(RLIMIT_AS, &as) != 0 || setrlimit(RLIMIT_FSIZE, &size) != 0) _exit(127);
+    if (limits.asNobody && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(127);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+
+  // The names in the test's folder, to see that nothing was left behind.
+  std::vector<std::string> Names(const fs::path& dir) const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   Outcome Run(const std::vector<std::string>& args, const std::string& inPath) {
@@ -331,6 +386,232 @@ TEST_F(CliFaults, BrokenStreamsGiveStatus3) {
     EXPECT_EQ(o.status, 3);
     EXPECT_EQ(o.err, c.err);
   }
+}
+
+// Writes head, then bytes bytes of fill, then tail into fd, and closes it;
+// stops early once the reader has gone.
+void Pour(int fd, const std::string& head, char fill, std::size_t bytes, const std::string& tail) {
+  auto put = [fd](const char* p, std::size_t n) {
+    while (n > 0) {
+      const ssize_t w = write(fd, p, n);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) return false;
+      p += w;
+      n -= static_cast<std::size_t>(w);
+    }
+    return true;
+  };
+  const std::string block(1 << 16, fill);
+  bool ok = put(head.data(), head.size());
+  for (std::size_t done = 0; ok && done < bytes; done += block.size()) {
+    ok = put(block.data(), std::min(block.size(), bytes - done));
+  }
+  if (ok) put(tail.data(), tail.size());
+  close(fd);
+}
+
+// While it lives, a child that stops reading makes our writes fail instead
+// of killing the test.
+class IgnoreSigpipe {
+ public:
+  IgnoreSigpipe() : m_old(signal(SIGPIPE, SIG_IGN)) {}
+  ~IgnoreSigpipe() { signal(SIGPIPE, m_old); }
+
+ private:
+  void (*m_old)(int);
+};
+
+std::string SampleTable() { return (fs::path(JASOKIT_CLI_PATH).parent_path() / kZipFileName).string(); }
+
+// A line far bigger than the memory a command may take: it must stream past.
+TEST_F(CliFaults, HugeLinesFitInTheMemoryTarget) {
+#ifdef JASOKIT_ADDRESS_SANITIZER
+  GTEST_SKIP() << "AddressSanitizer reserves a huge address space";
+#endif
+  const std::size_t kHuge = 128u << 20;
+  const std::string out = Path("out.dbf").string();
+  const Outcome found = Run({"zip", "--db", SampleTable(), "역삼동"}, "/dev/null");
+  ASSERT_EQ(found.status, 0) << found.err;
+  const std::string tooLongName = "jasokit zip: line 2: more than 1024 bytes, longer than any place name\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string head;
+    char fill;
+    std::string tail;
+    int status;
+    std::string out;
+    std::string err;
+  } kCases[] = {
+      {{"convert"}, "한국\n", 'a', "\n신라\n", 1, "Hanguk\n\nSilla\n",
+       std::string("jasokit convert: line 2: ") + kRefusal + "\n"},
+      {{"convert", "--cp949"}, test::Cp("한국\n"), 'a', test::Cp("\n신라\n"), 1, "Hanguk\n\nSilla\n",
+       "jasokit convert: line 2: " + test::Cp(kRefusal) + "\n"},
+      {{"convert", "--tsv"}, "한국\n", ' ', "신라" + std::string(1 << 20, ' ') + "\n", 0,
+       "PlainText\t한국\tHanguk\nPlainText\t신라\tSilla\n", ""},
+      {{"romanize"}, "한국\n", 'a', "\n신라\n", 1, "Hanguk\n\nSilla\n",
+       "jasokit romanize: line 2: too long to romanize (more than 1024 characters, or more than 1024 bytes of "
+       "result)\n"},
+      {{"zip", "--db", SampleTable()}, "역삼동\n", 'a', "\n역삼동\n", 4, found.out + found.out,
+       tooLongName + "찾지 못했습니다.\n"},
+      {{"zipdb", "build", "-", "-o", out}, "1,2,3,a,5\n", 'a', "\n1,2,3,b,5\n", 5, "",
+       "jasokit zipdb: <stdin>:2: more than 1024 bytes in the row; no valid row comes near that\n"
+       "jasokit zipdb: " + out + " not written\n"},
+  };
+  IgnoreSigpipe ignore;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : ""));
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    Streams s;
+    s.out = Path("stdout").string();
+    Limits limits;
+    limits.addressSpace = kMemoryTarget;
+    const pid_t pid = StartLimited(c.args, s, limits, fds[0]);
+    close(fds[0]);
+    std::thread writer(Pour, fds[1], c.head, c.fill, kHuge, c.tail);
+    const Outcome o = Finish(pid, s);
+    writer.join();
+    EXPECT_TRUE(o.exited) << "signal " << o.signal;
+    EXPECT_EQ(o.status, c.status);
+    EXPECT_TRUE(o.out == c.out) << o.out.size() << " bytes out";
+    EXPECT_EQ(o.err, c.err);
+  }
+  EXPECT_EQ(Names(m_dir), (std::vector<std::string>{"stderr", "stdout"}));
+}
+
+// A line that never ends, as from /dev/zero: the command reads on, in the
+// same memory, until it is stopped.
+TEST_F(CliFaults, EndlessLineKeepsTheMemoryTarget) {
+#ifdef JASOKIT_ADDRESS_SANITIZER
+  GTEST_SKIP() << "AddressSanitizer reserves a huge address space";
+#endif
+  if (!fs::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero";
+  const std::string out = Path("out.dbf").string();
+  const std::vector<std::vector<std::string>> kCommands = {
+      {"convert"}, {"convert", "--cp949"}, {"romanize"}, {"zip", "--db", SampleTable()},
+      {"zipdb", "build", "-", "-o", out}};
+  for (const auto& args : kCommands) {
+    SCOPED_TRACE(args[0]);
+    Streams s;
+    s.in = "/dev/zero";
+    s.out = Path("stdout").string();
+    Limits limits;
+    limits.addressSpace = kMemoryTarget;
+    const pid_t pid = StartLimited(args, s, limits);
+    ASSERT_GT(pid, 0);
+    // Long enough to read far more than the limit.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    int wstatus = 0;
+    const pid_t ended = waitpid(pid, &wstatus, WNOHANG);
+    EXPECT_EQ(ended, 0) << "it ended: " << (WIFSIGNALED(wstatus) ? "signal " : "status ")
+                        << (WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : WEXITSTATUS(wstatus)) << ": "
+                        << ReadFile(Path("stderr"));
+    if (ended == 0) {
+      kill(pid, SIGTERM);
+      waitpid(pid, &wstatus, 0);
+      EXPECT_TRUE(WIFSIGNALED(wstatus) && WTERMSIG(wstatus) == SIGTERM);
+    }
+  }
+  // The build stopped by the signal took its temporary file with it.
+  EXPECT_EQ(Names(m_dir), (std::vector<std::string>{"stderr", "stdout"}));
+}
+
+// A CSV of 'rows' rows whose localities start with prefix.
+std::string Rows(const std::string& prefix, int rows) {
+  std::string csv;
+  for (int i = 0; i < rows; ++i) csv += "100-100,서울,중구," + prefix + std::to_string(i) + ",\n";
+  return csv;
+}
+
+TEST_F(CliFaults, PipeAsCsvIsRefusedWithoutBlocking) {
+  const std::string fifo = Path("fifo.csv").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  Streams s;
+  s.out = Path("stdout").string();
+  const Outcome o = Finish(Start({"zipdb", "build", fifo, "-o", Path("t.dbf").string()}, s), s, std::chrono::seconds(20));
+  EXPECT_TRUE(o.exited);
+  EXPECT_EQ(o.status, 5);
+  EXPECT_EQ(o.err, "jasokit zipdb: cannot read " + fifo + ": not a regular file (give '-' to read standard input)\n");
+  EXPECT_FALSE(fs::exists(Path("t.dbf")));
+}
+
+TEST_F(CliFaults, FailedTableWriteLeavesTheTargetAsItWas) {
+  const fs::path csv = Input(Rows("n", 3000));  // a table of some 270 KB
+  const std::string target = Path("t.dbf").string();
+  WriteFile(target, "previous");
+  Streams s;
+  s.out = Path("stdout").string();
+  Limits limits;
+  limits.fileSize = 64 << 10;
+  const Outcome o = Finish(StartLimited({"zipdb", "build", csv.string(), "-o", target}, s, limits), s);
+  EXPECT_TRUE(o.exited) << "signal " << o.signal;
+  EXPECT_EQ(o.status, 5);
+  EXPECT_EQ(o.err, "jasokit zipdb: error writing " + target + ": File too large\n");
+  EXPECT_EQ(ReadFile(target), "previous");
+  EXPECT_EQ(Names(m_dir), (std::vector<std::string>{"input", "stderr", "stdout", "t.dbf"}));
+}
+
+TEST_F(CliFaults, TableTheUserMayNotWriteIsNotReplaced) {
+  // The folder would allow the rename; the file itself is not ours to write.
+  const fs::path shared = Path("shared");
+  fs::create_directory(shared);
+  fs::permissions(shared, fs::perms::all);
+  const std::string csv = (shared / "in.csv").string();
+  const std::string target = (shared / "t.dbf").string();
+  WriteFile(csv, Rows("n", 3));
+  WriteFile(target, "previous");
+  fs::permissions(csv, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  Limits limits;
+  if (geteuid() == 0) {
+    // Permissions do not stop root: run the program as nobody instead, the
+    // table still root's own.
+    limits.asNobody = true;
+    fs::permissions(target, fs::perms::owner_write, fs::perm_options::add);
+    fs::permissions(m_dir, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  }
+  Streams s;
+  s.out = Path("stdout").string();
+  const Outcome o = Finish(StartLimited({"zipdb", "build", csv, "-o", target}, s, limits), s);
+  if (o.status == 127) GTEST_SKIP() << "cannot run the program as nobody here";
+  EXPECT_EQ(o.status, 5);
+  EXPECT_EQ(o.err, "jasokit zipdb: cannot replace " + target + ": Permission denied\n");
+  EXPECT_EQ(ReadFile(target), "previous");
+  EXPECT_EQ(Names(shared), (std::vector<std::string>{"in.csv", "t.dbf"}));
+}
+
+// Two builds to one table at once: whichever renames last wins, and the
+// table is always one CSV's whole, never a mix.
+TEST_F(CliFaults, ConcurrentBuildsLeaveOneWholeTable) {
+  setenv("SOURCE_DATE_EPOCH", "1041379200", 1);
+  const std::string csvA = Path("a.csv").string();
+  const std::string csvB = Path("b.csv").string();
+  WriteFile(csvA, Rows("a", 20000));
+  WriteFile(csvB, Rows("b", 15000));
+  const std::string target = Path("t.dbf").string();
+  ASSERT_EQ(Run({"zipdb", "build", csvA, "-o", target}, "/dev/null").status, 0);
+  const std::string tableA = ReadFile(target);
+  ASSERT_EQ(Run({"zipdb", "build", csvB, "-o", target}, "/dev/null").status, 0);
+  const std::string tableB = ReadFile(target);
+  int wins[2] = {};
+  for (int round = 0; round < 30; ++round) {
+    Streams a, b;
+    a.out = b.out = "/dev/null";
+    a.err = Path("a.err").string();
+    b.err = Path("b.err").string();
+    const pid_t pa = Start({"zipdb", "build", csvA, "-o", target}, a);
+    const pid_t pb = Start({"zipdb", "build", csvB, "-o", target}, b);
+    const Outcome oa = Finish(pa, a);
+    const Outcome ob = Finish(pb, b);
+    EXPECT_EQ(oa.status, 0) << oa.err;
+    EXPECT_EQ(ob.status, 0) << ob.err;
+    const std::string table = ReadFile(target);
+    ASSERT_TRUE(table == tableA || table == tableB) << "round " << round << ": " << table.size() << " bytes";
+    ++wins[table == tableA ? 0 : 1];
+  }
+  unsetenv("SOURCE_DATE_EPOCH");
+  EXPECT_EQ(Names(m_dir), (std::vector<std::string>{"a.csv", "a.err", "b.csv", "b.err", "stderr", "stdout", "t.dbf"}));
+  std::printf("last writer: a %d times, b %d times\n", wins[0], wins[1]);
 }
 
 // jasokit zip with a damaged, odd or huge table file given by --db.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "cli/cli.h"
 #include "fake-io.h"
@@ -84,6 +85,61 @@ TEST(CliConvert, NulBytesAreReportedOnce) {
   EXPECT_EQ(io.out, "A\nC\n");
   EXPECT_EQ(io.err,
             "jasokit convert: warning: input holds NUL bytes; text after a NUL byte was not converted\n");
+}
+
+// A line streams past: what is kept of it never changes its outcome, however
+// the reads cut it.
+TEST(CliConvert, LongLinesAreDecidedWithoutBeingHeld) {
+  const std::string padded = std::string(1000000, ' ') + "한국" + std::string(1000000, '\t');
+  const std::string tail2000(2000, 'b');
+  const struct {
+    std::string input;
+    std::vector<std::string> args;
+    std::string out;
+  } kCases[] = {
+      {padded + "\n", {"--tsv"}, "PlainText\t한국\tHanguk\n"},
+      {test::Cp(padded) + "\n", {"--tsv", "--cp949"}, "PlainText\t" + test::Cp("한국") + "\tHanguk\n"},
+      {"a" + std::string(2000, ' ') + "b\n", {"--tsv"}, "TooLong\t\t\n"},
+      {"a" + std::string(2000, ' ') + "b\n", {"--tsv", "--cp949"}, "TooLong\t\t\n"},
+      // The text ends at the NUL byte: what follows neither shows nor counts.
+      {std::string("a\0", 2) + tail2000 + "\n", {"--tsv"}, "PlainText\ta\tA\n"},
+      {std::string("a\0", 2) + tail2000 + "\n", {"--tsv", "--cp949"}, "PlainText\ta\tA\n"},
+      {std::string(" a\0 ", 4) + tail2000 + "\n", {"--tsv"}, "PlainText\ta\tA\n"},
+  };
+  for (const auto& c : kCases) {
+    for (std::size_t chunk : {1, 7, 4096, 1 << 16}) {
+      FakeIo io(c.input);
+      io.SetChunk(chunk);
+      cli::Args args = {"convert"};
+      args.insert(args.end(), c.args.begin(), c.args.end());
+      const int rc = RunJasokit(io, args);
+      EXPECT_EQ(io.out, c.out) << chunk;
+      EXPECT_EQ(rc, c.out.rfind("TooLong", 0) == 0 ? cli::kExitRefused : cli::kExitOk);
+    }
+  }
+}
+
+TEST(CliConvert, InvalidUtf8InARefusedLineIsReported) {
+  FakeIo io("a\xff" + std::string(3000, 'b') + "\n");
+  EXPECT_EQ(RunJasokit(io, {"convert"}), cli::kExitRefused);
+  EXPECT_EQ(io.out, "\n");
+  EXPECT_EQ(io.err, "jasokit convert: warning: line 1: invalid UTF-8, converted as U+FFFD\n"
+                    "jasokit convert: line 1: " + std::string(kRefusalLine) + "\n");
+}
+
+TEST(CliRomanize, LongLinesAreRefusedWithoutBeingHeld) {
+  const std::string refusal =
+      ": too long to romanize (more than 1024 characters, or more than 1024 bytes of result)\n";
+  FakeIo io("가\n" + std::string(5000, 'a') + "\xff\n" + std::string("b\0", 2) + std::string(5000, 'c') + "\r\n");
+  EXPECT_EQ(RunJasokit(io, {"romanize"}), cli::kExitRefused);
+  EXPECT_EQ(io.out, "Ga\n\nB\n");
+  EXPECT_EQ(io.err, "jasokit romanize: warning: line 2: invalid UTF-8, romanized as U+FFFD\n"
+                    "jasokit romanize: line 2" + refusal);
+
+  FakeIo cp949(test::Cp("가") + "\r\n" + test::Repeat(test::Cp("가"), 1025) + "\n");
+  EXPECT_EQ(RunJasokit(cp949, {"romanize", "--cp949"}), cli::kExitRefused);
+  EXPECT_EQ(cp949.out, "Ga\n\n");
+  EXPECT_EQ(cp949.err, "jasokit romanize: line 2" + refusal);
 }
 
 TEST(CliConvert, IoErrors) {

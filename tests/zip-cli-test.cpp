@@ -1,7 +1,11 @@
 // jasokit zip and jasokit zipdb build, in memory and as the real program.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <cstdlib>
@@ -157,6 +161,24 @@ TEST_F(ZipCommandTest, NamesFromStandardInput) {
   const std::string line = "135-080 서울 강남구        역삼동 1~200            \n";
   EXPECT_EQ(o.out, line + line);
   EXPECT_EQ(o.err, "'없는동': 찾지 못했습니다.\n");
+}
+
+TEST_F(ZipCommandTest, OverLongNamesAreMissesWithTheirPlace) {
+  const std::string line = "135-080 서울 강남구        역삼동 1~200            \n";
+  const std::string atLimit(1024, 'x');
+  FakeIo io("역삼동\n" + std::string(5000000, 'x') + "\n" + atLimit + "\r\n" + std::string(1025, 'x') + "\r\n역삼동");
+  EXPECT_EQ(RunCli({"zip", "--db", m_table}, io), kExitNotFound);
+  EXPECT_EQ(io.out, line + line);
+  EXPECT_EQ(io.err, "jasokit zip: line 2: more than 1024 bytes, longer than any place name\n"
+                    "찾지 못했습니다.\n"
+                    "'" + atLimit + "': 찾지 못했습니다.\n"
+                    "jasokit zip: line 4: more than 1024 bytes, longer than any place name\n"
+                    "찾지 못했습니다.\n");
+
+  const Outcome arg = RunInMemory({"zip", "--db", m_table, std::string(1025, 'x')});
+  EXPECT_EQ(arg.rc, kExitNotFound);
+  EXPECT_EQ(arg.err, "jasokit zip: argument 1: more than 1024 bytes, longer than any place name\n"
+                     "찾지 못했습니다.\n");
 }
 
 TEST_F(ZipCommandTest, DefaultTableIsBesideTheExecutable) {
@@ -382,10 +404,19 @@ TEST_F(ZipDbTest, CsvFromStandardInputAndEmptyTables) {
   EXPECT_EQ(o.rc, kExitOk);
   EXPECT_EQ(ReadBytes(m_dir.File("out.dbf")).size(), 225u + 90u + 1u);
 
+  // A header and no rows: something else was meant; the table stays.
   o = RunInMemory(args, std::string(kHeaderRow) + "\n\n");
-  EXPECT_EQ(o.rc, kExitOk);
-  EXPECT_EQ(o.err, "jasokit zipdb: warning: the CSV holds no rows; the table written is empty\n");
-  EXPECT_EQ(ReadBytes(m_dir.File("out.dbf")).size(), 226u);
+  EXPECT_EQ(o.rc, kExitUsage);
+  EXPECT_EQ(o.err, "jasokit zipdb: <stdin>:1: a header row and no rows after it; " + m_dir.File("out.dbf") +
+                       " not written\n");
+  EXPECT_EQ(ReadBytes(m_dir.File("out.dbf")).size(), 225u + 90u + 1u);
+
+  for (const char* empty : {"", "\n\r\n\r", "\xEF\xBB\xBF"}) {
+    o = RunInMemory(args, empty);
+    EXPECT_EQ(o.rc, kExitOk);
+    EXPECT_EQ(o.err, "jasokit zipdb: warning: the CSV holds no rows; the table written is empty\n");
+    EXPECT_EQ(ReadBytes(m_dir.File("out.dbf")).size(), 226u);
+  }
 }
 
 TEST_F(ZipDbTest, UsageAndFileErrors) {
@@ -409,8 +440,9 @@ TEST_F(ZipDbTest, UsageAndFileErrors) {
       {{"zipdb", "build", m_dir.File("folder"), "-o", m_dir.File("x")}, kExitDataError,
        "jasokit zipdb: cannot read " + m_dir.File("folder") + ": it is a directory\n"},
       {{"zipdb", "build", csv, "-o", m_dir.File("none/x.dbf")}, kExitDataError,
-       "jasokit zipdb: cannot create " + m_dir.File("none/x.dbf.tmp") +
-           ": No such file or directory\n"},
+       "jasokit zipdb: cannot create " + m_dir.File("none/x.dbf") + ": No such file or directory\n"},
+      {{"zipdb", "build", csv, "-o", m_dir.File("folder")}, kExitIo,
+       "jasokit zipdb: " + m_dir.File("folder") + " is a folder, not a regular file; nothing was replaced\n"},
       {{"zipdb", "--help"}, kExitOk, ""},
   };
   for (const auto& c : kCases) {
@@ -420,9 +452,189 @@ TEST_F(ZipDbTest, UsageAndFileErrors) {
   }
   EXPECT_EQ(RunInMemory({"zipdb", "--help"}).out.rfind("usage: jasokit zipdb build CSV -o FILE\n", 0), 0u);
   // A folder where the table should go is not replaced.
-  EXPECT_EQ(RunInMemory({"zipdb", "build", csv, "--output", m_dir.File("folder")}).rc, kExitDataError);
+  EXPECT_EQ(RunInMemory({"zipdb", "build", csv, "--output", m_dir.File("folder")}).rc, kExitIo);
   EXPECT_TRUE(fs::is_directory(m_dir.File("folder")));
   EXPECT_FALSE(fs::exists(m_dir.File("folder.tmp")));
+}
+
+// The names in a folder, to see that nothing was left behind.
+std::vector<std::string> Names(const TempDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir.path())) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> Localities(const std::string& table) {
+  ZipDatabase db;
+  EXPECT_EQ(db.Load(table), ZipLoadStatus::Ok);
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < db.size(); ++i) names.emplace_back(db.record(i).locality);
+  return names;
+}
+
+TEST_F(ZipDbTest, LineEndsOfEveryKind) {
+  const struct {
+    std::string csv;
+    std::vector<std::string> localities;
+  } kCases[] = {
+      {"zipcode,x\r1,2,3,4,5\r", {"4"}},  // an old Mac file: the header must not swallow it
+      {"1,2,3,a,5\r\n1,2,3,b,5\r1,2,3,c,5\n1,2,3,d,5", {"a", "b", "c", "d"}},
+      {"\r\r\n\n1,2,3,a,5\r\r\r1,2,3,\"b\",\"\"\r", {"a", "b"}},
+  };
+  const std::string out = m_dir.File("out.dbf");
+  for (const auto& c : kCases) {
+    // Cut at every point, a CR LF straddling two reads included.
+    for (std::size_t chunk = 1; chunk <= c.csv.size(); ++chunk) {
+      FakeIo io(c.csv);
+      io.SetChunk(chunk);
+      EXPECT_EQ(RunCli({"zipdb", "build", "-", "-o", out}, io), kExitOk) << io.err;
+      EXPECT_EQ(io.err, "");
+      EXPECT_EQ(Localities(out), c.localities) << testing::PrintToString(c.csv) << " in chunks of " << chunk;
+    }
+  }
+  // Line numbers count every kind of line end, inside quotes too.
+  const Outcome o = RunInMemory({"zipdb", "build", "-", "-o", out}, "1,2,3,a,5\r1,2\r\r1,2,3,\"x\ry\",5\r1,2,3,b\r");
+  EXPECT_EQ(o.rc, kExitDataError);
+  EXPECT_EQ(o.err,
+            "jasokit zipdb: <stdin>:2: 2 fields, expected 5 (zipcode, province, district, locality, detail)\n"
+            "jasokit zipdb: <stdin>:4: column 4 (locality): a control character (line breaks and tabs included)\n"
+            "jasokit zipdb: <stdin>:6: 4 fields, expected 5 (zipcode, province, district, locality, detail)\n"
+            "jasokit zipdb: " + out + " not written\n");
+}
+
+TEST_F(ZipDbTest, OverLongRowsAreRefusedWithTheirLine) {
+  const std::string tooLong = "more than 1024 bytes in the row; no valid row comes near that";
+  const std::string csv = "1,2,3,a,5\n" "1,2,3," + std::string(5000000, 'x') + ",5\n" +
+                          "1,2,3,\"" + test::Repeat("ab\r\n", 400) + "\",5\n" +
+                          "1,2,3,4," + std::string(1016, 'x') + "\n" +  // 1024 bytes: read, then refused
+                          "1,2,3,4," + std::string(1017, 'x') + "\n" + "1,2,3,b,5,6\n";
+  const Outcome o = RunInMemory({"zipdb", "build", "-", "-o", m_dir.File("out.dbf")}, csv);
+  EXPECT_EQ(o.rc, kExitDataError);
+  EXPECT_EQ(o.err, "jasokit zipdb: <stdin>:2: " + tooLong + "\n" +
+                       "jasokit zipdb: <stdin>:3: " + tooLong + "\n" +
+                       "jasokit zipdb: <stdin>:404: column 5 (detail): 1016 bytes in CP949, more than the field's 17\n" +
+                       "jasokit zipdb: <stdin>:405: " + tooLong + "\n" +
+                       "jasokit zipdb: <stdin>:406: 6 fields, expected 5 (zipcode, province, district, locality, "
+                       "detail)\n"
+                       "jasokit zipdb: " + m_dir.File("out.dbf") + " not written\n");
+  EXPECT_EQ(Names(m_dir), std::vector<std::string>{});
+}
+
+TEST_F(ZipDbTest, WritesOnlyIntoARegularFileOrANewName) {
+  const std::string csv = m_dir.File("in.csv");
+  WriteBytes(csv, "1,2,3,4,5\n");
+  const std::string table = ReadBytes(BuildTable(m_dir, "1,2,3,4,5\n", "reference.dbf"));
+  auto build = [&](const std::string& out) { return RunInMemory({"zipdb", "build", csv, "-o", out}); };
+
+  // A name beside the target that another program may use is not touched.
+  WriteBytes(m_dir.File("t.dbf.tmp"), "mine");
+  EXPECT_EQ(build(m_dir.File("t.dbf")).rc, kExitOk);
+  EXPECT_EQ(ReadBytes(m_dir.File("t.dbf")), table);
+  EXPECT_EQ(ReadBytes(m_dir.File("t.dbf.tmp")), "mine");
+  fs::create_symlink("victim", m_dir.File("u.dbf.tmp"));  // nor is a link there followed
+  WriteBytes(m_dir.File("victim"), "mine");
+  EXPECT_EQ(build(m_dir.File("u.dbf")).rc, kExitOk);
+  EXPECT_EQ(ReadBytes(m_dir.File("victim")), "mine");
+  EXPECT_EQ(ReadBytes(m_dir.File("u.dbf")), table);
+
+  // A link is followed: the file it names is replaced, the link stays.
+  WriteBytes(m_dir.File("real.dbf"), "old");
+  fs::create_symlink("real.dbf", m_dir.File("link.dbf"));
+  EXPECT_EQ(build(m_dir.File("link.dbf")).rc, kExitOk);
+  EXPECT_TRUE(fs::is_symlink(m_dir.File("link.dbf")));
+  EXPECT_EQ(ReadBytes(m_dir.File("real.dbf")), table);
+
+  // Whatever is no regular file stays as it is.
+  fs::create_symlink("missing.dbf", m_dir.File("dangling.dbf"));
+  ASSERT_EQ(mkfifo(m_dir.File("fifo.dbf").c_str(), 0600), 0);
+  std::string device = "/dev/full";
+  if (geteuid() == 0) {  // root could replace the real one: use a copy
+    device = m_dir.File("full");
+    ASSERT_EQ(mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)), 0);
+  }
+  struct stat deviceBefore {};
+  ASSERT_EQ(stat(device.c_str(), &deviceBefore), 0);
+  const struct {
+    std::string out;
+    std::string err;
+  } kRefused[] = {
+      {m_dir.File("dangling.dbf"), m_dir.File("dangling.dbf") +
+                                       " is a symbolic link to nothing usable (No such file or directory); nothing "
+                                       "was replaced"},
+      {m_dir.File("fifo.dbf"), m_dir.File("fifo.dbf") + " is a pipe, not a regular file; nothing was replaced"},
+      {device, device + " is a device, not a regular file; nothing was replaced"},
+  };
+  for (const auto& c : kRefused) {
+    const Outcome o = build(c.out);
+    EXPECT_EQ(o.rc, kExitIo) << c.out;
+    EXPECT_EQ(o.err, "jasokit zipdb: " + c.err + "\n");
+  }
+  EXPECT_TRUE(fs::is_symlink(m_dir.File("dangling.dbf")));
+  EXPECT_TRUE(fs::is_fifo(m_dir.File("fifo.dbf")));
+  struct stat deviceAfter {};
+  ASSERT_EQ(stat(device.c_str(), &deviceAfter), 0);
+  EXPECT_TRUE(S_ISCHR(deviceAfter.st_mode));
+  EXPECT_EQ(deviceAfter.st_rdev, deviceBefore.st_rdev);
+  EXPECT_EQ(deviceAfter.st_ino, deviceBefore.st_ino);
+
+  std::vector<std::string> expected = {"dangling.dbf", "fifo.dbf", "in.csv",    "link.dbf", "real.dbf", "reference.dbf",
+                                       "t.dbf",        "t.dbf.tmp", "u.dbf", "u.dbf.tmp", "victim"};
+  if (geteuid() == 0) expected.insert(expected.begin() + 2, "full");
+  EXPECT_EQ(Names(m_dir), expected);  // no temporary file left behind
+}
+
+TEST_F(ZipDbTest, NeverWritesOverTheCsv) {
+  const std::string csv = m_dir.File("in.csv");
+  WriteBytes(csv, "1,2,3,4,5\n");
+  fs::create_symlink("in.csv", m_dir.File("soft.csv"));
+  fs::create_hard_link(csv, m_dir.File("hard.csv"));
+  for (const char* name : {"in.csv", "soft.csv", "hard.csv"}) {
+    const Outcome o = RunInMemory({"zipdb", "build", csv, "-o", m_dir.File(name)});
+    EXPECT_EQ(o.rc, kExitUsage);
+    EXPECT_EQ(o.err, "jasokit zipdb: " + m_dir.File(name) + " is the CSV itself; write the table to another file\n");
+  }
+  EXPECT_EQ(ReadBytes(csv), "1,2,3,4,5\n");
+  EXPECT_EQ(Names(m_dir), (std::vector<std::string>{"hard.csv", "in.csv", "soft.csv"}));
+}
+
+TEST_F(ZipDbTest, ReplacedTableKeepsItsModeAndOwner) {
+  const std::string out = m_dir.File("t.dbf");
+  WriteBytes(out, "old");
+  fs::permissions(out, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(out.c_str(), 65534, 65534), 0);
+  }
+  BuildTable(m_dir, "1,2,3,4,5\n", "t.dbf");
+  struct stat st {};
+  ASSERT_EQ(stat(out.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+  }
+  // A new table gets what the umask leaves, as any new file.
+  const mode_t mask = umask(027);
+  BuildTable(m_dir, "1,2,3,4,5\n", "new.dbf");
+  umask(mask);
+  ASSERT_EQ(stat(m_dir.File("new.dbf").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_F(ZipDbTest, UnreadableStandardInputWritesNothing) {
+  FakeIo io("1,2,3,4,5\n");
+  io.FailReads();
+  EXPECT_EQ(RunCli({"zipdb", "build", "-", "-o", m_dir.File("out.dbf")}, io), kExitDataError);
+  EXPECT_EQ(io.err, "jasokit zipdb: error reading standard input\n");
+  EXPECT_EQ(Names(m_dir), std::vector<std::string>{});
+}
+
+TEST_F(ZipDbTest, OnlyARegularFileIsACsv) {
+  const Outcome o = RunInMemory({"zipdb", "build", "/dev/null", "-o", m_dir.File("out.dbf")});
+  EXPECT_EQ(o.rc, kExitDataError);
+  EXPECT_EQ(o.err, "jasokit zipdb: cannot read /dev/null: not a regular file (give '-' to read standard input)\n");
+  EXPECT_FALSE(fs::exists(m_dir.File("out.dbf")));
 }
 
 // An independent reader: Debian's python3-dbfread.
