@@ -185,7 +185,9 @@ TEST(Cli, UsageAndHelp) {
     FakeIo io;
     EXPECT_EQ(RunJasokit(io, c.args), c.status);
     EXPECT_EQ(io.out.rfind(c.outStart, 0), 0u) << io.out;
-    if (c.err) EXPECT_EQ(io.err, c.err);
+    if (c.err) {
+      EXPECT_EQ(io.err, c.err);
+    }
   }
   FakeIo bare;
   EXPECT_EQ(RunJasokit(bare, {}), cli::kExitUsage);
