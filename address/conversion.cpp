@@ -156,41 +156,47 @@ ConversionResult ConvertBytes(std::string_view text, const Options& options, boo
   return result;
 }
 
-ConversionStatus AppendConvertedUtf8(std::string_view utf8, const Options& options, std::string& out,
-                                     bool* invalidUtf8) {
+namespace {
+
+// The conversion of UTF-8 text into result, in bytes with private codes; the
+// codes' characters are in text. False when the text is surely too long, and
+// then nothing was converted.
+bool ConvertPrivate(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields,
+                    PrivateText& text, ConversionResult& result) {
   utf8 = CutAtNul(utf8);
   if (TrimAsciiSpace(utf8).size() > kSurelyTooLongUtf8) {
     if (invalidUtf8) *invalidUtf8 = !IsValidUtf8(utf8);
-    return ConversionStatus::TooLong;
+    return false;
   }
-  thread_local PrivateText text;
-  thread_local ConversionResult scratch;
   const bool clean = Utf8ToPrivate(utf8, text);
   if (invalidUtf8) *invalidUtf8 = !clean;
+  // The country is encoded with the text, so that both share one set of codes.
   const std::size_t textBytes = text.bytes.size();
   if (!options.country.empty()) AppendUtf8ToPrivate(options.country, text);
   const std::string_view bytes(text.bytes);
-  ConvertBytesInto(bytes.substr(0, textBytes), options, true, bytes.substr(textBytes), false, scratch);
+  ConvertBytesInto(bytes.substr(0, textBytes), options, true, bytes.substr(textBytes), withFields, result);
+  return true;
+}
+
+}  // namespace
+
+ConversionStatus AppendConvertedUtf8(std::string_view utf8, const Options& options, std::string& out,
+                                     bool* invalidUtf8) {
+  thread_local PrivateText text;
+  thread_local ConversionResult scratch;
+  if (!ConvertPrivate(utf8, options, invalidUtf8, false, text, scratch)) return ConversionStatus::TooLong;
   PrivateToUtf8(scratch.outputText, text.characters, out);
   return scratch.status;
 }
 
 Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields) {
+  thread_local PrivateText text;
+  thread_local ConversionResult r;
   Result result;
-  utf8 = CutAtNul(utf8);
-  if (TrimAsciiSpace(utf8).size() > kSurelyTooLongUtf8) {
+  if (!ConvertPrivate(utf8, options, invalidUtf8, withFields, text, r)) {
     result.status = ConversionStatus::TooLong;
-    if (invalidUtf8) *invalidUtf8 = !IsValidUtf8(utf8);
     return result;
   }
-  thread_local PrivateText text;
-  const bool clean = Utf8ToPrivate(utf8, text);
-  if (invalidUtf8) *invalidUtf8 = !clean;
-  const std::size_t textBytes = text.bytes.size();
-  if (!options.country.empty()) AppendUtf8ToPrivate(options.country, text);
-  const std::string_view bytes(text.bytes);
-  const ConversionResult r =
-      ConvertBytes(bytes.substr(0, textBytes), options, true, bytes.substr(textBytes), withFields);
   result.status = r.status;
   ToUtf8(r.normalizedText, text.characters, result.normalized);
   ToUtf8(r.outputText, text.characters, result.output);

@@ -83,7 +83,7 @@ char16_t DecodeCp949Pair(unsigned char lead, unsigned char trail) {
   return cp949::kDecodeTable[lead - cp949::kLeadFirst][trail - cp949::kTrailFirst];
 }
 
-void DecodeCp949(std::string_view in, std::u16string& out) {
+void DecodeCp949(std::string_view in, std::u16string& out, bool privateCodes) {
   out.clear();
   out.reserve(in.size());
   const std::size_t n = in.size();
@@ -95,7 +95,14 @@ void DecodeCp949(std::string_view in, std::u16string& out) {
       continue;
     }
     if (i + 1 < n) {
-      if (char16_t u = DecodeCp949Pair(b, static_cast<unsigned char>(in[i + 1]))) {
+      const auto t = static_cast<unsigned char>(in[i + 1]);
+      const int code = privateCodes ? PrivateCode(b, t) : -1;
+      if (code >= 0) {
+        out.push_back(static_cast<char16_t>(kPrivateUnitFirst + code));
+        i += 2;
+        continue;
+      }
+      if (char16_t u = DecodeCp949Pair(b, t)) {
         out.push_back(u);
         i += 2;
         continue;

@@ -26,8 +26,9 @@ inline std::size_t Cp949CharLength(std::string_view text, std::size_t i) {
 char16_t DecodeCp949Pair(unsigned char lead, unsigned char trail);
 
 // Decodes into out (replacing its content). An invalid byte becomes one
-// U+FFFD and decoding resumes at the next byte.
-void DecodeCp949(std::string_view in, std::u16string& out);
+// U+FFFD and decoding resumes at the next byte. With privateCodes, private
+// code k (below) becomes the unit kPrivateUnitFirst + k.
+void DecodeCp949(std::string_view in, std::u16string& out, bool privateCodes = false);
 
 // Encodes one unit into out[0..1]; returns the byte count. A unit with no
 // CP949 form (a lone surrogate included) becomes '?' and *mapped is cleared.

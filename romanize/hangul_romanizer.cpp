@@ -45,37 +45,6 @@ const PairRule& FindRule(const PairRule* rules, const PairRuleIndex& index, cons
   return rules[row];
 }
 
-// CP949 -> UTF-16 where private codes become single private-use units.
-void DecodeWithPrivateCodes(std::string_view in, std::u16string& out) {
-  out.clear();
-  out.reserve(in.size());
-  const std::size_t n = in.size();
-  for (std::size_t i = 0; i < n;) {
-    const auto b = static_cast<unsigned char>(in[i]);
-    if (b < 0x80) {
-      out.push_back(b);
-      ++i;
-      continue;
-    }
-    if (i + 1 < n) {
-      const auto t = static_cast<unsigned char>(in[i + 1]);
-      const int code = PrivateCode(b, t);
-      if (code >= 0) {
-        out.push_back(static_cast<char16_t>(kPrivateUnitFirst + code));
-        i += 2;
-        continue;
-      }
-      if (char16_t u = DecodeCp949Pair(b, t)) {
-        out.push_back(u);
-        i += 2;
-        continue;
-      }
-    }
-    out.push_back(kReplacementChar);
-    ++i;
-  }
-}
-
 inline std::size_t EncodeUnit(char16_t unit, char* out, bool privateCodes) {
   if (privateCodes && unit >= kPrivateUnitFirst && unit < kPrivateUnitFirst + kPrivateCodeCount) {
     const unsigned code = unit - kPrivateUnitFirst;
@@ -213,11 +182,7 @@ std::uint16_t HangulRomanizer::Romanize(std::string_view text) {
     m_text.clear();
     return 0;
   }
-  if (m_privateCodes) {
-    DecodeWithPrivateCodes(text, m_text);
-  } else {
-    DecodeCp949(text, m_text);
-  }
+  DecodeCp949(text, m_text, m_privateCodes);
   if (m_text.size() > kMaxUnits) {
     m_text.clear();
     return 0;
