@@ -31,7 +31,7 @@ check() {
 }
 check "find_package, shared" "$work/build/convert-shared"
 check "find_package, static" "$work/build/convert-static"
-ldd "$work/build/convert-shared" | grep -q "libjasokit.so.1 => $work/prefix" \
+grep -q "libjasokit.so.1 => $work/prefix" <<< "$(ldd "$work/build/convert-shared")" \
   || { echo "consumer: the shared program does not use the installed libjasokit.so.1" >&2; exit 1; }
 
 pc="$work/prefix/lib/pkgconfig"

@@ -8,9 +8,10 @@ build=${BUILD_DIR:-"$here/build"}
 rm -f "$build"/jasokit_*.deb "$build"/jasokit-dev_*.deb "$build"/python3-jasokit_*.deb
 (cd "$build" && cpack -G DEB > /dev/null)
 deb=$(ls "$build"/jasokit_*.deb)
+dev_deb=$(ls "$build"/jasokit-dev_*.deb)
 python_deb=$(ls "$build"/python3-jasokit_*.deb 2>/dev/null || true)
-debs=("$deb")
-packages=(jasokit)
+debs=("$deb" "$dev_deb")
+packages=(jasokit jasokit-dev)
 if [[ -n "$python_deb" ]]; then
   debs+=("$python_deb")
   packages+=(python3-jasokit)
@@ -26,6 +27,15 @@ out=$(cd / && jasokit convert "서울특별시 강남구 역삼동 123-45")
 # The installed table is found beside the real executable, through the link.
 (cd / && jasokit zip 역삼동 > /dev/null)
 checked="jasokit --version, convert and zip work"
+
+# A program builds against the installed headers and library, as a user's would.
+work=$(mktemp -d)
+trap 'rm -rf "$work"; apt-get remove -y "${packages[@]}" > /dev/null' EXIT
+c++ -std=c++17 "$here/tests/consumer/main.cpp" -o "$work/consumer" $(pkg-config --cflags --libs jasokit)
+out=$(cd / && "$work/consumer" "서울 관악구 신림동 739" | sed -n 2p)
+[[ "$out" == "739 Sillim-dong, Gwanak-gu, Seoul, Republic of Korea" ]] || { echo "unexpected consumer output: $out" >&2; exit 1; }
+grep -qE "libjasokit.so.1 => (/usr)?/lib/" <<< "$(ldd "$work/consumer")" || { echo "the consumer does not use /usr/lib/libjasokit.so.1" >&2; exit 1; }
+checked+="; a program builds against jasokit-dev and runs"
 
 # The system interpreter imports the installed module, not a build tree's.
 if [[ -n "$python_deb" ]]; then
@@ -43,7 +53,8 @@ assert len(table) > 0 and table.find("역삼동"), table
 fi
 
 # The desktop program finds its table and keeps running until closed.
-if dpkg-deb -c "$deb" | grep -q '/usr/lib/jasokit/Jaso_Kit$'; then
+contents=$(dpkg-deb -c "$deb")  # not piped into grep -q: pipefail would see dpkg-deb's SIGPIPE
+if grep -q '/usr/lib/jasokit/Jaso_Kit$' <<< "$contents"; then
   status=0
   (cd / && QT_QPA_PLATFORM=offscreen timeout 3 Jaso_Kit) || status=$?
   [[ $status -eq 124 ]] || { echo "Jaso_Kit ended early with status $status" >&2; exit 1; }
