@@ -18,7 +18,7 @@ if [[ -n "$python_deb" ]]; then
 fi
 for d in "${debs[@]}"; do echo "package: $(basename "$d")"; done
 apt-get install -y "${debs[@]}" > /dev/null
-trap 'apt-get remove -y "${packages[@]}" > /dev/null' EXIT
+trap 'apt-get purge -y "${packages[@]}" > /dev/null' EXIT
 
 version=$(cd / && jasokit --version)
 [[ "$version" == "jasokit 1.0.0" ]] || { echo "unexpected version: $version" >&2; exit 1; }
@@ -30,7 +30,7 @@ checked="jasokit --version, convert and zip work"
 
 # A program builds against the installed headers and library, as a user's would.
 work=$(mktemp -d)
-trap 'rm -rf "$work"; apt-get remove -y "${packages[@]}" > /dev/null' EXIT
+trap 'rm -rf "$work"; apt-get purge -y "${packages[@]}" > /dev/null' EXIT
 c++ -std=c++17 "$here/tests/consumer/main.cpp" -o "$work/consumer" $(pkg-config --cflags --libs jasokit)
 out=$(cd / && "$work/consumer" "서울 관악구 신림동 739" | sed -n 2p)
 [[ "$out" == "739 Sillim-dong, Gwanak-gu, Seoul, Republic of Korea" ]] || { echo "unexpected consumer output: $out" >&2; exit 1; }
