@@ -10,6 +10,7 @@
 #include "address/conversion.h"
 #include "romanize/cp949.h"
 #include "romanize/hangul_romanizer.h"
+#include "test-util.h"
 
 using namespace jasokit::detail;  // the steps under test
 
@@ -18,17 +19,9 @@ namespace {
 
 using Parts = std::vector<std::string>;
 
-std::string Cp(const std::string& utf8) {
-  std::string out;
-  EXPECT_TRUE(Utf8ToCp949(utf8, out)) << utf8;
-  return out;
-}
-
-std::string Utf8(const std::string& cp949) {
-  std::string out;
-  Cp949ToUtf8(cp949, out);
-  return out;
-}
+using test::Cp;
+using test::Repeat;
+using test::Utf8;
 
 // The engine's romanization of a name given in UTF-8.
 std::string R(const std::string& utf8) {
@@ -363,12 +356,6 @@ struct GuardedRender {
     return true;
   }
 };
-
-std::string Repeat(const std::string& s, std::size_t n) {
-  std::string out;
-  for (std::size_t i = 0; i < n; ++i) out += s;
-  return out;
-}
 
 TEST(AddressRender, OverLongTextIsCutAtACharacterBoundary) {
   const std::string ga = Cp("가");  // B0 A1: the trail byte is also in the lead range

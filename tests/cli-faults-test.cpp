@@ -84,17 +84,12 @@ std::string Bytes(const char (&literal)[N]) {
   return std::string(literal, N - 1);
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
+using test::ReadBytes;
 
+// The write is checked: a missing file would make later failures misleading.
 void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream f(path, std::ios::binary);
-  f << bytes;
-  ASSERT_TRUE(f.good()) << path;
+  test::WriteBytes(path, bytes);
+  ASSERT_TRUE(fs::exists(path)) << path;
 }
 
 // Waits for pid at most limit; kills it if it overstays.
@@ -172,8 +167,8 @@ class CliFaults : public ::testing::Test {
     o.exited = ended && WIFEXITED(wstatus);
     if (o.exited) o.status = WEXITSTATUS(wstatus);
     if (WIFSIGNALED(wstatus)) o.signal = WTERMSIG(wstatus);
-    if (!s.out.empty() && s.outFd < 0) o.out = ReadFile(s.out);
-    o.err = ReadFile(s.err.empty() ? Path("stderr") : fs::path(s.err));
+    if (!s.out.empty() && s.outFd < 0) o.out = ReadBytes(s.out);
+    o.err = ReadBytes(s.err.empty() ? Path("stderr") : fs::path(s.err));
     return o;
   }
 
@@ -505,7 +500,7 @@ TEST_F(CliFaults, EndlessLineKeepsTheMemoryTarget) {
     const pid_t ended = waitpid(pid, &wstatus, WNOHANG);
     EXPECT_EQ(ended, 0) << "it ended: " << (WIFSIGNALED(wstatus) ? "signal " : "status ")
                         << (WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : WEXITSTATUS(wstatus)) << ": "
-                        << ReadFile(Path("stderr"));
+                        << ReadBytes(Path("stderr"));
     if (ended == 0) {
       kill(pid, SIGTERM);
       waitpid(pid, &wstatus, 0);
@@ -547,7 +542,7 @@ TEST_F(CliFaults, FailedTableWriteLeavesTheTargetAsItWas) {
   EXPECT_TRUE(o.exited) << "signal " << o.signal;
   EXPECT_EQ(o.status, 5);
   EXPECT_EQ(o.err, "jasokit zipdb: error writing " + target + ": File too large\n");
-  EXPECT_EQ(ReadFile(target), "previous");
+  EXPECT_EQ(ReadBytes(target), "previous");
   EXPECT_EQ(Names(m_dir), (std::vector<std::string>{"input", "stderr", "stdout", "t.dbf"}));
 }
 
@@ -576,7 +571,7 @@ TEST_F(CliFaults, TableTheUserMayNotWriteIsNotReplaced) {
   if (o.status == 127) GTEST_SKIP() << "cannot run the program as nobody here";
   EXPECT_EQ(o.status, 5);
   EXPECT_EQ(o.err, "jasokit zipdb: cannot replace " + target + ": Permission denied\n");
-  EXPECT_EQ(ReadFile(target), "previous");
+  EXPECT_EQ(ReadBytes(target), "previous");
   EXPECT_EQ(Names(shared), (std::vector<std::string>{"in.csv", "t.dbf"}));
 }
 
@@ -590,9 +585,9 @@ TEST_F(CliFaults, ConcurrentBuildsLeaveOneWholeTable) {
   WriteFile(csvB, Rows("b", 15000));
   const std::string target = Path("t.dbf").string();
   ASSERT_EQ(Run({"zipdb", "build", csvA, "-o", target}, "/dev/null").status, 0);
-  const std::string tableA = ReadFile(target);
+  const std::string tableA = ReadBytes(target);
   ASSERT_EQ(Run({"zipdb", "build", csvB, "-o", target}, "/dev/null").status, 0);
-  const std::string tableB = ReadFile(target);
+  const std::string tableB = ReadBytes(target);
   int wins[2] = {};
   for (int round = 0; round < 30; ++round) {
     Streams a, b;
@@ -605,7 +600,7 @@ TEST_F(CliFaults, ConcurrentBuildsLeaveOneWholeTable) {
     const Outcome ob = Finish(pb, b);
     EXPECT_EQ(oa.status, 0) << oa.err;
     EXPECT_EQ(ob.status, 0) << ob.err;
-    const std::string table = ReadFile(target);
+    const std::string table = ReadBytes(target);
     ASSERT_TRUE(table == tableA || table == tableB) << "round " << round << ": " << table.size() << " bytes";
     ++wins[table == tableA ? 0 : 1];
   }
@@ -619,7 +614,7 @@ class ZipFaults : public CliFaults {
  protected:
   void SetUp() override {
     CliFaults::SetUp();
-    m_table = ReadFile(fs::path(JASOKIT_CLI_PATH).parent_path() / kZipFileName);
+    m_table = ReadBytes(fs::path(JASOKIT_CLI_PATH).parent_path() / kZipFileName);
     ASSERT_GT(m_table.size(), kZipHeaderBytes + 10 * kZipRecordBytes) << "the build makes a sample table";
   }
 

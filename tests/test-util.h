@@ -33,12 +33,12 @@ inline std::string Repeat(std::string_view s, std::size_t n) {
   return out;
 }
 
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
+inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-inline std::string ReadBytes(const std::string& path) {
+inline std::string ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
