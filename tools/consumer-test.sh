@@ -19,6 +19,7 @@ expected=$(printf '%s\n' \
   "152 Teheran-ro, Gangnam-gu, Seoul, Republic of Korea" \
   "Seoulteukbyeolsi gangnamgu teherallo 152" \
   "street: 152 Teheran-ro" \
+  "zip: 135-080" \
   "jasokit $(sed -n 's/^project(jasokit VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")")
 check() {
   local what=$1 out
