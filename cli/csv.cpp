@@ -152,7 +152,11 @@ bool CsvReader::Next(CsvRecord& record) {
   if (!m_started) {
     m_started = true;
     record.m_first = true;
-    if (!Fill(kUtf8Bom.size())) return Fail(CsvErrorKind::kReadFailed, record, m_line);
+    // Waits for the whole BOM only when its first byte is there: a line
+    // typed on a terminal is answered without more.
+    if (!Fill(1) || (m_end > 0 && m_buffer[0] == kUtf8Bom[0] && !Fill(kUtf8Bom.size()))) {
+      return Fail(CsvErrorKind::kReadFailed, record, m_line);
+    }
     if (std::string_view(m_buffer.get(), m_end).substr(0, kUtf8Bom.size()) == kUtf8Bom) {
       record.m_bom = true;
       m_pos = kUtf8Bom.size();

@@ -110,6 +110,8 @@ class CsvReader {
   bool Next(CsvRecord& record);
 
   const CsvError& error() const { return m_error; }
+  // Whether bytes read are waiting in the buffer, not yet in a record.
+  bool buffered() const { return m_pos < m_end; }
   // Input bytes of the records returned so far, BOM included.
   std::uint64_t consumed() const { return m_consumed; }
 

@@ -5,6 +5,7 @@
 // count, the state of the whitespace at its end). A line of gigabytes, or one
 // that never ends, costs no more memory than a short one.
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -42,6 +43,10 @@ class LineReader {
     }
   }
   bool failed() const { return m_failed; }
+  // Bytes of input handed out so far, line ends included.
+  std::uint64_t consumed() const { return m_consumed; }
+  // Whether bytes read are still waiting in the buffer.
+  bool buffered() const { return m_pos < m_size; }
 
  private:
   enum class Piece { Bytes, LineEnd, InputEnd };
@@ -54,6 +59,7 @@ class LineReader {
   std::size_t m_size = 0;
   bool m_eof = false;
   bool m_failed = false;
+  std::uint64_t m_consumed = 0;
 };
 
 // Whether bytes fed in pieces are valid UTF-8 (the rules of the converter's

@@ -1,7 +1,9 @@
 #include "cli/io-posix.h"
 
 #include <errno.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "zipcode/zip_database.h"
@@ -57,6 +59,26 @@ void PosixIo::Error(std::string_view bytes) {
     done += static_cast<std::size_t>(n);
   }
 }
+
+bool PosixIo::InputReady() {
+  struct pollfd p {};
+  p.fd = 0;
+  p.events = POLLIN;
+  for (;;) {
+    const int n = ::poll(&p, 1, 0);
+    if (n < 0 && errno == EINTR) continue;
+    // An error is for the read to report; never wait on it here.
+    return n != 0;
+  }
+}
+
+std::optional<std::uint64_t> PosixIo::InputFileSize() {
+  struct stat st {};
+  if (::fstat(0, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool PosixIo::ErrorIsTerminal() { return ::isatty(2) == 1; }
 
 // One own-path lookup for the whole program, shared with the table loader.
 std::string PosixIo::ExecutableDir() { return ExecutableDirectory(); }

@@ -15,6 +15,9 @@ class PosixIo : public CliIo {
   bool Flush() override;
   void Error(std::string_view bytes) override;
   std::string ExecutableDir() override;
+  bool InputReady() override;
+  std::optional<std::uint64_t> InputFileSize() override;
+  bool ErrorIsTerminal() override;
 
  private:
   static constexpr std::size_t kBufferSize = 1 << 16;
