@@ -120,7 +120,8 @@ TEST_F(ZipCommandTest, Cp949InAndOut) {
 
   const Outcome miss = RunInMemory({"zip", "--cp949", "--db", m_table, Cp("역삼")});
   EXPECT_EQ(miss.rc, kExitNotFound);
-  EXPECT_EQ(miss.err, Cp("찾지 못했습니다.") + "\n");
+  // The suggestions are in the output's encoding too.
+  EXPECT_EQ(miss.err, Cp("찾지 못했습니다.") + "\n" + "did you mean: " + Cp("역삼동") + "\n");
 }
 
 TEST_F(ZipCommandTest, ReportsNamesWithoutHits) {
