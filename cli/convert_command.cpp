@@ -406,18 +406,20 @@ class LineSource {
         m_text.Start(false);
         m_text.Append(*m_args[m_number]);
       } else {
-        m_text.Start(true);
-        if (!m_reader.Next(m_text)) break;
+        if (!m_resuming) m_text.Start(true);
+        // Lines read are answered before waiting for more, even for the rest
+        // of a line begun.
+        const LineReader::Status status =
+            m_reader.Next(m_text, [&] { return !c.texts.empty() && !m_io.InputReady(); });
+        m_resuming = status == LineReader::Status::kPaused;
+        if (m_resuming) c.idle = true;
+        if (status != LineReader::Status::kLine) break;
       }
       ++m_number;
       const bool overLong = m_text.overLong();
       c.texts.push_back({c.held.size(), overLong ? 0 : m_text.size(), overLong, m_text.sawNul(),
                          m_text.validUtf8()});
       if (!overLong) c.held += m_text.text();
-      if (m_args.empty() && !m_reader.buffered() && !m_io.InputReady()) {
-        c.idle = true;
-        break;
-      }
     }
     c.inputBytes = m_reader.consumed() - before;
     c.items = c.texts.size();
@@ -433,6 +435,7 @@ class LineSource {
   const std::vector<const std::string*>& m_args;
   LineReader m_reader;
   TrimmedText m_text;
+  bool m_resuming = false;  // m_text holds the start of a line
   std::uint64_t m_number = 0;
 };
 

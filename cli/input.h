@@ -26,19 +26,31 @@ class LineReader {
   // input, or on a read error (the line read so far is then dropped).
   template <typename Line>
   bool Next(Line& line) {
-    bool any = false;
+    return Next(line, [] { return false; }) == Status::kLine;
+  }
+
+  enum class Status { kLine, kEnd, kPaused };
+  // The same, asking pause() before each read that may wait: when it says
+  // so, kPaused, and the next call goes on with the same line.
+  template <typename Line, typename Pause>
+  Status Next(Line& line, Pause pause) {
     std::string_view piece;
     for (;;) {
+      if (m_pos == m_size && !m_eof && pause()) return Status::kPaused;
       switch (NextPiece(piece)) {
         case Piece::Bytes:
-          any = true;
+          m_partial = true;
           line.Append(piece);
           break;
         case Piece::LineEnd:
+          m_partial = false;
           line.Append(piece);
-          return true;
-        case Piece::InputEnd:
-          return any && !m_failed;
+          return Status::kLine;
+        case Piece::InputEnd: {
+          const bool last = m_partial && !m_failed;
+          m_partial = false;
+          return last ? Status::kLine : Status::kEnd;
+        }
       }
     }
   }
@@ -59,6 +71,7 @@ class LineReader {
   std::size_t m_size = 0;
   bool m_eof = false;
   bool m_failed = false;
+  bool m_partial = false;  // bytes of a line with no LF yet
   std::uint64_t m_consumed = 0;
 };
 
