@@ -28,26 +28,32 @@ long PosixIo::Read(char* buffer, std::size_t size) {
 
 bool PosixIo::Write(std::string_view bytes) {
   if (m_failed) return false;
+  // A batch's chunk goes out as it is, not copied through the buffer.
+  if (bytes.size() >= kBufferSize) return Flush() && WriteAll(bytes);
   m_out.append(bytes.data(), bytes.size());
   if (m_out.size() >= kBufferSize) return Flush();
   return true;
 }
 
-bool PosixIo::Flush() {
-  if (m_failed) return false;
+bool PosixIo::WriteAll(std::string_view bytes) {
   std::size_t done = 0;
-  while (done < m_out.size()) {
-    const ssize_t n = ::write(1, m_out.data() + done, m_out.size() - done);
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(1, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       m_failed = true;
-      m_out.clear();
       return false;
     }
     done += static_cast<std::size_t>(n);
   }
-  m_out.clear();
   return true;
+}
+
+bool PosixIo::Flush() {
+  if (m_failed) return false;
+  const bool ok = WriteAll(m_out);
+  m_out.clear();
+  return ok;
 }
 
 void PosixIo::Error(std::string_view bytes) {

@@ -20,6 +20,7 @@ class PosixIo : public CliIo {
   bool ErrorIsTerminal() override;
 
  private:
+  bool WriteAll(std::string_view bytes);
   static constexpr std::size_t kBufferSize = 1 << 16;
   std::string m_out;
   bool m_failed = false;
