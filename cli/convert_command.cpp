@@ -187,11 +187,24 @@ struct LineChunk : ChunkBase {
   std::uint64_t first = 0;  // the number of texts[0]
 };
 
+// Records laid out one after another, so that a worker reads one block of
+// memory the reader wrote, not three strings per record.
 struct CsvChunk : ChunkBase {
-  std::vector<CsvRecord> records;  // the first `items` are this chunk's, the rest reused memory
-  std::size_t headerAt = kNoHeader;  // the record that is the header, if here
-
-  static constexpr std::size_t kNoHeader = static_cast<std::size_t>(-1);
+  enum class Kind : unsigned char { kRecord, kBlank, kHeader };
+  struct Item {
+    std::size_t begin;   // of the record's bytes as read, BOM and line end included
+    std::size_t cut;     // where the conversion goes in
+    std::size_t resume;  // where the bytes go on after it
+    std::size_t end;
+    std::size_t valueBegin;  // of the field's value in values
+    std::size_t valueSize;
+    std::uint64_t line;
+    Kind kind;
+    bool quoteBom;  // a conversion starting with BOM bytes would be taken for one
+  };
+  std::string bytes;
+  std::string values;
+  std::vector<Item> records;
 };
 
 // Converts one text and formats its result into out; notes what to report.
@@ -467,13 +480,14 @@ class CsvSource {
 
   ChunkRead Read(CsvChunk& c) {
     c.Reset();
-    c.headerAt = CsvChunk::kNoHeader;
+    c.bytes.clear();
+    c.values.clear();
+    c.records.clear();
     if (m_stopped) return ChunkRead::kFailed;
     const std::uint64_t before = m_reader.consumed();
-    std::size_t bytes = 0;
-    while (c.items < kChunkLines && bytes < kChunkBytes) {
-      if (c.records.size() == c.items) c.records.emplace_back();
-      CsvRecord& r = c.records[c.items];
+    bool header = false;
+    while (c.items < kChunkLines && c.bytes.size() < kChunkBytes) {
+      CsvRecord& r = m_record;
       if (!m_reader.Next(r)) {
         m_stopped = m_reader.error().kind != CsvErrorKind::kNone;
         m_ended = true;
@@ -491,15 +505,16 @@ class CsvSource {
           }
           m_s.column = at;
         }
-        c.headerAt = c.items;
+        header = true;
       }
       if (!r.blank() && r.size() <= m_s.column) {
         m_error = MissingFieldError(r, m_s.column).message;
         m_stopped = true;
         break;
       }
+      Lay(r, header, c);
+      header = false;
       ++c.items;
-      bytes += r.raw().size();
       if (!m_reader.buffered() && !m_io.InputReady()) {
         c.idle = true;
         break;
@@ -518,9 +533,37 @@ class CsvSource {
   bool readFailed() const { return m_reader.error().kind == CsvErrorKind::kReadFailed; }
 
  private:
+  void Lay(const CsvRecord& r, bool header, CsvChunk& c) {
+    CsvChunk::Item item{};
+    item.begin = c.bytes.size();
+    c.bytes += r.prefix();
+    const std::size_t raw = c.bytes.size();
+    c.bytes += r.raw();
+    item.cut = item.resume = c.bytes.size();
+    c.bytes += r.terminator();
+    item.end = c.bytes.size();
+    item.line = r.line();
+    item.kind = header ? CsvChunk::Kind::kHeader : r.blank() ? CsvChunk::Kind::kBlank : CsvChunk::Kind::kRecord;
+    if (item.kind != CsvChunk::Kind::kBlank) {
+      const CsvField field = r[m_s.column];
+      if (m_s.inPlace) {
+        item.cut = raw + static_cast<std::size_t>(field.raw.data() - r.raw().data());
+        item.resume = item.cut + field.raw.size();
+      }
+      item.valueBegin = c.values.size();
+      item.valueSize = field.value.size();
+      if (item.kind == CsvChunk::Kind::kRecord) c.values += field.value;
+      item.quoteBom = m_first && r.prefix().empty() && m_s.inPlace && m_s.column == 0;
+    }
+    m_first = false;
+    c.records.push_back(item);
+  }
+
   CliIo& m_io;
   Settings& m_s;
   CsvReader m_reader;
+  CsvRecord m_record;
+  bool m_first = true;
   bool m_headerPending;
   const std::string* m_columnName;
   bool m_stopped = false;
@@ -528,35 +571,47 @@ class CsvSource {
   std::string m_error;
 };
 
+// Appends the conversion as a field, quoted as AppendCsvRecord would.
+void AppendConvertedField(std::string_view text, bool quoteBom, std::string& out) {
+  if (quoteBom && text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    out += '"';
+    for (char ch : text) {
+      if (ch == '"') out += '"';
+      out += ch;
+    }
+    out += '"';
+  } else {
+    AppendCsvField(text, out);
+  }
+}
+
 void ConvertRecords(const TextConverter& converter, const Settings& s, CsvChunk& c) {
   bool nulNoted = false;
   bool invalidNoted = false;
   thread_local std::string text;
-  const std::size_t at = s.inPlace ? s.column : kCsvAppendField;
-  for (std::size_t i = 0; i < c.items; ++i) {
-    const CsvRecord& r = c.records[i];
-    if (i == c.headerAt) {
-      if (s.inPlace) {
-        AppendCsvRecord(r, c.out);
-      } else {
-        AppendCsvRecord(r, s.outputColumn, at, c.out);
+  const std::string_view bytes = c.bytes;
+  for (const CsvChunk::Item& item : c.records) {
+    if (item.kind == CsvChunk::Kind::kBlank || (item.kind == CsvChunk::Kind::kHeader && s.inPlace)) {
+      c.out += bytes.substr(item.begin, item.end - item.begin);
+      continue;
+    }
+    std::string_view converted = s.outputColumn;
+    if (item.kind == CsvChunk::Kind::kRecord) {
+      const std::string_view value = std::string_view(c.values).substr(item.valueBegin, item.valueSize);
+      if (!nulNoted && value.find('\0') != std::string_view::npos) {
+        nulNoted = true;
+        c.events.push_back({item.line, Note::kNul});
       }
-      continue;
+      bool invalid = false;
+      const ConversionStatus status = converter.ConvertField(value, text, invalid);
+      TextConverter::NoteResult(c, item.line, status, invalid, invalidNoted);
+      if (status == ConversionStatus::Empty) c.events.push_back({item.line, Note::kEmptyField});
+      converted = text;
     }
-    if (r.blank()) {
-      AppendCsvRecord(r, c.out);
-      continue;
-    }
-    const std::string_view value = r[s.column].value;
-    if (!nulNoted && value.find('\0') != std::string_view::npos) {
-      nulNoted = true;
-      c.events.push_back({r.line(), Note::kNul});
-    }
-    bool invalid = false;
-    const ConversionStatus status = converter.ConvertField(value, text, invalid);
-    TextConverter::NoteResult(c, r.line(), status, invalid, invalidNoted);
-    if (status == ConversionStatus::Empty) c.events.push_back({r.line(), Note::kEmptyField});
-    AppendCsvRecord(r, text, at, c.out);
+    c.out += bytes.substr(item.begin, item.cut - item.begin);
+    if (!s.inPlace) c.out += ',';
+    AppendConvertedField(converted, item.quoteBom, c.out);
+    c.out += bytes.substr(item.resume, item.end - item.resume);
   }
 }
 
