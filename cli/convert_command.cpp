@@ -615,8 +615,11 @@ void ConvertRecords(const TextConverter& converter, const Settings& s, CsvChunk&
   }
 }
 
+// A number from the command line; more digits than that are no count.
+constexpr std::size_t kMaxCountDigits = 9;
+
 std::optional<std::size_t> ParseCount(const std::string& text) {
-  if (text.empty() || text.size() > 9) return std::nullopt;
+  if (text.empty() || text.size() > kMaxCountDigits) return std::nullopt;
   std::size_t n = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return std::nullopt;

@@ -69,9 +69,10 @@ constexpr const char* kModeKeys[] = {"name", "prefix", "code"};
 // 135080 is written 135-080 in the table.
 std::string NormalizeZipCode(std::string_view code) {
   constexpr std::size_t kDigits = 6;
+  constexpr std::size_t kHyphenAt = 3;
   if (code.size() == kDigits &&
       std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    return std::string(code.substr(0, 3)) + "-" + std::string(code.substr(3));
+    return std::string(code.substr(0, kHyphenAt)) + "-" + std::string(code.substr(kHyphenAt));
   }
   return std::string(code);
 }
