@@ -486,9 +486,16 @@ class CsvSource {
     if (m_stopped) return ChunkRead::kFailed;
     const std::uint64_t before = m_reader.consumed();
     bool header = false;
+    // Records read are answered before waiting for more, even for the rest
+    // of a record begun.
+    m_reader.SetPause([&] { return c.items > 0 && !m_io.InputReady(); });
     while (c.items < kChunkLines && c.bytes.size() < kChunkBytes) {
       CsvRecord& r = m_record;
       if (!m_reader.Next(r)) {
+        if (m_reader.paused()) {
+          c.idle = true;
+          break;
+        }
         m_stopped = m_reader.error().kind != CsvErrorKind::kNone;
         m_ended = true;
         break;
@@ -515,10 +522,6 @@ class CsvSource {
       Lay(r, header, c);
       header = false;
       ++c.items;
-      if (!m_reader.buffered() && !m_io.InputReady()) {
-        c.idle = true;
-        break;
-      }
     }
     c.inputBytes = m_reader.consumed() - before;
     if (c.items == 0) return m_stopped ? ChunkRead::kFailed : ChunkRead::kEnd;

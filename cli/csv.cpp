@@ -143,12 +143,21 @@ bool CsvReader::EndRecord(CsvRecord& record, std::string_view terminator) {
 }
 
 bool CsvReader::Next(CsvRecord& record) {
-  record.Clear();
-  if (m_done) return false;
-  record.m_line = m_line;
-  m_recordBytes = 0;
-  m_lastCr = false;
   const bool crEnds = (m_flags & kCsvCrEndsLines) != 0;
+  State state = State::kFieldStart;
+  std::size_t quoteLine = 0;
+  if (m_paused) {
+    // The same record goes on where it stopped.
+    m_paused = false;
+    state = m_pausedState;
+    quoteLine = m_pausedQuoteLine;
+  } else {
+    record.Clear();
+    if (m_done) return false;
+    record.m_line = m_line;
+    m_recordBytes = 0;
+    m_lastCr = false;
+  }
   if (!m_started) {
     m_started = true;
     record.m_first = true;
@@ -188,10 +197,14 @@ bool CsvReader::Next(CsvRecord& record) {
     return true;
   };
 
-  State state = State::kFieldStart;
-  std::size_t quoteLine = 0;
   for (;;) {
     if (m_pos == m_end) {
+      if (m_pause && !m_eof && m_pause()) {
+        m_paused = true;
+        m_pausedState = state;
+        m_pausedQuoteLine = quoteLine;
+        return false;
+      }
       if (!Fill(1)) return Fail(CsvErrorKind::kReadFailed, record, m_line);
       if (m_end == 0) {  // end of input
         switch (state) {

@@ -109,6 +109,12 @@ class CsvReader {
   // error, which error() then describes. Every error ends the reading.
   bool Next(CsvRecord& record);
 
+  // Asked before each read that may wait (the buffer is empty): when it
+  // says so, Next returns false with paused() set, and the next call goes
+  // on with the same record, which must be passed again untouched.
+  void SetPause(std::function<bool()> pause) { m_pause = std::move(pause); }
+  bool paused() const { return m_paused; }
+
   const CsvError& error() const { return m_error; }
   // Whether bytes read are waiting in the buffer, not yet in a record.
   bool buffered() const { return m_pos < m_end; }
@@ -127,6 +133,10 @@ class CsvReader {
   Pull m_pull;
   std::size_t m_max;
   unsigned m_flags;
+  std::function<bool()> m_pause;
+  bool m_paused = false;
+  State m_pausedState = State::kFieldStart;
+  std::size_t m_pausedQuoteLine = 0;
   bool m_lastCr = false;  // the last byte counted was a CR, whose LF would end no second line
   std::size_t m_recordBytes = 0;  // of the record being read, those dropped included
   std::unique_ptr<char[]> m_buffer;  // input read, unread bytes in [m_pos, m_end)

@@ -282,7 +282,7 @@ TEST(ConvertJobs, ALineTypedIsAnsweredBeforeTheNextIsRead) {
   const struct {
     const char* mode;
     bool lineAtATime;
-  } kCases[] = {{"--tsv", false}, {"--json", false}, {"--tsv", true}, {"--csv", true}};
+  } kCases[] = {{"--tsv", false}, {"--json", false}, {"--csv", false}, {"--tsv", true}, {"--csv", true}};
   for (const char* jobs : {"1", "2"}) {
     for (const auto& c : kCases) {
       Terminal io("한국\n신라\n\n부산,x\n", c.lineAtATime);

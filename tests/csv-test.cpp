@@ -269,6 +269,32 @@ TEST(CsvReaderTest, AnEndlessRecordIsNotHeldWhole) {
   EXPECT_LT(pulled, cli::kCsvMaxRecordBytes + (std::size_t{1} << 17));
 }
 
+// A reader paused before its reads, whenever it is, gives the same records.
+TEST(CsvReaderTest, PausesAnywhereAndGoesOn) {
+  for (const ValidCase& c : kValidCases) {
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{3}}) {
+      CsvReader reader(FromString(c.input, chunk, chunk));
+      bool pause = false;
+      int pauses = 0;
+      reader.SetPause([&] { return pause = !pause; });
+      std::vector<std::string> records;
+      CsvRecord record;
+      for (;;) {
+        if (reader.Next(record)) {
+          records.push_back(Describe(record));
+        } else if (reader.paused()) {
+          ++pauses;
+        } else {
+          break;
+        }
+      }
+      EXPECT_FALSE(reader.error()) << c.name;
+      EXPECT_EQ(records, c.records) << c.name << " in chunks of " << chunk;
+      EXPECT_GE(pauses, static_cast<int>(c.input.size() / chunk / 2)) << c.name;
+    }
+  }
+}
+
 // zipdb's reading: a lone CR ends a line like LF and CR LF, and counts as one.
 TEST(CsvReaderTest, CrEndsLinesWhenAsked) {
   const ValidCase kCases[] = {
