@@ -30,9 +30,12 @@ namespace {
 
 constexpr const char* kConvertHelp =
     "usage: jasokit convert [--style classic|official] [--country TEXT] [--cp949]\n"
-    "                       [--tsv | --json] [-j N] [--progress | --no-progress] [TEXT...]\n"
-    "       jasokit convert --csv [--column N|NAME] [--header] [--in-place | --output-column NAME]\n"
-    "                       [--style S] [--country TEXT] [--cp949] [-j N] [--progress | --no-progress]\n"
+    "                       [--tsv | --json] [-j N] [--progress | --no-progress]\n"
+    "                       [TEXT...]\n"
+    "       jasokit convert --csv [--column N|NAME] [--header]\n"
+    "                       [--in-place | --output-column NAME] [--style S]\n"
+    "                       [--country TEXT] [--cp949] [-j N]\n"
+    "                       [--progress | --no-progress]\n"
     "\n"
     "Converts each TEXT, or each line of standard input when no TEXT is given,\n"
     "and writes one output line per input. A text whose first word is a province\n"
