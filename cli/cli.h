@@ -3,6 +3,8 @@
 // Commands talk to the world only through CliIo, so tests can run them in
 // memory.
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,7 +14,7 @@ namespace jasokit::cli {
 enum ExitCode : int {
   kExitOk = 0,
   kExitRefused = 1,    // convert, romanize: at least one input was refused as too long
-  kExitUsage = 2,      // bad command line; zipdb: a CSV with a header and no rows
+  kExitUsage = 2,      // bad command line; convert --csv: badly formed CSV; zipdb: a CSV with a header and no rows
   kExitIo = 3,         // reading or writing failed; zipdb: the output is no regular file
   kExitTableError = 1,  // zip: the table could not be loaded
   kExitNotFound = 4,   // zip: no record matched
@@ -31,6 +33,15 @@ class CliIo {
   virtual void Error(std::string_view bytes) = 0;
   // Folder of the running executable, with a trailing separator.
   virtual std::string ExecutableDir() = 0;
+
+  // Whether Read would return at once (data waiting, or the end): false
+  // for a terminal or a pipe with nothing typed or sent yet, so that what
+  // was read can be answered before waiting for more.
+  virtual bool InputReady() { return true; }
+  // The size of standard input when it is a regular file.
+  virtual std::optional<std::uint64_t> InputFileSize() { return std::nullopt; }
+  // Whether standard error is a terminal, which a progress meter may draw on.
+  virtual bool ErrorIsTerminal() { return false; }
 };
 
 using Args = std::vector<std::string>;

@@ -1,9 +1,26 @@
+// jasokit convert: lines, arguments or one CSV column, converted on every
+// core and written in input order.
+//
+// The calling thread reads and splits the input into chunks and writes them;
+// workers convert. A line is trimmed as it is read (TrimmedText), so a chunk
+// holds at most the 2048 bytes a text may take, whatever the line: memory is
+// the chunks in flight, never the input. What is reported on standard error
+// is collected per chunk and printed when the chunk is written, so messages
+// come in the same order with any number of jobs.
+#include <algorithm>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "address/conversion.h"
 #include "cli/cli.h"
+#include "cli/csv.h"
 #include "cli/input.h"
+#include "cli/json.h"
 #include "cli/options.h"
+#include "cli/ordered_pipeline.h"
+#include "cli/progress.h"
 #include "jasokit/convert.h"
 #include "romanize/cp949.h"
 
@@ -12,7 +29,13 @@ namespace jasokit::cli {
 namespace {
 
 constexpr const char* kConvertHelp =
-    "usage: jasokit convert [--style classic|official] [--country TEXT] [--cp949] [--tsv] [TEXT...]\n"
+    "usage: jasokit convert [--style classic|official] [--country TEXT] [--cp949]\n"
+    "                       [--tsv | --json] [-j N] [--progress | --no-progress]\n"
+    "                       [TEXT...]\n"
+    "       jasokit convert --csv [--column N|NAME] [--header]\n"
+    "                       [--in-place | --output-column NAME] [--style S]\n"
+    "                       [--country TEXT] [--cp949] [-j N]\n"
+    "                       [--progress | --no-progress]\n"
     "\n"
     "Converts each TEXT, or each line of standard input when no TEXT is given,\n"
     "and writes one output line per input. A text whose first word is a province\n"
@@ -25,10 +48,42 @@ constexpr const char* kConvertHelp =
     "                 the official English format and the Revised Romanization\n"
     "  --country TEXT the country ending an official-style address (default:\n"
     "                 Republic of Korea)\n"
-    "  --cp949        read and write CP949 bytes instead of UTF-8\n"
+    "  --cp949        read and write CP949 bytes instead of UTF-8 (JSON output\n"
+    "                 is UTF-8 all the same, as JSON must be)\n"
     "  --tsv          write STATUS<TAB>NORMALIZED<TAB>OUTPUT; STATUS is TooLong, Empty,\n"
     "                 Address or PlainText; \\, TAB, CR and LF in fields are escaped\n"
+    "  --json         write one JSON object per input, on one line:\n"
+    "                 {\"status\", \"normalized\", \"output\", \"fields\"}; \"fields\" holds\n"
+    "                 \"detail\", \"street\", \"district\", \"region\", \"postcode\" and\n"
+    "                 \"country\" for an official-style address (empty parts are \"\")\n"
+    "                 and is null for every other result\n"
+    "  -j, --jobs N   convert on N threads (default: one per core); the output is\n"
+    "                 the same, byte for byte, with any N\n"
+    "  --progress     show a progress line on standard error even when it is no\n"
+    "                 terminal or the input's size is unknown\n"
+    "  --no-progress  never show it; by default it is shown when standard error\n"
+    "                 is a terminal and standard input a regular file\n"
     "  --help         show this help\n"
+    "\n"
+    "CSV (RFC 4180) from standard input to standard output:\n"
+    "  --csv                converts one field of each record; every other byte\n"
+    "                       (fields, quotes, line ends LF or CR LF, a UTF-8 byte\n"
+    "                       order mark) is written as read\n"
+    "  --column N|NAME      the field: a number from 1 (the default: 1), or with\n"
+    "                       --header the name of a column in the first record\n"
+    "  --header             the first record names the columns: it is not\n"
+    "                       converted, and gets the new column's name\n"
+    "  --output-column NAME the new column's name in the header (default:\n"
+    "                       converted); needs --header\n"
+    "  --in-place           write the conversion over the field instead of adding\n"
+    "                       it as a new last field\n"
+    "  The conversion is quoted exactly when it holds a comma, a quote or a line\n"
+    "  break. A blank line stays as it is. A field that is empty or refused as\n"
+    "  too long gets an empty conversion and a warning naming its line. A quote\n"
+    "  never closed, a stray quote, a record of more than 1 MiB or a record\n"
+    "  without the field ends the run with its line number and status 2; the\n"
+    "  output then stops before that record. --csv takes no TEXT and goes with\n"
+    "  neither --tsv nor --json.\n"
     "\n"
     "Text longer than 1024 CP949 bytes after trimming is refused (a character\n"
     "with no CP949 form counts as two bytes): its output line is empty and the\n"
@@ -37,88 +92,547 @@ constexpr const char* kConvertHelp =
     "the text (the rest of its line is ignored). In UTF-8 every character\n"
     "comes through; invalid UTF-8 becomes U+FFFD, with a warning.\n"
     "\n"
+    "Typed on a terminal, or sent slowly down a pipe, each line is answered as\n"
+    "soon as no more input is waiting.\n"
+    "\n"
     "exit status: 0 all converted, 1 some input refused as too long,\n"
-    "2 usage error, 3 input/output error\n";
+    "2 usage error or badly formed CSV, 3 input/output error\n";
 
-enum ConvertOption : std::size_t { kOptStyle, kOptCountry, kOptCp949, kOptTsv };
+enum ConvertOption : std::size_t {
+  kOptStyle,
+  kOptCountry,
+  kOptCp949,
+  kOptTsv,
+  kOptJson,
+  kOptCsv,
+  kOptColumn,
+  kOptHeader,
+  kOptInPlace,
+  kOptOutputColumn,
+  kOptJobs,
+  kOptProgress,
+  kOptNoProgress,
+};
 constexpr OptionSpec kConvertOptions[] = {
     {"--style", nullptr, "a STYLE (classic or official)"},
     {"--country", nullptr, "a TEXT"},
     {"--cp949", nullptr, nullptr},
     {"--tsv", nullptr, nullptr},
+    {"--json", nullptr, nullptr},
+    {"--csv", nullptr, nullptr},
+    {"--column", nullptr, "a column number or NAME"},
+    {"--header", nullptr, nullptr},
+    {"--in-place", nullptr, nullptr},
+    {"--output-column", nullptr, "a NAME"},
+    {"--jobs", "-j", "a number of jobs"},
+    {"--progress", nullptr, nullptr},
+    {"--no-progress", nullptr, nullptr},
 };
 
-class Converter {
- public:
-  Converter(CliIo& io, const Options& options, bool cp949, bool tsv)
-      : m_io(io), m_options(options), m_cp949(cp949), m_tsv(tsv) {}
+constexpr const char* kDefaultOutputColumn = "converted";
+// Far more threads than any machine has cores is a mistake, not a wish.
+constexpr std::size_t kMaxJobs = 1024;
 
-  // Converts one input; where names it in messages ("line 3", "argument 2").
-  bool Convert(const TrimmedText& input, const char* where, std::size_t number) {
-    // The converter works on zero-terminated text, as the window does.
-    if (!m_nulWarned && input.sawNul()) {
-      m_nulWarned = true;
-      m_io.Error("jasokit convert: warning: input holds NUL bytes; text after a NUL byte was not converted\n");
-    }
-    if (m_cp949) {
-      const ConversionResult r = ConvertTrimmed(input, m_options);
-      Write(r.status, r.normalizedText, r.outputText, where, number);
-    } else {
-      bool invalid = false;
-      const Result r = ConvertTrimmedUtf8(input, m_options, &invalid, /*withFields=*/false);
-      if (invalid && !m_invalidWarned) {
-        m_invalidWarned = true;
-        m_io.Error("jasokit convert: warning: " + std::string(where) + " " + std::to_string(number) +
-                   ": invalid UTF-8, converted as U+FFFD\n");
+enum class Format { kPlain, kTsv, kJson };
+
+struct Settings {
+  Options options;
+  bool cp949 = false;
+  Format format = Format::kPlain;
+  // CSV
+  std::size_t column = 0;  // 0-based
+  bool inPlace = false;
+  std::string outputColumn = kDefaultOutputColumn;
+};
+
+// What a chunk has to say on standard error, in input order.
+enum class Note : unsigned char {
+  kNul,         // reported for the first only
+  kInvalid,     // likewise
+  kRefused,
+  kEmptyField,  // CSV
+};
+
+struct Event {
+  std::uint64_t number;  // the line or argument
+  Note note;
+};
+
+struct ChunkBase {
+  std::string out;
+  std::vector<Event> events;
+  std::uint64_t inputBytes = 0;
+  std::size_t items = 0;
+  bool idle = false;  // input was idle after it: flush once written
+  bool refused = false;
+
+  void Reset() {
+    out.clear();
+    events.clear();
+    inputBytes = 0;
+    items = 0;
+    idle = false;
+    refused = false;
+  }
+};
+
+// Lines or arguments, trimmed and held up to what a conversion may take.
+struct LineChunk : ChunkBase {
+  struct Text {
+    std::size_t begin;
+    std::size_t size;
+    bool overLong;
+    bool sawNul;
+    bool validUtf8;  // known for overLong texts only: a short one's conversion tells
+  };
+  std::string held;
+  std::vector<Text> texts;
+  std::uint64_t first = 0;  // the number of texts[0]
+};
+
+// Records laid out one after another, so that a worker reads one block of
+// memory the reader wrote, not three strings per record.
+struct CsvChunk : ChunkBase {
+  enum class Kind : unsigned char { kRecord, kBlank, kHeader };
+  struct Item {
+    std::size_t begin;   // of the record's bytes as read, BOM and line end included
+    std::size_t cut;     // where the conversion goes in
+    std::size_t resume;  // where the bytes go on after it
+    std::size_t end;
+    std::size_t valueBegin;  // of the field's value in values
+    std::size_t valueSize;
+    std::uint64_t line;
+    Kind kind;
+    bool quoteBom;  // a conversion starting with BOM bytes would be taken for one
+  };
+  std::string bytes;
+  std::string values;
+  std::vector<Item> records;
+};
+
+// Converts one text and formats its result into out; notes what to report.
+class TextConverter {
+ public:
+  explicit TextConverter(const Settings& s) : m_s(s) {}
+
+  void Convert(std::string_view text, bool overLong, bool validUtf8, std::uint64_t number, ChunkBase& c,
+               bool& invalidNoted) const {
+    bool invalid = false;
+    ConversionStatus status = ConversionStatus::TooLong;
+    if (m_s.format == Format::kPlain) {
+      if (overLong) {
+        invalid = !m_s.cp949 && !validUtf8;
+      } else if (m_s.cp949) {
+        const ConversionResult r = ConvertInput(text, m_s.options);
+        status = r.status;
+        c.out += r.outputText;
+      } else {
+        status = jasokit::detail::AppendConvertedUtf8(text, m_s.options, c.out, &invalid);
       }
-      Write(r.status, r.normalized, r.output, where, number);
+      NoteResult(c, number, status, invalid, invalidNoted);
+      c.out += '\n';
+      return;
     }
-    return m_io.Write(m_out);
+    Result r;
+    if (overLong) {
+      r.status = ConversionStatus::TooLong;
+      invalid = !m_s.cp949 && !validUtf8;
+    } else if (m_s.cp949) {
+      ConversionResult cp = ConvertInput(text, m_s.options);
+      r.status = cp.status;
+      if (m_s.format == Format::kJson) {
+        // JSON is UTF-8 whatever the input.
+        Cp949ToUtf8(cp.normalizedText, r.normalized);
+        Cp949ToUtf8(cp.outputText, r.output);
+        if (cp.fields) {
+          AddressFields& f = r.fields.emplace();
+          Cp949ToUtf8(cp.fields->detail, f.detail);
+          Cp949ToUtf8(cp.fields->street, f.street);
+          Cp949ToUtf8(cp.fields->district, f.district);
+          Cp949ToUtf8(cp.fields->region, f.region);
+          Cp949ToUtf8(cp.fields->postcode, f.postcode);
+          Cp949ToUtf8(cp.fields->country, f.country);
+        }
+      } else {
+        r.normalized = std::move(cp.normalizedText);
+        r.output = std::move(cp.outputText);
+      }
+    } else {
+      r = jasokit::detail::ConvertUtf8(text, m_s.options, &invalid, m_s.format == Format::kJson);
+    }
+    NoteResult(c, number, r.status, invalid, invalidNoted);
+    if (m_s.format == Format::kTsv) {
+      c.out += ConversionStatusName(r.status);
+      c.out += '\t';
+      AppendTsvField(r.normalized, c.out);
+      c.out += '\t';
+      AppendTsvField(r.output, c.out);
+    } else {
+      AppendJson(r, c.out);
+    }
+    c.out += '\n';
+  }
+
+  // The conversion of a CSV field, for AppendCsvRecord; nothing for TooLong and Empty.
+  ConversionStatus ConvertField(std::string_view value, std::string& text, bool& invalid) const {
+    text.clear();
+    if (m_s.cp949) {
+      ConversionResult r = ConvertInput(value, m_s.options);
+      text = std::move(r.outputText);
+      return r.status;
+    }
+    return jasokit::detail::AppendConvertedUtf8(value, m_s.options, text, &invalid);
+  }
+
+  static void NoteResult(ChunkBase& c, std::uint64_t number, ConversionStatus status, bool invalid, bool& invalidNoted) {
+    if (invalid && !invalidNoted) {
+      invalidNoted = true;
+      c.events.push_back({number, Note::kInvalid});
+    }
+    if (status == ConversionStatus::TooLong) {
+      c.refused = true;
+      c.events.push_back({number, Note::kRefused});
+    }
+  }
+
+ private:
+  static void AppendJson(const Result& r, std::string& out) {
+    out += "{\"status\":";
+    AppendJsonString(ConversionStatusName(r.status), out);
+    out += ",\"normalized\":";
+    AppendJsonString(r.normalized, out);
+    out += ",\"output\":";
+    AppendJsonString(r.output, out);
+    out += ",\"fields\":";
+    if (!r.fields) {
+      out += "null}";
+      return;
+    }
+    const AddressFields& f = *r.fields;
+    const std::pair<const char*, const std::string*> parts[] = {
+        {"detail", &f.detail}, {"street", &f.street},     {"district", &f.district},
+        {"region", &f.region}, {"postcode", &f.postcode}, {"country", &f.country},
+    };
+    char separator = '{';
+    for (const auto& [name, value] : parts) {
+      out += separator;
+      separator = ',';
+      AppendJsonString(name, out);
+      out += ':';
+      AppendJsonString(*value, out);
+    }
+    out += "}}";
+  }
+
+  const Settings& m_s;
+};
+
+// Standard error for the chunks as they are written: the warnings given once
+// are given for the first chunk that has them, the progress line is kept
+// out of the way.
+class Reporter {
+ public:
+  Reporter(CliIo& io, const Settings& s, ProgressMeter* meter) : m_io(io), m_s(s), m_meter(meter) {}
+
+  void Report(const ChunkBase& c, const char* where) {
+    bool cleared = false;
+    for (const Event& e : c.events) {
+      std::string message;
+      const std::string place = std::string(where) + " " + std::to_string(e.number);
+      switch (e.note) {
+        case Note::kNul:
+          if (m_nulWarned) continue;
+          m_nulWarned = true;
+          message = "jasokit convert: warning: input holds NUL bytes; text after a NUL byte was not converted\n";
+          break;
+        case Note::kInvalid:
+          if (m_invalidWarned) continue;
+          m_invalidWarned = true;
+          message = "jasokit convert: warning: " + place + ": invalid UTF-8, converted as U+FFFD\n";
+          break;
+        case Note::kRefused:
+          message = "jasokit convert: " + place + ": " + RefusalText() + "\n";
+          break;
+        case Note::kEmptyField:
+          message = "jasokit convert: warning: " + place + ": field " + std::to_string(m_s.column + 1) +
+                    " is empty; its conversion is empty\n";
+          break;
+      }
+      if (m_meter && !cleared) {
+        m_meter->Clear();
+        cleared = true;
+      }
+      m_io.Error(message);
+    }
+    if (c.refused) m_refused = true;
+    if (m_meter) {
+      m_meter->Advance(c.inputBytes, c.items);
+      if (cleared) m_meter->Redraw();
+    }
+  }
+
+  // A message that ends the run.
+  void Fail(const std::string& message) {
+    if (m_meter) m_meter->Finish();
+    m_io.Error(message);
   }
 
   bool refused() const { return m_refused; }
 
  private:
-  void Write(ConversionStatus status, const std::string& normalized, const std::string& output,
-             const char* where, std::size_t number) {
-    if (status == ConversionStatus::TooLong) {
-      m_refused = true;
-      m_io.Error("jasokit convert: " + std::string(where) + " " + std::to_string(number) + ": " + RefusalText() +
-                 "\n");
-    }
-    m_out.clear();
-    if (m_tsv) {
-      m_out += ConversionStatusName(status);
-      m_out += '\t';
-      AppendTsvField(normalized, m_out);
-      m_out += '\t';
-      AppendTsvField(output, m_out);
-    } else {
-      m_out += output;
-    }
-    m_out += '\n';
-  }
-
   // The refusal message on one line, in the output encoding.
   std::string RefusalText() const {
     std::string text = kRefusalMessageUtf8;
     const auto crlf = text.find("\r\n");
     if (crlf != std::string::npos) text.replace(crlf, 2, " ");
-    if (!m_cp949) return text;
+    if (!m_s.cp949) return text;
     std::string cp949;
     Utf8ToCp949(text, cp949);
     return cp949;
   }
 
   CliIo& m_io;
-  const Options& m_options;
-  bool m_cp949;
-  bool m_tsv;
-  bool m_invalidWarned = false;
+  const Settings& m_s;
+  ProgressMeter* m_meter;
   bool m_nulWarned = false;
+  bool m_invalidWarned = false;
   bool m_refused = false;
-  std::string m_out;
 };
+
+bool WriteChunk(CliIo& io, const ChunkBase& c) {
+  if (!io.Write(c.out)) return false;
+  return !c.idle || io.Flush();
+}
+
+// Reads lines of standard input, or the arguments, into chunks.
+class LineSource {
+ public:
+  LineSource(CliIo& io, const std::vector<const std::string*>& args, bool cp949)
+      : m_io(io), m_args(args), m_reader(io), m_text(cp949) {}
+
+  ChunkRead Read(LineChunk& c) {
+    c.Reset();
+    c.held.clear();
+    c.texts.clear();
+    c.first = m_number + 1;
+    const std::uint64_t before = m_reader.consumed();
+    while (c.texts.size() < kChunkLines && c.held.size() < kChunkBytes) {
+      if (!m_args.empty()) {
+        if (m_number == m_args.size()) break;
+        m_text.Start(false);
+        m_text.Append(*m_args[m_number]);
+      } else {
+        if (!m_resuming) m_text.Start(true);
+        // Lines read are answered before waiting for more, even for the rest
+        // of a line begun.
+        const LineReader::Status status =
+            m_reader.Next(m_text, [&] { return !c.texts.empty() && !m_io.InputReady(); });
+        m_resuming = status == LineReader::Status::kPaused;
+        if (m_resuming) c.idle = true;
+        if (status != LineReader::Status::kLine) break;
+      }
+      ++m_number;
+      const bool overLong = m_text.overLong();
+      c.texts.push_back({c.held.size(), overLong ? 0 : m_text.size(), overLong, m_text.sawNul(),
+                         m_text.validUtf8()});
+      if (!overLong) c.held += m_text.text();
+    }
+    c.inputBytes = m_reader.consumed() - before;
+    c.items = c.texts.size();
+    if (c.texts.empty()) return m_reader.failed() ? ChunkRead::kFailed : ChunkRead::kEnd;
+    return c.idle ? ChunkRead::kChunkIdle : ChunkRead::kChunk;
+  }
+
+  bool failed() const { return m_reader.failed(); }
+  const char* where() const { return m_args.empty() ? "line" : "argument"; }
+
+ private:
+  CliIo& m_io;
+  const std::vector<const std::string*>& m_args;
+  LineReader m_reader;
+  TrimmedText m_text;
+  bool m_resuming = false;  // m_text holds the start of a line
+  std::uint64_t m_number = 0;
+};
+
+void ConvertLines(const TextConverter& converter, LineChunk& c) {
+  bool nulNoted = false;
+  bool invalidNoted = false;
+  for (std::size_t i = 0; i < c.texts.size(); ++i) {
+    const LineChunk::Text& t = c.texts[i];
+    const std::uint64_t number = c.first + i;
+    // The converter works on zero-terminated text, as the window does.
+    if (t.sawNul && !nulNoted) {
+      nulNoted = true;
+      c.events.push_back({number, Note::kNul});
+    }
+    converter.Convert(std::string_view(c.held).substr(t.begin, t.size), t.overLong, t.validUtf8, number, c,
+                      invalidNoted);
+  }
+}
+
+// Reads CSV records into chunks, checking that each has the field.
+class CsvSource {
+ public:
+  CsvSource(CliIo& io, Settings& s, bool header, const std::string* columnName)
+      : m_io(io),
+        m_s(s),
+        m_reader([&io](char* buffer, std::size_t size) { return io.Read(buffer, size); }),
+        m_headerPending(header),
+        m_columnName(columnName) {}
+
+  ChunkRead Read(CsvChunk& c) {
+    c.Reset();
+    c.bytes.clear();
+    c.values.clear();
+    c.records.clear();
+    if (m_stopped) return ChunkRead::kFailed;
+    const std::uint64_t before = m_reader.consumed();
+    bool header = false;
+    // Records read are answered before waiting for more, even for the rest
+    // of a record begun.
+    m_reader.SetPause([&] { return c.items > 0 && !m_io.InputReady(); });
+    while (c.items < kChunkLines && c.bytes.size() < kChunkBytes) {
+      CsvRecord& r = m_record;
+      if (!m_reader.Next(r)) {
+        if (m_reader.paused()) {
+          c.idle = true;
+          break;
+        }
+        m_stopped = m_reader.error().kind != CsvErrorKind::kNone;
+        m_ended = true;
+        break;
+      }
+      if (m_headerPending && !r.blank()) {
+        m_headerPending = false;
+        if (m_columnName) {
+          const std::size_t at = FindCsvField(r, *m_columnName);
+          if (at == std::string_view::npos) {
+            m_error = "line " + std::to_string(r.line()) + ": no column named '" + *m_columnName +
+                      "' in the header";
+            m_stopped = true;
+            break;
+          }
+          m_s.column = at;
+        }
+        header = true;
+      }
+      if (!r.blank() && r.size() <= m_s.column) {
+        m_error = MissingFieldError(r, m_s.column).message;
+        m_stopped = true;
+        break;
+      }
+      Lay(r, header, c);
+      header = false;
+      ++c.items;
+    }
+    c.inputBytes = m_reader.consumed() - before;
+    if (c.items == 0) return m_stopped ? ChunkRead::kFailed : ChunkRead::kEnd;
+    return c.idle ? ChunkRead::kChunkIdle : ChunkRead::kChunk;
+  }
+
+  // Why the reading stopped early; "" when it did not.
+  std::string error() const {
+    if (!m_error.empty()) return m_error;
+    return m_reader.error().message;
+  }
+  bool readFailed() const { return m_reader.error().kind == CsvErrorKind::kReadFailed; }
+
+ private:
+  void Lay(const CsvRecord& r, bool header, CsvChunk& c) {
+    CsvChunk::Item item{};
+    item.begin = c.bytes.size();
+    c.bytes += r.prefix();
+    const std::size_t raw = c.bytes.size();
+    c.bytes += r.raw();
+    item.cut = item.resume = c.bytes.size();
+    c.bytes += r.terminator();
+    item.end = c.bytes.size();
+    item.line = r.line();
+    item.kind = header ? CsvChunk::Kind::kHeader : r.blank() ? CsvChunk::Kind::kBlank : CsvChunk::Kind::kRecord;
+    if (item.kind != CsvChunk::Kind::kBlank) {
+      const CsvField field = r[m_s.column];
+      if (m_s.inPlace) {
+        item.cut = raw + static_cast<std::size_t>(field.raw.data() - r.raw().data());
+        item.resume = item.cut + field.raw.size();
+      }
+      item.valueBegin = c.values.size();
+      item.valueSize = field.value.size();
+      if (item.kind == CsvChunk::Kind::kRecord) c.values += field.value;
+      item.quoteBom = m_first && r.prefix().empty() && m_s.inPlace && m_s.column == 0;
+    }
+    m_first = false;
+    c.records.push_back(item);
+  }
+
+  CliIo& m_io;
+  Settings& m_s;
+  CsvReader m_reader;
+  CsvRecord m_record;
+  bool m_first = true;
+  bool m_headerPending;
+  const std::string* m_columnName;
+  bool m_stopped = false;
+  bool m_ended = false;
+  std::string m_error;
+};
+
+// Appends the conversion as a field, quoted as AppendCsvRecord would.
+void AppendConvertedField(std::string_view text, bool quoteBom, std::string& out) {
+  if (quoteBom && text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    out += '"';
+    for (char ch : text) {
+      if (ch == '"') out += '"';
+      out += ch;
+    }
+    out += '"';
+  } else {
+    AppendCsvField(text, out);
+  }
+}
+
+void ConvertRecords(const TextConverter& converter, const Settings& s, CsvChunk& c) {
+  bool nulNoted = false;
+  bool invalidNoted = false;
+  thread_local std::string text;
+  const std::string_view bytes = c.bytes;
+  for (const CsvChunk::Item& item : c.records) {
+    if (item.kind == CsvChunk::Kind::kBlank || (item.kind == CsvChunk::Kind::kHeader && s.inPlace)) {
+      c.out += bytes.substr(item.begin, item.end - item.begin);
+      continue;
+    }
+    std::string_view converted = s.outputColumn;
+    if (item.kind == CsvChunk::Kind::kRecord) {
+      const std::string_view value = std::string_view(c.values).substr(item.valueBegin, item.valueSize);
+      if (!nulNoted && value.find('\0') != std::string_view::npos) {
+        nulNoted = true;
+        c.events.push_back({item.line, Note::kNul});
+      }
+      bool invalid = false;
+      const ConversionStatus status = converter.ConvertField(value, text, invalid);
+      TextConverter::NoteResult(c, item.line, status, invalid, invalidNoted);
+      if (status == ConversionStatus::Empty) c.events.push_back({item.line, Note::kEmptyField});
+      converted = text;
+    }
+    c.out += bytes.substr(item.begin, item.cut - item.begin);
+    if (!s.inPlace) c.out += ',';
+    AppendConvertedField(converted, item.quoteBom, c.out);
+    c.out += bytes.substr(item.resume, item.end - item.resume);
+  }
+}
+
+// A number from the command line; more digits than that are no count.
+constexpr std::size_t kMaxCountDigits = 9;
+
+std::optional<std::size_t> ParseCount(const std::string& text) {
+  if (text.empty() || text.size() > kMaxCountDigits) return std::nullopt;
+  std::size_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + static_cast<std::size_t>(c - '0');
+  }
+  return n;
+}
 
 }  // namespace
 
@@ -129,29 +643,117 @@ int RunConvert(const Args& args, CliIo& io) {
     io.Write(kConvertHelp);
     return kExitOk;
   }
-  Options options;
+  Settings s;
   if (const std::string* style = parsed.Value(kOptStyle)) {
-    if (!ParseStyle(*style, options.style)) {
+    if (!ParseStyle(*style, s.options.style)) {
       return UsageError(io, "convert", "unknown style '" + *style + "' (classic or official)");
     }
   }
-  const bool cp949 = parsed.Has(kOptCp949);
+  s.cp949 = parsed.Has(kOptCp949);
   if (const std::string* country = parsed.Value(kOptCountry)) {
     // Like every text of the command, in CP949 with --cp949.
-    if (cp949) {
-      Cp949ToUtf8(*country, options.country);
+    if (s.cp949) {
+      Cp949ToUtf8(*country, s.options.country);
     } else {
-      options.country = *country;
+      s.options.country = *country;
+    }
+  }
+  const bool csv = parsed.Has(kOptCsv);
+  if (parsed.Has(kOptTsv) && parsed.Has(kOptJson)) return UsageError(io, "convert", "--tsv and --json exclude each other");
+  if (csv && parsed.Has(kOptTsv)) return UsageError(io, "convert", "--csv and --tsv exclude each other");
+  if (csv && parsed.Has(kOptJson)) return UsageError(io, "convert", "--csv and --json exclude each other");
+  if (parsed.Has(kOptTsv)) s.format = Format::kTsv;
+  if (parsed.Has(kOptJson)) s.format = Format::kJson;
+  for (const std::size_t csvOnly : {kOptColumn, kOptHeader, kOptInPlace, kOptOutputColumn}) {
+    if (!csv && parsed.Has(csvOnly)) {
+      return UsageError(io, "convert", std::string(kConvertOptions[csvOnly].name) + " needs --csv");
+    }
+  }
+  const bool header = parsed.Has(kOptHeader);
+  const std::string* columnName = nullptr;
+  if (const std::string* column = parsed.Value(kOptColumn)) {
+    const std::optional<std::size_t> n = ParseCount(*column);
+    if (n) {
+      if (*n == 0) return UsageError(io, "convert", "--column counts from 1");
+      s.column = *n - 1;
+    } else if (!header) {
+      return UsageError(io, "convert", "--column '" + *column + "' is a name, which needs --header");
+    } else {
+      columnName = column;
+    }
+  }
+  s.inPlace = parsed.Has(kOptInPlace);
+  if (const std::string* name = parsed.Value(kOptOutputColumn)) {
+    if (!header) return UsageError(io, "convert", "--output-column needs --header");
+    if (s.inPlace) return UsageError(io, "convert", "--output-column and --in-place exclude each other");
+    s.outputColumn = *name;
+  }
+  if (csv && !parsed.operands.empty()) {
+    return UsageError(io, "convert", "--csv reads standard input; no TEXT may be given");
+  }
+  std::size_t jobs = AllCores();
+  if (const std::string* value = parsed.Value(kOptJobs)) {
+    const std::optional<std::size_t> n = ParseCount(*value);
+    if (!n || *n == 0 || *n > kMaxJobs) {
+      return UsageError(io, "convert", "--jobs takes a number from 1 to " + std::to_string(kMaxJobs) + ", not '" +
+                                           *value + "'");
+    }
+    jobs = *n;
+  }
+
+  // The last of --progress and --no-progress counts.
+  std::optional<bool> progress;
+  for (const ParsedOption& o : parsed.options) {
+    if (o.spec == kOptProgress) progress = true;
+    if (o.spec == kOptNoProgress) progress = false;
+  }
+  std::optional<ProgressMeter> meter;
+  if (parsed.operands.empty()) {
+    const std::optional<std::uint64_t> size = io.InputFileSize();
+    if (progress.value_or(size && io.ErrorIsTerminal())) {
+      meter.emplace(size, [&io](std::string_view text) { io.Error(text); });
     }
   }
 
-  Converter converter(io, options, cp949, parsed.Has(kOptTsv));
-  TrimmedText text(cp949);
-  const int status = ForEachInput(parsed.operands, io, "convert", text, [&](const char* where, std::size_t number) {
-    return converter.Convert(text, where, number);
-  });
-  if (status != kExitOk) return status;
-  return converter.refused() ? kExitRefused : kExitOk;
+  const TextConverter converter(s);
+  Reporter reporter(io, s, meter ? &*meter : nullptr);
+  PipelineResult result;
+  std::string readError;
+  if (csv) {
+    CsvSource source(io, s, header, columnName);
+    result = RunOrderedPipeline<CsvChunk>(
+        jobs, [&](CsvChunk& c) { return source.Read(c); },
+        [&](CsvChunk& c) { ConvertRecords(converter, s, c); },
+        [&](CsvChunk& c) {
+          reporter.Report(c, "line");
+          return WriteChunk(io, c);
+        });
+    if (result == PipelineResult::kReadFailed && !source.readFailed()) {
+      const bool flushed = io.Flush();
+      reporter.Fail("jasokit convert: " + source.error() + "; the output stops before this record\n");
+      if (!flushed) io.Error("jasokit convert: error writing standard output\n");
+      return kExitUsage;
+    }
+  } else {
+    LineSource source(io, parsed.operands, s.cp949);
+    result = RunOrderedPipeline<LineChunk>(
+        jobs, [&](LineChunk& c) { return source.Read(c); },
+        [&](LineChunk& c) { ConvertLines(converter, c); },
+        [&](LineChunk& c) {
+          reporter.Report(c, source.where());
+          return WriteChunk(io, c);
+        });
+  }
+  if (result == PipelineResult::kWriteFailed || !io.Flush()) {
+    reporter.Fail("jasokit convert: error writing standard output\n");
+    return kExitIo;
+  }
+  if (result == PipelineResult::kReadFailed) {
+    reporter.Fail("jasokit convert: error reading standard input\n");
+    return kExitIo;
+  }
+  if (meter) meter->Finish();
+  return reporter.refused() ? kExitRefused : kExitOk;
 }
 
 }  // namespace jasokit::cli

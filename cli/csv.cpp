@@ -60,11 +60,12 @@ void CsvRecord::Clear() {
   m_terminator = {};
   m_bom = false;
   m_first = false;
+  m_overLong = false;
   m_line = 0;
 }
 
-CsvReader::CsvReader(Pull pull, std::size_t maxRecordBytes)
-    : m_pull(std::move(pull)), m_max(maxRecordBytes) {}
+CsvReader::CsvReader(Pull pull, std::size_t maxRecordBytes, unsigned flags)
+    : m_pull(std::move(pull)), m_max(maxRecordBytes), m_flags(flags) {}
 
 bool CsvReader::Fill(std::size_t want) {
   // The buffer is allocated once; what is left unread moves to its front.
@@ -81,15 +82,38 @@ bool CsvReader::Fill(std::size_t want) {
   return true;
 }
 
-// Adds bytes to the record's raw text (and to the open field's value), keeping
-// the line count; fails once the record passes the limit.
-bool CsvReader::Append(CsvRecord& record, const char* bytes, std::size_t n, bool value) {
-  const std::size_t room = m_max - record.m_raw.size();
-  if (n > room) {
-    m_line += static_cast<std::size_t>(std::count(bytes, bytes + room, '\n'));
-    return Fail(CsvErrorKind::kRecordTooLong, record, m_line);
+void CsvReader::CountLines(const char* bytes, std::size_t n) {
+  if (!(m_flags & kCsvCrEndsLines)) {
+    m_line += static_cast<std::size_t>(std::count(bytes, bytes + n, '\n'));
+    return;
   }
-  m_line += static_cast<std::size_t>(std::count(bytes, bytes + n, '\n'));
+  for (std::size_t i = 0; i < n; ++i) {
+    if (bytes[i] == '\r' || (bytes[i] == '\n' && !m_lastCr)) ++m_line;
+    m_lastCr = bytes[i] == '\r';
+  }
+}
+
+// Adds bytes to the record's raw text (and to the open field's value), keeping
+// the line count; fails once the record passes the limit, unless such a
+// record is to be skipped: then its bytes are only counted from there on.
+bool CsvReader::Append(CsvRecord& record, const char* bytes, std::size_t n, bool value) {
+  const std::size_t room = record.m_overLong ? 0 : m_max - record.m_raw.size();
+  if (n > room) {
+    if (!(m_flags & kCsvSkipOverLong)) {
+      CountLines(bytes, room);
+      return Fail(CsvErrorKind::kRecordTooLong, record, m_line);
+    }
+    if (!record.m_overLong) {
+      record.m_overLong = true;
+      record.m_raw.clear();
+      record.m_values.clear();
+    }
+    CountLines(bytes, n);
+    m_recordBytes += n;
+    return true;
+  }
+  CountLines(bytes, n);
+  m_recordBytes += n;
   record.m_raw.append(bytes, n);
   if (value) record.m_values.append(bytes, n);
   return true;
@@ -110,20 +134,38 @@ bool CsvReader::EndRecord(CsvRecord& record, std::string_view terminator) {
     record.m_fields.back().rawEnd = record.m_raw.size();
     record.m_fields.back().valueEnd = record.m_values.size();
   }
+  if (record.m_overLong) record.m_fields.clear();
   record.m_terminator = terminator;
   if (!terminator.empty()) ++m_line;
-  m_consumed += record.prefix().size() + record.m_raw.size() + terminator.size();
+  m_lastCr = false;
+  m_consumed += record.prefix().size() + m_recordBytes + terminator.size();
   return true;
 }
 
 bool CsvReader::Next(CsvRecord& record) {
-  record.Clear();
-  if (m_done) return false;
-  record.m_line = m_line;
+  const bool crEnds = (m_flags & kCsvCrEndsLines) != 0;
+  State state = State::kFieldStart;
+  std::size_t quoteLine = 0;
+  if (m_paused) {
+    // The same record goes on where it stopped.
+    m_paused = false;
+    state = m_pausedState;
+    quoteLine = m_pausedQuoteLine;
+  } else {
+    record.Clear();
+    if (m_done) return false;
+    record.m_line = m_line;
+    m_recordBytes = 0;
+    m_lastCr = false;
+  }
   if (!m_started) {
     m_started = true;
     record.m_first = true;
-    if (!Fill(kUtf8Bom.size())) return Fail(CsvErrorKind::kReadFailed, record, m_line);
+    // Waits for the whole BOM only when its first byte is there: a line
+    // typed on a terminal is answered without more.
+    if (!Fill(1) || (m_end > 0 && m_buffer[0] == kUtf8Bom[0] && !Fill(kUtf8Bom.size()))) {
+      return Fail(CsvErrorKind::kReadFailed, record, m_line);
+    }
     if (std::string_view(m_buffer.get(), m_end).substr(0, kUtf8Bom.size()) == kUtf8Bom) {
       record.m_bom = true;
       m_pos = kUtf8Bom.size();
@@ -132,7 +174,13 @@ bool CsvReader::Next(CsvRecord& record) {
 
   auto& fields = record.m_fields;
   auto openField = [&] {
-    fields.push_back({record.m_raw.size(), kOpen, record.m_values.size(), kOpen});
+    const CsvRecord::Span span{record.m_raw.size(), kOpen, record.m_values.size(), kOpen};
+    // Fields past the limit are not kept: one stands for them all.
+    if (record.m_overLong && !fields.empty()) {
+      fields.back() = span;
+    } else {
+      fields.push_back(span);
+    }
   };
   auto closeField = [&] {
     fields.back().rawEnd = record.m_raw.size();
@@ -149,10 +197,14 @@ bool CsvReader::Next(CsvRecord& record) {
     return true;
   };
 
-  State state = State::kFieldStart;
-  std::size_t quoteLine = 0;
   for (;;) {
     if (m_pos == m_end) {
+      if (m_pause && !m_eof && m_pause()) {
+        m_paused = true;
+        m_pausedState = state;
+        m_pausedQuoteLine = quoteLine;
+        return false;
+      }
       if (!Fill(1)) return Fail(CsvErrorKind::kReadFailed, record, m_line);
       if (m_end == 0) {  // end of input
         switch (state) {
@@ -163,6 +215,7 @@ bool CsvReader::Next(CsvRecord& record) {
             }
             return EndRecord(record, "");
           case State::kCr:
+            if (crEnds) return EndRecord(record, "\r");
             if (!fieldOpen()) openField();
             if (!Append(record, "\r", 1, true)) return false;
             return EndRecord(record, "");
@@ -172,6 +225,7 @@ bool CsvReader::Next(CsvRecord& record) {
           case State::kQuoted:
             return Fail(CsvErrorKind::kUnclosedQuote, record, quoteLine);
           case State::kCrAfterQuote:
+            if (crEnds) return EndRecord(record, "\r");
             return Fail(CsvErrorKind::kTextAfterQuote, record, m_line);
         }
       }
@@ -231,6 +285,7 @@ bool CsvReader::Next(CsvRecord& record) {
           ++m_pos;
           return EndRecord(record, "\r\n");
         }
+        if (crEnds) return EndRecord(record, "\r");
         if (!fieldOpen()) openField();
         if (!Append(record, "\r", 1, true)) return false;
         state = State::kUnquoted;
@@ -254,7 +309,7 @@ bool CsvReader::Next(CsvRecord& record) {
         if (c == '"') {
           ++m_pos;
           if (!Append(record, p, 1, false)) return false;
-          record.m_values += '"';
+          if (!record.m_overLong) record.m_values += '"';
           state = State::kQuoted;
         } else if (c == ',') {
           if (!comma()) return false;
@@ -271,7 +326,10 @@ bool CsvReader::Next(CsvRecord& record) {
         break;
 
       case State::kCrAfterQuote:
-        if (c != '\n') return Fail(CsvErrorKind::kTextAfterQuote, record, m_line);
+        if (c != '\n') {
+          if (crEnds) return EndRecord(record, "\r");
+          return Fail(CsvErrorKind::kTextAfterQuote, record, m_line);
+        }
         ++m_pos;
         return EndRecord(record, "\r\n");
     }
@@ -310,7 +368,10 @@ void AppendQuoted(std::string_view value, std::string& out) {
 }  // namespace
 
 void AppendCsvField(std::string_view value, std::string& out) {
-  if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
+  // A plain loop: find_first_of looks each byte up in the set with a call.
+  const bool plain = std::none_of(value.begin(), value.end(),
+                                  [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
+  if (plain) {
     out += value;
   } else {
     AppendQuoted(value, out);

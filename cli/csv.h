@@ -55,11 +55,13 @@ class CsvRecord {
   // A blank line has no fields (not one empty field), so that it can pass
   // through unchanged.
   std::size_t size() const { return m_fields.size(); }
-  bool blank() const { return m_fields.empty(); }
+  bool blank() const { return m_fields.empty() && !m_overLong; }
   CsvField operator[](std::size_t i) const;
 
   std::string_view raw() const { return m_raw; }  // fields and commas
-  std::string_view terminator() const { return m_terminator; }  // "\n", "\r\n" or ""
+  std::string_view terminator() const { return m_terminator; }  // "\n", "\r\n", "\r" or ""
+  // Passed the limit under kCsvSkipOverLong: no fields, no bytes.
+  bool overLong() const { return m_overLong; }
   std::string_view prefix() const { return m_bom ? kUtf8Bom : std::string_view(); }
   std::size_t line() const { return m_line; }
 
@@ -77,6 +79,7 @@ class CsvRecord {
   std::string_view m_terminator;
   bool m_bom = false;  // a UTF-8 byte order mark came before this (the first) record
   bool m_first = false;  // the file's first record
+  bool m_overLong = false;
   std::size_t m_line = 0;
 };
 
@@ -86,19 +89,35 @@ class CsvRecord {
 // Line ends are LF or CRLF and may differ from record to record. Inside
 // quotes, commas, quotes (doubled) and line breaks are data. A CR not followed
 // by LF outside quotes is data as well: taking it for a line end would change
-// how the file splits into records, and old Mac files are not worth that.
-// Line numbers count LFs only, for the same reason.
+// how the file splits into records of a file meant to be given back byte for
+// byte. Line numbers count LFs only, for the same reason. kCsvCrEndsLines
+// makes a lone CR a line end too (old Mac files), counted as one.
+enum CsvReaderFlag : unsigned {
+  kCsvCrEndsLines = 1,
+  // A record past the limit is read to its end and handed over as overLong(),
+  // its bytes dropped, and reading goes on; without it the reading stops.
+  kCsvSkipOverLong = 2,
+};
+
 class CsvReader {
  public:
   using Pull = std::function<long(char* buffer, std::size_t size)>;
 
-  explicit CsvReader(Pull pull, std::size_t maxRecordBytes = kCsvMaxRecordBytes);
+  explicit CsvReader(Pull pull, std::size_t maxRecordBytes = kCsvMaxRecordBytes, unsigned flags = 0);
 
   // Fills record with the next one; false at the end of the input or on an
   // error, which error() then describes. Every error ends the reading.
   bool Next(CsvRecord& record);
 
+  // Asked before each read that may wait (the buffer is empty): when it
+  // says so, Next returns false with paused() set, and the next call goes
+  // on with the same record, which must be passed again untouched.
+  void SetPause(std::function<bool()> pause) { m_pause = std::move(pause); }
+  bool paused() const { return m_paused; }
+
   const CsvError& error() const { return m_error; }
+  // Whether bytes read are waiting in the buffer, not yet in a record.
+  bool buffered() const { return m_pos < m_end; }
   // Input bytes of the records returned so far, BOM included.
   std::uint64_t consumed() const { return m_consumed; }
 
@@ -106,12 +125,20 @@ class CsvReader {
   enum class State { kFieldStart, kUnquoted, kQuoted, kQuoteInQuoted, kCr, kCrAfterQuote };
 
   bool Fill(std::size_t want);
+  void CountLines(const char* bytes, std::size_t n);
   bool Append(CsvRecord& record, const char* bytes, std::size_t n, bool value);
   bool Fail(CsvErrorKind kind, const CsvRecord& record, std::size_t foundLine);
   bool EndRecord(CsvRecord& record, std::string_view terminator);
 
   Pull m_pull;
   std::size_t m_max;
+  unsigned m_flags;
+  std::function<bool()> m_pause;
+  bool m_paused = false;
+  State m_pausedState = State::kFieldStart;
+  std::size_t m_pausedQuoteLine = 0;
+  bool m_lastCr = false;  // the last byte counted was a CR, whose LF would end no second line
+  std::size_t m_recordBytes = 0;  // of the record being read, those dropped included
   std::unique_ptr<char[]> m_buffer;  // input read, unread bytes in [m_pos, m_end)
   std::size_t m_pos = 0;
   std::size_t m_end = 0;

@@ -61,10 +61,12 @@ LineReader::Piece LineReader::NextPiece(std::string_view& piece) {
     const std::size_t n = static_cast<std::size_t>(static_cast<const char*>(nl) - start);
     piece = std::string_view(start, n);
     m_pos += n + 1;
+    m_consumed += n + 1;
     return Piece::LineEnd;
   }
   piece = std::string_view(start, left);
   m_pos = m_size;
+  m_consumed += left;
   return Piece::Bytes;
 }
 

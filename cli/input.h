@@ -5,6 +5,7 @@
 // count, the state of the whitespace at its end). A line of gigabytes, or one
 // that never ends, costs no more memory than a short one.
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,23 +26,39 @@ class LineReader {
   // input, or on a read error (the line read so far is then dropped).
   template <typename Line>
   bool Next(Line& line) {
-    bool any = false;
+    return Next(line, [] { return false; }) == Status::kLine;
+  }
+
+  enum class Status { kLine, kEnd, kPaused };
+  // The same, asking pause() before each read that may wait: when it says
+  // so, kPaused, and the next call goes on with the same line.
+  template <typename Line, typename Pause>
+  Status Next(Line& line, Pause pause) {
     std::string_view piece;
     for (;;) {
+      if (m_pos == m_size && !m_eof && pause()) return Status::kPaused;
       switch (NextPiece(piece)) {
         case Piece::Bytes:
-          any = true;
+          m_partial = true;
           line.Append(piece);
           break;
         case Piece::LineEnd:
+          m_partial = false;
           line.Append(piece);
-          return true;
-        case Piece::InputEnd:
-          return any && !m_failed;
+          return Status::kLine;
+        case Piece::InputEnd: {
+          const bool last = m_partial && !m_failed;
+          m_partial = false;
+          return last ? Status::kLine : Status::kEnd;
+        }
       }
     }
   }
   bool failed() const { return m_failed; }
+  // Bytes of input handed out so far, line ends included.
+  std::uint64_t consumed() const { return m_consumed; }
+  // Whether bytes read are still waiting in the buffer.
+  bool buffered() const { return m_pos < m_size; }
 
  private:
   enum class Piece { Bytes, LineEnd, InputEnd };
@@ -54,6 +71,8 @@ class LineReader {
   std::size_t m_size = 0;
   bool m_eof = false;
   bool m_failed = false;
+  bool m_partial = false;  // bytes of a line with no LF yet
+  std::uint64_t m_consumed = 0;
 };
 
 // Whether bytes fed in pieces are valid UTF-8 (the rules of the converter's

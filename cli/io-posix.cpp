@@ -1,7 +1,9 @@
 #include "cli/io-posix.h"
 
 #include <errno.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "zipcode/zip_database.h"
@@ -26,26 +28,32 @@ long PosixIo::Read(char* buffer, std::size_t size) {
 
 bool PosixIo::Write(std::string_view bytes) {
   if (m_failed) return false;
+  // A batch's chunk goes out as it is, not copied through the buffer.
+  if (bytes.size() >= kBufferSize) return Flush() && WriteAll(bytes);
   m_out.append(bytes.data(), bytes.size());
   if (m_out.size() >= kBufferSize) return Flush();
   return true;
 }
 
-bool PosixIo::Flush() {
-  if (m_failed) return false;
+bool PosixIo::WriteAll(std::string_view bytes) {
   std::size_t done = 0;
-  while (done < m_out.size()) {
-    const ssize_t n = ::write(1, m_out.data() + done, m_out.size() - done);
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(1, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       m_failed = true;
-      m_out.clear();
       return false;
     }
     done += static_cast<std::size_t>(n);
   }
-  m_out.clear();
   return true;
+}
+
+bool PosixIo::Flush() {
+  if (m_failed) return false;
+  const bool ok = WriteAll(m_out);
+  m_out.clear();
+  return ok;
 }
 
 void PosixIo::Error(std::string_view bytes) {
@@ -57,6 +65,26 @@ void PosixIo::Error(std::string_view bytes) {
     done += static_cast<std::size_t>(n);
   }
 }
+
+bool PosixIo::InputReady() {
+  struct pollfd p {};
+  p.fd = 0;
+  p.events = POLLIN;
+  for (;;) {
+    const int n = ::poll(&p, 1, 0);
+    if (n < 0 && errno == EINTR) continue;
+    // An error is for the read to report; never wait on it here.
+    return n != 0;
+  }
+}
+
+std::optional<std::uint64_t> PosixIo::InputFileSize() {
+  struct stat st {};
+  if (::fstat(0, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool PosixIo::ErrorIsTerminal() { return ::isatty(2) == 1; }
 
 // One own-path lookup for the whole program, shared with the table loader.
 std::string PosixIo::ExecutableDir() { return ExecutableDirectory(); }

@@ -15,8 +15,12 @@ class PosixIo : public CliIo {
   bool Flush() override;
   void Error(std::string_view bytes) override;
   std::string ExecutableDir() override;
+  bool InputReady() override;
+  std::optional<std::uint64_t> InputFileSize() override;
+  bool ErrorIsTerminal() override;
 
  private:
+  bool WriteAll(std::string_view bytes);
   static constexpr std::size_t kBufferSize = 1 << 16;
   std::string m_out;
   bool m_failed = false;

@@ -90,6 +90,17 @@ bool ParseOptions(const Args& args, const OptionSpec* specs, std::size_t specCou
     for (std::size_t s = 0; s < specCount; ++s) {
       if (name == specs[s].name || (specs[s].shortName && name == specs[s].shortName)) found = s;
     }
+    // A short option's value may follow it at once: -j4.
+    if (found == specCount && a[1] != '-' && a.size() > 2) {
+      for (std::size_t s = 0; s < specCount; ++s) {
+        if (specs[s].shortName && specs[s].value && a.compare(0, 2, specs[s].shortName) == 0) {
+          found = s;
+          name = std::string_view(a).substr(0, 2);
+          valueText = a.substr(2);
+          inlineValue = &valueText;
+        }
+      }
+    }
     if (found == specCount) {
       std::vector<std::string_view> names{"--help"};
       for (std::size_t s = 0; s < specCount; ++s) names.push_back(specs[s].name);

@@ -20,6 +20,10 @@ namespace jasokit::cli {
 
 enum class ChunkRead {
   kChunk,   // the chunk was filled: convert and write it
+  // The same, and input is idle (a terminal, a pipe with nothing sent yet):
+  // everything read is written before read is called again, so that a user
+  // typing lines gets each answer before typing the next.
+  kChunkIdle,
   kEnd,     // no more input; the chunk is not used
   kFailed,  // stop reading; chunks read before are still converted and written
 };
@@ -53,11 +57,12 @@ class OrderedPipeline {
     PipelineResult result = PipelineResult::kDone;
     bool reading = true;
     std::uint64_t written = 0;
+    std::uint64_t drain = 0;  // chunks to write before reading on
     for (;;) {
       // Whatever is ready goes out before more is read, so that slow input
       // does not hold back output.
       State state = State::kPending;
-      while (written < m_read && (state = StateOf(written, false)) == State::kConverted) {
+      while (written < m_read && (state = StateOf(written, written < drain)) == State::kConverted) {
         if (!write(Slot(written).chunk)) return PipelineResult::kWriteFailed;
         ++written;
       }
@@ -66,10 +71,11 @@ class OrderedPipeline {
         // Free: its previous chunk was written, so no worker holds it.
         Entry& entry = Slot(m_read);
         const ChunkRead r = read(entry.chunk);
-        if (r == ChunkRead::kChunk) {
+        if (r == ChunkRead::kChunk || r == ChunkRead::kChunkIdle) {
           std::lock_guard<std::mutex> lock(m_mutex);
           entry.converted = false;
           ++m_read;
+          if (r == ChunkRead::kChunkIdle) drain = m_read;
           m_work.notify_one();
           continue;
         }

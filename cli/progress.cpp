@@ -83,7 +83,24 @@ std::string ProgressText(std::uint64_t bytesDone, std::uint64_t totalBytes, std:
   return line;
 }
 
+std::string ProgressTextSoFar(std::uint64_t bytesDone, std::uint64_t linesDone,
+                              std::chrono::steady_clock::duration elapsed) {
+  const double seconds = std::chrono::duration<double>(elapsed).count();
+  const SizeUnit& unit = UnitFor(bytesDone);
+  char text[64];
+  std::snprintf(text, sizeof text, "%.1f %s  ", static_cast<double>(bytesDone) / unit.bytes, unit.name);
+  std::string line = text;
+  const double rate = seconds > 0 ? static_cast<double>(linesDone) / seconds : 0;
+  line += WithCommas(static_cast<std::uint64_t>(rate + 0.5)) + " lines/s  ";
+  line += Duration(static_cast<std::uint64_t>(seconds));
+  if (line.size() > kProgressColumns) line.resize(kProgressColumns);
+  return line;
+}
+
 ProgressMeter::ProgressMeter(std::uint64_t totalBytes, Sink sink, Clock clock)
+    : ProgressMeter(std::optional<std::uint64_t>(totalBytes), std::move(sink), std::move(clock)) {}
+
+ProgressMeter::ProgressMeter(std::optional<std::uint64_t> totalBytes, Sink sink, Clock clock)
     : m_total(totalBytes), m_sink(std::move(sink)), m_clock(std::move(clock)) {
   m_start = m_clock();
   m_lastDraw = m_start;
@@ -95,8 +112,14 @@ void ProgressMeter::Advance(std::uint64_t bytes, std::uint64_t lines) {
   if (m_finished) return;
   const auto now = m_clock();
   if (now - m_lastDraw < kProgressInterval) return;
+  Draw(now);
+}
+
+void ProgressMeter::Draw(std::chrono::steady_clock::time_point now) {
   m_lastDraw = now;
-  const std::string text = ProgressText(m_bytes, m_total, m_lines, now - m_start);
+  m_cleared = false;
+  const std::string text = m_total ? ProgressText(m_bytes, *m_total, m_lines, now - m_start)
+                                   : ProgressTextSoFar(m_bytes, m_lines, now - m_start);
   std::string out = "\r" + text;
   // Spaces over what is left of a longer line before.
   if (m_width > text.size()) out.append(m_width - text.size(), ' ');
@@ -108,6 +131,14 @@ void ProgressMeter::Clear() {
   if (m_width == 0) return;
   m_sink("\r" + std::string(m_width, ' ') + "\r");
   m_width = 0;
+  m_cleared = true;
+}
+
+void ProgressMeter::Redraw() {
+  if (!m_cleared || m_finished) return;
+  // Still no more than ten drawings a second; else the next Advance draws.
+  const auto now = m_clock();
+  if (now - m_lastDraw >= kProgressInterval) Draw(now);
 }
 
 void ProgressMeter::Finish() {

@@ -1,8 +1,11 @@
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli.h"
 #include "cli/input.h"
+#include "cli/json.h"
 #include "cli/options.h"
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
@@ -17,7 +20,8 @@ namespace {
 constexpr std::size_t kMaxNameBytes = 1024;
 
 constexpr const char* kZipHelp =
-    "usage: jasokit zip [--db FILE] [--cp949] [--convert [--style S]] [NAME...]\n"
+    "usage: jasokit zip [--db FILE] [--prefix | --code] [--cp949] [--json]\n"
+    "                   [--convert [--style S]] [NAME...]\n"
     "\n"
     "Looks up each NAME (a dong, eup or myeon name, matched exactly: spaces\n"
     "count) in the zip code table and writes one line per matching row:\n"
@@ -28,7 +32,17 @@ constexpr const char* kZipHelp =
     "options:\n"
     "  --db FILE   read the table from FILE instead of zipcode030101t6.dbf\n"
     "              beside the jasokit executable\n"
-    "  --cp949     read and write CP949 bytes instead of UTF-8\n"
+    "  --prefix    each NAME is the start of place names: 역삼 lists the rows of\n"
+    "              역삼1동 and 역삼2동 (an empty prefix is refused)\n"
+    "  --code      each NAME is a zip code (135-080, or 135080): lists its rows\n"
+    "  --cp949     read and write CP949 bytes instead of UTF-8 (JSON output is\n"
+    "              UTF-8 all the same, as JSON must be)\n"
+    "  --json      write one JSON object per NAME, on one line:\n"
+    "              {\"name\": NAME, \"records\": [...]} (\"prefix\" or \"code\" instead\n"
+    "              of \"name\" with those options; null for a NAME too long to\n"
+    "              hold); each record has \"zip_code\", \"province\", \"district\",\n"
+    "              \"locality\" and \"detail\", padded as in the table, in the order\n"
+    "              of the lines, and \"conversion\" with --convert\n"
     "  --convert   under each line, write a TAB and the conversion of the line's\n"
     "              address (the line without its zip code, runs of spaces\n"
     "              collapsed), as the desktop program does when a row is chosen\n"
@@ -36,19 +50,45 @@ constexpr const char* kZipHelp =
     "  --help      show this help\n"
     "\n"
     "A name with no match is reported on standard error as \"찾지 못했습니다.\"\n"
-    "(prefixed with the quoted name when several names are looked up). A name\n"
-    "of more than 1024 bytes is a miss, reported with its place (\"line 3\")\n"
-    "instead of the name; no place name comes near that length.\n"
+    "(prefixed with the quoted name when several names are looked up). After a\n"
+    "name looked up exactly, up to five place names that start with it or\n"
+    "differ from it only by a number or a unit syllable at the end follow on\n"
+    "the next line: \"did you mean: 역삼1동, 역삼2동\". A name of more than 1024\n"
+    "bytes is a miss, reported with its place (\"line 3\") instead of the name;\n"
+    "no place name comes near that length.\n"
     "\n"
     "exit status: 0 every name found, 1 the table could not be loaded (its\n"
     "message is on standard error), 2 usage error, 3 input/output error,\n"
     "4 some name matched nothing\n";
 
+enum class LookupMode { kExact, kPrefix, kCode };
+
+// The JSON key for what was looked up.
+constexpr const char* kModeKeys[] = {"name", "prefix", "code"};
+
+// 135080 is written 135-080 in the table.
+std::string NormalizeZipCode(std::string_view code) {
+  constexpr std::size_t kDigits = 6;
+  constexpr std::size_t kHyphenAt = 3;
+  if (code.size() == kDigits &&
+      std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::string(code.substr(0, kHyphenAt)) + "-" + std::string(code.substr(kHyphenAt));
+  }
+  return std::string(code);
+}
 
 class ZipLookup {
  public:
-  ZipLookup(CliIo& io, const ZipDatabase& db, const Options& options, bool cp949, bool convert, bool nameEachMiss)
-      : m_io(io), m_db(db), m_options(options), m_cp949(cp949), m_convert(convert), m_nameEachMiss(nameEachMiss) {}
+  ZipLookup(CliIo& io, const ZipDatabase& db, const Options& options, LookupMode mode, bool cp949, bool convert,
+            bool json, bool nameEachMiss)
+      : m_io(io),
+        m_db(db),
+        m_options(options),
+        m_mode(mode),
+        m_cp949(cp949),
+        m_convert(convert),
+        m_json(json),
+        m_nameEachMiss(nameEachMiss) {}
 
   // Looks up one name as given on the command line or standard input; false
   // once standard output has failed.
@@ -57,7 +97,8 @@ class ZipLookup {
       // Not held, and not worth a search: no place name comes near the limit.
       m_io.Error("jasokit zip: " + std::string(where) + " " + std::to_string(number) + ": more than " +
                  std::to_string(kMaxNameBytes) + " bytes, longer than any place name\n");
-      return ReportMiss(std::string_view(), false);
+      ReportMiss(std::string_view(), false, nullptr);
+      return WriteJson(nullptr, {});
     }
     const std::string_view name = input.text();
     std::string query;
@@ -68,20 +109,46 @@ class ZipLookup {
       // could only give false hits.
       m_io.Error("jasokit zip: " + std::string(where) + " " + std::to_string(number) +
                  ": invalid UTF-8 or a character with no CP949 form\n");
-      return ReportMiss(name, m_nameEachMiss);
+      ReportMiss(name, m_nameEachMiss, nullptr);
+      return WriteJson(&name, {});
     }
-    const std::vector<std::string> lines = FormatSearchLines(m_db, query);
-    if (lines.empty()) return ReportMiss(name, m_nameEachMiss);
-    for (const std::string& line : lines) {
+    std::vector<ZipRecordView> records;
+    switch (m_mode) {
+      case LookupMode::kExact:
+        for (const ZipRecordView& r : m_db.FindAll(query)) records.push_back(r);
+        break;
+      case LookupMode::kPrefix:
+        if (query.empty()) {
+          m_io.Error("jasokit zip: " + std::string(where) + " " + std::to_string(number) +
+                     ": an empty prefix would list every row\n");
+          ReportMiss(name, m_nameEachMiss, nullptr);
+          return WriteJson(&name, {});
+        }
+        records = m_db.FindPrefix(query);
+        break;
+      case LookupMode::kCode:
+        records = m_db.FindZipCode(NormalizeZipCode(query));
+        break;
+    }
+    // The order of the result list: by line, so by zip code first.
+    std::vector<std::pair<std::string, ZipRecordView>> lines;
+    lines.reserve(records.size());
+    for (const ZipRecordView& r : records) lines.emplace_back(FormatSearchLine(r), r);
+    std::sort(lines.begin(), lines.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (lines.empty()) {
+      std::vector<std::string> suggestions;
+      if (m_mode == LookupMode::kExact) suggestions = m_db.SuggestLocalities(query);
+      ReportMiss(name, m_nameEachMiss, &suggestions);
+    }
+    if (m_json) return WriteJson(&name, lines);
+    for (const auto& [line, record] : lines) {
       m_out.clear();
       AppendText(line);
       m_out += '\n';
       if (m_convert) {
-        const ConversionResult r = ConvertInput(ListLineToAddress(line), m_options);
         m_out += '\t';
-        if (r.status == ConversionStatus::Address || r.status == ConversionStatus::PlainText) {
-          AppendText(r.outputText);
-        }
+        AppendText(Conversion(line));
         m_out += '\n';
       }
       if (!m_io.Write(m_out)) return false;
@@ -92,7 +159,16 @@ class ZipLookup {
   bool missed() const { return m_missed; }
 
  private:
-  bool ReportMiss(std::string_view name, bool quoteName) {
+  // The conversion of a line's address, in CP949; empty unless converted.
+  std::string Conversion(const std::string& line) const {
+    ConversionResult r = ConvertInput(ListLineToAddress(line), m_options);
+    if (r.status == ConversionStatus::Address || r.status == ConversionStatus::PlainText) {
+      return std::move(r.outputText);
+    }
+    return std::string();
+  }
+
+  void ReportMiss(std::string_view name, bool quoteName, const std::vector<std::string>* suggestions) {
     m_missed = true;
     std::string message;
     if (quoteName) message = "'" + std::string(name) + "': ";
@@ -102,8 +178,73 @@ class ZipLookup {
       message += kNotFoundMessageUtf8;
     }
     message += '\n';
+    if (suggestions && !suggestions->empty()) {
+      message += "did you mean: ";
+      for (std::size_t i = 0; i < suggestions->size(); ++i) {
+        if (i > 0) message += ", ";
+        if (m_cp949) {
+          message += (*suggestions)[i];
+        } else {
+          Cp949ToUtf8((*suggestions)[i], message);
+        }
+      }
+      message += '\n';
+    }
     m_io.Error(message);
-    return true;
+  }
+
+  // One object for the name (nullptr: not held); true unless JSON is off or
+  // the write failed.
+  bool WriteJson(const std::string_view* name, const std::vector<std::pair<std::string, ZipRecordView>>& lines) {
+    if (!m_json) return true;
+    m_out.assign("{\"");
+    m_out += kModeKeys[static_cast<std::size_t>(m_mode)];
+    m_out += "\":";
+    if (!name) {
+      m_out += "null";
+    } else {
+      AppendJsonText(*name);
+    }
+    m_out += ",\"records\":[";
+    bool first = true;
+    for (const auto& [line, r] : lines) {
+      if (!first) m_out += ',';
+      first = false;
+      const std::pair<const char*, std::string_view> fields[] = {
+          {"zip_code", r.zipCode}, {"province", r.province}, {"district", r.district},
+          {"locality", r.locality}, {"detail", r.detail},
+      };
+      char separator = '{';
+      for (const auto& [key, value] : fields) {
+        m_out += separator;
+        separator = ',';
+        AppendJsonString(key, m_out);
+        m_out += ':';
+        AppendJsonCp949(value);
+      }
+      if (m_convert) {
+        m_out += ",\"conversion\":";
+        AppendJsonCp949(Conversion(line));
+      }
+      m_out += '}';
+    }
+    m_out += "]}\n";
+    return m_io.Write(m_out);
+  }
+
+  // A text of the input's encoding.
+  void AppendJsonText(std::string_view text) {
+    if (m_cp949) {
+      AppendJsonCp949(text);
+    } else {
+      AppendJsonString(text, m_out);
+    }
+  }
+
+  void AppendJsonCp949(std::string_view cp949) {
+    m_scratch.clear();
+    Cp949ToUtf8(cp949, m_scratch);
+    AppendJsonString(m_scratch, m_out);
   }
 
   void AppendText(const std::string& cp949) {
@@ -117,19 +258,25 @@ class ZipLookup {
   CliIo& m_io;
   const ZipDatabase& m_db;
   const Options& m_options;
+  LookupMode m_mode;
   bool m_cp949;
   bool m_convert;
+  bool m_json;
   bool m_nameEachMiss;
   bool m_missed = false;
   std::string m_out;
+  std::string m_scratch;
 };
 
-enum ZipOption : std::size_t { kOptDb, kOptCp949, kOptConvert, kOptStyle };
+enum ZipOption : std::size_t { kOptDb, kOptCp949, kOptConvert, kOptStyle, kOptPrefix, kOptCode, kOptJson };
 constexpr OptionSpec kZipOptions[] = {
     {"--db", nullptr, "a FILE"},
     {"--cp949", nullptr, nullptr},
     {"--convert", nullptr, nullptr},
     {"--style", nullptr, "a STYLE (classic or official)"},
+    {"--prefix", nullptr, nullptr},
+    {"--code", nullptr, nullptr},
+    {"--json", nullptr, nullptr},
 };
 
 }  // namespace
@@ -146,6 +293,9 @@ int RunZip(const Args& args, CliIo& io) {
     if (!ParseStyle(*style, options.style)) {
       return UsageError(io, "zip", "unknown style '" + *style + "' (classic or official)");
     }
+  }
+  if (parsed.Has(kOptPrefix) && parsed.Has(kOptCode)) {
+    return UsageError(io, "zip", "--prefix and --code exclude each other");
   }
 
   // An unknown executable folder must not turn into the current directory.
@@ -166,7 +316,11 @@ int RunZip(const Args& args, CliIo& io) {
     return kExitTableError;
   }
 
-  ZipLookup lookup(io, db, options, parsed.Has(kOptCp949), parsed.Has(kOptConvert), parsed.operands.size() != 1);
+  const LookupMode mode = parsed.Has(kOptPrefix) ? LookupMode::kPrefix
+                          : parsed.Has(kOptCode) ? LookupMode::kCode
+                                                 : LookupMode::kExact;
+  ZipLookup lookup(io, db, options, mode, parsed.Has(kOptCp949), parsed.Has(kOptConvert), parsed.Has(kOptJson),
+                   parsed.operands.size() != 1);
   // The CR of a CRLF line ending is not part of the name.
   HeldLine name(kMaxNameBytes, HeldLine::kStripCr);
   const int status = ForEachInput(parsed.operands, io, "zip", name, [&](const char* where, std::size_t number) {

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "cli/cli.h"
-#include "cli/csv_reader.h"
+#include "cli/csv.h"
 #include "cli/options.h"
 #include "cli/table_file.h"
 #include "jasokit/cp949.h"
@@ -67,8 +67,8 @@ constexpr std::size_t kMaxReportedErrors = 20;
 // twice that quoted in UTF-8); a longer one is refused without being held.
 constexpr std::size_t kMaxRecordBytes = 1024;
 
-bool IsHeader(const CsvRow& row) {
-  const std::string& f = row.fields[0];
+bool IsHeader(const CsvRecord& row) {
+  const std::string_view f = row[0].value;
   if (f.size() != 7) return false;
   for (std::size_t i = 0; i < f.size(); ++i) {
     char c = f[i];
@@ -96,6 +96,51 @@ std::tm UpdateDate() {
   std::tm date{};
   if (const std::tm* t = std::gmtime(&now)) date = *t;
   return date;
+}
+
+// Standard input through CliIo, or an open file: the CSV reader's pull
+// function, keeping a file's error for the message.
+class ByteSource {
+ public:
+  explicit ByteSource(CliIo& io) : m_io(&io) {}
+  explicit ByteSource(int fd) : m_fd(fd) {}
+  // Up to size bytes; 0 at the end, -1 on an error.
+  long Read(char* buffer, std::size_t size) {
+    if (m_io) return m_io->Read(buffer, size);
+    for (;;) {
+      const ssize_t got = ::read(m_fd, buffer, size);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) m_errno = errno;
+      return static_cast<long>(got);
+    }
+  }
+  // The error of a file, 0 for standard input.
+  int error() const { return m_errno; }
+
+ private:
+  CliIo* m_io = nullptr;
+  int m_fd = -1;
+  int m_errno = 0;
+};
+
+// The message for a CSV the reader gave up on, as "LINE: column N: what",
+// LINE being where the fault was found (where its quote opened, for a quoted
+// field never closed).
+std::string SyntaxError(const CsvError& e) {
+  const char* what = "";
+  switch (e.kind) {
+    case CsvErrorKind::kUnclosedQuote: what = "the quoted field is never closed"; break;
+    case CsvErrorKind::kStrayQuote:
+      what = "a quote inside an unquoted field (quote the whole field and double the quote)";
+      break;
+    case CsvErrorKind::kTextAfterQuote: what = "text after the closing quote"; break;
+    case CsvErrorKind::kRecordTooLong:  // skipped, never an error here
+    case CsvErrorKind::kMissingField:
+    case CsvErrorKind::kReadFailed:
+    case CsvErrorKind::kNone:
+      return e.message;
+  }
+  return std::to_string(e.foundLine) + ": column " + std::to_string(e.field) + ": " + what;
 }
 
 // The CSV named on the command line, opened for reading without blocking on
@@ -162,8 +207,9 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
   }
 
   ByteSource source = fromStdin ? ByteSource(io) : ByteSource(file.fd());
-  CsvReader reader(source, kMaxRecordBytes);
-  CsvRow row;
+  CsvReader reader([&source](char* buffer, std::size_t size) { return source.Read(buffer, size); },
+                   kMaxRecordBytes, kCsvCrEndsLines | kCsvSkipOverLong);
+  CsvRecord row;
   std::string body;
   std::size_t records = 0;
   std::size_t headerLine = 0;
@@ -175,25 +221,26 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
     if (++errors <= kMaxReportedErrors) io.Error(where + ":" + message + "\n");
   };
   while (reader.Next(row)) {
-    if (++records == 1 && !row.overLong && IsHeader(row)) {
-      headerLine = row.line;
+    if (row.blank()) continue;  // empty lines are skipped
+    if (++records == 1 && !row.overLong() && IsHeader(row)) {
+      headerLine = row.line();
       continue;
     }
-    if (row.overLong) {
-      report(std::to_string(row.line) + ": more than " + std::to_string(kMaxRecordBytes) +
+    if (row.overLong()) {
+      report(std::to_string(row.line()) + ": more than " + std::to_string(kMaxRecordBytes) +
              " bytes in the row; no valid row comes near that");
       continue;
     }
-    if (row.fields.size() != kColumnCount) {
-      report(std::to_string(row.line) + ": " + std::to_string(row.fields.size()) +
+    if (row.size() != kColumnCount) {
+      report(std::to_string(row.line()) + ": " + std::to_string(row.size()) +
              " fields, expected 5 (zipcode, province, district, locality, detail)");
       continue;
     }
     bool ok = true;
     for (std::size_t i = 0; i < kColumnCount; ++i) {
-      const std::string why = CheckValue(row.fields[i], i, values[i]);
+      const std::string why = CheckValue(row[i].value, i, values[i]);
       if (!why.empty()) {
-        report(std::to_string(row.line) + ": column " + std::to_string(i + 1) + " (" +
+        report(std::to_string(row.line()) + ": column " + std::to_string(i + 1) + " (" +
                detail::kZipFields[i].column + "): " + why);
         ok = false;
       }
@@ -216,14 +263,14 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
       return kExitDataError;
     }
   }
-  if (reader.readFailed()) {
+  if (reader.error().kind == CsvErrorKind::kReadFailed) {
     const int why = source.error();
     io.Error("jasokit zipdb: error reading " + (fromStdin ? std::string("standard input") : csvPath) +
              (why != 0 ? ": " + std::string(std::strerror(why)) : std::string()) + "\n");
     return kExitDataError;
   }
-  if (!reader.error().empty()) {
-    io.Error(where + ":" + reader.error() + "\n");
+  if (reader.error()) {
+    io.Error(where + ":" + SyntaxError(reader.error()) + "\n");
     ++errors;
   }
   if (errors > 0) {

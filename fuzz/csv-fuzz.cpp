@@ -2,7 +2,8 @@
 // records written back unchanged give the input (up to the error, if any),
 // none passes the record limit, each field's value follows from its raw
 // bytes, the result does not depend on the pieces, and records with a field
-// replaced or added read back as written.
+// replaced or added read back as written; read as zipdb reads (lone CRs end
+// lines, over-long records are skipped), the pieces make no difference either.
 //
 // Input: a byte seeding the piece sizes, a byte for the record limit (0: the
 // real one, else that many bytes), then the CSV text.
@@ -102,6 +103,44 @@ void CheckWriting(const std::vector<CsvRecord>& records) {
   }
 }
 
+// zipdb's reading, lone CRs ending lines and over-long records skipped: the
+// same records whatever the pieces, and the input back when none was skipped.
+std::vector<std::string> ReadSkipping(std::string_view in, std::size_t max, std::uint32_t seed, bool& whole,
+                                      std::string& error) {
+  std::size_t pos = 0;
+  std::uint32_t state = seed * 2654435761u + 1;
+  const std::uint32_t largest = seed == 0 ? 0xFFFFFFFFu : 1 + seed % 64;
+  CsvReader reader(
+      [&](char* buffer, std::size_t size) -> long {
+        state = state * 1103515245u + 12345u;
+        std::size_t n = 1 + (state >> 8) % largest;
+        n = std::min({n, size, in.size() - pos});
+        in.copy(buffer, n, pos);
+        pos += n;
+        return static_cast<long>(n);
+      },
+      max, kCsvCrEndsLines | kCsvSkipOverLong);
+  std::vector<std::string> described;
+  std::string rebuilt;
+  bool skipped = false;
+  CsvRecord r;
+  while (reader.Next(r)) {
+    FUZZ_CHECK(r.raw().size() <= max);
+    FUZZ_CHECK(!r.overLong() || (r.size() == 0 && r.raw().empty()));
+    skipped = skipped || r.overLong();
+    AppendCsvRecord(r, rebuilt);
+    std::string d = r.overLong() ? "!" : std::string(r.prefix());
+    for (std::size_t i = 0; i < r.size(); ++i) d += "|" + std::string(r[i].value);
+    d += "|" + std::string(r.terminator()) + std::to_string(r.line());
+    described.push_back(d);
+  }
+  FUZZ_CHECK(reader.error().kind != CsvErrorKind::kRecordTooLong);
+  error = reader.error().message;
+  whole = !skipped && !reader.error() && rebuilt == in;
+  FUZZ_CHECK(skipped || reader.error() || whole);
+  return described;
+}
+
 Outcome ReadAll(std::string_view in, std::size_t max, std::uint32_t seed) {
   Outcome o;
   std::size_t pos = 0;
@@ -163,5 +202,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Outcome whole = ReadAll(in, max, 0);
   FUZZ_CHECK(whole.records == pieces.records);
   FUZZ_CHECK(whole.error.message == pieces.error.message);
+
+  bool backPieces = false, backWhole = false;
+  std::string errorPieces, errorWhole;
+  FUZZ_CHECK(ReadSkipping(in, max, seed, backPieces, errorPieces) == ReadSkipping(in, max, 0, backWhole, errorWhole));
+  FUZZ_CHECK(backPieces == backWhole && errorPieces == errorWhole);
   return 0;
 }

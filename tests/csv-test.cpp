@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,7 +48,11 @@ std::string Describe(const CsvRecord& r) {
     s += r[i].value;
     s += "]";
   }
-  s += r.terminator() == "\n" ? "$lf" : r.terminator() == "\r\n" ? "$crlf" : "$eof";
+  if (r.overLong()) s += "overlong";
+  s += r.terminator() == "\n"     ? "$lf"
+       : r.terminator() == "\r\n" ? "$crlf"
+       : r.terminator() == "\r"   ? "$cr"
+                                  : "$eof";
   return s;
 }
 
@@ -57,14 +62,16 @@ struct ReadResult {
   CsvError error;
 };
 
-ReadResult ReadAll(CsvReader::Pull pull, std::size_t max = cli::kCsvMaxRecordBytes) {
+ReadResult ReadAll(CsvReader::Pull pull, std::size_t max = cli::kCsvMaxRecordBytes, unsigned flags = 0) {
   ReadResult result;
-  CsvReader reader(std::move(pull), max);
+  CsvReader reader(std::move(pull), max, flags);
   CsvRecord record;
+  std::uint64_t dropped = 0;  // bytes of records skipped as too long
   while (reader.Next(record)) {
     result.records.push_back(Describe(record));
     cli::AppendCsvRecord(record, result.rebuilt);
-    EXPECT_EQ(reader.consumed(), result.rebuilt.size());
+    if (record.overLong()) dropped = reader.consumed() - result.rebuilt.size();
+    EXPECT_EQ(reader.consumed(), result.rebuilt.size() + dropped);
   }
   result.error = reader.error();
   EXPECT_FALSE(reader.Next(record)) << "the reader goes on after its end";
@@ -260,6 +267,84 @@ TEST(CsvReaderTest, AnEndlessRecordIsNotHeldWhole) {
   });
   EXPECT_EQ(r.error.kind, CsvErrorKind::kRecordTooLong);
   EXPECT_LT(pulled, cli::kCsvMaxRecordBytes + (std::size_t{1} << 17));
+}
+
+// A reader paused before its reads, whenever it is, gives the same records.
+TEST(CsvReaderTest, PausesAnywhereAndGoesOn) {
+  for (const ValidCase& c : kValidCases) {
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{3}}) {
+      CsvReader reader(FromString(c.input, chunk, chunk));
+      bool pause = false;
+      int pauses = 0;
+      reader.SetPause([&] { return pause = !pause; });
+      std::vector<std::string> records;
+      CsvRecord record;
+      for (;;) {
+        if (reader.Next(record)) {
+          records.push_back(Describe(record));
+        } else if (reader.paused()) {
+          ++pauses;
+        } else {
+          break;
+        }
+      }
+      EXPECT_FALSE(reader.error()) << c.name;
+      EXPECT_EQ(records, c.records) << c.name << " in chunks of " << chunk;
+      EXPECT_GE(pauses, static_cast<int>(c.input.size() / chunk / 2)) << c.name;
+    }
+  }
+}
+
+// zipdb's reading: a lone CR ends a line like LF and CR LF, and counts as one.
+TEST(CsvReaderTest, CrEndsLinesWhenAsked) {
+  const ValidCase kCases[] = {
+      {"CR records", "a,b\rc\r", {"1:[a][b]$cr", "2:[c]$cr"}},
+      {"every kind", "a\rb\r\nc\nd", {"1:[a]$cr", "2:[b]$crlf", "3:[c]$lf", "4:[d]$eof"}},
+      {"blank CR lines", "\r\r\n\r", {"1:$cr", "2:$crlf", "3:$cr"}},
+      {"CR after a quote", "\"a\"\r\"b\"", {"1:[a]$cr", "2:[b]$eof"}},
+      {"CR after a quote at the end", "\"a\"\r", {"1:[a]$cr"}},
+      {"line breaks inside quotes count", "\"a\rb\r\nc\nd\",x\ry", {"1:[a\rb\r\nc\nd][x]$cr", "5:[y]$eof"}},
+      {"BOM then CR", "\xEF\xBB\xBF\ra", {"1:bom$cr", "2:[a]$eof"}},
+  };
+  for (const ValidCase& c : kCases) {
+    for (std::size_t chunk = 1; chunk <= c.input.size(); ++chunk) {
+      const ReadResult r = ReadAll(FromString(c.input, chunk), cli::kCsvMaxRecordBytes, cli::kCsvCrEndsLines);
+      EXPECT_FALSE(r.error) << c.name << ": " << r.error.message;
+      EXPECT_EQ(r.records, c.records) << c.name << " in chunks of " << chunk;
+      EXPECT_EQ(r.rebuilt, c.input) << c.name;
+    }
+  }
+  const ReadResult r = ReadAll(FromString("a\r\"b\rc", kWhole), cli::kCsvMaxRecordBytes, cli::kCsvCrEndsLines);
+  EXPECT_EQ(r.error.message, "line 2: the quoted field opened here is never closed");
+}
+
+// zipdb's reading: a record past the limit is read past, in the memory of
+// the limit, and the next one read as usual, on its own line.
+TEST(CsvReaderTest, OverLongRecordsAreSkippedWhenAsked) {
+  const unsigned flags = cli::kCsvSkipOverLong | cli::kCsvCrEndsLines;
+  const ReadResult r =
+      ReadAll(FromString("a\n123456789,b\r\"x\ry\r\n\"\"z\",\"\"\"\"\"\"\nc,d\n\"12\n34\"\ne", 3), 8, flags);
+  EXPECT_FALSE(r.error) << r.error.message;
+  EXPECT_EQ(r.records, (std::vector<std::string>{"1:[a]$lf", "2:overlong$cr", "3:overlong$lf", "6:[c][d]$lf",
+                                                 "7:[12\n34]$lf", "9:[e]$eof"}));
+  // Endless: one field after another, or doubled quotes, and nothing kept.
+  for (const std::string fill : {",", "\"\""}) {
+    std::size_t pulled = 0;
+    CsvReader reader(
+        [&](char* buffer, std::size_t size) -> long {
+          if (pulled > (std::size_t{64} << 20)) return 0;
+          for (std::size_t i = 0; i < size; ++i) buffer[i] = fill[(pulled + i) % fill.size()];
+          if (pulled == 0 && fill.size() == 2) buffer[0] = '"';
+          pulled += size;
+          return static_cast<long>(size);
+        },
+        1024, flags);
+    CsvRecord record;
+    reader.Next(record);
+    EXPECT_TRUE(record.overLong());
+    EXPECT_EQ(record.size(), 0u);
+    EXPECT_LE(record.raw().size(), 1024u);
+  }
 }
 
 TEST(CsvWriterTest, QuotesFieldsOnlyWhenNeeded) {

@@ -1,6 +1,8 @@
 #pragma once
 // In-memory standard streams for running jasokit commands inside a test.
 #include <algorithm>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "cli/cli.h"
@@ -30,6 +32,9 @@ class FakeIo : public cli::CliIo {
   bool Flush() override { return !m_writeFailed; }
   void Error(std::string_view bytes) override { err.append(bytes); }
   std::string ExecutableDir() override { return exeDir; }
+  bool InputReady() override { return inputReady ? inputReady() : true; }
+  std::optional<std::uint64_t> InputFileSize() override { return inputFileSize; }
+  bool ErrorIsTerminal() override { return errorIsTerminal; }
 
   void FailReads() { m_readFails = true; }
   // Writes fail once the output would pass limit bytes, like a closed pipe.
@@ -39,6 +44,11 @@ class FakeIo : public cli::CliIo {
   std::string out;
   std::string err;
   std::string exeDir = "./";
+  std::function<bool()> inputReady;  // unset: always ready
+  std::optional<std::uint64_t> inputFileSize;
+  bool errorIsTerminal = false;
+  // Bytes of input handed out so far.
+  std::size_t readPos() const { return m_pos; }
 
  private:
   std::string m_input;

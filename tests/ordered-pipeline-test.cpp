@@ -147,3 +147,39 @@ TEST(OrderedPipelineTest, AWriteErrorJoinsTheWorkers) {
 
 }  // namespace
 }  // namespace jasokit
+
+namespace jasokit {
+namespace {
+
+// After a chunk read while input is idle, everything read is written before
+// the next read: the answer to what was typed does not wait for more.
+TEST(OrderedPipelineTest, AnIdleChunkIsWrittenBeforeTheNextRead) {
+  for (std::size_t threads : kThreadCounts) {
+    int read = 0;
+    int written = 0;
+    int late = 0;
+    const PipelineResult r = cli::RunOrderedPipeline<Chunk>(
+        threads,
+        [&](Chunk& c) {
+          if (read > 0 && read % 3 == 0 && written != read) ++late;  // chunk 2, 5, ... were idle
+          if (read == 30) return ChunkRead::kEnd;
+          c.number = read++;
+          return read % 3 == 0 ? ChunkRead::kChunkIdle : ChunkRead::kChunk;
+        },
+        [](Chunk& c) {
+          std::this_thread::sleep_for(std::chrono::microseconds(200 * (c.number % 4)));
+          c.value = c.number;
+        },
+        [&](Chunk& c) {
+          EXPECT_EQ(c.value, written);
+          ++written;
+          return true;
+        });
+    EXPECT_EQ(r, PipelineResult::kDone);
+    EXPECT_EQ(written, 30);
+    EXPECT_EQ(late, 0) << threads;
+  }
+}
+
+}  // namespace
+}  // namespace jasokit

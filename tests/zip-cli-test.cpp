@@ -120,7 +120,8 @@ TEST_F(ZipCommandTest, Cp949InAndOut) {
 
   const Outcome miss = RunInMemory({"zip", "--cp949", "--db", m_table, Cp("역삼")});
   EXPECT_EQ(miss.rc, kExitNotFound);
-  EXPECT_EQ(miss.err, Cp("찾지 못했습니다.") + "\n");
+  // The suggestions are in the output's encoding too.
+  EXPECT_EQ(miss.err, Cp("찾지 못했습니다.") + "\n" + "did you mean: " + Cp("역삼동") + "\n");
 }
 
 TEST_F(ZipCommandTest, ReportsNamesWithoutHits) {
@@ -238,6 +239,152 @@ TEST_F(ZipCommandTest, SampleTableShipsBesideTheProgram) {
   EXPECT_GE(all.size(), 4u);
   EXPECT_TRUE(std::is_sorted(all.begin(), all.end() - 1));  // the box comes after the 중앙동 lines
   EXPECT_NE(o.out.find("광화문우체국사서함"), std::string::npos);
+}
+
+// Lookups by prefix and by zip code, suggestions, JSON.
+class ZipLookupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_table = BuildTable(m_dir, std::string(kHeaderRow) +
+                                    "135-082,서울,강남구,역삼2동,\n"
+                                    "135-081,서울,강남구,역삼1동,\n"
+                                    "135-513,서울,강남구,역삼1동,700~704\n"
+                                    "135-081,서울,강남구,역삼1동,\"a,\"\"b\"\"\"\n"
+                                    "100-011,서울,중구,역전동,\n");
+  }
+  Outcome Zip(Args args, const std::string& in = "") {
+    args.insert(args.begin(), {"zip", "--db", m_table});
+    return RunInMemory(args, in);
+  }
+  TempDir m_dir;
+  std::string m_table;
+};
+
+const std::string k1 = "135-081 서울 강남구        역삼1동 " + std::string(17, ' ') + "\n";
+const std::string k1b = "135-081 서울 강남구        역삼1동 a,\"b\"" + std::string(12, ' ') + "\n";
+const std::string k1c = "135-513 서울 강남구        역삼1동 700~704" + std::string(10, ' ') + "\n";
+const std::string k2 = "135-082 서울 강남구        역삼2동 " + std::string(17, ' ') + "\n";
+
+TEST_F(ZipLookupTest, ByPrefixAndByCode) {
+  const struct {
+    Args args;
+    std::string in;
+    int rc;
+    std::string out;
+    std::string err;
+  } kCases[] = {
+      {{"--prefix", "역삼"}, "", kExitOk, k1 + k1b + k2 + k1c, ""},
+      {{"--prefix", "역삼1"}, "", kExitOk, k1 + k1b + k1c, ""},
+      {{"--prefix", "역"}, "", kExitOk, "100-011 서울 중구          역전동 " + std::string(17, ' ') + "\n" + k1 + k1b + k2 + k1c, ""},
+      {{"--prefix", "역삼3", "역삼2"}, "", kExitNotFound, k2, "'역삼3': 찾지 못했습니다.\n"},
+      {{"--prefix", ""}, "", kExitNotFound, "",
+       "jasokit zip: argument 1: an empty prefix would list every row\n찾지 못했습니다.\n"},
+      {{"--prefix"}, "역삼2\r\n\n없는\n", kExitNotFound, k2,
+       "jasokit zip: line 2: an empty prefix would list every row\n'': 찾지 못했습니다.\n'없는': 찾지 못했습니다.\n"},
+      {{"--code", "135-081"}, "", kExitOk, k1 + k1b, ""},
+      {{"--code", "135081"}, "", kExitOk, k1 + k1b, ""},
+      {{"--code"}, "135513\n999-999\n", kExitNotFound, k1c, "'999-999': 찾지 못했습니다.\n"},
+      {{"--code", "--convert", "135-082"}, "", kExitOk,
+       k2 + "\t" + Utf8(ConvertInput(Cp("서울 강남구 역삼2동 ")).outputText) + "\n", ""},
+      {{"--cp949", "--prefix", Cp("역삼2")}, "", kExitOk, Cp(k2), ""},
+      // An exact miss names the near places; the other lookups do not.
+      {{"역삼동"}, "", kExitNotFound, "", "찾지 못했습니다.\ndid you mean: 역삼1동, 역삼2동\n"},
+      {{"역삼", "없는동"}, "", kExitNotFound, "",
+       "'역삼': 찾지 못했습니다.\ndid you mean: 역삼1동, 역삼2동\n'없는동': 찾지 못했습니다.\n"},
+      {{"--cp949", Cp("역삼동")}, "", kExitNotFound, "",
+       Cp("찾지 못했습니다.") + "\ndid you mean: " + Cp("역삼1동, 역삼2동") + "\n"},
+      {{"--prefix", "역삼동"}, "", kExitNotFound, "", "찾지 못했습니다.\n"},
+      {{"--prefix", "--code", "x"}, "", kExitUsage, "",
+       "jasokit zip: --prefix and --code exclude each other; run 'jasokit zip --help'\n"},
+  };
+  for (const auto& c : kCases) {
+    const Outcome o = Zip(c.args, c.in);
+    const std::string what = testing::PrintToString(c.args);
+    EXPECT_EQ(o.rc, c.rc) << what;
+    EXPECT_EQ(o.out, c.out) << what;
+    EXPECT_EQ(o.err, c.err) << what;
+  }
+}
+
+TEST_F(ZipLookupTest, JsonObjectPerName) {
+  const std::string r1 =
+      "{\"zip_code\":\"135-081\",\"province\":\"서울\",\"district\":\"강남구       \",\"locality\":\"역삼1동\","
+      "\"detail\":\"" + std::string(17, ' ') + "\"}";
+  const std::string r1b =
+      "{\"zip_code\":\"135-081\",\"province\":\"서울\",\"district\":\"강남구       \",\"locality\":\"역삼1동\","
+      "\"detail\":\"a,\\\"b\\\"" + std::string(12, ' ') + "\"}";
+  const std::string r1c =
+      "{\"zip_code\":\"135-513\",\"province\":\"서울\",\"district\":\"강남구       \",\"locality\":\"역삼1동\","
+      "\"detail\":\"700~704" + std::string(10, ' ') + "\"}";
+  const std::string r2 =
+      "{\"zip_code\":\"135-082\",\"province\":\"서울\",\"district\":\"강남구       \",\"locality\":\"역삼2동\","
+      "\"detail\":\"" + std::string(17, ' ') + "\"}";
+  const std::string converted = Utf8(ConvertInput(Cp("서울 강남구 역삼2동 ")).outputText);
+  const struct {
+    Args args;
+    std::string in;
+    int rc;
+    std::string out;
+  } kCases[] = {
+      {{"역삼1동", "없는동"}, "", kExitNotFound,
+       "{\"name\":\"역삼1동\",\"records\":[" + r1 + "," + r1b + "," + r1c + "]}\n{\"name\":\"없는동\",\"records\":[]}\n"},
+      {{"--prefix", "역삼"}, "", kExitOk, "{\"prefix\":\"역삼\",\"records\":[" + r1 + "," + r1b + "," + r2 + "," + r1c + "]}\n"},
+      {{"--code"}, "135082\n", kExitOk, "{\"code\":\"135082\",\"records\":[" + r2 + "]}\n"},
+      {{"--code", "--convert", "135-082"}, "", kExitOk,
+       "{\"code\":\"135-082\",\"records\":[" + r2.substr(0, r2.size() - 1) + ",\"conversion\":\"" + converted + "\"}]}\n"},
+      // JSON is UTF-8 whatever the input.
+      {{"--cp949", Cp("역삼2동")}, "", kExitOk, "{\"name\":\"역삼2동\",\"records\":[" + r2 + "]}\n"},
+      {{}, "\xff\n" + std::string(2000, 'x') + "\n", kExitNotFound,
+       "{\"name\":\"\\ufffd\",\"records\":[]}\n{\"name\":null,\"records\":[]}\n"},
+  };
+  for (const auto& c : kCases) {
+    Args args = c.args;
+    args.insert(args.begin(), "--json");
+    const Outcome o = Zip(args, c.in);
+    const std::string what = testing::PrintToString(c.args);
+    EXPECT_EQ(o.rc, c.rc) << what;
+    EXPECT_EQ(o.out, c.out) << what;
+  }
+}
+
+TEST_F(ZipLookupTest, TheProgramOnItsSampleTable) {
+  const Outcome prefix = RunProgram({"zip", "--prefix", "역삼"}, m_dir);
+  EXPECT_EQ(prefix.rc, kExitOk) << prefix.err;
+  std::istringstream lines(prefix.out);
+  std::vector<std::string> all;
+  for (std::string line; std::getline(lines, line);) all.push_back(line);
+  ASSERT_FALSE(all.empty());
+  EXPECT_TRUE(std::is_sorted(all.begin(), all.end()));
+  for (const std::string& line : all) EXPECT_EQ(Cp(line).find(Cp("역삼"), 8), 27u) << line;  // the locality
+  const std::string code = all.front().substr(0, 7);
+  const Outcome byCode = RunProgram({"zip", "--json", "--code", code}, m_dir);
+  EXPECT_EQ(byCode.rc, kExitOk);
+  EXPECT_EQ(byCode.out.rfind("{\"code\":\"" + code + "\",\"records\":[{\"zip_code\":\"" + code + "\"", 0), 0u);
+}
+
+// The full table, when the data is there.
+TEST_F(ZipLookupTest, TheFullTable) {
+  const std::string full = std::string(JASOKIT_TEST_DATA_DIR) + "/" + kZipFileName;
+  if (!fs::exists(full)) GTEST_SKIP() << "no " << full;
+  auto zip = [&](Args args) {
+    args.insert(args.begin(), {"zip", "--db", full});
+    return RunInMemory(args);
+  };
+  const Outcome prefix = zip({"--prefix", "역삼"});
+  EXPECT_EQ(prefix.rc, kExitOk);
+  EXPECT_NE(prefix.out.find(" 역삼1동 "), std::string::npos);
+  EXPECT_NE(prefix.out.find(" 역삼2동 "), std::string::npos);
+  EXPECT_EQ(prefix.out.find("135-080 서울 강남구        역삼동 "), 0u);
+  const Outcome code = zip({"--code", "135080"});
+  EXPECT_EQ(code.rc, kExitOk);
+  EXPECT_EQ(code.out.rfind("135-080 서울 강남구        역삼동 ", 0), 0u);
+  const Outcome miss = zip({"역삼"});
+  EXPECT_EQ(miss.rc, kExitNotFound);
+  EXPECT_EQ(miss.err.rfind("찾지 못했습니다.\ndid you mean: 역삼1동, 역삼2동", 0), 0u) << miss.err;
+  const Outcome json = zip({"--json", "--convert", "--style", "official", "역삼1동"});
+  EXPECT_EQ(json.rc, kExitOk);
+  EXPECT_NE(json.out.find("\"conversion\":\"Yeoksam 1-dong, Gangnam-gu, Seoul, Republic of Korea\""),
+            std::string::npos);
 }
 
 // The dBASE layout, byte for byte, with a fixed date of last update.
