@@ -182,8 +182,9 @@ struct LineChunk : ChunkBase {
     std::size_t begin;
     std::size_t size;
     bool overLong;
-    bool sawNul;
+    bool sawNul;     // for trimmed texts; a raw one is looked at by the worker
     bool validUtf8;  // known for overLong texts only: a short one's conversion tells
+    bool raw;        // as read, not yet trimmed
   };
   std::string held;
   std::vector<Text> texts;
@@ -405,6 +406,12 @@ bool WriteChunk(CliIo& io, const ChunkBase& c) {
 }
 
 // Reads lines of standard input, or the arguments, into chunks.
+//
+// A line of ordinary length goes into the chunk as it was read, and the
+// worker converts it whole (which trims it as TrimmedText would): the reading
+// thread then does no more than find line ends, so that it keeps up with
+// every worker. Only a line longer than kRawLineBytes is trimmed here as it
+// streams past, so that memory stays bounded whatever its length.
 class LineSource {
  public:
   LineSource(CliIo& io, const std::vector<const std::string*>& args, bool cp949)
@@ -421,21 +428,28 @@ class LineSource {
         if (m_number == m_args.size()) break;
         m_text.Start(false);
         m_text.Append(*m_args[m_number]);
-      } else {
-        if (!m_resuming) m_text.Start(true);
-        // Lines read are answered before waiting for more, even for the rest
-        // of a line begun.
-        const LineReader::Status status =
-            m_reader.Next(m_text, [&] { return !c.texts.empty() && !m_io.InputReady(); });
-        m_resuming = status == LineReader::Status::kPaused;
-        if (m_resuming) c.idle = true;
-        if (status != LineReader::Status::kLine) break;
+        AddTrimmed(c);
+        ++m_number;
+        continue;
       }
+      if (!m_resuming) {
+        m_raw.clear();
+        m_streaming = false;
+      }
+      // Lines read are answered before waiting for more, even for the rest
+      // of a line begun.
+      const LineReader::Status status =
+          m_reader.Next(*this, [&] { return !c.texts.empty() && !m_io.InputReady(); });
+      m_resuming = status == LineReader::Status::kPaused;
+      if (m_resuming) c.idle = true;
+      if (status != LineReader::Status::kLine) break;
       ++m_number;
-      const bool overLong = m_text.overLong();
-      c.texts.push_back({c.held.size(), overLong ? 0 : m_text.size(), overLong, m_text.sawNul(),
-                         m_text.validUtf8()});
-      if (!overLong) c.held += m_text.text();
+      if (m_streaming) {
+        AddTrimmed(c);
+      } else {
+        c.texts.push_back({c.held.size(), m_raw.size(), false, false, true, true});
+        c.held += m_raw;
+      }
     }
     c.inputBytes = m_reader.consumed() - before;
     c.items = c.texts.size();
@@ -443,15 +457,41 @@ class LineSource {
     return c.idle ? ChunkRead::kChunkIdle : ChunkRead::kChunk;
   }
 
+  // The line reader hands a line over in pieces.
+  void Append(std::string_view piece) {
+    if (!m_streaming) {
+      if (m_raw.size() + piece.size() <= kRawLineBytes) {
+        m_raw += piece;
+        return;
+      }
+      m_streaming = true;
+      m_text.Start(true);
+      m_text.Append(m_raw);
+      m_raw.clear();
+    }
+    m_text.Append(piece);
+  }
+
   bool failed() const { return m_reader.failed(); }
   const char* where() const { return m_args.empty() ? "line" : "argument"; }
 
  private:
+  static constexpr std::size_t kRawLineBytes = 16 << 10;
+
+  void AddTrimmed(LineChunk& c) {
+    const bool overLong = m_text.overLong();
+    c.texts.push_back({c.held.size(), overLong ? 0 : m_text.size(), overLong, m_text.sawNul(), m_text.validUtf8(),
+                       false});
+    if (!overLong) c.held += m_text.text();
+  }
+
   CliIo& m_io;
   const std::vector<const std::string*>& m_args;
   LineReader m_reader;
   TrimmedText m_text;
-  bool m_resuming = false;  // m_text holds the start of a line
+  std::string m_raw;         // the line as read, while it is short
+  bool m_streaming = false;  // the line is long: it goes through m_text
+  bool m_resuming = false;   // the line was begun in an earlier chunk
   std::uint64_t m_number = 0;
 };
 
@@ -461,13 +501,14 @@ void ConvertLines(const TextConverter& converter, LineChunk& c) {
   for (std::size_t i = 0; i < c.texts.size(); ++i) {
     const LineChunk::Text& t = c.texts[i];
     const std::uint64_t number = c.first + i;
+    const std::string_view text = std::string_view(c.held).substr(t.begin, t.size);
+    const bool sawNul = t.raw ? text.find('\0') != std::string_view::npos : t.sawNul;
     // The converter works on zero-terminated text, as the window does.
-    if (t.sawNul && !nulNoted) {
+    if (sawNul && !nulNoted) {
       nulNoted = true;
       c.events.push_back({number, Note::kNul});
     }
-    converter.Convert(std::string_view(c.held).substr(t.begin, t.size), t.overLong, t.validUtf8, number, c,
-                      invalidNoted);
+    converter.Convert(text, t.overLong, t.validUtf8, number, c, invalidNoted);
   }
 }
 
