@@ -113,7 +113,7 @@ enum ConvertOption : std::size_t {
   kOptProgress,
   kOptNoProgress,
 };
-constexpr OptionSpec kConvertOptions[] = {
+constexpr OptionRule kConvertOptions[] = {
     {"--style", nullptr, "a STYLE (classic or official)"},
     {"--country", nullptr, "a TEXT"},
     {"--cp949", nullptr, nullptr},
@@ -685,11 +685,7 @@ int RunConvert(const Args& args, CliIo& io) {
     return kExitOk;
   }
   Settings s;
-  if (const std::string* style = parsed.Value(kOptStyle)) {
-    if (!ParseStyle(*style, s.options.style)) {
-      return UsageError(io, "convert", "unknown style '" + *style + "' (classic or official)");
-    }
-  }
+  if (!StyleOption(parsed, kOptStyle, "convert", io, s.options.style)) return kExitUsage;
   s.cp949 = parsed.Has(kOptCp949);
   if (const std::string* country = parsed.Value(kOptCountry)) {
     // Like every text of the command, in CP949 with --cp949.
@@ -745,8 +741,8 @@ int RunConvert(const Args& args, CliIo& io) {
   // The last of --progress and --no-progress counts.
   std::optional<bool> progress;
   for (const ParsedOption& o : parsed.options) {
-    if (o.spec == kOptProgress) progress = true;
-    if (o.spec == kOptNoProgress) progress = false;
+    if (o.rule == kOptProgress) progress = true;
+    if (o.rule == kOptNoProgress) progress = false;
   }
   std::optional<ProgressMeter> meter;
   if (parsed.operands.empty()) {

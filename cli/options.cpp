@@ -25,13 +25,13 @@ std::string Prefix(const char* command) { return std::string("jasokit ") + comma
 
 }  // namespace
 
-bool ParsedArgs::Has(std::size_t spec) const {
-  return std::any_of(options.begin(), options.end(), [spec](const ParsedOption& o) { return o.spec == spec; });
+bool ParsedArgs::Has(std::size_t rule) const {
+  return std::any_of(options.begin(), options.end(), [rule](const ParsedOption& o) { return o.rule == rule; });
 }
 
-const std::string* ParsedArgs::Value(std::size_t spec) const {
+const std::string* ParsedArgs::Value(std::size_t rule) const {
   for (auto it = options.rbegin(); it != options.rend(); ++it) {
-    if (it->spec == spec) return &it->value;
+    if (it->rule == rule) return &it->value;
   }
   return nullptr;
 }
@@ -52,12 +52,19 @@ std::string NearestName(std::string_view word, const std::vector<std::string_vie
   return std::string(best);
 }
 
+bool StyleOption(const ParsedArgs& parsed, std::size_t option, const char* command, CliIo& io, Style& style) {
+  const std::string* name = parsed.Value(option);
+  if (!name || ParseStyle(*name, style)) return true;
+  UsageError(io, command, "unknown style '" + *name + "' (classic or official)");
+  return false;
+}
+
 int UsageError(CliIo& io, const char* command, const std::string& message) {
   io.Error(Prefix(command) + ": " + message + "; run '" + Prefix(command) + " --help'\n");
   return kExitUsage;
 }
 
-bool ParseOptions(const Args& args, const OptionSpec* specs, std::size_t specCount, const char* command,
+bool ParseOptions(const Args& args, const OptionRule* rules, std::size_t ruleCount, const char* command,
                   CliIo& io, ParsedArgs& out) {
   out = ParsedArgs();
   bool optionsDone = false;
@@ -86,14 +93,14 @@ bool ParseOptions(const Args& args, const OptionSpec* specs, std::size_t specCou
         inlineValue = &valueText;
       }
     }
-    std::size_t found = specCount;
-    for (std::size_t s = 0; s < specCount; ++s) {
-      if (name == specs[s].name || (specs[s].shortName && name == specs[s].shortName)) found = s;
+    std::size_t found = ruleCount;
+    for (std::size_t s = 0; s < ruleCount; ++s) {
+      if (name == rules[s].name || (rules[s].shortName && name == rules[s].shortName)) found = s;
     }
     // A short option's value may follow it at once: -j4.
-    if (found == specCount && a[1] != '-' && a.size() > 2) {
-      for (std::size_t s = 0; s < specCount; ++s) {
-        if (specs[s].shortName && specs[s].value && a.compare(0, 2, specs[s].shortName) == 0) {
+    if (found == ruleCount && a[1] != '-' && a.size() > 2) {
+      for (std::size_t s = 0; s < ruleCount; ++s) {
+        if (rules[s].shortName && rules[s].value && a.compare(0, 2, rules[s].shortName) == 0) {
           found = s;
           name = std::string_view(a).substr(0, 2);
           valueText = a.substr(2);
@@ -101,28 +108,28 @@ bool ParseOptions(const Args& args, const OptionSpec* specs, std::size_t specCou
         }
       }
     }
-    if (found == specCount) {
+    if (found == ruleCount) {
       std::vector<std::string_view> names{"--help"};
-      for (std::size_t s = 0; s < specCount; ++s) names.push_back(specs[s].name);
+      for (std::size_t s = 0; s < ruleCount; ++s) names.push_back(rules[s].name);
       const std::string near = NearestName(name, names);
       std::string message = "unknown option '" + std::string(name) + "'";
       if (!near.empty()) message += " (did you mean '" + near + "'?)";
       UsageError(io, command, message);
       return false;
     }
-    const OptionSpec& spec = specs[found];
+    const OptionRule& rule = rules[found];
     ParsedOption option{found, std::string()};
-    if (spec.value) {
+    if (rule.value) {
       if (inlineValue) {
         option.value = *inlineValue;
       } else if (i + 1 < args.size()) {
         option.value = args[++i];
       } else {
-        UsageError(io, command, std::string(spec.name) + " needs " + spec.value);
+        UsageError(io, command, std::string(rule.name) + " needs " + rule.value);
         return false;
       }
     } else if (inlineValue) {
-      UsageError(io, command, std::string(spec.name) + " takes no value");
+      UsageError(io, command, std::string(rule.name) + " takes no value");
       return false;
     }
     out.options.push_back(std::move(option));

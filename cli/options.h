@@ -8,17 +8,18 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "jasokit/style.h"
 
 namespace jasokit::cli {
 
-struct OptionSpec {
+struct OptionRule {
   const char* name;       // "--db"
   const char* shortName;  // "-o", or nullptr
   const char* value;      // its value for messages ("a FILE"), or nullptr when it takes none
 };
 
 struct ParsedOption {
-  std::size_t spec;   // index into the table
+  std::size_t rule;   // index into the table
   std::string value;  // for options that take one
 };
 
@@ -27,26 +28,30 @@ struct ParsedArgs {
   std::vector<const std::string*> operands;
   bool help = false;  // --help or -h was given
 
-  bool Has(std::size_t spec) const;
-  // The last value given for spec, or nullptr.
-  const std::string* Value(std::size_t spec) const;
+  bool Has(std::size_t rule) const;
+  // The last value given for rule, or nullptr.
+  const std::string* Value(std::size_t rule) const;
 };
 
-// Parses args against specs; --help and -h are always known. The operands
+// Parses args against rules; --help and -h are always known. The operands
 // point into args. On a usage
 // error it reports "jasokit COMMAND: ..." on standard error and returns false.
-bool ParseOptions(const Args& args, const OptionSpec* specs, std::size_t specCount, const char* command,
+bool ParseOptions(const Args& args, const OptionRule* rules, std::size_t ruleCount, const char* command,
                   CliIo& io, ParsedArgs& out);
 
 template <std::size_t N>
-bool ParseOptions(const Args& args, const OptionSpec (&specs)[N], const char* command, CliIo& io,
+bool ParseOptions(const Args& args, const OptionRule (&rules)[N], const char* command, CliIo& io,
                   ParsedArgs& out) {
-  return ParseOptions(args, specs, N, command, io, out);
+  return ParseOptions(args, rules, N, command, io, out);
 }
 
 // The candidate nearest to word when it is a likely misspelling of it
 // (a small edit distance for its length), else "".
 std::string NearestName(std::string_view word, const std::vector<std::string_view>& candidates);
+
+// The --style option's value (classic when not given) into style; false after
+// reporting an unknown style.
+bool StyleOption(const ParsedArgs& parsed, std::size_t option, const char* command, CliIo& io, Style& style);
 
 // Reports a usage error: "jasokit COMMAND: MESSAGE; run 'jasokit COMMAND --help'".
 int UsageError(CliIo& io, const char* command, const std::string& message);

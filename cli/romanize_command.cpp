@@ -33,7 +33,7 @@ constexpr const char* kRomanizeHelp =
     "2 usage error, 3 input/output error\n";
 
 enum RomanizeOption : std::size_t { kOptStyle, kOptCp949 };
-constexpr OptionSpec kRomanizeOptions[] = {
+constexpr OptionRule kRomanizeOptions[] = {
     {"--style", nullptr, "a STYLE (classic or official)"},
     {"--cp949", nullptr, nullptr},
 };
@@ -48,11 +48,7 @@ int RunRomanize(const Args& args, CliIo& io) {
     return kExitOk;
   }
   Style style = Style::Classic;
-  if (const std::string* name = parsed.Value(kOptStyle)) {
-    if (!ParseStyle(*name, style)) {
-      return UsageError(io, "romanize", "unknown style '" + *name + "' (classic or official)");
-    }
-  }
+  if (!StyleOption(parsed, kOptStyle, "romanize", io, style)) return kExitUsage;
   const bool cp949 = parsed.Has(kOptCp949);
   HangulRomanizer engine(style);
   bool refused = false;

@@ -269,7 +269,7 @@ class ZipLookup {
 };
 
 enum ZipOption : std::size_t { kOptDb, kOptCp949, kOptConvert, kOptStyle, kOptPrefix, kOptCode, kOptJson };
-constexpr OptionSpec kZipOptions[] = {
+constexpr OptionRule kZipOptions[] = {
     {"--db", nullptr, "a FILE"},
     {"--cp949", nullptr, nullptr},
     {"--convert", nullptr, nullptr},
@@ -289,11 +289,7 @@ int RunZip(const Args& args, CliIo& io) {
     return kExitOk;
   }
   Options options;
-  if (const std::string* style = parsed.Value(kOptStyle)) {
-    if (!ParseStyle(*style, options.style)) {
-      return UsageError(io, "zip", "unknown style '" + *style + "' (classic or official)");
-    }
-  }
+  if (!StyleOption(parsed, kOptStyle, "zip", io, options.style)) return kExitUsage;
   if (parsed.Has(kOptPrefix) && parsed.Has(kOptCode)) {
     return UsageError(io, "zip", "--prefix and --code exclude each other");
   }

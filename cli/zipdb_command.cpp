@@ -308,7 +308,7 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
 }  // namespace
 
 enum ZipDbOption : std::size_t { kOptOutput };
-constexpr OptionSpec kZipDbOptions[] = {
+constexpr OptionRule kZipDbOptions[] = {
     {"--output", "-o", "a FILE"},
 };
 
