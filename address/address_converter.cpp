@@ -73,10 +73,8 @@ const PlaceRow* FindTwoWordForm(std::string_view first, std::string_view second)
 
 void RomanizeName(HangulRomanizer& romanizer, std::string_view name, std::string& out) {
   if (name.empty()) return;
-  thread_local std::string result;
   romanizer.Romanize(name);
-  romanizer.GetResult(result);
-  out += result;
+  EngineAccess::AppendResult(romanizer, out);
 }
 
 std::size_t CutAtCharacter(std::string_view text, std::size_t limit) {

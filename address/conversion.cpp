@@ -59,15 +59,20 @@ void ToUtf8(std::string_view bytes, const std::vector<char32_t>& characters, std
 
 }  // namespace
 
+namespace {
+
+HangulRomanizer MakeEngine(Style style, bool privateCodes) {
+  HangulRomanizer engine(style);
+  if (privateCodes) EngineAccess::UsePrivateCodes(engine);
+  return engine;
+}
+
+}  // namespace
+
 HangulRomanizer& ScratchEngine(Style style, bool privateCodes) {
-  thread_local HangulRomanizer engines[2][2] = {{HangulRomanizer(Style::Classic), HangulRomanizer(Style::Classic)},
-                                                {HangulRomanizer(Style::Official), HangulRomanizer(Style::Official)}};
-  thread_local bool marked = false;
-  if (!marked) {
-    EngineAccess::UsePrivateCodes(engines[0][1]);
-    EngineAccess::UsePrivateCodes(engines[1][1]);
-    marked = true;
-  }
+  thread_local HangulRomanizer engines[2][2] = {
+      {MakeEngine(Style::Classic, false), MakeEngine(Style::Classic, true)},
+      {MakeEngine(Style::Official, false), MakeEngine(Style::Official, true)}};
   return engines[style == Style::Official][privateCodes];
 }
 

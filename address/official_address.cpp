@@ -406,15 +406,13 @@ class OfficialAddress {
   void R(std::string_view name, std::string& out) {
     if (name.empty()) return;
     if (name.size() > NameCache::kMaxKey) {
-      m_engine.Romanize(name);
-      EngineAccess::AppendResult(m_engine, out);
+      RomanizeName(m_engine, name, out);
       return;
     }
     NameCache::Entry& e = m_cache.At(name);
     if (e.size != name.size() || std::memcmp(e.key, name.data(), name.size()) != 0) {
-      m_engine.Romanize(name);
       e.value.clear();
-      EngineAccess::AppendResult(m_engine, e.value);
+      RomanizeName(m_engine, name, e.value);
       std::memcpy(e.key, name.data(), name.size());
       e.size = static_cast<std::uint8_t>(name.size());
     }

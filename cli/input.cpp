@@ -81,20 +81,15 @@ void Utf8Check::Feed(std::string_view bytes) {
       m_low = 0x80;
       m_high = 0xBF;
       --m_need;
-    } else if (b < 0x80) {
-      continue;
-    } else if (b >= 0xC2 && b <= 0xDF) {
-      m_need = 1;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      m_need = 2;
-      if (b == 0xE0) m_low = 0xA0;
-      if (b == 0xED) m_high = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      m_need = 3;
-      if (b == 0xF0) m_low = 0x90;
-      if (b == 0xF4) m_high = 0x8F;
-    } else {
-      m_valid = false;
+    } else if (b >= 0x80) {
+      const detail::Utf8Lead lead = detail::Utf8LeadOf(b);
+      if (lead.length == 0) {
+        m_valid = false;
+        return;
+      }
+      m_need = lead.length - 1;
+      m_low = lead.low;
+      m_high = lead.high;
     }
   }
 }

@@ -1,5 +1,7 @@
 #include "cli/json.h"
 
+#include "romanize/cp949.h"
+
 namespace jasokit::cli {
 
 namespace {
@@ -16,38 +18,6 @@ constexpr Escape kEscapes[] = {
 
 constexpr const char* kReplacement = "\\ufffd";
 
-bool InRange(std::string_view s, std::size_t i, unsigned char low, unsigned char high) {
-  if (i >= s.size()) return false;
-  const auto c = static_cast<unsigned char>(s[i]);
-  return c >= low && c <= high;
-}
-
-// The length of the valid UTF-8 sequence (RFC 3629: no overlong forms, no
-// surrogates, nothing past U+10FFFF) of two or more bytes at s[i], or 0.
-std::size_t MultiByteLength(std::string_view s, std::size_t i) {
-  const auto lead = static_cast<unsigned char>(s[i]);
-  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
-  std::size_t length = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (!InRange(s, i + 1, low, high)) return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if (!InRange(s, i + k, 0x80, 0xBF)) return 0;
-  }
-  return length;
-}
-
 }  // namespace
 
 void AppendJsonString(std::string_view utf8, std::string& out) {
@@ -56,7 +26,7 @@ void AppendJsonString(std::string_view utf8, std::string& out) {
   while (i < utf8.size()) {
     const auto c = static_cast<unsigned char>(utf8[i]);
     if (c >= 0x80) {
-      const std::size_t n = MultiByteLength(utf8, i);
+      const std::size_t n = detail::ValidUtf8Length(utf8, i);
       if (n == 0) {
         out += kReplacement;
         ++i;

@@ -14,48 +14,35 @@ namespace {
 // becomes one replacement character. Overlongs and surrogates are invalid.
 inline std::size_t DecodeUtf8(std::string_view in, std::size_t i, char32_t& cp, bool& valid) {
   const auto b0 = static_cast<unsigned char>(in[i]);
-  valid = true;
-  if (b0 < 0x80) {
-    cp = b0;
+  const Utf8Lead lead = Utf8LeadOf(b0);
+  valid = lead.length != 0;
+  if (lead.length <= 1) {
+    cp = valid ? b0 : kReplacementChar;
     return 1;
   }
-  std::size_t len;
-  unsigned char lo = 0x80, hi = 0xBF;  // the allowed range of the second byte
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    len = 2, cp = b0 & 0x1F;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    len = 3, cp = b0 & 0x0F;
-    if (b0 == 0xE0) lo = 0xA0;
-    if (b0 == 0xED) hi = 0x9F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    len = 4, cp = b0 & 0x07;
-    if (b0 == 0xF0) lo = 0x90;
-    if (b0 == 0xF4) hi = 0x8F;
-  } else {
-    valid = false;
-    cp = kReplacementChar;
-    return 1;
-  }
-  for (std::size_t k = 1; k < len; ++k) {
-    if (i + k >= in.size()) {
+  cp = b0 & (0x7F >> lead.length);
+  for (std::size_t k = 1; k < lead.length; ++k) {
+    const unsigned char low = k == 1 ? lead.low : 0x80;
+    const unsigned char high = k == 1 ? lead.high : 0xBF;
+    if (i + k >= in.size() || static_cast<unsigned char>(in[i + k]) < low ||
+        static_cast<unsigned char>(in[i + k]) > high) {
       valid = false;
       cp = kReplacementChar;
       return k;
     }
-    const auto b = static_cast<unsigned char>(in[i + k]);
-    const unsigned char low = k == 1 ? lo : 0x80;
-    const unsigned char high = k == 1 ? hi : 0xBF;
-    if (b < low || b > high) {
-      valid = false;
-      cp = kReplacementChar;
-      return k;
-    }
-    cp = (cp << 6) | (b & 0x3F);
+    cp = (cp << 6) | (static_cast<unsigned char>(in[i + k]) & 0x3F);
   }
-  return len;
+  return lead.length;
 }
 
 }  // namespace
+
+std::size_t ValidUtf8Length(std::string_view text, std::size_t i) {
+  char32_t cp;
+  bool valid;
+  const std::size_t n = DecodeUtf8(text, i, cp, valid);
+  return valid ? n : 0;
+}
 
 void AppendUtf8(char32_t cp, std::string& out) {
   if (cp < 0x80) {
