@@ -309,16 +309,14 @@ class OfficialAddress {
 
     // The details are one group, words apart; notes come first, each a group.
     const std::size_t detailBegin = m_arena.size();
-    for (const Span& note : m_notes) Join(m_arena, detailBegin, View(note), kGroupSeparator);
+    for (const Span& note : m_notes) JoinSpan(detailBegin, note, kGroupSeparator);
     for (std::size_t k = 0; k < m_details.size(); ++k) {
       if (m_arena.size() != detailBegin) m_arena += k == 0 ? kGroupSeparator : " ";
-      m_arena += View(m_details[k]);
+      m_arena.append(m_arena, m_details[k].begin, m_details[k].size());
     }
     const Span detail{detailBegin, m_arena.size()};
     const std::size_t districtBegin = m_arena.size();
-    for (auto it = m_units.rbegin(); it != m_units.rend(); ++it) {
-      Join(m_arena, districtBegin, View(it->second), kGroupSeparator);
-    }
+    for (auto it = m_units.rbegin(); it != m_units.rend(); ++it) JoinSpan(districtBegin, it->second, kGroupSeparator);
     const Span district{districtBegin, m_arena.size()};
     const std::string_view countryText = country.empty() ? kOfficialCountry : country;
 
@@ -357,6 +355,15 @@ class OfficialAddress {
     if (group.empty()) return;
     if (out.size() != start) out += separator;
     out += group;
+  }
+
+  // Join for a part already in m_arena. The part is named by offsets and
+  // copied by them only after the separator is in: a view taken before
+  // would dangle once the separator makes m_arena grow.
+  void JoinSpan(std::size_t start, Span part, std::string_view separator) {
+    if (part.size() == 0) return;
+    if (m_arena.size() != start) m_arena += separator;
+    m_arena.append(m_arena, part.begin, part.size());
   }
 
   void Split(std::string_view text) {
