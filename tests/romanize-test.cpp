@@ -203,8 +203,8 @@ TEST(HangulRomanizer, ExitAreaHoldsExactly1024Bytes) {
   r.GetResult(out);
   EXPECT_EQ(out, "Ga" + test::Repeat("ga", 511));
 
-  // 342 syllables 각 joined give "Ga" + 340 "ga" + "k"... romanized longer than 1024 bytes
-  const std::string tooLong = Cp(test::Repeat("강", 342));  // "gang" each, 1368 bytes
+  // 342 syllables 강 romanize to 1368 bytes, more than the area holds: nothing.
+  const std::string tooLong = Cp(test::Repeat("강", 342));
   r.Romanize(tooLong.c_str());
   r.GetResult(out);
   EXPECT_EQ(out, "");
