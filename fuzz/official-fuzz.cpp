@@ -24,6 +24,11 @@ using namespace jasokit;
 constexpr std::size_t kMaxFuzzBytes = 4096;
 constexpr std::string_view kCallerCountry = "Korea, South";
 
+// The fields in the order the output gives them.
+constexpr std::string AddressFields::*kFields[] = {&AddressFields::detail,   &AddressFields::street,
+                                                   &AddressFields::district, &AddressFields::region,
+                                                   &AddressFields::postcode, &AddressFields::country};
+
 // One result, whichever entry point gave it, in the encoding of its input.
 struct Outcome {
   ConversionStatus status;
@@ -32,12 +37,12 @@ struct Outcome {
   std::optional<AddressFields> fields;
 
   bool operator==(const Outcome& o) const {
-    const auto same = [](const AddressFields& a, const AddressFields& b) {
-      return a.detail == b.detail && a.street == b.street && a.district == b.district && a.region == b.region &&
-             a.postcode == b.postcode && a.country == b.country;
-    };
-    return status == o.status && normalized == o.normalized && output == o.output &&
-           fields.has_value() == o.fields.has_value() && (!fields || same(*fields, *o.fields));
+    if (status != o.status || normalized != o.normalized || output != o.output) return false;
+    if (fields.has_value() != o.fields.has_value()) return false;
+    for (const auto field : kFields) {
+      if (fields && (*fields).*field != (*o.fields).*field) return false;
+    }
+    return true;
   }
 };
 
@@ -91,10 +96,10 @@ void CheckFieldsMakeOutput(const Outcome& o, bool utf8, std::string_view country
   FUZZ_CHECK(f.country == (country.empty() ? "Republic of Korea" : country));
   FUZZ_CHECK(f.postcode.empty() || f.postcode.size() == 5);
   std::string joined;
-  for (const std::string* field : {&f.detail, &f.street, &f.district, &f.region, &f.postcode, &f.country}) {
-    if (field->empty()) continue;
+  for (const auto field : kFields) {
+    if ((f.*field).empty()) continue;
     if (!joined.empty()) joined += ", ";
-    joined += *field;
+    joined += f.*field;
   }
   std::size_t end = 0, width = 0;
   while (end < joined.size()) {
@@ -140,12 +145,7 @@ Outcome ToUtf8(const Outcome& o) {
   Cp949ToUtf8(o.output, u.output);
   if (o.fields) {
     AddressFields& f = u.fields.emplace();
-    Cp949ToUtf8(o.fields->detail, f.detail);
-    Cp949ToUtf8(o.fields->street, f.street);
-    Cp949ToUtf8(o.fields->district, f.district);
-    Cp949ToUtf8(o.fields->region, f.region);
-    Cp949ToUtf8(o.fields->postcode, f.postcode);
-    Cp949ToUtf8(o.fields->country, f.country);
+    for (const auto field : kFields) Cp949ToUtf8((*o.fields).*field, f.*field);
   }
   return u;
 }
