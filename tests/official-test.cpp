@@ -234,8 +234,12 @@ GeneratedAddress MakeAddress(std::size_t units, std::size_t notes, std::size_t d
     }
   }
   noteParts.push_back(JoinNonEmpty(detailWords, " "));
-  a.want = {JoinNonEmpty(noteParts, ", "), "12 " + roman(road) + "-ro", JoinNonEmpty(district, ", "),
-            "Gyeonggi-do", "", "Republic of Korea"};
+  a.want = {JoinNonEmpty(noteParts, ", "),
+            "12 " + roman(road) + "-ro",
+            JoinNonEmpty(district, ", "),
+            "Gyeonggi-do",
+            "",
+            "Republic of Korea"};
   return a;
 }
 

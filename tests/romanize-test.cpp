@@ -175,7 +175,8 @@ std::string WordForRow(const PairRuleTable& table, std::size_t i) {
         next.initial = initial;
         if (!Meets(row, cur, next)) continue;
         bool earlier = false;
-        for (std::size_t k = 0; k < i; ++k) earlier = earlier || (table.rows[k].final == row.final && Meets(table.rows[k], cur, next));
+        for (std::size_t k = 0; k < i; ++k)
+          earlier = earlier || (table.rows[k].final == row.final && Meets(table.rows[k], cur, next));
         if (!earlier) return SyllablesUtf8({cur, next});
       }
     }
@@ -199,6 +200,7 @@ void CheckEveryRow(Style style, const std::vector<std::string>& expected) {
 
 // One line per final.
 TEST(PairRules, EveryClassicRow) {
+  // clang-format off
   CheckEveryRow(Style::Classic, {
       "악나 Angna", "악마 Angma", "악라 Angna", "악아 Aga", "악힌 Akin", "악하 Akha", "악가 Akga",
       "앆나 Angna", "앆마 Angma", "앆라 Angna", "앆아 Akka", "앆힌 Akin", "앆하 Akkha", "앆가 Akkga",
@@ -228,6 +230,7 @@ TEST(PairRules, EveryClassicRow) {
       "앞아 Apa", "앞가 Apga",
       "앟가 Aka", "앟다 Ata", "앟자 Acha", "앟이 Ati", "앟아 Aha", "앟까 Atkka",
   });
+  // clang-format on
 }
 
 // Five of these are not what the standard pronunciation gives: 앟이 and 앟아
@@ -235,6 +238,7 @@ TEST(PairRules, EveryClassicRow) {
 // 덟아 (여덟이 yeodeolbi) and 앒가 (읊다 eupda). They stand here as the table
 // has them, so that changing those rows is a decision, not an accident.
 TEST(PairRules, EveryOfficialRow) {
+  // clang-format off
   CheckEveryRow(Style::Official, {
       "악나 Angna", "악마 Angma", "악라 Angna", "악아 Aga", "악하 Akha", "악가 Akga",
       "앆나 Angna", "앆마 Angma", "앆라 Angna", "앆아 Akka", "앆힌 Akin", "앆하 Akkha", "앆가 Akkga",
@@ -264,6 +268,7 @@ TEST(PairRules, EveryOfficialRow) {
       "앞나 Amna", "앞마 Amma", "앞아 Apa", "앞가 Apga",
       "앟가 Aka", "앟나 Anna", "앟다 Ata", "앟마 Anma", "앟자 Acha", "앟이 Ati", "앟아 Aha", "앟까 Atkka",
   });
+  // clang-format on
 }
 
 TEST(Decompose, JamoIndicesAndKinds) {
