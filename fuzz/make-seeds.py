@@ -95,6 +95,34 @@ DICTIONARY = [
     " ", "  ", "\r\n", "\t", "\u3000", "123-45",
 ]
 
+# Words of today's road-name addresses, for the official style.
+OFFICIAL_WORDS = [
+    "특별자치시", "특별자치도", "통합특별시", "세종", "전북특별자치도", "강원특별자치도", "전남광주",
+    "로", "길", "대로", "번길", "가길", "12번길", "7길", "3로", "지하", "지하1층", "산", "산12",
+    "호", "101동", "1004호", "3층", "(", ")", ", ", "(06236)", "06236", "12-1", "152,",
+]
+
+# Official-style texts: the first byte is the target's flags (bit 0: UTF-8,
+# bit 1: a country of the caller's).
+OFFICIAL = [
+    "인천광역시 옹진군 백령면 백령로 1",
+    "(06236) 서울특별시 강남구 테헤란로 152, 3층",
+    "세종특별자치시 도움6로 42, 705동 1104호",
+    "경기도 성남시 분당구 수내로46번길 4",
+    "서울 강남구 테헤란로 지하 152",
+    "경기도 화성시 봉담읍 수기리 산 12",
+    "서울특별시 강남구 테헤란로 152 (역삼동, 현대아파트)",
+    "서울 특별시 강남구 테헤란로 7길 22",
+    "경기도 성남시 분당구 판교역로 235 (삼평동) 7층",
+    "서울 강남구 역삼동 현대아파트 101동 1004호",
+    "서울, 강남구",
+    "경기도 " + " ".join("백령%s" % u for u in "시군구읍면동리가" * 4) + " 옹진로 12 (새동) 솔문 (한동) 미초",
+    "서울 " + "뷁뷁뷁 " * 80,
+    "서울 " + "★" * 500 + " 뷁뷁",
+    "합니다 옛날 꽃말 감로 묵호 입학",
+]
+
+
 
 def write_dictionary(path, words):
     with open(path, "w") as f:
@@ -197,6 +225,14 @@ def main():
     for name, data in CODEC.items():
         write("codec", name, data)
     write("codec", "words", cp("\n".join(WORDS)))
+    for i, text in enumerate(OFFICIAL):
+        write("official", "cp949-%02d" % i, bytes([i & 2]) + cp(text))
+        write("official", "utf8-%02d" % i, bytes([1 | (i & 2)]) + text.encode("utf-8"))
+    write("official", "utf8-beyond-cp949", b"\x01" + "서울 강남구 테헤란로 152 😀 é".encode("utf-8"))
+    write("official", "utf8-invalid", b"\x03" + cp("서울") + b" \xff\xc0\x80 " + "강남구".encode("utf-8"))
+    write_dictionary(os.path.join(HERE, "official.dict"),
+                     [cp(w) for w in DICTIONARY + OFFICIAL_WORDS] +
+                     [w.encode("utf-8") for w in DICTIONARY + OFFICIAL_WORDS if not w.isascii()])
     write_dictionary(os.path.join(HERE, "convert.dict"), DICTIONARY)
     for name, (seed, limit, text) in CSV.items():
         write("csv", name, csv_seed(seed, limit, text))

@@ -2,10 +2,12 @@
 // format, and the Revised Romanization of Korean for names and plain text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "address/conversion.h"
@@ -170,6 +172,117 @@ TEST(OfficialAddress, LongOutputIsCutAtACharacter) {
     ASSERT_LE(r.outputText.size(), kOutputBufferBytes);
     std::string utf8;
     EXPECT_TRUE(Cp949ToUtf8(r.outputText, utf8)) << pad;  // no half character at the end
+  }
+}
+
+TEST(OfficialAddress, UnitsJoinedAfterTheArenaMoves) {
+  EXPECT_EQ(Official("인천광역시 옹진군 백령면 백령로 1"),
+            "1 Baengnyeong-ro, Baengnyeong-myeon, Ongjin-gun, Incheon, Republic of Korea");
+}
+
+// Names of two syllables that end in no word of the address tables.
+std::string GeneratedName(std::size_t i) {
+  static const char* const kSyllables[] = {"백", "령", "옹", "진", "남", "북", "강", "새",
+                                           "솔", "문", "한", "평", "우", "미", "초", "송"};
+  return std::string(kSyllables[i % 16]) + kSyllables[(i / 16 + i + 3) % 16];
+}
+
+std::string JoinNonEmpty(const std::vector<std::string>& parts, const std::string& separator) {
+  std::string out;
+  for (const std::string& p : parts) {
+    if (p.empty()) continue;
+    if (!out.empty()) out += separator;
+    out += p;
+  }
+  return out;
+}
+
+// An address of many units, notes and detail words, and its parts, each
+// built from the romanization of its name alone.
+struct GeneratedAddress {
+  std::string text;
+  AddressFields want;
+};
+
+GeneratedAddress MakeAddress(std::size_t units, std::size_t notes, std::size_t details, std::size_t seed) {
+  struct UnitWord {
+    const char* syllable;
+    const char* suffix;
+  };
+  static const UnitWord kUnits[] = {{"시", "-si"},    {"군", "-gun"},  {"구", "-gu"}, {"읍", "-eup"},
+                                    {"면", "-myeon"}, {"동", "-dong"}, {"리", "-ri"}, {"가", "-ga"}};
+  const auto roman = [](const std::string& name) { return Romanize(name, Style::Official); };
+  GeneratedAddress a{"경기도", {}};
+  std::vector<std::string> district, noteParts, detailWords;
+  for (std::size_t u = 0; u < units; ++u) {
+    const std::string name = GeneratedName(u * 7 + seed);
+    const UnitWord& unit = kUnits[(u + seed) % 8];
+    a.text += " " + name + unit.syllable;
+    district.insert(district.begin(), roman(name) + unit.suffix);
+  }
+  const std::string road = GeneratedName(units + seed);
+  a.text += " " + road + "로 12";
+  for (std::size_t k = 0; k < std::max(notes, details); ++k) {
+    const std::string name = GeneratedName(k * 5 + units);
+    if (k < details) {
+      a.text += " " + name;
+      detailWords.push_back(roman(name));
+    }
+    if (k < notes) {
+      a.text += " (" + name + "동)";
+      noteParts.push_back("(" + roman(name) + "-dong)");
+    }
+  }
+  noteParts.push_back(JoinNonEmpty(detailWords, " "));
+  a.want = {JoinNonEmpty(noteParts, ", "),
+            "12 " + roman(road) + "-ro",
+            JoinNonEmpty(district, ", "),
+            "Gyeonggi-do",
+            "",
+            "Republic of Korea"};
+  return a;
+}
+
+TEST(OfficialAddress, ManyUnitsNotesAndDetails) {
+  for (std::size_t units = 1; units <= 24; ++units) {
+    for (std::size_t extras = 0; extras < 7 * 7; extras += 6) {
+      const GeneratedAddress a = MakeAddress(units, extras % 7, extras / 7, extras);
+      // On a thread of its own, the converter's buffers start empty and
+      // grow, moving, while the parts are joined.
+      Result r;
+      std::thread([&] { r = Convert(a.text, kOfficial); }).join();
+      ASSERT_TRUE(r.fields.has_value()) << a.text;
+      const AddressFields& f = *r.fields;
+      EXPECT_EQ(f.detail, a.want.detail) << a.text;
+      EXPECT_EQ(f.street, a.want.street) << a.text;
+      EXPECT_EQ(f.district, a.want.district) << a.text;
+      EXPECT_EQ(f.region, a.want.region) << a.text;
+      EXPECT_EQ(f.postcode, a.want.postcode) << a.text;
+      EXPECT_EQ(f.country, a.want.country) << a.text;
+      EXPECT_EQ(r.output, JoinNonEmpty({f.detail, f.street, f.district, f.region, f.country}, ", ")) << a.text;
+    }
+  }
+}
+
+// The romanizations of recent names are kept in a table of fewer slots than
+// the names below: names of equal length share slots, and a name must never
+// be given another's romanization.
+TEST(OfficialAddress, RecentNamesOfEqualLengthStayApart) {
+  std::vector<std::string> names;
+  for (char32_t k = 0; k < 2000; ++k) {
+    std::string name;
+    for (const char32_t c : {0xAC00 + k * 37 % 11172, 0xAC00 + (k * 101 + 5) % 11172}) {
+      name += static_cast<char>(0xE0 | c >> 12);
+      name += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      name += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    names.push_back(name);
+  }
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const std::string& name : names) {
+      ASSERT_EQ(Official("서울 " + name + "동"), Romanize(name, Style::Official) + "-dong, Seoul, Republic of Korea")
+          << name;
+    }
   }
 }
 

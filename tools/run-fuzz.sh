@@ -22,6 +22,7 @@ options_for() {
   case "$1" in
     convert) echo "-max_len=4096 -dict=$here/fuzz/convert.dict" ;;
     codec) echo "-max_len=4096" ;;
+    official) echo "-max_len=4097 -dict=$here/fuzz/official.dict" ;;
     zipload) echo "-max_len=4200000" ;;
     zipsearch) echo "-max_len=256 -dict=$here/fuzz/convert.dict" ;;
     csv) echo "-max_len=8192 -dict=$here/fuzz/csv.dict" ;;
