@@ -4,8 +4,8 @@
 // search depending on which edit box last took the focus. Its controls are
 // reached by their object names: inputBox, outputBox, zipQueryBox, zipList,
 // banner, copyInputButton, copyOutputButton, copyQueryButton, resetButton;
-// the checkable menu item for the official style is the QAction
-// officialStyleAction.
+// the checkable menu items for the official style and for names are the
+// QActions officialStyleAction and nameModeAction.
 #include <QDialog>
 #include <functional>
 #include <string>
@@ -93,6 +93,7 @@ class MainDialog : public QDialog {
   QLineEdit* m_outputBox = nullptr;
   QLineEdit* m_zipQueryBox = nullptr;
   QAction* m_officialStyleAction = nullptr;  // checked: conversions use Style::Official
+  QAction* m_nameModeAction = nullptr;  // checked: Enter romanizes the input as a personal name
   ZipDatabase m_zipDatabase;
   ZipLoadStatus m_zipLoadStatus = ZipLoadStatus::Ok;
   bool m_initialFocus = false;
