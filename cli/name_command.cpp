@@ -242,6 +242,20 @@ int RunCsv(CsvSettings& s, NameWriter& writer, CliIo& io) {
   return kExitOk;
 }
 
+// --column: a number from 1, or with --header a column's name.
+int ReadColumn(const std::string& column, CsvSettings& s, CliIo& io) {
+  const std::optional<std::size_t> n = ParseCount(column);
+  if (n && *n == 0) return UsageError(io, kUsageCommand, "--column counts from 1");
+  if (n) {
+    s.column = *n - 1;
+  } else if (s.header) {
+    s.columnName = &column;
+  } else {
+    return UsageError(io, kUsageCommand, "--column '" + column + "' is a name, which needs --header");
+  }
+  return kExitOk;
+}
+
 // The CSV options into s: kExitOk, or kExitUsage after reporting the error.
 int ReadCsvSettings(const ParsedArgs& parsed, CsvSettings& s, CliIo& io) {
   const bool csv = parsed.Has(kOptCsv);
@@ -257,13 +271,7 @@ int ReadCsvSettings(const ParsedArgs& parsed, CsvSettings& s, CliIo& io) {
   s.header = parsed.Has(kOptHeader);
   s.inPlace = parsed.Has(kOptInPlace);
   if (const std::string* column = parsed.Value(kOptColumn)) {
-    const std::optional<std::size_t> n = ParseCount(*column);
-    if (n && *n == 0) return UsageError(io, kUsageCommand, "--column counts from 1");
-    if (!n && !s.header) {
-      return UsageError(io, kUsageCommand, "--column '" + *column + "' is a name, which needs --header");
-    }
-    if (n) s.column = *n - 1;
-    if (!n) s.columnName = column;
+    if (const int rc = ReadColumn(*column, s, io); rc != kExitOk) return rc;
   }
   if (const std::string* name = parsed.Value(kOptOutputColumn)) {
     if (!s.header) return UsageError(io, kUsageCommand, "--output-column needs --header");
