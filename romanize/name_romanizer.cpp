@@ -65,19 +65,25 @@ void AppendSyllable(char32_t cp, std::string& out) {
 
 using Span = std::vector<NameChar>::const_iterator;
 
-// The letters of one part of the name, the first syllable's first letter
-// upper-cased; other characters pass through.
+void AppendAsGiven(const NameChar& c, std::string& out) {
+  if (c.bytes.empty()) {
+    detail::AppendUtf8(detail::kReplacementChar, out);
+  } else {
+    out += c.bytes;
+  }
+}
+
+// The letters of one part of the name, the first letter of its first
+// syllable, and of the first after each space, upper-cased (홍 길 동 is
+// Hong Gil Dong); other characters pass through.
 void AppendPart(Span begin, Span end, bool hyphen, std::string& out) {
   bool previousSyllable = false;
   bool first = true;
   for (Span c = begin; c != end; ++c) {
     if (!IsSyllable(c->cp)) {
-      if (c->bytes.empty()) {
-        detail::AppendUtf8(detail::kReplacementChar, out);
-      } else {
-        out += c->bytes;
-      }
+      AppendAsGiven(*c, out);
       previousSyllable = false;
+      first = first || IsSpace(c->cp);
       continue;
     }
     if (hyphen && previousSyllable) out += '-';

@@ -44,6 +44,7 @@ constexpr NameCase kNames[] = {
     {"황 보라", "Hwang Bora", "Hwang Bora"},
     {"김 연아", "Kim Yeona", "Gim Yeona"},
     {"  선우  은숙 ", "Seonu Eunsuk", "Seonu Eunsuk"},
+    {"홍 길 동", "Hong Gil Dong", "Hong Gil Dong"},
     // Only the two-syllable family names of the table are taken whole.
     {"김이나", "Kim Ina", "Gim Ina"},
     {"이", "Lee", "I"},
