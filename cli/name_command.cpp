@@ -58,7 +58,8 @@ constexpr const char* kNameHelp =
     "\n"
     "A blank line, or one with more than five syllables before any space, is no\n"
     "name: it is romanized as text in the official style, with a warning naming\n"
-    "its line. A name of more than 4096 bytes is refused: its output is empty.\n"
+    "its line. A name of more than 4096 bytes, or such a text of more than 1024\n"
+    "characters, is refused: its output is empty, and the refusal is reported.\n"
     "A NUL byte ends the name; invalid UTF-8 becomes U+FFFD, with a warning.\n"
     "\n"
     "exit status: 0 all romanized, 1 some name refused as too long,\n"
@@ -116,14 +117,20 @@ class NameWriter {
       m_invalidWarned = true;
       Warn(where, number, "invalid UTF-8, romanized as U+FFFD");
     }
-    if (!m_result.isName) Warn(where, number, "not a name (blank, or more than five syllables before a space), romanized as text");
+    if (m_result.isName) return m_result;
+    // Romanize gives nothing for a text over its limit.
+    if (m_result.output.empty() && !text.empty() && text.front() != '\0') {
+      Refuse(where, number);
+    } else {
+      Warn(where, number, "not a name (blank, or more than five syllables before a space), romanized as text");
+    }
     return m_result;
   }
 
   void Refuse(const char* where, std::size_t number) {
     m_refused = true;
     m_io.Error("jasokit romanize: " + std::string(where) + " " + std::to_string(number) +
-               ": too long for a name (more than 4096 bytes)\n");
+               ": too long (a name of more than 4096 bytes, or a text of more than 1024 characters)\n");
   }
   bool refused() const { return m_refused; }
 
@@ -239,7 +246,7 @@ int RunCsv(CsvSettings& s, NameWriter& writer, CliIo& io) {
     io.Error("jasokit romanize: " + error + "; the output stops before this record\n");
     return kExitUsage;
   }
-  return kExitOk;
+  return writer.refused() ? kExitRefused : kExitOk;
 }
 
 // --column: a number from 1, or with --header a column's name.

@@ -169,8 +169,8 @@ bool ParseSurnameTable(std::string_view name, SurnameTable& table) {
 
 NameResult RomanizeName(std::string_view utf8, const NameOptions& options) {
   utf8 = utf8.substr(0, utf8.find('\0'));
-  thread_local std::vector<NameChar> chars;
-  chars.clear();
+  std::vector<NameChar> chars;
+  chars.reserve(utf8.size());
   Decode(utf8, chars);
   Span begin = chars.begin();
   Span end = chars.end();

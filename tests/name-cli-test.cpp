@@ -22,6 +22,16 @@ TEST(NameCli, ALineThatIsNoNameIsRomanizedAsTextWithAWarning) {
   EXPECT_EQ(io.err, "jasokit romanize: warning: line 2" + why + "jasokit romanize: warning: line 3" + why);
 }
 
+TEST(NameCli, TooLongIsRefused) {
+  std::string text;
+  for (int i = 0; i < 1100; ++i) text += "가";  // no name, and too long to romanize as text
+  FakeIo io;
+  EXPECT_EQ(RunJasokit(io, {"romanize", "--name", text, std::string(4097, 'a'), "김 연아"}), cli::kExitRefused);
+  EXPECT_EQ(io.out, "\n\nKim Yeona\n");
+  const std::string why = ": too long (a name of more than 4096 bytes, or a text of more than 1024 characters)\n";
+  EXPECT_EQ(io.err, "jasokit romanize: argument 1" + why + "jasokit romanize: argument 2" + why);
+}
+
 TEST(NameCli, Json) {
   FakeIo io;
   EXPECT_EQ(RunJasokit(io, {"romanize", "--name", "--json", "권율", "박 지성", ""}), cli::kExitOk);
