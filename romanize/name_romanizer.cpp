@@ -1,9 +1,10 @@
+#include "jasokit/name.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "jasokit/convert.h"
-#include "jasokit/name.h"
 #include "romanize/cp949.h"
 #include "romanize/hangul_romanizer.h"
 #include "romanize/name_tables.h"
@@ -59,7 +60,9 @@ void AppendSound(detail::SoundCode code, std::string& out) {
 void AppendSyllable(char32_t cp, std::string& out) {
   const auto s = static_cast<std::uint32_t>(cp - detail::kFirstSyllable);
   AppendSound(kInitialSoundCode[s / detail::kSyllablesPerInitial], out);
-  AppendSound(static_cast<detail::SoundCode>(detail::kSndFirstVowel + (s % detail::kSyllablesPerInitial) / detail::kFinalCount), out);
+  AppendSound(
+      static_cast<detail::SoundCode>(detail::kSndFirstVowel + (s % detail::kSyllablesPerInitial) / detail::kFinalCount),
+      out);
   AppendSound(kFinalSoundCode[s % detail::kFinalCount], out);
 }
 

@@ -59,7 +59,8 @@ TEST(NameCli, UsageErrors) {
   const Case cases[] = {
       {{"romanize", "--name", "--surname", "mr"},
        "jasokit romanize --name: unknown surname table 'mr' (common or rr); run 'jasokit romanize --name --help'\n"},
-      {{"romanize", "--name", "--header"}, "jasokit romanize --name: --header needs --csv; run 'jasokit romanize --name --help'\n"},
+      {{"romanize", "--name", "--header"},
+       "jasokit romanize --name: --header needs --csv; run 'jasokit romanize --name --help'\n"},
       {{"romanize", "--name", "--csv", "--json"},
        "jasokit romanize --name: --csv and --json exclude each other; run 'jasokit romanize --name --help'\n"},
   };

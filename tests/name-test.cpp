@@ -1,11 +1,12 @@
 // Personal names: the rule's own examples, both family-name tables, the
 // two-syllable family names and the options.
+#include "jasokit/name.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "jasokit/convert.h"
-#include "jasokit/name.h"
 
 namespace jasokit {
 namespace {
