@@ -306,7 +306,12 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
 void MainDialog::dispatchEnter() {
   switch (m_focusedBox) {
     case 1:
-      runConversion();
+      // Names are typed; a chosen zip code row is an address whatever the mode.
+      if (m_nameModeAction->isChecked()) {
+        runNameRomanization();
+      } else {
+        runConversion();
+      }
       break;
     case 3:
       runZipSearch();
@@ -336,15 +341,16 @@ void MainDialog::writeBoxes() {
   write(m_zipQueryBox, m_zipQuery);
 }
 
+void MainDialog::runNameRomanization() {
+  readBoxes();
+  // Nothing typed, nothing to write.
+  if (m_inputText.find_first_not_of(" \t") == std::string::npos) return;
+  m_outputText = RomanizeName(m_inputText).output;
+  writeBoxes();
+}
+
 void MainDialog::runConversion() {
   readBoxes();
-  if (m_nameModeAction->isChecked()) {
-    // Nothing typed, nothing to write.
-    if (m_inputText.find_first_not_of(" \t") == std::string::npos) return;
-    m_outputText = RomanizeName(m_inputText).output;
-    writeBoxes();
-    return;
-  }
   Options options;
   options.style = m_officialStyleAction->isChecked() ? Style::Official : Style::Classic;
   Result result = Convert(m_inputText, options);

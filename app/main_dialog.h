@@ -38,13 +38,15 @@ class MainDialog : public QDialog {
   explicit MainDialog(const MainDialogSetup& setup = {}, QWidget* parent = nullptr);
   ~MainDialog() override;
 
-  // Enter: the conversion request (runConversion), the zip search
-  // (runZipSearch) or, for any other box, a message with its number.
+  // Enter: the conversion request (runConversion, or runNameRomanization
+  // with the name item checked), the zip search (runZipSearch) or, for any
+  // other box, a message with its number.
   void dispatchEnter();
 
   void readBoxes();
   void writeBoxes();
   void runConversion();
+  void runNameRomanization();  // Enter in the input box with the name item checked
   void runZipSearch();
   void onListSelect();
   void copyToClipboard(const std::string& field);

@@ -671,7 +671,16 @@ class MainDialogTest : public QObject {
     c.inputBox->setText(QStringLiteral("한복남"));
     PressEnter(c.inputBox);
     QCOMPARE(c.outputBox->text(), QStringLiteral("Han Boknam"));
+    // A chosen zip code row is still converted as an address.
+    focus(c.zipQueryBox);
+    c.zipQueryBox->setText(QStringLiteral("역삼동"));
+    PressEnter(c.zipQueryBox);
+    focus(c.zipList);
+    QTest::keyClick(c.zipList, Qt::Key_End);
+    QCOMPARE(c.outputBox->text(), ConvertedOutput("부산 해운대구 역삼동"));
     NameItem(*d)->setChecked(false);
+    focus(c.inputBox);
+    c.inputBox->setText(QStringLiteral("한복남"));
     PressEnter(c.inputBox);
     QCOMPARE(c.outputBox->text(), QStringLiteral("Hanbongnam"));
   }
