@@ -20,13 +20,13 @@ struct SurnameRow {
 //       Yoo 42.6%, Yoon 48.9%, Shin 91.7%; 김 and 강 mostly with K);
 //   [C] the passport statistics quoted at
 //       tools.moneynestlab.com/en/guides/passport-english-name (Kang 95.9%,
-//       Lim 62%).
-// Those sources are silent on the other common family names of the 2015
-// census (조 장 한 오 서 권 황 안 송 전 홍 고 문 양 손 배 백 허 남 심 노 하 곽
-// 성 차 주 우 구 민 류 나 진 지 엄 채 원 천 방 공 현 함 변 염 여 추 도 소 석 선
-// 설 마 길 연 위 표 명 기 반 라 왕 금 옥 육 인 맹 제 모 탁 국 어 은 편 and the
-// two-syllable ones): they are written with the Revised Romanization's letters
-// until a published figure gives their passport spelling.
+//       Lim 62%);
+//   [D] the frequency table of the 2007 passport records behind [B], as
+//       reproduced in published surname lists: the most frequent spelling of
+//       each of the other common family names of the census. Where it equals
+//       the standard spelling the row is listed all the same, so the table
+//       says what passports carry.
+// Family names in none of these are written with the standard letters.
 inline constexpr SurnameRow kCommonSurnames[] = {
     {0xAE40, "Kim"},   // 김 [A]
     {0xC774, "Lee"},   // 이 [A]
@@ -38,6 +38,78 @@ inline constexpr SurnameRow kCommonSurnames[] = {
     {0xC720, "Yoo"},   // 유 [B]
     {0xC2E0, "Shin"},  // 신 [B]
     {0xC784, "Lim"},   // 임 [C]
+    {0xC870, "Cho"},    // 조 [D]
+    {0xC7A5, "Jang"},   // 장 [D]
+    {0xD55C, "Han"},    // 한 [D]
+    {0xC624, "Oh"},     // 오 [D]
+    {0xC11C, "Seo"},    // 서 [D]
+    {0xAD8C, "Kwon"},   // 권 [D]
+    {0xD669, "Hwang"},  // 황 [D]
+    {0xC548, "Ahn"},    // 안 [D]
+    {0xC1A1, "Song"},   // 송 [D]
+    {0xC804, "Jeon"},   // 전 [D]
+    {0xD64D, "Hong"},   // 홍 [D]
+    {0xACE0, "Ko"},     // 고 [D]
+    {0xBB38, "Moon"},   // 문 [D]
+    {0xC591, "Yang"},   // 양 [D]
+    {0xC190, "Son"},    // 손 [D]
+    {0xBC30, "Bae"},    // 배 [D]
+    {0xBC31, "Baek"},   // 백 [D]
+    {0xD5C8, "Heo"},    // 허 [D]
+    {0xB0A8, "Nam"},    // 남 [D]
+    {0xC2EC, "Shim"},   // 심 [D]
+    {0xB178, "Noh"},    // 노 [D]
+    {0xD558, "Ha"},     // 하 [D]
+    {0xACFD, "Kwak"},   // 곽 [D]
+    {0xC131, "Sung"},   // 성 [D]
+    {0xCC28, "Cha"},    // 차 [D]
+    {0xC8FC, "Joo"},    // 주 [D]
+    {0xC6B0, "Woo"},    // 우 [D]
+    {0xAD6C, "Koo"},    // 구 [D]
+    {0xBBFC, "Min"},    // 민 [D]
+    {0xB958, "Ryu"},    // 류 [D]
+    {0xB098, "Na"},     // 나 [D]
+    {0xC9C4, "Jin"},    // 진 [D]
+    {0xC9C0, "Ji"},     // 지 [D]
+    {0xC5C4, "Eom"},    // 엄 [D]
+    {0xCC44, "Chae"},   // 채 [D]
+    {0xC6D0, "Won"},    // 원 [D]
+    {0xCC9C, "Cheon"},  // 천 [D]
+    {0xBC29, "Bang"},   // 방 [D]
+    {0xACF5, "Kong"},   // 공 [D]
+    {0xD604, "Hyun"},   // 현 [D]
+    {0xD568, "Ham"},    // 함 [D]
+    {0xBCC0, "Byun"},   // 변 [D]
+    {0xC5FC, "Yeom"},   // 염 [D]
+    {0xC5EC, "Yeo"},    // 여 [D]
+    {0xCD94, "Choo"},   // 추 [D]
+    {0xB3C4, "Do"},     // 도 [D]
+    {0xC18C, "So"},     // 소 [D]
+    {0xC11D, "Seok"},   // 석 [D]
+    {0xC120, "Sun"},    // 선 [D]
+    {0xC124, "Seol"},   // 설 [D]
+    {0xB9C8, "Ma"},     // 마 [D]
+    {0xAE38, "Gil"},    // 길 [D]
+    {0xC5F0, "Yeon"},   // 연 [D]
+    {0xC704, "Wi"},     // 위 [D]
+    {0xD45C, "Pyo"},    // 표 [D]
+    {0xBA85, "Myung"},  // 명 [D]
+    {0xAE30, "Ki"},     // 기 [D]
+    {0xBC18, "Ban"},    // 반 [D]
+    {0xB77C, "Ra"},     // 라 [D]
+    {0xC655, "Wang"},   // 왕 [D]
+    {0xAE08, "Keum"},   // 금 [D]
+    {0xC625, "Ok"},     // 옥 [D]
+    {0xC721, "Yuk"},    // 육 [D]
+    {0xC778, "In"},     // 인 [D]
+    {0xB9F9, "Maeng"},  // 맹 [D]
+    {0xC81C, "Je"},     // 제 [D]
+    {0xBAA8, "Mo"},     // 모 [D]
+    {0xD0C1, "Tak"},    // 탁 [D]
+    {0xAD6D, "Kook"},   // 국 [D]
+    {0xC5B4, "Eo"},     // 어 [D]
+    {0xC740, "Eun"},    // 은 [D]
+    {0xD3B8, "Pyun"},   // 편 [D]
 };
 
 // The two-syllable family names of the 2000 census of Statistics Korea.

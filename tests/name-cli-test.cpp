@@ -34,9 +34,9 @@ TEST(NameCli, TooLongIsRefused) {
 
 TEST(NameCli, Json) {
   FakeIo io;
-  EXPECT_EQ(RunJasokit(io, {"romanize", "--name", "--json", "권율", "박 지성", ""}), cli::kExitOk);
+  EXPECT_EQ(RunJasokit(io, {"romanize", "--name", "--json", "팽율", "박 지성", ""}), cli::kExitOk);
   EXPECT_EQ(io.out,
-            "{\"name\":true,\"family\":\"Gwon\",\"given\":\"Yul\",\"output\":\"Gwon Yul\",\"surname_table\":\"rr\"}\n"
+            "{\"name\":true,\"family\":\"Paeng\",\"given\":\"Yul\",\"output\":\"Paeng Yul\",\"surname_table\":\"rr\"}\n"
             "{\"name\":true,\"family\":\"Park\",\"given\":\"Jiseong\",\"output\":\"Park Jiseong\","
             "\"surname_table\":\"common\"}\n"
             "{\"name\":false,\"family\":null,\"given\":null,\"output\":\"\",\"surname_table\":null}\n");

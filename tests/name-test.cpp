@@ -37,7 +37,10 @@ constexpr NameCase kNames[] = {
     {"유관순", "Yoo Gwansun", "Yu Gwansun"},
     {"신사임당", "Shin Saimdang", "Sin Saimdang"},
     {"임꺽정", "Lim Kkeokjeong", "Im Kkeokjeong"},
-    {"권율", "Gwon Yul", "Gwon Yul"},
+    {"권율", "Kwon Yul", "Gwon Yul"},
+    {"조용필", "Cho Yongpil", "Jo Yongpil"},
+    {"오세영", "Oh Seyeong", "O Seyeong"},
+    {"팽현숙", "Paeng Hyeonsuk", "Paeng Hyeonsuk"},
     // Two-syllable family names: four syllables, three, and a space deciding.
     {"제갈공명", "Jegal Gongmyeong", "Jegal Gongmyeong"},
     {"남궁민", "Namgung Min", "Namgung Min"},
@@ -71,7 +74,7 @@ TEST(RomanizeName, TellsTheFamilyNameTheGivenNameAndTheTableUsed) {
   EXPECT_EQ(kim.given, "Yeona");
   EXPECT_EQ(kim.surnameTable, SurnameTable::Common);
   // A family name the survey does not cover is spelled, and reported, as rr.
-  EXPECT_EQ(RomanizeName("권율").surnameTable, SurnameTable::Rr);
+  EXPECT_EQ(RomanizeName("팽율").surnameTable, SurnameTable::Rr);
   EXPECT_EQ(RomanizeName("남궁민").family, "Namgung");
 }
 
