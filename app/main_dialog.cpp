@@ -16,6 +16,7 @@
 #include "app/about_dialog.h"
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
+#include "jasokit/name.h"
 #include "jasokit/style.h"
 #include "ui/dialog_layout.h"
 #include "ui/message_box.h"
@@ -45,11 +46,13 @@ QRect Place(layout::UnitRect units) {
 
 const QString kAboutText = QStringLiteral("Jaso_Kit 정보(&A)...");
 const QString kOfficialStyleText = QStringLiteral("공식 영문 주소 (도로명)");
+const QString kNameModeText = QStringLiteral("이름 (여권)");
 
 // The style is kept between runs in an INI file on every platform (not the
 // Windows registry), so tests can give it a folder of their own.
 constexpr const char* kSettingsName = "Jaso_Kit";  // organisation and application alike
 constexpr const char* kStyleKey = "style";         // StyleName's words
+constexpr const char* kNameModeKey = "names";      // true: Enter romanizes names
 
 Style SavedStyle() {
   const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QLatin1String(kSettingsName),
@@ -64,6 +67,18 @@ void SaveStyle(Style style) {
   QSettings settings(QSettings::IniFormat, QSettings::UserScope, QLatin1String(kSettingsName),
                      QLatin1String(kSettingsName));
   settings.setValue(QLatin1String(kStyleKey), QLatin1String(StyleName(style)));
+}
+
+bool SavedNameMode() {
+  const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QLatin1String(kSettingsName),
+                           QLatin1String(kSettingsName));
+  return settings.value(QLatin1String(kNameModeKey), false).toBool();
+}
+
+void SaveNameMode(bool on) {
+  QSettings settings(QSettings::IniFormat, QSettings::UserScope, QLatin1String(kSettingsName),
+                     QLatin1String(kSettingsName));
+  settings.setValue(QLatin1String(kNameModeKey), on);
 }
 
 // The zip code table is CP949; everything the window holds is UTF-8.
@@ -171,6 +186,18 @@ void MainDialog::createControls() {
     }
 #endif
   });
+
+  m_nameModeAction = new QAction(kNameModeText, this);
+  m_nameModeAction->setObjectName(QStringLiteral("nameModeAction"));
+  m_nameModeAction->setCheckable(true);
+  m_nameModeAction->setChecked(SavedNameMode());
+  connect(m_nameModeAction, &QAction::toggled, this, [this](bool on) {
+    SaveNameMode(on);
+#ifdef Q_OS_WIN
+    HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
+    if (menu != nullptr) CheckMenuItem(menu, layout::kNameModeCommand, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+#endif
+  });
 }
 
 void MainDialog::initDialog(const BannerSettings& banner) {
@@ -204,6 +231,8 @@ void MainDialog::addSystemMenuItems() {
     AppendMenuW(menu, MF_STRING, layout::kAboutCommand, reinterpret_cast<const wchar_t*>(kAboutText.utf16()));
     AppendMenuW(menu, MF_STRING | (m_officialStyleAction->isChecked() ? MF_CHECKED : MF_UNCHECKED),
                 layout::kOfficialStyleCommand, reinterpret_cast<const wchar_t*>(kOfficialStyleText.utf16()));
+    AppendMenuW(menu, MF_STRING | (m_nameModeAction->isChecked() ? MF_CHECKED : MF_UNCHECKED),
+                layout::kNameModeCommand, reinterpret_cast<const wchar_t*>(kNameModeText.utf16()));
   }
 #endif
 }
@@ -223,6 +252,11 @@ bool MainDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr
       *result = 0;
       return true;
     }
+    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == static_cast<WPARAM>(layout::kNameModeCommand)) {
+      m_nameModeAction->toggle();
+      *result = 0;
+      return true;
+    }
   }
   return QDialog::nativeEvent(eventType, message, result);
 }
@@ -236,6 +270,7 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   menu.addAction(kAboutText, this, &MainDialog::showAbout);
   menu.addAction(m_officialStyleAction);
+  menu.addAction(m_nameModeAction);
   menu.exec(event->globalPos());
 #endif
 }
@@ -271,7 +306,12 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
 void MainDialog::dispatchEnter() {
   switch (m_focusedBox) {
     case 1:
-      runConversion();
+      // Names are typed; a chosen zip code row is an address whatever the mode.
+      if (m_nameModeAction->isChecked()) {
+        runNameRomanization();
+      } else {
+        runConversion();
+      }
       break;
     case 3:
       runZipSearch();
@@ -299,6 +339,14 @@ void MainDialog::writeBoxes() {
   write(m_inputBox, m_inputText);
   write(m_outputBox, m_outputText);
   write(m_zipQueryBox, m_zipQuery);
+}
+
+void MainDialog::runNameRomanization() {
+  readBoxes();
+  // Nothing typed, nothing to write.
+  if (m_inputText.find_first_not_of(" \t") == std::string::npos) return;
+  m_outputText = RomanizeName(m_inputText).output;
+  writeBoxes();
 }
 
 void MainDialog::runConversion() {

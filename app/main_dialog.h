@@ -4,8 +4,8 @@
 // search depending on which edit box last took the focus. Its controls are
 // reached by their object names: inputBox, outputBox, zipQueryBox, zipList,
 // banner, copyInputButton, copyOutputButton, copyQueryButton, resetButton;
-// the checkable menu item for the official style is the QAction
-// officialStyleAction.
+// the checkable menu items for the official style and for names are the
+// QActions officialStyleAction and nameModeAction.
 #include <QDialog>
 #include <functional>
 #include <string>
@@ -38,13 +38,15 @@ class MainDialog : public QDialog {
   explicit MainDialog(const MainDialogSetup& setup = {}, QWidget* parent = nullptr);
   ~MainDialog() override;
 
-  // Enter: the conversion request (runConversion), the zip search
-  // (runZipSearch) or, for any other box, a message with its number.
+  // Enter: the conversion request (runConversion, or runNameRomanization
+  // with the name item checked), the zip search (runZipSearch) or, for any
+  // other box, a message with its number.
   void dispatchEnter();
 
   void readBoxes();
   void writeBoxes();
   void runConversion();
+  void runNameRomanization();  // Enter in the input box with the name item checked
   void runZipSearch();
   void onListSelect();
   void copyToClipboard(const std::string& field);
@@ -93,6 +95,7 @@ class MainDialog : public QDialog {
   QLineEdit* m_outputBox = nullptr;
   QLineEdit* m_zipQueryBox = nullptr;
   QAction* m_officialStyleAction = nullptr;  // checked: conversions use Style::Official
+  QAction* m_nameModeAction = nullptr;  // checked: Enter romanizes the input as a personal name
   ZipDatabase m_zipDatabase;
   ZipLoadStatus m_zipLoadStatus = ZipLoadStatus::Ok;
   bool m_initialFocus = false;

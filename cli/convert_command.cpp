@@ -662,19 +662,6 @@ void ConvertRecords(const TextConverter& converter, const Settings& s, CsvChunk&
   }
 }
 
-// A number from the command line; more digits than that are no count.
-constexpr std::size_t kMaxCountDigits = 9;
-
-std::optional<std::size_t> ParseCount(const std::string& text) {
-  if (text.empty() || text.size() > kMaxCountDigits) return std::nullopt;
-  std::size_t n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + static_cast<std::size_t>(c - '0');
-  }
-  return n;
-}
-
 }  // namespace
 
 int RunConvert(const Args& args, CliIo& io) {

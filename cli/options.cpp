@@ -59,6 +59,19 @@ bool StyleOption(const ParsedArgs& parsed, std::size_t option, const char* comma
   return false;
 }
 
+// A number from the command line; more digits than that are no count.
+constexpr std::size_t kMaxCountDigits = 9;
+
+std::optional<std::size_t> ParseCount(const std::string& text) {
+  if (text.empty() || text.size() > kMaxCountDigits) return std::nullopt;
+  std::size_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + static_cast<std::size_t>(c - '0');
+  }
+  return n;
+}
+
 int UsageError(CliIo& io, const char* command, const std::string& message) {
   io.Error(Prefix(command) + ": " + message + "; run '" + Prefix(command) + " --help'\n");
   return kExitUsage;

@@ -3,6 +3,7 @@
 // with their value given as "--name VALUE" or "--name=VALUE", "--" to end
 // them, and a "did you mean" for a near miss.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,9 @@ std::string NearestName(std::string_view word, const std::vector<std::string_vie
 // The --style option's value (classic when not given) into style; false after
 // reporting an unknown style.
 bool StyleOption(const ParsedArgs& parsed, std::size_t option, const char* command, CliIo& io, Style& style);
+
+// A count written in decimal digits (at most nine), or nothing.
+std::optional<std::size_t> ParseCount(const std::string& text);
 
 // Reports a usage error: "jasokit COMMAND: MESSAGE; run 'jasokit COMMAND --help'".
 int UsageError(CliIo& io, const char* command, const std::string& message);

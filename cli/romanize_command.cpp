@@ -3,6 +3,7 @@
 #include "address/conversion.h"
 #include "cli/cli.h"
 #include "cli/input.h"
+#include "cli/name_command.h"
 #include "cli/options.h"
 #include "jasokit/romanizer.h"
 #include "romanize/hangul_romanizer.h"
@@ -13,6 +14,8 @@ namespace {
 
 constexpr const char* kRomanizeHelp =
     "usage: jasokit romanize [--style classic|official] [--cp949] [TEXT...]\n"
+    "       jasokit romanize --name [--surname common|rr] [--hyphen] [--given-first]\n"
+    "                        [--upper] [--json] [--csv ...] [NAME...]\n"
     "\n"
     "Romanizes each TEXT, or each line of standard input when no TEXT is given,\n"
     "exactly as it stands: never as an address, nothing trimmed. Every Hangul\n"
@@ -23,6 +26,8 @@ constexpr const char* kRomanizeHelp =
     "  --style S   classic (the default): the 2003 table of sound changes;\n"
     "              official: the Revised Romanization of Korean\n"
     "  --cp949     read and write CP949 bytes instead of UTF-8\n"
+    "  --name      romanize personal names as passports write them (Hong\n"
+    "              Gildong); see 'jasokit romanize --name --help'\n"
     "  --help      show this help\n"
     "\n"
     "A text of more than 1024 characters, or whose romanization takes more than\n"
@@ -41,6 +46,7 @@ constexpr OptionRule kRomanizeOptions[] = {
 }  // namespace
 
 int RunRomanize(const Args& args, CliIo& io) {
+  if (AsksForNames(args)) return RunRomanizeName(args, io);
   ParsedArgs parsed;
   if (!ParseOptions(args, kRomanizeOptions, "romanize", io, parsed)) return kExitUsage;
   if (parsed.help) {

@@ -208,6 +208,17 @@ def zip_seeds(table_path):
     write("zipload", "spaces", tiled(TABLE_BYTES // 3, b" "))
 
 
+# Personal names, UTF-8: the rule's examples, a space deciding, a two-syllable
+# family name, invalid bytes and a NUL, and a text that is no name.
+NAMES = {
+    "rule": "한복남".encode(),
+    "space": "  황보 영 ".encode(),
+    "two": "남궁민".encode(),
+    "bytes": "김".encode() + b"\xff" + "연".encode() + b"\x00" + "아".encode(),
+    "text": "대한민국만세다 a".encode(),
+}
+
+
 def write(area, name, data):
     folder = os.path.join(HERE, "corpus", area)
     os.makedirs(folder, exist_ok=True)
@@ -237,6 +248,8 @@ def main():
     for name, (seed, limit, text) in CSV.items():
         write("csv", name, csv_seed(seed, limit, text))
     write_dictionary(os.path.join(HERE, "csv.dict"), CSV_DICTIONARY)
+    for name, data in NAMES.items():
+        write("name", name, data)
     for name, data in ZIP_QUERIES.items():
         write("zipsearch", name, data)
     default_table = os.path.join(HERE, "..", "build", "cli", "zipcode030101t6.dbf")

@@ -13,6 +13,7 @@
 #include "address/conversion.h"  // the batch conversion, output only
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
+#include "jasokit/name.h"
 #include "jasokit/style.h"
 #include "jasokit/version.h"
 #include "jasokit/zip.h"
@@ -328,6 +329,28 @@ PYBIND11_MODULE(_jasokit, m) {
       "Romanizes a text as it stands, never as an address and untrimmed, its first\n"
       "letter upper-cased; '' for a text of more than 1024 characters or a result\n"
       "of more than 1024 bytes.");
+
+  m.def(
+      "romanize_name",
+      [](py::handle text, py::handle surname, bool hyphen, bool givenFirst, bool upper) {
+        jasokit::NameOptions options;
+        const std::string table = Utf8(surname, "surname");
+        if (!jasokit::ParseSurnameTable(table, options.surnames)) {
+          throw py::value_error("unknown surname table '" + table + "' (common or rr)");
+        }
+        options.hyphen = hyphen;
+        options.givenFirst = givenFirst;
+        options.upper = upper;
+        return Str(jasokit::RomanizeName(Utf8(text, "text"), options).output);
+      },
+      py::arg("text"), py::arg("surname") = "common", py::arg("hyphen") = false, py::arg("given_first") = false,
+      py::arg("upper") = false,
+      "romanize_name(text, surname='common', hyphen=False, given_first=False, upper=False) -> str\n\n"
+      "Romanizes a personal name as passports write it: 'Hong Gildong'. A space\n"
+      "decides where the family name ends; surname='common' spells it as most\n"
+      "passports do (Kim, Lee, Park), 'rr' with the Revised Romanization (Gim, I,\n"
+      "Bak). A text that is no name (blank, or more than five syllables before a\n"
+      "space) is romanized as text in the official style.");
 
   py::class_<ZipRecord>(m, "ZipRecord", "One row of the zip code table; the texts keep the table's space padding.")
       .def_readonly("zip_code", &ZipRecord::zipCode)

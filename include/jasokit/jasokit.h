@@ -5,6 +5,7 @@
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
 #include "jasokit/export.h"
+#include "jasokit/name.h"
 #include "jasokit/romanizer.h"
 #include "jasokit/style.h"
 #include "jasokit/version.h"

@@ -27,6 +27,13 @@ class Result:
 def convert(text: str, style: _Style = "classic", country: str | None = None) -> Result: ...
 def convert_many(texts: Iterable[str], style: _Style = "classic", country: str | None = None) -> list[str]: ...
 def romanize(text: str, style: _Style = "classic") -> str: ...
+def romanize_name(
+    text: str,
+    surname: Literal["common", "rr"] = "common",
+    hyphen: bool = False,
+    given_first: bool = False,
+    upper: bool = False,
+) -> str: ...
 
 class ZipRecord:
     @property

@@ -72,6 +72,7 @@ QString ConvertedOutput(const char* utf8Input) { return Utf8Of(ConvertInput(Cp(u
 void PressEnter(QWidget* widget) { QTest::keyClick(widget, Qt::Key_Return); }
 
 const QString kOfficialStyleItem = QStringLiteral("공식 영문 주소 (도로명)");
+const QString kNameModeItem = QStringLiteral("이름 (여권)");
 const QString kRoadAddress = QStringLiteral("서울특별시 강남구 테헤란로 152");
 const QString kRoadAddressClassic = QStringLiteral("152 Teherallo Gangnam-gu Seoul S.KOREA ");
 const QString kRoadAddressOfficial = QStringLiteral("152 Teheran-ro, Gangnam-gu, Seoul, Republic of Korea");
@@ -83,6 +84,7 @@ QSettings* NewProgramSettings() {
 }
 
 QAction* StyleItem(const MainDialog& d) { return d.findChild<QAction*>(QStringLiteral("officialStyleAction")); }
+QAction* NameItem(const MainDialog& d) { return d.findChild<QAction*>(QStringLiteral("nameModeAction")); }
 
 // Opens the window's right-click menu, hands it to use, then closes it;
 // false if no menu opened.
@@ -595,7 +597,7 @@ class MainDialogTest : public QObject {
     });
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 300), d.mapToGlobal(QPoint(10, 300)));
     QApplication::sendEvent(&d, &event);
-    QCOMPARE(items, (QStringList{QStringLiteral("Jaso_Kit 정보(&A)..."), kOfficialStyleItem}));
+    QCOMPARE(items, (QStringList{QStringLiteral("Jaso_Kit 정보(&A)..."), kOfficialStyleItem, kNameModeItem}));
     QVERIFY(aboutShown);
   }
 
@@ -609,9 +611,9 @@ class MainDialogTest : public QObject {
       QList<QAction*> actions;
       QVERIFY(WithContextMenu(d, [&](QMenu& menu) {
         actions = menu.actions();
-        if (actions.size() == 2) actions[1]->trigger();
+        if (actions.size() == 3) actions[1]->trigger();
       }));
-      QCOMPARE(actions.size(), 2);
+      QCOMPARE(actions.size(), 3);
       QCOMPARE(actions[1], item);
       QCOMPARE(item->isChecked(), checkedAfter);
     }
@@ -651,6 +653,36 @@ class MainDialogTest : public QObject {
       QCOMPARE(c.outputBox->text(), row.output);
     }
     QVERIFY(messages.texts().isEmpty());
+  }
+
+  void nameModeRomanizesTheInputAsANameAndIsKept() {
+    MainDialog* d = &openDialog();
+    QAction* item = NameItem(*d);
+    QVERIFY(item != nullptr);
+    QCOMPARE(item->text(), kNameModeItem);
+    QVERIFY(item->isCheckable() && !item->isChecked());
+    item->setChecked(true);
+    m_dialog.reset();  // the next run finds it checked
+    d = &openDialog();
+    const test::Controls c(*d);
+    QVERIFY(c.complete());
+    QVERIFY(NameItem(*d)->isChecked());
+    QTRY_COMPARE(d->focusedBox(), 1);
+    c.inputBox->setText(QStringLiteral("한복남"));
+    PressEnter(c.inputBox);
+    QCOMPARE(c.outputBox->text(), QStringLiteral("Han Boknam"));
+    // A chosen zip code row is still converted as an address.
+    focus(c.zipQueryBox);
+    c.zipQueryBox->setText(QStringLiteral("역삼동"));
+    PressEnter(c.zipQueryBox);
+    focus(c.zipList);
+    QTest::keyClick(c.zipList, Qt::Key_End);
+    QCOMPARE(c.outputBox->text(), ConvertedOutput("부산 해운대구 역삼동"));
+    NameItem(*d)->setChecked(false);
+    focus(c.inputBox);
+    c.inputBox->setText(QStringLiteral("한복남"));
+    PressEnter(c.inputBox);
+    QCOMPARE(c.outputBox->text(), QStringLiteral("Hanbongnam"));
   }
 
   void styleIsKeptBetweenRuns() {

@@ -1,0 +1,324 @@
+// jasokit romanize --name: personal names, one per argument, line or CSV
+// record.
+#include "cli/name_command.h"
+
+#include <optional>
+#include <string>
+
+#include "cli/cli.h"
+#include "cli/csv.h"
+#include "cli/input.h"
+#include "cli/json.h"
+#include "cli/options.h"
+#include "jasokit/name.h"
+#include "romanize/cp949.h"
+#include "romanize/hangul_romanizer.h"
+
+namespace jasokit::cli {
+
+namespace {
+
+constexpr const char* kNameHelp =
+    "usage: jasokit romanize --name [--surname common|rr] [--hyphen] [--given-first]\n"
+    "                        [--upper] [--json] [NAME...]\n"
+    "       jasokit romanize --name --csv [--column N|NAME] [--header]\n"
+    "                        [--in-place | --output-column NAME] [--surname S]\n"
+    "                        [--hyphen] [--given-first] [--upper]\n"
+    "\n"
+    "Romanizes each NAME, or each line of standard input when no NAME is given,\n"
+    "as passports write names: the family name, a space, then the given name as\n"
+    "one word. Each syllable keeps its own letters, with no sound change between\n"
+    "syllables: 한복남 is Han Boknam, 이주은 Lee Jueun, 한라 Hanra.\n"
+    "Characters that are not Hangul syllables pass through unchanged.\n"
+    "\n"
+    "The family name: a space decides where it ends (황보 영, 김 연아).\n"
+    "Without a space it is the first syllable, or the first two when they are\n"
+    "a two-syllable family name (남궁, 황보, 제갈, 선우, 독고, 사공, 서문,\n"
+    "동방, ...) and the name has three syllables or more: 남궁민 is Namgung\n"
+    "Min; write 남 궁민 for Nam Gungmin.\n"
+    "\n"
+    "options:\n"
+    "  --surname S     common (the default): the spelling most passports use\n"
+    "                  (Kim, Lee, Park, Choi, Jung, Kang, Yoon, Yoo, Shin, Lim),\n"
+    "                  from published passport figures; other family names as rr.\n"
+    "                  rr: the Revised Romanization's letters (Gim, I, Bak)\n"
+    "  --hyphen        a hyphen between the given name's syllables: Gil-dong\n"
+    "  --given-first   the given name first: Gildong Hong\n"
+    "  --upper         upper case, as in passports: HONG GILDONG\n"
+    "  --json          write one JSON object per name, on one line:\n"
+    "                  {\"name\", \"family\", \"given\", \"output\", \"surname_table\"};\n"
+    "                  \"surname_table\" is the table the spelling came from (a\n"
+    "                  family name the common table lacks is \"rr\")\n"
+    "  --help          show this help\n"
+    "\n"
+    "CSV (RFC 4180) from standard input to standard output, as convert --csv:\n"
+    "  --csv, --column N|NAME, --header, --output-column NAME (default:\n"
+    "  romanized) and --in-place romanize one field of each record and write\n"
+    "  every other byte as read.\n"
+    "\n"
+    "A blank line, or one with more than five syllables before any space, is no\n"
+    "name: it is romanized as text in the official style, with a warning naming\n"
+    "its line. A name of more than 4096 bytes, or such a text of more than 1024\n"
+    "characters, is refused: its output is empty, and the refusal is reported.\n"
+    "A NUL byte ends the name; invalid UTF-8 becomes U+FFFD, with a warning.\n"
+    "\n"
+    "exit status: 0 all romanized, 1 some name refused as too long,\n"
+    "2 usage error or badly formed CSV, 3 input/output error\n";
+
+enum NameOption : std::size_t {
+  kOptName,
+  kOptSurname,
+  kOptHyphen,
+  kOptGivenFirst,
+  kOptUpper,
+  kOptJson,
+  kOptCsv,
+  kOptColumn,
+  kOptHeader,
+  kOptInPlace,
+  kOptOutputColumn,
+};
+constexpr OptionRule kNameOptions[] = {
+    {"--name", nullptr, nullptr},
+    {"--surname", nullptr, "a TABLE (common or rr)"},
+    {"--hyphen", nullptr, nullptr},
+    {"--given-first", nullptr, nullptr},
+    {"--upper", nullptr, nullptr},
+    {"--json", nullptr, nullptr},
+    {"--csv", nullptr, nullptr},
+    {"--column", nullptr, "a column number or NAME"},
+    {"--header", nullptr, nullptr},
+    {"--in-place", nullptr, nullptr},
+    {"--output-column", nullptr, "a NAME"},
+};
+
+constexpr const char* kCommand = "romanize";
+// Usage errors point at the help of names.
+constexpr const char* kUsageCommand = "romanize --name";
+constexpr std::size_t kMaxNameBytes = 4 * detail::kMaxUnits;
+
+struct CsvSettings {
+  std::size_t column = 0;
+  const std::string* columnName = nullptr;
+  bool header = false;
+  bool inPlace = false;
+  std::string outputColumn = "romanized";
+};
+
+// Romanizes names and tells the user about the odd ones.
+class NameWriter {
+ public:
+  NameWriter(CliIo& io, const NameOptions& options) : m_io(io), m_options(options) {}
+
+  // The result for one text, after the warnings it calls for.
+  const NameResult& Romanize(std::string_view text, bool valid, const char* where, std::size_t number) {
+    m_result = RomanizeName(text, m_options);
+    if (!valid && !m_invalidWarned) {
+      m_invalidWarned = true;
+      Warn(where, number, "invalid UTF-8, romanized as U+FFFD");
+    }
+    if (m_result.isName) return m_result;
+    // Romanize gives nothing for a text over its limit.
+    if (m_result.output.empty() && !text.empty() && text.front() != '\0') {
+      Refuse(where, number);
+    } else {
+      Warn(where, number, "not a name (blank, or more than five syllables before a space), romanized as text");
+    }
+    return m_result;
+  }
+
+  void Refuse(const char* where, std::size_t number) {
+    m_refused = true;
+    m_io.Error("jasokit romanize: " + std::string(where) + " " + std::to_string(number) +
+               ": too long (a name of more than 4096 bytes, or a text of more than 1024 characters)\n");
+  }
+  bool refused() const { return m_refused; }
+
+ private:
+  void Warn(const char* where, std::size_t number, const char* what) {
+    m_io.Error("jasokit romanize: warning: " + std::string(where) + " " + std::to_string(number) + ": " + what + "\n");
+  }
+
+  CliIo& m_io;
+  const NameOptions& m_options;
+  NameResult m_result;
+  bool m_invalidWarned = false;
+  bool m_refused = false;
+};
+
+void AppendJson(const NameResult& r, std::string& out) {
+  const auto field = [&](const char* key, const std::string& value, bool present) {
+    out += key;
+    if (present) {
+      AppendJsonString(value, out);
+    } else {
+      out += "null";
+    }
+  };
+  out += r.isName ? "{\"name\":true," : "{\"name\":false,";
+  field("\"family\":", r.family, r.isName);
+  field(",\"given\":", r.given, r.isName);
+  field(",\"output\":", r.output, true);
+  field(",\"surname_table\":", SurnameTableName(r.surnameTable), r.isName);
+  out += "}\n";
+}
+
+int RunLines(const ParsedArgs& parsed, NameWriter& writer, CliIo& io) {
+  const bool json = parsed.Has(kOptJson);
+  HeldLine text(kMaxNameBytes, HeldLine::kStripCr | HeldLine::kCutAtNul | HeldLine::kCheckUtf8);
+  std::string out;
+  const int status = ForEachInput(parsed.operands, io, kCommand, text, [&](const char* where, std::size_t number) {
+    out.clear();
+    if (text.overLong()) {
+      writer.Refuse(where, number);
+      if (json) {
+        AppendJson(NameResult(), out);
+      } else {
+        out += '\n';
+      }
+      return io.Write(out);
+    }
+    const NameResult& r = writer.Romanize(text.text(), text.validUtf8(), where, number);
+    if (json) {
+      AppendJson(r, out);
+    } else {
+      out += r.output;
+      out += '\n';
+    }
+    return io.Write(out);
+  });
+  if (status != kExitOk) return status;
+  return writer.refused() ? kExitRefused : kExitOk;
+}
+
+// The header record: the column looked up by name, and the new column named.
+bool WriteHeader(const CsvRecord& r, CsvSettings& s, std::string& out, std::string& error) {
+  if (s.columnName) {
+    s.column = FindCsvField(r, *s.columnName);
+    if (s.column == std::string_view::npos) {
+      error = "line " + std::to_string(r.line()) + ": no column named '" + *s.columnName + "' in the header";
+      return false;
+    }
+  }
+  if (s.inPlace) {
+    AppendCsvRecord(r, out);
+  } else {
+    AppendCsvRecord(r, s.outputColumn, kCsvAppendField, out);
+  }
+  return true;
+}
+
+int RunCsv(CsvSettings& s, NameWriter& writer, CliIo& io) {
+  CsvReader reader([&io](char* buffer, std::size_t size) { return io.Read(buffer, size); });
+  CsvRecord r;
+  bool headerPending = s.header;
+  std::string out;
+  std::string error;
+  while (error.empty() && reader.Next(r)) {
+    out.clear();
+    if (headerPending && !r.blank()) {
+      headerPending = false;
+      if (!WriteHeader(r, s, out, error)) break;
+    } else if (r.blank()) {
+      AppendCsvRecord(r, out);
+    } else if (r.size() <= s.column) {
+      error = MissingFieldError(r, s.column).message;
+      break;
+    } else {
+      const std::string_view value = r[s.column].value;
+      const bool valid = detail::IsValidUtf8(value);
+      const NameResult& n = writer.Romanize(value, valid, "line", r.line());
+      AppendCsvRecord(r, n.output, s.inPlace ? s.column : kCsvAppendField, out);
+    }
+    if (!io.Write(out)) break;
+  }
+  const bool flushed = io.Flush();
+  if (!flushed) {
+    io.Error("jasokit romanize: error writing standard output\n");
+    return kExitIo;
+  }
+  if (reader.error().kind == CsvErrorKind::kReadFailed) {
+    io.Error("jasokit romanize: error reading standard input\n");
+    return kExitIo;
+  }
+  if (error.empty()) error = reader.error().message;
+  if (!error.empty()) {
+    io.Error("jasokit romanize: " + error + "; the output stops before this record\n");
+    return kExitUsage;
+  }
+  return writer.refused() ? kExitRefused : kExitOk;
+}
+
+// --column: a number from 1, or with --header a column's name.
+int ReadColumn(const std::string& column, CsvSettings& s, CliIo& io) {
+  const std::optional<std::size_t> n = ParseCount(column);
+  if (n && *n == 0) return UsageError(io, kUsageCommand, "--column counts from 1");
+  if (n) {
+    s.column = *n - 1;
+  } else if (s.header) {
+    s.columnName = &column;
+  } else {
+    return UsageError(io, kUsageCommand, "--column '" + column + "' is a name, which needs --header");
+  }
+  return kExitOk;
+}
+
+// The CSV options into s: kExitOk, or kExitUsage after reporting the error.
+int ReadCsvSettings(const ParsedArgs& parsed, CsvSettings& s, CliIo& io) {
+  const bool csv = parsed.Has(kOptCsv);
+  for (const std::size_t csvOnly : {kOptColumn, kOptHeader, kOptInPlace, kOptOutputColumn}) {
+    if (!csv && parsed.Has(csvOnly)) {
+      return UsageError(io, kUsageCommand, std::string(kNameOptions[csvOnly].name) + " needs --csv");
+    }
+  }
+  if (csv && parsed.Has(kOptJson)) return UsageError(io, kUsageCommand, "--csv and --json exclude each other");
+  if (csv && !parsed.operands.empty()) {
+    return UsageError(io, kUsageCommand, "--csv reads standard input; no NAME may be given");
+  }
+  s.header = parsed.Has(kOptHeader);
+  s.inPlace = parsed.Has(kOptInPlace);
+  if (const std::string* column = parsed.Value(kOptColumn)) {
+    if (const int rc = ReadColumn(*column, s, io); rc != kExitOk) return rc;
+  }
+  if (const std::string* name = parsed.Value(kOptOutputColumn)) {
+    if (!s.header) return UsageError(io, kUsageCommand, "--output-column needs --header");
+    if (s.inPlace) return UsageError(io, kUsageCommand, "--output-column and --in-place exclude each other");
+    s.outputColumn = *name;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+bool AsksForNames(const Args& args) {
+  for (const std::string& a : args) {
+    if (a == "--") return false;
+    if (a == "--name") return true;
+  }
+  return false;
+}
+
+int RunRomanizeName(const Args& args, CliIo& io) {
+  ParsedArgs parsed;
+  if (!ParseOptions(args, kNameOptions, kUsageCommand, io, parsed)) return kExitUsage;
+  if (parsed.help) {
+    io.Write(kNameHelp);
+    return kExitOk;
+  }
+  NameOptions options;
+  if (const std::string* table = parsed.Value(kOptSurname)) {
+    if (!ParseSurnameTable(*table, options.surnames)) {
+      return UsageError(io, kUsageCommand, "unknown surname table '" + *table + "' (common or rr)");
+    }
+  }
+  options.hyphen = parsed.Has(kOptHyphen);
+  options.givenFirst = parsed.Has(kOptGivenFirst);
+  options.upper = parsed.Has(kOptUpper);
+  CsvSettings csv;
+  if (const int rc = ReadCsvSettings(parsed, csv, io); rc != kExitOk) return rc;
+  NameWriter writer(io, options);
+  if (parsed.Has(kOptCsv)) return RunCsv(csv, writer, io);
+  return RunLines(parsed, writer, io);
+}
+
+}  // namespace jasokit::cli

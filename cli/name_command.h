@@ -1,0 +1,11 @@
+#pragma once
+// jasokit romanize --name, which has options of its own.
+#include "cli/cli.h"
+
+namespace jasokit::cli {
+
+// Whether --name comes before any "--".
+bool AsksForNames(const Args& args);
+int RunRomanizeName(const Args& args, CliIo& io);
+
+}  // namespace jasokit::cli
