@@ -130,6 +130,21 @@ const PlaceRow* FindRegionForm(std::string_view word) {
   return nullptr;
 }
 
+// Every road word ends in one of these syllables: most words are ruled out
+// before any parsing.
+constexpr std::uint16_t kRoadEnds[] = {LastTwo(kRoadTypes[0].korean), LastTwo(kRoadTypes[1].korean),
+                                       LastTwo(kRoadTypes[2].korean), LastTwo(kOfficialExpressway),
+                                       LastTwo(kOfficialStreet), LastTwo(kOfficialPass)};
+static_assert(std::size(kRoadTypes) == 3, "every road type is in kRoadEnds");
+
+constexpr bool MayEndARoad(std::uint16_t tail) {
+  for (std::uint16_t end : kRoadEnds) {
+    if (tail == end) return true;
+  }
+  return false;
+}
+
+constexpr std::uint16_t kGilTail = LastTwo(kOfficialGil);
 constexpr std::uint16_t kFloorTail = LastTwo(kOfficialFloor);
 constexpr std::uint16_t kDongTail = LastTwo(kOfficialDong);
 constexpr std::uint16_t kHoTail = LastTwo(kOfficialHo);
@@ -162,10 +177,16 @@ struct RoadParts {
   RoadSegment branch;  // none when its type is empty
 };
 
+constexpr auto kTypeTails = Tails(kRoadTypes, [](const PlaceRow& r) { return r.korean; });
+constexpr auto kLetterTails = Tails(kRoadLetters, [](const PlaceRow& r) { return r.korean; });
+constexpr auto kDirectionTails = Tails(kRoadDirections, [](const PlaceRow& r) { return r.korean; });
+
+// The first row that text ends in; tails holds the rows' last two bytes.
 template <std::size_t N>
-const PlaceRow* EndRow(std::string_view text, const PlaceRow (&rows)[N]) {
-  for (const PlaceRow& row : rows) {
-    if (EndsWith(text, row.korean)) return &row;
+const PlaceRow* EndRow(std::string_view text, const PlaceRow (&rows)[N], const std::array<std::uint16_t, N>& tails) {
+  const std::uint16_t tail = LastTwo(text);
+  for (std::size_t k = 0; k < N; ++k) {
+    if (tails[k] == tail && EndsWith(text, rows[k].korean)) return &rows[k];
   }
   return nullptr;
 }
@@ -200,12 +221,16 @@ std::string_view TakeNumberText(std::string_view& text) {
   return std::string_view(text.data() + text.size(), end - text.size());
 }
 
-// The letter before a 길: 안, the 가나다 series or a direction.
+// The letter before a 길: 안, the 가나다 series or a direction. It follows a
+// number, 번 or a road's type, which rules out most names at once.
 void TakeLetter(std::string_view& rest, RoadSegment& s) {
-  if (const PlaceRow* row = EndRow(rest, kRoadLetters)) {
+  if (rest.size() < 3 || IsDigit(rest.back()) || EndsWith(rest, kOfficialBeon)) return;
+  const std::string_view before = rest.substr(0, rest.size() - 2);
+  if (!IsDigit(before.back()) && !EndsWith(before, kOfficialBeon) && !EndRow(before, kRoadTypes, kTypeTails)) return;
+  if (const PlaceRow* row = EndRow(rest, kRoadLetters, kLetterTails)) {
     s.letter = row->roman;
     s.inner = row->korean == kOfficialInner;
-  } else if (const PlaceRow* dir = EndRow(rest, kRoadDirections)) {
+  } else if (const PlaceRow* dir = EndRow(rest, kRoadDirections, kDirectionTails)) {
     s.letter = dir->roman;
     s.direction = true;
   } else {
@@ -240,7 +265,7 @@ void TakeSegmentNumber(std::string_view& rest, RoadSegment& s) {
 // it belongs to the name unless bareLetter: 골안길 is "Goran-gil", but
 // 운서2로안길 "Unseo 2-ro an-gil".
 bool TakeSegment(std::string_view& text, RoadSegment& s, bool bareLetter) {
-  const PlaceRow* type = EndRow(text, kRoadTypes);
+  const PlaceRow* type = EndRow(text, kRoadTypes, kTypeTails);
   if (type == nullptr) return false;
   s = RoadSegment{};
   s.type = type->roman;
@@ -407,6 +432,7 @@ class OfficialAddress {
 
   bool TakeRoad() {
     const std::string_view t = m_tokens[m_at].text;
+    if (!MayEndARoad(LastTwo(t))) return false;
     RoadParts road;
     if (!ParseRoad(t, road) && !ParsePass(t, NextWord(m_at + 1), road)) return false;
     ++m_at;
@@ -555,15 +581,18 @@ class OfficialAddress {
   // NAME ROAD [[DIRECTION] BRANCH]. A type before the digits wins over a
   // number in the name (테헤란로7길 is "Teheran-ro 7-gil"), and 대로 over 로.
   static bool ParseRoad(std::string_view t, RoadParts& r) {
-    r = RoadParts{};
     if (ParseWholeName(t, r)) return true;
     std::string_view rest = t;
     RoadSegment last;
     if (!TakeSegment(rest, last, true)) return false;
     if (last.gil && ParseRoadBefore(rest, last, r)) return true;
-    rest = t;
-    TakeSegment(rest, r.road, false);
+    if (!last.letter.empty() && last.number.empty()) {
+      // Not a branch after all: the letter belongs to the name.
+      rest = t;
+      TakeSegment(rest, last, false);
+    }
     r.name = rest;
+    r.road = last;
     return !r.name.empty() || !r.road.number.empty();
   }
 
@@ -572,7 +601,7 @@ class OfficialAddress {
   // numbered road or a direction after 로.
   static bool ParseRoadBefore(std::string_view head, const RoadSegment& branch, RoadParts& r) {
     if (branch.number.empty() && branch.letter.empty()) return false;
-    const PlaceRow* direction = branch.number.empty() ? nullptr : EndRow(head, kRoadDirections);
+    const PlaceRow* direction = branch.number.empty() ? nullptr : EndRow(head, kRoadDirections, kDirectionTails);
     if (direction) head.remove_suffix(direction->korean.size());
     RoadSegment road;
     if (!TakeSegment(head, road, false) || (head.empty() && road.number.empty())) return false;
@@ -611,10 +640,11 @@ class OfficialAddress {
   // A word that is only [DIRECTION] BRANCH ("12번길"), continuing the road
   // before it.
   static bool ParseBranch(std::string_view t, RoadParts& r) {
+    if (LastTwo(t) != kGilTail) return false;
     std::string_view rest = t;
     RoadSegment branch;
     if (!TakeSegment(rest, branch, false) || !branch.gil || branch.number.empty()) return false;
-    const PlaceRow* direction = EndRow(rest, kRoadDirections);
+    const PlaceRow* direction = EndRow(rest, kRoadDirections, kDirectionTails);
     if (direction) rest.remove_suffix(direction->korean.size());
     if (!rest.empty()) return false;
     r.direction = direction ? direction->roman : std::string_view();
@@ -638,18 +668,22 @@ class OfficialAddress {
   }
 
   static void WriteSegment(const RoadSegment& s, std::string& out) {
-    // The number's digits, and a full stop for each middle dot between them.
-    for (std::size_t k = 0; k < s.number.size();) {
-      const bool digit = IsDigit(s.number[k]);
-      out += digit ? s.number[k] : '.';
-      k += digit ? 1 : 2;
+    if (s.number.size() == TrailingDigits(s.number)) {
+      out += s.number;
+    } else {
+      // A full stop for each middle dot between the digits.
+      for (std::size_t k = 0; k < s.number.size();) {
+        const bool digit = IsDigit(s.number[k]);
+        out += digit ? s.number[k] : '.';
+        k += digit ? 1 : 2;
+      }
     }
     if (s.beon) out += "beon";
     if (!s.subNumber.empty()) {
       out += ' ';
       out += s.subNumber;
     }
-    out += s.letter;
+    if (!s.letter.empty()) out += s.letter;
     out += s.type;
   }
 
