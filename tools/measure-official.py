@@ -44,6 +44,8 @@ KINDS = [
     ("N번가길", re.compile(r"\d+번[" + SERIES + r"]길$")),
     ("direction", re.compile(r"(로|길)[동서남북]\d+(번)?길$")),
     ("N가길", re.compile(r"\d+[" + SERIES + r"]길$")),
+    ("N동길", re.compile(r"\d+[동서남북]길$")),
+    ("로동길", re.compile(r"로[동서남북]길$")),
     ("N번로", re.compile(r"\d+번로$")),
     ("middle dot", re.compile(r"[·ㆍ]")),
     ("고속도로", re.compile(r"고속도로$")),
