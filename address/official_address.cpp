@@ -181,6 +181,18 @@ constexpr auto kTypeTails = Tails(kRoadTypes, [](const PlaceRow& r) { return r.k
 constexpr auto kLetterTails = Tails(kRoadLetters, [](const PlaceRow& r) { return r.korean; });
 constexpr auto kDirectionTails = Tails(kRoadDirections, [](const PlaceRow& r) { return r.korean; });
 
+// Rows named by their place in the tables, so that a found row is told by
+// its address.
+constexpr std::size_t RowOf(const PlaceRow* rows, std::size_t n, std::string_view korean) {
+  for (std::size_t k = 0; k < n; ++k) {
+    if (rows[k].korean == korean) return k;
+  }
+  return n;
+}
+constexpr std::size_t kGilRow = RowOf(kRoadTypes, std::size(kRoadTypes), kOfficialGil);
+constexpr std::size_t kInnerRow = RowOf(kRoadLetters, std::size(kRoadLetters), kOfficialInner);
+static_assert(kGilRow < std::size(kRoadTypes) && kInnerRow < std::size(kRoadLetters));
+
 // The first row that text ends in; tails holds the rows' last two bytes.
 template <std::size_t N>
 const PlaceRow* EndRow(std::string_view text, const PlaceRow (&rows)[N], const std::array<std::uint16_t, N>& tails) {
@@ -204,7 +216,9 @@ std::string_view TakeDigits(std::string_view& text) {
   return std::string_view(text.data() + text.size(), d);
 }
 
-bool IsDot(std::string_view text) { return text == kOfficialMiddleDot || text == kOfficialAraeaDot; }
+bool IsDot(std::string_view text) {
+  return text.size() == 2 && (LastTwo(text) == LastTwo(kOfficialMiddleDot) || LastTwo(text) == LastTwo(kOfficialAraeaDot));
+}
 
 // Trailing digits, joined across a middle dot between digits (2·28). A
 // digit is one byte that no two-byte character ends in, so the dot before
@@ -229,7 +243,7 @@ void TakeLetter(std::string_view& rest, RoadSegment& s) {
   if (!IsDigit(before.back()) && !EndsWith(before, kOfficialBeon) && !EndRow(before, kRoadTypes, kTypeTails)) return;
   if (const PlaceRow* row = EndRow(rest, kRoadLetters, kLetterTails)) {
     s.letter = row->roman;
-    s.inner = row->korean == kOfficialInner;
+    s.inner = row == &kRoadLetters[kInnerRow];
   } else if (const PlaceRow* dir = EndRow(rest, kRoadDirections, kDirectionTails)) {
     s.letter = dir->roman;
     s.direction = true;
@@ -269,7 +283,7 @@ bool TakeSegment(std::string_view& text, RoadSegment& s, bool bareLetter) {
   if (type == nullptr) return false;
   s = RoadSegment{};
   s.type = type->roman;
-  s.gil = type->korean == kOfficialGil;
+  s.gil = type == &kRoadTypes[kGilRow];
   const std::string_view beforeType = text.substr(0, text.size() - type->korean.size());
   std::string_view rest = beforeType;
   if (s.gil) TakeLetter(rest, s);
