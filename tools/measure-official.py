@@ -8,7 +8,7 @@ converted by one `jasokit convert --style official --json` process, and the
 road and the whole address are compared with the row's own English.
 
 usage: tools/measure-official.py [--jasokit PATH] [--failures N] [--kind KIND]
-                                 FILE_OR_DIR...
+                                 [--addresses N] FILE_OR_DIR...
 
 Prints, per file and in total, the share of roads (distinct roads, and rows)
 and of addresses written exactly as the data writes them, and the failing
@@ -251,7 +251,9 @@ def report(tallies, args):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("paths", nargs="+", metavar="FILE_OR_DIR")
-    parser.add_argument("--jasokit", default=os.path.join("build", "cli", "jasokit"), help="the jasokit program")
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser.add_argument("--jasokit", default=os.path.join(here, "..", "build", "cli", "jasokit"),
+                        help="the jasokit program (default: build/cli/jasokit)")
     parser.add_argument("--failures", type=int, default=0, metavar="N",
                         help="list up to N failing roads of each form")
     parser.add_argument("--kind", help="list failures of this form only")
@@ -259,8 +261,12 @@ def main():
                         help="list up to N addresses whose road is right but whole address wrong")
     args = parser.parse_args()
 
+    if not os.access(args.jasokit, os.X_OK):
+        parser.error("no jasokit program at %s (build it, or give --jasokit)" % args.jasokit)
     files = []
     for path in args.paths:
+        if not os.path.exists(path):
+            parser.error("no such file or folder: %s" % path)
         if os.path.isdir(path):
             files += sorted(os.path.join(path, f) for f in os.listdir(path)
                             if f.endswith((".zip", ".txt")))
