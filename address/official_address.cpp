@@ -447,6 +447,9 @@ class OfficialAddress {
   bool TakeRoad() {
     const std::string_view t = m_tokens[m_at].text;
     if (!MayEndARoad(LastTwo(t))) return false;
+    // Right after an eup or a myeon, a word ending in 거리 is a village
+    // (삼거리 is "Samgeo-ri"): the roads there are 로 and 길.
+    if (!m_units.empty() && m_units.back().first == UnitKind::Town && EndsWith(t, kOfficialStreet)) return false;
     RoadParts road;
     if (!ParseRoad(t, road) && !ParsePass(t, NextWord(m_at + 1), road)) return false;
     ++m_at;

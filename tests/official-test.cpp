@@ -114,6 +114,8 @@ TEST(OfficialAddress, LotAddressesAndUnits) {
       {"서울 종로구 종로3가", "Jongno 3-ga, Jongno-gu, Seoul, Republic of Korea"},
       {"경기도 화성시 봉담읍 수기리 산 12", "San 12 Sugi-ri, Bongdam-eup, Hwaseong-si, Gyeonggi-do, Republic of Korea"},
       {"경기도 화성시 봉담읍 수기리 산12", "San 12 Sugi-ri, Bongdam-eup, Hwaseong-si, Gyeonggi-do, Republic of Korea"},
+      // After a myeon a name ending in 거리 is a village, not a street.
+      {"충청남도 공주시 신풍면 삼거리 12", "12 Samgeo-ri, Sinpung-myeon, Gongju-si, Chungcheongnam-do, Republic of Korea"},
       {"서울 강남구 역삼동 현대아파트 101동 1004호",
        "Hyeondae APT. 101-dong 1004-ho, Yeoksam-dong, Gangnam-gu, Seoul, Republic of Korea"},
       {"경기도 성남시 분당구 정자동 1 현대아파트 101동 1004호",
