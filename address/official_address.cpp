@@ -80,8 +80,6 @@ constexpr std::array<std::uint16_t, N> Tails(const Row (&rows)[N], Word word) {
   return tails;
 }
 
-constexpr auto kBranchTails = Tails(kRoadBranches, [](const PlaceRow& r) { return r.korean; });
-constexpr auto kTypeTails = Tails(kRoadTypes, [](const PlaceRow& r) { return r.korean; });
 constexpr auto kUnitTails = Tails(kUnitSyllables, [](const UnitSyllable& r) { return r.syllable; });
 static_assert([] {
   for (const UnitSyllable& u : kUnitSyllables) {
@@ -132,6 +130,21 @@ const PlaceRow* FindRegionForm(std::string_view word) {
   return nullptr;
 }
 
+// Every road word ends in one of these syllables: most words are ruled out
+// before any parsing.
+constexpr std::uint16_t kRoadEnds[] = {LastTwo(kRoadTypes[0].korean), LastTwo(kRoadTypes[1].korean),
+                                       LastTwo(kRoadTypes[2].korean), LastTwo(kOfficialExpressway),
+                                       LastTwo(kOfficialStreet), LastTwo(kOfficialPass)};
+static_assert(std::size(kRoadTypes) == 3, "every road type is in kRoadEnds");
+
+constexpr bool MayEndARoad(std::uint16_t tail) {
+  for (std::uint16_t end : kRoadEnds) {
+    if (tail == end) return true;
+  }
+  return false;
+}
+
+constexpr std::uint16_t kGilTail = LastTwo(kOfficialGil);
 constexpr std::uint16_t kFloorTail = LastTwo(kOfficialFloor);
 constexpr std::uint16_t kDongTail = LastTwo(kOfficialDong);
 constexpr std::uint16_t kHoTail = LastTwo(kOfficialHo);
@@ -140,14 +153,149 @@ bool StartsWith(std::string_view text, std::string_view word) {
   return text.size() >= word.size() && text.compare(0, word.size(), word) == 0;
 }
 
-// The pieces of a road word: NAME [N1] TYPE [N2 BRANCH].
+constexpr std::string_view kExpressway = " Expressway";
+
+// A road's type and what may stand before it: [N [번 [N2]]] [LETTER] TYPE,
+// as in 6로, 46번길, 3번로, 126번1길, 52안길, 7가길, 14남길 or 길.
+struct RoadSegment {
+  std::string_view number;  // digits, perhaps joined by middle dots (2·28)
+  bool beon = false;
+  std::string_view subNumber;  // the 1 of 126번1길
+  std::string_view letter;  // Roman
+  bool inner = false;  // the letter is 안
+  bool direction = false;  // the letter is 동, 서, 남 or 북
+  std::string_view type;  // Roman
+  bool gil = false;
+};
+
+// The pieces of a road word: NAME ROAD [[DIRECTION] BRANCH]. A name with no
+// type ("가구거리") is written whole.
 struct RoadParts {
   std::string_view name;
-  std::string_view number;
-  std::string_view type;  // its Roman text
-  std::string_view branchNumber;
-  std::string_view branch;  // its Roman text
+  RoadSegment road;
+  std::string_view direction;  // Roman
+  RoadSegment branch;  // none when its type is empty
 };
+
+constexpr auto kTypeTails = Tails(kRoadTypes, [](const PlaceRow& r) { return r.korean; });
+constexpr auto kLetterTails = Tails(kRoadLetters, [](const PlaceRow& r) { return r.korean; });
+constexpr auto kDirectionTails = Tails(kRoadDirections, [](const PlaceRow& r) { return r.korean; });
+
+// Rows named by their place in the tables, so that a found row is told by
+// its address.
+constexpr std::size_t RowOf(const PlaceRow* rows, std::size_t n, std::string_view korean) {
+  for (std::size_t k = 0; k < n; ++k) {
+    if (rows[k].korean == korean) return k;
+  }
+  return n;
+}
+constexpr std::size_t kGilRow = RowOf(kRoadTypes, std::size(kRoadTypes), kOfficialGil);
+constexpr std::size_t kInnerRow = RowOf(kRoadLetters, std::size(kRoadLetters), kOfficialInner);
+static_assert(kGilRow < std::size(kRoadTypes) && kInnerRow < std::size(kRoadLetters));
+
+// The first row that text ends in; tails holds the rows' last two bytes.
+template <std::size_t N>
+const PlaceRow* EndRow(std::string_view text, const PlaceRow (&rows)[N], const std::array<std::uint16_t, N>& tails) {
+  const std::uint16_t tail = LastTwo(text);
+  for (std::size_t k = 0; k < N; ++k) {
+    if (tails[k] == tail && EndsWith(text, rows[k].korean)) return &rows[k];
+  }
+  return nullptr;
+}
+
+// Takes word off the end of text if text ends in it.
+bool TakeSuffix(std::string_view& text, std::string_view word) {
+  if (!EndsWith(text, word)) return false;
+  text.remove_suffix(word.size());
+  return true;
+}
+
+std::string_view TakeDigits(std::string_view& text) {
+  const std::size_t d = TrailingDigits(text);
+  text.remove_suffix(d);
+  return std::string_view(text.data() + text.size(), d);
+}
+
+bool IsDot(std::string_view text) {
+  return text.size() == 2 && (LastTwo(text) == LastTwo(kOfficialMiddleDot) || LastTwo(text) == LastTwo(kOfficialAraeaDot));
+}
+
+// Trailing digits, joined across a middle dot between digits (2·28). A
+// digit is one byte that no two-byte character ends in, so the dot before
+// it is a whole character.
+std::string_view TakeNumberText(std::string_view& text) {
+  const std::size_t end = text.size();
+  if (TakeDigits(text).empty()) return {};
+  for (;;) {
+    std::string_view before = text;
+    if (!TakeSuffix(before, kOfficialMiddleDot) && !TakeSuffix(before, kOfficialAraeaDot)) break;
+    if (TakeDigits(before).empty()) break;
+    text = before;
+  }
+  return std::string_view(text.data() + text.size(), end - text.size());
+}
+
+// The letter before a 길: 안, the 가나다 series or a direction. It follows a
+// number, 번 or a road's type, which rules out most names at once.
+void TakeLetter(std::string_view& rest, RoadSegment& s) {
+  if (rest.size() < 3 || IsDigit(rest.back()) || EndsWith(rest, kOfficialBeon)) return;
+  const std::string_view before = rest.substr(0, rest.size() - 2);
+  if (!IsDigit(before.back()) && !EndsWith(before, kOfficialBeon) && !EndRow(before, kRoadTypes, kTypeTails)) return;
+  if (const PlaceRow* row = EndRow(rest, kRoadLetters, kLetterTails)) {
+    s.letter = row->roman;
+    s.inner = row == &kRoadLetters[kInnerRow];
+  } else if (const PlaceRow* dir = EndRow(rest, kRoadDirections, kDirectionTails)) {
+    s.letter = dir->roman;
+    s.direction = true;
+  } else {
+    return;
+  }
+  rest.remove_suffix(2);
+}
+
+// N, N번 or N번N2 at the end of rest.
+void TakeSegmentNumber(std::string_view& rest, RoadSegment& s) {
+  std::string_view probe = rest;
+  if (TakeSuffix(probe, kOfficialBeon)) {
+    s.number = TakeNumberText(probe);
+    s.beon = !s.number.empty();
+    if (s.beon) rest = probe;
+    return;
+  }
+  const std::string_view sub = TakeDigits(probe);
+  if (!sub.empty() && s.letter.empty() && TakeSuffix(probe, kOfficialBeon)) {
+    s.number = TakeNumberText(probe);
+    if (!s.number.empty()) {
+      s.beon = true;
+      s.subNumber = sub;
+      rest = probe;
+      return;
+    }
+  }
+  s.number = TakeNumberText(rest);
+}
+
+// A segment at the end of text, taken off it. A letter with no number before
+// it belongs to the name unless bareLetter: 골안길 is "Goran-gil", but
+// 운서2로안길 "Unseo 2-ro an-gil".
+bool TakeSegment(std::string_view& text, RoadSegment& s, bool bareLetter) {
+  const PlaceRow* type = EndRow(text, kRoadTypes, kTypeTails);
+  if (type == nullptr) return false;
+  s = RoadSegment{};
+  s.type = type->roman;
+  s.gil = type == &kRoadTypes[kGilRow];
+  const std::string_view beforeType = text.substr(0, text.size() - type->korean.size());
+  std::string_view rest = beforeType;
+  if (s.gil) TakeLetter(rest, s);
+  TakeSegmentNumber(rest, s);
+  if (!s.letter.empty() && s.number.empty() && !bareLetter) {
+    s.letter = {};
+    s.inner = s.direction = false;
+    rest = beforeType;
+  }
+  text = rest;
+  return true;
+}
 
 // The pieces of a unit word: a name and its unit syllable.
 struct UnitParts {
@@ -184,158 +332,15 @@ class OfficialAddress {
 
   bool Convert(std::string_view text, std::string_view country, std::string& output, AddressFields* fields) {
     Split(text);
-    std::size_t i = 0;
-    std::string_view postcode;
-    if (!m_tokens.empty() && IsPostcode(m_tokens[0].text, &postcode)) i = 1;
+    m_at = 0;
+    m_postcode = {};
+    if (!m_tokens.empty() && IsPostcode(m_tokens[0].text, &m_postcode)) m_at = 1;
     std::size_t regionWords = 0;
-    const PlaceRow* region = FindRegion(i, &regionWords);
+    const PlaceRow* region = FindRegion(m_at, &regionWords);
     if (region == nullptr) return false;
-    i += regionWords;
-
-    m_arena.clear();
-    m_notes.clear();
-    m_details.clear();
-    m_units.clear();
-    Span street{0, 0};
-    bool streetDone = false;
-    const std::size_t n = m_tokens.size();
-    // The token at i unless it is the postcode, which is taken wherever it stands.
-    auto nextWord = [&](std::size_t at) -> std::string_view {
-      std::string_view digits;
-      if (at >= n || (postcode.empty() && IsPostcode(m_tokens[at].text, &digits))) return {};
-      return m_tokens[at].text;
-    };
-    // Where no road is, the street is the smallest locality named.
-    auto localityAsStreet = [&] {
-      if (street.size() != 0) return;
-      for (auto it = m_units.rbegin(); it != m_units.rend(); ++it) {
-        if (it->first == UnitKind::Locality) {
-          street = it->second;
-          m_units.erase(std::next(it).base());
-          return;
-        }
-      }
-    };
-
-    while (i < n) {
-      const std::string_view t = m_tokens[i].text;
-      std::string_view digits;
-      if (postcode.empty() && IsPostcode(t, &digits)) {
-        postcode = digits;
-        ++i;
-        continue;
-      }
-      if (t.front() == '(') {
-        std::size_t end = i;
-        while (end < n && m_tokens[end].text.back() != ')') ++end;
-        if (end < n) {
-          const std::size_t begin = m_arena.size();
-          Note(i, end, m_arena);
-          m_notes.push_back(Span{begin, m_arena.size()});
-          i = end + 1;
-          continue;
-        }
-      }
-      if (streetDone) {
-        const std::size_t begin = m_arena.size();
-        Detail(t, m_arena);
-        m_details.push_back(Span{begin, m_arena.size()});
-        ++i;
-        continue;
-      }
-      RoadParts road;
-      if (ParseRoad(t, road)) {
-        ++i;
-        if (road.branch.empty() && ParseBranch(nextWord(i), road)) ++i;
-        const std::size_t begin = m_arena.size();
-        const std::string_view next = nextWord(i);
-        if (IsNumber(next)) {
-          m_arena += next;
-          ++i;
-        } else if (next == kOfficialBasement && IsNumber(nextWord(i + 1))) {
-          m_arena += 'B';
-          m_arena += nextWord(i + 1);
-          i += 2;
-        } else if (StartsWith(next, kOfficialBasement) && IsNumber(next.substr(kOfficialBasement.size()))) {
-          m_arena += 'B';
-          m_arena += next.substr(kOfficialBasement.size());
-          ++i;
-        }
-        if (m_arena.size() != begin) m_arena += ' ';
-        WriteRoad(road, m_arena);
-        street = Span{begin, m_arena.size()};
-        streetDone = true;
-        continue;
-      }
-      UnitParts unit;
-      if (ParseUnit(t, unit)) {
-        ++i;
-        const std::size_t begin = m_arena.size();
-        if (KindOf(unit.unit) == UnitKind::Locality) {
-          const std::string_view next = nextWord(i);
-          if (IsNumber(next)) {
-            m_arena += next;
-            ++i;
-          } else if (next == kOfficialMountain && IsNumber(nextWord(i + 1))) {
-            m_arena += "San ";
-            m_arena += nextWord(i + 1);
-            i += 2;
-          } else if (StartsWith(next, kOfficialMountain) && IsNumber(next.substr(kOfficialMountain.size()))) {
-            m_arena += "San ";
-            m_arena += next.substr(kOfficialMountain.size());
-            ++i;
-          }
-          if (m_arena.size() != begin) {
-            m_arena += ' ';
-            WriteUnit(unit, m_arena);
-            street = Span{begin, m_arena.size()};
-            streetDone = true;
-            continue;
-          }
-        }
-        WriteUnit(unit, m_arena);
-        m_units.emplace_back(KindOf(unit.unit), Span{begin, m_arena.size()});
-        continue;
-      }
-      // Anything else ends the street: the rest is detail.
-      localityAsStreet();
-      streetDone = true;
-      const std::size_t begin = m_arena.size();
-      Detail(t, m_arena);
-      m_details.push_back(Span{begin, m_arena.size()});
-      ++i;
-    }
-    localityAsStreet();
-
-    // The details are one group, words apart; notes come first, each a group.
-    const std::size_t detailBegin = m_arena.size();
-    for (const Span& note : m_notes) JoinSpan(detailBegin, note, kGroupSeparator);
-    for (std::size_t k = 0; k < m_details.size(); ++k) {
-      if (m_arena.size() != detailBegin) m_arena += k == 0 ? kGroupSeparator : " ";
-      m_arena.append(m_arena, m_details[k].begin, m_details[k].size());
-    }
-    const Span detail{detailBegin, m_arena.size()};
-    const std::size_t districtBegin = m_arena.size();
-    for (auto it = m_units.rbegin(); it != m_units.rend(); ++it) JoinSpan(districtBegin, it->second, kGroupSeparator);
-    const Span district{districtBegin, m_arena.size()};
-    const std::string_view countryText = country.empty() ? kOfficialCountry : country;
-
-    const std::string_view groups[] = {View(detail),  View(street), View(district),
-                                       region->roman, postcode,     countryText};
-    std::size_t outputBytes = 0;
-    for (std::string_view group : groups) outputBytes += group.size() + kGroupSeparator.size();
-    output.clear();
-    output.reserve(outputBytes);
-    for (std::string_view group : groups) Join(output, 0, group, kGroupSeparator);
-    if (fields) {
-      fields->detail.assign(groups[0]);
-      fields->street.assign(groups[1]);
-      fields->district.assign(groups[2]);
-      fields->region.assign(groups[3]);
-      fields->postcode.assign(groups[4]);
-      fields->country.assign(groups[5]);
-    }
-    output.resize(CutAtCharacter(output, kOutputBufferBytes));
+    m_at += regionWords;
+    ReadParts();
+    WriteAddress(region->roman, country.empty() ? kOfficialCountry : country, output, fields);
     return true;
   }
 
@@ -364,6 +369,161 @@ class OfficialAddress {
     if (part.size() == 0) return;
     if (m_arena.size() != start) m_arena += separator;
     m_arena.append(m_arena, part.begin, part.size());
+  }
+
+  // The token at `at` unless it is the postcode, which is taken wherever it stands.
+  std::string_view NextWord(std::size_t at) const {
+    std::string_view digits;
+    if (at >= m_tokens.size() || (m_postcode.empty() && IsPostcode(m_tokens[at].text, &digits))) return {};
+    return m_tokens[at].text;
+  }
+
+  // The words after the region, into parts in m_arena.
+  void ReadParts() {
+    m_arena.clear();
+    m_notes.clear();
+    m_details.clear();
+    m_units.clear();
+    m_street = Span{0, 0};
+    m_streetDone = false;
+    while (m_at < m_tokens.size()) {
+      if (TakePostcode() || TakeNote()) continue;
+      if (!m_streetDone && (TakeRoad() || TakeUnit())) continue;
+      // Anything else ends the street: the rest is detail.
+      LocalityAsStreet();
+      m_streetDone = true;
+      const std::size_t begin = m_arena.size();
+      Detail(m_tokens[m_at++].text, m_arena);
+      m_details.push_back(Span{begin, m_arena.size()});
+    }
+    LocalityAsStreet();
+  }
+
+  bool TakePostcode() {
+    std::string_view digits;
+    if (!m_postcode.empty() || !IsPostcode(m_tokens[m_at].text, &digits)) return false;
+    m_postcode = digits;
+    ++m_at;
+    return true;
+  }
+
+  // A note in round brackets, of one word or more.
+  bool TakeNote() {
+    if (m_tokens[m_at].text.front() != '(') return false;
+    std::size_t end = m_at;
+    while (end < m_tokens.size() && m_tokens[end].text.back() != ')') ++end;
+    if (end == m_tokens.size()) return false;
+    const std::size_t begin = m_arena.size();
+    Note(m_at, end, m_arena);
+    m_notes.push_back(Span{begin, m_arena.size()});
+    m_at = end + 1;
+    return true;
+  }
+
+  // The number after a street's word: 12, or 12 after a word that marks it,
+  // apart or joined (지하 12 or 지하12 is "B12", 산 12 "San 12").
+  bool TakeNumber(std::string_view mark, std::string_view roman) {
+    const std::string_view next = NextWord(m_at);
+    if (IsNumber(next)) {
+      m_arena += next;
+      ++m_at;
+      return true;
+    }
+    std::string_view number;
+    std::size_t words = 1;
+    if (next == mark) {
+      number = NextWord(m_at + 1);
+      words = 2;
+    } else if (StartsWith(next, mark)) {
+      number = next.substr(mark.size());
+    }
+    if (!IsNumber(number)) return false;
+    m_arena += roman;
+    m_arena += number;
+    m_at += words;
+    return true;
+  }
+
+  bool TakeRoad() {
+    const std::string_view t = m_tokens[m_at].text;
+    if (!MayEndARoad(LastTwo(t))) return false;
+    // Right after an eup or a myeon, a word ending in 거리 is a village
+    // (삼거리 is "Samgeo-ri"): the roads there are 로 and 길.
+    if (!m_units.empty() && m_units.back().first == UnitKind::Town && EndsWith(t, kOfficialStreet)) return false;
+    RoadParts road;
+    if (!ParseRoad(t, road) && !ParsePass(t, NextWord(m_at + 1), road)) return false;
+    ++m_at;
+    if (road.branch.type.empty() && ParseBranch(NextWord(m_at), road)) ++m_at;
+    const std::size_t begin = m_arena.size();
+    if (TakeNumber(kOfficialBasement, "B")) m_arena += ' ';
+    WriteRoad(road, m_arena);
+    m_street = Span{begin, m_arena.size()};
+    m_streetDone = true;
+    return true;
+  }
+
+  // A unit; a locality followed by a number is the street.
+  bool TakeUnit() {
+    UnitParts unit;
+    if (!ParseUnit(m_tokens[m_at].text, unit)) return false;
+    ++m_at;
+    const std::size_t begin = m_arena.size();
+    const bool street = KindOf(unit.unit) == UnitKind::Locality && TakeNumber(kOfficialMountain, "San ");
+    if (street) m_arena += ' ';
+    WriteUnit(unit, m_arena);
+    const Span written{begin, m_arena.size()};
+    if (street) {
+      m_street = written;
+      m_streetDone = true;
+    } else {
+      m_units.emplace_back(KindOf(unit.unit), written);
+    }
+    return true;
+  }
+
+  // Where no road is, the street is the smallest locality named.
+  void LocalityAsStreet() {
+    if (m_street.size() != 0) return;
+    for (auto it = m_units.rbegin(); it != m_units.rend(); ++it) {
+      if (it->first == UnitKind::Locality) {
+        m_street = it->second;
+        m_units.erase(std::next(it).base());
+        return;
+      }
+    }
+  }
+
+  // The groups from the smallest: details, street, district, region,
+  // postcode, country; empty ones left out.
+  void WriteAddress(std::string_view region, std::string_view country, std::string& output,
+                    AddressFields* fields) {
+    // The details are one group, words apart; notes come first, each a group.
+    const std::size_t detailBegin = m_arena.size();
+    for (const Span& note : m_notes) JoinSpan(detailBegin, note, kGroupSeparator);
+    for (std::size_t k = 0; k < m_details.size(); ++k) {
+      if (m_arena.size() != detailBegin) m_arena += k == 0 ? kGroupSeparator : " ";
+      m_arena.append(m_arena, m_details[k].begin, m_details[k].size());
+    }
+    const Span detail{detailBegin, m_arena.size()};
+    const std::size_t districtBegin = m_arena.size();
+    for (auto it = m_units.rbegin(); it != m_units.rend(); ++it) JoinSpan(districtBegin, it->second, kGroupSeparator);
+    const Span district{districtBegin, m_arena.size()};
+
+    const std::string_view groups[] = {View(detail), View(m_street), View(district), region, m_postcode, country};
+    std::size_t outputBytes = 0;
+    for (std::string_view group : groups) outputBytes += group.size() + kGroupSeparator.size();
+    output.clear();
+    output.reserve(outputBytes);
+    for (std::string_view group : groups) Join(output, 0, group, kGroupSeparator);
+    if (fields) {
+      fields->detail.assign(groups[0]);
+      fields->street.assign(groups[1]);
+      fields->district.assign(groups[2]);
+      fields->region.assign(groups[3]);
+      fields->postcode.assign(groups[4]);
+      fields->country.assign(groups[5]);
+    }
+    output.resize(CutAtCharacter(output, kOutputBufferBytes));
   }
 
   void Split(std::string_view text) {
@@ -435,69 +595,126 @@ class OfficialAddress {
     out += name.substr(prefix.size());
   }
 
-  // NAME [N1] before a type; false when both are empty.
-  static bool SplitRoadName(std::string_view nameAndNumber, RoadParts& r) {
-    const std::size_t d = TrailingDigits(nameAndNumber);
-    r.name = nameAndNumber.substr(0, nameAndNumber.size() - d);
-    r.number = nameAndNumber.substr(r.name.size());
-    return !nameAndNumber.empty();
+  // NAME ROAD [[DIRECTION] BRANCH]. A type before the digits wins over a
+  // number in the name (테헤란로7길 is "Teheran-ro 7-gil"), and 대로 over 로.
+  static bool ParseRoad(std::string_view t, RoadParts& r) {
+    if (ParseWholeName(t, r)) return true;
+    std::string_view rest = t;
+    RoadSegment last;
+    if (!TakeSegment(rest, last, true)) return false;
+    if (last.gil && ParseRoadBefore(rest, last, r)) return true;
+    if (!last.letter.empty() && last.number.empty()) {
+      // Not a branch after all: the letter belongs to the name.
+      rest = t;
+      TakeSegment(rest, last, false);
+    }
+    r.name = rest;
+    r.road = last;
+    return !r.name.empty() || !r.road.number.empty();
   }
 
-  // NAME [N1] TYPE [N2 BRANCH]. A type before the digits wins over a number
-  // in the name (테헤란로7길 is "Teheran-ro 7-gil"), and 대로 over 로.
-  static bool ParseRoad(std::string_view t, RoadParts& r) {
-    const std::uint16_t tail = LastTwo(t);
-    for (std::size_t b = 0; b < std::size(kRoadBranches); ++b) {
-      const PlaceRow& branch = kRoadBranches[b];
-      if (tail != kBranchTails[b] || !EndsWith(t, branch.korean)) continue;
-      const std::string_view rest = t.substr(0, t.size() - branch.korean.size());
-      const std::size_t d = TrailingDigits(rest);
-      if (d == 0) continue;
-      const std::string_view before = rest.substr(0, rest.size() - d);
-      for (const PlaceRow& type : kRoadTypes) {
-        if (!EndsWith(before, type.korean)) continue;
-        if (!SplitRoadName(before.substr(0, before.size() - type.korean.size()), r)) break;
-        r.type = type.roman;
-        r.branchNumber = rest.substr(before.size());
-        r.branch = branch.roman;
-        return true;
+  // The road before a branch, and a direction between them (산격로서9길 is
+  // "Sangyeok-ro seo 9-gil"). A branch needs a number, or is 안 after a
+  // numbered road or a direction after 로.
+  static bool ParseRoadBefore(std::string_view head, const RoadSegment& branch, RoadParts& r) {
+    if (branch.number.empty() && branch.letter.empty()) return false;
+    const PlaceRow* direction = branch.number.empty() ? nullptr : EndRow(head, kRoadDirections, kDirectionTails);
+    if (direction) head.remove_suffix(direction->korean.size());
+    RoadSegment road;
+    if (!TakeSegment(head, road, false) || (head.empty() && road.number.empty())) return false;
+    if ((direction || branch.direction) && road.gil) return false;
+    if (branch.number.empty() && !(branch.inner && !road.number.empty()) && !branch.direction) return false;
+    r.name = head;
+    r.road = road;
+    r.direction = direction ? direction->roman : std::string_view();
+    r.branch = branch;
+    return true;
+  }
+
+  // Roads named without a type: 경인고속도로 is "Gyeongin Expressway", and a
+  // name ending in 거리 is a street (가구거리 is "Gagugeori").
+  static bool ParseWholeName(std::string_view t, RoadParts& r) {
+    std::string_view name = t;
+    if (TakeSuffix(name, kOfficialExpressway) && !name.empty()) {
+      r.name = name;
+      r.road.type = kExpressway;
+      return true;
+    }
+    if (t.size() <= kOfficialStreet.size() || !EndsWith(t, kOfficialStreet)) return false;
+    r.name = t;
+    return true;
+  }
+
+  // A name ending in 고개 is a road when a number follows it (계변고개 1).
+  static bool ParsePass(std::string_view t, std::string_view next, RoadParts& r) {
+    if (t.size() <= kOfficialPass.size() || !EndsWith(t, kOfficialPass)) return false;
+    if (!IsNumber(next) && !StartsWith(next, kOfficialBasement)) return false;
+    r = RoadParts{};
+    r.name = t;
+    return true;
+  }
+
+  // A word that is only [DIRECTION] BRANCH ("12번길"), continuing the road
+  // before it.
+  static bool ParseBranch(std::string_view t, RoadParts& r) {
+    if (LastTwo(t) != kGilTail) return false;
+    std::string_view rest = t;
+    RoadSegment branch;
+    if (!TakeSegment(rest, branch, false) || !branch.gil || branch.number.empty()) return false;
+    const PlaceRow* direction = EndRow(rest, kRoadDirections, kDirectionTails);
+    if (direction) rest.remove_suffix(direction->korean.size());
+    if (!rest.empty()) return false;
+    r.direction = direction ? direction->roman : std::string_view();
+    r.branch = branch;
+    return true;
+  }
+
+  // "Sunae-ro 46beon-gil", "Doum 6-ro", "63-ro", "Sangyeok-ro seo 9-gil".
+  void WriteRoad(const RoadParts& r, std::string& out) {
+    const std::size_t begin = out.size();
+    WriteName(r.name, out);
+    if (out.size() != begin && !r.road.number.empty()) out += ' ';
+    WriteSegment(r.road, out);
+    if (r.branch.type.empty()) return;
+    out += ' ';
+    if (!r.direction.empty()) {
+      out += r.direction;
+      out += ' ';
+    }
+    WriteSegment(r.branch, out);
+  }
+
+  static void WriteSegment(const RoadSegment& s, std::string& out) {
+    if (s.number.size() == TrailingDigits(s.number)) {
+      out += s.number;
+    } else {
+      // A full stop for each middle dot between the digits.
+      for (std::size_t k = 0; k < s.number.size();) {
+        const bool digit = IsDigit(s.number[k]);
+        out += digit ? s.number[k] : '.';
+        k += digit ? 1 : 2;
       }
     }
-    for (std::size_t k = 0; k < std::size(kRoadTypes); ++k) {
-      const PlaceRow& type = kRoadTypes[k];
-      if (tail != kTypeTails[k] || !EndsWith(t, type.korean)) continue;
-      if (!SplitRoadName(t.substr(0, t.size() - type.korean.size()), r)) return false;
-      r.type = type.roman;
-      return true;
+    if (s.beon) out += "beon";
+    if (!s.subNumber.empty()) {
+      out += ' ';
+      out += s.subNumber;
     }
-    return false;
+    if (!s.letter.empty()) out += s.letter;
+    out += s.type;
   }
 
-  // A word that is only N2 BRANCH ("12번길"), continuing the road before it.
-  static bool ParseBranch(std::string_view t, RoadParts& r) {
-    const std::uint16_t tail = LastTwo(t);
-    for (std::size_t b = 0; b < std::size(kRoadBranches); ++b) {
-      const PlaceRow& branch = kRoadBranches[b];
-      if (tail != kBranchTails[b] || !EndsWith(t, branch.korean)) continue;
-      const std::string_view number = t.substr(0, t.size() - branch.korean.size());
-      if (!AllDigits(number)) return false;
-      r.branchNumber = number;
-      r.branch = branch.roman;
-      return true;
+  // A road's name; a middle dot between digits is a full stop (5·18 is 5.18).
+  void WriteName(std::string_view name, std::string& out) {
+    std::size_t start = 0;
+    for (std::size_t k = 1; k + 2 < name.size(); ++k) {
+      if (IsDigit(name[k - 1]) && IsDot(name.substr(k, 2)) && IsDigit(name[k + 2])) {
+        R(name.substr(start, k - start), out);
+        out += '.';
+        start = k + 2;
+      }
     }
-    return false;
-  }
-
-  // "Sunae-ro 46beon-gil", "Doum 6-ro", "63-ro".
-  void WriteRoad(const RoadParts& r, std::string& out) {
-    R(r.name, out);
-    if (!r.name.empty() && !r.number.empty()) out += ' ';
-    out += r.number;
-    out += r.type;
-    if (r.branch.empty()) return;
-    out += ' ';
-    out += r.branchNumber;
-    out += r.branch;
+    R(name.substr(start), out);
   }
 
   // A word ending in a unit syllable after a name.
@@ -582,6 +799,10 @@ class OfficialAddress {
   std::vector<Span> m_notes;
   std::vector<Span> m_details;
   std::vector<std::pair<UnitKind, Span>> m_units;
+  std::size_t m_at = 0;  // the token being read
+  std::string_view m_postcode;
+  Span m_street{0, 0};
+  bool m_streetDone = false;
   NameCache m_cache;
   HangulRomanizer m_engine{Style::Official};
 };

@@ -75,11 +75,31 @@ inline constexpr PlaceRow kRoadTypes[3] = {
     {"\xB1\xE6", "-gil"},  // 길
 };
 
-// What follows a road's type and a number, as in 수내로46번길.
-inline constexpr PlaceRow kRoadBranches[3] = {
-    {"\xB9\xF8\xB1\xE6", "beon-gil"},  // 번길
-    {"\xB0\xA1\xB1\xE6", "ga-gil"},  // 가길
-    {"\xB1\xE6", "-gil"},  // 길
+// Directions, after a road's type or a branch's number.
+inline constexpr PlaceRow kRoadDirections[4] = {
+    {"\xB5\xBF", "dong"},  // 동
+    {"\xBC\xAD", "seo"},  // 서
+    {"\xB3\xB2", "nam"},  // 남
+    {"\xBA\xCF", "buk"},  // 북
+};
+
+// Letters after a branch's number: 안 and the 가나다 series.
+inline constexpr PlaceRow kRoadLetters[15] = {
+    {"\xBE\xC8", "an"},  // 안
+    {"\xB0\xA1", "ga"},  // 가
+    {"\xB3\xAA", "na"},  // 나
+    {"\xB4\xD9", "da"},  // 다
+    {"\xB6\xF3", "ra"},  // 라
+    {"\xB8\xB6", "ma"},  // 마
+    {"\xB9\xD9", "ba"},  // 바
+    {"\xBB\xE7", "sa"},  // 사
+    {"\xBE\xC6", "a"},  // 아
+    {"\xC0\xDA", "ja"},  // 자
+    {"\xC2\xF7", "cha"},  // 차
+    {"\xC4\xAB", "ka"},  // 카
+    {"\xC5\xB8", "ta"},  // 타
+    {"\xC6\xC4", "pa"},  // 파
+    {"\xC7\xCF", "ha"},  // 하
 };
 
 inline constexpr std::string_view kOfficialDong = "\xB5\xBF";  // 동
@@ -87,5 +107,13 @@ inline constexpr std::string_view kOfficialHo = "\xC8\xA3";  // 호
 inline constexpr std::string_view kOfficialFloor = "\xC3\xFE";  // 층
 inline constexpr std::string_view kOfficialBasement = "\xC1\xF6\xC7\xCF";  // 지하
 inline constexpr std::string_view kOfficialMountain = "\xBB\xEA";  // 산
+inline constexpr std::string_view kOfficialGil = "\xB1\xE6";  // 길
+inline constexpr std::string_view kOfficialBeon = "\xB9\xF8";  // 번
+inline constexpr std::string_view kOfficialInner = "\xBE\xC8";  // 안
+inline constexpr std::string_view kOfficialExpressway = "\xB0\xED\xBC\xD3\xB5\xB5\xB7\xCE";  // 고속도로
+inline constexpr std::string_view kOfficialStreet = "\xB0\xC5\xB8\xAE";  // 거리
+inline constexpr std::string_view kOfficialPass = "\xB0\xED\xB0\xB3";  // 고개
+inline constexpr std::string_view kOfficialMiddleDot = "\xA1\xA4";  // ·
+inline constexpr std::string_view kOfficialAraeaDot = "\xA4\xFD";  // ㆍ
 
 }  // namespace jasokit::detail

@@ -74,12 +74,50 @@ TEST(OfficialAddress, RoadNames) {
   for (const Case& c : kCases) EXPECT_EQ(Official(c.input), c.output) << c.input;
 }
 
+// The street group of each form of road name, the number before it.
+TEST(OfficialAddress, RoadNameForms) {
+  const Case kCases[] = {
+      {"가석로126번안길 5", "5 Gaseok-ro 126beonan-gil"},
+      {"구마로52안길 5", "5 Guma-ro 52an-gil"},
+      {"감삼남2안길 5", "5 Gamsamnam 2an-gil"},  // no type before the number
+      {"운서2로안길 5", "5 Unseo 2-ro an-gil"},
+      {"가정로126번1길 5", "5 Gajeong-ro 126beon 1-gil"},
+      {"산격로서9길 5", "5 Sangyeok-ro seo 9-gil"},
+      {"산격로 서9길 5", "5 Sangyeok-ro seo 9-gil"},
+      {"중앙대로북3길 5", "5 Jungang-daero buk 3-gil"},
+      {"구마로14남길 5", "5 Guma-ro 14nam-gil"},
+      {"도원로동길 5", "5 Dowon-ro dong-gil"},
+      {"광복마을7가길 5", "5 Gwangbongmaeul 7ga-gil"},
+      {"광복마을7다길 5", "5 Gwangbongmaeul 7da-gil"},
+      {"종로12번나길 5", "5 Jong-ro 12beonna-gil"},
+      {"평동산단3번로 5", "5 Pyeongdongsandan 3beon-ro"},
+      {"가구거리 5", "5 Gagugeori"},
+      {"경인고속도로 지하 5", "B5 Gyeongin Expressway"},
+      {"계변고개 5", "5 Gyebyeongogae"},
+      {"2·28길 5", "5 2.28-gil"},
+      {"2ㆍ28길 5", "5 2.28-gil"},
+      {"5·18민주로 5", "5 5.18minju-ro"},
+      // Look-alikes that are names: no number before 안, no type before a direction.
+      {"골안길 5", "5 Goran-gil"},
+      {"새로안길 5", "5 Saeroan-gil"},
+      {"대명남1길 5", "5 Daemyeongnam 1-gil"},
+      {"영동길 5", "5 Yeongdong-gil"},
+  };
+  for (const Case& c : kCases) {
+    const Result r = Convert(std::string("서울 중구 ") + c.input, kOfficial);
+    ASSERT_TRUE(r.fields.has_value()) << c.input;
+    EXPECT_EQ(r.fields->street, c.output) << c.input;
+  }
+}
+
 TEST(OfficialAddress, LotAddressesAndUnits) {
   const Case kCases[] = {
       {"서울 강남구 역삼1동 123-4", "123-4 Yeoksam 1-dong, Gangnam-gu, Seoul, Republic of Korea"},
       {"서울 종로구 종로3가", "Jongno 3-ga, Jongno-gu, Seoul, Republic of Korea"},
       {"경기도 화성시 봉담읍 수기리 산 12", "San 12 Sugi-ri, Bongdam-eup, Hwaseong-si, Gyeonggi-do, Republic of Korea"},
       {"경기도 화성시 봉담읍 수기리 산12", "San 12 Sugi-ri, Bongdam-eup, Hwaseong-si, Gyeonggi-do, Republic of Korea"},
+      // After a myeon a name ending in 거리 is a village, not a street.
+      {"충청남도 공주시 신풍면 삼거리 12", "12 Samgeo-ri, Sinpung-myeon, Gongju-si, Chungcheongnam-do, Republic of Korea"},
       {"서울 강남구 역삼동 현대아파트 101동 1004호",
        "Hyeondae APT. 101-dong 1004-ho, Yeoksam-dong, Gangnam-gu, Seoul, Republic of Korea"},
       {"경기도 성남시 분당구 정자동 1 현대아파트 101동 1004호",

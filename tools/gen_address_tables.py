@@ -132,8 +132,13 @@ OFFICIAL_DESIGNATIONS = ["특별시", "광역시", "특별자치시", "특별자
 
 # Road name types, longest first so that 대로 wins over 로.
 ROAD_TYPES = [("대로", "-daero"), ("로", "-ro"), ("길", "-gil")]
-# What may follow a road's type and a number: 46번길 is "46beon-gil".
-ROAD_BRANCHES = [("번길", "beon-gil"), ("가길", "ga-gil"), ("길", "-gil")]
+# A syllable between a branch's number and its 길: 52안길 is "52an-gil",
+# 7가길 "7ga-gil" (the 가나다 series), 14남길 "14nam-gil". The four
+# directions also stand between a road's type and a branch: 산격로서9길 is
+# "Sangyeok-ro seo 9-gil".
+ROAD_DIRECTIONS = [("동", "dong"), ("서", "seo"), ("남", "nam"), ("북", "buk")]
+ROAD_LETTERS = [("안", "an")] + [(k, r) for k, r in zip("가나다라마바사아자차카타파하", [
+    "ga", "na", "da", "ra", "ma", "ba", "sa", "a", "ja", "cha", "ka", "ta", "pa", "ha"])]
 
 # Words of the details and numbers of an official-style address.
 OFFICIAL_WORDS = [
@@ -142,6 +147,14 @@ OFFICIAL_WORDS = [
     ("kOfficialFloor", "층"),
     ("kOfficialBasement", "지하"),
     ("kOfficialMountain", "산"),
+    ("kOfficialGil", "길"),
+    ("kOfficialBeon", "번"),  # 46번길: a branch numbered by distance
+    ("kOfficialInner", "안"),  # 2로안길: the inner road of 2-ro
+    ("kOfficialExpressway", "고속도로"),
+    ("kOfficialStreet", "거리"),  # 가구거리: a street, not a village (리)
+    ("kOfficialPass", "고개"),  # 계변고개 1: a road where a number follows
+    ("kOfficialMiddleDot", "·"),  # 2·28길 is "2.28-gil"
+    ("kOfficialAraeaDot", "ㆍ"),  # the same dot as many type it
 ]
 
 
@@ -245,8 +258,11 @@ def official():
         "// A road's type, at the end of its name: 대로 before 로.",
         rows("kRoadTypes", "PlaceRow", ROAD_TYPES),
         "",
-        "// What follows a road's type and a number, as in 수내로46번길.",
-        rows("kRoadBranches", "PlaceRow", ROAD_BRANCHES),
+        "// Directions, after a road's type or a branch's number.",
+        rows("kRoadDirections", "PlaceRow", ROAD_DIRECTIONS),
+        "",
+        "// Letters after a branch's number: 안 and the 가나다 series.",
+        rows("kRoadLetters", "PlaceRow", ROAD_LETTERS),
         "",
     ]
     for name, word in OFFICIAL_WORDS:
