@@ -1,5 +1,6 @@
 #include "cli/json.h"
 
+#include "jasokit/cp949.h"
 #include "romanize/cp949.h"
 
 namespace jasokit::cli {
@@ -56,6 +57,77 @@ void AppendJsonString(std::string_view utf8, std::string& out) {
     }
   }
   out += '"';
+}
+
+void AppendJsonCp949String(std::string_view cp949, std::string& out) {
+  thread_local std::string utf8;
+  utf8.clear();
+  Cp949ToUtf8(cp949, utf8);
+  AppendJsonString(utf8, out);
+}
+
+void AppendResultJson(const Result& r, std::string& out) {
+  out += "{\"status\":";
+  AppendJsonString(ConversionStatusName(r.status), out);
+  out += ",\"normalized\":";
+  AppendJsonString(r.normalized, out);
+  out += ",\"output\":";
+  AppendJsonString(r.output, out);
+  out += ",\"fields\":";
+  if (!r.fields) {
+    out += "null}";
+    return;
+  }
+  const AddressFields& f = *r.fields;
+  const std::pair<const char*, const std::string*> parts[] = {
+      {"detail", &f.detail}, {"street", &f.street},     {"district", &f.district},
+      {"region", &f.region}, {"postcode", &f.postcode}, {"country", &f.country},
+  };
+  char separator = '{';
+  for (const auto& [name, value] : parts) {
+    out += separator;
+    separator = ',';
+    AppendJsonString(name, out);
+    out += ':';
+    AppendJsonString(*value, out);
+  }
+  out += "}}";
+}
+
+void AppendZipJson(std::string_view key, const std::string* name, const ZipLines& lines, const Options* convert,
+                   std::string& out) {
+  out += '{';
+  AppendJsonString(key, out);
+  out += ':';
+  if (name) {
+    AppendJsonString(*name, out);
+  } else {
+    out += "null";
+  }
+  out += ",\"records\":[";
+  bool first = true;
+  for (const auto& [line, r] : lines) {
+    if (!first) out += ',';
+    first = false;
+    const std::pair<const char*, std::string_view> fields[] = {
+        {"zip_code", r.zipCode}, {"province", r.province}, {"district", r.district},
+        {"locality", r.locality}, {"detail", r.detail},
+    };
+    char separator = '{';
+    for (const auto& [field, value] : fields) {
+      out += separator;
+      separator = ',';
+      AppendJsonString(field, out);
+      out += ':';
+      AppendJsonCp949String(value, out);
+    }
+    if (convert) {
+      out += ",\"conversion\":";
+      AppendJsonCp949String(ListLineConversion(line, *convert), out);
+    }
+    out += '}';
+  }
+  out += "]}";
 }
 
 }  // namespace jasokit::cli
