@@ -85,7 +85,8 @@ thread_local bool t_overloaded = false;
 // stay free.
 class BoundedPool : public httplib::TaskQueue {
  public:
-  BoundedPool(std::size_t threads, std::size_t queueLimit) : m_queueLimit(queueLimit) {
+  // threads serve connections; as many more wait for one.
+  BoundedPool(std::size_t threads, std::size_t waiting) : m_limit(threads + waiting) {
     for (std::size_t i = 0; i < threads; ++i) m_threads.emplace_back([this] { Work(m_jobs, false); });
     m_threads.emplace_back([this] { Work(m_refusals, true); });
   }
@@ -93,7 +94,8 @@ class BoundedPool : public httplib::TaskQueue {
   void enqueue(std::function<void()> fn) override {
     {
       std::lock_guard<std::mutex> lock(m_mutex);
-      if (m_jobs.size() < m_queueLimit) {
+      if (m_taken < m_limit) {
+        ++m_taken;
         m_jobs.push_back(std::move(fn));
         m_ready.notify_all();
         return;
@@ -137,13 +139,16 @@ class BoundedPool : public httplib::TaskQueue {
       }
       if (overloaded) {
         RunOverloaded(fn);
-      } else {
-        fn();
+        continue;
       }
+      fn();
+      std::lock_guard<std::mutex> lock(m_mutex);
+      --m_taken;
     }
   }
 
-  std::size_t m_queueLimit;
+  std::size_t m_limit;
+  std::size_t m_taken = 0;  // connections served or waiting
   std::mutex m_mutex;
   std::condition_variable m_ready;
   Jobs m_jobs;
