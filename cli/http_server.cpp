@@ -236,6 +236,9 @@ struct HttpServer::Impl {
     // waiting for one get their turn.
     server.set_keep_alive_max_count(1000);
     server.set_payload_max_length(settings.maxBody);
+    // Head and body go out in separate writes: without this the body waits
+    // for the client's delayed acknowledgement.
+    server.set_tcp_nodelay(true);
     httplib::Headers headers{{"X-Content-Type-Options", "nosniff"}};
     if (!settings.corsOrigin.empty()) {
       headers.emplace("Access-Control-Allow-Origin", settings.corsOrigin);
