@@ -19,12 +19,39 @@ constexpr Escape kEscapes[] = {
 
 constexpr const char* kReplacement = "\\ufffd";
 
+constexpr bool IsPlainAscii(unsigned char c) { return c >= 0x20 && c < 0x80 && c != '"' && c != '\\'; }
+
+// {"KEY":VALUE,...} from pairs of names and texts; cp949: the texts are CP949.
+template <typename Pairs>
+void AppendJsonObject(const Pairs& pairs, bool cp949, std::string& out) {
+  char separator = '{';
+  for (const auto& [name, value] : pairs) {
+    out += separator;
+    separator = ',';
+    AppendJsonString(name, out);
+    out += ':';
+    if (cp949) {
+      AppendJsonCp949String(value, out);
+    } else {
+      AppendJsonString(value, out);
+    }
+  }
+}
+
 }  // namespace
 
 void AppendJsonString(std::string_view utf8, std::string& out) {
   out += '"';
   std::size_t i = 0;
   while (i < utf8.size()) {
+    // Printable ASCII other than '"' and '\' goes out as it is, a run at a time.
+    std::size_t plain = i;
+    while (plain < utf8.size() && IsPlainAscii(static_cast<unsigned char>(utf8[plain]))) ++plain;
+    if (plain > i) {
+      out.append(utf8, i, plain - i);
+      i = plain;
+      continue;
+    }
     const auto c = static_cast<unsigned char>(utf8[i]);
     if (c >= 0x80) {
       const std::size_t n = detail::ValidUtf8Length(utf8, i);
@@ -79,18 +106,11 @@ void AppendResultJson(const Result& r, std::string& out) {
     return;
   }
   const AddressFields& f = *r.fields;
-  const std::pair<const char*, const std::string*> parts[] = {
-      {"detail", &f.detail}, {"street", &f.street},     {"district", &f.district},
-      {"region", &f.region}, {"postcode", &f.postcode}, {"country", &f.country},
+  const std::pair<const char*, std::string_view> parts[] = {
+      {"detail", f.detail}, {"street", f.street},     {"district", f.district},
+      {"region", f.region}, {"postcode", f.postcode}, {"country", f.country},
   };
-  char separator = '{';
-  for (const auto& [name, value] : parts) {
-    out += separator;
-    separator = ',';
-    AppendJsonString(name, out);
-    out += ':';
-    AppendJsonString(*value, out);
-  }
+  AppendJsonObject(parts, false, out);
   out += "}}";
 }
 
@@ -113,14 +133,7 @@ void AppendZipJson(std::string_view key, const std::string* name, const ZipLines
         {"zip_code", r.zipCode}, {"province", r.province}, {"district", r.district},
         {"locality", r.locality}, {"detail", r.detail},
     };
-    char separator = '{';
-    for (const auto& [field, value] : fields) {
-      out += separator;
-      separator = ',';
-      AppendJsonString(field, out);
-      out += ':';
-      AppendJsonCp949String(value, out);
-    }
+    AppendJsonObject(fields, true, out);
     if (convert) {
       out += ",\"conversion\":";
       AppendJsonCp949String(ListLineConversion(line, *convert), out);

@@ -136,13 +136,20 @@ def test_errors(server, method, path, body, content_type, status, message):
 
 
 def raw_exchange(port, data: bytes, wait=5.0) -> bytes:
-    """Sends data, then reads until the server closes or answers."""
+    """Sends data, then reads one answer, or until the server closes."""
     with socket.create_connection(("127.0.0.1", port), timeout=wait) as s:
         s.sendall(data)
+        answer = b""
         try:
-            return s.recv(65536)
+            while chunk := s.recv(65536):
+                answer += chunk
+                head, _, body = answer.partition(b"\r\n\r\n")
+                length = [line for line in head.split(b"\r\n") if line.lower().startswith(b"content-length:")]
+                if length and len(body) >= int(length[0].split(b":")[1]):
+                    break
         except (ConnectionResetError, socket.timeout) as e:
-            return repr(e).encode()
+            return answer or repr(e).encode()
+        return answer
 
 
 MALFORMED = [
