@@ -60,20 +60,24 @@ CONF
 nginx_pid=$!
 sleep 0.5
 
-# "Requests/sec" and the 99% latency in milliseconds from wrk --latency.
+# "Requests/sec" and the 50% and 99% latencies in milliseconds from wrk --latency.
 measure() {
   local out
   out=$(wrk -t2 -c64 -d"${seconds}s" --latency "$1")
-  local rps p99
+  local rps p50 p99
   rps=$(awk '/Requests\/sec/ {print $2}' <<< "$out")
-  p99=$(awk '$1 == "99%" {v=$2; if (v ~ /us$/) {sub("us","",v); v/=1000} else if (v ~ /ms$/) {sub("ms","",v)} else if (v ~ /s$/) {sub("s","",v); v*=1000}; print v}' <<< "$out")
-  echo "$rps $p99"
+  p50=$(milliseconds "50%" <<< "$out")
+  p99=$(milliseconds "99%" <<< "$out")
+  echo "$rps $p50 $p99"
 }
-read -r nginx_rps nginx_p99 < <(measure "http://127.0.0.1:$nginx_port/convert.json")
-read -r serve_rps serve_p99 < <(measure "$url")
-echo "GET, 64 connections, ${seconds} s, 2 wrk threads:"
-printf '  nginx static file  %10.0f requests/s  p99 %6.2f ms\n' "$nginx_rps" "$nginx_p99"
-printf '  jasokit serve      %10.0f requests/s  p99 %6.2f ms\n' "$serve_rps" "$serve_p99"
+milliseconds() {
+  awk -v p="$1" '$1 == p {v=$2; if (v ~ /us$/) {sub("us","",v); v/=1000} else if (v ~ /ms$/) {sub("ms","",v)} else if (v ~ /s$/) {sub("s","",v); v*=1000}; print v}'
+}
+read -r nginx_rps nginx_p50 nginx_p99 < <(measure "http://127.0.0.1:$nginx_port/convert.json")
+read -r serve_rps serve_p50 serve_p99 < <(measure "$url")
+echo "GET, 64 connections, ${seconds} s, 2 wrk threads (load average: $(cut -d' ' -f1 /proc/loadavg)):"
+printf '  nginx static file  %10.0f requests/s  p50 %6.2f ms  p99 %6.2f ms\n' "$nginx_rps" "$nginx_p50" "$nginx_p99"
+printf '  jasokit serve      %10.0f requests/s  p50 %6.2f ms  p99 %6.2f ms\n' "$serve_rps" "$serve_p50" "$serve_p99"
 python3 -c "import sys; print('  ratio              %10.2f of nginx' % (float(sys.argv[1]) / float(sys.argv[2])))" \
   "$serve_rps" "$nginx_rps"
 
