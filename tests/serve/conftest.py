@@ -23,12 +23,26 @@ def zip_table(cli) -> str:
     return str(pathlib.Path(cli).parent / "zipcode030101t6.dbf")
 
 
+STARTED = []
+
+
+@pytest.fixture(scope="session", autouse=True)
+def no_server_left():
+    """A test that failed before stopping its server does not leave it running."""
+    yield
+    for process in STARTED:
+        if process.poll() is None:
+            process.kill()
+            process.wait(timeout=10)
+
+
 class Server:
     """jasokit serve on a free loopback port, stopped by SIGTERM at the end."""
 
     def __init__(self, cli, *options):
         self.process = subprocess.Popen([cli, "serve", "--listen", "127.0.0.1:0", *options],
                                         stderr=subprocess.PIPE, stdout=subprocess.DEVNULL)
+        STARTED.append(self.process)
         self.lines = []
         deadline = time.monotonic() + 20
         while time.monotonic() < deadline:

@@ -201,14 +201,17 @@ def test_concurrent_clients_and_the_bound_on_connections(cli, server):
     # One thread and one waiting: a third connection is refused with 503.
     # (Few enough for the library's accept backlog of 5 to keep them in order.)
     small = Server(cli, "--threads", "1", "--timeout", "2")
-    idle = [socket.create_connection(("127.0.0.1", small.port), timeout=5) for _ in range(2)]
-    time.sleep(0.2)
-    answer = raw_exchange(small.port, b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
-    for s in idle:
-        s.close()
+    try:
+        idle = [socket.create_connection(("127.0.0.1", small.port), timeout=5) for _ in range(2)]
+        time.sleep(0.2)
+        answer = raw_exchange(small.port, b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
+        for s in idle:
+            s.close()
+    finally:
+        rc, _ = small.stop()
+    assert rc == 0
     assert answer.startswith(b"HTTP/1.1 503") and b"Retry-After: 1" in answer
     assert answer.endswith(b'{"error":"server overloaded; try again","status":503}')
-    assert small.stop()[0] == 0
 
 
 def test_sigterm_finishes_the_request_in_flight_and_cors_and_log(cli):
