@@ -6,8 +6,10 @@
 #include <sstream>
 #include <string>
 
+#include "address/conversion.h"
 #include "cli/batch_request.h"
 #include "cli/http_api.h"
+#include "cli/json.h"
 
 namespace {
 
@@ -56,5 +58,28 @@ void BM_ConvertBatch(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kMaxBatchTexts));
 }
 BENCHMARK(BM_ConvertBatch)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+namespace {
+
+// Conversion and JSON alone, for comparison.
+void BM_ConvertTexts(benchmark::State& state) {
+  BatchRequest request;
+  std::string error;
+  ParseBatchRequest(BatchBody(), kMaxBatchTexts, request, error);
+  jasokit::Options options;
+  options.style = jasokit::Style::Official;
+  std::string out;
+  for (auto _ : state) {
+    out.clear();
+    for (const std::string& t : request.texts) {
+      AppendResultJson(jasokit::detail::ConvertUtf8(t, options, nullptr, true), out);
+    }
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kMaxBatchTexts));
+}
+BENCHMARK(BM_ConvertTexts)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "cli/http_api.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -20,6 +21,8 @@ namespace {
 constexpr std::size_t kMaxNameBytes = 1024;
 // A batch smaller than this is converted on the request's own thread.
 constexpr std::size_t kBatchSplitTexts = 1024;
+// About what the object of an official-style address takes.
+constexpr std::size_t kAnswerBytesPerText = 320;
 
 enum HttpStatus : int {
   kBadRequest = 400,
@@ -82,25 +85,25 @@ HttpAnswer HttpApi::ConvertBatch(std::string_view body) const {
   }
   const std::vector<std::string>& texts = request.texts;
   const std::size_t parts = std::min(m_batchThreads, std::max<std::size_t>(1, texts.size() / kBatchSplitTexts));
+  // The first part is written into the answer itself, which is reserved for
+  // the whole: an answer of megabytes is neither copied nor grown step by step.
+  HttpAnswer a{200, "{\"results\":["};
+  a.body.reserve(a.body.size() + texts.size() * kAnswerBytesPerText);
   std::vector<std::string> outs(parts);
-  const auto convertPart = [&](std::size_t part) {
+  const auto convertPart = [&](std::size_t part, std::string& out) {
     const std::size_t begin = texts.size() * part / parts;
     const std::size_t end = texts.size() * (part + 1) / parts;
-    std::string& out = outs[part];
+    if (part > 0) out.reserve((end - begin) * kAnswerBytesPerText);
     for (std::size_t i = begin; i < end; ++i) {
-      if (i > begin) out += ',';
+      if (i > 0) out += ',';
       AppendConversion(texts[i], options, out);
     }
   };
   std::vector<std::thread> helpers;
-  for (std::size_t part = 1; part < parts; ++part) helpers.emplace_back(convertPart, part);
-  convertPart(0);
+  for (std::size_t part = 1; part < parts; ++part) helpers.emplace_back(convertPart, part, std::ref(outs[part]));
+  convertPart(0, a.body);
   for (std::thread& t : helpers) t.join();
-  HttpAnswer a{200, "{\"results\":["};
-  for (std::size_t part = 0; part < parts; ++part) {
-    if (part > 0 && !outs[part].empty()) a.body += ',';
-    a.body += outs[part];
-  }
+  for (std::size_t part = 1; part < parts; ++part) a.body += outs[part];
   a.body += "]}";
   return a;
 }

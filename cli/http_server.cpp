@@ -1,5 +1,6 @@
 #include "cli/http_server.h"
 
+#include <httplib.h>
 #include <sys/random.h>
 
 #include <atomic>
@@ -13,8 +14,6 @@
 #include <string_view>
 #include <thread>
 #include <vector>
-
-#include <httplib.h>
 
 #include "cli/web_page.h"
 
@@ -247,9 +246,8 @@ struct HttpServer::Impl {
       headers.emplace("Vary", "Origin");
     }
     server.set_default_headers(headers);
-    server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-      return PreRoute(req, res);
-    });
+    server.set_pre_routing_handler(
+        [this](const httplib::Request& req, httplib::Response& res) { return PreRoute(req, res); });
     const auto body = [this](const httplib::Request& req, httplib::Response& res) { WithBody(req, res); };
     server.Post(".*", body);
     server.Put(".*", body);

@@ -67,10 +67,14 @@ enum ServeOption : std::size_t {
   kOptLog,
 };
 constexpr OptionRule kServeOptions[] = {
-    {"--listen", nullptr, "an ADDR:PORT"},  {"--db", nullptr, "a FILE"},
-    {"--addrdb", nullptr, "a FILE"},        {"--threads", nullptr, "a number of threads"},
-    {"--max-body", nullptr, "a number of bytes"}, {"--timeout", nullptr, "a number of seconds"},
-    {"--cors", nullptr, "an ORIGIN"},       {"--log", nullptr, nullptr},
+    {"--listen", nullptr, "an ADDR:PORT"},
+    {"--db", nullptr, "a FILE"},
+    {"--addrdb", nullptr, "a FILE"},
+    {"--threads", nullptr, "a number of threads"},
+    {"--max-body", nullptr, "a number of bytes"},
+    {"--timeout", nullptr, "a number of seconds"},
+    {"--cors", nullptr, "an ORIGIN"},
+    {"--log", nullptr, nullptr},
 };
 
 constexpr std::size_t kMaxThreads = 4096;
@@ -119,9 +123,9 @@ int ReadSettings(const ParsedArgs& parsed, CliIo& io, ServerSettings& s) {
     if (!value) continue;
     const std::optional<std::size_t> number = ParseNumber(*value, n.min, n.max);
     if (!number) {
-      return UsageError(io, "serve", std::string(kServeOptions[n.option].name) + " takes a number from " +
-                                         std::to_string(n.min) + " to " + std::to_string(n.max) + ", not '" +
-                                         *value + "'");
+      return UsageError(io, "serve",
+                        std::string(kServeOptions[n.option].name) + " takes a number from " + std::to_string(n.min) +
+                            " to " + std::to_string(n.max) + ", not '" + *value + "'");
     }
     if (n.option == kOptThreads) s.threads = *number;
     if (n.option == kOptMaxBody) s.maxBody = *number;

@@ -7,8 +7,7 @@ namespace jasokit::cli {
 std::string NormalizeZipCode(std::string_view code) {
   constexpr std::size_t kDigits = 6;
   constexpr std::size_t kHyphenAt = 3;
-  if (code.size() == kDigits &&
-      std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+  if (code.size() == kDigits && std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return std::string(code.substr(0, kHyphenAt)) + "-" + std::string(code.substr(kHyphenAt));
   }
   return std::string(code);
@@ -20,12 +19,8 @@ ZipLines FindZipLines(const ZipDatabase& db, LookupMode mode, std::string_view q
     case LookupMode::kExact:
       for (const ZipRecordView& r : db.FindAll(query)) records.push_back(r);
       break;
-    case LookupMode::kPrefix:
-      records = db.FindPrefix(query);
-      break;
-    case LookupMode::kCode:
-      records = db.FindZipCode(NormalizeZipCode(query));
-      break;
+    case LookupMode::kPrefix: records = db.FindPrefix(query); break;
+    case LookupMode::kCode: records = db.FindZipCode(NormalizeZipCode(query)); break;
   }
   // The order of the result list: by line, so by zip code first.
   ZipLines lines;
