@@ -14,6 +14,7 @@ constexpr Command kCommands[] = {
     {"romanize", "romanize text, never as an address", RunRomanize},
     {"zip", "look up zip codes by place name", RunZip},
     {"zipdb", "build the zip code table from a CSV file", RunZipDb},
+    {"serve", "answer HTTP requests with JSON, and serve a page", RunServe},
 };
 
 constexpr const char* kVersionText = "jasokit " JASOKIT_VERSION_STRING "\n";

@@ -269,7 +269,7 @@ class TextConverter {
       c.out += '\t';
       AppendTsvField(r.output, c.out);
     } else {
-      AppendJson(r, c.out);
+      AppendResultJson(r, c.out);
     }
     c.out += '\n';
   }
@@ -297,34 +297,6 @@ class TextConverter {
   }
 
  private:
-  static void AppendJson(const Result& r, std::string& out) {
-    out += "{\"status\":";
-    AppendJsonString(ConversionStatusName(r.status), out);
-    out += ",\"normalized\":";
-    AppendJsonString(r.normalized, out);
-    out += ",\"output\":";
-    AppendJsonString(r.output, out);
-    out += ",\"fields\":";
-    if (!r.fields) {
-      out += "null}";
-      return;
-    }
-    const AddressFields& f = *r.fields;
-    const std::pair<const char*, const std::string*> parts[] = {
-        {"detail", &f.detail}, {"street", &f.street},     {"district", &f.district},
-        {"region", &f.region}, {"postcode", &f.postcode}, {"country", &f.country},
-    };
-    char separator = '{';
-    for (const auto& [name, value] : parts) {
-      out += separator;
-      separator = ',';
-      AppendJsonString(name, out);
-      out += ':';
-      AppendJsonString(*value, out);
-    }
-    out += "}}";
-  }
-
   const Settings& m_s;
 };
 

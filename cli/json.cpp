@@ -1,5 +1,6 @@
 #include "cli/json.h"
 
+#include "jasokit/cp949.h"
 #include "romanize/cp949.h"
 
 namespace jasokit::cli {
@@ -18,12 +19,39 @@ constexpr Escape kEscapes[] = {
 
 constexpr const char* kReplacement = "\\ufffd";
 
+constexpr bool IsPlainAscii(unsigned char c) { return c >= 0x20 && c < 0x80 && c != '"' && c != '\\'; }
+
+// {"KEY":VALUE,...} from pairs of names and texts; cp949: the texts are CP949.
+template <typename Pairs>
+void AppendJsonObject(const Pairs& pairs, bool cp949, std::string& out) {
+  char separator = '{';
+  for (const auto& [name, value] : pairs) {
+    out += separator;
+    separator = ',';
+    AppendJsonString(name, out);
+    out += ':';
+    if (cp949) {
+      AppendJsonCp949String(value, out);
+    } else {
+      AppendJsonString(value, out);
+    }
+  }
+}
+
 }  // namespace
 
 void AppendJsonString(std::string_view utf8, std::string& out) {
   out += '"';
   std::size_t i = 0;
   while (i < utf8.size()) {
+    // Printable ASCII other than '"' and '\' goes out as it is, a run at a time.
+    std::size_t plain = i;
+    while (plain < utf8.size() && IsPlainAscii(static_cast<unsigned char>(utf8[plain]))) ++plain;
+    if (plain > i) {
+      out.append(utf8, i, plain - i);
+      i = plain;
+      continue;
+    }
     const auto c = static_cast<unsigned char>(utf8[i]);
     if (c >= 0x80) {
       const std::size_t n = detail::ValidUtf8Length(utf8, i);
@@ -56,6 +84,63 @@ void AppendJsonString(std::string_view utf8, std::string& out) {
     }
   }
   out += '"';
+}
+
+void AppendJsonCp949String(std::string_view cp949, std::string& out) {
+  thread_local std::string utf8;
+  utf8.clear();
+  Cp949ToUtf8(cp949, utf8);
+  AppendJsonString(utf8, out);
+}
+
+void AppendResultJson(const Result& r, std::string& out) {
+  out += "{\"status\":";
+  AppendJsonString(ConversionStatusName(r.status), out);
+  out += ",\"normalized\":";
+  AppendJsonString(r.normalized, out);
+  out += ",\"output\":";
+  AppendJsonString(r.output, out);
+  out += ",\"fields\":";
+  if (!r.fields) {
+    out += "null}";
+    return;
+  }
+  const AddressFields& f = *r.fields;
+  const std::pair<const char*, std::string_view> parts[] = {
+      {"detail", f.detail}, {"street", f.street},     {"district", f.district},
+      {"region", f.region}, {"postcode", f.postcode}, {"country", f.country},
+  };
+  AppendJsonObject(parts, false, out);
+  out += "}}";
+}
+
+void AppendZipJson(std::string_view key, const std::string* name, const ZipLines& lines, const Options* convert,
+                   std::string& out) {
+  out += '{';
+  AppendJsonString(key, out);
+  out += ':';
+  if (name) {
+    AppendJsonString(*name, out);
+  } else {
+    out += "null";
+  }
+  out += ",\"records\":[";
+  bool first = true;
+  for (const auto& [line, r] : lines) {
+    if (!first) out += ',';
+    first = false;
+    const std::pair<const char*, std::string_view> fields[] = {
+        {"zip_code", r.zipCode}, {"province", r.province}, {"district", r.district},
+        {"locality", r.locality}, {"detail", r.detail},
+    };
+    AppendJsonObject(fields, true, out);
+    if (convert) {
+      out += ",\"conversion\":";
+      AppendJsonCp949String(ListLineConversion(line, *convert), out);
+    }
+    out += '}';
+  }
+  out += "]}";
 }
 
 }  // namespace jasokit::cli

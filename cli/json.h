@@ -1,7 +1,11 @@
 #pragma once
-// JSON text for the command line's machine-readable output.
+// JSON text for the command line's machine-readable output, which the HTTP
+// service answers with too.
 #include <string>
 #include <string_view>
+
+#include "cli/zip_query.h"
+#include "jasokit/convert.h"
 
 namespace jasokit::cli {
 
@@ -10,5 +14,16 @@ namespace jasokit::cli {
 // UTF-8 passed through unchanged. Each byte that does not belong to a valid
 // UTF-8 sequence becomes \ufffd, so the result is valid JSON whatever the input.
 void AppendJsonString(std::string_view utf8, std::string& out);
+// The same for CP949 text.
+void AppendJsonCp949String(std::string_view cp949, std::string& out);
+
+// {"status", "normalized", "output", "fields"}: the object of convert --json.
+void AppendResultJson(const Result& r, std::string& out);
+
+// {"KEY": NAME, "records": [...]}: the object of zip --json. name is UTF-8,
+// nullptr for a name too long to hold; with convert each record gets its
+// "conversion" in that style.
+void AppendZipJson(std::string_view key, const std::string* name, const ZipLines& lines, const Options* convert,
+                   std::string& out);
 
 }  // namespace jasokit::cli

@@ -7,6 +7,7 @@
 #include "cli/input.h"
 #include "cli/json.h"
 #include "cli/options.h"
+#include "cli/zip_query.h"
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
 #include "jasokit/zip.h"
@@ -61,22 +62,6 @@ constexpr const char* kZipHelp =
     "message is on standard error), 2 usage error, 3 input/output error,\n"
     "4 some name matched nothing\n";
 
-enum class LookupMode { kExact, kPrefix, kCode };
-
-// The JSON key for what was looked up.
-constexpr const char* kModeKeys[] = {"name", "prefix", "code"};
-
-// 135080 is written 135-080 in the table.
-std::string NormalizeZipCode(std::string_view code) {
-  constexpr std::size_t kDigits = 6;
-  constexpr std::size_t kHyphenAt = 3;
-  if (code.size() == kDigits &&
-      std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    return std::string(code.substr(0, kHyphenAt)) + "-" + std::string(code.substr(kHyphenAt));
-  }
-  return std::string(code);
-}
-
 class ZipLookup {
  public:
   ZipLookup(CliIo& io, const ZipDatabase& db, const Options& options, LookupMode mode, bool cp949, bool convert,
@@ -112,30 +97,13 @@ class ZipLookup {
       ReportMiss(name, m_nameEachMiss, nullptr);
       return WriteJson(&name, {});
     }
-    std::vector<ZipRecordView> records;
-    switch (m_mode) {
-      case LookupMode::kExact:
-        for (const ZipRecordView& r : m_db.FindAll(query)) records.push_back(r);
-        break;
-      case LookupMode::kPrefix:
-        if (query.empty()) {
-          m_io.Error("jasokit zip: " + std::string(where) + " " + std::to_string(number) +
-                     ": an empty prefix would list every row\n");
-          ReportMiss(name, m_nameEachMiss, nullptr);
-          return WriteJson(&name, {});
-        }
-        records = m_db.FindPrefix(query);
-        break;
-      case LookupMode::kCode:
-        records = m_db.FindZipCode(NormalizeZipCode(query));
-        break;
+    if (m_mode == LookupMode::kPrefix && query.empty()) {
+      m_io.Error("jasokit zip: " + std::string(where) + " " + std::to_string(number) +
+                 ": an empty prefix would list every row\n");
+      ReportMiss(name, m_nameEachMiss, nullptr);
+      return WriteJson(&name, {});
     }
-    // The order of the result list: by line, so by zip code first.
-    std::vector<std::pair<std::string, ZipRecordView>> lines;
-    lines.reserve(records.size());
-    for (const ZipRecordView& r : records) lines.emplace_back(FormatSearchLine(r), r);
-    std::sort(lines.begin(), lines.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
+    const ZipLines lines = FindZipLines(m_db, m_mode, query);
     if (lines.empty()) {
       std::vector<std::string> suggestions;
       if (m_mode == LookupMode::kExact) suggestions = m_db.SuggestLocalities(query);
@@ -148,7 +116,7 @@ class ZipLookup {
       m_out += '\n';
       if (m_convert) {
         m_out += '\t';
-        AppendText(Conversion(line));
+        AppendText(ListLineConversion(line, m_options));
         m_out += '\n';
       }
       if (!m_io.Write(m_out)) return false;
@@ -159,15 +127,6 @@ class ZipLookup {
   bool missed() const { return m_missed; }
 
  private:
-  // The conversion of a line's address, in CP949; empty unless converted.
-  std::string Conversion(const std::string& line) const {
-    ConversionResult r = ConvertInput(ListLineToAddress(line), m_options);
-    if (r.status == ConversionStatus::Address || r.status == ConversionStatus::PlainText) {
-      return std::move(r.outputText);
-    }
-    return std::string();
-  }
-
   void ReportMiss(std::string_view name, bool quoteName, const std::vector<std::string>* suggestions) {
     m_missed = true;
     std::string message;
@@ -195,56 +154,19 @@ class ZipLookup {
 
   // One object for the name (nullptr: not held); true unless JSON is off or
   // the write failed.
-  bool WriteJson(const std::string_view* name, const std::vector<std::pair<std::string, ZipRecordView>>& lines) {
+  bool WriteJson(const std::string_view* name, const ZipLines& lines) {
     if (!m_json) return true;
-    m_out.assign("{\"");
-    m_out += kModeKeys[static_cast<std::size_t>(m_mode)];
-    m_out += "\":";
-    if (!name) {
-      m_out += "null";
-    } else {
-      AppendJsonText(*name);
+    std::string utf8Name;
+    if (name && m_cp949) {
+      Cp949ToUtf8(*name, utf8Name);
+    } else if (name) {
+      utf8Name = *name;
     }
-    m_out += ",\"records\":[";
-    bool first = true;
-    for (const auto& [line, r] : lines) {
-      if (!first) m_out += ',';
-      first = false;
-      const std::pair<const char*, std::string_view> fields[] = {
-          {"zip_code", r.zipCode}, {"province", r.province}, {"district", r.district},
-          {"locality", r.locality}, {"detail", r.detail},
-      };
-      char separator = '{';
-      for (const auto& [key, value] : fields) {
-        m_out += separator;
-        separator = ',';
-        AppendJsonString(key, m_out);
-        m_out += ':';
-        AppendJsonCp949(value);
-      }
-      if (m_convert) {
-        m_out += ",\"conversion\":";
-        AppendJsonCp949(Conversion(line));
-      }
-      m_out += '}';
-    }
-    m_out += "]}\n";
+    m_out.clear();
+    AppendZipJson(kModeKeys[static_cast<std::size_t>(m_mode)], name ? &utf8Name : nullptr, lines,
+                  m_convert ? &m_options : nullptr, m_out);
+    m_out += '\n';
     return m_io.Write(m_out);
-  }
-
-  // A text of the input's encoding.
-  void AppendJsonText(std::string_view text) {
-    if (m_cp949) {
-      AppendJsonCp949(text);
-    } else {
-      AppendJsonString(text, m_out);
-    }
-  }
-
-  void AppendJsonCp949(std::string_view cp949) {
-    m_scratch.clear();
-    Cp949ToUtf8(cp949, m_scratch);
-    AppendJsonString(m_scratch, m_out);
   }
 
   void AppendText(const std::string& cp949) {
@@ -265,7 +187,6 @@ class ZipLookup {
   bool m_nameEachMiss;
   bool m_missed = false;
   std::string m_out;
-  std::string m_scratch;
 };
 
 enum ZipOption : std::size_t { kOptDb, kOptCp949, kOptConvert, kOptStyle, kOptPrefix, kOptCode, kOptJson };

@@ -45,6 +45,10 @@ if(TARGET jasokit_cli)
   install(TARGETS jasokit_cli RUNTIME DESTINATION "${JASOKIT_INSTALL_DIR}" COMPONENT runtime)
   install(FILES "${PROJECT_BINARY_DIR}/cli/zipcode030101t6.dbf" DESTINATION "${JASOKIT_INSTALL_DIR}"
     COMPONENT runtime)
+  # jasokit serve as a service, installed but not enabled; jasokit@PORT for
+  # several instances.
+  install(FILES "${PROJECT_SOURCE_DIR}/packaging/jasokit.service" "${PROJECT_SOURCE_DIR}/packaging/jasokit@.service"
+    DESTINATION lib/systemd/system COMPONENT runtime)
   list(APPEND linked_programs jasokit)
 endif()
 if(TARGET Jaso_Kit)

@@ -11,6 +11,7 @@ packages=(
   xvfb xauth fonts-nanum
   clang libclang-rt-14-dev
   dpkg-dev file fakeroot pkg-config
+  libcpp-httplib-dev chromium chromium-driver python3-selenium
 )
 missing=()
 for p in "${packages[@]}"; do

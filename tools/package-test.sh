@@ -28,6 +28,12 @@ out=$(cd / && jasokit convert "서울특별시 강남구 역삼동 123-45")
 (cd / && jasokit zip 역삼동 > /dev/null)
 checked="jasokit --version, convert and zip work"
 
+# The service's units are installed, not enabled.
+unit=$(dpkg -L jasokit | grep -E '/systemd/system/jasokit.service$')
+grep -q '^DynamicUser=yes' "$unit" && grep -q -- '--listen 127.0.0.1:8080' "$unit" || { echo "unexpected unit: $unit" >&2; exit 1; }
+[[ ! -e /etc/systemd/system/multi-user.target.wants/jasokit.service ]] || { echo "jasokit.service was enabled" >&2; exit 1; }
+checked+="; the service unit is installed, not enabled"
+
 # A program builds against the installed headers and library, as a user's would.
 work=$(mktemp -d)
 trap 'rm -rf "$work"; apt-get purge -y "${packages[@]}" > /dev/null' EXIT

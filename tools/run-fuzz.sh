@@ -27,6 +27,7 @@ options_for() {
     zipsearch) echo "-max_len=256 -dict=$here/fuzz/convert.dict" ;;
     csv) echo "-max_len=8192 -dict=$here/fuzz/csv.dict" ;;
     name) echo "-max_len=256" ;;
+    batch) echo "-max_len=4096" ;;
     *) echo "" ;;
   esac
 }

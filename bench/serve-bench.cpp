@@ -1,0 +1,85 @@
+// The HTTP service's batch path without HTTP: reading a body of 10,000
+// addresses, and reading and converting it, per address.
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "address/conversion.h"
+#include "cli/batch_request.h"
+#include "cli/http_api.h"
+#include "cli/json.h"
+
+namespace {
+
+using namespace jasokit::cli;
+
+// 10,000 official-style addresses from the sample table's names.
+std::string BatchBody() {
+  std::ifstream in(JASOKIT_SOURCE_DIR "/data/zipcode-sample.csv");
+  std::string line;
+  std::getline(in, line);  // header
+  std::string body = "{\"style\":\"official\",\"texts\":[";
+  std::vector<std::string> texts;
+  while (std::getline(in, line)) {
+    std::string text;
+    std::stringstream fields(line);
+    std::string field;
+    std::getline(fields, field, ',');  // zip code
+    while (std::getline(fields, field, ',')) {
+      if (!field.empty()) text += field + " ";
+    }
+    texts.push_back(text + "12");
+  }
+  for (std::size_t i = 0; i < kMaxBatchTexts; ++i) {
+    body += (i ? ",\"" : "\"") + texts[i % texts.size()] + "\"";
+  }
+  return body + "]}";
+}
+
+void BM_ReadBatch(benchmark::State& state) {
+  const std::string body = BatchBody();
+  BatchRequest request;
+  std::string error;
+  for (auto _ : state) {
+    ParseBatchRequest(body, kMaxBatchTexts, request, error);
+    benchmark::DoNotOptimize(request.texts.data());
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kMaxBatchTexts));
+}
+BENCHMARK(BM_ReadBatch)->Unit(benchmark::kMillisecond);
+
+// Arg: threads the batch is split over.
+void BM_ConvertBatch(benchmark::State& state) {
+  const std::string body = BatchBody();
+  const HttpApi api(nullptr, static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(api.ConvertBatch(body).body.size());
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kMaxBatchTexts));
+}
+BENCHMARK(BM_ConvertBatch)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+namespace {
+
+// Conversion and JSON alone, for comparison.
+void BM_ConvertTexts(benchmark::State& state) {
+  BatchRequest request;
+  std::string error;
+  ParseBatchRequest(BatchBody(), kMaxBatchTexts, request, error);
+  jasokit::Options options;
+  options.style = jasokit::Style::Official;
+  std::string out;
+  for (auto _ : state) {
+    out.clear();
+    for (const std::string& t : request.texts) {
+      AppendResultJson(jasokit::detail::ConvertUtf8(t, options, nullptr, true), out);
+    }
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kMaxBatchTexts));
+}
+BENCHMARK(BM_ConvertTexts)->Unit(benchmark::kMillisecond);
+
+}  // namespace

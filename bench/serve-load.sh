@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# jasokit serve under load, side by side with nginx serving the same JSON as
+# a static file, in one run (wrk and nginx from Debian; loopback only, every
+# run bounded in time):
+#  1. GET /v1/convert of an official address vs nginx: 64 connections, 8 s,
+#     2 wrk threads; requests per second and p99 latency of each;
+#  2. the server's resident memory over 1,000,000 more requests of the same;
+#  3. POST /v1/convert of 10,000 addresses per request: addresses per second.
+# The addresses of 3. come from ../shared/data/zipcode-source.csv when it is
+# there, else from data/zipcode-sample.csv.
+#
+# Usage: bench/serve-load.sh [BUILD_DIR] [SECONDS]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-"$here/build"}
+seconds=${2:-8}
+jasokit="$build/cli/jasokit"
+for tool in wrk nginx; do
+  command -v "$tool" > /dev/null || command -v "/usr/sbin/$tool" > /dev/null ||
+    { echo "serve-load: $tool not found (Debian: apt-get install wrk nginx-light)" >&2; exit 2; }
+done
+nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
+tmp=$(mktemp -d)
+server_pid=""
+nginx_pid=""
+cleanup() {
+  [[ -n "$server_pid" ]] && kill "$server_pid" 2> /dev/null || true
+  [[ -n "$nginx_pid" ]] && kill "$nginx_pid" 2> /dev/null || true
+  wait 2> /dev/null || true
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+"$jasokit" serve --listen 127.0.0.1:0 2> "$tmp/serve.log" &
+server_pid=$!
+for _ in $(seq 100); do grep -q "listening on" "$tmp/serve.log" && break; sleep 0.1; done
+port=$(sed -n 's|.*listening on http://127.0.0.1:\([0-9]*\)/|\1|p' "$tmp/serve.log")
+query="text=%EC%84%9C%EC%9A%B8%ED%8A%B9%EB%B3%84%EC%8B%9C%20%EA%B0%95%EB%82%A8%EA%B5%AC%20%ED%85%8C%ED%97%A4%EB%9E%80%EB%A1%9C%20152%2C%203%EC%B8%B5&style=official"
+url="http://127.0.0.1:$port/v1/convert?$query"
+
+# nginx: the same answer as a file, on a free port, as configured for a site.
+mkdir -p "$tmp/www"
+python3 -c "import urllib.request,sys; sys.stdout.buffer.write(urllib.request.urlopen(sys.argv[1]).read())" "$url" \
+  > "$tmp/www/convert.json"
+nginx_port=$(python3 -c "import socket; s=socket.socket(); s.bind(('127.0.0.1',0)); print(s.getsockname()[1])")
+cat > "$tmp/nginx.conf" << CONF
+daemon off;
+worker_processes auto;
+pid $tmp/nginx.pid;
+error_log $tmp/nginx-error.log;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  default_type application/json;
+  client_body_temp_path $tmp; proxy_temp_path $tmp; fastcgi_temp_path $tmp; uwsgi_temp_path $tmp; scgi_temp_path $tmp;
+  server { listen 127.0.0.1:$nginx_port; root $tmp/www; }
+}
+CONF
+"$nginx_bin" -c "$tmp/nginx.conf" -p "$tmp" &
+nginx_pid=$!
+sleep 0.5
+
+# "Requests/sec" and the 50% and 99% latencies in milliseconds from wrk --latency.
+measure() {
+  local out
+  out=$(wrk -t2 -c64 -d"${seconds}s" --latency "$1")
+  local rps p50 p99
+  rps=$(awk '/Requests\/sec/ {print $2}' <<< "$out")
+  p50=$(milliseconds "50%" <<< "$out")
+  p99=$(milliseconds "99%" <<< "$out")
+  echo "$rps $p50 $p99"
+}
+milliseconds() {
+  awk -v p="$1" '$1 == p {v=$2; if (v ~ /us$/) {sub("us","",v); v/=1000} else if (v ~ /ms$/) {sub("ms","",v)} else if (v ~ /s$/) {sub("s","",v); v*=1000}; print v}'
+}
+read -r nginx_rps nginx_p50 nginx_p99 < <(measure "http://127.0.0.1:$nginx_port/convert.json")
+read -r serve_rps serve_p50 serve_p99 < <(measure "$url")
+echo "GET, 64 connections, ${seconds} s, 2 wrk threads (load average: $(cut -d' ' -f1 /proc/loadavg)):"
+printf '  nginx static file  %10.0f requests/s  p50 %6.2f ms  p99 %6.2f ms\n' "$nginx_rps" "$nginx_p50" "$nginx_p99"
+printf '  jasokit serve      %10.0f requests/s  p50 %6.2f ms  p99 %6.2f ms\n' "$serve_rps" "$serve_p50" "$serve_p99"
+python3 -c "import sys; print('  ratio              %10.2f of nginx' % (float(sys.argv[1]) / float(sys.argv[2])))" \
+  "$serve_rps" "$nginx_rps"
+
+# Memory over 1,000,000 requests: resident size after each stretch of load.
+rss() { awk '/VmRSS/ {print $2}' "/proc/$server_pid/status"; }
+total=0
+echo "resident memory of jasokit serve (KiB) by requests served since the start of this step:"
+echo "  0 $(rss)"
+for _ in $(seq 40); do
+  n=$(wrk -t2 -c64 -d5s "$url" | awk '/requests in/ {print $1}')
+  total=$((total + n))
+  echo "  $total $(rss)"
+  ((total >= 1000000)) && break
+done
+
+# POST of 10,000 addresses per request.
+python3 - "$here" "$tmp/post.lua" << 'PY'
+import csv, json, pathlib, sys
+here = pathlib.Path(sys.argv[1])
+full = here.parent / "shared" / "data" / "zipcode-source.csv"
+source = full if full.is_file() else here / "data" / "zipcode-sample.csv"
+with open(source, encoding="utf-8-sig", newline="") as f:
+    rows = [r for r in csv.reader(f) if r and r[0] != "zipcode"]
+texts = [" ".join(p for p in r[1:7] if p) for r in rows]
+texts = (texts * (10000 // len(texts) + 1))[:10000]
+body = json.dumps({"texts": texts, "style": "official"}, ensure_ascii=False)
+pathlib.Path(sys.argv[2]).write_text(
+    'wrk.method = "POST"\nwrk.headers["Content-Type"] = "application/json"\nwrk.body = ' +
+    "[==[" + body + "]==]\n", encoding="utf-8")
+PY
+post=$(wrk -t2 -c2 -d"${seconds}s" -s "$tmp/post.lua" "http://127.0.0.1:$port/v1/convert" | awk '/Requests\/sec/ {print $2}')
+python3 -c "import sys; print('POST of 10,000 addresses, 2 connections: %.2f requests/s = %.0f addresses/s' % (float(sys.argv[1]), float(sys.argv[1]) * 10000))" "$post"

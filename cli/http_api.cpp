@@ -1,0 +1,165 @@
+#include "cli/http_api.h"
+
+#include <algorithm>
+#include <functional>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "address/conversion.h"
+#include "cli/batch_request.h"
+#include "cli/json.h"
+#include "cli/zip_query.h"
+#include "jasokit/cp949.h"
+#include "jasokit/version.h"
+
+namespace jasokit::cli {
+
+namespace {
+
+// Longer than any place name: the command line does not hold it either.
+constexpr std::size_t kMaxNameBytes = 1024;
+// A batch smaller than this is converted on the request's own thread.
+constexpr std::size_t kBatchSplitTexts = 1024;
+// About what the object of an official-style address takes.
+constexpr std::size_t kAnswerBytesPerText = 320;
+
+enum HttpStatus : int {
+  kBadRequest = 400,
+  kNotFound = 404,
+  kPayloadTooLarge = 413,
+};
+
+const std::string* Param(const HttpQuery& query, const char* name) {
+  const auto it = query.find(name);
+  return it == query.end() ? nullptr : &it->second;
+}
+
+// The options of style and country, or the error answer.
+std::optional<HttpAnswer> ReadOptions(const std::string* style, const std::string* country, Options& options) {
+  if (style && !ParseStyle(*style, options.style)) {
+    return ErrorAnswer(kBadRequest, "unknown style '" + *style + "' (classic or official)");
+  }
+  if (country) options.country = *country;
+  return std::nullopt;
+}
+
+void AppendConversion(std::string_view text, const Options& options, std::string& out) {
+  AppendResultJson(detail::ConvertUtf8(text, options, nullptr, true), out);
+}
+
+}  // namespace
+
+HttpAnswer ErrorAnswer(int status, std::string_view message) {
+  HttpAnswer a{status, "{\"error\":"};
+  AppendJsonString(message, a.body);
+  a.body += ",\"status\":" + std::to_string(status) + "}";
+  return a;
+}
+
+HttpApi::HttpApi(const ZipDatabase* zip, std::size_t batchThreads)
+    : m_zip(zip), m_batchThreads(std::max<std::size_t>(1, batchThreads)) {}
+
+HttpAnswer HttpApi::Convert(const HttpQuery& query) const {
+  const std::string* text = Param(query, "text");
+  if (!text) return ErrorAnswer(kBadRequest, "missing parameter 'text'");
+  Options options;
+  if (auto error = ReadOptions(Param(query, "style"), Param(query, "country"), options)) return *error;
+  HttpAnswer a;
+  AppendConversion(*text, options, a.body);
+  return a;
+}
+
+HttpAnswer HttpApi::ConvertBatch(std::string_view body) const {
+  BatchRequest request;
+  std::string error;
+  switch (ParseBatchRequest(body, kMaxBatchTexts, request, error)) {
+    case BatchError::kNone: break;
+    case BatchError::kInvalid: return ErrorAnswer(kBadRequest, error);
+    case BatchError::kTooMany: return ErrorAnswer(kPayloadTooLarge, error);
+  }
+  Options options;
+  if (auto e = ReadOptions(request.style ? &*request.style : nullptr, request.country ? &*request.country : nullptr,
+                           options)) {
+    return *e;
+  }
+  const std::vector<std::string>& texts = request.texts;
+  const std::size_t parts = std::min(m_batchThreads, std::max<std::size_t>(1, texts.size() / kBatchSplitTexts));
+  // The first part is written into the answer itself, which is reserved for
+  // the whole: an answer of megabytes is neither copied nor grown step by step.
+  HttpAnswer a{200, "{\"results\":["};
+  a.body.reserve(a.body.size() + texts.size() * kAnswerBytesPerText);
+  std::vector<std::string> outs(parts);
+  const auto convertPart = [&](std::size_t part, std::string& out) {
+    const std::size_t begin = texts.size() * part / parts;
+    const std::size_t end = texts.size() * (part + 1) / parts;
+    if (part > 0) out.reserve((end - begin) * kAnswerBytesPerText);
+    for (std::size_t i = begin; i < end; ++i) {
+      if (i > 0) out += ',';
+      AppendConversion(texts[i], options, out);
+    }
+  };
+  std::vector<std::thread> helpers;
+  for (std::size_t part = 1; part < parts; ++part) helpers.emplace_back(convertPart, part, std::ref(outs[part]));
+  convertPart(0, a.body);
+  for (std::thread& t : helpers) t.join();
+  for (std::size_t part = 1; part < parts; ++part) a.body += outs[part];
+  a.body += "]}";
+  return a;
+}
+
+HttpAnswer HttpApi::Romanize(const HttpQuery& query) const {
+  const std::string* text = Param(query, "text");
+  if (!text) return ErrorAnswer(kBadRequest, "missing parameter 'text'");
+  Options options;
+  if (auto error = ReadOptions(Param(query, "style"), nullptr, options)) return *error;
+  HttpAnswer a{200, "{\"output\":"};
+  AppendJsonString(detail::RomanizeUtf8(*text, options.style, nullptr), a.body);
+  a.body += '}';
+  return a;
+}
+
+HttpAnswer HttpApi::Zip(const HttpQuery& query) const {
+  std::optional<LookupMode> mode;
+  const std::string* name = nullptr;
+  for (const LookupMode m : {LookupMode::kExact, LookupMode::kPrefix, LookupMode::kCode}) {
+    const std::string* value = Param(query, kModeKeys[static_cast<std::size_t>(m)]);
+    if (!value) continue;
+    if (name) return ErrorAnswer(kBadRequest, "give one of 'name', 'prefix' and 'code'");
+    name = value;
+    mode = m;
+  }
+  if (!name) return ErrorAnswer(kBadRequest, "missing parameter 'name', 'prefix' or 'code'");
+  if (*mode == LookupMode::kPrefix && name->empty()) {
+    return ErrorAnswer(kBadRequest, "an empty prefix would list every row");
+  }
+  if (!m_zip) return ErrorAnswer(kNotFound, "no zip table");
+  const char* key = kModeKeys[static_cast<std::size_t>(*mode)];
+  HttpAnswer a;
+  if (name->size() > kMaxNameBytes) {
+    AppendZipJson(key, nullptr, {}, nullptr, a.body);
+    return a;
+  }
+  std::string cp949;
+  // A table of CP949 text cannot hold a name without a CP949 form.
+  ZipLines lines;
+  if (Utf8ToCp949(*name, cp949)) lines = FindZipLines(*m_zip, *mode, cp949);
+  AppendZipJson(key, name, lines, nullptr, a.body);
+  return a;
+}
+
+HttpAnswer HttpApi::Lookup(const HttpQuery& query) const {
+  const std::string* q = Param(query, "q");
+  if (!q) return ErrorAnswer(kBadRequest, "missing parameter 'q'");
+  if (!m_lookup) return ErrorAnswer(kNotFound, "no address database");
+  return m_lookup(*q);
+}
+
+HttpAnswer HttpApi::Health() const {
+  HttpAnswer a{200, "{\"status\":\"ok\",\"version\":\"" JASOKIT_VERSION_STRING "\",\"zip_rows\":"};
+  a.body += std::to_string(m_zip ? m_zip->size() : 0);
+  a.body += ",\"address_database\":null}";
+  return a;
+}
+
+}  // namespace jasokit::cli

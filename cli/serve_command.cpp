@@ -1,0 +1,215 @@
+// jasokit serve: the library as a local HTTP service.
+#include <pthread.h>
+#include <signal.h>
+
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "cli/cli.h"
+#include "cli/http_api.h"
+#include "cli/http_server.h"
+#include "cli/options.h"
+#include "jasokit/zip.h"
+
+namespace jasokit::cli {
+
+namespace {
+
+constexpr const char* kServeHelp =
+    "usage: jasokit serve [--listen ADDR:PORT] [--db ZIPTABLE] [--addrdb FILE]\n"
+    "                     [--threads N] [--max-body BYTES] [--timeout SECONDS]\n"
+    "                     [--cors ORIGIN] [--log]\n"
+    "\n"
+    "Answers HTTP requests with JSON, as the command line's --json does:\n"
+    "  GET  /v1/convert?text=T&style=S&country=C   the object of convert --json\n"
+    "  POST /v1/convert  {\"texts\": [...], \"style\": S, \"country\": C}\n"
+    "                    gives {\"results\": [...]}, at most 10000 texts\n"
+    "  GET  /v1/romanize?text=T&style=S            {\"output\": ...}\n"
+    "  GET  /v1/zip?name=N (or prefix=P, code=C)   the object of zip --json\n"
+    "  GET  /v1/lookup?q=Q                         404 until an address database\n"
+    "                                              can be loaded\n"
+    "  GET  /healthz                               status, version, zip rows\n"
+    "  GET  /                                      a page for people\n"
+    "Errors are {\"error\": MESSAGE, \"status\": N}. Request texts are never\n"
+    "logged. SIGINT and SIGTERM end the service once the requests in flight\n"
+    "are answered.\n"
+    "\n"
+    "options:\n"
+    "  --listen ADDR:PORT  where to listen (default: 127.0.0.1:8080; port 0:\n"
+    "                      any free port); any other address must be given\n"
+    "  --db FILE           the zip code table (default: zipcode030101t6.dbf\n"
+    "                      beside the jasokit executable, if there)\n"
+    "  --addrdb FILE       an address database, for /v1/lookup (not yet read)\n"
+    "  --threads N         connections served at once (default: 64); as many\n"
+    "                      more wait, and beyond that the answer is 503\n"
+    "  --max-body BYTES    the largest request body (default: 1048576)\n"
+    "  --timeout SECONDS   for reading a request and writing an answer, and\n"
+    "                      for an idle connection (default: 5)\n"
+    "  --cors ORIGIN       allow pages from ORIGIN to call the service\n"
+    "  --log               one line per request on standard error: client,\n"
+    "                      method, path (never the query), status, bytes\n"
+    "  --help              show this help\n"
+    "\n"
+    "The first line on standard error tells the address listened on.\n"
+    "\n"
+    "exit status: 0 stopped by a signal, 1 the zip table given could not be\n"
+    "loaded, 2 usage error, 3 the address could not be listened on\n";
+
+enum ServeOption : std::size_t {
+  kOptListen,
+  kOptDb,
+  kOptAddrDb,
+  kOptThreads,
+  kOptMaxBody,
+  kOptTimeout,
+  kOptCors,
+  kOptLog,
+};
+constexpr OptionRule kServeOptions[] = {
+    {"--listen", nullptr, "an ADDR:PORT"},
+    {"--db", nullptr, "a FILE"},
+    {"--addrdb", nullptr, "a FILE"},
+    {"--threads", nullptr, "a number of threads"},
+    {"--max-body", nullptr, "a number of bytes"},
+    {"--timeout", nullptr, "a number of seconds"},
+    {"--cors", nullptr, "an ORIGIN"},
+    {"--log", nullptr, nullptr},
+};
+
+constexpr std::size_t kMaxThreads = 4096;
+constexpr std::size_t kMaxPort = 65535;
+constexpr std::size_t kMaxTimeout = 3600;
+
+std::optional<std::size_t> ParseNumber(const std::string& text, std::size_t min, std::size_t max) {
+  constexpr std::size_t kMaxDigits = 12;
+  if (text.empty() || text.size() > kMaxDigits) return std::nullopt;
+  std::size_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + static_cast<std::size_t>(c - '0');
+  }
+  if (n < min || n > max) return std::nullopt;
+  return n;
+}
+
+// "127.0.0.1:8080", "[::1]:8080", "localhost:0".
+bool ParseListen(const std::string& text, ServerSettings& s) {
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  std::string host = text.substr(0, colon);
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  const std::optional<std::size_t> port = ParseNumber(text.substr(colon + 1), 0, kMaxPort);
+  if (!port) return false;
+  s.host = host;
+  s.port = static_cast<int>(*port);
+  return true;
+}
+
+struct NumberOption {
+  ServeOption option;
+  std::size_t min;
+  std::size_t max;
+};
+
+int ReadSettings(const ParsedArgs& parsed, CliIo& io, ServerSettings& s) {
+  if (const std::string* listen = parsed.Value(kOptListen); listen && !ParseListen(*listen, s)) {
+    return UsageError(io, "serve", "--listen takes ADDR:PORT, not '" + *listen + "'");
+  }
+  constexpr NumberOption kNumbers[] = {
+      {kOptThreads, 1, kMaxThreads}, {kOptMaxBody, 1, std::size_t{1} << 40}, {kOptTimeout, 1, kMaxTimeout}};
+  for (const NumberOption& n : kNumbers) {
+    const std::string* value = parsed.Value(n.option);
+    if (!value) continue;
+    const std::optional<std::size_t> number = ParseNumber(*value, n.min, n.max);
+    if (!number) {
+      return UsageError(io, "serve",
+                        std::string(kServeOptions[n.option].name) + " takes a number from " + std::to_string(n.min) +
+                            " to " + std::to_string(n.max) + ", not '" + *value + "'");
+    }
+    if (n.option == kOptThreads) s.threads = *number;
+    if (n.option == kOptMaxBody) s.maxBody = *number;
+    if (n.option == kOptTimeout) s.timeoutSeconds = static_cast<int>(*number);
+  }
+  if (const std::string* cors = parsed.Value(kOptCors)) s.corsOrigin = *cors;
+  if (parsed.Has(kOptLog)) s.log = [&io](const std::string& line) { io.Error(line + "\n"); };
+  return kExitOk;
+}
+
+// The zip table given, or the one beside the program when it is there.
+int LoadZipTable(const ParsedArgs& parsed, CliIo& io, std::optional<ZipDatabase>& table) {
+  const std::string* given = parsed.Value(kOptDb);
+  const std::string dir = io.ExecutableDir();
+  if (!given && dir.empty()) return kExitOk;
+  const std::string path = given ? *given : dir + kZipFileName;
+  std::string reason;
+  ZipDatabase db;
+  if (db.Load(path, &reason) == ZipLoadStatus::Ok) {
+    table.emplace(std::move(db));
+    return kExitOk;
+  }
+  if (given) {
+    io.Error("jasokit serve: " + path + ": " + reason + "\n");
+    return kExitTableError;
+  }
+  io.Error("jasokit serve: warning: no zip table (" + path + ": " + reason + "); /v1/zip answers 404\n");
+  return kExitOk;
+}
+
+// Serves until SIGINT or SIGTERM; a thread waits for them, so that no
+// handler runs amid the server's work.
+void ServeUntilSignal(HttpServer& server) {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigset_t previous;
+  pthread_sigmask(SIG_BLOCK, &signals, &previous);
+  std::thread watcher([&] {
+    int signal = 0;
+    sigwait(&signals, &signal);
+    server.Stop();
+  });
+  server.Serve();
+  // Ended otherwise: the watcher is woken as a signal would.
+  pthread_kill(watcher.native_handle(), SIGTERM);
+  watcher.join();
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+}  // namespace
+
+int RunServe(const Args& args, CliIo& io) {
+  ParsedArgs parsed;
+  if (!ParseOptions(args, kServeOptions, "serve", io, parsed)) return kExitUsage;
+  if (parsed.help) {
+    io.Write(kServeHelp);
+    return kExitOk;
+  }
+  if (!parsed.operands.empty()) return UsageError(io, "serve", "no operands are taken");
+  ServerSettings settings;
+  if (const int rc = ReadSettings(parsed, io, settings); rc != kExitOk) return rc;
+  std::optional<ZipDatabase> table;
+  if (const int rc = LoadZipTable(parsed, io, table); rc != kExitOk) return rc;
+  if (const std::string* addrdb = parsed.Value(kOptAddrDb)) {
+    io.Error("jasokit serve: warning: " + *addrdb + ": address databases are not read yet; /v1/lookup answers 404\n");
+  }
+  // A client gone before its answer must not end the service.
+  signal(SIGPIPE, SIG_IGN);
+  const HttpApi api(table ? &*table : nullptr, std::thread::hardware_concurrency());
+  HttpServer server(api, settings);
+  std::string error;
+  const int port = server.Bind(error);
+  if (port < 0) {
+    io.Error("jasokit serve: cannot listen on " + settings.host + ":" + std::to_string(settings.port) + ": " + error +
+             "\n");
+    return kExitIo;
+  }
+  const bool v6 = settings.host.find(':') != std::string::npos;
+  io.Error("jasokit serve: listening on http://" + (v6 ? "[" + settings.host + "]" : settings.host) + ":" +
+           std::to_string(port) + "/\n");
+  ServeUntilSignal(server);
+  return kExitOk;
+}
+
+}  // namespace jasokit::cli

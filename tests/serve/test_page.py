@@ -1,0 +1,102 @@
+# The page in headless Chromium: conversion and fields, a zip search, a CSV
+# file converted and downloaded, and no console errors under its CSP.
+import os
+import shutil
+import time
+
+import pytest
+
+from conftest import Server
+
+webdriver = pytest.importorskip("selenium.webdriver")
+if not (shutil.which("chromium") and shutil.which("chromedriver")):
+    pytest.skip("chromium and chromedriver are not installed", allow_module_level=True)
+
+from selenium.webdriver.chrome.service import Service  # noqa: E402
+from selenium.webdriver.common.by import By  # noqa: E402
+from selenium.webdriver.common.keys import Keys  # noqa: E402
+from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
+
+
+@pytest.fixture(scope="module")
+def browser(tmp_path_factory):
+    downloads = tmp_path_factory.mktemp("downloads")
+    options = webdriver.ChromeOptions()
+    options.binary_location = shutil.which("chromium")
+    for argument in ["--headless=new", "--no-sandbox", "--disable-dev-shm-usage", "--disable-gpu",
+                     "--window-size=400,900"]:
+        options.add_argument(argument)
+    options.add_experimental_option("prefs", {"download.default_directory": str(downloads),
+                                              "download.prompt_for_download": False})
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    driver = webdriver.Chrome(service=Service(shutil.which("chromedriver")), options=options)
+    driver.set_page_load_timeout(20)
+    driver.downloads = downloads
+    yield driver
+    driver.quit()
+
+
+@pytest.fixture(scope="module")
+def page(cli, zip_table, browser):
+    server = Server(cli, "--db", zip_table)
+    browser.get(f"http://127.0.0.1:{server.port}/")
+    yield browser
+    assert server.stop()[0] == 0
+
+
+def wait_for(driver, condition, seconds=10):
+    return WebDriverWait(driver, seconds).until(lambda d: condition())
+
+
+def text_of(driver, element_id):
+    return driver.find_element(By.ID, element_id).text
+
+
+def test_typing_an_address_shows_the_conversion_and_its_fields(page):
+    box = page.find_element(By.ID, "text")
+    box.send_keys("서울특별시 강남구 테헤란로 152 3층" + Keys.ENTER)
+    wait_for(page, lambda: text_of(page, "output"))
+    assert text_of(page, "output") == "3F, 152 Teheran-ro, Gangnam-gu, Seoul, Republic of Korea"
+    assert [text_of(page, "f-" + key) for key in ["street", "detail", "district", "region", "country"]] == [
+        "152 Teheran-ro", "3F", "Gangnam-gu", "Seoul", "Republic of Korea"]
+    page.find_element(By.ID, "style-classic").click()
+    wait_for(page, lambda: "S.KOREA" in text_of(page, "output"))
+    assert not page.find_element(By.ID, "fields").is_displayed()
+    page.find_element(By.ID, "style-official").click()
+
+
+def test_clicking_a_zip_result_converts_it(page):
+    page.find_element(By.ID, "zip-query").send_keys("청운" + Keys.ENTER)
+    wait_for(page, lambda: page.find_elements(By.CSS_SELECTOR, "#zip-results button"))
+    row = page.find_elements(By.CSS_SELECTOR, "#zip-results button")[0]
+    assert row.text == "110-710 서울 종로구 청운동"
+    row.click()
+    wait_for(page, lambda: page.find_element(By.ID, "text").get_attribute("value") == "서울 종로구 청운동")
+    wait_for(page, lambda: text_of(page, "output") == "Cheongun-dong, Jongno-gu, Seoul, Republic of Korea")
+
+
+def test_a_csv_file_is_converted_and_downloaded(page, tmp_path):
+    source = tmp_path / "orders.csv"
+    source.write_text('id,address\r\n1,"서울특별시 강남구 테헤란로 152"\r\n2,부산\r\n', encoding="utf-8")
+    page.find_element(By.ID, "csv-file").send_keys(str(source))
+    wait_for(page, lambda: page.find_element(By.ID, "csv-run").is_enabled())
+    page.find_element(By.CSS_SELECTOR, "#csv-column option[value='1']").click()
+    page.find_element(By.ID, "csv-run").click()
+    link = page.find_element(By.ID, "csv-download")
+    wait_for(page, link.is_displayed)
+    assert page.find_element(By.ID, "csv-progress").get_attribute("value") == "2"
+    link.click()
+    target = page.downloads / "converted.csv"
+    deadline = time.monotonic() + 10
+    while not target.exists() and time.monotonic() < deadline:
+        time.sleep(0.1)
+    assert target.read_bytes().decode("utf-8-sig") == (
+        'id,address,converted\r\n1,서울특별시 강남구 테헤란로 152,'
+        '"152 Teheran-ro, Gangnam-gu, Seoul, Republic of Korea"\r\n2,부산,"Busan, Republic of Korea"\r\n')
+
+
+def test_the_page_runs_under_its_csp_without_console_errors(page):
+    assert page.execute_script("return typeof convert") == "function"  # its script ran
+    assert page.execute_script("return getComputedStyle(document.body).maxWidth") == "768px"  # its style applied
+    errors = [entry for entry in page.get_log("browser") if entry["level"] == "SEVERE"]
+    assert errors == []

@@ -1,0 +1,236 @@
+# jasokit serve against the command line's --json, over real HTTP on loopback.
+import csv
+import http.client
+import json
+import random
+import socket
+import subprocess
+import threading
+import time
+import urllib.parse
+
+import pytest
+
+from conftest import SOURCE_DIR, Server
+
+
+def request(port, method, path, body=None, headers=None):
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+    try:
+        connection.request(method, path, body=body, headers=headers or {})
+        response = connection.getresponse()
+        return response.status, dict(response.getheaders()), response.read()
+    finally:
+        connection.close()
+
+
+def post_json(port, payload: bytes):
+    return request(port, "POST", "/v1/convert", payload, {"Content-Type": "application/json"})
+
+
+def generated_texts(count):
+    """Address-like and other texts as bytes, some with invalid UTF-8."""
+    with open(SOURCE_DIR / "data" / "zipcode-sample.csv", encoding="utf-8", newline="") as f:
+        rows = [row for row in csv.reader(f) if row and row[0] != "zipcode"]
+    rng = random.Random(20261208)
+    words = ["서울특별시", "경기도", "세종특별자치시", "테헤란로", "152", "(06236)", "3층", "1104호", "번지", "산1",
+             "café", "😀", "ABC", "읽어요", "\t", "\\", '"', "鍾路"]
+    texts = []
+    for _ in range(count):
+        parts = [p for p in rng.choice(rows)[1:] if p]
+        kind = rng.random()
+        if kind < 0.6:
+            parts.append(str(rng.randint(1, 999)))
+        elif kind < 0.9:
+            parts = rng.sample(parts + rng.sample(words, 3), k=len(parts) + 2)
+        else:
+            parts = parts * rng.randint(60, 120)  # around the length limit
+        text = rng.choice([" ", "  "]).join(parts).encode()
+        if rng.random() < 0.05:
+            text += b"\xff\xc3"
+        texts.append(text)
+    return texts
+
+
+TEXTS = generated_texts(400)
+
+
+def cli_lines(cli, args, stdin: bytes):
+    result = subprocess.run([cli, *args], input=stdin, capture_output=True, timeout=60)
+    return result.stdout.decode().splitlines()
+
+
+def json_bytes_string(text: bytes) -> bytes:
+    """A JSON string literal that keeps invalid UTF-8 bytes as they are."""
+    return b'"' + text.replace(b"\\", b"\\\\").replace(b'"', b'\\"').replace(b"\t", b"\\t") + b'"'
+
+
+@pytest.mark.parametrize("style", ["classic", "official"])
+def test_convert_answers_equal_the_command_line(cli, server, style):
+    expected = cli_lines(cli, ["convert", "--json", "--style", style, "--country", "Korea"], b"\n".join(TEXTS) + b"\n")
+    assert len(expected) == len(TEXTS)
+    body = (b'{"style":"' + style.encode() + b'","country":"Korea","texts":[' +
+            b",".join(json_bytes_string(t) for t in TEXTS) + b"]}")
+    status, headers, answer = post_json(server.port, body)
+    assert status == 200 and headers["Content-Type"] == "application/json"
+    assert answer.decode() == '{"results":[' + ",".join(expected) + "]}"
+    for text, line in list(zip(TEXTS, expected))[::10]:
+        query = urllib.parse.urlencode({"text": text, "style": style, "country": "Korea"})
+        status, _, answer = request(server.port, "GET", "/v1/convert?" + query)
+        assert (status, answer.decode()) == (200, line)
+
+
+def test_romanize_and_zip_answers_equal_the_command_line(cli, server, zip_table):
+    for text in ["읽어요 같이", "종로 café"]:
+        expected = cli_lines(cli, ["romanize", "--style", "official", text], b"")[0]
+        status, _, answer = request(server.port, "GET", "/v1/romanize?" +
+                                    urllib.parse.urlencode({"text": text, "style": "official"}))
+        assert (status, json.loads(answer)) == (200, {"output": expected})
+    for key, option, value in [("name", [], "청운동"), ("prefix", ["--prefix"], "역삼"), ("code", ["--code"], "110710"),
+                               ("name", [], "없는동")]:
+        expected = cli_lines(cli, ["zip", "--db", zip_table, "--json", *option, value], b"")[0]
+        status, _, answer = request(server.port, "GET", "/v1/zip?" + urllib.parse.urlencode({key: value}))
+        assert (status, answer.decode()) == (200, expected)
+
+
+def test_health_page_and_headers(server):
+    status, headers, answer = request(server.port, "GET", "/healthz")
+    health = json.loads(answer)
+    assert status == 200 and health["status"] == "ok" and health["zip_rows"] > 0
+    assert headers["X-Content-Type-Options"] == "nosniff"
+    assert not any(h.lower().startswith("access-control") for h in headers)
+    status, headers, page = request(server.port, "GET", "/")
+    nonce = headers["Content-Security-Policy"].split("'nonce-")[1].split("'")[0]
+    assert status == 200 and headers["Content-Type"] == "text/html; charset=utf-8"
+    assert page.count(b'nonce="' + nonce.encode() + b'"') == 2 and b"%NONCE%" not in page
+    assert nonce != request(server.port, "GET", "/")[1]["Content-Security-Policy"].split("'nonce-")[1].split("'")[0]
+
+
+ERRORS = [
+    ("GET", "/v1/convert", None, None, 400, "missing parameter 'text'"),
+    ("GET", "/v1/convert?text=a&style=modern", None, None, 400, "unknown style 'modern' (classic or official)"),
+    ("GET", "/v1/zip", None, None, 400, "missing parameter 'name', 'prefix' or 'code'"),
+    ("GET", "/v1/zip?prefix=", None, None, 400, "an empty prefix would list every row"),
+    ("POST", "/v1/convert", b'{"texts": ["a", 1]}', "application/json", 400,
+     "invalid JSON at byte 16: \"texts\" must be an array of strings"),
+    ("POST", "/v1/convert", b'{"texts": ["a"]', "application/json", 400, "invalid JSON at byte 15: '}' expected"),
+    ("POST", "/v1/convert", b'{"style": "x"}', "application/json", 400, 'missing "texts"'),
+    ("GET", "/v2/convert", None, None, 404, "no such path"),
+    ("GET", "/v1/lookup?q=x", None, None, 404, "no address database"),
+    ("POST", "/v1/zip", b"{}", "application/json", 405, "method not allowed"),
+    ("DELETE", "/v1/convert", None, None, 405, "method not allowed"),
+    ("POST", "/v1/convert", b"x" * 262145, "application/json", 413, "request body too large"),
+    ("POST", "/v1/convert", b'{"texts": [' + b'"a",' * 10000 + b'"a"]}', "application/json", 413,
+     "more than 10000 texts"),
+    ("GET", "/v1/convert?text=" + "a" * 9000, None, None, 414, "URI too long"),
+    ("POST", "/v1/convert", b'{"texts": []}', "text/plain", 415, "the body must be application/json"),
+]
+
+
+@pytest.mark.parametrize("method,path,body,content_type,status,message", ERRORS, ids=range(len(ERRORS)))
+def test_errors(server, method, path, body, content_type, status, message):
+    headers = {"Content-Type": content_type} if content_type else {}
+    got, response_headers, answer = request(server.port, method, path, body, headers)
+    assert (got, json.loads(answer)) == (status, {"error": message, "status": status})
+    assert response_headers["Content-Type"] == "application/json"
+
+
+def raw_exchange(port, data: bytes, wait=5.0) -> bytes:
+    """Sends data, then reads one answer, or until the server closes."""
+    with socket.create_connection(("127.0.0.1", port), timeout=wait) as s:
+        s.sendall(data)
+        answer = b""
+        try:
+            while chunk := s.recv(65536):
+                answer += chunk
+                head, _, body = answer.partition(b"\r\n\r\n")
+                length = [line for line in head.split(b"\r\n") if line.lower().startswith(b"content-length:")]
+                if length and len(body) >= int(length[0].split(b":")[1]):
+                    break
+        except (ConnectionResetError, socket.timeout) as e:
+            return answer or repr(e).encode()
+        return answer
+
+
+MALFORMED = [
+    b"\x00\xff garbage \r\n\r\n",
+    b"GET / HTTP/1.1\r\nHost: x\r\nX: " + b"y" * 20000 + b"\r\n\r\n",
+    b"POST /v1/convert HTTP/1.1\r\nContent-Type: application/json\r\nContent-Length: -5\r\n\r\n",
+    b"POST /v1/convert HTTP/1.1\r\nContent-Type: application/json\r\nContent-Length: 99999999999999999999999\r\n\r\n",
+    b"POST /v1/convert HTTP/1.1\r\nTransfer-Encoding: chunked\r\nContent-Type: application/json\r\n\r\nzz\r\n",
+    bytes(random.Random(7).randrange(256) for _ in range(3000)),
+]
+
+
+@pytest.mark.parametrize("data", MALFORMED, ids=range(len(MALFORMED)))
+def test_malformed_http_gets_400_or_a_closed_connection(server, data):
+    answer = raw_exchange(server.port, data)
+    assert answer == b"" or answer.startswith((b"HTTP/1.1 400", b"HTTP/1.1 413", b"ConnectionResetError")), answer
+    assert request(server.port, "GET", "/healthz")[0] == 200
+
+
+def test_a_slow_client_is_cut_off(server):
+    start = time.monotonic()
+    with socket.create_connection(("127.0.0.1", server.port), timeout=10) as s:
+        s.sendall(b"GET /healthz HTTP/1.1\r\nHo")
+        answer = s.recv(100)  # --timeout 1
+        assert answer == b"" or answer.startswith(b"HTTP/1.1 400")
+        while answer:
+            answer = s.recv(100)
+    assert time.monotonic() - start < 5
+
+
+def test_concurrent_clients_and_the_bound_on_connections(cli, server):
+    texts = [t.decode() for t in TEXTS[:60] if b"\xff" not in t and len(t) < 300]
+    expected = cli_lines(cli, ["convert", "--json"], "\n".join(texts).encode() + b"\n")
+    failures = []
+
+    def client(offset):
+        for i in range(offset, len(texts), 4):
+            status, _, answer = request(server.port, "GET", "/v1/convert?" + urllib.parse.urlencode({"text": texts[i]}))
+            if (status, answer.decode()) != (200, expected[i]):
+                failures.append((status, answer))
+
+    threads = [threading.Thread(target=client, args=(n,)) for n in range(4)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join(timeout=60)
+    assert not failures
+
+    # One thread and one waiting: a third connection is refused with 503.
+    # (Few enough for the library's accept backlog of 5 to keep them in order.)
+    small = Server(cli, "--threads", "1", "--timeout", "2")
+    try:
+        idle = [socket.create_connection(("127.0.0.1", small.port), timeout=5) for _ in range(2)]
+        time.sleep(0.2)
+        answer = raw_exchange(small.port, b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
+        for s in idle:
+            s.close()
+    finally:
+        rc, _ = small.stop()
+    assert rc == 0
+    assert answer.startswith(b"HTTP/1.1 503") and b"Retry-After: 1" in answer
+    assert answer.endswith(b'{"error":"server overloaded; try again","status":503}')
+
+
+def test_sigterm_finishes_the_request_in_flight_and_cors_and_log(cli):
+    s = Server(cli, "--cors", "https://shop.example", "--log")
+    status, headers, _ = request(s.port, "OPTIONS", "/v1/convert")
+    assert status == 204 and headers["Access-Control-Allow-Origin"] == "https://shop.example"
+    assert headers["Access-Control-Allow-Methods"] == "GET, POST"
+    body = b'{"texts": [' + b",".join([b'"\xec\x84\x9c\xec\x9a\xb8 secret"'] * 10000) + b"]}"
+    connection = socket.create_connection(("127.0.0.1", s.port), timeout=20)
+    connection.sendall(b"POST /v1/convert HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                       b"Content-Length: %d\r\n\r\n" % len(body) + body)
+    time.sleep(0.2)
+    rc, err = s.stop()
+    answer = b""
+    while chunk := connection.recv(1 << 20):
+        answer += chunk
+    connection.close()
+    assert answer.startswith(b"HTTP/1.1 200") and answer.endswith(b"}]}")
+    assert rc == 0
+    log = err.splitlines()
+    assert [line.split(" ")[1:4] for line in log] == [["OPTIONS", "/v1/convert", "204"], ["POST", "/v1/convert", "200"]]
+    assert "secret" not in err
