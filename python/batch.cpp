@@ -8,12 +8,14 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <stdexcept>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -122,7 +124,7 @@ class Items {
       return item ? item : Py_None;  // numpy's reading of a null object
     }
     if (static_cast<std::size_t>(PySequence_Fast_GET_SIZE(m_sequence.ptr())) != m_size) {
-      throw py::value_error("texts changed size during the call");
+      throw std::runtime_error("texts changed size during the call");
     }
     return PySequence_Fast_GET_ITEM(m_sequence.ptr(), static_cast<Py_ssize_t>(i));
   }
@@ -203,7 +205,11 @@ class Batch {
     threads = std::max<std::size_t>(1, std::min(threads, chunks));
     // Enough chunks in hand that no worker waits while one is made into str.
     m_ring.resize(threads == 1 ? 1 : 2 * threads + 2);
-    for (std::size_t i = 1; i < threads; ++i) m_workers.emplace_back([this] { Work(); });
+    try {
+      for (std::size_t i = 1; i < threads; ++i) m_workers.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+      // No more threads to be had: the ones started do the work.
+    }
   }
 
   ~Batch() {

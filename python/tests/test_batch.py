@@ -68,7 +68,7 @@ def test_a_list_that_shrinks_during_the_call_is_an_error():
         del texts[100:]
         return True
 
-    with pytest.raises(ValueError, match="^texts changed size during the call$"):
+    with pytest.raises(RuntimeError, match="^texts changed size during the call$"):
         jasokit._jasokit._convert_column(texts, "classic", None, 2, shrink, "texts")
 
 
