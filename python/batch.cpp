@@ -365,7 +365,9 @@ void AppendUtf8(PyObject* s, std::string& out) {
   }
   const std::size_t start = out.size();
   const int kind = PyUnicode_KIND(s);
-  out.resize(start + static_cast<std::size_t>(length) * (kind == PyUnicode_1BYTE_KIND ? 2 : kind == PyUnicode_2BYTE_KIND ? 3 : 4));
+  out.resize(start + static_cast<std::size_t>(length) * (kind == PyUnicode_1BYTE_KIND   ? 2
+                                                         : kind == PyUnicode_2BYTE_KIND ? 3
+                                                                                        : 4));
   char* begin = &out[start];
   char* end = kind == PyUnicode_1BYTE_KIND   ? EncodeUtf8(static_cast<const Py_UCS1*>(data), length, begin)
               : kind == PyUnicode_2BYTE_KIND ? EncodeUtf8(static_cast<const Py_UCS2*>(data), length, begin)

@@ -10,13 +10,12 @@
 #include <utility>
 #include <vector>
 
+#include "batch.h"
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
 #include "jasokit/style.h"
 #include "jasokit/version.h"
 #include "jasokit/zip.h"
-
-#include "batch.h"
 
 namespace py = pybind11;
 
@@ -81,8 +80,8 @@ py::list RomanizeMany(py::handle texts, py::handle style, py::handle threads) {
 
 // convert_many for a column: missing values, as isMissing tells them, are
 // kept; what names the column in errors.
-py::list ConvertColumn(py::handle texts, py::handle style, py::handle country, py::handle threads,
-                       py::handle isMissing, const std::string& what) {
+py::list ConvertColumn(py::handle texts, py::handle style, py::handle country, py::handle threads, py::handle isMissing,
+                       const std::string& what) {
   return jasokit::python::RunBatch(texts, {false, OptionsArg(style, country)}, threads, isMissing, what);
 }
 
@@ -193,15 +192,13 @@ PYBIND11_MODULE(_jasokit, m) {
         "The texts are converted without the GIL on threads threads: None for\n"
         "every core, 1 for the calling thread only.");
 
-  m.def("romanize_many", &RomanizeMany, py::arg("texts"), py::arg("style") = "classic",
-        py::arg("threads") = py::none(),
+  m.def("romanize_many", &RomanizeMany, py::arg("texts"), py::arg("style") = "classic", py::arg("threads") = py::none(),
         "romanize_many(texts, style='classic', threads=None) -> list[str]\n\n"
         "romanize(text, style) for every str of an iterable, in order, on threads\n"
         "threads as convert_many.");
 
-  m.def("_convert_column", &ConvertColumn, py::arg("texts"), py::arg("style"), py::arg("country"),
-        py::arg("threads"), py::arg("is_missing"), py::arg("what"),
-        "convert_many that keeps the missing values; convert_series calls it.");
+  m.def("_convert_column", &ConvertColumn, py::arg("texts"), py::arg("style"), py::arg("country"), py::arg("threads"),
+        py::arg("is_missing"), py::arg("what"), "convert_many that keeps the missing values; convert_series calls it.");
 
   m.def(
       "romanize",
