@@ -1,5 +1,6 @@
 #include "address/address_converter.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "address/address_tables.h"
@@ -91,15 +92,20 @@ std::size_t CutAtCharacter(std::string_view text, std::size_t limit) {
 }
 
 void Render(const std::vector<std::string>& parts, char* buffer) {
-  thread_local std::string text;
-  text.clear();
-  for (auto it = parts.rbegin(); it != parts.rend() && text.size() <= kOutputBufferBytes; ++it) {
-    text += *it;
-    text += ' ';
+  // Straight into buffer: where the text is cut depends on its first
+  // kOutputBufferBytes + 1 bytes only, and the buffer holds that many.
+  constexpr std::size_t kRoom = kOutputBufferBytes + 1;
+  std::size_t size = 0;
+  const auto put = [&](const char* bytes, std::size_t count) {
+    if (size < kRoom) std::memcpy(buffer + size, bytes, std::min(count, kRoom - size));
+    size += count;
+  };
+  for (auto it = parts.rbegin(); it != parts.rend() && size <= kOutputBufferBytes; ++it) {
+    put(it->data(), it->size());
+    put(" ", 1);
   }
   // Never end on half a double-byte character.
-  const std::size_t used = CutAtCharacter(text, kOutputBufferBytes);
-  std::memcpy(buffer, text.data(), used);
+  const std::size_t used = CutAtCharacter(std::string_view(buffer, std::min(size, kRoom)), kOutputBufferBytes);
   buffer[used] = '\0';
 }
 

@@ -69,11 +69,24 @@ HangulRomanizer MakeEngine(Style style, bool privateCodes) {
 
 }  // namespace
 
-HangulRomanizer& ScratchEngine(Style style, bool privateCodes) {
-  thread_local HangulRomanizer engines[2][2] = {
-      {MakeEngine(Style::Classic, false), MakeEngine(Style::Classic, true)},
-      {MakeEngine(Style::Official, false), MakeEngine(Style::Official, true)}};
-  return engines[style == Style::Official][privateCodes];
+struct Workspace::Parts {
+  HangulRomanizer engines[2][2] = {{MakeEngine(Style::Classic, false), MakeEngine(Style::Classic, true)},
+                                   {MakeEngine(Style::Official, false), MakeEngine(Style::Official, true)}};
+  AddressConverter converters[2];
+  OfficialConverters official;
+  PrivateText text;
+  ConversionResult result;
+  std::string romanized;
+
+  HangulRomanizer& Engine(Style style, bool privateCodes) { return engines[style == Style::Official][privateCodes]; }
+};
+
+Workspace::Workspace() : m_parts(std::make_unique<Parts>()) {}
+Workspace::~Workspace() = default;
+
+Workspace& ThreadWorkspace() {
+  thread_local Workspace workspace;
+  return workspace;
 }
 
 std::string_view TrimWhitespace(std::string_view text) {
@@ -111,6 +124,11 @@ std::string NormalizeWhitespace(std::string_view text) {
 
 void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
                       bool withFields, ConversionResult& result) {
+  ConvertBytesInto(text, options, privateCodes, country, withFields, result, ThreadWorkspace());
+}
+
+void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
+                      bool withFields, ConversionResult& result, Workspace& workspace) {
   result.normalizedText.clear();
   result.outputText.clear();
   result.fields.reset();
@@ -125,19 +143,17 @@ void ConvertBytesInto(std::string_view text, const Options& options, bool privat
   }
   NormalizeWhitespaceInto(trimmed, result.normalizedText);
 
-  // Engines and converters are reused from one request to the next on a
-  // thread: each call replaces all their state, and their buffers stay.
+  Workspace::Parts& parts = workspace.parts();
   if (options.style == Style::Official) {
     AddressFields fields;
-    if (ConvertOfficialAddress(result.normalizedText, country, privateCodes, result.outputText,
+    if (parts.official.Convert(result.normalizedText, country, privateCodes, result.outputText,
                                withFields ? &fields : nullptr)) {
       if (withFields) result.fields = std::move(fields);
       result.status = ConversionStatus::Address;
       return;
     }
   } else {
-    thread_local AddressConverter converters[2];
-    AddressConverter& converter = converters[privateCodes];
+    AddressConverter& converter = parts.converters[privateCodes];
     ConverterAccess::Reset(converter, privateCodes);
     converter.SetInput(result.normalizedText);
     if (converter.Recognize()) {
@@ -148,7 +164,7 @@ void ConvertBytesInto(std::string_view text, const Options& options, bool privat
       return;
     }
   }
-  HangulRomanizer& romanizer = ScratchEngine(options.style, privateCodes);
+  HangulRomanizer& romanizer = parts.Engine(options.style, privateCodes);
   romanizer.Romanize(result.normalizedText);
   romanizer.GetResult(result.outputText);
   result.status = ConversionStatus::PlainText;
@@ -167,7 +183,8 @@ namespace {
 // codes' characters are in text. False when the text is surely too long, and
 // then nothing was converted.
 bool ConvertPrivate(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields,
-                    PrivateText& text, ConversionResult& result) {
+                    Workspace& workspace) {
+  PrivateText& text = workspace.parts().text;
   utf8 = CutAtNul(utf8);
   if (TrimAsciiSpace(utf8).size() > kSurelyTooLongUtf8) {
     if (invalidUtf8) *invalidUtf8 = !IsValidUtf8(utf8);
@@ -179,7 +196,8 @@ bool ConvertPrivate(std::string_view utf8, const Options& options, bool* invalid
   const std::size_t textBytes = text.bytes.size();
   if (!options.country.empty()) AppendUtf8ToPrivate(options.country, text);
   const std::string_view bytes(text.bytes);
-  ConvertBytesInto(bytes.substr(0, textBytes), options, true, bytes.substr(textBytes), withFields, result);
+  ConvertBytesInto(bytes.substr(0, textBytes), options, true, bytes.substr(textBytes), withFields,
+                   workspace.parts().result, workspace);
   return true;
 }
 
@@ -187,18 +205,23 @@ bool ConvertPrivate(std::string_view utf8, const Options& options, bool* invalid
 
 ConversionStatus AppendConvertedUtf8(std::string_view utf8, const Options& options, std::string& out,
                                      bool* invalidUtf8) {
-  thread_local PrivateText text;
-  thread_local ConversionResult scratch;
-  if (!ConvertPrivate(utf8, options, invalidUtf8, false, text, scratch)) return ConversionStatus::TooLong;
-  PrivateToUtf8(scratch.outputText, text.characters, out);
-  return scratch.status;
+  return AppendConvertedUtf8(utf8, options, out, ThreadWorkspace(), invalidUtf8);
+}
+
+ConversionStatus AppendConvertedUtf8(std::string_view utf8, const Options& options, std::string& out,
+                                     Workspace& workspace, bool* invalidUtf8) {
+  if (!ConvertPrivate(utf8, options, invalidUtf8, false, workspace)) return ConversionStatus::TooLong;
+  const Workspace::Parts& parts = workspace.parts();
+  PrivateToUtf8(parts.result.outputText, parts.text.characters, out);
+  return parts.result.status;
 }
 
 Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields) {
-  thread_local PrivateText text;
-  thread_local ConversionResult r;
+  Workspace& workspace = ThreadWorkspace();
+  const PrivateText& text = workspace.parts().text;
+  const ConversionResult& r = workspace.parts().result;
   Result result;
-  if (!ConvertPrivate(utf8, options, invalidUtf8, withFields, text, r)) {
+  if (!ConvertPrivate(utf8, options, invalidUtf8, withFields, workspace)) {
     result.status = ConversionStatus::TooLong;
     return result;
   }
@@ -217,23 +240,27 @@ Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidU
   return result;
 }
 
-std::string RomanizeUtf8(std::string_view utf8, Style style, bool* invalidUtf8) {
+void AppendRomanizedUtf8(std::string_view utf8, Style style, std::string& out, Workspace& workspace,
+                         bool* invalidUtf8) {
   utf8 = CutAtNul(utf8);
   // No character takes more than four bytes: a longer text has more units
   // than the engine takes.
   if (utf8.size() > 4 * kMaxUnits) {
     if (invalidUtf8) *invalidUtf8 = !IsValidUtf8(utf8);
-    return std::string();
+    return;
   }
-  thread_local PrivateText text;
-  const bool clean = Utf8ToPrivate(utf8, text);
+  Workspace::Parts& parts = workspace.parts();
+  const bool clean = Utf8ToPrivate(utf8, parts.text);
   if (invalidUtf8) *invalidUtf8 = !clean;
-  HangulRomanizer& romanizer = ScratchEngine(style, true);
-  romanizer.Romanize(text.bytes);
-  std::string cp949;
-  romanizer.GetResult(cp949);
+  HangulRomanizer& romanizer = parts.Engine(style, true);
+  romanizer.Romanize(parts.text.bytes);
+  romanizer.GetResult(parts.romanized);
+  PrivateToUtf8(parts.romanized, parts.text.characters, out);
+}
+
+std::string RomanizeUtf8(std::string_view utf8, Style style, bool* invalidUtf8) {
   std::string out;
-  PrivateToUtf8(cp949, text.characters, out);
+  AppendRomanizedUtf8(utf8, style, out, ThreadWorkspace(), invalidUtf8);
   return out;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The conversion request's inner steps, named for its tests and for the
 // programs that drive them.
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -25,18 +26,44 @@ void NormalizeWhitespaceInto(std::string_view text, std::string& out);
 ConversionResult ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
                               std::string_view country, bool withFields = true);
 
+// What conversions reuse from call to call: engines, converters and
+// buffers (each call replaces all their state, and their buffers stay). Each
+// thread has its own, made when it first converts; a worker thread owns one
+// instead, so that it keeps no thread_local objects, whose destructors at
+// thread exit some runtimes get wrong in a shared library.
+class Workspace {
+ public:
+  Workspace();
+  ~Workspace();
+  Workspace(const Workspace&) = delete;
+  Workspace& operator=(const Workspace&) = delete;
+
+  struct Parts;
+  Parts& parts() { return *m_parts; }
+
+ private:
+  std::unique_ptr<Parts> m_parts;
+};
+
+// This thread's workspace.
+Workspace& ThreadWorkspace();
+
 // ConvertBytes into a result whose strings are reused.
 void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
                       bool withFields, ConversionResult& result);
+void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
+                      bool withFields, ConversionResult& result, Workspace& workspace);
 
 // Appends the UTF-8 output of Convert to out and returns the status: for
 // batches, which need the output only (nothing for TooLong and Empty).
 ConversionStatus AppendConvertedUtf8(std::string_view utf8, const Options& options, std::string& out,
                                      bool* invalidUtf8 = nullptr);
+ConversionStatus AppendConvertedUtf8(std::string_view utf8, const Options& options, std::string& out,
+                                     Workspace& workspace, bool* invalidUtf8 = nullptr);
 
-// An engine of the style for this thread, reused from call to call (each
-// Romanize replaces all its state).
-HangulRomanizer& ScratchEngine(Style style, bool privateCodes);
+// Appends Romanize's result to out.
+void AppendRomanizedUtf8(std::string_view utf8, Style style, std::string& out, Workspace& workspace,
+                         bool* invalidUtf8 = nullptr);
 
 // Convert, also telling whether the input held invalid UTF-8.
 Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields = true);

@@ -809,12 +809,16 @@ class OfficialAddress {
 
 }  // namespace
 
-bool ConvertOfficialAddress(std::string_view text, std::string_view country, bool privateCodes,
-                            std::string& output, AddressFields* fields) {
-  // Reused on each thread: a conversion replaces all its state, and its
-  // buffers stay.
-  thread_local OfficialAddress addresses[2] = {OfficialAddress(false), OfficialAddress(true)};
-  return addresses[privateCodes].Convert(text, country, output, fields);
+struct OfficialConverters::Parts {
+  OfficialAddress addresses[2] = {OfficialAddress(false), OfficialAddress(true)};
+};
+
+OfficialConverters::OfficialConverters() : m_parts(std::make_unique<Parts>()) {}
+OfficialConverters::~OfficialConverters() = default;
+
+bool OfficialConverters::Convert(std::string_view text, std::string_view country, bool privateCodes,
+                                 std::string& output, AddressFields* fields) {
+  return m_parts->addresses[privateCodes].Convert(text, country, output, fields);
 }
 
 }  // namespace jasokit::detail

@@ -1,6 +1,7 @@
 #pragma once
 // Official-style addresses: road-name and lot addresses of today's regions
 // in the official English address format.
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -10,11 +11,25 @@ namespace jasokit::detail {
 
 inline constexpr std::string_view kOfficialCountry = "Republic of Korea";
 
-// Converts a normalised CP949 text (private codes allowed when privateCodes)
-// whose first word, or first after a postcode, names a region. Returns false,
-// touching nothing, for any other text. country: empty for kOfficialCountry.
-// fields, when given, receives the parts.
-bool ConvertOfficialAddress(std::string_view text, std::string_view country, bool privateCodes,
-                            std::string& output, AddressFields* fields);
+// The official-style converters, one reading private codes and one not;
+// each conversion replaces all their state, and their buffers stay.
+class OfficialConverters {
+ public:
+  OfficialConverters();
+  ~OfficialConverters();
+  OfficialConverters(const OfficialConverters&) = delete;
+  OfficialConverters& operator=(const OfficialConverters&) = delete;
+
+  // Converts a normalised CP949 text (private codes allowed when
+  // privateCodes) whose first word, or first after a postcode, names a
+  // region. Returns false, touching nothing, for any other text. country:
+  // empty for kOfficialCountry. fields, when given, receives the parts.
+  bool Convert(std::string_view text, std::string_view country, bool privateCodes, std::string& output,
+               AddressFields* fields);
+
+ private:
+  struct Parts;
+  std::unique_ptr<Parts> m_parts;
+};
 
 }  // namespace jasokit::detail

@@ -111,7 +111,10 @@ set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
 # ZipTable() opens the table that jasokit installs.
 set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
     "python3 (>= ${JASOKIT_PYTHON_VERSION}), python3 (<< ${JASOKIT_PYTHON_NEXT_VERSION}), jasokit (= ${PROJECT_VERSION})")
-set(CPACK_COMPONENT_PYTHON_DESCRIPTION "Jaso_Kit for Python: the module jasokit (convert, convert_many, romanize, ZipTable)")
+# convert_series takes a pandas Series; Dask spreads it over a cluster.
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-pandas, python3-dask, python3-distributed")
+set(CPACK_COMPONENT_PYTHON_DESCRIPTION
+    "Jaso_Kit for Python: the module jasokit (convert, convert_many, convert_series, romanize, romanize_many, ZipTable)")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "address/conversion.h"  // the batch conversion, output only
+#include "batch.h"
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
 #include "jasokit/name.h"
@@ -22,56 +22,8 @@ namespace py = pybind11;
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
-
-[[noreturn]] void ThrowTypeError(const std::string& what, py::handle object) {
-  throw py::type_error(what + " must be str, not " + Py_TYPE(object.ptr())->tp_name);
-}
-
-template <typename Unit>
-char* EncodeUtf8(const Unit* units, Py_ssize_t length, char* out) {
-  for (Py_ssize_t i = 0; i < length; ++i) {
-    char32_t c = units[i];
-    if (c < 0x80) {
-      *out++ = static_cast<char>(c);
-      continue;
-    }
-    if (c >= 0xD800 && c <= 0xDFFF) c = kReplacement;
-    if (c < 0x800) {
-      *out++ = static_cast<char>(0xC0 | (c >> 6));
-    } else {
-      if (c < 0x10000) {
-        *out++ = static_cast<char>(0xE0 | (c >> 12));
-      } else {
-        *out++ = static_cast<char>(0xF0 | (c >> 18));
-        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      }
-      *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    }
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return out;
-}
-
-// Appends the UTF-8 form of a str to out, straight from its code points: no
-// copy cached in the object, and a lone surrogate (which has no UTF-8 form)
-// becomes U+FFFD, as invalid UTF-8 does in the library.
-void AppendUtf8(PyObject* s, std::string& out) {
-  const Py_ssize_t length = PyUnicode_GET_LENGTH(s);
-  const void* data = PyUnicode_DATA(s);
-  if (PyUnicode_IS_ASCII(s)) {
-    out.append(static_cast<const char*>(data), static_cast<std::size_t>(length));
-    return;
-  }
-  const std::size_t start = out.size();
-  const int kind = PyUnicode_KIND(s);
-  out.resize(start + static_cast<std::size_t>(length) * (kind == PyUnicode_1BYTE_KIND ? 2 : kind == PyUnicode_2BYTE_KIND ? 3 : 4));
-  char* begin = &out[start];
-  char* end = kind == PyUnicode_1BYTE_KIND   ? EncodeUtf8(static_cast<const Py_UCS1*>(data), length, begin)
-              : kind == PyUnicode_2BYTE_KIND ? EncodeUtf8(static_cast<const Py_UCS2*>(data), length, begin)
-                                             : EncodeUtf8(static_cast<const Py_UCS4*>(data), length, begin);
-  out.resize(start + static_cast<std::size_t>(end - begin));
-}
+using jasokit::python::AppendUtf8;
+using jasokit::python::ThrowTypeError;
 
 // The UTF-8 form of a str argument; what names it in the TypeError for
 // anything else.
@@ -117,100 +69,21 @@ py::object Fields(const jasokit::Result& r) {
   return std::move(d);
 }
 
-// The str objects of a batch's results, shared between equal results: an
-// address list repeats its outputs many times over, and each new str costs
-// an allocation (and, for a list of millions, page faults) that a shared
-// one does not. Only ASCII results, which compare as their bytes, are shared.
-class ResultStrings {
- public:
-  // Room for about as many different results as the batch has texts.
-  explicit ResultStrings(std::size_t texts) {
-    std::size_t slots = 16;
-    while (slots < texts && slots < kMaxSlots) slots *= 2;
-    m_slots.assign(slots, nullptr);
-  }
-  ~ResultStrings() {
-    for (PyObject* s : m_slots) Py_XDECREF(s);
-  }
-  ResultStrings(const ResultStrings&) = delete;
-  ResultStrings& operator=(const ResultStrings&) = delete;
+py::list ConvertMany(py::handle texts, py::handle style, py::handle country, py::handle threads) {
+  return jasokit::python::RunBatch(texts, {false, OptionsArg(style, country)}, threads, py::none(), "texts");
+}
 
-  // A new reference to a str of utf8, or null with a Python error set.
-  PyObject* Get(std::string_view utf8) {
-    std::uint32_t h = 2166136261u;  // FNV-1a
-    bool ascii = true;
-    for (char c : utf8) {
-      h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-      ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    }
-    if (!ascii) return PyUnicode_FromStringAndSize(utf8.data(), static_cast<Py_ssize_t>(utf8.size()));
-    PyObject*& slot = m_slots[h & (m_slots.size() - 1)];
-    if (slot && static_cast<std::size_t>(PyUnicode_GET_LENGTH(slot)) == utf8.size() &&
-        utf8.compare(0, utf8.size(), static_cast<const char*>(PyUnicode_DATA(slot)), utf8.size()) == 0) {
-      Py_INCREF(slot);
-      return slot;
-    }
-    PyObject* s = PyUnicode_FromStringAndSize(utf8.data(), static_cast<Py_ssize_t>(utf8.size()));
-    if (!s) return nullptr;
-    Py_XDECREF(slot);
-    Py_INCREF(s);
-    slot = s;
-    return s;
-  }
+py::list RomanizeMany(py::handle texts, py::handle style, py::handle threads) {
+  jasokit::python::BatchJob job{true, {}};
+  job.options.style = StyleArg(style);
+  return jasokit::python::RunBatch(texts, job, threads, py::none(), "texts");
+}
 
- private:
-  static constexpr std::size_t kMaxSlots = std::size_t{1} << 17;
-  std::vector<PyObject*> m_slots;
-};
-
-py::list ConvertMany(py::handle texts, py::handle style, py::handle country) {
-  const jasokit::Options options = OptionsArg(style, country);
-  // A str is an iterable of str too, but never meant as one here.
-  if (PyUnicode_Check(texts.ptr())) throw py::type_error("texts must be an iterable of str, not str");
-  // A list of our own: nothing else can resize it while the GIL is released.
-  const py::list items = py::reinterpret_steal<py::list>(PySequence_List(texts.ptr()));
-  if (!items) throw py::error_already_set();
-  const std::size_t count = items.size();
-  py::list results(count);
-  // In slices small enough that a slice's texts and results stay in cache (a
-  // quarter or more faster than one pass over a million names); each slice
-  // hands the GIL over once.
-  constexpr std::size_t kSlice = 1024;
-  std::string input, output;
-  std::vector<std::size_t> inputEnds, outputEnds;
-  ResultStrings strings(count);
-  for (std::size_t first = 0; first < count; first += kSlice) {
-    const std::size_t last = std::min(count, first + kSlice);
-    input.clear();
-    inputEnds.clear();
-    for (std::size_t i = first; i < last; ++i) {
-      PyObject* text = PyList_GET_ITEM(items.ptr(), i);
-      if (!PyUnicode_Check(text)) ThrowTypeError("texts[" + std::to_string(i) + "]", text);
-      AppendUtf8(text, input);
-      inputEnds.push_back(input.size());
-    }
-    output.clear();
-    outputEnds.clear();
-    {
-      py::gil_scoped_release release;
-      const std::string_view all(input);
-      std::size_t begin = 0;
-      for (const std::size_t end : inputEnds) {
-        jasokit::detail::AppendConvertedUtf8(all.substr(begin, end - begin), options, output);
-        outputEnds.push_back(output.size());
-        begin = end;
-      }
-    }
-    std::size_t begin = 0;
-    for (std::size_t i = first; i < last; ++i) {
-      const std::size_t end = outputEnds[i - first];
-      PyObject* s = strings.Get(std::string_view(output).substr(begin, end - begin));
-      if (!s) throw py::error_already_set();
-      PyList_SET_ITEM(results.ptr(), i, s);
-      begin = end;
-    }
-  }
-  return results;
+// convert_many for a column: missing values, as isMissing tells them, are
+// kept; what names the column in errors.
+py::list ConvertColumn(py::handle texts, py::handle style, py::handle country, py::handle threads, py::handle isMissing,
+                       const std::string& what) {
+  return jasokit::python::RunBatch(texts, {false, OptionsArg(style, country)}, threads, isMissing, what);
 }
 
 // A record of the table with its texts in UTF-8.
@@ -313,10 +186,20 @@ PYBIND11_MODULE(_jasokit, m) {
       "surrogate counts as U+FFFD.");
 
   m.def("convert_many", &ConvertMany, py::arg("texts"), py::arg("style") = "classic", py::arg("country") = py::none(),
-        "convert_many(texts, style='classic', country=None) -> list[str]\n\n"
+        py::arg("threads") = py::none(),
+        "convert_many(texts, style='classic', country=None, threads=None) -> list[str]\n\n"
         "convert(text, style, country).output for every str of an iterable (a list,\n"
-        "a generator, a pandas Series), '' for empty and refused texts. The loop\n"
-        "runs without the GIL.");
+        "a generator, a pandas Series), in order; '' for empty and refused texts.\n"
+        "The texts are converted without the GIL on threads threads: None for\n"
+        "every core, 1 for the calling thread only.");
+
+  m.def("romanize_many", &RomanizeMany, py::arg("texts"), py::arg("style") = "classic", py::arg("threads") = py::none(),
+        "romanize_many(texts, style='classic', threads=None) -> list[str]\n\n"
+        "romanize(text, style) for every str of an iterable, in order, on threads\n"
+        "threads as convert_many.");
+
+  m.def("_convert_column", &ConvertColumn, py::arg("texts"), py::arg("style"), py::arg("country"), py::arg("threads"),
+        py::arg("is_missing"), py::arg("what"), "convert_many that keeps the missing values; convert_series calls it.");
 
   m.def(
       "romanize",

@@ -1,12 +1,13 @@
 // Romanizes the names of a file (one a line) in process with each Korean
 // romanization package of the npm registry installed in a folder, and prints
 // one JSON line per package: its names per second and a sample. python/bench.py
-// runs it. Usage: node npm-peers.js NAMES_FILE FOLDER
+// runs it. Usage: node npm-peers.js NAMES_FILE FOLDER [PACKAGE]
+// (PACKAGE: that one only).
 'use strict';
 const fs = require('fs');
 const path = require('path');
 
-const [namesFile, folder] = process.argv.slice(2);
+const [namesFile, folder, only] = process.argv.slice(2);
 const names = fs.readFileSync(namesFile, 'utf8').split('\n');
 if (names[names.length - 1] === '') names.pop();
 
@@ -18,6 +19,7 @@ const kPeers = [
 ];
 
 for (const [name, bind] of kPeers) {
+  if (only && name !== only) continue;
   const dir = path.join(folder, 'node_modules', name);
   let romanize;
   let version;

@@ -125,18 +125,6 @@ bool EncodeCp949(std::u16string_view in, std::string& out) {
   return mapped;
 }
 
-namespace {
-
-// Room for a conversion's output, kept from call to call on each thread so
-// that it is neither allocated nor cleared every time.
-char* ScratchBuffer(std::size_t bytes) {
-  thread_local std::vector<char> buffer;
-  if (buffer.size() < bytes) buffer.resize(bytes);
-  return buffer.data();
-}
-
-}  // namespace
-
 bool Utf8ToPrivate(std::string_view utf8, PrivateText& out) {
   out.bytes.clear();
   out.characters.clear();
@@ -152,8 +140,10 @@ bool IsValidUtf8(std::string_view utf8) {
 
 bool AppendUtf8ToPrivate(std::string_view utf8, PrivateText& out) {
   // A character takes no more bytes here than in UTF-8, and an invalid byte
-  // two: the text is written into scratch room first, then appended whole.
-  char* const first = ScratchBuffer(2 * utf8.size());
+  // two: room for that is made first, and what is left over cut after.
+  const std::size_t start = out.bytes.size();
+  out.bytes.resize(start + 2 * utf8.size());
+  char* const first = out.bytes.data() + start;
   char* o = first;
   bool clean = true;
   const std::size_t n = utf8.size();
@@ -190,7 +180,7 @@ bool AppendUtf8ToPrivate(std::string_view utf8, PrivateText& out) {
     *o++ = static_cast<char>(kPrivateLeadFirst + code / kPrivateTrailCount);
     *o++ = static_cast<char>(kPrivateTrailFirst + code % kPrivateTrailCount);
   }
-  out.bytes.append(first, static_cast<std::size_t>(o - first));
+  out.bytes.resize(start + static_cast<std::size_t>(o - first));
   return clean;
 }
 
@@ -219,7 +209,9 @@ inline char* PutUtf8(char32_t cp, char* o) {
 
 void PrivateToUtf8(std::string_view bytes, const std::vector<char32_t>& characters, std::string& out) {
   // At most three UTF-8 bytes for each byte (a lone byte becomes U+FFFD).
-  char* const first = ScratchBuffer(3 * bytes.size());
+  const std::size_t start = out.size();
+  out.resize(start + 3 * bytes.size());
+  char* const first = out.data() + start;
   char* o = first;
   const std::size_t n = bytes.size();
   for (std::size_t i = 0; i < n;) {
@@ -246,7 +238,7 @@ void PrivateToUtf8(std::string_view bytes, const std::vector<char32_t>& characte
     o = PutUtf8(kReplacementChar, o);
     ++i;
   }
-  out.append(first, static_cast<std::size_t>(o - first));
+  out.resize(start + static_cast<std::size_t>(o - first));
 }
 
 }  // namespace detail

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "address/conversion.h"
 #include "test-util.h"
@@ -98,6 +99,36 @@ TEST(ConvertInput, WhitespaceSearchIsCharacterAware) {
 TEST(ConvertInput, RefusalMessageText) {
   EXPECT_EQ(Utf8(RefusalMessage()),
             "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다.\r\n다시 한번 확인해 주세요.");
+}
+
+// A worker thread with a workspace of its own gives what the calling
+// thread's gives, and leaves nothing of one text in the next.
+TEST(Workspace, WorkerOfItsOwnAgreesWithTheThreads) {
+  const std::string texts[] = {"서울특별시 강남구 테헤란로 152, 3층", "경상남도 함안군 가야읍 말산리 123",
+                               "한국어 로마자 표기 😀", "", "신라"};
+  for (const Style style : {Style::Classic, Style::Official}) {
+    Options options;
+    options.style = style;
+    std::string expected, romanized;
+    for (const std::string& t : texts) {
+      AppendConvertedUtf8(t, options, expected);
+      romanized += Romanize(t, style);
+    }
+    std::string got, gotRomanized;
+    std::thread([&] {
+      Workspace workspace;
+      for (int pass = 0; pass < 2; ++pass) {
+        got.clear();
+        gotRomanized.clear();
+        for (const std::string& t : texts) {
+          AppendConvertedUtf8(t, options, got, workspace);
+          AppendRomanizedUtf8(t, style, gotRomanized, workspace);
+        }
+      }
+    }).join();
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(gotRomanized, romanized);
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
   python3-dbfread python3-dev pybind11-dev python3-pytest
+  python3-pandas python3-dask python3-distributed
   xvfb xauth fonts-nanum
   clang libclang-rt-14-dev
   dpkg-dev file fakeroot pkg-config

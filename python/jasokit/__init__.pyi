@@ -1,5 +1,8 @@
 import os
-from typing import Iterable, Literal, TypedDict
+from typing import TYPE_CHECKING, Iterable, Literal, TypedDict
+
+if TYPE_CHECKING:
+    import pandas
 
 __version__: str
 
@@ -25,7 +28,12 @@ class Result:
     def fields(self) -> AddressFields | None: ...
 
 def convert(text: str, style: _Style = "classic", country: str | None = None) -> Result: ...
-def convert_many(texts: Iterable[str], style: _Style = "classic", country: str | None = None) -> list[str]: ...
+def convert_many(
+    texts: Iterable[str], style: _Style = "classic", country: str | None = None, threads: int | None = None
+) -> list[str]: ...
+def convert_series(
+    series: pandas.Series, style: _Style = "classic", country: str | None = None, threads: int | None = None
+) -> pandas.Series: ...
 def romanize(text: str, style: _Style = "classic") -> str: ...
 def romanize_name(
     text: str,
@@ -34,6 +42,7 @@ def romanize_name(
     given_first: bool = False,
     upper: bool = False,
 ) -> str: ...
+def romanize_many(texts: Iterable[str], style: _Style = "classic", threads: int | None = None) -> list[str]: ...
 
 class ZipRecord:
     @property

@@ -218,4 +218,4 @@ def test_stubs_name_what_the_package_has():
     for name in ["Result", "ZipRecord", "ZipTable"]:
         members = {n.name for n in next(c for c in stub.body if getattr(c, "name", "") == name).body}
         assert members - {"__init__"} <= set(dir(getattr(jasokit, name)))
-    assert "convert_many(texts, style='classic', country=None)" in pydoc.render_doc(jasokit)
+    assert "convert_many(texts, style='classic', country=None, threads=None)" in pydoc.render_doc(jasokit)
