@@ -91,66 +91,64 @@ void TableFile::Discard() {
 
 std::string TableFile::WriteError() const { return "error writing " + m_target + ": " + Reason(errno); }
 
-int TableFile::Open(const std::string& target, const struct stat* input, std::string& error) {
-  m_target = target;
-  m_path = target;
-  struct stat old {};
-  const bool replacing = ::lstat(target.c_str(), &old) == 0;
-  if (!replacing && errno != ENOENT) {
-    error = "cannot write " + target + ": " + Reason(errno);
-    return kExitDataError;
-  }
-  if (replacing) {
-    if (S_ISLNK(old.st_mode)) {
-      // Replacing the link itself would cut whatever it ties together; write
-      // the file it names instead.
-      char* resolved = ::realpath(target.c_str(), nullptr);
-      if (resolved == nullptr) {
-        error = target + " is a symbolic link to nothing usable (" + Reason(errno) + "); nothing was replaced";
-        return kExitIo;
-      }
-      m_path = resolved;
-      std::free(resolved);
-      if (::stat(m_path.c_str(), &old) != 0) {
-        error = "cannot write " + target + ": " + Reason(errno);
-        return kExitDataError;
-      }
-    }
-    if (!S_ISREG(old.st_mode)) {
-      error = NotRegular(target, old.st_mode);
+// Checks the file target names (old), following a symbolic link to the file
+// it names (m_path); 0 or an exit status with error set.
+int TableFile::CheckTarget(const std::string& target, const struct stat* input, struct stat& old,
+                           std::string& error) {
+  if (S_ISLNK(old.st_mode)) {
+    // Replacing the link itself would cut whatever it ties together; write
+    // the file it names instead.
+    char* resolved = ::realpath(target.c_str(), nullptr);
+    if (resolved == nullptr) {
+      error = target + " is a symbolic link to nothing usable (" + Reason(errno) + "); nothing was replaced";
       return kExitIo;
     }
-    if (input && input->st_dev == old.st_dev && input->st_ino == old.st_ino) {
-      error = target + " is the CSV itself; write the table to another file";
-      return kExitUsage;
-    }
-    // The folder may let us replace a file we could not write.
-    if (::access(m_path.c_str(), W_OK) != 0) {
-      error = "cannot replace " + target + ": " + Reason(errno);
+    m_path = resolved;
+    std::free(resolved);
+    if (::stat(m_path.c_str(), &old) != 0) {
+      error = "cannot write " + target + ": " + Reason(errno);
       return kExitDataError;
     }
   }
+  if (!S_ISREG(old.st_mode)) {
+    error = NotRegular(target, old.st_mode);
+    return kExitIo;
+  }
+  if (input && input->st_dev == old.st_dev && input->st_ino == old.st_ino) {
+    error = target + " is the CSV itself; write the table to another file";
+    return kExitUsage;
+  }
+  // The folder may let us replace a file we could not write.
+  if (::access(m_path.c_str(), W_OK) != 0) {
+    error = "cannot replace " + target + ": " + Reason(errno);
+    return kExitDataError;
+  }
+  return kExitOk;
+}
 
+// Creates the temporary file beside m_path, with the mode (and the owner
+// where it may) of the file replaced, old; 0 or an exit status with error set.
+int TableFile::CreateTemp(const std::string& target, const struct stat* old, std::string& error) {
   const std::size_t slash = m_path.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : m_path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
   std::string temp = folder + "." + name + ".XXXXXX";
   m_fd = ::mkstemp(&temp[0]);
   if (m_fd < 0) {
-    error = (replacing ? "cannot replace " : "cannot create ") + target + ": " + Reason(errno);
+    error = (old ? "cannot replace " : "cannot create ") + target + ": " + Reason(errno);
     return kExitDataError;
   }
   m_temp = temp;
   GuardTemp(m_temp);
   ::fcntl(m_fd, F_SETFD, FD_CLOEXEC);
   mode_t mode;
-  if (replacing) {
+  if (old) {
     // The owner where we may (as root), else the group where we are in it;
     // the mode always.
-    if (::fchown(m_fd, old.st_uid, old.st_gid) != 0) {
-      [[maybe_unused]] const int ignored = ::fchown(m_fd, static_cast<uid_t>(-1), old.st_gid);
+    if (::fchown(m_fd, old->st_uid, old->st_gid) != 0) {
+      [[maybe_unused]] const int ignored = ::fchown(m_fd, static_cast<uid_t>(-1), old->st_gid);
     }
-    mode = old.st_mode & 07777;
+    mode = old->st_mode & 07777;
   } else {
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -162,6 +160,21 @@ int TableFile::Open(const std::string& target, const struct stat* input, std::st
     return kExitDataError;
   }
   return kExitOk;
+}
+
+int TableFile::Open(const std::string& target, const struct stat* input, std::string& error) {
+  m_target = target;
+  m_path = target;
+  struct stat old {};
+  const bool replacing = ::lstat(target.c_str(), &old) == 0;
+  if (!replacing && errno != ENOENT) {
+    error = "cannot write " + target + ": " + Reason(errno);
+    return kExitDataError;
+  }
+  if (replacing) {
+    if (const int status = CheckTarget(target, input, old, error)) return status;
+  }
+  return CreateTemp(target, replacing ? &old : nullptr, error);
 }
 
 bool TableFile::Flush(std::string& error) {

@@ -32,6 +32,8 @@ class TableFile {
   int Commit(std::string_view header, std::string& error);
 
  private:
+  int CheckTarget(const std::string& target, const struct stat* input, struct stat& old, std::string& error);
+  int CreateTemp(const std::string& target, const struct stat* old, std::string& error);
   bool Flush(std::string& error);
   std::string WriteError() const;
   void Discard();

@@ -185,90 +185,113 @@ class CsvFile {
   struct stat m_stat {};
 };
 
-int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
-  const bool fromStdin = csvPath == "-";
-  const std::string where = "jasokit zipdb: " + (fromStdin ? std::string("<stdin>") : csvPath);
-  std::string error;
-  CsvFile file;
-  if (!fromStdin && !file.Open(csvPath, error)) {
-    io.Error("jasokit zipdb: " + error + "\n");
-    return kExitDataError;
-  }
-  TableFile table;
-  if (const int status = table.Open(outPath, fromStdin ? nullptr : &file.status(), error)) {
-    io.Error("jasokit zipdb: " + error + "\n");
-    return status;
-  }
-  const ZipTableWriter writer(UpdateDate());
-  // The real count goes in once it is known.
-  if (!table.Write(writer.Header(0), error)) {
-    io.Error("jasokit zipdb: " + error + "\n");
-    return kExitDataError;
-  }
+// The rows of the CSV checked and written to the table, the errors counted.
+class RowWriter {
+ public:
+  RowWriter(CliIo& io, TableFile& table, std::string where) : m_io(io), m_table(table), m_where(std::move(where)) {}
 
-  ByteSource source = fromStdin ? ByteSource(io) : ByteSource(file.fd());
-  CsvReader reader([&source](char* buffer, std::size_t size) { return source.Read(buffer, size); },
-                   kMaxRecordBytes, kCsvCrEndsLines | kCsvSkipOverLong);
-  CsvRecord row;
-  std::string body;
-  std::size_t records = 0;
-  std::size_t headerLine = 0;
-  std::size_t rows = 0;
-  std::size_t errors = 0;
-  std::string values[kColumnCount];
-  ZipRecord record;
-  auto report = [&](const std::string& message) {
-    if (++errors <= kMaxReportedErrors) io.Error(where + ":" + message + "\n");
-  };
-  while (reader.Next(row)) {
-    if (row.blank()) continue;  // empty lines are skipped
-    if (++records == 1 && !row.overLong() && IsHeader(row)) {
-      headerLine = row.line();
-      continue;
+  // Takes one record as read; false once writing has failed (reported).
+  bool Take(const CsvRecord& row) {
+    if (row.blank()) return true;  // empty lines are skipped
+    if (++m_records == 1 && !row.overLong() && IsHeader(row)) {
+      m_headerLine = row.line();
+      return true;
     }
     if (row.overLong()) {
-      report(std::to_string(row.line()) + ": more than " + std::to_string(kMaxRecordBytes) +
+      Report(std::to_string(row.line()) + ": more than " + std::to_string(kMaxRecordBytes) +
              " bytes in the row; no valid row comes near that");
-      continue;
+      return true;
     }
     if (row.size() != kColumnCount) {
-      report(std::to_string(row.line()) + ": " + std::to_string(row.size()) +
+      Report(std::to_string(row.line()) + ": " + std::to_string(row.size()) +
              " fields, expected 5 (zipcode, province, district, locality, detail)");
-      continue;
+      return true;
     }
+    // The table is not written after an error: no use writing rows.
+    if (!CheckValues(row) || m_errors > 0) return true;
+    return WriteRow();
+  }
+
+  void Report(const std::string& message) {
+    if (++m_errors <= kMaxReportedErrors) m_io.Error(m_where + ":" + message + "\n");
+  }
+
+  std::size_t errors() const { return m_errors; }
+  std::size_t rows() const { return m_rows; }
+  std::size_t records() const { return m_records; }
+  std::size_t headerLine() const { return m_headerLine; }
+
+ private:
+  bool CheckValues(const CsvRecord& row) {
     bool ok = true;
     for (std::size_t i = 0; i < kColumnCount; ++i) {
-      const std::string why = CheckValue(row[i].value, i, values[i]);
+      const std::string why = CheckValue(row[i].value, i, m_values[i]);
       if (!why.empty()) {
-        report(std::to_string(row.line()) + ": column " + std::to_string(i + 1) + " (" +
+        Report(std::to_string(row.line()) + ": column " + std::to_string(i + 1) + " (" +
                detail::kZipFields[i].column + "): " + why);
         ok = false;
       }
     }
-    if (!ok || errors > 0) continue;  // the table is not written: no use writing rows
-    ++rows;
-    if (rows > 0xFFFFFFFFu) {
-      io.Error(where + ": more rows than a dBASE table can count\n");
-      return kExitDataError;
-    }
-    record.zipCode = values[0];
-    record.province = values[1];
-    record.district = values[2];
-    record.locality = values[3];
-    record.detail = values[4];
-    body.clear();
-    ZipTableWriter::AppendRecord(record, rows, body);
-    if (!table.Write(body, error)) {
-      io.Error("jasokit zipdb: " + error + "\n");
-      return kExitDataError;
-    }
+    return ok;
   }
+
+  bool WriteRow() {
+    ++m_rows;
+    if (m_rows > 0xFFFFFFFFu) {
+      m_io.Error(m_where + ": more rows than a dBASE table can count\n");
+      return false;
+    }
+    m_record.zipCode = m_values[0];
+    m_record.province = m_values[1];
+    m_record.district = m_values[2];
+    m_record.locality = m_values[3];
+    m_record.detail = m_values[4];
+    m_body.clear();
+    ZipTableWriter::AppendRecord(m_record, m_rows, m_body);
+    std::string error;
+    if (m_table.Write(m_body, error)) return true;
+    m_io.Error("jasokit zipdb: " + error + "\n");
+    return false;
+  }
+
+  CliIo& m_io;
+  TableFile& m_table;
+  std::string m_where;
+  std::size_t m_records = 0;
+  std::size_t m_headerLine = 0;
+  std::size_t m_rows = 0;
+  std::size_t m_errors = 0;
+  std::string m_values[kColumnCount];
+  ZipRecord m_record;
+  std::string m_body;
+};
+
+// Opens the CSV (unless it is standard input) and the table; 0 or the exit status.
+int OpenFiles(const std::string& csvPath, bool fromStdin, const std::string& outPath, CsvFile& file,
+              TableFile& table, CliIo& io) {
+  std::string error;
+  if (!fromStdin && !file.Open(csvPath, error)) {
+    io.Error("jasokit zipdb: " + error + "\n");
+    return kExitDataError;
+  }
+  if (const int status = table.Open(outPath, fromStdin ? nullptr : &file.status(), error)) {
+    io.Error("jasokit zipdb: " + error + "\n");
+    return status;
+  }
+  return kExitOk;
+}
+
+// After the last row: the errors of the reading and of the rows, or a CSV
+// that made no rows; 0 when the table is to be committed.
+int CheckRead(const CsvReader& reader, const ByteSource& source, RowWriter& rows, const std::string& csvPath,
+              bool fromStdin, const std::string& where, const std::string& outPath, CliIo& io) {
   if (reader.error().kind == CsvErrorKind::kReadFailed) {
     const int why = source.error();
     io.Error("jasokit zipdb: error reading " + (fromStdin ? std::string("standard input") : csvPath) +
              (why != 0 ? ": " + std::string(std::strerror(why)) : std::string()) + "\n");
     return kExitDataError;
   }
+  std::size_t errors = rows.errors();
   if (reader.error()) {
     io.Error(where + ":" + SyntaxError(reader.error()) + "\n");
     ++errors;
@@ -280,15 +303,21 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
     io.Error("jasokit zipdb: " + outPath + " not written\n");
     return kExitDataError;
   }
-  if (rows == 0 && records > 0) {
+  if (rows.rows() == 0 && rows.records() > 0) {
     // Something was there but no row came of it: likely a CSV of another
     // shape, not a wish for an empty table.
-    io.Error(where + ":" + std::to_string(headerLine) + ": a header row and no rows after it; " + outPath +
+    io.Error(where + ":" + std::to_string(rows.headerLine()) + ": a header row and no rows after it; " + outPath +
              " not written\n");
     return kExitUsage;
   }
-  body.assign(1, ZipTableWriter::kEndOfFile);
-  if (!table.Write(body, error)) {
+  return kExitOk;
+}
+
+// Ends the table and puts it in place, with a warning for a table the
+// programs would not read whole.
+int Finish(TableFile& table, const ZipTableWriter& writer, std::size_t rows, CliIo& io) {
+  std::string error;
+  if (!table.Write(std::string(1, ZipTableWriter::kEndOfFile), error)) {
     io.Error("jasokit zipdb: " + error + "\n");
     return kExitDataError;
   }
@@ -303,6 +332,32 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
              " rows written; the programs read only the first 44,338\n");
   }
   return kExitOk;
+}
+
+int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
+  const bool fromStdin = csvPath == "-";
+  const std::string where = "jasokit zipdb: " + (fromStdin ? std::string("<stdin>") : csvPath);
+  CsvFile file;
+  TableFile table;
+  if (const int status = OpenFiles(csvPath, fromStdin, outPath, file, table, io)) return status;
+  const ZipTableWriter writer(UpdateDate());
+  // The real count goes in once it is known.
+  std::string error;
+  if (!table.Write(writer.Header(0), error)) {
+    io.Error("jasokit zipdb: " + error + "\n");
+    return kExitDataError;
+  }
+
+  ByteSource source = fromStdin ? ByteSource(io) : ByteSource(file.fd());
+  CsvReader reader([&source](char* buffer, std::size_t size) { return source.Read(buffer, size); },
+                   kMaxRecordBytes, kCsvCrEndsLines | kCsvSkipOverLong);
+  CsvRecord row;
+  RowWriter rows(io, table, where);
+  while (reader.Next(row)) {
+    if (!rows.Take(row)) return kExitDataError;
+  }
+  if (const int status = CheckRead(reader, source, rows, csvPath, fromStdin, where, outPath, io)) return status;
+  return Finish(table, writer, rows.rows(), io);
 }
 
 }  // namespace
