@@ -424,32 +424,7 @@ class LineSource {
     c.first = m_number + 1;
     const std::uint64_t before = m_reader.consumed();
     while (c.texts.size() < kChunkLines && c.held.size() < kChunkBytes) {
-      if (!m_args.empty()) {
-        if (m_number == m_args.size()) break;
-        m_text.Start(false);
-        m_text.Append(*m_args[m_number]);
-        AddTrimmed(c);
-        ++m_number;
-        continue;
-      }
-      if (!m_resuming) {
-        m_raw.clear();
-        m_streaming = false;
-      }
-      // Lines read are answered before waiting for more, even for the rest
-      // of a line begun.
-      const LineReader::Status status =
-          m_reader.Next(*this, [&] { return !c.texts.empty() && !m_io.InputReady(); });
-      m_resuming = status == LineReader::Status::kPaused;
-      if (m_resuming) c.idle = true;
-      if (status != LineReader::Status::kLine) break;
-      ++m_number;
-      if (m_streaming) {
-        AddTrimmed(c);
-      } else {
-        c.texts.push_back({c.held.size(), m_raw.size(), false, false, true, true});
-        c.held += m_raw;
-      }
+      if (!(m_args.empty() ? ReadLine(c) : ReadArgument(c))) break;
     }
     c.inputBytes = m_reader.consumed() - before;
     c.items = c.texts.size();
@@ -477,6 +452,38 @@ class LineSource {
 
  private:
   static constexpr std::size_t kRawLineBytes = 16 << 10;
+
+  // Adds the next argument to c; false when none is left.
+  bool ReadArgument(LineChunk& c) {
+    if (m_number == m_args.size()) return false;
+    m_text.Start(false);
+    m_text.Append(*m_args[m_number]);
+    AddTrimmed(c);
+    ++m_number;
+    return true;
+  }
+
+  // Adds the next line to c; false when the chunk is to go now.
+  bool ReadLine(LineChunk& c) {
+    if (!m_resuming) {
+      m_raw.clear();
+      m_streaming = false;
+    }
+    // Lines read are answered before waiting for more, even for the rest
+    // of a line begun.
+    const LineReader::Status status = m_reader.Next(*this, [&] { return !c.texts.empty() && !m_io.InputReady(); });
+    m_resuming = status == LineReader::Status::kPaused;
+    if (m_resuming) c.idle = true;
+    if (status != LineReader::Status::kLine) return false;
+    ++m_number;
+    if (m_streaming) {
+      AddTrimmed(c);
+    } else {
+      c.texts.push_back({c.held.size(), m_raw.size(), false, false, true, true});
+      c.held += m_raw;
+    }
+    return true;
+  }
 
   void AddTrimmed(LineChunk& c) {
     const bool overLong = m_text.overLong();
@@ -675,16 +682,17 @@ std::optional<std::size_t> ParseCount(const std::string& text) {
   return n;
 }
 
-}  // namespace
+// What the command line asks for besides Settings.
+struct Request {
+  bool csv = false;
+  bool header = false;
+  const std::string* columnName = nullptr;  // --column NAME
+  std::size_t jobs = 0;
+};
 
-int RunConvert(const Args& args, CliIo& io) {
-  ParsedArgs parsed;
-  if (!ParseOptions(args, kConvertOptions, "convert", io, parsed)) return kExitUsage;
-  if (parsed.help) {
-    io.Write(kConvertHelp);
-    return kExitOk;
-  }
-  Settings s;
+// --style, --cp949, --country, and --tsv or --json; 0 or the exit status
+// after reporting.
+int ReadTextOptions(const ParsedArgs& parsed, CliIo& io, bool csv, Settings& s) {
   if (!StyleOption(parsed, kOptStyle, "convert", io, s.options.style)) return kExitUsage;
   s.cp949 = parsed.Has(kOptCp949);
   if (const std::string* country = parsed.Value(kOptCountry)) {
@@ -695,91 +703,134 @@ int RunConvert(const Args& args, CliIo& io) {
       s.options.country = *country;
     }
   }
-  const bool csv = parsed.Has(kOptCsv);
   if (parsed.Has(kOptTsv) && parsed.Has(kOptJson)) return UsageError(io, "convert", "--tsv and --json exclude each other");
   if (csv && parsed.Has(kOptTsv)) return UsageError(io, "convert", "--csv and --tsv exclude each other");
   if (csv && parsed.Has(kOptJson)) return UsageError(io, "convert", "--csv and --json exclude each other");
   if (parsed.Has(kOptTsv)) s.format = Format::kTsv;
   if (parsed.Has(kOptJson)) s.format = Format::kJson;
+  return kExitOk;
+}
+
+// The options of --csv; 0 or the exit status after reporting.
+int ReadCsvOptions(const ParsedArgs& parsed, CliIo& io, Settings& s, Request& request) {
   for (const std::size_t csvOnly : {kOptColumn, kOptHeader, kOptInPlace, kOptOutputColumn}) {
-    if (!csv && parsed.Has(csvOnly)) {
+    if (!request.csv && parsed.Has(csvOnly)) {
       return UsageError(io, "convert", std::string(kConvertOptions[csvOnly].name) + " needs --csv");
     }
   }
-  const bool header = parsed.Has(kOptHeader);
-  const std::string* columnName = nullptr;
+  request.header = parsed.Has(kOptHeader);
   if (const std::string* column = parsed.Value(kOptColumn)) {
     const std::optional<std::size_t> n = ParseCount(*column);
     if (n) {
       if (*n == 0) return UsageError(io, "convert", "--column counts from 1");
       s.column = *n - 1;
-    } else if (!header) {
+    } else if (!request.header) {
       return UsageError(io, "convert", "--column '" + *column + "' is a name, which needs --header");
     } else {
-      columnName = column;
+      request.columnName = column;
     }
   }
   s.inPlace = parsed.Has(kOptInPlace);
   if (const std::string* name = parsed.Value(kOptOutputColumn)) {
-    if (!header) return UsageError(io, "convert", "--output-column needs --header");
+    if (!request.header) return UsageError(io, "convert", "--output-column needs --header");
     if (s.inPlace) return UsageError(io, "convert", "--output-column and --in-place exclude each other");
     s.outputColumn = *name;
   }
-  if (csv && !parsed.operands.empty()) {
+  if (request.csv && !parsed.operands.empty()) {
     return UsageError(io, "convert", "--csv reads standard input; no TEXT may be given");
   }
-  std::size_t jobs = AllCores();
+  return kExitOk;
+}
+
+// -j; 0 or the exit status after reporting.
+int ReadJobs(const ParsedArgs& parsed, CliIo& io, Request& request) {
+  request.jobs = AllCores();
   if (const std::string* value = parsed.Value(kOptJobs)) {
     const std::optional<std::size_t> n = ParseCount(*value);
     if (!n || *n == 0 || *n > kMaxJobs) {
       return UsageError(io, "convert", "--jobs takes a number from 1 to " + std::to_string(kMaxJobs) + ", not '" +
                                            *value + "'");
     }
-    jobs = *n;
+    request.jobs = *n;
   }
+  return kExitOk;
+}
 
+// The meter, when asked for or when it makes sense: standard input read, a
+// regular file of known size, shown on a terminal.
+void StartMeter(const ParsedArgs& parsed, CliIo& io, std::optional<ProgressMeter>& meter) {
   // The last of --progress and --no-progress counts.
   std::optional<bool> progress;
   for (const ParsedOption& o : parsed.options) {
     if (o.rule == kOptProgress) progress = true;
     if (o.rule == kOptNoProgress) progress = false;
   }
-  std::optional<ProgressMeter> meter;
-  if (parsed.operands.empty()) {
-    const std::optional<std::uint64_t> size = io.InputFileSize();
-    if (progress.value_or(size && io.ErrorIsTerminal())) {
-      meter.emplace(size, [&io](std::string_view text) { io.Error(text); });
-    }
+  if (!parsed.operands.empty()) return;
+  const std::optional<std::uint64_t> size = io.InputFileSize();
+  if (progress.value_or(size && io.ErrorIsTerminal())) {
+    meter.emplace(size, [&io](std::string_view text) { io.Error(text); });
   }
+}
 
+// Converts the CSV records of standard input; -1 when the run went to its
+// end (the pipeline's result in result), else the exit status.
+int RunCsv(CliIo& io, Settings& s, const Request& request, Reporter& reporter, PipelineResult& result) {
   const TextConverter converter(s);
+  CsvSource source(io, s, request.header, request.columnName);
+  result = RunOrderedPipeline<CsvChunk>(
+      request.jobs, [&](CsvChunk& c) { return source.Read(c); },
+      [&](CsvChunk& c) { ConvertRecords(converter, s, c); },
+      [&](CsvChunk& c) {
+        reporter.Report(c, "line");
+        return WriteChunk(io, c);
+      });
+  if (result == PipelineResult::kReadFailed && !source.readFailed()) {
+    const bool flushed = io.Flush();
+    reporter.Fail("jasokit convert: " + source.error() + "; the output stops before this record\n");
+    if (!flushed) io.Error("jasokit convert: error writing standard output\n");
+    return kExitUsage;
+  }
+  return -1;
+}
+
+PipelineResult RunLines(CliIo& io, const Settings& s, const ParsedArgs& parsed, const Request& request,
+                        Reporter& reporter) {
+  const TextConverter converter(s);
+  LineSource source(io, parsed.operands, s.cp949);
+  return RunOrderedPipeline<LineChunk>(
+      request.jobs, [&](LineChunk& c) { return source.Read(c); },
+      [&](LineChunk& c) { ConvertLines(converter, c); },
+      [&](LineChunk& c) {
+        reporter.Report(c, source.where());
+        return WriteChunk(io, c);
+      });
+}
+
+}  // namespace
+
+int RunConvert(const Args& args, CliIo& io) {
+  ParsedArgs parsed;
+  if (!ParseOptions(args, kConvertOptions, "convert", io, parsed)) return kExitUsage;
+  if (parsed.help) {
+    io.Write(kConvertHelp);
+    return kExitOk;
+  }
+  Settings s;
+  Request request;
+  request.csv = parsed.Has(kOptCsv);
+  if (const int status = ReadTextOptions(parsed, io, request.csv, s)) return status;
+  if (const int status = ReadCsvOptions(parsed, io, s, request)) return status;
+  if (const int status = ReadJobs(parsed, io, request)) return status;
+
+  std::optional<ProgressMeter> meter;
+  StartMeter(parsed, io, meter);
   Reporter reporter(io, s, meter ? &*meter : nullptr);
   PipelineResult result;
-  std::string readError;
-  if (csv) {
-    CsvSource source(io, s, header, columnName);
-    result = RunOrderedPipeline<CsvChunk>(
-        jobs, [&](CsvChunk& c) { return source.Read(c); },
-        [&](CsvChunk& c) { ConvertRecords(converter, s, c); },
-        [&](CsvChunk& c) {
-          reporter.Report(c, "line");
-          return WriteChunk(io, c);
-        });
-    if (result == PipelineResult::kReadFailed && !source.readFailed()) {
-      const bool flushed = io.Flush();
-      reporter.Fail("jasokit convert: " + source.error() + "; the output stops before this record\n");
-      if (!flushed) io.Error("jasokit convert: error writing standard output\n");
-      return kExitUsage;
-    }
+  if (request.csv) {
+    const int status = RunCsv(io, s, request, reporter, result);
+    if (status >= 0) return status;
   } else {
-    LineSource source(io, parsed.operands, s.cp949);
-    result = RunOrderedPipeline<LineChunk>(
-        jobs, [&](LineChunk& c) { return source.Read(c); },
-        [&](LineChunk& c) { ConvertLines(converter, c); },
-        [&](LineChunk& c) {
-          reporter.Report(c, source.where());
-          return WriteChunk(io, c);
-        });
+    result = RunLines(io, s, parsed, request, reporter);
   }
   if (result == PipelineResult::kWriteFailed || !io.Flush()) {
     reporter.Fail("jasokit convert: error writing standard output\n");
