@@ -536,43 +536,11 @@ class CsvSource {
     c.records.clear();
     if (m_stopped) return ChunkRead::kFailed;
     const std::uint64_t before = m_reader.consumed();
-    bool header = false;
     // Records read are answered before waiting for more, even for the rest
     // of a record begun.
     m_reader.SetPause([&] { return c.items > 0 && !m_io.InputReady(); });
     while (c.items < kChunkLines && c.bytes.size() < kChunkBytes) {
-      CsvRecord& r = m_record;
-      if (!m_reader.Next(r)) {
-        if (m_reader.paused()) {
-          c.idle = true;
-          break;
-        }
-        m_stopped = m_reader.error().kind != CsvErrorKind::kNone;
-        m_ended = true;
-        break;
-      }
-      if (m_headerPending && !r.blank()) {
-        m_headerPending = false;
-        if (m_columnName) {
-          const std::size_t at = FindCsvField(r, *m_columnName);
-          if (at == std::string_view::npos) {
-            m_error = "line " + std::to_string(r.line()) + ": no column named '" + *m_columnName +
-                      "' in the header";
-            m_stopped = true;
-            break;
-          }
-          m_s.column = at;
-        }
-        header = true;
-      }
-      if (!r.blank() && r.size() <= m_s.column) {
-        m_error = MissingFieldError(r, m_s.column).message;
-        m_stopped = true;
-        break;
-      }
-      Lay(r, header, c);
-      header = false;
-      ++c.items;
+      if (!ReadRecord(c)) break;
     }
     c.inputBytes = m_reader.consumed() - before;
     if (c.items == 0) return m_stopped ? ChunkRead::kFailed : ChunkRead::kEnd;
@@ -587,6 +555,44 @@ class CsvSource {
   bool readFailed() const { return m_reader.error().kind == CsvErrorKind::kReadFailed; }
 
  private:
+  // Reads one record into c; false when the chunk is to go now.
+  bool ReadRecord(CsvChunk& c) {
+    CsvRecord& r = m_record;
+    if (!m_reader.Next(r)) {
+      if (m_reader.paused()) {
+        c.idle = true;
+        return false;
+      }
+      m_stopped = m_reader.error().kind != CsvErrorKind::kNone;
+      m_ended = true;
+      return false;
+    }
+    const bool header = m_headerPending && !r.blank();
+    if (header && !TakeHeader(r)) return false;
+    if (!r.blank() && r.size() <= m_s.column) {
+      m_error = MissingFieldError(r, m_s.column).message;
+      m_stopped = true;
+      return false;
+    }
+    Lay(r, header, c);
+    ++c.items;
+    return true;
+  }
+
+  // Finds the column named on the command line; false when there is none.
+  bool TakeHeader(const CsvRecord& r) {
+    m_headerPending = false;
+    if (!m_columnName) return true;
+    const std::size_t at = FindCsvField(r, *m_columnName);
+    if (at == std::string_view::npos) {
+      m_error = "line " + std::to_string(r.line()) + ": no column named '" + *m_columnName + "' in the header";
+      m_stopped = true;
+      return false;
+    }
+    m_s.column = at;
+    return true;
+  }
+
   void Lay(const CsvRecord& r, bool header, CsvChunk& c) {
     CsvChunk::Item item{};
     item.begin = c.bytes.size();

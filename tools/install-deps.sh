@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev libgl-dev
   python3-dbfread python3-dev pybind11-dev python3-pytest
   xvfb xauth fonts-nanum
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-tidy
   dpkg-dev file fakeroot pkg-config
 )
 missing=()
