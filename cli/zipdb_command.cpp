@@ -1,10 +1,5 @@
 // jasokit zipdb build: turns a UTF-8 CSV into the dBASE III zip code table the
 // loader reads, refusing anything the loader would not give back unchanged.
-#include <errno.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -14,7 +9,7 @@
 #include "cli/cli.h"
 #include "cli/csv.h"
 #include "cli/options.h"
-#include "cli/table_file.h"
+#include "cli/platform.h"
 #include "jasokit/cp949.h"
 #include "zipcode/zip_database.h"
 
@@ -98,29 +93,20 @@ std::tm UpdateDate() {
   return date;
 }
 
-// Standard input through CliIo, or an open file: the CSV reader's pull
-// function, keeping a file's error for the message.
+// Standard input through CliIo, or the CSV file: the CSV reader's pull
+// function.
 class ByteSource {
  public:
   explicit ByteSource(CliIo& io) : m_io(&io) {}
-  explicit ByteSource(int fd) : m_fd(fd) {}
+  explicit ByteSource(InputFile& file) : m_file(&file) {}
   // Up to size bytes; 0 at the end, -1 on an error.
-  long Read(char* buffer, std::size_t size) {
-    if (m_io) return m_io->Read(buffer, size);
-    for (;;) {
-      const ssize_t got = ::read(m_fd, buffer, size);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) m_errno = errno;
-      return static_cast<long>(got);
-    }
-  }
-  // The error of a file, 0 for standard input.
-  int error() const { return m_errno; }
+  long Read(char* buffer, std::size_t size) { return m_io ? m_io->Read(buffer, size) : m_file->Read(buffer, size); }
+  // Why a file could not be read, "" for standard input.
+  std::string error() const { return m_file ? m_file->ReadError() : std::string(); }
 
  private:
   CliIo* m_io = nullptr;
-  int m_fd = -1;
-  int m_errno = 0;
+  InputFile* m_file = nullptr;
 };
 
 // The message for a CSV the reader gave up on, as "LINE: column N: what",
@@ -142,48 +128,6 @@ std::string SyntaxError(const CsvError& e) {
   }
   return std::to_string(e.foundLine) + ": column " + std::to_string(e.field) + ": " + what;
 }
-
-// The CSV named on the command line, opened for reading without blocking on
-// a pipe; only a regular file is read (or standard input, whatever it is).
-class CsvFile {
- public:
-  CsvFile() = default;
-  CsvFile(const CsvFile&) = delete;
-  CsvFile& operator=(const CsvFile&) = delete;
-  ~CsvFile() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-
-  bool Open(const std::string& path, std::string& error) {
-    m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (m_fd < 0) {
-      error = "cannot open " + path + ": " + std::strerror(errno);
-      return false;
-    }
-    if (::fstat(m_fd, &m_stat) != 0) {
-      error = "cannot read " + path + ": " + std::strerror(errno);
-      return false;
-    }
-    if (S_ISDIR(m_stat.st_mode)) {
-      error = "cannot read " + path + ": it is a directory";
-      return false;
-    }
-    if (!S_ISREG(m_stat.st_mode)) {
-      error = "cannot read " + path + ": not a regular file (give '-' to read standard input)";
-      return false;
-    }
-    const int flags = ::fcntl(m_fd, F_GETFL);
-    if (flags >= 0) ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
-    return true;
-  }
-
-  int fd() const { return m_fd; }
-  const struct stat& status() const { return m_stat; }
-
- private:
-  int m_fd = -1;
-  struct stat m_stat {};
-};
 
 // The rows of the CSV checked and written to the table, the errors counted.
 class RowWriter {
@@ -267,14 +211,14 @@ class RowWriter {
 };
 
 // Opens the CSV (unless it is standard input) and the table; 0 or the exit status.
-int OpenFiles(const std::string& csvPath, bool fromStdin, const std::string& outPath, CsvFile& file,
+int OpenFiles(const std::string& csvPath, bool fromStdin, const std::string& outPath, InputFile& file,
               TableFile& table, CliIo& io) {
   std::string error;
   if (!fromStdin && !file.Open(csvPath, error)) {
     io.Error("jasokit zipdb: " + error + "\n");
     return kExitDataError;
   }
-  if (const int status = table.Open(outPath, fromStdin ? nullptr : &file.status(), error)) {
+  if (const int status = table.Open(outPath, fromStdin ? nullptr : &file.id(), error)) {
     io.Error("jasokit zipdb: " + error + "\n");
     return status;
   }
@@ -286,9 +230,9 @@ int OpenFiles(const std::string& csvPath, bool fromStdin, const std::string& out
 int CheckRead(const CsvReader& reader, const ByteSource& source, RowWriter& rows, const std::string& csvPath,
               bool fromStdin, const std::string& where, const std::string& outPath, CliIo& io) {
   if (reader.error().kind == CsvErrorKind::kReadFailed) {
-    const int why = source.error();
+    const std::string why = source.error();
     io.Error("jasokit zipdb: error reading " + (fromStdin ? std::string("standard input") : csvPath) +
-             (why != 0 ? ": " + std::string(std::strerror(why)) : std::string()) + "\n");
+             (why.empty() ? std::string() : ": " + why) + "\n");
     return kExitDataError;
   }
   std::size_t errors = rows.errors();
@@ -337,7 +281,7 @@ int Finish(TableFile& table, const ZipTableWriter& writer, std::size_t rows, Cli
 int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
   const bool fromStdin = csvPath == "-";
   const std::string where = "jasokit zipdb: " + (fromStdin ? std::string("<stdin>") : csvPath);
-  CsvFile file;
+  InputFile file;
   TableFile table;
   if (const int status = OpenFiles(csvPath, fromStdin, outPath, file, table, io)) return status;
   const ZipTableWriter writer(UpdateDate());
@@ -348,7 +292,7 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
     return kExitDataError;
   }
 
-  ByteSource source = fromStdin ? ByteSource(io) : ByteSource(file.fd());
+  ByteSource source = fromStdin ? ByteSource(io) : ByteSource(file);
   CsvReader reader([&source](char* buffer, std::size_t size) { return source.Read(buffer, size); },
                    kMaxRecordBytes, kCsvCrEndsLines | kCsvSkipOverLong);
   CsvRecord row;

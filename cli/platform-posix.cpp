@@ -1,8 +1,9 @@
-#include "cli/table_file.h"
-
+// The platform interface on POSIX systems.
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -10,14 +11,117 @@
 #include <iterator>
 
 #include "cli/cli.h"
+#include "cli/platform.h"
+#include "zipcode/zip_database.h"
 
 namespace jasokit::cli {
 
 namespace {
 
-constexpr std::size_t kFlushBytes = 1 << 16;
-
 std::string Reason(int error) { return std::strerror(error); }
+
+// Standard streams through the file descriptors, output buffered in blocks.
+class PosixIo : public CliIo {
+ public:
+  PosixIo();
+  ~PosixIo() override;
+  long Read(char* buffer, std::size_t size) override;
+  bool Write(std::string_view bytes) override;
+  bool Flush() override;
+  void Error(std::string_view bytes) override;
+  std::string ExecutableDir() override;
+  bool InputReady() override;
+  std::optional<std::uint64_t> InputFileSize() override;
+  bool ErrorIsTerminal() override;
+
+ private:
+  bool WriteAll(std::string_view bytes);
+  static constexpr std::size_t kBufferSize = 1 << 16;
+  std::string m_out;
+  bool m_failed = false;
+};
+
+PosixIo::PosixIo() {
+  // A closed pipe must surface as a write error, not kill the process.
+  signal(SIGPIPE, SIG_IGN);
+  m_out.reserve(kBufferSize);
+}
+
+PosixIo::~PosixIo() { Flush(); }
+
+long PosixIo::Read(char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t got = ::read(0, buffer, size);
+    if (got < 0 && errno == EINTR) continue;
+    return static_cast<long>(got);
+  }
+}
+
+bool PosixIo::Write(std::string_view bytes) {
+  if (m_failed) return false;
+  // A batch's chunk goes out as it is, not copied through the buffer.
+  if (bytes.size() >= kBufferSize) return Flush() && WriteAll(bytes);
+  m_out.append(bytes.data(), bytes.size());
+  if (m_out.size() >= kBufferSize) return Flush();
+  return true;
+}
+
+bool PosixIo::WriteAll(std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(1, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      m_failed = true;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool PosixIo::Flush() {
+  if (m_failed) return false;
+  const bool ok = WriteAll(m_out);
+  m_out.clear();
+  return ok;
+}
+
+void PosixIo::Error(std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(2, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+bool PosixIo::InputReady() {
+  struct pollfd p {};
+  p.fd = 0;
+  p.events = POLLIN;
+  for (;;) {
+    const int n = ::poll(&p, 1, 0);
+    if (n < 0 && errno == EINTR) continue;
+    // An error is for the read to report; never wait on it here.
+    return n != 0;
+  }
+}
+
+std::optional<std::uint64_t> PosixIo::InputFileSize() {
+  struct stat st {};
+  if (::fstat(0, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool PosixIo::ErrorIsTerminal() { return ::isatty(2) == 1; }
+
+// One own-path lookup for the whole program, shared with the table loader.
+std::string PosixIo::ExecutableDir() { return ExecutableDirectory(); }
+
+
+constexpr std::size_t kFlushBytes = 1 << 16;
 
 bool WriteAll(int fd, const char* data, std::size_t size, off_t at, bool positioned) {
   while (size > 0) {
@@ -79,6 +183,53 @@ std::string NotRegular(const std::string& target, mode_t mode) {
 
 }  // namespace
 
+std::unique_ptr<CliIo> StandardIo() { return std::make_unique<PosixIo>(); }
+
+InputFile::~InputFile() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+bool InputFile::Open(const std::string& path, std::string& error) {
+  // Not blocking on a pipe or a device while its kind is found out.
+  m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (m_fd < 0) {
+    error = "cannot open " + path + ": " + Reason(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(m_fd, &st) != 0) {
+    error = "cannot read " + path + ": " + Reason(errno);
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    error = "cannot read " + path + ": it is a directory";
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error = "cannot read " + path + ": not a regular file (give '-' to read standard input)";
+    return false;
+  }
+  m_id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  const int flags = ::fcntl(m_fd, F_GETFL);
+  if (flags >= 0) ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
+  return true;
+}
+
+long InputFile::Read(char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t got = ::read(m_fd, buffer, size);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) m_errno = errno;
+    return static_cast<long>(got);
+  }
+}
+
+std::string InputFile::ReadError() const { return m_errno != 0 ? Reason(m_errno) : std::string(); }
+
+struct TableFile::Target {
+  struct stat st;
+};
+
 TableFile::~TableFile() { Discard(); }
 
 void TableFile::Discard() {
@@ -93,8 +244,8 @@ std::string TableFile::WriteError() const { return "error writing " + m_target +
 
 // Checks the file target names (old), following a symbolic link to the file
 // it names (m_path); 0 or an exit status with error set.
-int TableFile::CheckTarget(const std::string& target, const struct stat* input, struct stat& old,
-                           std::string& error) {
+int TableFile::CheckTarget(const std::string& target, const FileId* input, Target& replaced, std::string& error) {
+  struct stat& old = replaced.st;
   if (S_ISLNK(old.st_mode)) {
     // Replacing the link itself would cut whatever it ties together; write
     // the file it names instead.
@@ -114,7 +265,8 @@ int TableFile::CheckTarget(const std::string& target, const struct stat* input, 
     error = NotRegular(target, old.st_mode);
     return kExitIo;
   }
-  if (input && input->st_dev == old.st_dev && input->st_ino == old.st_ino) {
+  if (input && input->device == static_cast<std::uint64_t>(old.st_dev) &&
+      input->inode == static_cast<std::uint64_t>(old.st_ino)) {
     error = target + " is the CSV itself; write the table to another file";
     return kExitUsage;
   }
@@ -128,7 +280,8 @@ int TableFile::CheckTarget(const std::string& target, const struct stat* input, 
 
 // Creates the temporary file beside m_path, with the mode (and the owner
 // where it may) of the file replaced, old; 0 or an exit status with error set.
-int TableFile::CreateTemp(const std::string& target, const struct stat* old, std::string& error) {
+int TableFile::CreateTemp(const std::string& target, const Target* replaced, std::string& error) {
+  const struct stat* old = replaced ? &replaced->st : nullptr;
   const std::size_t slash = m_path.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : m_path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
@@ -162,11 +315,11 @@ int TableFile::CreateTemp(const std::string& target, const struct stat* old, std
   return kExitOk;
 }
 
-int TableFile::Open(const std::string& target, const struct stat* input, std::string& error) {
+int TableFile::Open(const std::string& target, const FileId* input, std::string& error) {
   m_target = target;
   m_path = target;
-  struct stat old {};
-  const bool replacing = ::lstat(target.c_str(), &old) == 0;
+  Target old{};
+  const bool replacing = ::lstat(target.c_str(), &old.st) == 0;
   if (!replacing && errno != ENOENT) {
     error = "cannot write " + target + ": " + Reason(errno);
     return kExitDataError;
@@ -238,6 +391,13 @@ int TableFile::Commit(std::string_view header, std::string& error) {
     ::close(dir);
   }
   return kExitOk;
+}
+
+std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd) {
+  if (isatty(errorFd) != 1) return std::nullopt;
+  struct stat st {};
+  if (fstat(inputFd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
 }
 
 }  // namespace jasokit::cli
