@@ -25,16 +25,25 @@ enum ExitCode : int {
 
 using Args = std::vector<std::string>;
 
+struct OptionRule;
+struct ParsedArgs;
+
+// One command, whole: what --help lists, its own help, the options it takes,
+// and what runs once they are read.
 struct Command {
   const char* name;
-  const char* summary;
-  int (*run)(const Args& args, CliIo& io);
+  const char* summary;  // one line of 'jasokit --help'
+  const char* help;     // 'jasokit NAME --help'
+  const OptionRule* options;
+  std::size_t optionCount;
+  const char* subcommand;  // the word that must come first ("build"), or nullptr
+  int (*run)(const ParsedArgs& parsed, CliIo& io);
 };
 
-int RunConvert(const Args& args, CliIo& io);
-int RunRomanize(const Args& args, CliIo& io);
-int RunZip(const Args& args, CliIo& io);
-int RunZipDb(const Args& args, CliIo& io);
+extern const Command kConvertCommand;
+extern const Command kRomanizeCommand;
+extern const Command kZipCommand;
+extern const Command kZipDbCommand;
 
 // argv[0] excluded.
 int RunCli(const Args& args, CliIo& io);

@@ -9,6 +9,7 @@
 // come in the same order with any number of jobs.
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -812,15 +813,7 @@ PipelineResult RunLines(CliIo& io, const Settings& s, const ParsedArgs& parsed, 
       });
 }
 
-}  // namespace
-
-int RunConvert(const Args& args, CliIo& io) {
-  ParsedArgs parsed;
-  if (!ParseOptions(args, kConvertOptions, "convert", io, parsed)) return kExitUsage;
-  if (parsed.help) {
-    io.Write(kConvertHelp);
-    return kExitOk;
-  }
+int RunConvert(const ParsedArgs& parsed, CliIo& io) {
   Settings s;
   Request request;
   request.csv = parsed.Has(kOptCsv);
@@ -849,5 +842,12 @@ int RunConvert(const Args& args, CliIo& io) {
   if (meter) meter->Finish();
   return reporter.refused() ? kExitRefused : kExitOk;
 }
+
+}  // namespace
+
+constexpr Command kConvertCommand = {
+    "convert", "convert Korean addresses to English, romanize other text",
+    kConvertHelp, kConvertOptions, std::size(kConvertOptions), nullptr, RunConvert,
+};
 
 }  // namespace jasokit::cli

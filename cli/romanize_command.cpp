@@ -1,3 +1,4 @@
+#include <iterator>
 #include <string>
 
 #include "address/conversion.h"
@@ -38,15 +39,7 @@ constexpr OptionRule kRomanizeOptions[] = {
     {"--cp949", nullptr, nullptr},
 };
 
-}  // namespace
-
-int RunRomanize(const Args& args, CliIo& io) {
-  ParsedArgs parsed;
-  if (!ParseOptions(args, kRomanizeOptions, "romanize", io, parsed)) return kExitUsage;
-  if (parsed.help) {
-    io.Write(kRomanizeHelp);
-    return kExitOk;
-  }
+int RunRomanize(const ParsedArgs& parsed, CliIo& io) {
   Style style = Style::Classic;
   if (!StyleOption(parsed, kOptStyle, "romanize", io, style)) return kExitUsage;
   const bool cp949 = parsed.Has(kOptCp949);
@@ -87,5 +80,12 @@ int RunRomanize(const Args& args, CliIo& io) {
   if (status != kExitOk) return status;
   return refused ? kExitRefused : kExitOk;
 }
+
+}  // namespace
+
+constexpr Command kRomanizeCommand = {
+    "romanize", "romanize text, never as an address",
+    kRomanizeHelp, kRomanizeOptions, std::size(kRomanizeOptions), nullptr, RunRomanize,
+};
 
 }  // namespace jasokit::cli

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -279,15 +280,7 @@ constexpr OptionRule kZipOptions[] = {
     {"--json", nullptr, nullptr},
 };
 
-}  // namespace
-
-int RunZip(const Args& args, CliIo& io) {
-  ParsedArgs parsed;
-  if (!ParseOptions(args, kZipOptions, "zip", io, parsed)) return kExitUsage;
-  if (parsed.help) {
-    io.Write(kZipHelp);
-    return kExitOk;
-  }
+int RunZip(const ParsedArgs& parsed, CliIo& io) {
   Options options;
   if (!StyleOption(parsed, kOptStyle, "zip", io, options.style)) return kExitUsage;
   if (parsed.Has(kOptPrefix) && parsed.Has(kOptCode)) {
@@ -325,5 +318,11 @@ int RunZip(const Args& args, CliIo& io) {
   if (status != kExitOk) return status;
   return lookup.missed() ? kExitNotFound : kExitOk;
 }
+
+}  // namespace
+
+constexpr Command kZipCommand = {
+    "zip", "look up zip codes by place name", kZipHelp, kZipOptions, std::size(kZipOptions), nullptr, RunZip,
+};
 
 }  // namespace jasokit::cli

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <string>
 
 #include "cli/cli.h"
@@ -304,31 +305,12 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
   return Finish(table, writer, rows.rows(), io);
 }
 
-}  // namespace
-
 enum ZipDbOption : std::size_t { kOptOutput };
 constexpr OptionRule kZipDbOptions[] = {
     {"--output", "-o", "a FILE"},
 };
 
-int RunZipDb(const Args& args, CliIo& io) {
-  if (args.empty()) return UsageError(io, "zipdb", "missing subcommand");
-  if (args[0] == "--help" || args[0] == "-h") {
-    io.Write(kZipDbHelp);
-    return kExitOk;
-  }
-  if (args[0] != "build") {
-    const std::string near = NearestName(args[0], {"build"});
-    return UsageError(io, "zipdb",
-                      "unknown subcommand '" + args[0] + "'" + (near.empty() ? "" : " (did you mean 'build'?)"));
-  }
-  const Args buildArgs(args.begin() + 1, args.end());  // the operands point into it
-  ParsedArgs parsed;
-  if (!ParseOptions(buildArgs, kZipDbOptions, "zipdb", io, parsed)) return kExitUsage;
-  if (parsed.help) {
-    io.Write(kZipDbHelp);
-    return kExitOk;
-  }
+int RunZipDb(const ParsedArgs& parsed, CliIo& io) {
   if (parsed.operands.size() > 1) return UsageError(io, "zipdb", "more than one CSV given");
   const std::string* out = parsed.Value(kOptOutput);
   if (parsed.operands.empty() || !out) {
@@ -340,5 +322,12 @@ int RunZipDb(const Args& args, CliIo& io) {
   }
   return Build(*parsed.operands[0], *out, io);
 }
+
+}  // namespace
+
+constexpr Command kZipDbCommand = {
+    "zipdb", "build the zip code table from a CSV file",
+    kZipDbHelp, kZipDbOptions, std::size(kZipDbOptions), "build", RunZipDb,
+};
 
 }  // namespace jasokit::cli
