@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "address/conversion.h"
 #include "cli/cli.h"
+#include "cli/codec.h"
 #include "cli/csv.h"
 #include "cli/input.h"
 #include "cli/json.h"
@@ -23,7 +23,6 @@
 #include "cli/ordered_pipeline.h"
 #include "cli/progress.h"
 #include "jasokit/convert.h"
-#include "romanize/cp949.h"
 
 namespace jasokit::cli {
 
@@ -138,7 +137,7 @@ enum class Format { kPlain, kTsv, kJson };
 
 struct Settings {
   Options options;
-  bool cp949 = false;
+  const TextCodec* codec = &TextCodec::For(false);
   Format format = Format::kPlain;
   // CSV
   std::size_t column = 0;  // 0-based
@@ -219,18 +218,11 @@ class TextConverter {
 
   void Convert(std::string_view text, bool overLong, bool validUtf8, std::uint64_t number, ChunkBase& c,
                bool& invalidNoted) const {
-    bool invalid = false;
-    ConversionStatus status = ConversionStatus::TooLong;
+    // Known without converting for an over-long text only.
+    bool invalid = overLong && !validUtf8;
     if (m_s.format == Format::kPlain) {
-      if (overLong) {
-        invalid = !m_s.cp949 && !validUtf8;
-      } else if (m_s.cp949) {
-        const ConversionResult r = ConvertInput(text, m_s.options);
-        status = r.status;
-        c.out += r.outputText;
-      } else {
-        status = jasokit::detail::AppendConvertedUtf8(text, m_s.options, c.out, &invalid);
-      }
+      const ConversionStatus status =
+          overLong ? ConversionStatus::TooLong : m_s.codec->AppendConverted(text, m_s.options, c.out, invalid);
       NoteResult(c, number, status, invalid, invalidNoted);
       c.out += '\n';
       return;
@@ -238,29 +230,9 @@ class TextConverter {
     Result r;
     if (overLong) {
       r.status = ConversionStatus::TooLong;
-      invalid = !m_s.cp949 && !validUtf8;
-    } else if (m_s.cp949) {
-      ConversionResult cp = ConvertInput(text, m_s.options);
-      r.status = cp.status;
-      if (m_s.format == Format::kJson) {
-        // JSON is UTF-8 whatever the input.
-        Cp949ToUtf8(cp.normalizedText, r.normalized);
-        Cp949ToUtf8(cp.outputText, r.output);
-        if (cp.fields) {
-          AddressFields& f = r.fields.emplace();
-          Cp949ToUtf8(cp.fields->detail, f.detail);
-          Cp949ToUtf8(cp.fields->street, f.street);
-          Cp949ToUtf8(cp.fields->district, f.district);
-          Cp949ToUtf8(cp.fields->region, f.region);
-          Cp949ToUtf8(cp.fields->postcode, f.postcode);
-          Cp949ToUtf8(cp.fields->country, f.country);
-        }
-      } else {
-        r.normalized = std::move(cp.normalizedText);
-        r.output = std::move(cp.outputText);
-      }
     } else {
-      r = jasokit::detail::ConvertUtf8(text, m_s.options, &invalid, m_s.format == Format::kJson);
+      // JSON is UTF-8 whatever the input.
+      r = m_s.codec->Convert(text, m_s.options, m_s.format == Format::kJson, invalid);
     }
     NoteResult(c, number, r.status, invalid, invalidNoted);
     if (m_s.format == Format::kTsv) {
@@ -278,12 +250,7 @@ class TextConverter {
   // The conversion of a CSV field, for AppendCsvRecord; nothing for TooLong and Empty.
   ConversionStatus ConvertField(std::string_view value, std::string& text, bool& invalid) const {
     text.clear();
-    if (m_s.cp949) {
-      ConversionResult r = ConvertInput(value, m_s.options);
-      text = std::move(r.outputText);
-      return r.status;
-    }
-    return jasokit::detail::AppendConvertedUtf8(value, m_s.options, text, &invalid);
+    return m_s.codec->AppendConverted(value, m_s.options, text, invalid);
   }
 
   static void NoteResult(ChunkBase& c, std::uint64_t number, ConversionStatus status, bool invalid, bool& invalidNoted) {
@@ -387,10 +354,9 @@ class Reporter {
     std::string text = kRefusalMessageUtf8;
     const auto crlf = text.find("\r\n");
     if (crlf != std::string::npos) text.replace(crlf, 2, " ");
-    if (!m_s.cp949) return text;
-    std::string cp949;
-    Utf8ToCp949(text, cp949);
-    return cp949;
+    std::string out;
+    m_s.codec->AppendFromUtf8(text, out);
+    return out;
   }
 
   CliIo& m_io;
@@ -415,8 +381,8 @@ bool WriteChunk(CliIo& io, const ChunkBase& c) {
 // streams past, so that memory stays bounded whatever its length.
 class LineSource {
  public:
-  LineSource(CliIo& io, const std::vector<const std::string*>& args, bool cp949)
-      : m_io(io), m_args(args), m_reader(io), m_text(cp949) {}
+  LineSource(CliIo& io, const std::vector<const std::string*>& args, const TextCodec& codec)
+      : m_io(io), m_args(args), m_reader(io), m_text(codec.Trimmed()) {}
 
   ChunkRead Read(LineChunk& c) {
     c.Reset();
@@ -701,15 +667,9 @@ struct Request {
 // after reporting.
 int ReadTextOptions(const ParsedArgs& parsed, CliIo& io, bool csv, Settings& s) {
   if (!StyleOption(parsed, kOptStyle, "convert", io, s.options.style)) return kExitUsage;
-  s.cp949 = parsed.Has(kOptCp949);
-  if (const std::string* country = parsed.Value(kOptCountry)) {
-    // Like every text of the command, in CP949 with --cp949.
-    if (s.cp949) {
-      Cp949ToUtf8(*country, s.options.country);
-    } else {
-      s.options.country = *country;
-    }
-  }
+  s.codec = &TextCodec::For(parsed.Has(kOptCp949));
+  // Like every text of the command, in CP949 with --cp949.
+  if (const std::string* country = parsed.Value(kOptCountry)) s.codec->AppendUtf8(*country, s.options.country);
   if (parsed.Has(kOptTsv) && parsed.Has(kOptJson)) return UsageError(io, "convert", "--tsv and --json exclude each other");
   if (csv && parsed.Has(kOptTsv)) return UsageError(io, "convert", "--csv and --tsv exclude each other");
   if (csv && parsed.Has(kOptJson)) return UsageError(io, "convert", "--csv and --json exclude each other");
@@ -803,7 +763,7 @@ int RunCsv(CliIo& io, Settings& s, const Request& request, Reporter& reporter, P
 PipelineResult RunLines(CliIo& io, const Settings& s, const ParsedArgs& parsed, const Request& request,
                         Reporter& reporter) {
   const TextConverter converter(s);
-  LineSource source(io, parsed.operands, s.cp949);
+  LineSource source(io, parsed.operands, *s.codec);
   return RunOrderedPipeline<LineChunk>(
       request.jobs, [&](LineChunk& c) { return source.Read(c); },
       [&](LineChunk& c) { ConvertLines(converter, c); },

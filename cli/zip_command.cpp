@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/codec.h"
 #include "cli/input.h"
 #include "cli/json.h"
 #include "cli/options.h"
@@ -80,13 +81,13 @@ std::string NormalizeZipCode(std::string_view code) {
 
 class ZipLookup {
  public:
-  ZipLookup(CliIo& io, const ZipDatabase& db, const Options& options, LookupMode mode, bool cp949, bool convert,
-            bool json, bool nameEachMiss)
+  ZipLookup(CliIo& io, const ZipDatabase& db, const Options& options, LookupMode mode, const TextCodec& codec,
+            bool convert, bool json, bool nameEachMiss)
       : m_io(io),
         m_db(db),
         m_options(options),
         m_mode(mode),
-        m_cp949(cp949),
+        m_codec(codec),
         m_convert(convert),
         m_json(json),
         m_nameEachMiss(nameEachMiss) {}
@@ -103,9 +104,7 @@ class ZipLookup {
     }
     const std::string_view name = input.text();
     std::string query;
-    if (m_cp949) {
-      query = name;
-    } else if (!Utf8ToCp949(name, query)) {
+    if (!m_codec.AppendCp949(name, query)) {
       // A table of CP949 text cannot hold it; searching for the '?' stand-ins
       // could only give false hits.
       m_io.Error("jasokit zip: " + std::string(where) + " " + std::to_string(number) +
@@ -173,21 +172,13 @@ class ZipLookup {
     m_missed = true;
     std::string message;
     if (quoteName) message = "'" + std::string(name) + "': ";
-    if (m_cp949) {
-      Utf8ToCp949(kNotFoundMessageUtf8, message);
-    } else {
-      message += kNotFoundMessageUtf8;
-    }
+    m_codec.AppendFromUtf8(kNotFoundMessageUtf8, message);
     message += '\n';
     if (suggestions && !suggestions->empty()) {
       message += "did you mean: ";
       for (std::size_t i = 0; i < suggestions->size(); ++i) {
         if (i > 0) message += ", ";
-        if (m_cp949) {
-          message += (*suggestions)[i];
-        } else {
-          Cp949ToUtf8((*suggestions)[i], message);
-        }
+        m_codec.AppendFromCp949((*suggestions)[i], message);
       }
       message += '\n';
     }
@@ -235,11 +226,9 @@ class ZipLookup {
 
   // A text of the input's encoding.
   void AppendJsonText(std::string_view text) {
-    if (m_cp949) {
-      AppendJsonCp949(text);
-    } else {
-      AppendJsonString(text, m_out);
-    }
+    m_scratch.clear();
+    m_codec.AppendUtf8(text, m_scratch);
+    AppendJsonString(m_scratch, m_out);
   }
 
   void AppendJsonCp949(std::string_view cp949) {
@@ -248,19 +237,13 @@ class ZipLookup {
     AppendJsonString(m_scratch, m_out);
   }
 
-  void AppendText(const std::string& cp949) {
-    if (m_cp949) {
-      m_out += cp949;
-    } else {
-      Cp949ToUtf8(cp949, m_out);
-    }
-  }
+  void AppendText(const std::string& cp949) { m_codec.AppendFromCp949(cp949, m_out); }
 
   CliIo& m_io;
   const ZipDatabase& m_db;
   const Options& m_options;
   LookupMode m_mode;
-  bool m_cp949;
+  const TextCodec& m_codec;
   bool m_convert;
   bool m_json;
   bool m_nameEachMiss;
@@ -308,8 +291,8 @@ int RunZip(const ParsedArgs& parsed, CliIo& io) {
   const LookupMode mode = parsed.Has(kOptPrefix) ? LookupMode::kPrefix
                           : parsed.Has(kOptCode) ? LookupMode::kCode
                                                  : LookupMode::kExact;
-  ZipLookup lookup(io, db, options, mode, parsed.Has(kOptCp949), parsed.Has(kOptConvert), parsed.Has(kOptJson),
-                   parsed.operands.size() != 1);
+  ZipLookup lookup(io, db, options, mode, TextCodec::For(parsed.Has(kOptCp949)), parsed.Has(kOptConvert),
+                   parsed.Has(kOptJson), parsed.operands.size() != 1);
   // The CR of a CRLF line ending is not part of the name.
   HeldLine name(kMaxNameBytes, HeldLine::kStripCr);
   const int status = ForEachInput(parsed.operands, io, "zip", name, [&](const char* where, std::size_t number) {
