@@ -9,9 +9,11 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-${BUILD_DIR:-"$here/build"}}
 [[ -f "$build/compile_commands.json" ]] || { echo "tidy-check: no $build/compile_commands.json" >&2; exit 1; }
 
-# Generated tables are data, not code to read.
+# Generated tables are data, not code to read; a file this platform does not
+# build (another system's) has no compile command to check it with.
 mapfile -t sources < <(cd "$here" && find romanize address zipcode cli -name '*.cpp' \
-  ! -name 'cp949_tables.cpp' | sort)
+  ! -name 'cp949_tables.cpp' | sort |
+  while read -r f; do grep -q "\"file\": \"$here/$f\"" "$build/compile_commands.json" && echo "$f"; done)
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 start=$SECONDS
