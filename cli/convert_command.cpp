@@ -224,9 +224,9 @@ class TextConverter {
       if (overLong) {
         invalid = !m_s.cp949 && !validUtf8;
       } else if (m_s.cp949) {
-        const ConversionResult r = ConvertInput(text, m_s.options);
+        const Result r = ConvertInput(text, m_s.options);
         status = r.status;
-        c.out += r.outputText;
+        c.out += r.output;
       } else {
         status = jasokit::detail::AppendConvertedUtf8(text, m_s.options, c.out, &invalid);
       }
@@ -239,12 +239,12 @@ class TextConverter {
       r.status = ConversionStatus::TooLong;
       invalid = !m_s.cp949 && !validUtf8;
     } else if (m_s.cp949) {
-      ConversionResult cp = ConvertInput(text, m_s.options);
+      Result cp = ConvertInput(text, m_s.options);
       r.status = cp.status;
       if (m_s.format == Format::kJson) {
         // JSON is UTF-8 whatever the input.
-        Cp949ToUtf8(cp.normalizedText, r.normalized);
-        Cp949ToUtf8(cp.outputText, r.output);
+        Cp949ToUtf8(cp.normalized, r.normalized);
+        Cp949ToUtf8(cp.output, r.output);
         if (cp.fields) {
           AddressFields& f = r.fields.emplace();
           Cp949ToUtf8(cp.fields->detail, f.detail);
@@ -255,8 +255,8 @@ class TextConverter {
           Cp949ToUtf8(cp.fields->country, f.country);
         }
       } else {
-        r.normalized = std::move(cp.normalizedText);
-        r.output = std::move(cp.outputText);
+        r.normalized = std::move(cp.normalized);
+        r.output = std::move(cp.output);
       }
     } else {
       r = jasokit::detail::ConvertUtf8(text, m_s.options, &invalid, m_s.format == Format::kJson);
@@ -278,8 +278,8 @@ class TextConverter {
   ConversionStatus ConvertField(std::string_view value, std::string& text, bool& invalid) const {
     text.clear();
     if (m_s.cp949) {
-      ConversionResult r = ConvertInput(value, m_s.options);
-      text = std::move(r.outputText);
+      Result r = ConvertInput(value, m_s.options);
+      text = std::move(r.output);
       return r.status;
     }
     return jasokit::detail::AppendConvertedUtf8(value, m_s.options, text, &invalid);

@@ -172,9 +172,9 @@ void TrimmedText::Append(std::string_view piece) {
   if (!m_cp949) CheckPastLimit(m_utf8, m_held, piece, before, m_limit);
 }
 
-ConversionResult ConvertTrimmed(const TrimmedText& text, const Options& options) {
+Result ConvertTrimmed(const TrimmedText& text, const Options& options) {
   if (text.overLong()) {
-    ConversionResult refused;
+    Result refused;
     refused.status = ConversionStatus::TooLong;
     return refused;
   }

@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "zipcode/zip_database.h"
+#include "platform/program_folder.h"
 
 namespace jasokit::cli {
 
@@ -87,6 +87,6 @@ std::optional<std::uint64_t> PosixIo::InputFileSize() {
 bool PosixIo::ErrorIsTerminal() { return ::isatty(2) == 1; }
 
 // One own-path lookup for the whole program, shared with the table loader.
-std::string PosixIo::ExecutableDir() { return ExecutableDirectory(); }
+std::string PosixIo::ExecutableDir() { return platform::ExecutableDirectory(); }
 
 }  // namespace jasokit::cli

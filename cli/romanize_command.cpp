@@ -4,7 +4,6 @@
 #include "cli/cli.h"
 #include "cli/input.h"
 #include "cli/options.h"
-#include "jasokit/romanizer.h"
 #include "romanize/hangul_romanizer.h"
 
 namespace jasokit::cli {
