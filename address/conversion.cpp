@@ -110,9 +110,9 @@ std::string NormalizeWhitespace(std::string_view text) {
 }
 
 void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
-                      bool withFields, ConversionResult& result) {
-  result.normalizedText.clear();
-  result.outputText.clear();
+                      bool withFields, Result& result) {
+  result.normalized.clear();
+  result.output.clear();
   result.fields.reset();
   const std::string_view trimmed = TrimWhitespace(CutAtNul(text));
   if (trimmed.size() > kMaxInputBytes) {
@@ -123,13 +123,13 @@ void ConvertBytesInto(std::string_view text, const Options& options, bool privat
     result.status = ConversionStatus::Empty;
     return;
   }
-  NormalizeWhitespaceInto(trimmed, result.normalizedText);
+  NormalizeWhitespaceInto(trimmed, result.normalized);
 
   // Engines and converters are reused from one request to the next on a
   // thread: each call replaces all their state, and their buffers stay.
   if (options.style == Style::Official) {
     AddressFields fields;
-    if (ConvertOfficialAddress(result.normalizedText, country, privateCodes, result.outputText,
+    if (ConvertOfficialAddress(result.normalized, country, privateCodes, result.output,
                                withFields ? &fields : nullptr)) {
       if (withFields) result.fields = std::move(fields);
       result.status = ConversionStatus::Address;
@@ -139,24 +139,24 @@ void ConvertBytesInto(std::string_view text, const Options& options, bool privat
     thread_local AddressConverter converters[2];
     AddressConverter& converter = converters[privateCodes];
     ConverterAccess::Reset(converter, privateCodes);
-    converter.SetInput(result.normalizedText);
+    converter.SetInput(result.normalized);
     if (converter.Recognize()) {
       char buffer[kOutputBufferBytes + 1];
       converter.Render(buffer);
-      result.outputText = buffer;
+      result.output = buffer;
       result.status = ConversionStatus::Address;
       return;
     }
   }
   HangulRomanizer& romanizer = ScratchEngine(options.style, privateCodes);
-  romanizer.Romanize(result.normalizedText);
-  romanizer.GetResult(result.outputText);
+  romanizer.Romanize(result.normalized);
+  romanizer.GetResult(result.output);
   result.status = ConversionStatus::PlainText;
 }
 
-ConversionResult ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
+Result ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
                               std::string_view country, bool withFields) {
-  ConversionResult result;
+  Result result;
   ConvertBytesInto(text, options, privateCodes, country, withFields, result);
   return result;
 }
@@ -167,7 +167,7 @@ namespace {
 // codes' characters are in text. False when the text is surely too long, and
 // then nothing was converted.
 bool ConvertPrivate(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields,
-                    PrivateText& text, ConversionResult& result) {
+                    PrivateText& text, Result& result) {
   utf8 = CutAtNul(utf8);
   if (TrimAsciiSpace(utf8).size() > kSurelyTooLongUtf8) {
     if (invalidUtf8) *invalidUtf8 = !IsValidUtf8(utf8);
@@ -188,23 +188,23 @@ bool ConvertPrivate(std::string_view utf8, const Options& options, bool* invalid
 ConversionStatus AppendConvertedUtf8(std::string_view utf8, const Options& options, std::string& out,
                                      bool* invalidUtf8) {
   thread_local PrivateText text;
-  thread_local ConversionResult scratch;
+  thread_local Result scratch;
   if (!ConvertPrivate(utf8, options, invalidUtf8, false, text, scratch)) return ConversionStatus::TooLong;
-  PrivateToUtf8(scratch.outputText, text.characters, out);
+  PrivateToUtf8(scratch.output, text.characters, out);
   return scratch.status;
 }
 
 Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields) {
   thread_local PrivateText text;
-  thread_local ConversionResult r;
+  thread_local Result r;
   Result result;
   if (!ConvertPrivate(utf8, options, invalidUtf8, withFields, text, r)) {
     result.status = ConversionStatus::TooLong;
     return result;
   }
   result.status = r.status;
-  ToUtf8(r.normalizedText, text.characters, result.normalized);
-  ToUtf8(r.outputText, text.characters, result.output);
+  ToUtf8(r.normalized, text.characters, result.normalized);
+  ToUtf8(r.output, text.characters, result.output);
   if (r.fields) {
     AddressFields& f = result.fields.emplace();
     ToUtf8(r.fields->detail, text.characters, f.detail);
@@ -240,15 +240,33 @@ std::string RomanizeUtf8(std::string_view utf8, Style style, bool* invalidUtf8) 
 }  // namespace detail
 
 Result Convert(std::string_view utf8, const Options& options) {
-  return detail::ConvertUtf8(utf8, options, nullptr);
+  bool invalid = false;
+  Result result = detail::ConvertUtf8(utf8, options, &invalid, options.withFields);
+  result.replacedInvalid = invalid;
+  return result;
 }
 
-std::string Romanize(std::string_view utf8, Style style) { return detail::RomanizeUtf8(utf8, style, nullptr); }
+ConversionStatus AppendConverted(std::string_view utf8, const Options& options, std::string& out,
+                                 bool* replacedInvalid) {
+  return detail::AppendConvertedUtf8(utf8, options, out, replacedInvalid);
+}
 
-ConversionResult ConvertInput(std::string_view cp949, const Options& options) {
+std::string Romanize(std::string_view utf8, Style style, bool* replacedInvalid) {
+  return detail::RomanizeUtf8(utf8, style, replacedInvalid);
+}
+
+Result ConvertInput(std::string_view cp949, const Options& options) {
   std::string country;
   Utf8ToCp949(options.country, country);
-  return detail::ConvertBytes(cp949, options, false, country);
+  return detail::ConvertBytes(cp949, options, false, country, options.withFields);
+}
+
+std::string RomanizeInput(std::string_view cp949, Style style) {
+  HangulRomanizer& romanizer = detail::ScratchEngine(style, false);
+  romanizer.Romanize(cp949);
+  std::string out;
+  romanizer.GetResult(out);
+  return out;
 }
 
 const char* ConversionStatusName(ConversionStatus status) {

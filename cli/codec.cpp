@@ -1,8 +1,6 @@
 #include "cli/codec.h"
 
-#include "address/conversion.h"
 #include "jasokit/cp949.h"
-#include "romanize/hangul_romanizer.h"
 
 namespace jasokit::cli {
 
@@ -14,7 +12,7 @@ class Utf8Codec : public TextCodec {
   // A unit takes at most four UTF-8 bytes, so a longer text has too many
   // units: it is refused without being held.
   HeldLine Romanizable() const override {
-    return HeldLine(4 * detail::kMaxUnits, HeldLine::kStripCr | HeldLine::kCutAtNul | HeldLine::kCheckUtf8);
+    return HeldLine(4 * kMaxRomanizeUnits, HeldLine::kStripCr | HeldLine::kCutAtNul | HeldLine::kCheckUtf8);
   }
 
   void AppendUtf8(std::string_view text, std::string& out) const override { out += text; }
@@ -24,22 +22,40 @@ class Utf8Codec : public TextCodec {
 
   ConversionStatus AppendConverted(std::string_view text, const Options& options, std::string& out,
                                    bool& invalid) const override {
-    return detail::AppendConvertedUtf8(text, options, out, &invalid);
+    return jasokit::AppendConverted(text, options, out, &invalid);
   }
-  Result Convert(std::string_view text, const Options& options, bool utf8, bool& invalid) const override {
-    return detail::ConvertUtf8(text, options, &invalid, utf8);
+  Result Convert(std::string_view text, const Options& options, bool /*utf8*/, bool& invalid) const override {
+    Result r = jasokit::Convert(text, options);
+    invalid = r.replacedInvalid;
+    return r;
   }
   std::string Romanize(std::string_view text, Style style, bool& invalid) const override {
-    return detail::RomanizeUtf8(text, style, &invalid);
+    return jasokit::Romanize(text, style, &invalid);
   }
 };
 
 class Cp949Codec : public TextCodec {
  public:
+  static void ToUtf8(Result& r) {
+    std::string text;
+    for (std::string* part : {&r.normalized, &r.output}) {
+      text.clear();
+      Cp949ToUtf8(*part, text);
+      part->swap(text);
+    }
+    if (!r.fields) return;
+    AddressFields& f = *r.fields;
+    for (std::string* part : {&f.detail, &f.street, &f.district, &f.region, &f.postcode, &f.country}) {
+      text.clear();
+      Cp949ToUtf8(*part, text);
+      part->swap(text);
+    }
+  }
+
   TrimmedText Trimmed() const override { return TrimmedText(true); }
   // A unit takes at most two CP949 bytes.
   HeldLine Romanizable() const override {
-    return HeldLine(2 * detail::kMaxUnits, HeldLine::kStripCr | HeldLine::kCutAtNul);
+    return HeldLine(2 * kMaxRomanizeUnits, HeldLine::kStripCr | HeldLine::kCutAtNul);
   }
 
   void AppendUtf8(std::string_view text, std::string& out) const override { Cp949ToUtf8(text, out); }
@@ -52,36 +68,17 @@ class Cp949Codec : public TextCodec {
 
   ConversionStatus AppendConverted(std::string_view text, const Options& options, std::string& out,
                                    bool& /*invalid*/) const override {
-    const ConversionResult r = ConvertInput(text, options);
-    out += r.outputText;
+    const Result r = ConvertInput(text, options);
+    out += r.output;
     return r.status;
   }
   Result Convert(std::string_view text, const Options& options, bool utf8, bool& /*invalid*/) const override {
-    ConversionResult cp = ConvertInput(text, options);
-    Result r;
-    r.status = cp.status;
-    if (!utf8) {
-      r.normalized = std::move(cp.normalizedText);
-      r.output = std::move(cp.outputText);
-      return r;
-    }
-    Cp949ToUtf8(cp.normalizedText, r.normalized);
-    Cp949ToUtf8(cp.outputText, r.output);
-    if (cp.fields) {
-      AddressFields& f = r.fields.emplace();
-      for (auto part : {&AddressFields::detail, &AddressFields::street, &AddressFields::district,
-                        &AddressFields::region, &AddressFields::postcode, &AddressFields::country}) {
-        Cp949ToUtf8((*cp.fields).*part, f.*part);
-      }
-    }
+    Result r = ConvertInput(text, options);
+    if (utf8) ToUtf8(r);
     return r;
   }
   std::string Romanize(std::string_view text, Style style, bool& /*invalid*/) const override {
-    HangulRomanizer& engine = detail::ScratchEngine(style, false);
-    engine.Romanize(text);
-    std::string result;
-    engine.GetResult(result);
-    return result;
+    return RomanizeInput(text, style);
   }
 };
 

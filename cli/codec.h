@@ -44,7 +44,7 @@ class TextCodec {
   virtual ConversionStatus AppendConverted(std::string_view text, const Options& options, std::string& out,
                                            bool& invalid) const = 0;
   // The whole conversion; its texts in the output's encoding, or in UTF-8
-  // (and with the address fields) when utf8 is set.
+  // when utf8 is set (the address fields as options.withFields asks).
   virtual Result Convert(std::string_view text, const Options& options, bool utf8, bool& invalid) const = 0;
   // Romanizes a text of the input into the output's encoding; empty when
   // refused.

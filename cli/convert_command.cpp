@@ -675,6 +675,8 @@ int ReadTextOptions(const ParsedArgs& parsed, CliIo& io, bool csv, Settings& s) 
   if (csv && parsed.Has(kOptJson)) return UsageError(io, "convert", "--csv and --json exclude each other");
   if (parsed.Has(kOptTsv)) s.format = Format::kTsv;
   if (parsed.Has(kOptJson)) s.format = Format::kJson;
+  // Only JSON shows an address's fields.
+  s.options.withFields = s.format == Format::kJson;
   return kExitOk;
 }
 

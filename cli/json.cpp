@@ -1,6 +1,6 @@
 #include "cli/json.h"
 
-#include "romanize/cp949.h"
+#include "jasokit/cp949.h"
 
 namespace jasokit::cli {
 
@@ -26,7 +26,7 @@ void AppendJsonString(std::string_view utf8, std::string& out) {
   while (i < utf8.size()) {
     const auto c = static_cast<unsigned char>(utf8[i]);
     if (c >= 0x80) {
-      const std::size_t n = detail::ValidUtf8Length(utf8, i);
+      const std::size_t n = ValidUtf8Length(utf8, i);
       if (n == 0) {
         out += kReplacement;
         ++i;

@@ -12,7 +12,7 @@
 
 #include "cli/cli.h"
 #include "cli/platform.h"
-#include "zipcode/zip_database.h"
+#include "platform/program_folder.h"
 
 namespace jasokit::cli {
 
@@ -117,8 +117,7 @@ std::optional<std::uint64_t> PosixIo::InputFileSize() {
 
 bool PosixIo::ErrorIsTerminal() { return ::isatty(2) == 1; }
 
-// One own-path lookup for the whole program, shared with the table loader.
-std::string PosixIo::ExecutableDir() { return ExecutableDirectory(); }
+std::string PosixIo::ExecutableDir() { return platform::ExecutableDirectory(); }
 
 
 constexpr std::size_t kFlushBytes = 1 << 16;

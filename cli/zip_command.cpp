@@ -161,9 +161,9 @@ class ZipLookup {
  private:
   // The conversion of a line's address, in CP949; empty unless converted.
   std::string Conversion(const std::string& line) const {
-    ConversionResult r = ConvertInput(ListLineToAddress(line), m_options);
+    Result r = ConvertInput(ListLineToAddress(line), m_options);
     if (r.status == ConversionStatus::Address || r.status == ConversionStatus::PlainText) {
-      return std::move(r.outputText);
+      return std::move(r.output);
     }
     return std::string();
   }
@@ -279,11 +279,10 @@ int RunZip(const ParsedArgs& parsed, CliIo& io) {
     if (!dir.empty()) path = dir + kZipFileName;
   }
   ZipDatabase db;
-  std::string reason;
-  const ZipLoadStatus loaded = db.Load(path, &reason);
+  const ZipLoadStatus loaded = db.Load(path);
   if (loaded != ZipLoadStatus::Ok) {
     std::string message = std::string(ZipLoadMessage(loaded)) + "\n";
-    if (reason == "not a regular file") message += "jasokit zip: " + path + ": " + reason + "\n";
+    if (loaded == ZipLoadStatus::NotRegularFile) message += "jasokit zip: " + path + ": not a regular file\n";
     io.Error(message);
     return kExitTableError;
   }

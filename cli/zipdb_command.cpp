@@ -12,7 +12,7 @@
 #include "cli/options.h"
 #include "cli/platform.h"
 #include "jasokit/cp949.h"
-#include "zipcode/zip_database.h"
+#include "jasokit/zip.h"
 
 namespace jasokit::cli {
 
@@ -173,7 +173,7 @@ class RowWriter {
       const std::string why = CheckValue(row[i].value, i, m_values[i]);
       if (!why.empty()) {
         Report(std::to_string(row.line()) + ": column " + std::to_string(i + 1) + " (" +
-               detail::kZipFields[i].column + "): " + why);
+               ZipFieldName(static_cast<ZipField>(i)) + "): " + why);
         ok = false;
       }
     }
