@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include "address/address_tables.h"
 #include "romanize/cp949.h"
@@ -68,6 +70,30 @@ const PlaceRow* FindTwoWordForm(std::string_view first, std::string_view second)
     }
   }
   return nullptr;
+}
+
+// The metropolitan city at tokens[i], in one word or two; used tells how
+// many.
+const PlaceRow* FindMetroCity(const std::vector<std::string>& tokens, std::size_t i, std::size_t& used) {
+  used = 1;
+  if (i + 1 < tokens.size()) {
+    if (const PlaceRow* row = FindTwoWordForm(tokens[i], tokens[i + 1])) {
+      used = 2;
+      return row;
+    }
+  }
+  return FindWhole(kMetroCities, tokens[i]);
+}
+
+// The unit ending of token that e expects (the first in its order), as a
+// syllable and the suffix it becomes; nothing when token has none.
+std::optional<UnitSyllable> MatchUnit(const Expectation& e, std::string_view token) {
+  for (int u = 0; u < e.unitCount; ++u) {
+    const UnitSyllable& unit = kUnitSyllables[e.units[u]];
+    if (EndsWith(token, unit.syllable)) return unit;
+  }
+  if (e.postOfficeBox && EndsWith(token, kPostOfficeBox)) return UnitSyllable{kPostOfficeBox, kPostOfficeBoxSuffix};
+  return std::nullopt;
 }
 
 }  // namespace
@@ -161,14 +187,8 @@ bool AddressConverter::Recognize() {
         break;
 
       case AddressState::ExpectMetroCity: {
-        const PlaceRow* row = nullptr;
         std::size_t used = 1;
-        if (i + 1 < count) row = FindTwoWordForm(token, m_tokens[i + 1]);
-        if (row != nullptr) {
-          used = 2;
-        } else {
-          row = FindWhole(kMetroCities, token);
-        }
+        const PlaceRow* row = FindMetroCity(m_tokens, i, used);
         if (row == nullptr) return false;
         m_parts.emplace_back(row->roman);
         state = AddressState::ExpectMetroGu;
@@ -183,19 +203,8 @@ bool AddressConverter::Recognize() {
 
       default: {
         const Expectation& e = FindExpectation(state);
-        bool matched = false;
-        for (int u = 0; u < e.unitCount && !matched; ++u) {
-          const UnitSyllable& unit = kUnitSyllables[e.units[u]];
-          if (EndsWith(token, unit.syllable)) {
-            AddUnitPart(CutEnding(token, unit.syllable), unit.suffix);
-            matched = true;
-          }
-        }
-        if (!matched && e.postOfficeBox && EndsWith(token, kPostOfficeBox)) {
-          AddUnitPart(CutEnding(token, kPostOfficeBox), kPostOfficeBoxSuffix);
-          matched = true;
-        }
-        if (matched) {
+        if (const std::optional<UnitSyllable> unit = MatchUnit(e, token)) {
+          AddUnitPart(CutEnding(token, unit->syllable), unit->suffix);
           state = e.onMatch;
           ++i;
         } else {

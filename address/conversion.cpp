@@ -75,7 +75,7 @@ struct Workspace::Parts {
   AddressConverter converters[2];
   OfficialConverters official;
   PrivateText text;
-  ConversionResult result;
+  Result result;
   std::string romanized;
 
   HangulRomanizer& Engine(Style style, bool privateCodes) { return engines[style == Style::Official][privateCodes]; }
@@ -123,14 +123,14 @@ std::string NormalizeWhitespace(std::string_view text) {
 }
 
 void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
-                      bool withFields, ConversionResult& result) {
+                      bool withFields, Result& result) {
   ConvertBytesInto(text, options, privateCodes, country, withFields, result, ThreadWorkspace());
 }
 
 void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
-                      bool withFields, ConversionResult& result, Workspace& workspace) {
-  result.normalizedText.clear();
-  result.outputText.clear();
+                      bool withFields, Result& result, Workspace& workspace) {
+  result.normalized.clear();
+  result.output.clear();
   result.fields.reset();
   const std::string_view trimmed = TrimWhitespace(CutAtNul(text));
   if (trimmed.size() > kMaxInputBytes) {
@@ -141,12 +141,12 @@ void ConvertBytesInto(std::string_view text, const Options& options, bool privat
     result.status = ConversionStatus::Empty;
     return;
   }
-  NormalizeWhitespaceInto(trimmed, result.normalizedText);
+  NormalizeWhitespaceInto(trimmed, result.normalized);
 
   Workspace::Parts& parts = workspace.parts();
   if (options.style == Style::Official) {
     AddressFields fields;
-    if (parts.official.Convert(result.normalizedText, country, privateCodes, result.outputText,
+    if (parts.official.Convert(result.normalized, country, privateCodes, result.output,
                                withFields ? &fields : nullptr)) {
       if (withFields) result.fields = std::move(fields);
       result.status = ConversionStatus::Address;
@@ -155,24 +155,24 @@ void ConvertBytesInto(std::string_view text, const Options& options, bool privat
   } else {
     AddressConverter& converter = parts.converters[privateCodes];
     ConverterAccess::Reset(converter, privateCodes);
-    converter.SetInput(result.normalizedText);
+    converter.SetInput(result.normalized);
     if (converter.Recognize()) {
       char buffer[kOutputBufferBytes + 1];
       converter.Render(buffer);
-      result.outputText = buffer;
+      result.output = buffer;
       result.status = ConversionStatus::Address;
       return;
     }
   }
   HangulRomanizer& romanizer = parts.Engine(options.style, privateCodes);
-  romanizer.Romanize(result.normalizedText);
-  romanizer.GetResult(result.outputText);
+  romanizer.Romanize(result.normalized);
+  romanizer.GetResult(result.output);
   result.status = ConversionStatus::PlainText;
 }
 
-ConversionResult ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
+Result ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
                               std::string_view country, bool withFields) {
-  ConversionResult result;
+  Result result;
   ConvertBytesInto(text, options, privateCodes, country, withFields, result);
   return result;
 }
@@ -212,22 +212,22 @@ ConversionStatus AppendConvertedUtf8(std::string_view utf8, const Options& optio
                                      Workspace& workspace, bool* invalidUtf8) {
   if (!ConvertPrivate(utf8, options, invalidUtf8, false, workspace)) return ConversionStatus::TooLong;
   const Workspace::Parts& parts = workspace.parts();
-  PrivateToUtf8(parts.result.outputText, parts.text.characters, out);
+  PrivateToUtf8(parts.result.output, parts.text.characters, out);
   return parts.result.status;
 }
 
 Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields) {
   Workspace& workspace = ThreadWorkspace();
   const PrivateText& text = workspace.parts().text;
-  const ConversionResult& r = workspace.parts().result;
+  const Result& r = workspace.parts().result;
   Result result;
   if (!ConvertPrivate(utf8, options, invalidUtf8, withFields, workspace)) {
     result.status = ConversionStatus::TooLong;
     return result;
   }
   result.status = r.status;
-  ToUtf8(r.normalizedText, text.characters, result.normalized);
-  ToUtf8(r.outputText, text.characters, result.output);
+  ToUtf8(r.normalized, text.characters, result.normalized);
+  ToUtf8(r.output, text.characters, result.output);
   if (r.fields) {
     AddressFields& f = result.fields.emplace();
     ToUtf8(r.fields->detail, text.characters, f.detail);
@@ -267,15 +267,33 @@ std::string RomanizeUtf8(std::string_view utf8, Style style, bool* invalidUtf8) 
 }  // namespace detail
 
 Result Convert(std::string_view utf8, const Options& options) {
-  return detail::ConvertUtf8(utf8, options, nullptr);
+  bool invalid = false;
+  Result result = detail::ConvertUtf8(utf8, options, &invalid, options.withFields);
+  result.replacedInvalid = invalid;
+  return result;
 }
 
-std::string Romanize(std::string_view utf8, Style style) { return detail::RomanizeUtf8(utf8, style, nullptr); }
+ConversionStatus AppendConverted(std::string_view utf8, const Options& options, std::string& out,
+                                 bool* replacedInvalid) {
+  return detail::AppendConvertedUtf8(utf8, options, out, replacedInvalid);
+}
 
-ConversionResult ConvertInput(std::string_view cp949, const Options& options) {
+std::string Romanize(std::string_view utf8, Style style, bool* replacedInvalid) {
+  return detail::RomanizeUtf8(utf8, style, replacedInvalid);
+}
+
+Result ConvertInput(std::string_view cp949, const Options& options) {
   std::string country;
   Utf8ToCp949(options.country, country);
-  return detail::ConvertBytes(cp949, options, false, country);
+  return detail::ConvertBytes(cp949, options, false, country, options.withFields);
+}
+
+std::string RomanizeInput(std::string_view cp949, Style style) {
+  HangulRomanizer& romanizer = detail::ThreadWorkspace().parts().Engine(style, false);
+  romanizer.Romanize(cp949);
+  std::string out;
+  romanizer.GetResult(out);
+  return out;
 }
 
 const char* ConversionStatusName(ConversionStatus status) {

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "jasokit/convert.h"
-#include "jasokit/romanizer.h"
+#include "romanize/hangul_romanizer.h"
 
 namespace jasokit::detail {
 
@@ -23,7 +23,7 @@ void NormalizeWhitespaceInto(std::string_view text, std::string& out);
 // in the same bytes (empty: the style's own).
 // withFields false leaves the result's fields out, for callers that need
 // the output only.
-ConversionResult ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
+Result ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
                               std::string_view country, bool withFields = true);
 
 // What conversions reuse from call to call: engines, converters and
@@ -50,9 +50,9 @@ Workspace& ThreadWorkspace();
 
 // ConvertBytes into a result whose strings are reused.
 void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
-                      bool withFields, ConversionResult& result);
+                      bool withFields, Result& result);
 void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
-                      bool withFields, ConversionResult& result, Workspace& workspace);
+                      bool withFields, Result& result, Workspace& workspace);
 
 // Appends the UTF-8 output of Convert to out and returns the status: for
 // batches, which need the output only (nothing for TooLong and Empty).

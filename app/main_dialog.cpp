@@ -18,6 +18,7 @@
 #include "jasokit/cp949.h"
 #include "jasokit/name.h"
 #include "jasokit/style.h"
+#include "platform/program_folder.h"
 #include "ui/dialog_layout.h"
 #include "ui/message_box.h"
 #include "ui/resources.h"
@@ -34,6 +35,13 @@
 namespace jasokit {
 
 namespace {
+
+// The table beside the executable; an unknown folder must not turn into the
+// current directory, so it gives an empty path.
+ZipLoadStatus LoadBesideProgram(ZipDatabase& db) {
+  const std::string dir = platform::ExecutableDirectory();
+  return db.Load(dir.empty() ? std::string() : dir + kZipFileName);
+}
 
 // The list keeps each line's CP949 bytes beside its displayed text.
 constexpr int kLineBytesRole = Qt::UserRole;
@@ -114,7 +122,7 @@ MainDialog::MainDialog(const MainDialogSetup& setup, QWidget* parent) : QDialog(
   setFont(DialogFont());
   createControls();
 
-  m_zipLoadStatus = setup.loadZipTable ? setup.loadZipTable(m_zipDatabase) : m_zipDatabase.Load();
+  m_zipLoadStatus = setup.loadZipTable ? setup.loadZipTable(m_zipDatabase) : LoadBesideProgram(m_zipDatabase);
   if (m_zipLoadStatus != ZipLoadStatus::Ok) return;
   initDialog(setup.banner);
 }

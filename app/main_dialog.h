@@ -25,8 +25,7 @@ class CWebBrowser2;
 class SkinButton;
 
 struct MainDialogSetup {
-  // Fills the zip code table; empty: ZipDatabase::Load(), the file beside
-  // the executable.
+  // Fills the zip code table; empty: the file beside the executable.
   std::function<ZipLoadStatus(ZipDatabase&)> loadZipTable;
   BannerSettings banner;
 };

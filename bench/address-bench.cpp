@@ -98,7 +98,7 @@ void BM_ConvertInputAddresses(benchmark::State& state) {
   const Options options{static_cast<Style>(state.range(0)), ""};
   std::size_t i = 0;
   for (auto _ : state) {
-    ConversionResult r = ConvertInput(lines[i], options);
+    Result r = ConvertInput(lines[i], options);
     benchmark::DoNotOptimize(r);
     if (++i == lines.size()) i = 0;
   }

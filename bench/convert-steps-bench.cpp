@@ -103,16 +103,16 @@ void BM_4_HangulRomanizerReused(benchmark::State& state) {
 void BM_5_ConvertBytes(benchmark::State& state) {
   Run(state, [](const std::string& n) {
     Utf8ToPrivate(n, g_text);
-    return ConvertBytes(g_text.bytes, Options{}, true, "").outputText.size();
+    return ConvertBytes(g_text.bytes, Options{}, true, "").output.size();
   });
 }
 void BM_6_ConvertBytesToUtf8(benchmark::State& state) {
   Run(state, [](const std::string& n) {
     Utf8ToPrivate(n, g_text);
-    const ConversionResult r = ConvertBytes(g_text.bytes, Options{}, true, "");
+    const Result r = ConvertBytes(g_text.bytes, Options{}, true, "");
     std::string normalized, output;
-    PrivateToUtf8(r.normalizedText, g_text.characters, normalized);
-    PrivateToUtf8(r.outputText, g_text.characters, output);
+    PrivateToUtf8(r.normalized, g_text.characters, normalized);
+    PrivateToUtf8(r.output, g_text.characters, output);
     return normalized.size() + output.size();
   });
 }

@@ -1,7 +1,9 @@
 #include "cli/cli.h"
 
 #include <cstring>
+#include <utility>
 
+#include "cli/name_command.h"
 #include "cli/options.h"
 #include "jasokit/version.h"
 
@@ -9,13 +11,8 @@ namespace jasokit::cli {
 
 namespace {
 
-constexpr Command kCommands[] = {
-    {"convert", "convert Korean addresses to English, romanize other text", RunConvert},
-    {"romanize", "romanize text, never as an address", RunRomanize},
-    {"zip", "look up zip codes by place name", RunZip},
-    {"zipdb", "build the zip code table from a CSV file", RunZipDb},
-    {"serve", "answer HTTP requests with JSON, and serve a page", RunServe},
-};
+constexpr const Command* kCommands[] = {&kConvertCommand, &kRomanizeCommand, &kZipCommand, &kZipDbCommand,
+                                        &kServeCommand};
 
 constexpr const char* kVersionText = "jasokit " JASOKIT_VERSION_STRING "\n";
 
@@ -24,11 +21,11 @@ std::string Usage() {
       "usage: jasokit COMMAND [OPTIONS] [ARGS]\n"
       "\n"
       "commands:\n";
-  for (const Command& c : kCommands) {
+  for (const Command* c : kCommands) {
     text += "  ";
-    text += c.name;
-    text.append(10 - std::strlen(c.name), ' ');
-    text += c.summary;
+    text += c->name;
+    text.append(10 - std::strlen(c->name), ' ');
+    text += c->summary;
     text += '\n';
   }
   text +=
@@ -37,6 +34,40 @@ std::string Usage() {
       "  --help     show this help\n"
       "  --version  show the version\n";
   return text;
+}
+
+// Checks the subcommand, if the command has one, and takes it off args;
+// 0, or the exit status once help or an error is written.
+int TakeSubcommand(const Command& c, Args& args, CliIo& io, bool& helped) {
+  if (args.empty()) return UsageError(io, c.name, "missing subcommand");
+  if (args[0] == "--help" || args[0] == "-h") {
+    io.Write(c.help);
+    helped = true;
+    return kExitOk;
+  }
+  if (args[0] != c.subcommand) {
+    const std::string near = NearestName(args[0], {c.subcommand});
+    return UsageError(io, c.name,
+                      "unknown subcommand '" + args[0] + "'" +
+                          (near.empty() ? "" : " (did you mean '" + std::string(c.subcommand) + "'?)"));
+  }
+  args.erase(args.begin());
+  return kExitOk;
+}
+
+int RunCommand(const Command& c, Args args, CliIo& io) {
+  if (c.subcommand) {
+    bool helped = false;
+    const int status = TakeSubcommand(c, args, io, helped);
+    if (status != kExitOk || helped) return status;
+  }
+  ParsedArgs parsed;  // its operands point into args
+  if (!ParseOptions(args, c.options, c.optionCount, c.name, io, parsed)) return kExitUsage;
+  if (parsed.help) {
+    io.Write(c.help);
+    return kExitOk;
+  }
+  return c.run(parsed, io);
 }
 
 }  // namespace
@@ -55,15 +86,17 @@ int RunCli(const Args& args, CliIo& io) {
     io.Write(kVersionText);
     return io.Flush() ? kExitOk : kExitIo;
   }
-  for (const Command& c : kCommands) {
-    if (name == c.name) {
-      const int rc = c.run(Args(args.begin() + 1, args.end()), io);
+  for (const Command* c : kCommands) {
+    if (name == c->name) {
+      Args rest(args.begin() + 1, args.end());
+      const Command& chosen = c == &kRomanizeCommand && AsksForNames(rest) ? kRomanizeNameCommand : *c;
+      const int rc = RunCommand(chosen, std::move(rest), io);
       if (!io.Flush() && rc == kExitOk) return kExitIo;
       return rc;
     }
   }
   std::vector<std::string_view> names;
-  for (const Command& c : kCommands) names.push_back(c.name);
+  for (const Command* c : kCommands) names.push_back(c->name);
   const std::string near = NearestName(name, names);
   io.Error("jasokit: unknown command '" + name + "'" + (near.empty() ? "" : " (did you mean '" + near + "'?)") +
            "; run 'jasokit --help'\n");

@@ -1,13 +1,15 @@
 #pragma once
 // The jasokit command line: a table of subcommands over the text library.
-// Commands talk to the world only through CliIo, so tests can run them in
-// memory.
+// Commands talk to the world only through the platform interface
+// (cli/platform.h), so tests can run them in memory.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "cli/platform.h"
 
 namespace jasokit::cli {
 
@@ -21,42 +23,28 @@ enum ExitCode : int {
   kExitDataError = 5,  // a data file could not be read or written
 };
 
-class CliIo {
- public:
-  virtual ~CliIo() = default;
-  // Reads up to size bytes of standard input; 0 at the end, -1 on error.
-  virtual long Read(char* buffer, std::size_t size) = 0;
-  // Buffered standard output; false once a write has failed.
-  virtual bool Write(std::string_view bytes) = 0;
-  virtual bool Flush() = 0;
-  // Standard error, unbuffered.
-  virtual void Error(std::string_view bytes) = 0;
-  // Folder of the running executable, with a trailing separator.
-  virtual std::string ExecutableDir() = 0;
-
-  // Whether Read would return at once (data waiting, or the end): false
-  // for a terminal or a pipe with nothing typed or sent yet, so that what
-  // was read can be answered before waiting for more.
-  virtual bool InputReady() { return true; }
-  // The size of standard input when it is a regular file.
-  virtual std::optional<std::uint64_t> InputFileSize() { return std::nullopt; }
-  // Whether standard error is a terminal, which a progress meter may draw on.
-  virtual bool ErrorIsTerminal() { return false; }
-};
-
 using Args = std::vector<std::string>;
 
+struct OptionRule;
+struct ParsedArgs;
+
+// One command, whole: what --help lists, its own help, the options it takes,
+// and what runs once they are read.
 struct Command {
   const char* name;
-  const char* summary;
-  int (*run)(const Args& args, CliIo& io);
+  const char* summary;  // one line of 'jasokit --help'
+  const char* help;     // 'jasokit NAME --help'
+  const OptionRule* options;
+  std::size_t optionCount;
+  const char* subcommand;  // the word that must come first ("build"), or nullptr
+  int (*run)(const ParsedArgs& parsed, CliIo& io);
 };
 
-int RunConvert(const Args& args, CliIo& io);
-int RunRomanize(const Args& args, CliIo& io);
-int RunZip(const Args& args, CliIo& io);
-int RunZipDb(const Args& args, CliIo& io);
-int RunServe(const Args& args, CliIo& io);
+extern const Command kConvertCommand;
+extern const Command kRomanizeCommand;
+extern const Command kZipCommand;
+extern const Command kZipDbCommand;
+extern const Command kServeCommand;
 
 // argv[0] excluded.
 int RunCli(const Args& args, CliIo& io);

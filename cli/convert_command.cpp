@@ -9,12 +9,13 @@
 // come in the same order with any number of jobs.
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "address/conversion.h"
 #include "cli/cli.h"
+#include "cli/codec.h"
 #include "cli/csv.h"
 #include "cli/input.h"
 #include "cli/json.h"
@@ -22,7 +23,6 @@
 #include "cli/ordered_pipeline.h"
 #include "cli/progress.h"
 #include "jasokit/convert.h"
-#include "romanize/cp949.h"
 
 namespace jasokit::cli {
 
@@ -137,7 +137,7 @@ enum class Format { kPlain, kTsv, kJson };
 
 struct Settings {
   Options options;
-  bool cp949 = false;
+  const TextCodec* codec = &TextCodec::For(false);
   Format format = Format::kPlain;
   // CSV
   std::size_t column = 0;  // 0-based
@@ -218,18 +218,11 @@ class TextConverter {
 
   void Convert(std::string_view text, bool overLong, bool validUtf8, std::uint64_t number, ChunkBase& c,
                bool& invalidNoted) const {
-    bool invalid = false;
-    ConversionStatus status = ConversionStatus::TooLong;
+    // Known without converting for an over-long text only.
+    bool invalid = overLong && !validUtf8;
     if (m_s.format == Format::kPlain) {
-      if (overLong) {
-        invalid = !m_s.cp949 && !validUtf8;
-      } else if (m_s.cp949) {
-        const ConversionResult r = ConvertInput(text, m_s.options);
-        status = r.status;
-        c.out += r.outputText;
-      } else {
-        status = jasokit::detail::AppendConvertedUtf8(text, m_s.options, c.out, &invalid);
-      }
+      const ConversionStatus status =
+          overLong ? ConversionStatus::TooLong : m_s.codec->AppendConverted(text, m_s.options, c.out, invalid);
       NoteResult(c, number, status, invalid, invalidNoted);
       c.out += '\n';
       return;
@@ -237,29 +230,9 @@ class TextConverter {
     Result r;
     if (overLong) {
       r.status = ConversionStatus::TooLong;
-      invalid = !m_s.cp949 && !validUtf8;
-    } else if (m_s.cp949) {
-      ConversionResult cp = ConvertInput(text, m_s.options);
-      r.status = cp.status;
-      if (m_s.format == Format::kJson) {
-        // JSON is UTF-8 whatever the input.
-        Cp949ToUtf8(cp.normalizedText, r.normalized);
-        Cp949ToUtf8(cp.outputText, r.output);
-        if (cp.fields) {
-          AddressFields& f = r.fields.emplace();
-          Cp949ToUtf8(cp.fields->detail, f.detail);
-          Cp949ToUtf8(cp.fields->street, f.street);
-          Cp949ToUtf8(cp.fields->district, f.district);
-          Cp949ToUtf8(cp.fields->region, f.region);
-          Cp949ToUtf8(cp.fields->postcode, f.postcode);
-          Cp949ToUtf8(cp.fields->country, f.country);
-        }
-      } else {
-        r.normalized = std::move(cp.normalizedText);
-        r.output = std::move(cp.outputText);
-      }
     } else {
-      r = jasokit::detail::ConvertUtf8(text, m_s.options, &invalid, m_s.format == Format::kJson);
+      // JSON is UTF-8 whatever the input.
+      r = m_s.codec->Convert(text, m_s.options, m_s.format == Format::kJson, invalid);
     }
     NoteResult(c, number, r.status, invalid, invalidNoted);
     if (m_s.format == Format::kTsv) {
@@ -277,12 +250,7 @@ class TextConverter {
   // The conversion of a CSV field, for AppendCsvRecord; nothing for TooLong and Empty.
   ConversionStatus ConvertField(std::string_view value, std::string& text, bool& invalid) const {
     text.clear();
-    if (m_s.cp949) {
-      ConversionResult r = ConvertInput(value, m_s.options);
-      text = std::move(r.outputText);
-      return r.status;
-    }
-    return jasokit::detail::AppendConvertedUtf8(value, m_s.options, text, &invalid);
+    return m_s.codec->AppendConverted(value, m_s.options, text, invalid);
   }
 
   static void NoteResult(ChunkBase& c, std::uint64_t number, ConversionStatus status, bool invalid, bool& invalidNoted) {
@@ -358,10 +326,9 @@ class Reporter {
     std::string text = kRefusalMessageUtf8;
     const auto crlf = text.find("\r\n");
     if (crlf != std::string::npos) text.replace(crlf, 2, " ");
-    if (!m_s.cp949) return text;
-    std::string cp949;
-    Utf8ToCp949(text, cp949);
-    return cp949;
+    std::string out;
+    m_s.codec->AppendFromUtf8(text, out);
+    return out;
   }
 
   CliIo& m_io;
@@ -386,8 +353,8 @@ bool WriteChunk(CliIo& io, const ChunkBase& c) {
 // streams past, so that memory stays bounded whatever its length.
 class LineSource {
  public:
-  LineSource(CliIo& io, const std::vector<const std::string*>& args, bool cp949)
-      : m_io(io), m_args(args), m_reader(io), m_text(cp949) {}
+  LineSource(CliIo& io, const std::vector<const std::string*>& args, const TextCodec& codec)
+      : m_io(io), m_args(args), m_reader(io), m_text(codec.Trimmed()) {}
 
   ChunkRead Read(LineChunk& c) {
     c.Reset();
@@ -396,32 +363,7 @@ class LineSource {
     c.first = m_number + 1;
     const std::uint64_t before = m_reader.consumed();
     while (c.texts.size() < kChunkLines && c.held.size() < kChunkBytes) {
-      if (!m_args.empty()) {
-        if (m_number == m_args.size()) break;
-        m_text.Start(false);
-        m_text.Append(*m_args[m_number]);
-        AddTrimmed(c);
-        ++m_number;
-        continue;
-      }
-      if (!m_resuming) {
-        m_raw.clear();
-        m_streaming = false;
-      }
-      // Lines read are answered before waiting for more, even for the rest
-      // of a line begun.
-      const LineReader::Status status =
-          m_reader.Next(*this, [&] { return !c.texts.empty() && !m_io.InputReady(); });
-      m_resuming = status == LineReader::Status::kPaused;
-      if (m_resuming) c.idle = true;
-      if (status != LineReader::Status::kLine) break;
-      ++m_number;
-      if (m_streaming) {
-        AddTrimmed(c);
-      } else {
-        c.texts.push_back({c.held.size(), m_raw.size(), false, false, true, true});
-        c.held += m_raw;
-      }
+      if (!(m_args.empty() ? ReadLine(c) : ReadArgument(c))) break;
     }
     c.inputBytes = m_reader.consumed() - before;
     c.items = c.texts.size();
@@ -449,6 +391,38 @@ class LineSource {
 
  private:
   static constexpr std::size_t kRawLineBytes = 16 << 10;
+
+  // Adds the next argument to c; false when none is left.
+  bool ReadArgument(LineChunk& c) {
+    if (m_number == m_args.size()) return false;
+    m_text.Start(false);
+    m_text.Append(*m_args[m_number]);
+    AddTrimmed(c);
+    ++m_number;
+    return true;
+  }
+
+  // Adds the next line to c; false when the chunk is to go now.
+  bool ReadLine(LineChunk& c) {
+    if (!m_resuming) {
+      m_raw.clear();
+      m_streaming = false;
+    }
+    // Lines read are answered before waiting for more, even for the rest
+    // of a line begun.
+    const LineReader::Status status = m_reader.Next(*this, [&] { return !c.texts.empty() && !m_io.InputReady(); });
+    m_resuming = status == LineReader::Status::kPaused;
+    if (m_resuming) c.idle = true;
+    if (status != LineReader::Status::kLine) return false;
+    ++m_number;
+    if (m_streaming) {
+      AddTrimmed(c);
+    } else {
+      c.texts.push_back({c.held.size(), m_raw.size(), false, false, true, true});
+      c.held += m_raw;
+    }
+    return true;
+  }
 
   void AddTrimmed(LineChunk& c) {
     const bool overLong = m_text.overLong();
@@ -501,43 +475,11 @@ class CsvSource {
     c.records.clear();
     if (m_stopped) return ChunkRead::kFailed;
     const std::uint64_t before = m_reader.consumed();
-    bool header = false;
     // Records read are answered before waiting for more, even for the rest
     // of a record begun.
     m_reader.SetPause([&] { return c.items > 0 && !m_io.InputReady(); });
     while (c.items < kChunkLines && c.bytes.size() < kChunkBytes) {
-      CsvRecord& r = m_record;
-      if (!m_reader.Next(r)) {
-        if (m_reader.paused()) {
-          c.idle = true;
-          break;
-        }
-        m_stopped = m_reader.error().kind != CsvErrorKind::kNone;
-        m_ended = true;
-        break;
-      }
-      if (m_headerPending && !r.blank()) {
-        m_headerPending = false;
-        if (m_columnName) {
-          const std::size_t at = FindCsvField(r, *m_columnName);
-          if (at == std::string_view::npos) {
-            m_error = "line " + std::to_string(r.line()) + ": no column named '" + *m_columnName +
-                      "' in the header";
-            m_stopped = true;
-            break;
-          }
-          m_s.column = at;
-        }
-        header = true;
-      }
-      if (!r.blank() && r.size() <= m_s.column) {
-        m_error = MissingFieldError(r, m_s.column).message;
-        m_stopped = true;
-        break;
-      }
-      Lay(r, header, c);
-      header = false;
-      ++c.items;
+      if (!ReadRecord(c)) break;
     }
     c.inputBytes = m_reader.consumed() - before;
     if (c.items == 0) return m_stopped ? ChunkRead::kFailed : ChunkRead::kEnd;
@@ -552,6 +494,44 @@ class CsvSource {
   bool readFailed() const { return m_reader.error().kind == CsvErrorKind::kReadFailed; }
 
  private:
+  // Reads one record into c; false when the chunk is to go now.
+  bool ReadRecord(CsvChunk& c) {
+    CsvRecord& r = m_record;
+    if (!m_reader.Next(r)) {
+      if (m_reader.paused()) {
+        c.idle = true;
+        return false;
+      }
+      m_stopped = m_reader.error().kind != CsvErrorKind::kNone;
+      m_ended = true;
+      return false;
+    }
+    const bool header = m_headerPending && !r.blank();
+    if (header && !TakeHeader(r)) return false;
+    if (!r.blank() && r.size() <= m_s.column) {
+      m_error = MissingFieldError(r, m_s.column).message;
+      m_stopped = true;
+      return false;
+    }
+    Lay(r, header, c);
+    ++c.items;
+    return true;
+  }
+
+  // Finds the column named on the command line; false when there is none.
+  bool TakeHeader(const CsvRecord& r) {
+    m_headerPending = false;
+    if (!m_columnName) return true;
+    const std::size_t at = FindCsvField(r, *m_columnName);
+    if (at == std::string_view::npos) {
+      m_error = "line " + std::to_string(r.line()) + ": no column named '" + *m_columnName + "' in the header";
+      m_stopped = true;
+      return false;
+    }
+    m_s.column = at;
+    return true;
+  }
+
   void Lay(const CsvRecord& r, bool header, CsvChunk& c) {
     CsvChunk::Item item{};
     item.begin = c.bytes.size();
@@ -634,111 +614,143 @@ void ConvertRecords(const TextConverter& converter, const Settings& s, CsvChunk&
   }
 }
 
-}  // namespace
+// What the command line asks for besides Settings.
+struct Request {
+  bool csv = false;
+  bool header = false;
+  const std::string* columnName = nullptr;  // --column NAME
+  std::size_t jobs = 0;
+};
 
-int RunConvert(const Args& args, CliIo& io) {
-  ParsedArgs parsed;
-  if (!ParseOptions(args, kConvertOptions, "convert", io, parsed)) return kExitUsage;
-  if (parsed.help) {
-    io.Write(kConvertHelp);
-    return kExitOk;
-  }
-  Settings s;
+// --style, --cp949, --country, and --tsv or --json; 0 or the exit status
+// after reporting.
+int ReadTextOptions(const ParsedArgs& parsed, CliIo& io, bool csv, Settings& s) {
   if (!StyleOption(parsed, kOptStyle, "convert", io, s.options.style)) return kExitUsage;
-  s.cp949 = parsed.Has(kOptCp949);
-  if (const std::string* country = parsed.Value(kOptCountry)) {
-    // Like every text of the command, in CP949 with --cp949.
-    if (s.cp949) {
-      Cp949ToUtf8(*country, s.options.country);
-    } else {
-      s.options.country = *country;
-    }
-  }
-  const bool csv = parsed.Has(kOptCsv);
+  s.codec = &TextCodec::For(parsed.Has(kOptCp949));
+  // Like every text of the command, in CP949 with --cp949.
+  if (const std::string* country = parsed.Value(kOptCountry)) s.codec->AppendUtf8(*country, s.options.country);
   if (parsed.Has(kOptTsv) && parsed.Has(kOptJson)) return UsageError(io, "convert", "--tsv and --json exclude each other");
   if (csv && parsed.Has(kOptTsv)) return UsageError(io, "convert", "--csv and --tsv exclude each other");
   if (csv && parsed.Has(kOptJson)) return UsageError(io, "convert", "--csv and --json exclude each other");
   if (parsed.Has(kOptTsv)) s.format = Format::kTsv;
   if (parsed.Has(kOptJson)) s.format = Format::kJson;
+  // Only JSON shows an address's fields.
+  s.options.withFields = s.format == Format::kJson;
+  return kExitOk;
+}
+
+// The options of --csv; 0 or the exit status after reporting.
+int ReadCsvOptions(const ParsedArgs& parsed, CliIo& io, Settings& s, Request& request) {
   for (const std::size_t csvOnly : {kOptColumn, kOptHeader, kOptInPlace, kOptOutputColumn}) {
-    if (!csv && parsed.Has(csvOnly)) {
+    if (!request.csv && parsed.Has(csvOnly)) {
       return UsageError(io, "convert", std::string(kConvertOptions[csvOnly].name) + " needs --csv");
     }
   }
-  const bool header = parsed.Has(kOptHeader);
-  const std::string* columnName = nullptr;
+  request.header = parsed.Has(kOptHeader);
   if (const std::string* column = parsed.Value(kOptColumn)) {
     const std::optional<std::size_t> n = ParseCount(*column);
     if (n) {
       if (*n == 0) return UsageError(io, "convert", "--column counts from 1");
       s.column = *n - 1;
-    } else if (!header) {
+    } else if (!request.header) {
       return UsageError(io, "convert", "--column '" + *column + "' is a name, which needs --header");
     } else {
-      columnName = column;
+      request.columnName = column;
     }
   }
   s.inPlace = parsed.Has(kOptInPlace);
   if (const std::string* name = parsed.Value(kOptOutputColumn)) {
-    if (!header) return UsageError(io, "convert", "--output-column needs --header");
+    if (!request.header) return UsageError(io, "convert", "--output-column needs --header");
     if (s.inPlace) return UsageError(io, "convert", "--output-column and --in-place exclude each other");
     s.outputColumn = *name;
   }
-  if (csv && !parsed.operands.empty()) {
+  if (request.csv && !parsed.operands.empty()) {
     return UsageError(io, "convert", "--csv reads standard input; no TEXT may be given");
   }
-  std::size_t jobs = AllCores();
+  return kExitOk;
+}
+
+// -j; 0 or the exit status after reporting.
+int ReadJobs(const ParsedArgs& parsed, CliIo& io, Request& request) {
+  request.jobs = AllCores();
   if (const std::string* value = parsed.Value(kOptJobs)) {
     const std::optional<std::size_t> n = ParseCount(*value);
     if (!n || *n == 0 || *n > kMaxJobs) {
       return UsageError(io, "convert", "--jobs takes a number from 1 to " + std::to_string(kMaxJobs) + ", not '" +
                                            *value + "'");
     }
-    jobs = *n;
+    request.jobs = *n;
   }
+  return kExitOk;
+}
 
+// The meter, when asked for or when it makes sense: standard input read, a
+// regular file of known size, shown on a terminal.
+void StartMeter(const ParsedArgs& parsed, CliIo& io, std::optional<ProgressMeter>& meter) {
   // The last of --progress and --no-progress counts.
   std::optional<bool> progress;
   for (const ParsedOption& o : parsed.options) {
     if (o.rule == kOptProgress) progress = true;
     if (o.rule == kOptNoProgress) progress = false;
   }
-  std::optional<ProgressMeter> meter;
-  if (parsed.operands.empty()) {
-    const std::optional<std::uint64_t> size = io.InputFileSize();
-    if (progress.value_or(size && io.ErrorIsTerminal())) {
-      meter.emplace(size, [&io](std::string_view text) { io.Error(text); });
-    }
+  if (!parsed.operands.empty()) return;
+  const std::optional<std::uint64_t> size = io.InputFileSize();
+  if (progress.value_or(size && io.ErrorIsTerminal())) {
+    meter.emplace(size, [&io](std::string_view text) { io.Error(text); });
   }
+}
 
+// Converts the CSV records of standard input; -1 when the run went to its
+// end (the pipeline's result in result), else the exit status.
+int RunCsv(CliIo& io, Settings& s, const Request& request, Reporter& reporter, PipelineResult& result) {
   const TextConverter converter(s);
+  CsvSource source(io, s, request.header, request.columnName);
+  result = RunOrderedPipeline<CsvChunk>(
+      request.jobs, [&](CsvChunk& c) { return source.Read(c); },
+      [&](CsvChunk& c) { ConvertRecords(converter, s, c); },
+      [&](CsvChunk& c) {
+        reporter.Report(c, "line");
+        return WriteChunk(io, c);
+      });
+  if (result == PipelineResult::kReadFailed && !source.readFailed()) {
+    const bool flushed = io.Flush();
+    reporter.Fail("jasokit convert: " + source.error() + "; the output stops before this record\n");
+    if (!flushed) io.Error("jasokit convert: error writing standard output\n");
+    return kExitUsage;
+  }
+  return -1;
+}
+
+PipelineResult RunLines(CliIo& io, const Settings& s, const ParsedArgs& parsed, const Request& request,
+                        Reporter& reporter) {
+  const TextConverter converter(s);
+  LineSource source(io, parsed.operands, *s.codec);
+  return RunOrderedPipeline<LineChunk>(
+      request.jobs, [&](LineChunk& c) { return source.Read(c); },
+      [&](LineChunk& c) { ConvertLines(converter, c); },
+      [&](LineChunk& c) {
+        reporter.Report(c, source.where());
+        return WriteChunk(io, c);
+      });
+}
+
+int RunConvert(const ParsedArgs& parsed, CliIo& io) {
+  Settings s;
+  Request request;
+  request.csv = parsed.Has(kOptCsv);
+  if (const int status = ReadTextOptions(parsed, io, request.csv, s)) return status;
+  if (const int status = ReadCsvOptions(parsed, io, s, request)) return status;
+  if (const int status = ReadJobs(parsed, io, request)) return status;
+
+  std::optional<ProgressMeter> meter;
+  StartMeter(parsed, io, meter);
   Reporter reporter(io, s, meter ? &*meter : nullptr);
   PipelineResult result;
-  std::string readError;
-  if (csv) {
-    CsvSource source(io, s, header, columnName);
-    result = RunOrderedPipeline<CsvChunk>(
-        jobs, [&](CsvChunk& c) { return source.Read(c); },
-        [&](CsvChunk& c) { ConvertRecords(converter, s, c); },
-        [&](CsvChunk& c) {
-          reporter.Report(c, "line");
-          return WriteChunk(io, c);
-        });
-    if (result == PipelineResult::kReadFailed && !source.readFailed()) {
-      const bool flushed = io.Flush();
-      reporter.Fail("jasokit convert: " + source.error() + "; the output stops before this record\n");
-      if (!flushed) io.Error("jasokit convert: error writing standard output\n");
-      return kExitUsage;
-    }
+  if (request.csv) {
+    const int status = RunCsv(io, s, request, reporter, result);
+    if (status >= 0) return status;
   } else {
-    LineSource source(io, parsed.operands, s.cp949);
-    result = RunOrderedPipeline<LineChunk>(
-        jobs, [&](LineChunk& c) { return source.Read(c); },
-        [&](LineChunk& c) { ConvertLines(converter, c); },
-        [&](LineChunk& c) {
-          reporter.Report(c, source.where());
-          return WriteChunk(io, c);
-        });
+    result = RunLines(io, s, parsed, request, reporter);
   }
   if (result == PipelineResult::kWriteFailed || !io.Flush()) {
     reporter.Fail("jasokit convert: error writing standard output\n");
@@ -751,5 +763,12 @@ int RunConvert(const Args& args, CliIo& io) {
   if (meter) meter->Finish();
   return reporter.refused() ? kExitRefused : kExitOk;
 }
+
+}  // namespace
+
+constexpr Command kConvertCommand = {
+    "convert", "convert Korean addresses to English, romanize other text",
+    kConvertHelp, kConvertOptions, std::size(kConvertOptions), nullptr, RunConvert,
+};
 
 }  // namespace jasokit::cli

@@ -142,198 +142,224 @@ bool CsvReader::EndRecord(CsvRecord& record, std::string_view terminator) {
   return true;
 }
 
+void CsvReader::StartRecord(CsvRecord& record) {
+  record.m_line = m_line;
+  m_recordBytes = 0;
+  m_lastCr = false;
+  m_state = State::kFieldStart;
+  m_quoteLine = 0;
+}
+
+bool CsvReader::ReadBom(CsvRecord& record) {
+  m_started = true;
+  record.m_first = true;
+  // Waits for the whole BOM only when its first byte is there: a line
+  // typed on a terminal is answered without more.
+  if (!Fill(1) || (m_end > 0 && m_buffer[0] == kUtf8Bom[0] && !Fill(kUtf8Bom.size()))) {
+    return Fail(CsvErrorKind::kReadFailed, record, m_line);
+  }
+  if (std::string_view(m_buffer.get(), m_end).substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    record.m_bom = true;
+    m_pos = kUtf8Bom.size();
+  }
+  return true;
+}
+
 bool CsvReader::Next(CsvRecord& record) {
-  const bool crEnds = (m_flags & kCsvCrEndsLines) != 0;
-  State state = State::kFieldStart;
-  std::size_t quoteLine = 0;
   if (m_paused) {
     // The same record goes on where it stopped.
     m_paused = false;
-    state = m_pausedState;
-    quoteLine = m_pausedQuoteLine;
   } else {
     record.Clear();
     if (m_done) return false;
-    record.m_line = m_line;
-    m_recordBytes = 0;
-    m_lastCr = false;
+    StartRecord(record);
   }
-  if (!m_started) {
-    m_started = true;
-    record.m_first = true;
-    // Waits for the whole BOM only when its first byte is there: a line
-    // typed on a terminal is answered without more.
-    if (!Fill(1) || (m_end > 0 && m_buffer[0] == kUtf8Bom[0] && !Fill(kUtf8Bom.size()))) {
-      return Fail(CsvErrorKind::kReadFailed, record, m_line);
-    }
-    if (std::string_view(m_buffer.get(), m_end).substr(0, kUtf8Bom.size()) == kUtf8Bom) {
-      record.m_bom = true;
-      m_pos = kUtf8Bom.size();
-    }
-  }
-
-  auto& fields = record.m_fields;
-  auto openField = [&] {
-    const CsvRecord::Span span{record.m_raw.size(), kOpen, record.m_values.size(), kOpen};
-    // Fields past the limit are not kept: one stands for them all.
-    if (record.m_overLong && !fields.empty()) {
-      fields.back() = span;
-    } else {
-      fields.push_back(span);
-    }
-  };
-  auto closeField = [&] {
-    fields.back().rawEnd = record.m_raw.size();
-    fields.back().valueEnd = record.m_values.size();
-  };
-  auto fieldOpen = [&] { return !fields.empty() && fields.back().rawEnd == kOpen; };
-  // Ends the open field at a comma and opens the next.
-  auto comma = [&] {
-    if (!fieldOpen()) openField();
-    closeField();
-    ++m_pos;
-    if (!Append(record, ",", 1, false)) return false;
-    openField();
-    return true;
-  };
-
+  if (!m_started && !ReadBom(record)) return false;
   for (;;) {
     if (m_pos == m_end) {
       if (m_pause && !m_eof && m_pause()) {
         m_paused = true;
-        m_pausedState = state;
-        m_pausedQuoteLine = quoteLine;
         return false;
       }
       if (!Fill(1)) return Fail(CsvErrorKind::kReadFailed, record, m_line);
-      if (m_end == 0) {  // end of input
-        switch (state) {
-          case State::kFieldStart:
-            if (fields.empty() && !record.m_bom) {
-              m_done = true;
-              return false;
-            }
-            return EndRecord(record, "");
-          case State::kCr:
-            if (crEnds) return EndRecord(record, "\r");
-            if (!fieldOpen()) openField();
-            if (!Append(record, "\r", 1, true)) return false;
-            return EndRecord(record, "");
-          case State::kUnquoted:
-          case State::kQuoteInQuoted:
-            return EndRecord(record, "");
-          case State::kQuoted:
-            return Fail(CsvErrorKind::kUnclosedQuote, record, quoteLine);
-          case State::kCrAfterQuote:
-            if (crEnds) return EndRecord(record, "\r");
-            return Fail(CsvErrorKind::kTextAfterQuote, record, m_line);
-        }
-      }
+      if (m_end == 0) return AtInputEnd(record);
     }
-    const char* p = m_buffer.get() + m_pos;
-    const char* end = m_buffer.get() + m_end;
-    const char c = *p;
-    switch (state) {
-      case State::kFieldStart:
-        if (c == '\n') {
-          ++m_pos;
-          return EndRecord(record, "\n");
-        }
-        if (c == '\r') {
-          ++m_pos;
-          state = State::kCr;
-        } else if (c == ',') {
-          if (!comma()) return false;
-        } else {
-          if (!fieldOpen()) openField();
-          if (c == '"') {
-            ++m_pos;
-            quoteLine = m_line;
-            if (!Append(record, p, 1, false)) return false;
-            state = State::kQuoted;
-          } else {
-            state = State::kUnquoted;
-          }
-        }
-        break;
-
-      case State::kUnquoted: {
-        const char* q = p;
-        while (q < end && *q != ',' && *q != '\n' && *q != '\r' && *q != '"') ++q;
-        if (q > p) {
-          if (!Append(record, p, static_cast<std::size_t>(q - p), true)) return false;
-          m_pos += static_cast<std::size_t>(q - p);
-          break;
-        }
-        if (c == ',') {
-          if (!comma()) return false;
-          state = State::kFieldStart;
-        } else if (c == '\n') {
-          ++m_pos;
-          return EndRecord(record, "\n");
-        } else if (c == '\r') {
-          ++m_pos;
-          state = State::kCr;
-        } else {
-          return Fail(CsvErrorKind::kStrayQuote, record, m_line);
-        }
-        break;
-      }
-
-      case State::kCr:  // a CR outside quotes, not yet known to end the line
-        if (c == '\n') {
-          ++m_pos;
-          return EndRecord(record, "\r\n");
-        }
-        if (crEnds) return EndRecord(record, "\r");
-        if (!fieldOpen()) openField();
-        if (!Append(record, "\r", 1, true)) return false;
-        state = State::kUnquoted;
-        break;
-
-      case State::kQuoted: {
-        const void* quote = std::memchr(p, '"', static_cast<std::size_t>(end - p));
-        const char* q = quote ? static_cast<const char*>(quote) : end;
-        if (q > p) {
-          if (!Append(record, p, static_cast<std::size_t>(q - p), true)) return false;
-          m_pos += static_cast<std::size_t>(q - p);
-          break;
-        }
-        ++m_pos;
-        if (!Append(record, p, 1, false)) return false;
-        state = State::kQuoteInQuoted;
-        break;
-      }
-
-      case State::kQuoteInQuoted:  // the quote just read closes the field or starts a doubled one
-        if (c == '"') {
-          ++m_pos;
-          if (!Append(record, p, 1, false)) return false;
-          if (!record.m_overLong) record.m_values += '"';
-          state = State::kQuoted;
-        } else if (c == ',') {
-          if (!comma()) return false;
-          state = State::kFieldStart;
-        } else if (c == '\n') {
-          ++m_pos;
-          return EndRecord(record, "\n");
-        } else if (c == '\r') {
-          ++m_pos;
-          state = State::kCrAfterQuote;
-        } else {
-          return Fail(CsvErrorKind::kTextAfterQuote, record, m_line);
-        }
-        break;
-
-      case State::kCrAfterQuote:
-        if (c != '\n') {
-          if (crEnds) return EndRecord(record, "\r");
-          return Fail(CsvErrorKind::kTextAfterQuote, record, m_line);
-        }
-        ++m_pos;
-        return EndRecord(record, "\r\n");
-    }
+    const Step step = Advance(record);
+    if (step != Step::kGoOn) return step == Step::kRecord;
   }
+}
+
+void CsvReader::OpenField(CsvRecord& record) {
+  auto& fields = record.m_fields;
+  const CsvRecord::Span span{record.m_raw.size(), kOpen, record.m_values.size(), kOpen};
+  // Fields past the limit are not kept: one stands for them all.
+  if (record.m_overLong && !fields.empty()) {
+    fields.back() = span;
+  } else {
+    fields.push_back(span);
+  }
+}
+
+bool CsvReader::FieldOpen(const CsvRecord& record) {
+  return !record.m_fields.empty() && record.m_fields.back().rawEnd == kOpen;
+}
+
+void CsvReader::EnsureField(CsvRecord& record) {
+  if (!FieldOpen(record)) OpenField(record);
+}
+
+// Ends the open field at a comma and opens the next.
+bool CsvReader::Comma(CsvRecord& record) {
+  EnsureField(record);
+  record.m_fields.back().rawEnd = record.m_raw.size();
+  record.m_fields.back().valueEnd = record.m_values.size();
+  ++m_pos;
+  if (!Append(record, ",", 1, false)) return false;
+  OpenField(record);
+  return true;
+}
+
+// A CR outside quotes that turned out to be data.
+bool CsvReader::KeepCr(CsvRecord& record) {
+  EnsureField(record);
+  return Append(record, "\r", 1, true);
+}
+
+bool CsvReader::AtInputEnd(CsvRecord& record) {
+  const bool crEnds = (m_flags & kCsvCrEndsLines) != 0;
+  switch (m_state) {
+    case State::kFieldStart:
+      if (record.m_fields.empty() && !record.m_bom) {
+        m_done = true;
+        return false;
+      }
+      return EndRecord(record, "");
+    case State::kCr:
+      if (crEnds) return EndRecord(record, "\r");
+      if (!KeepCr(record)) return false;
+      return EndRecord(record, "");
+    case State::kUnquoted:
+    case State::kQuoteInQuoted:
+      return EndRecord(record, "");
+    case State::kQuoted:
+      return Fail(CsvErrorKind::kUnclosedQuote, record, m_quoteLine);
+    case State::kCrAfterQuote:
+      if (crEnds) return EndRecord(record, "\r");
+      return Fail(CsvErrorKind::kTextAfterQuote, record, m_line);
+  }
+  return false;
+}
+
+CsvReader::Step CsvReader::Stop(bool recordReady) { return recordReady ? Step::kRecord : Step::kStop; }
+
+CsvReader::Step CsvReader::Advance(CsvRecord& record) {
+  switch (m_state) {
+    case State::kFieldStart: return AtFieldStart(record);
+    case State::kUnquoted: return InUnquoted(record);
+    case State::kCr: return AfterCr(record);
+    case State::kQuoted: return InQuoted(record);
+    case State::kQuoteInQuoted: return AfterQuote(record);
+    case State::kCrAfterQuote: return AfterCrAfterQuote(record);
+  }
+  return Step::kStop;
+}
+
+// A LF or CR ending the record, or a comma, after a field or at its start.
+CsvReader::Step CsvReader::AtFieldEnd(CsvRecord& record, char c, State afterCr) {
+  if (c == '\n') {
+    ++m_pos;
+    return Stop(EndRecord(record, "\n"));
+  }
+  if (c == '\r') {
+    ++m_pos;
+    m_state = afterCr;
+    return Step::kGoOn;
+  }
+  if (!Comma(record)) return Step::kStop;
+  m_state = State::kFieldStart;
+  return Step::kGoOn;
+}
+
+CsvReader::Step CsvReader::AtFieldStart(CsvRecord& record) {
+  const char* p = m_buffer.get() + m_pos;
+  const char c = *p;
+  if (c == '\n' || c == '\r' || c == ',') return AtFieldEnd(record, c, State::kCr);
+  EnsureField(record);
+  if (c != '"') {
+    m_state = State::kUnquoted;
+    return Step::kGoOn;
+  }
+  ++m_pos;
+  m_quoteLine = m_line;
+  if (!Append(record, p, 1, false)) return Step::kStop;
+  m_state = State::kQuoted;
+  return Step::kGoOn;
+}
+
+CsvReader::Step CsvReader::InUnquoted(CsvRecord& record) {
+  const char* p = m_buffer.get() + m_pos;
+  const char* end = m_buffer.get() + m_end;
+  const char* q = p;
+  while (q < end && *q != ',' && *q != '\n' && *q != '\r' && *q != '"') ++q;
+  if (q > p) {
+    if (!Append(record, p, static_cast<std::size_t>(q - p), true)) return Step::kStop;
+    m_pos += static_cast<std::size_t>(q - p);
+    return Step::kGoOn;
+  }
+  if (*p == '"') return Stop(Fail(CsvErrorKind::kStrayQuote, record, m_line));
+  return AtFieldEnd(record, *p, State::kCr);
+}
+
+// A CR outside quotes, not yet known to end the line.
+CsvReader::Step CsvReader::AfterCr(CsvRecord& record) {
+  if (m_buffer[m_pos] == '\n') {
+    ++m_pos;
+    return Stop(EndRecord(record, "\r\n"));
+  }
+  if (m_flags & kCsvCrEndsLines) return Stop(EndRecord(record, "\r"));
+  if (!KeepCr(record)) return Step::kStop;
+  m_state = State::kUnquoted;
+  return Step::kGoOn;
+}
+
+CsvReader::Step CsvReader::InQuoted(CsvRecord& record) {
+  const char* p = m_buffer.get() + m_pos;
+  const char* end = m_buffer.get() + m_end;
+  const void* quote = std::memchr(p, '"', static_cast<std::size_t>(end - p));
+  const char* q = quote ? static_cast<const char*>(quote) : end;
+  if (q > p) {
+    if (!Append(record, p, static_cast<std::size_t>(q - p), true)) return Step::kStop;
+    m_pos += static_cast<std::size_t>(q - p);
+    return Step::kGoOn;
+  }
+  ++m_pos;
+  if (!Append(record, p, 1, false)) return Step::kStop;
+  m_state = State::kQuoteInQuoted;
+  return Step::kGoOn;
+}
+
+// The quote just read closes the field or starts a doubled one.
+CsvReader::Step CsvReader::AfterQuote(CsvRecord& record) {
+  const char* p = m_buffer.get() + m_pos;
+  const char c = *p;
+  if (c == '"') {
+    ++m_pos;
+    if (!Append(record, p, 1, false)) return Step::kStop;
+    if (!record.m_overLong) record.m_values += '"';
+    m_state = State::kQuoted;
+    return Step::kGoOn;
+  }
+  if (c == '\n' || c == '\r' || c == ',') return AtFieldEnd(record, c, State::kCrAfterQuote);
+  return Stop(Fail(CsvErrorKind::kTextAfterQuote, record, m_line));
+}
+
+CsvReader::Step CsvReader::AfterCrAfterQuote(CsvRecord& record) {
+  if (m_buffer[m_pos] != '\n') {
+    if (m_flags & kCsvCrEndsLines) return Stop(EndRecord(record, "\r"));
+    return Stop(Fail(CsvErrorKind::kTextAfterQuote, record, m_line));
+  }
+  ++m_pos;
+  return Stop(EndRecord(record, "\r\n"));
 }
 
 CsvError MissingFieldError(const CsvRecord& record, std::size_t index) {

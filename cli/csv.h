@@ -123,7 +123,26 @@ class CsvReader {
 
  private:
   enum class State { kFieldStart, kUnquoted, kQuoted, kQuoteInQuoted, kCr, kCrAfterQuote };
+  // What one step of the state machine leaves Next to do.
+  enum class Step { kGoOn, kRecord, kStop };
 
+  void StartRecord(CsvRecord& record);
+  bool ReadBom(CsvRecord& record);
+  bool AtInputEnd(CsvRecord& record);
+  static Step Stop(bool recordReady);
+  Step Advance(CsvRecord& record);
+  Step AtFieldEnd(CsvRecord& record, char c, State afterCr);
+  Step AtFieldStart(CsvRecord& record);
+  Step InUnquoted(CsvRecord& record);
+  Step AfterCr(CsvRecord& record);
+  Step InQuoted(CsvRecord& record);
+  Step AfterQuote(CsvRecord& record);
+  Step AfterCrAfterQuote(CsvRecord& record);
+  static void OpenField(CsvRecord& record);
+  static bool FieldOpen(const CsvRecord& record);
+  static void EnsureField(CsvRecord& record);
+  bool Comma(CsvRecord& record);
+  bool KeepCr(CsvRecord& record);
   bool Fill(std::size_t want);
   void CountLines(const char* bytes, std::size_t n);
   bool Append(CsvRecord& record, const char* bytes, std::size_t n, bool value);
@@ -135,8 +154,8 @@ class CsvReader {
   unsigned m_flags;
   std::function<bool()> m_pause;
   bool m_paused = false;
-  State m_pausedState = State::kFieldStart;
-  std::size_t m_pausedQuoteLine = 0;
+  State m_state = State::kFieldStart;  // of the record being read, kept over a pause
+  std::size_t m_quoteLine = 0;         // where the open quoted field began
   bool m_lastCr = false;  // the last byte counted was a CR, whose LF would end no second line
   std::size_t m_recordBytes = 0;  // of the record being read, those dropped included
   std::unique_ptr<char[]> m_buffer;  // input read, unread bytes in [m_pos, m_end)

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "address/conversion.h"
-#include "romanize/cp949.h"
+#include "jasokit/cp949.h"
 
 namespace jasokit::cli {
 
@@ -82,7 +81,7 @@ void Utf8Check::Feed(std::string_view bytes) {
       m_high = 0xBF;
       --m_need;
     } else if (b >= 0x80) {
-      const detail::Utf8Lead lead = detail::Utf8LeadOf(b);
+      const Utf8Lead lead = Utf8LeadOf(b);
       if (lead.length == 0) {
         m_valid = false;
         return;
@@ -157,7 +156,7 @@ void TrimmedText::Append(std::string_view piece) {
         m_trail = false;
         end = i + 1;
       } else if (!IsSingleByteSpace(b)) {
-        m_trail = detail::IsCp949LeadByte(b);
+        m_trail = IsCp949LeadByte(b);
         end = i + 1;
       }
     }
@@ -172,9 +171,9 @@ void TrimmedText::Append(std::string_view piece) {
   if (!m_cp949) CheckPastLimit(m_utf8, m_held, piece, before, m_limit);
 }
 
-ConversionResult ConvertTrimmed(const TrimmedText& text, const Options& options) {
+Result ConvertTrimmed(const TrimmedText& text, const Options& options) {
   if (text.overLong()) {
-    ConversionResult refused;
+    Result refused;
     refused.status = ConversionStatus::TooLong;
     return refused;
   }
@@ -188,7 +187,11 @@ Result ConvertTrimmedUtf8(const TrimmedText& text, const Options& options, bool*
     if (invalidUtf8) *invalidUtf8 = !text.validUtf8();
     return refused;
   }
-  return detail::ConvertUtf8(text.text(), options, invalidUtf8, withFields);
+  Options asked = options;
+  asked.withFields = withFields;
+  Result r = Convert(text.text(), asked);
+  if (invalidUtf8) *invalidUtf8 = r.replacedInvalid;
+  return r;
 }
 
 }  // namespace jasokit::cli

@@ -163,7 +163,7 @@ class TrimmedText {
 
 // The conversion of a text fed to a TrimmedText: what converting it whole
 // gives (CP949, then UTF-8).
-ConversionResult ConvertTrimmed(const TrimmedText& text, const Options& options);
+Result ConvertTrimmed(const TrimmedText& text, const Options& options);
 Result ConvertTrimmedUtf8(const TrimmedText& text, const Options& options, bool* invalidUtf8,
                           bool withFields = true);
 

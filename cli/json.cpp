@@ -1,7 +1,6 @@
 #include "cli/json.h"
 
 #include "jasokit/cp949.h"
-#include "romanize/cp949.h"
 
 namespace jasokit::cli {
 
@@ -54,7 +53,7 @@ void AppendJsonString(std::string_view utf8, std::string& out) {
     }
     const auto c = static_cast<unsigned char>(utf8[i]);
     if (c >= 0x80) {
-      const std::size_t n = detail::ValidUtf8Length(utf8, i);
+      const std::size_t n = ValidUtf8Length(utf8, i);
       if (n == 0) {
         out += kReplacement;
         ++i;

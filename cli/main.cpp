@@ -1,8 +1,8 @@
 #include "cli/cli.h"
-#include "cli/io-posix.h"
+#include "cli/platform.h"
 
 int main(int argc, char** argv) {
-  jasokit::cli::PosixIo io;
+  const std::unique_ptr<jasokit::cli::CliIo> io = jasokit::cli::StandardIo();
   jasokit::cli::Args args(argv + 1, argv + argc);
-  return jasokit::cli::RunCli(args, io);
+  return jasokit::cli::RunCli(args, *io);
 }

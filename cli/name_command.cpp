@@ -3,6 +3,7 @@
 #include "cli/name_command.h"
 
 #include <optional>
+#include <iterator>
 #include <string>
 
 #include "cli/cli.h"
@@ -298,13 +299,9 @@ bool AsksForNames(const Args& args) {
   return false;
 }
 
-int RunRomanizeName(const Args& args, CliIo& io) {
-  ParsedArgs parsed;
-  if (!ParseOptions(args, kNameOptions, kUsageCommand, io, parsed)) return kExitUsage;
-  if (parsed.help) {
-    io.Write(kNameHelp);
-    return kExitOk;
-  }
+namespace {
+
+int RunRomanizeName(const ParsedArgs& parsed, CliIo& io) {
   NameOptions options;
   if (const std::string* table = parsed.Value(kOptSurname)) {
     if (!ParseSurnameTable(*table, options.surnames)) {
@@ -320,5 +317,13 @@ int RunRomanizeName(const Args& args, CliIo& io) {
   if (parsed.Has(kOptCsv)) return RunCsv(csv, writer, io);
   return RunLines(parsed, writer, io);
 }
+
+}  // namespace
+
+// Not a command of its own: romanize with --name, which takes other options.
+constexpr Command kRomanizeNameCommand = {
+    kUsageCommand, "romanize personal names", kNameHelp, kNameOptions, std::size(kNameOptions), nullptr,
+    RunRomanizeName,
+};
 
 }  // namespace jasokit::cli

@@ -6,6 +6,6 @@ namespace jasokit::cli {
 
 // Whether --name comes before any "--".
 bool AsksForNames(const Args& args);
-int RunRomanizeName(const Args& args, CliIo& io);
+extern const Command kRomanizeNameCommand;
 
 }  // namespace jasokit::cli

@@ -77,6 +77,76 @@ int UsageError(CliIo& io, const char* command, const std::string& message) {
   return kExitUsage;
 }
 
+namespace {
+
+// One command-line word that starts with '-', split into its name and a
+// value given with it ("--name=VALUE", "-j4").
+struct OptionWord {
+  std::string_view name;
+  std::string value;
+  bool hasValue = false;
+  std::size_t rule;  // ruleCount when unknown
+};
+
+OptionWord MatchOption(const std::string& a, const OptionRule* rules, std::size_t ruleCount) {
+  OptionWord word{a, std::string(), false, ruleCount};
+  if (a.compare(0, 2, "--") == 0) {
+    const std::size_t eq = a.find('=');
+    if (eq != std::string::npos) {
+      word.name = std::string_view(a).substr(0, eq);
+      word.value = a.substr(eq + 1);
+      word.hasValue = true;
+    }
+  }
+  for (std::size_t s = 0; s < ruleCount; ++s) {
+    if (word.name == rules[s].name || (rules[s].shortName && word.name == rules[s].shortName)) word.rule = s;
+  }
+  // A short option's value may follow it at once: -j4.
+  if (word.rule == ruleCount && a[1] != '-' && a.size() > 2) {
+    for (std::size_t s = 0; s < ruleCount; ++s) {
+      if (rules[s].shortName && rules[s].value && a.compare(0, 2, rules[s].shortName) == 0) {
+        word.rule = s;
+        word.name = std::string_view(a).substr(0, 2);
+        word.value = a.substr(2);
+        word.hasValue = true;
+      }
+    }
+  }
+  return word;
+}
+
+void ReportUnknownOption(std::string_view name, const OptionRule* rules, std::size_t ruleCount,
+                         const char* command, CliIo& io) {
+  std::vector<std::string_view> names{"--help"};
+  for (std::size_t s = 0; s < ruleCount; ++s) names.push_back(rules[s].name);
+  const std::string near = NearestName(name, names);
+  std::string message = "unknown option '" + std::string(name) + "'";
+  if (!near.empty()) message += " (did you mean '" + near + "'?)";
+  UsageError(io, command, message);
+}
+
+// The option's value, from the word itself or the next argument (i moves
+// past it); false after reporting a value missing or not wanted.
+bool TakeValue(const Args& args, std::size_t& i, const OptionRule& rule, OptionWord& word, const char* command,
+               CliIo& io, ParsedOption& option) {
+  if (!rule.value) {
+    if (!word.hasValue) return true;
+    UsageError(io, command, std::string(rule.name) + " takes no value");
+    return false;
+  }
+  if (word.hasValue) {
+    option.value = std::move(word.value);
+  } else if (i + 1 < args.size()) {
+    option.value = args[++i];
+  } else {
+    UsageError(io, command, std::string(rule.name) + " needs " + rule.value);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool ParseOptions(const Args& args, const OptionRule* rules, std::size_t ruleCount, const char* command,
                   CliIo& io, ParsedArgs& out) {
   out = ParsedArgs();
@@ -85,67 +155,20 @@ bool ParseOptions(const Args& args, const OptionRule* rules, std::size_t ruleCou
     const std::string& a = args[i];
     if (optionsDone || a.size() < 2 || a[0] != '-') {
       out.operands.push_back(&a);
-      continue;
-    }
-    if (a == "--") {
+    } else if (a == "--") {
       optionsDone = true;
-      continue;
-    }
-    if (a == "--help" || a == "-h") {
+    } else if (a == "--help" || a == "-h") {
       out.help = true;
-      continue;
-    }
-    std::string_view name = a;
-    const std::string* inlineValue = nullptr;
-    std::string valueText;
-    if (a.compare(0, 2, "--") == 0) {
-      const std::size_t eq = a.find('=');
-      if (eq != std::string::npos) {
-        name = std::string_view(a).substr(0, eq);
-        valueText = a.substr(eq + 1);
-        inlineValue = &valueText;
-      }
-    }
-    std::size_t found = ruleCount;
-    for (std::size_t s = 0; s < ruleCount; ++s) {
-      if (name == rules[s].name || (rules[s].shortName && name == rules[s].shortName)) found = s;
-    }
-    // A short option's value may follow it at once: -j4.
-    if (found == ruleCount && a[1] != '-' && a.size() > 2) {
-      for (std::size_t s = 0; s < ruleCount; ++s) {
-        if (rules[s].shortName && rules[s].value && a.compare(0, 2, rules[s].shortName) == 0) {
-          found = s;
-          name = std::string_view(a).substr(0, 2);
-          valueText = a.substr(2);
-          inlineValue = &valueText;
-        }
-      }
-    }
-    if (found == ruleCount) {
-      std::vector<std::string_view> names{"--help"};
-      for (std::size_t s = 0; s < ruleCount; ++s) names.push_back(rules[s].name);
-      const std::string near = NearestName(name, names);
-      std::string message = "unknown option '" + std::string(name) + "'";
-      if (!near.empty()) message += " (did you mean '" + near + "'?)";
-      UsageError(io, command, message);
-      return false;
-    }
-    const OptionRule& rule = rules[found];
-    ParsedOption option{found, std::string()};
-    if (rule.value) {
-      if (inlineValue) {
-        option.value = *inlineValue;
-      } else if (i + 1 < args.size()) {
-        option.value = args[++i];
-      } else {
-        UsageError(io, command, std::string(rule.name) + " needs " + rule.value);
+    } else {
+      OptionWord word = MatchOption(a, rules, ruleCount);
+      if (word.rule == ruleCount) {
+        ReportUnknownOption(word.name, rules, ruleCount, command, io);
         return false;
       }
-    } else if (inlineValue) {
-      UsageError(io, command, std::string(rule.name) + " takes no value");
-      return false;
+      ParsedOption option{word.rule, std::string()};
+      if (!TakeValue(args, i, rules[word.rule], word, command, io, option)) return false;
+      out.options.push_back(std::move(option));
     }
-    out.options.push_back(std::move(option));
   }
   return true;
 }

@@ -61,26 +61,13 @@ class OrderedPipeline {
     for (;;) {
       // Whatever is ready goes out before more is read, so that slow input
       // does not hold back output.
-      State state = State::kPending;
-      while (written < m_read && (state = StateOf(written, written < drain)) == State::kConverted) {
-        if (!write(Slot(written).chunk)) return PipelineResult::kWriteFailed;
-        ++written;
-      }
+      bool writeFailed = false;
+      const State state = WriteConverted(write, written, drain, writeFailed);
+      if (writeFailed) return PipelineResult::kWriteFailed;
       if (state == State::kFailed) break;
       if (reading && m_read - written < m_slots.size()) {
-        // Free: its previous chunk was written, so no worker holds it.
-        Entry& entry = Slot(m_read);
-        const ChunkRead r = read(entry.chunk);
-        if (r == ChunkRead::kChunk || r == ChunkRead::kChunkIdle) {
-          std::lock_guard<std::mutex> lock(m_mutex);
-          entry.converted = false;
-          ++m_read;
-          if (r == ChunkRead::kChunkIdle) drain = m_read;
-          m_work.notify_one();
-          continue;
-        }
+        if (ReadNext(read, drain, result)) continue;
         reading = false;
-        if (r == ChunkRead::kFailed) result = PipelineResult::kReadFailed;
       }
       if (written == m_read || StateOf(written, true) == State::kFailed) break;
     }
@@ -114,6 +101,40 @@ class OrderedPipeline {
   };
 
   Entry& Slot(std::uint64_t n) { return m_slots[static_cast<std::size_t>(n % m_slots.size())]; }
+
+  // Writes the chunks converted, in order, from written on, waiting for
+  // those before drain; the state of the first not written.
+  template <typename Write>
+  State WriteConverted(Write& write, std::uint64_t& written, std::uint64_t drain, bool& writeFailed) {
+    State state = State::kPending;
+    while (written < m_read && (state = StateOf(written, written < drain)) == State::kConverted) {
+      if (!write(Slot(written).chunk)) {
+        writeFailed = true;
+        return state;
+      }
+      ++written;
+    }
+    return state;
+  }
+
+  // Reads a chunk into the next slot, which must be free (its previous chunk
+  // was written, so no worker holds it), and hands it to the workers; false
+  // once the input is over.
+  template <typename Read>
+  bool ReadNext(Read& read, std::uint64_t& drain, PipelineResult& result) {
+    Entry& entry = Slot(m_read);
+    const ChunkRead r = read(entry.chunk);
+    if (r == ChunkRead::kChunk || r == ChunkRead::kChunkIdle) {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      entry.converted = false;
+      ++m_read;
+      if (r == ChunkRead::kChunkIdle) drain = m_read;
+      m_work.notify_one();
+      return true;
+    }
+    if (r == ChunkRead::kFailed) result = PipelineResult::kReadFailed;
+    return false;
+  }
 
   // Chunk n's state, waiting until it is converted when wait is set. A
   // worker's exception fails the whole run.

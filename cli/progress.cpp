@@ -1,8 +1,5 @@
 #include "cli/progress.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <iterator>
 #include <utility>
@@ -144,13 +141,6 @@ void ProgressMeter::Redraw() {
 void ProgressMeter::Finish() {
   Clear();
   m_finished = true;
-}
-
-std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd) {
-  if (isatty(errorFd) != 1) return std::nullopt;
-  struct stat st {};
-  if (fstat(inputFd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  return static_cast<std::uint64_t>(st.st_size);
 }
 
 }  // namespace jasokit::cli

@@ -63,8 +63,4 @@ class ProgressMeter {
   bool m_finished = false;
 };
 
-// The size of the input when a meter makes sense: standard error (errorFd) is
-// a terminal and the input (inputFd) a regular file.
-std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd);
-
 }  // namespace jasokit::cli

@@ -1,12 +1,12 @@
+#include <iterator>
 #include <string>
 
-#include "address/conversion.h"
 #include "cli/cli.h"
+#include "cli/codec.h"
 #include "cli/input.h"
 #include "cli/name_command.h"
 #include "cli/options.h"
-#include "jasokit/romanizer.h"
-#include "romanize/hangul_romanizer.h"
+#include "jasokit/style.h"
 
 namespace jasokit::cli {
 
@@ -43,38 +43,22 @@ constexpr OptionRule kRomanizeOptions[] = {
     {"--cp949", nullptr, nullptr},
 };
 
-}  // namespace
-
-int RunRomanize(const Args& args, CliIo& io) {
-  if (AsksForNames(args)) return RunRomanizeName(args, io);
-  ParsedArgs parsed;
-  if (!ParseOptions(args, kRomanizeOptions, "romanize", io, parsed)) return kExitUsage;
-  if (parsed.help) {
-    io.Write(kRomanizeHelp);
-    return kExitOk;
-  }
+int RunRomanize(const ParsedArgs& parsed, CliIo& io) {
   Style style = Style::Classic;
   if (!StyleOption(parsed, kOptStyle, "romanize", io, style)) return kExitUsage;
-  const bool cp949 = parsed.Has(kOptCp949);
-  HangulRomanizer engine(style);
+  const TextCodec& codec = TextCodec::For(parsed.Has(kOptCp949));
   bool refused = false;
   bool invalidWarned = false;
   std::string out;
   std::string result;
-  // A unit takes at most two CP949 bytes or four UTF-8 ones, so a longer text
-  // has too many units: it is refused without being held.
-  HeldLine text(cp949 ? 2 * detail::kMaxUnits : 4 * detail::kMaxUnits,
-                HeldLine::kStripCr | HeldLine::kCutAtNul | (cp949 ? 0u : unsigned{HeldLine::kCheckUtf8}));
+  HeldLine text = codec.Romanizable();
   const int status = ForEachInput(parsed.operands, io, "romanize", text, [&](const char* where, std::size_t number) {
-    bool invalid = false;
+    // Known without romanizing for an over-long text only.
+    bool invalid = text.overLong() && !text.validUtf8();
     if (text.overLong()) {
       result.clear();
-      invalid = !cp949 && !text.validUtf8();
-    } else if (cp949) {
-      engine.Romanize(text.text());
-      engine.GetResult(result);
     } else {
-      result = detail::RomanizeUtf8(text.text(), style, &invalid);
+      result = codec.Romanize(text.text(), style, invalid);
     }
     if (invalid && !invalidWarned) {
       invalidWarned = true;
@@ -93,5 +77,12 @@ int RunRomanize(const Args& args, CliIo& io) {
   if (status != kExitOk) return status;
   return refused ? kExitRefused : kExitOk;
 }
+
+}  // namespace
+
+constexpr Command kRomanizeCommand = {
+    "romanize", "romanize text, never as an address",
+    kRomanizeHelp, kRomanizeOptions, std::size(kRomanizeOptions), nullptr, RunRomanize,
+};
 
 }  // namespace jasokit::cli

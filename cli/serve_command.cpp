@@ -142,9 +142,10 @@ int LoadZipTable(const ParsedArgs& parsed, CliIo& io, std::optional<ZipDatabase>
   const std::string dir = io.ExecutableDir();
   if (!given && dir.empty()) return kExitOk;
   const std::string path = given ? *given : dir + kZipFileName;
-  std::string reason;
   ZipDatabase db;
-  if (db.Load(path, &reason) == ZipLoadStatus::Ok) {
+  const ZipLoadStatus loaded = db.Load(path);
+  const std::string reason = ZipLoadMessage(loaded);
+  if (loaded == ZipLoadStatus::Ok) {
     table.emplace(std::move(db));
     return kExitOk;
   }
@@ -179,13 +180,9 @@ void ServeUntilSignal(HttpServer& server) {
 
 }  // namespace
 
-int RunServe(const Args& args, CliIo& io) {
-  ParsedArgs parsed;
-  if (!ParseOptions(args, kServeOptions, "serve", io, parsed)) return kExitUsage;
-  if (parsed.help) {
-    io.Write(kServeHelp);
-    return kExitOk;
-  }
+namespace {
+
+int RunServe(const ParsedArgs& parsed, CliIo& io) {
   if (!parsed.operands.empty()) return UsageError(io, "serve", "no operands are taken");
   ServerSettings settings;
   if (const int rc = ReadSettings(parsed, io, settings); rc != kExitOk) return rc;
@@ -211,5 +208,12 @@ int RunServe(const Args& args, CliIo& io) {
   ServeUntilSignal(server);
   return kExitOk;
 }
+
+}  // namespace
+
+constexpr Command kServeCommand = {
+    "serve", "answer HTTP requests with JSON, and serve a page", kServeHelp, kServeOptions, std::size(kServeOptions),
+    nullptr, RunServe,
+};
 
 }  // namespace jasokit::cli

@@ -1,9 +1,11 @@
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/codec.h"
 #include "cli/input.h"
 #include "cli/json.h"
 #include "cli/options.h"
@@ -64,13 +66,13 @@ constexpr const char* kZipHelp =
 
 class ZipLookup {
  public:
-  ZipLookup(CliIo& io, const ZipDatabase& db, const Options& options, LookupMode mode, bool cp949, bool convert,
-            bool json, bool nameEachMiss)
+  ZipLookup(CliIo& io, const ZipDatabase& db, const Options& options, LookupMode mode, const TextCodec& codec,
+            bool convert, bool json, bool nameEachMiss)
       : m_io(io),
         m_db(db),
         m_options(options),
         m_mode(mode),
-        m_cp949(cp949),
+        m_codec(codec),
         m_convert(convert),
         m_json(json),
         m_nameEachMiss(nameEachMiss) {}
@@ -87,9 +89,7 @@ class ZipLookup {
     }
     const std::string_view name = input.text();
     std::string query;
-    if (m_cp949) {
-      query = name;
-    } else if (!Utf8ToCp949(name, query)) {
+    if (!m_codec.AppendCp949(name, query)) {
       // A table of CP949 text cannot hold it; searching for the '?' stand-ins
       // could only give false hits.
       m_io.Error("jasokit zip: " + std::string(where) + " " + std::to_string(number) +
@@ -131,21 +131,13 @@ class ZipLookup {
     m_missed = true;
     std::string message;
     if (quoteName) message = "'" + std::string(name) + "': ";
-    if (m_cp949) {
-      Utf8ToCp949(kNotFoundMessageUtf8, message);
-    } else {
-      message += kNotFoundMessageUtf8;
-    }
+    m_codec.AppendFromUtf8(kNotFoundMessageUtf8, message);
     message += '\n';
     if (suggestions && !suggestions->empty()) {
       message += "did you mean: ";
       for (std::size_t i = 0; i < suggestions->size(); ++i) {
         if (i > 0) message += ", ";
-        if (m_cp949) {
-          message += (*suggestions)[i];
-        } else {
-          Cp949ToUtf8((*suggestions)[i], message);
-        }
+        m_codec.AppendFromCp949((*suggestions)[i], message);
       }
       message += '\n';
     }
@@ -157,11 +149,7 @@ class ZipLookup {
   bool WriteJson(const std::string_view* name, const ZipLines& lines) {
     if (!m_json) return true;
     std::string utf8Name;
-    if (name && m_cp949) {
-      Cp949ToUtf8(*name, utf8Name);
-    } else if (name) {
-      utf8Name = *name;
-    }
+    if (name) m_codec.AppendUtf8(*name, utf8Name);
     m_out.clear();
     AppendZipJson(kModeKeys[static_cast<std::size_t>(m_mode)], name ? &utf8Name : nullptr, lines,
                   m_convert ? &m_options : nullptr, m_out);
@@ -169,19 +157,13 @@ class ZipLookup {
     return m_io.Write(m_out);
   }
 
-  void AppendText(const std::string& cp949) {
-    if (m_cp949) {
-      m_out += cp949;
-    } else {
-      Cp949ToUtf8(cp949, m_out);
-    }
-  }
+  void AppendText(const std::string& cp949) { m_codec.AppendFromCp949(cp949, m_out); }
 
   CliIo& m_io;
   const ZipDatabase& m_db;
   const Options& m_options;
   LookupMode m_mode;
-  bool m_cp949;
+  const TextCodec& m_codec;
   bool m_convert;
   bool m_json;
   bool m_nameEachMiss;
@@ -200,15 +182,7 @@ constexpr OptionRule kZipOptions[] = {
     {"--json", nullptr, nullptr},
 };
 
-}  // namespace
-
-int RunZip(const Args& args, CliIo& io) {
-  ParsedArgs parsed;
-  if (!ParseOptions(args, kZipOptions, "zip", io, parsed)) return kExitUsage;
-  if (parsed.help) {
-    io.Write(kZipHelp);
-    return kExitOk;
-  }
+int RunZip(const ParsedArgs& parsed, CliIo& io) {
   Options options;
   if (!StyleOption(parsed, kOptStyle, "zip", io, options.style)) return kExitUsage;
   if (parsed.Has(kOptPrefix) && parsed.Has(kOptCode)) {
@@ -224,11 +198,10 @@ int RunZip(const Args& args, CliIo& io) {
     if (!dir.empty()) path = dir + kZipFileName;
   }
   ZipDatabase db;
-  std::string reason;
-  const ZipLoadStatus loaded = db.Load(path, &reason);
+  const ZipLoadStatus loaded = db.Load(path);
   if (loaded != ZipLoadStatus::Ok) {
     std::string message = std::string(ZipLoadMessage(loaded)) + "\n";
-    if (reason == "not a regular file") message += "jasokit zip: " + path + ": " + reason + "\n";
+    if (loaded == ZipLoadStatus::NotRegularFile) message += "jasokit zip: " + path + ": not a regular file\n";
     io.Error(message);
     return kExitTableError;
   }
@@ -236,8 +209,8 @@ int RunZip(const Args& args, CliIo& io) {
   const LookupMode mode = parsed.Has(kOptPrefix) ? LookupMode::kPrefix
                           : parsed.Has(kOptCode) ? LookupMode::kCode
                                                  : LookupMode::kExact;
-  ZipLookup lookup(io, db, options, mode, parsed.Has(kOptCp949), parsed.Has(kOptConvert), parsed.Has(kOptJson),
-                   parsed.operands.size() != 1);
+  ZipLookup lookup(io, db, options, mode, TextCodec::For(parsed.Has(kOptCp949)), parsed.Has(kOptConvert),
+                   parsed.Has(kOptJson), parsed.operands.size() != 1);
   // The CR of a CRLF line ending is not part of the name.
   HeldLine name(kMaxNameBytes, HeldLine::kStripCr);
   const int status = ForEachInput(parsed.operands, io, "zip", name, [&](const char* where, std::size_t number) {
@@ -246,5 +219,11 @@ int RunZip(const Args& args, CliIo& io) {
   if (status != kExitOk) return status;
   return lookup.missed() ? kExitNotFound : kExitOk;
 }
+
+}  // namespace
+
+constexpr Command kZipCommand = {
+    "zip", "look up zip codes by place name", kZipHelp, kZipOptions, std::size(kZipOptions), nullptr, RunZip,
+};
 
 }  // namespace jasokit::cli

@@ -31,9 +31,9 @@ ZipLines FindZipLines(const ZipDatabase& db, LookupMode mode, std::string_view q
 }
 
 std::string ListLineConversion(const std::string& line, const Options& options) {
-  ConversionResult r = ConvertInput(ListLineToAddress(line), options);
+  Result r = ConvertInput(ListLineToAddress(line), options);
   if (r.status == ConversionStatus::Address || r.status == ConversionStatus::PlainText) {
-    return std::move(r.outputText);
+    return std::move(r.output);
   }
   return std::string();
 }

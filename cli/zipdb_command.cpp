@@ -1,22 +1,18 @@
 // jasokit zipdb build: turns a UTF-8 CSV into the dBASE III zip code table the
 // loader reads, refusing anything the loader would not give back unchanged.
-#include <errno.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <string>
 
 #include "cli/cli.h"
 #include "cli/csv.h"
 #include "cli/options.h"
-#include "cli/table_file.h"
+#include "cli/platform.h"
 #include "jasokit/cp949.h"
-#include "zipcode/zip_database.h"
+#include "jasokit/zip.h"
 
 namespace jasokit::cli {
 
@@ -98,29 +94,20 @@ std::tm UpdateDate() {
   return date;
 }
 
-// Standard input through CliIo, or an open file: the CSV reader's pull
-// function, keeping a file's error for the message.
+// Standard input through CliIo, or the CSV file: the CSV reader's pull
+// function.
 class ByteSource {
  public:
   explicit ByteSource(CliIo& io) : m_io(&io) {}
-  explicit ByteSource(int fd) : m_fd(fd) {}
+  explicit ByteSource(InputFile& file) : m_file(&file) {}
   // Up to size bytes; 0 at the end, -1 on an error.
-  long Read(char* buffer, std::size_t size) {
-    if (m_io) return m_io->Read(buffer, size);
-    for (;;) {
-      const ssize_t got = ::read(m_fd, buffer, size);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) m_errno = errno;
-      return static_cast<long>(got);
-    }
-  }
-  // The error of a file, 0 for standard input.
-  int error() const { return m_errno; }
+  long Read(char* buffer, std::size_t size) { return m_io ? m_io->Read(buffer, size) : m_file->Read(buffer, size); }
+  // Why a file could not be read, "" for standard input.
+  std::string error() const { return m_file ? m_file->ReadError() : std::string(); }
 
  private:
   CliIo* m_io = nullptr;
-  int m_fd = -1;
-  int m_errno = 0;
+  InputFile* m_file = nullptr;
 };
 
 // The message for a CSV the reader gave up on, as "LINE: column N: what",
@@ -143,132 +130,113 @@ std::string SyntaxError(const CsvError& e) {
   return std::to_string(e.foundLine) + ": column " + std::to_string(e.field) + ": " + what;
 }
 
-// The CSV named on the command line, opened for reading without blocking on
-// a pipe; only a regular file is read (or standard input, whatever it is).
-class CsvFile {
+// The rows of the CSV checked and written to the table, the errors counted.
+class RowWriter {
  public:
-  CsvFile() = default;
-  CsvFile(const CsvFile&) = delete;
-  CsvFile& operator=(const CsvFile&) = delete;
-  ~CsvFile() {
-    if (m_fd >= 0) ::close(m_fd);
+  RowWriter(CliIo& io, TableFile& table, std::string where) : m_io(io), m_table(table), m_where(std::move(where)) {}
+
+  // Takes one record as read; false once writing has failed (reported).
+  bool Take(const CsvRecord& row) {
+    if (row.blank()) return true;  // empty lines are skipped
+    if (++m_records == 1 && !row.overLong() && IsHeader(row)) {
+      m_headerLine = row.line();
+      return true;
+    }
+    if (row.overLong()) {
+      Report(std::to_string(row.line()) + ": more than " + std::to_string(kMaxRecordBytes) +
+             " bytes in the row; no valid row comes near that");
+      return true;
+    }
+    if (row.size() != kColumnCount) {
+      Report(std::to_string(row.line()) + ": " + std::to_string(row.size()) +
+             " fields, expected 5 (zipcode, province, district, locality, detail)");
+      return true;
+    }
+    // The table is not written after an error: no use writing rows.
+    if (!CheckValues(row) || m_errors > 0) return true;
+    return WriteRow();
   }
 
-  bool Open(const std::string& path, std::string& error) {
-    m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (m_fd < 0) {
-      error = "cannot open " + path + ": " + std::strerror(errno);
-      return false;
-    }
-    if (::fstat(m_fd, &m_stat) != 0) {
-      error = "cannot read " + path + ": " + std::strerror(errno);
-      return false;
-    }
-    if (S_ISDIR(m_stat.st_mode)) {
-      error = "cannot read " + path + ": it is a directory";
-      return false;
-    }
-    if (!S_ISREG(m_stat.st_mode)) {
-      error = "cannot read " + path + ": not a regular file (give '-' to read standard input)";
-      return false;
-    }
-    const int flags = ::fcntl(m_fd, F_GETFL);
-    if (flags >= 0) ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
-    return true;
+  void Report(const std::string& message) {
+    if (++m_errors <= kMaxReportedErrors) m_io.Error(m_where + ":" + message + "\n");
   }
 
-  int fd() const { return m_fd; }
-  const struct stat& status() const { return m_stat; }
+  std::size_t errors() const { return m_errors; }
+  std::size_t rows() const { return m_rows; }
+  std::size_t records() const { return m_records; }
+  std::size_t headerLine() const { return m_headerLine; }
 
  private:
-  int m_fd = -1;
-  struct stat m_stat {};
+  bool CheckValues(const CsvRecord& row) {
+    bool ok = true;
+    for (std::size_t i = 0; i < kColumnCount; ++i) {
+      const std::string why = CheckValue(row[i].value, i, m_values[i]);
+      if (!why.empty()) {
+        Report(std::to_string(row.line()) + ": column " + std::to_string(i + 1) + " (" +
+               ZipFieldName(static_cast<ZipField>(i)) + "): " + why);
+        ok = false;
+      }
+    }
+    return ok;
+  }
+
+  bool WriteRow() {
+    ++m_rows;
+    if (m_rows > 0xFFFFFFFFu) {
+      m_io.Error(m_where + ": more rows than a dBASE table can count\n");
+      return false;
+    }
+    m_record.zipCode = m_values[0];
+    m_record.province = m_values[1];
+    m_record.district = m_values[2];
+    m_record.locality = m_values[3];
+    m_record.detail = m_values[4];
+    m_body.clear();
+    ZipTableWriter::AppendRecord(m_record, m_rows, m_body);
+    std::string error;
+    if (m_table.Write(m_body, error)) return true;
+    m_io.Error("jasokit zipdb: " + error + "\n");
+    return false;
+  }
+
+  CliIo& m_io;
+  TableFile& m_table;
+  std::string m_where;
+  std::size_t m_records = 0;
+  std::size_t m_headerLine = 0;
+  std::size_t m_rows = 0;
+  std::size_t m_errors = 0;
+  std::string m_values[kColumnCount];
+  ZipRecord m_record;
+  std::string m_body;
 };
 
-int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
-  const bool fromStdin = csvPath == "-";
-  const std::string where = "jasokit zipdb: " + (fromStdin ? std::string("<stdin>") : csvPath);
+// Opens the CSV (unless it is standard input) and the table; 0 or the exit status.
+int OpenFiles(const std::string& csvPath, bool fromStdin, const std::string& outPath, InputFile& file,
+              TableFile& table, CliIo& io) {
   std::string error;
-  CsvFile file;
   if (!fromStdin && !file.Open(csvPath, error)) {
     io.Error("jasokit zipdb: " + error + "\n");
     return kExitDataError;
   }
-  TableFile table;
-  if (const int status = table.Open(outPath, fromStdin ? nullptr : &file.status(), error)) {
+  if (const int status = table.Open(outPath, fromStdin ? nullptr : &file.id(), error)) {
     io.Error("jasokit zipdb: " + error + "\n");
     return status;
   }
-  const ZipTableWriter writer(UpdateDate());
-  // The real count goes in once it is known.
-  if (!table.Write(writer.Header(0), error)) {
-    io.Error("jasokit zipdb: " + error + "\n");
-    return kExitDataError;
-  }
+  return kExitOk;
+}
 
-  ByteSource source = fromStdin ? ByteSource(io) : ByteSource(file.fd());
-  CsvReader reader([&source](char* buffer, std::size_t size) { return source.Read(buffer, size); },
-                   kMaxRecordBytes, kCsvCrEndsLines | kCsvSkipOverLong);
-  CsvRecord row;
-  std::string body;
-  std::size_t records = 0;
-  std::size_t headerLine = 0;
-  std::size_t rows = 0;
-  std::size_t errors = 0;
-  std::string values[kColumnCount];
-  ZipRecord record;
-  auto report = [&](const std::string& message) {
-    if (++errors <= kMaxReportedErrors) io.Error(where + ":" + message + "\n");
-  };
-  while (reader.Next(row)) {
-    if (row.blank()) continue;  // empty lines are skipped
-    if (++records == 1 && !row.overLong() && IsHeader(row)) {
-      headerLine = row.line();
-      continue;
-    }
-    if (row.overLong()) {
-      report(std::to_string(row.line()) + ": more than " + std::to_string(kMaxRecordBytes) +
-             " bytes in the row; no valid row comes near that");
-      continue;
-    }
-    if (row.size() != kColumnCount) {
-      report(std::to_string(row.line()) + ": " + std::to_string(row.size()) +
-             " fields, expected 5 (zipcode, province, district, locality, detail)");
-      continue;
-    }
-    bool ok = true;
-    for (std::size_t i = 0; i < kColumnCount; ++i) {
-      const std::string why = CheckValue(row[i].value, i, values[i]);
-      if (!why.empty()) {
-        report(std::to_string(row.line()) + ": column " + std::to_string(i + 1) + " (" +
-               detail::kZipFields[i].column + "): " + why);
-        ok = false;
-      }
-    }
-    if (!ok || errors > 0) continue;  // the table is not written: no use writing rows
-    ++rows;
-    if (rows > 0xFFFFFFFFu) {
-      io.Error(where + ": more rows than a dBASE table can count\n");
-      return kExitDataError;
-    }
-    record.zipCode = values[0];
-    record.province = values[1];
-    record.district = values[2];
-    record.locality = values[3];
-    record.detail = values[4];
-    body.clear();
-    ZipTableWriter::AppendRecord(record, rows, body);
-    if (!table.Write(body, error)) {
-      io.Error("jasokit zipdb: " + error + "\n");
-      return kExitDataError;
-    }
-  }
+// After the last row: the errors of the reading and of the rows, or a CSV
+// that made no rows; 0 when the table is to be committed.
+int CheckRead(const CsvReader& reader, const ByteSource& source, RowWriter& rows, const std::string& csvPath,
+              bool fromStdin, const std::string& where, const std::string& outPath, CliIo& io) {
   if (reader.error().kind == CsvErrorKind::kReadFailed) {
-    const int why = source.error();
+    const std::string why = source.error();
     io.Error("jasokit zipdb: error reading " + (fromStdin ? std::string("standard input") : csvPath) +
-             (why != 0 ? ": " + std::string(std::strerror(why)) : std::string()) + "\n");
+             (why.empty() ? std::string() : ": " + why) + "\n");
     return kExitDataError;
   }
+  std::size_t errors = rows.errors();
   if (reader.error()) {
     io.Error(where + ":" + SyntaxError(reader.error()) + "\n");
     ++errors;
@@ -280,15 +248,21 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
     io.Error("jasokit zipdb: " + outPath + " not written\n");
     return kExitDataError;
   }
-  if (rows == 0 && records > 0) {
+  if (rows.rows() == 0 && rows.records() > 0) {
     // Something was there but no row came of it: likely a CSV of another
     // shape, not a wish for an empty table.
-    io.Error(where + ":" + std::to_string(headerLine) + ": a header row and no rows after it; " + outPath +
+    io.Error(where + ":" + std::to_string(rows.headerLine()) + ": a header row and no rows after it; " + outPath +
              " not written\n");
     return kExitUsage;
   }
-  body.assign(1, ZipTableWriter::kEndOfFile);
-  if (!table.Write(body, error)) {
+  return kExitOk;
+}
+
+// Ends the table and puts it in place, with a warning for a table the
+// programs would not read whole.
+int Finish(TableFile& table, const ZipTableWriter& writer, std::size_t rows, CliIo& io) {
+  std::string error;
+  if (!table.Write(std::string(1, ZipTableWriter::kEndOfFile), error)) {
     io.Error("jasokit zipdb: " + error + "\n");
     return kExitDataError;
   }
@@ -305,31 +279,38 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
   return kExitOk;
 }
 
-}  // namespace
+int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
+  const bool fromStdin = csvPath == "-";
+  const std::string where = "jasokit zipdb: " + (fromStdin ? std::string("<stdin>") : csvPath);
+  InputFile file;
+  TableFile table;
+  if (const int status = OpenFiles(csvPath, fromStdin, outPath, file, table, io)) return status;
+  const ZipTableWriter writer(UpdateDate());
+  // The real count goes in once it is known.
+  std::string error;
+  if (!table.Write(writer.Header(0), error)) {
+    io.Error("jasokit zipdb: " + error + "\n");
+    return kExitDataError;
+  }
+
+  ByteSource source = fromStdin ? ByteSource(io) : ByteSource(file);
+  CsvReader reader([&source](char* buffer, std::size_t size) { return source.Read(buffer, size); },
+                   kMaxRecordBytes, kCsvCrEndsLines | kCsvSkipOverLong);
+  CsvRecord row;
+  RowWriter rows(io, table, where);
+  while (reader.Next(row)) {
+    if (!rows.Take(row)) return kExitDataError;
+  }
+  if (const int status = CheckRead(reader, source, rows, csvPath, fromStdin, where, outPath, io)) return status;
+  return Finish(table, writer, rows.rows(), io);
+}
 
 enum ZipDbOption : std::size_t { kOptOutput };
 constexpr OptionRule kZipDbOptions[] = {
     {"--output", "-o", "a FILE"},
 };
 
-int RunZipDb(const Args& args, CliIo& io) {
-  if (args.empty()) return UsageError(io, "zipdb", "missing subcommand");
-  if (args[0] == "--help" || args[0] == "-h") {
-    io.Write(kZipDbHelp);
-    return kExitOk;
-  }
-  if (args[0] != "build") {
-    const std::string near = NearestName(args[0], {"build"});
-    return UsageError(io, "zipdb",
-                      "unknown subcommand '" + args[0] + "'" + (near.empty() ? "" : " (did you mean 'build'?)"));
-  }
-  const Args buildArgs(args.begin() + 1, args.end());  // the operands point into it
-  ParsedArgs parsed;
-  if (!ParseOptions(buildArgs, kZipDbOptions, "zipdb", io, parsed)) return kExitUsage;
-  if (parsed.help) {
-    io.Write(kZipDbHelp);
-    return kExitOk;
-  }
+int RunZipDb(const ParsedArgs& parsed, CliIo& io) {
   if (parsed.operands.size() > 1) return UsageError(io, "zipdb", "more than one CSV given");
   const std::string* out = parsed.Value(kOptOutput);
   if (parsed.operands.empty() || !out) {
@@ -341,5 +322,12 @@ int RunZipDb(const Args& args, CliIo& io) {
   }
   return Build(*parsed.operands[0], *out, io);
 }
+
+}  // namespace
+
+constexpr Command kZipDbCommand = {
+    "zipdb", "build the zip code table from a CSV file",
+    kZipDbHelp, kZipDbOptions, std::size(kZipDbOptions), "build", RunZipDb,
+};
 
 }  // namespace jasokit::cli

@@ -1,6 +1,11 @@
 # The text library: compiled once, then packed as libjasokit.a (which the
 # programs, tests and the Python module link) and libjasokit.so (which only
 # exports the public API of include/jasokit).
+# The ABI's own number, the shared library's SONAME (libjasokit.so.2): it
+# changes when a program built against the library would break, whatever the
+# product's version.
+set(JASOKIT_SOVERSION 2)
+
 configure_file("${PROJECT_SOURCE_DIR}/include/jasokit/version.h.in"
                "${PROJECT_BINARY_DIR}/include/jasokit/version.h" @ONLY)
 
@@ -42,7 +47,15 @@ if(JASOKIT_BUILD_SHARED)
   target_compile_features(jasokit_shared INTERFACE cxx_std_17)
   set_target_properties(jasokit_shared PROPERTIES
     OUTPUT_NAME jasokit EXPORT_NAME jasokit
-    VERSION "${PROJECT_VERSION}" SOVERSION "${PROJECT_VERSION_MAJOR}")
+    VERSION "${JASOKIT_SOVERSION}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}"
+    SOVERSION "${JASOKIT_SOVERSION}")
+  # Only the library's own names: the standard library's template code that
+  # it instantiates stays inside. cmake/jasokit.symbols lists what is left.
+  if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang" AND NOT APPLE AND NOT WIN32)
+    set(jasokit_version_script "${PROJECT_SOURCE_DIR}/cmake/jasokit.map")
+    target_link_options(jasokit_shared PRIVATE "LINKER:--version-script=${jasokit_version_script}")
+    set_property(TARGET jasokit_shared APPEND PROPERTY LINK_DEPENDS "${jasokit_version_script}")
+  endif()
   add_library(jasokit::jasokit ALIAS jasokit_shared)
 else()
   add_library(jasokit::jasokit ALIAS jasokit_static)

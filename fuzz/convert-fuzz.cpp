@@ -43,28 +43,28 @@ std::string DoubleByteChars(std::string_view text, bool dropSyllables) {
   return out;
 }
 
-void CheckResult(std::string_view input, const ConversionResult& r) {
+void CheckResult(std::string_view input, const Result& r) {
   const std::string_view trimmed = TrimWhitespace(input);
   switch (r.status) {
     case ConversionStatus::TooLong:
       FUZZ_CHECK(trimmed.size() > kMaxInputBytes);
-      FUZZ_CHECK(r.normalizedText.empty() && r.outputText.empty());
+      FUZZ_CHECK(r.normalized.empty() && r.output.empty());
       return;
     case ConversionStatus::Empty:
       FUZZ_CHECK(trimmed.empty());
-      FUZZ_CHECK(r.normalizedText.empty() && r.outputText.empty());
+      FUZZ_CHECK(r.normalized.empty() && r.output.empty());
       return;
     case ConversionStatus::Address:
     case ConversionStatus::PlainText:
       break;
   }
   FUZZ_CHECK(!trimmed.empty() && trimmed.size() <= kMaxInputBytes);
-  const std::string& norm = r.normalizedText;
+  const std::string& norm = r.normalized;
   FUZZ_CHECK(!norm.empty() && norm.size() <= trimmed.size());
   FUZZ_CHECK(!IsSpaceByte(norm.front()));
   FUZZ_CHECK(!HasAtBoundary(norm, "\n") && !HasAtBoundary(norm, "  "));
-  FUZZ_CHECK(r.outputText.size() <= kMaxInputBytes);
-  const std::string& out = r.outputText;
+  FUZZ_CHECK(r.output.size() <= kMaxInputBytes);
+  const std::string& out = r.output;
   if (!out.empty()) FUZZ_CHECK(!(out[0] >= 'a' && out[0] <= 'z'));
 
   if (r.status == ConversionStatus::PlainText) {
@@ -87,10 +87,10 @@ void CheckResult(std::string_view input, const ConversionResult& r) {
   }
 
   // The normalised text is a fixed point: converting it again changes nothing.
-  const ConversionResult again = ConvertInput(norm);
+  const Result again = ConvertInput(norm);
   FUZZ_CHECK(again.status == r.status);
-  FUZZ_CHECK(again.normalizedText == norm);
-  FUZZ_CHECK(again.outputText == out);
+  FUZZ_CHECK(again.normalized == norm);
+  FUZZ_CHECK(again.output == out);
 }
 
 }  // namespace

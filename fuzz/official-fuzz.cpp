@@ -51,8 +51,8 @@ Outcome Run(std::string_view text, bool utf8, const Options& options) {
     Result r = Convert(text, options);
     return {r.status, std::move(r.normalized), std::move(r.output), std::move(r.fields)};
   }
-  ConversionResult r = ConvertInput(text, options);
-  return {r.status, std::move(r.normalizedText), std::move(r.outputText), std::move(r.fields)};
+  Result r = ConvertInput(text, options);
+  return {r.status, std::move(r.normalized), std::move(r.output), std::move(r.fields)};
 }
 
 // The character at text[i]: its bytes, and the CP949 bytes it counts for

@@ -69,9 +69,9 @@ void CheckAddressOf(std::string_view line) {
   const std::string_view rest = line.size() > 8 ? line.substr(8) : std::string_view();
   FUZZ_CHECK(address.size() <= rest.size());
   FUZZ_CHECK(WithoutSpaces(address) == WithoutSpaces(rest));
-  const ConversionResult r = ConvertInput(address);
+  const Result r = ConvertInput(address);
   FUZZ_CHECK(r.status != ConversionStatus::TooLong || rest.size() > kMaxInputBytes);
-  FUZZ_CHECK(r.outputText.size() <= kMaxInputBytes);
+  FUZZ_CHECK(r.output.size() <= kMaxInputBytes);
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 
 #include "batch.h"
 #include "jasokit/convert.h"
-#include "jasokit/cp949.h"
 #include "jasokit/name.h"
 #include "jasokit/style.h"
 #include "jasokit/version.h"
@@ -22,6 +21,7 @@ namespace py = pybind11;
 
 namespace {
 
+using jasokit::ZipRecord;
 using jasokit::python::AppendUtf8;
 using jasokit::python::ThrowTypeError;
 
@@ -35,12 +35,6 @@ std::string Utf8(py::handle text, const std::string& what) {
 }
 
 py::str Str(std::string_view utf8) { return py::str(utf8.data(), utf8.size()); }
-
-std::string FromCp949(std::string_view cp949) {
-  std::string utf8;
-  jasokit::Cp949ToUtf8(cp949, utf8);
-  return utf8;
-}
 
 jasokit::Style StyleArg(py::handle style) {
   const std::string name = Utf8(style, "style");
@@ -86,11 +80,6 @@ py::list ConvertColumn(py::handle texts, py::handle style, py::handle country, p
   return jasokit::python::RunBatch(texts, {false, OptionsArg(style, country)}, threads, isMissing, what);
 }
 
-// A record of the table with its texts in UTF-8.
-struct ZipRecord {
-  std::string zipCode, province, district, locality, detail;
-};
-
 class ZipTable {
  public:
   explicit ZipTable(const std::string& path) {
@@ -105,38 +94,18 @@ class ZipTable {
     }
   }
 
-  std::vector<ZipRecord> Find(py::handle name) const {
-    std::vector<std::pair<std::string, jasokit::ZipRecordView>> hits;
-    std::string query;
-    if (Query(name, query)) {
-      for (const jasokit::ZipRecordView& r : m_db.FindAll(query)) hits.emplace_back(jasokit::FormatSearchLine(r), r);
-    }
-    std::sort(hits.begin(), hits.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<ZipRecord> records;
-    records.reserve(hits.size());
-    for (const auto& [line, r] : hits) {
-      records.push_back({FromCp949(r.zipCode), FromCp949(r.province), FromCp949(r.district), FromCp949(r.locality),
-                         FromCp949(r.detail)});
-    }
-    return records;
-  }
+  // A name with no CP949 form finds nothing: the table cannot hold it.
+  std::vector<ZipRecord> Find(py::handle name) const { return jasokit::FindAllUtf8(m_db, Utf8(name, "name")); }
 
   py::list Lines(py::handle name) const {
     py::list lines;
-    std::string query;
-    if (Query(name, query)) {
-      for (const std::string& line : jasokit::FormatSearchLines(m_db, query)) lines.append(Str(FromCp949(line)));
-    }
+    for (const std::string& line : jasokit::FormatSearchLinesUtf8(m_db, Utf8(name, "name"))) lines.append(Str(line));
     return lines;
   }
 
   std::size_t size() const { return m_db.size(); }
 
  private:
-  // False for a name with no CP949 form: the table cannot hold it, and its
-  // '?' stand-ins could only give false hits.
-  static bool Query(py::handle name, std::string& query) { return jasokit::Utf8ToCp949(Utf8(name, "name"), query); }
-
   jasokit::ZipDatabase m_db;
 };
 

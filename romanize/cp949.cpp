@@ -37,13 +37,6 @@ inline std::size_t DecodeUtf8(std::string_view in, std::size_t i, char32_t& cp, 
 
 }  // namespace
 
-std::size_t ValidUtf8Length(std::string_view text, std::size_t i) {
-  char32_t cp;
-  bool valid;
-  const std::size_t n = DecodeUtf8(text, i, cp, valid);
-  return valid ? n : 0;
-}
-
 void AppendUtf8(char32_t cp, std::string& out) {
   if (cp < 0x80) {
     out.push_back(static_cast<char>(cp));
@@ -129,13 +122,6 @@ bool Utf8ToPrivate(std::string_view utf8, PrivateText& out) {
   out.bytes.clear();
   out.characters.clear();
   return AppendUtf8ToPrivate(utf8, out);
-}
-
-bool IsValidUtf8(std::string_view utf8) {
-  char32_t cp;
-  bool valid = true;
-  for (std::size_t i = 0; i < utf8.size() && valid;) i += DecodeUtf8(utf8, i, cp, valid);
-  return valid;
 }
 
 bool AppendUtf8ToPrivate(std::string_view utf8, PrivateText& out) {
@@ -242,6 +228,20 @@ void PrivateToUtf8(std::string_view bytes, const std::vector<char32_t>& characte
 }
 
 }  // namespace detail
+
+std::size_t ValidUtf8Length(std::string_view text, std::size_t i) {
+  char32_t cp;
+  bool valid;
+  const std::size_t n = detail::DecodeUtf8(text, i, cp, valid);
+  return valid ? n : 0;
+}
+
+bool IsValidUtf8(std::string_view utf8) {
+  char32_t cp;
+  bool valid = true;
+  for (std::size_t i = 0; i < utf8.size() && valid;) i += detail::DecodeUtf8(utf8, i, cp, valid);
+  return valid;
+}
 
 bool Utf8ToCp949(std::string_view in, std::string& out) {
   using namespace detail;

@@ -13,35 +13,19 @@ namespace jasokit::detail {
 
 inline constexpr char16_t kReplacementChar = 0xFFFD;
 
-// True for the bytes that start a double-byte CP949 character.
-constexpr bool IsCp949LeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
-
 // Byte length of the character at text[i]: 2 for a lead byte with a byte
 // after it, otherwise 1. This is the stepping the text routines use.
 inline std::size_t Cp949CharLength(std::string_view text, std::size_t i) {
   return (IsCp949LeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
 }
 
-// What a UTF-8 lead byte begins: the sequence's length (0 for a byte that
-// begins none) and the range of its second byte, which rules out overlong
-// forms, surrogates and code points past U+10FFFF.
-struct Utf8Lead {
-  unsigned length;
-  unsigned char low;
-  unsigned char high;
-};
-
-constexpr Utf8Lead Utf8LeadOf(unsigned char b) {
-  if (b < 0x80) return {1, 0x80, 0xBF};
-  if (b >= 0xC2 && b <= 0xDF) return {2, 0x80, 0xBF};
-  using Byte = unsigned char;
-  if (b >= 0xE0 && b <= 0xEF) return {3, Byte(b == 0xE0 ? 0xA0 : 0x80), Byte(b == 0xED ? 0x9F : 0xBF)};
-  if (b >= 0xF0 && b <= 0xF4) return {4, Byte(b == 0xF0 ? 0x90 : 0x80), Byte(b == 0xF4 ? 0x8F : 0xBF)};
-  return {0, 0, 0};
-}
-
-// The length of the valid UTF-8 sequence at text[i], or 0 where none begins.
-std::size_t ValidUtf8Length(std::string_view text, std::size_t i);
+// The text helpers of jasokit/cp949.h, under the names the library's own
+// code has always used.
+using jasokit::IsCp949LeadByte;
+using jasokit::IsValidUtf8;
+using jasokit::Utf8Lead;
+using jasokit::Utf8LeadOf;
+using jasokit::ValidUtf8Length;
 
 // The unit of a double-byte pair, or 0 where the pair is not mapped.
 char16_t DecodeCp949Pair(unsigned char lead, unsigned char trail);
@@ -96,8 +80,6 @@ bool Utf8ToPrivate(std::string_view utf8, PrivateText& out);
 
 // The same, appending to out and extending its characters.
 bool AppendUtf8ToPrivate(std::string_view utf8, PrivateText& out);
-
-bool IsValidUtf8(std::string_view utf8);
 
 // Bytes with private codes -> UTF-8, appended to out; characters holds what
 // the codes stand for. A pair that is neither mapped nor a private code, or

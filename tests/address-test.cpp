@@ -42,9 +42,9 @@ bool RecognizeText(const std::string& utf8, Parts* parts = nullptr) {
 }
 
 std::string ConvertAddress(const std::string& utf8) {
-  const ConversionResult r = ConvertInput(Cp(utf8));
+  const Result r = ConvertInput(Cp(utf8));
   EXPECT_EQ(r.status, ConversionStatus::Address) << utf8;
-  return r.outputText;
+  return r.output;
 }
 
 TEST(AddressTokens, SplitOnlyAtTheSpaceByte) {
@@ -331,9 +331,9 @@ TEST(AddressConversion, ChoosesBetweenAddressAndPlainText) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    const ConversionResult r = ConvertInput(Cp(c.text));
+    const Result r = ConvertInput(Cp(c.text));
     EXPECT_EQ(r.status, c.status);
-    if (c.plain) EXPECT_EQ(r.outputText, c.plain);
+    if (c.plain) EXPECT_EQ(r.output, c.plain);
   }
 }
 
@@ -391,10 +391,10 @@ TEST(AddressRender, LongAddressIsAPrefixOfTheFullText) {
   for (auto it = converter.parts().rbegin(); it != converter.parts().rend(); ++it) full += *it + " ";
   ASSERT_GT(full.size(), kOutputBufferBytes);
 
-  const ConversionResult r = ConvertInput(input);
+  const Result r = ConvertInput(input);
   EXPECT_EQ(r.status, ConversionStatus::Address);
-  EXPECT_EQ(r.outputText.size(), kOutputBufferBytes);
-  EXPECT_EQ(r.outputText, full.substr(0, kOutputBufferBytes));
+  EXPECT_EQ(r.output.size(), kOutputBufferBytes);
+  EXPECT_EQ(r.output, full.substr(0, kOutputBufferBytes));
 }
 
 TEST(AddressRender, KoreanPassedThroughIsNotSplitAtTheCut) {
@@ -416,14 +416,14 @@ TEST(AddressRender, KoreanPassedThroughIsNotSplitAtTheCut) {
     for (auto it = converter.parts().rbegin(); it != converter.parts().rend(); ++it) {
       full += *it + " ";
     }
-    const ConversionResult r = ConvertInput(input);
+    const Result r = ConvertInput(input);
     ASSERT_EQ(r.status, ConversionStatus::Address);
-    ASSERT_GE(r.outputText.size(), kOutputBufferBytes - 1);
-    ASSERT_LE(r.outputText.size(), kOutputBufferBytes);
-    EXPECT_EQ(r.outputText, full.substr(0, r.outputText.size()));
+    ASSERT_GE(r.output.size(), kOutputBufferBytes - 1);
+    ASSERT_LE(r.output.size(), kOutputBufferBytes);
+    EXPECT_EQ(r.output, full.substr(0, r.output.size()));
     std::string utf8;
-    EXPECT_TRUE(Cp949ToUtf8(r.outputText, utf8));
-    if (r.outputText.size() == kOutputBufferBytes - 1) ++shortened;
+    EXPECT_TRUE(Cp949ToUtf8(r.output, utf8));
+    if (r.output.size() == kOutputBufferBytes - 1) ++shortened;
   }
   EXPECT_GE(shortened, 1);
 }
@@ -440,10 +440,10 @@ TEST(AddressConversion, AnyBytesAfterARegionAreSafe) {
       const unsigned v = random() % 8 == 0 ? 0x20 : 1 + random() % 255;
       text += static_cast<char>(v);
     }
-    const ConversionResult r = ConvertInput(text);
-    ASSERT_LE(r.outputText.size(), kOutputBufferBytes);
+    const Result r = ConvertInput(text);
+    ASSERT_LE(r.output.size(), kOutputBufferBytes);
     if (r.status == ConversionStatus::Address) {
-      ASSERT_GE(r.outputText.size(), 8u);  // at least "S.KOREA "
+      ASSERT_GE(r.output.size(), 8u);  // at least "S.KOREA "
     }
   }
 }

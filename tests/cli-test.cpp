@@ -119,6 +119,14 @@ TEST(CliConvert, LongLinesAreDecidedWithoutBeingHeld) {
   }
 }
 
+// --cp949 hands the bytes to the conversion as read: bytes that are no CP949
+// stay as they are in the normalized text, never turned into U+FFFD and back.
+TEST(CliConvert, Cp949BytesAreNeverDecodedOnTheWay) {
+  FakeIo io("\xff\xfe\n\x81" "A\n");
+  EXPECT_EQ(RunJasokit(io, {"convert", "--tsv", "--cp949"}), cli::kExitOk);
+  EXPECT_EQ(io.out, "PlainText\t\xff\xfe\t??\nPlainText\t\x81" "A\tGakk\n");
+}
+
 TEST(CliConvert, InvalidUtf8InARefusedLineIsReported) {
   FakeIo io("a\xff" + std::string(3000, 'b') + "\n");
   EXPECT_EQ(RunJasokit(io, {"convert"}), cli::kExitRefused);

@@ -32,18 +32,18 @@ TEST(ConvertInput, LengthLimitCountsTrimmedBytes) {
       {"\t\r\n\x0b\x0c ", ConversionStatus::Empty},
   };
   for (const auto& c : cases) {
-    const ConversionResult r = ConvertInput(c.input);
+    const Result r = ConvertInput(c.input);
     EXPECT_EQ(r.status, c.status) << c.input.size();
     if (c.status == ConversionStatus::TooLong || c.status == ConversionStatus::Empty) {
-      EXPECT_EQ(r.normalizedText, "");
-      EXPECT_EQ(r.outputText, "");
+      EXPECT_EQ(r.normalized, "");
+      EXPECT_EQ(r.output, "");
     }
   }
 }
 
 TEST(ConvertInput, FiveHundredTwelveSyllablesFillTheOutputExactly) {
-  const ConversionResult r = ConvertInput(Cp(Repeat("가", 512)));
-  EXPECT_EQ(r.outputText, "Ga" + Repeat("ga", 511));
+  const Result r = ConvertInput(Cp(Repeat("가", 512)));
+  EXPECT_EQ(r.output, "Ga" + Repeat("ga", 511));
 }
 
 TEST(ConvertInput, NormalisesWhitespace) {
@@ -63,8 +63,8 @@ TEST(ConvertInput, NormalisesWhitespace) {
       {"a \r\n b", "a b"},
   };
   for (const auto& c : cases) {
-    const ConversionResult r = ConvertInput(Cp(c.input));
-    EXPECT_EQ(Utf8(r.normalizedText), c.normalized) << c.input;
+    const Result r = ConvertInput(Cp(c.input));
+    EXPECT_EQ(Utf8(r.normalized), c.normalized) << c.input;
   }
 }
 
@@ -79,9 +79,9 @@ TEST(ConvertInput, PlainTextPath) {
       {"가\xe3\x80\x80나", "Ga\xe3\x80\x80na"},
   };
   for (const auto& c : cases) {
-    const ConversionResult r = ConvertInput(Cp(c.input));
+    const Result r = ConvertInput(Cp(c.input));
     EXPECT_EQ(r.status, ConversionStatus::PlainText) << c.input;
-    EXPECT_EQ(Utf8(r.outputText), c.output) << c.input;
+    EXPECT_EQ(Utf8(r.output), c.output) << c.input;
   }
 }
 

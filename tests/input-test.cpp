@@ -149,14 +149,14 @@ TEST(TrimmedTextProperty, Cp949StreamedEqualsWhole) {
   for (const std::string& line : lines) {
     Options options;
     if (line.size() % 2) options.style = Style::Official;
-    const ConversionResult whole = ConvertInput(line, options);
+    const Result whole = ConvertInput(line, options);
     ++seen[static_cast<int>(whole.status)];
     for (std::size_t chunk : ChunkSizes(line.size())) {
       Feed(text, line, chunk);
-      const ConversionResult streamed = ConvertTrimmed(text, options);
+      const Result streamed = ConvertTrimmed(text, options);
       ASSERT_EQ(streamed.status, whole.status) << line.size() << " bytes in chunks of " << chunk;
-      ASSERT_EQ(streamed.normalizedText, whole.normalizedText);
-      ASSERT_EQ(streamed.outputText, whole.outputText);
+      ASSERT_EQ(streamed.normalized, whole.normalized);
+      ASSERT_EQ(streamed.output, whole.output);
       ExpectSameFields(streamed.fields, whole.fields);
       ASSERT_EQ(text.sawNul(), line.find('\0') != std::string::npos);
     }

@@ -199,17 +199,17 @@ TEST(OfficialAddress, LongOutputIsCutAtACharacter) {
   // Each word gives "Bwekbwekbwek" and a space: far more than 1024 bytes.
   std::string text = "서울";
   while (text.size() < 1000) text += " 뷁뷁뷁";
-  const ConversionResult ascii = ConvertInput(Cp(text), kOfficial);
+  const Result ascii = ConvertInput(Cp(text), kOfficial);
   ASSERT_EQ(ascii.status, ConversionStatus::Address);
-  EXPECT_EQ(ascii.outputText.size(), kOutputBufferBytes);
+  EXPECT_EQ(ascii.output.size(), kOutputBufferBytes);
   // With a double-byte character standing across byte 1024, the cut comes before it.
   for (std::size_t pad = 0; pad < 2; ++pad) {
     std::string cut = "서울 " + std::string(pad, 'a');
     while (cut.size() < 900) cut += "★";
-    const ConversionResult r = ConvertInput(Cp(cut + " 뷁뷁뷁 뷁뷁뷁"), kOfficial);
-    ASSERT_LE(r.outputText.size(), kOutputBufferBytes);
+    const Result r = ConvertInput(Cp(cut + " 뷁뷁뷁 뷁뷁뷁"), kOfficial);
+    ASSERT_LE(r.output.size(), kOutputBufferBytes);
     std::string utf8;
-    EXPECT_TRUE(Cp949ToUtf8(r.outputText, utf8)) << pad;  // no half character at the end
+    EXPECT_TRUE(Cp949ToUtf8(r.output, utf8)) << pad;  // no half character at the end
   }
 }
 

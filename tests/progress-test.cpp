@@ -1,5 +1,6 @@
 // The progress meter: its line, how often it draws, and that it leaves no trace.
 #include "cli/progress.h"
+#include "cli/platform.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -227,41 +227,41 @@ bool StartsWithRegionWord(std::string_view text) {
 
 // Every status carries the texts it promises, and the output never passes
 // 1024 bytes.
-void ExpectConsistent(std::string_view input, const ConversionResult& r) {
+void ExpectConsistent(std::string_view input, const Result& r) {
   input = input.substr(0, input.find('\0'));  // the text ends at a NUL byte
   const std::string_view trimmed = TrimWhitespace(input);
   ExpectTrimmed(input, trimmed);
-  ASSERT_LE(r.outputText.size(), kMaxInputBytes);
+  ASSERT_LE(r.output.size(), kMaxInputBytes);
   switch (r.status) {
     case ConversionStatus::TooLong:
       ASSERT_GT(trimmed.size(), kMaxInputBytes);
-      ASSERT_EQ(r.normalizedText, "");
-      ASSERT_EQ(r.outputText, "");
+      ASSERT_EQ(r.normalized, "");
+      ASSERT_EQ(r.output, "");
       return;
     case ConversionStatus::Empty:
       ASSERT_TRUE(trimmed.empty());
-      ASSERT_EQ(r.normalizedText, "");
-      ASSERT_EQ(r.outputText, "");
+      ASSERT_EQ(r.normalized, "");
+      ASSERT_EQ(r.output, "");
       return;
     case ConversionStatus::Address:
-      ASSERT_TRUE(StartsWithRegionWord(r.normalizedText));
-      ASSERT_FALSE(r.outputText.empty());
+      ASSERT_TRUE(StartsWithRegionWord(r.normalized));
+      ASSERT_FALSE(r.output.empty());
       // Whole unless cut at the limit, and then only at a character boundary.
-      if (r.outputText.size() + 1 < kMaxInputBytes) {
-        ASSERT_TRUE(r.outputText.size() >= 8 &&
-                    r.outputText.compare(r.outputText.size() - 8, 8, "S.KOREA ") == 0)
-            << r.outputText;
+      if (r.output.size() + 1 < kMaxInputBytes) {
+        ASSERT_TRUE(r.output.size() >= 8 &&
+                    r.output.compare(r.output.size() - 8, 8, "S.KOREA ") == 0)
+            << r.output;
       }
       break;
     case ConversionStatus::PlainText:
-      ASSERT_FALSE(StartsWithRegionWord(r.normalizedText));
-      ASSERT_EQ(r.outputText, Romanized(r.normalizedText));
+      ASSERT_FALSE(StartsWithRegionWord(r.normalized));
+      ASSERT_EQ(r.output, Romanized(r.normalized));
       break;
   }
   ASSERT_FALSE(trimmed.empty());
   ASSERT_LE(trimmed.size(), kMaxInputBytes);
-  ASSERT_EQ(r.normalizedText, NormalizeWhitespace(trimmed));
-  ASSERT_LE(r.normalizedText.size(), trimmed.size());
+  ASSERT_EQ(r.normalized, NormalizeWhitespace(trimmed));
+  ASSERT_LE(r.normalized.size(), trimmed.size());
 }
 
 TEST(ConvertInputProperty, StatusMatchesTextsOnGeneratedInput) {
@@ -270,21 +270,21 @@ TEST(ConvertInputProperty, StatusMatchesTextsOnGeneratedInput) {
   for (int n = 0; n < 4000; ++n) {
     const std::string text = gen.Text(n % 4 ? 200 : 1300);
     SCOPED_TRACE(test::Utf8(text));
-    const ConversionResult r = ConvertInput(text);
+    const Result r = ConvertInput(text);
     ExpectConsistent(text, r);
     ++seen[static_cast<int>(r.status)];
     if (r.status == ConversionStatus::TooLong || r.status == ConversionStatus::Empty) continue;
     // No line break and no double space survives, at any character boundary.
-    const std::string& norm = r.normalizedText;
+    const std::string& norm = r.normalized;
     for (std::size_t i = 0; i < norm.size(); i += Cp949CharLength(norm, i)) {
       ASSERT_NE(norm[i], '\n') << i;
       ASSERT_FALSE(norm[i] == ' ' && i + 1 < norm.size() && norm[i + 1] == ' ') << i;
     }
     // The normalised text is a fixed point of the whole request.
-    const ConversionResult again = ConvertInput(norm);
+    const Result again = ConvertInput(norm);
     ASSERT_EQ(again.status, r.status);
-    ASSERT_EQ(again.normalizedText, norm);
-    ASSERT_EQ(again.outputText, r.outputText);
+    ASSERT_EQ(again.normalized, norm);
+    ASSERT_EQ(again.output, r.output);
   }
   EXPECT_GT(seen[static_cast<int>(ConversionStatus::TooLong)], 100);
   EXPECT_GT(seen[static_cast<int>(ConversionStatus::Empty)], 10);
@@ -299,7 +299,7 @@ TEST(ConvertInputProperty, EveryInputOfUpToTwoBytes) {
     ExpectConsistent(text, ConvertInput(text));
     for (unsigned b = 0; b < 256; ++b) {
       text.assign({static_cast<char>(a), static_cast<char>(b)});
-      const ConversionResult r = ConvertInput(text);
+      const Result r = ConvertInput(text);
       ExpectConsistent(text, r);
       if (HasFatalFailure()) FAIL() << std::hex << a << ' ' << b;
     }
@@ -314,9 +314,9 @@ TEST(ConvertInputProperty, OutputNeverPassesTheLimit) {
     const std::string one = Cp(unit);
     for (std::size_t pad = 0; pad < 4; ++pad) {
       std::string text = std::string(pad, 'a') + test::Repeat(one, (kMaxInputBytes - pad) / one.size());
-      const ConversionResult r = ConvertInput(text);
+      const Result r = ConvertInput(text);
       ExpectConsistent(text, r);
-      const ConversionResult withPrefix = ConvertInput(Cp("서울 ") + text.substr(0, 1000));
+      const Result withPrefix = ConvertInput(Cp("서울 ") + text.substr(0, 1000));
       ExpectConsistent(Cp("서울 ") + text.substr(0, 1000), withPrefix);
     }
   }

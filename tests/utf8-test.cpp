@@ -70,7 +70,7 @@ Result ThroughStandIns(std::string_view utf8, const Options& options = {}) {
     if (k == originals.size()) originals.push_back(ch);
     cp949 += StandIn(k);
   }
-  const ConversionResult r = ConvertInput(cp949, options);
+  const Result r = ConvertInput(cp949, options);
   auto back = [&originals](const std::string& text) {
     std::string utf8Text;
     Cp949ToUtf8(text, utf8Text);
@@ -84,7 +84,7 @@ Result ThroughStandIns(std::string_view utf8, const Options& options = {}) {
     }
     return utf8Text;
   };
-  return Result{r.status, back(r.normalizedText), back(r.outputText), std::nullopt};
+  return Result{r.status, back(r.normalized), back(r.output), std::nullopt};
 }
 
 void ExpectSameAsStandIns(const std::string& utf8, const Options& options = {}) {
@@ -127,11 +127,11 @@ TEST(Utf8Convert, CharactersOutsideCp949ComeThrough) {
 TEST(Utf8Convert, TextWithACp949FormGivesTheCp949Result) {
   for (const char* utf8 : {"서울특별시 강남구 역삼동 123-45", "한국어 로마자 표기", "  서울\r\n강남구  ", "ㅋㅋ",
                            "가1나", "경기도 성남시 분당구 정자동 1 현대아파트 101동 1004호"}) {
-    const ConversionResult cp = ConvertInput(Cp(utf8));
+    const Result cp = ConvertInput(Cp(utf8));
     const Result r = Convert(utf8);
     EXPECT_EQ(r.status, cp.status);
-    EXPECT_EQ(r.normalized, test::Utf8(cp.normalizedText));
-    EXPECT_EQ(r.output, test::Utf8(cp.outputText));
+    EXPECT_EQ(r.normalized, test::Utf8(cp.normalized));
+    EXPECT_EQ(r.output, test::Utf8(cp.output));
   }
 }
 

@@ -153,7 +153,7 @@ TEST_F(ZipCommandTest, ConvertWritesTheChosenLinesConversion) {
   const std::string line = Cp("135-080 서울 강남구        역삼동 1~200") + std::string(12, ' ');
   const std::string address = ListLineToAddress(line);
   EXPECT_EQ(address, Cp("서울 강남구 역삼동 1~200 "));
-  EXPECT_EQ(o.out, Utf8(line) + "\n\t" + Utf8(ConvertInput(address).outputText) + "\n");
+  EXPECT_EQ(o.out, Utf8(line) + "\n\t" + Utf8(ConvertInput(address).output) + "\n");
 }
 
 TEST_F(ZipCommandTest, NamesFromStandardInput) {
@@ -285,7 +285,7 @@ TEST_F(ZipLookupTest, ByPrefixAndByCode) {
       {{"--code", "135081"}, "", kExitOk, k1 + k1b, ""},
       {{"--code"}, "135513\n999-999\n", kExitNotFound, k1c, "'999-999': 찾지 못했습니다.\n"},
       {{"--code", "--convert", "135-082"}, "", kExitOk,
-       k2 + "\t" + Utf8(ConvertInput(Cp("서울 강남구 역삼2동 ")).outputText) + "\n", ""},
+       k2 + "\t" + Utf8(ConvertInput(Cp("서울 강남구 역삼2동 ")).output) + "\n", ""},
       {{"--cp949", "--prefix", Cp("역삼2")}, "", kExitOk, Cp(k2), ""},
       // An exact miss names the near places; the other lookups do not.
       {{"역삼동"}, "", kExitNotFound, "", "찾지 못했습니다.\ndid you mean: 역삼1동, 역삼2동\n"},
@@ -319,7 +319,7 @@ TEST_F(ZipLookupTest, JsonObjectPerName) {
   const std::string r2 =
       "{\"zip_code\":\"135-082\",\"province\":\"서울\",\"district\":\"강남구       \",\"locality\":\"역삼2동\","
       "\"detail\":\"" + std::string(17, ' ') + "\"}";
-  const std::string converted = Utf8(ConvertInput(Cp("서울 강남구 역삼2동 ")).outputText);
+  const std::string converted = Utf8(ConvertInput(Cp("서울 강남구 역삼2동 ")).output);
   const struct {
     Args args;
     std::string in;

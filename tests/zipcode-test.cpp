@@ -240,16 +240,12 @@ TEST_F(ZipLoadTest, LoadingAgainReplacesTheTable) {
   EXPECT_EQ(Hits(db, "b").size(), 1u);
 }
 
-TEST_F(ZipLoadTest, AddKeepsDuplicates) {
-  ZipDatabase db;
-  const ZipRecord r{"100-001", "a", "b", "c", "d"};
-  db.Add("c", r);
-  db.Add("c", r);
-  db.Add("x", r);  // the key need not equal the locality
+TEST_F(ZipLoadTest, DuplicateRowsAreAllFound) {
+  const std::string row = RawRecord("100-001", "a", "b", "c", "d");
+  const ZipDatabase db = LoadRecords({row, row, RawRecord("100-002", "a", "b", "x", "d")});
   EXPECT_EQ(db.size(), 3u);
   EXPECT_EQ(Hits(db, "c").size(), 2u);
-  ASSERT_EQ(Hits(db, "x").size(), 1u);
-  EXPECT_EQ(Hits(db, "x")[0].locality, "c");
+  EXPECT_EQ(Hits(db, "x").size(), 1u);
 }
 
 TEST_F(ZipLoadTest, SearchLinesAreSortedAndKeepDuplicates) {
@@ -293,48 +289,33 @@ TEST(ListLineToAddressTest, DropsTheZipCodeAndCollapsesSpaces) {
   for (const auto& c : kCases) EXPECT_EQ(ListLineToAddress(c.line), c.address) << c.line;
 }
 
-TEST(ExecutableDirectoryTest, IsTheFolderOfTheRunningProgram) {
-  const std::string dir = ExecutableDirectory();
-  ASSERT_FALSE(dir.empty());
-  EXPECT_EQ(dir.back(), '/');
-  EXPECT_TRUE(fs::equivalent(dir, fs::path(JASOKIT_BINARY_DIR) / "tests"));
-}
-
 // Every failure is a status with its exact message; the table is left empty.
 TEST(ZipLoadMessageTest, EveryStatusHasItsMessage) {
-  EXPECT_STREQ(ZipLoadMessage(ZipLoadStatus::Ok), "");
-  EXPECT_STREQ(ZipLoadMessage(ZipLoadStatus::StatFailed), "stat function failed");
-  EXPECT_STREQ(ZipLoadMessage(ZipLoadStatus::OpenFailed), "db file open failed");
-  EXPECT_STREQ(ZipLoadMessage(ZipLoadStatus::OutOfMemory), "Not enough memory");
+  const struct {
+    ZipLoadStatus status;
+    const char* message;
+  } kCases[] = {
+      {ZipLoadStatus::Ok, ""},
+      {ZipLoadStatus::NoFileName, "stat function failed"},
+      {ZipLoadStatus::StatFailed, "stat function failed"},
+      {ZipLoadStatus::IsDirectory, "db file open failed"},
+      {ZipLoadStatus::NotRegularFile, "db file open failed"},
+      {ZipLoadStatus::OpenFailed, "db file open failed"},
+      {ZipLoadStatus::OutOfMemory, "Not enough memory"},
+  };
+  for (const auto& c : kCases) EXPECT_STREQ(ZipLoadMessage(c.status), c.message);
 }
 
 TEST_F(ZipLoadTest, MissingFileFailsTheStatusQuery) {
   ZipDatabase db;
-  std::string reason;
-  EXPECT_EQ(db.Load(m_dir.File("none.dbf"), &reason), ZipLoadStatus::StatFailed);
-  EXPECT_EQ(reason, "No such file or directory");
-  EXPECT_EQ(db.Load(""), ZipLoadStatus::StatFailed);
-}
-
-TEST_F(ZipLoadTest, TableBesideTheExecutableOnly) {
-  ASSERT_FALSE(fs::exists(ExecutableDirectory() + kZipFileName));
-  // A copy in the current directory does not count.
-  WriteBytes(m_dir.File(kZipFileName), TableBytes({RawRecord("1", "p", "d", "n", "")}));
-  const fs::path cwd = fs::current_path();
-  fs::current_path(m_dir.path());
-  ZipDatabase db;
-  const ZipLoadStatus status = db.Load();
-  fs::current_path(cwd);
-  EXPECT_EQ(status, ZipLoadStatus::StatFailed);
-  EXPECT_EQ(db.size(), 0u);
+  EXPECT_EQ(db.Load(m_dir.File("none.dbf")), ZipLoadStatus::StatFailed);
+  EXPECT_EQ(db.Load(""), ZipLoadStatus::NoFileName);
 }
 
 TEST_F(ZipLoadTest, StatusPassesButOpenFails) {
   fs::create_directory(m_dir.File("dir.dbf"));
   ZipDatabase db;
-  std::string reason;
-  EXPECT_EQ(db.Load(m_dir.File("dir.dbf"), &reason), ZipLoadStatus::OpenFailed);
-  EXPECT_EQ(reason, "it is a directory");
+  EXPECT_EQ(db.Load(m_dir.File("dir.dbf")), ZipLoadStatus::IsDirectory);
 
   // Neither a socket nor a FIFO is read: a FIFO with no writer would block.
   const std::string path = m_dir.File("socket.dbf");
@@ -345,12 +326,10 @@ TEST_F(ZipLoadTest, StatusPassesButOpenFails) {
   ASSERT_LT(path.size(), sizeof addr.sun_path);
   std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
   ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
-  EXPECT_EQ(db.Load(path, &reason), ZipLoadStatus::OpenFailed);
-  EXPECT_EQ(reason, "not a regular file");
+  EXPECT_EQ(db.Load(path), ZipLoadStatus::NotRegularFile);
   close(fd);
   ASSERT_EQ(mkfifo(m_dir.File("fifo.dbf").c_str(), 0600), 0);
-  EXPECT_EQ(db.Load(m_dir.File("fifo.dbf"), &reason), ZipLoadStatus::OpenFailed);
-  EXPECT_EQ(reason, "not a regular file");
+  EXPECT_EQ(db.Load(m_dir.File("fifo.dbf")), ZipLoadStatus::NotRegularFile);
 }
 
 TEST_F(ZipLoadTest, UnreadableFileCannotBeOpened) {
@@ -421,7 +400,7 @@ TEST_F(ZipLoadTest, ParseReadsBytesInMemory) {
 // Lookups by prefix, by zip code, and the hints for a name with no hit.
 TEST(ZipLookupTest, PrefixCodeAndSuggestions) {
   std::tm date{};
-  const std::vector<ZipRecord> rows = {
+  std::vector<ZipRecord> rows = {
       {"135-081", Cp("서울"), Cp("강남구"), Cp("역삼1동"), ""}, {"135-080", Cp("서울"), Cp("강남구"), Cp("역삼2동"), ""},
       {"135-080", Cp("서울"), Cp("강남구"), Cp("역삼2동"), "x"}, {"100-011", Cp("서울"), Cp("중구"), Cp("명동1가"), ""},
       {"135-010", Cp("서울"), Cp("강남구"), Cp("논현동"), ""},  {"999-999", Cp("전남"), Cp("무안군"), Cp("역삼리"), ""},
@@ -453,10 +432,43 @@ TEST(ZipLookupTest, PrefixCodeAndSuggestions) {
   EXPECT_EQ(db.SuggestLocalities(Cp("역삼2동")).size(), 3u);  // never the name itself
   EXPECT_TRUE(db.SuggestLocalities(Cp("동")).empty());
 
-  // Adding a row keeps the lookups current.
-  db.Add(Cp("역삼3동"), {"135-083", Cp("서울"), Cp("강남구"), Cp("역삼3동"), ""});
+  // A new table is sorted anew.
+  rows.push_back({"135-083", Cp("서울"), Cp("강남구"), Cp("역삼3동"), ""});
+  ASSERT_EQ(db.Parse(ZipTableWriter(date).Build(rows)), ZipLoadStatus::Ok);
   EXPECT_EQ(db.FindPrefix(Cp("역삼3")).size(), 1u);
   EXPECT_EQ(db.FindZipCode("135-083").size(), 1u);
+}
+
+// The UTF-8 lookups give what the CP949 ones give, in UTF-8 and list order.
+TEST(ZipLookupTest, Utf8FormsOfTheLookups) {
+  std::tm date{};
+  const std::vector<ZipRecord> rows = {
+      {"612-020", Cp("부산"), Cp("해운대구"), Cp("역삼동"), ""},
+      {"135-080", Cp("서울"), Cp("강남구"), Cp("역삼동"), "1"},
+      {"135-081", Cp("서울"), Cp("강남구"), Cp("역삼1동"), ""},
+  };
+  ZipDatabase db;
+  ASSERT_EQ(db.Parse(ZipTableWriter(date).Build(rows)), ZipLoadStatus::Ok);
+  const std::vector<ZipRecord> hits = FindAllUtf8(db, "역삼동");
+  ASSERT_EQ(hits.size(), 2u);
+  EXPECT_EQ(hits[0].zipCode, "135-080");
+  EXPECT_EQ(hits[0].province, "서울");
+  EXPECT_EQ(hits[0].district, "강남구" + std::string(7, ' '));
+  EXPECT_EQ(hits[0].detail, "1" + std::string(16, ' '));
+  EXPECT_EQ(hits[1].locality, "역삼동");
+  const std::vector<std::string> lines = FormatSearchLinesUtf8(db, "역삼동");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "135-080 서울 강남구" + std::string(7, ' ') + " 역삼동 1" + std::string(16, ' '));
+  EXPECT_EQ(ListLineToAddressUtf8(lines[0]), "서울 강남구 역삼동 1 ");
+  EXPECT_EQ(FindPrefixUtf8(db, "역삼").size(), 3u);
+  EXPECT_EQ(FindZipCodeUtf8(db, "135-081").at(0).locality, "역삼1동");
+  EXPECT_EQ(SuggestLocalitiesUtf8(db, "역삼동"), (std::vector<std::string>{"역삼1동"}));
+  // Nothing the table cannot hold is looked for, nor its '?' stand-in.
+  for (const char* query : {"\xFF", "역삼동😀"}) {
+    EXPECT_TRUE(FindAllUtf8(db, query).empty()) << query;
+    EXPECT_TRUE(FormatSearchLinesUtf8(db, query).empty()) << query;
+  }
+  EXPECT_STREQ(ZipFieldName(ZipField::Locality), "locality");
 }
 
 // What the writer makes, the loader gives back unchanged.

@@ -10,7 +10,7 @@ packages=(
   python3-dbfread python3-dev pybind11-dev python3-pytest
   python3-pandas python3-dask python3-distributed
   xvfb xauth fonts-nanum
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-tidy
   dpkg-dev file fakeroot pkg-config
   libcpp-httplib-dev chromium chromium-driver python3-selenium
 )

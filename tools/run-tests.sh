@@ -22,6 +22,10 @@ run_ctest() {
 BUILD_DIR="$here/build" bash "$here/tools/build.sh"
 run_ctest "$here/build"
 
+# No hand-written function of the library or the command line is too
+# complex to read at once (.clang-tidy).
+bash "$here/tools/tidy-check.sh" "$here/build"
+
 # A project outside this one builds against the installed library.
 BUILD_DIR="$here/build" bash "$here/tools/consumer-test.sh"
 

@@ -11,7 +11,7 @@
 #include <QTextDocument>
 #include <string>
 
-#include "romanize/cp949.h"
+#include "jasokit/cp949.h"
 
 namespace jasokit {
 

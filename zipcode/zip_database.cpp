@@ -1,37 +1,14 @@
 #include "zipcode/zip_database.h"
 
-#include "address/address_converter.h"
-#include "address/address_tables.h"
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <algorithm>
-#include <deque>
-#include <mutex>
-#include <type_traits>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <new>
 #include <system_error>
+#include <type_traits>
 #include <vector>
-
-#if defined(_WIN32)
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#elif defined(__APPLE__)
-#include <fcntl.h>
-#include <mach-o/dyld.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <climits>
-#else
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace jasokit {
 
@@ -55,8 +32,8 @@ inline void Mix(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c) {
 }
 
 // The table image. A freshly allocated 4 MB buffer costs a thousand page
-// faults, which take longer than the rest of a lookup together; asking for
-// huge pages where the system has them makes it a handful.
+// faults, which take longer than the rest of a lookup together; aligned to
+// huge pages, a system that backs such memory with them makes it a handful.
 class ImageBuffer {
  public:
   ImageBuffer() = default;
@@ -71,9 +48,6 @@ class ImageBuffer {
       m_capacity = (bytes + kHugePage - 1) / kHugePage * kHugePage;
       m_data = static_cast<char*>(::operator new(m_capacity, std::align_val_t(kHugePage), std::nothrow));
       m_aligned = true;
-#if defined(__linux__)
-      if (m_data) ::madvise(m_data, m_capacity, MADV_HUGEPAGE);
-#endif
     } else {
       m_capacity = bytes == 0 ? 1 : bytes;
       m_data = static_cast<char*>(::operator new(m_capacity, std::nothrow));
@@ -103,8 +77,6 @@ class ImageBuffer {
   std::size_t m_capacity = 0;
   bool m_aligned = false;
 };
-
-std::string ErrnoText(int error) { return std::strerror(error); }
 
 }  // namespace
 
@@ -140,48 +112,6 @@ std::uint32_t ZipKeyHash(std::string_view key) {
   }
   Mix(a, b, c);
   return c;
-}
-
-std::string ExecutableDirectory() {
-  std::string path;
-#if defined(_WIN32)
-  std::string buffer(MAX_PATH, '\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameA(nullptr, &buffer[0], static_cast<DWORD>(buffer.size()));
-    if (n == 0) return std::string();
-    if (n < buffer.size()) {
-      path.assign(buffer, 0, n);
-      break;
-    }
-    if (buffer.size() >= 32768) return std::string();  // a truncated path is no path
-    buffer.resize(buffer.size() * 2);
-  }
-  const auto sep = path.find_last_of("\\/:");
-#elif defined(__APPLE__)
-  std::uint32_t size = 0;
-  _NSGetExecutablePath(nullptr, &size);
-  std::string buffer(size, '\0');
-  if (size == 0 || _NSGetExecutablePath(&buffer[0], &size) != 0) return std::string();
-  char resolved[PATH_MAX];
-  if (realpath(buffer.c_str(), resolved) == nullptr) return std::string();
-  path = resolved;
-  const auto sep = path.rfind('/');
-#else
-  std::string buffer(256, '\0');
-  for (;;) {
-    const ssize_t n = ::readlink("/proc/self/exe", &buffer[0], buffer.size());
-    if (n <= 0) return std::string();
-    if (static_cast<std::size_t>(n) < buffer.size()) {
-      path.assign(buffer, 0, static_cast<std::size_t>(n));
-      break;
-    }
-    if (buffer.size() >= (1u << 16)) return std::string();
-    buffer.resize(buffer.size() * 2);
-  }
-  const auto sep = path.rfind('/');
-#endif
-  if (sep == std::string::npos) return std::string();
-  return path.substr(0, sep + 1);
 }
 
 namespace detail {
@@ -230,24 +160,22 @@ ZipRecordView CutZipRecord(const char* record) {
 
 using namespace detail;
 
-ZipRecord ZipRecordView::ToRecord() const {
-  return ZipRecord{std::string(zipCode), std::string(province), std::string(district), std::string(locality),
-                   std::string(detail)};
-}
-
 const char* ZipLoadMessage(ZipLoadStatus status) {
   switch (status) {
     case ZipLoadStatus::Ok: return "";
+    case ZipLoadStatus::NoFileName:
     case ZipLoadStatus::StatFailed: return "stat function failed";
+    case ZipLoadStatus::IsDirectory:
+    case ZipLoadStatus::NotRegularFile:
     case ZipLoadStatus::OpenFailed: return "db file open failed";
     case ZipLoadStatus::OutOfMemory: return "Not enough memory";
   }
   return "";
 }
 
-// Records live in the image (cut on demand at fixed offsets) or, when added
-// one by one, in their own list. The index is one open-addressing table of
-// names; each name's records form a chain through next.
+// Records live in the image, cut on demand at fixed offsets. The index is
+// one open-addressing table of names; each name's records form a chain
+// through next.
 struct ZipDatabase::Impl {
   static constexpr std::uint32_t kEnd = 0xFFFFFFFFu;
   static constexpr std::size_t kFirstSlots = 128;  // room for 100 names at the start
@@ -263,8 +191,6 @@ struct ZipDatabase::Impl {
   ImageBuffer image;
   std::size_t imageBytes = 0;
   std::uint32_t imageRecords = 0;
-  std::deque<ZipRecord> added;
-  std::deque<std::string> addedKeys;
   std::vector<Slot> slots;
   std::size_t names = 0;
   std::vector<std::uint32_t> next;
@@ -292,8 +218,8 @@ struct ZipDatabase::Impl {
   void SortCodes() {
     std::lock_guard<std::mutex> hold(sortedLock);
     if (codesSorted) return;
-    // A zip code's first eight bytes, big-endian, order codes as their bytes
-    // do; only longer codes (added by hand) need more.
+    // A zip code's bytes (seven at most), big-endian, order codes as the
+    // bytes do.
     struct Entry {
       std::uint64_t head;
       std::uint32_t record;
@@ -305,44 +231,30 @@ struct ZipDatabase::Impl {
       for (std::size_t k = 0; k < 8; ++k) head = head << 8 | (k < code.size() ? static_cast<unsigned char>(code[k]) : 0);
       entries[i] = Entry{head, i};
     }
-    std::sort(entries.begin(), entries.end(), [this](const Entry& a, const Entry& b) {
-      if (a.head != b.head) return a.head < b.head;
-      const std::string_view ca = ZipCode(a.record), cb = ZipCode(b.record);
-      if ((ca.size() > 8 || cb.size() > 8) && ca != cb) return ca < cb;
-      return a.record < b.record;
+    static_assert(kZipCodeBytes <= 8);
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+      return a.head != b.head ? a.head < b.head : a.record < b.record;
     });
     recordsByZipCode.resize(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) recordsByZipCode[i] = entries[i].record;
     codesSorted = true;
   }
 
+  const char* RecordStart(std::uint32_t i) const {
+    return image.data() + kZipHeaderBytes + std::size_t{i} * kZipRecordBytes;
+  }
+
   std::string_view ZipCode(std::uint32_t i) const {
-    if (i < imageRecords) {
-      const char* record = image.data() + kZipHeaderBytes + std::size_t{i} * kZipRecordBytes;
-      return FieldText(record + LayoutOf(ZipField::ZipCode).offset, kZipCodeBytes);
-    }
-    return added[i - imageRecords].zipCode;
+    return FieldText(RecordStart(i) + LayoutOf(ZipField::ZipCode).offset, kZipCodeBytes);
   }
 
-  std::size_t RecordCount() const { return imageRecords + added.size(); }
+  std::size_t RecordCount() const { return imageRecords; }
 
-  ZipRecordView Record(std::uint32_t i) const {
-    if (i < imageRecords) return CutZipRecord(image.data() + kZipHeaderBytes + std::size_t{i} * kZipRecordBytes);
-    const ZipRecord& r = added[i - imageRecords];
-    return ZipRecordView{r.zipCode, r.province, r.district, r.locality, r.detail};
-  }
+  ZipRecordView Record(std::uint32_t i) const { return CutZipRecord(RecordStart(i)); }
 
-  const char* KeyStart(std::uint32_t i) const {
-    if (i < imageRecords) {
-      return image.data() + kZipHeaderBytes + std::size_t{i} * kZipRecordBytes + LayoutOf(ZipField::Locality).offset;
-    }
-    return addedKeys[i - imageRecords].data();
-  }
+  const char* KeyStart(std::uint32_t i) const { return RecordStart(i) + LayoutOf(ZipField::Locality).offset; }
 
-  std::string_view Key(std::uint32_t i) const {
-    if (i < imageRecords) return std::string_view(KeyStart(i), LocalityKeyLength(KeyStart(i)));
-    return addedKeys[i - imageRecords];
-  }
+  std::string_view Key(std::uint32_t i) const { return std::string_view(KeyStart(i), LocalityKeyLength(KeyStart(i))); }
 
   // The slot holding key, or the empty slot where it would go.
   std::size_t Find(std::string_view key, std::uint32_t hash) const {
@@ -357,7 +269,8 @@ struct ZipDatabase::Impl {
     }
   }
 
-  void Insert(std::uint32_t record) {
+  // Adds record i of the image to the index under its locality.
+  void Add(std::uint32_t record) {
     if ((names + 1) * 2 > slots.size()) Grow();
     const std::string_view key = Key(record);
     const std::uint32_t hash = ZipKeyHash(key);
@@ -396,24 +309,33 @@ struct ZipDatabase::Impl {
     Unsort();
     imageBytes = 0;
     imageRecords = 0;
-    added.clear();
-    addedKeys.clear();
     slots.clear();
     names = 0;
     next.clear();
   }
 
-  // Indexes the complete records among the first bytes of the image.
+  // Indexes the complete records among the first bytes of the image; on
+  // failure the table is left empty.
+  ZipLoadStatus Index(std::size_t bytes) {
+    try {
+      IndexImage(bytes);
+    } catch (const std::bad_alloc&) {
+      Clear();
+      return ZipLoadStatus::OutOfMemory;
+    }
+    return ZipLoadStatus::Ok;
+  }
+
   void IndexImage(std::size_t bytes) {
     imageBytes = bytes;
     std::size_t records = bytes > kZipHeaderBytes ? (bytes - kZipHeaderBytes) / kZipRecordBytes : 0;
     if (records > kZipRecordCount) records = kZipRecordCount;
     imageRecords = static_cast<std::uint32_t>(records);
-    next.assign(records, kEnd);
+    next.assign(records, std::uint32_t{kEnd});  // a copy: kEnd itself is no exported object
     std::size_t expected = kFirstSlots;
     while (expected < records / 4) expected *= 2;  // a name has several records on average
     slots.assign(expected, Slot{});
-    for (std::uint32_t i = 0; i < imageRecords; ++i) Insert(i);
+    for (std::uint32_t i = 0; i < imageRecords; ++i) Add(i);
   }
 };
 
@@ -429,102 +351,68 @@ ZipDatabase::~ZipDatabase() = default;
 ZipDatabase::ZipDatabase(ZipDatabase&&) noexcept = default;
 ZipDatabase& ZipDatabase::operator=(ZipDatabase&&) noexcept = default;
 
-ZipLoadStatus ZipDatabase::Load() {
-  const std::string dir = ExecutableDirectory();
-  if (dir.empty()) {
-    m_impl->Clear();
-    return ZipLoadStatus::StatFailed;
-  }
-  return Load(dir + kZipFileName);
+namespace {
+
+// The syllables that end the name of an administrative unit, in CP949: 시,
+// 구, 군, 읍, 면, 동, 가, 리.
+constexpr std::string_view kUnitSyllables[] = {"\xBD\xC3", "\xB1\xB8", "\xB1\xBA", "\xC0\xBE",
+                                               "\xB8\xE9", "\xB5\xBF", "\xB0\xA1", "\xB8\xAE"};
+
+// The bytes a load reads: a full table at most.
+std::size_t WantedBytes(std::uintmax_t size) {
+  return size < kZipTableBytes ? static_cast<std::size_t>(size) : kZipTableBytes;
 }
 
-ZipLoadStatus ZipDatabase::Load(const std::string& path, std::string* reason) {
-  Impl& impl = *m_impl;
-  impl.Clear();
-  auto fail = [reason](ZipLoadStatus status, std::string why) {
-    if (reason) *reason = std::move(why);
-    return status;
-  };
-  if (path.empty()) return fail(ZipLoadStatus::StatFailed, "no file name");
-  std::size_t got = 0;
-#if defined(_WIN32)
+// Whether path names a regular file, and its size; only such a file makes
+// sense, since the table is read whole (a pipe with no writer would block
+// the open for ever).
+ZipLoadStatus CheckTableFile(const std::string& path, std::uintmax_t& size) {
+  namespace fs = std::filesystem;
+  if (path.empty()) return ZipLoadStatus::NoFileName;
   std::error_code ec;
-  const std::filesystem::file_status status = std::filesystem::status(path, ec);
-  if (ec || !std::filesystem::exists(status)) {
-    return fail(ZipLoadStatus::StatFailed, ec ? ec.message() : "No such file or directory");
-  }
-  if (std::filesystem::is_directory(status)) return fail(ZipLoadStatus::OpenFailed, "it is a directory");
-  if (!std::filesystem::is_regular_file(status)) return fail(ZipLoadStatus::OpenFailed, "not a regular file");
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec) return fail(ZipLoadStatus::StatFailed, ec.message());
-  std::ifstream in(path, std::ios::in | std::ios::binary);
-  if (!in) return fail(ZipLoadStatus::OpenFailed, "cannot be opened for reading");
-  const std::size_t wanted = size < kZipTableBytes ? static_cast<std::size_t>(size) : kZipTableBytes;
-  if (!impl.image.Allocate(wanted)) return fail(ZipLoadStatus::OutOfMemory, "");
+  const fs::file_status status = fs::status(path, ec);
+  if (ec || !fs::exists(status)) return ZipLoadStatus::StatFailed;
+  if (fs::is_directory(status)) return ZipLoadStatus::IsDirectory;
+  if (!fs::is_regular_file(status)) return ZipLoadStatus::NotRegularFile;
+  size = fs::file_size(path, ec);
+  return ec ? ZipLoadStatus::StatFailed : ZipLoadStatus::Ok;
+}
+
+// Reads up to wanted bytes into out; the file may have shrunk since its size
+// was taken, so the count that arrived is returned.
+std::size_t ReadUpTo(std::ifstream& in, char* out, std::size_t wanted) {
+  std::size_t got = 0;
   while (got < wanted) {
-    in.read(impl.image.data() + got, static_cast<std::streamsize>(wanted - got));
+    in.read(out + got, static_cast<std::streamsize>(wanted - got));
     const std::streamsize n = in.gcount();
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
   }
-#else
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return fail(ZipLoadStatus::StatFailed, ErrnoText(errno));
-  if (S_ISDIR(st.st_mode)) return fail(ZipLoadStatus::OpenFailed, "it is a directory");
-  // The table is read whole, so only a regular file makes sense; a pipe
-  // with no writer would block open for ever.
-  if (!S_ISREG(st.st_mode)) return fail(ZipLoadStatus::OpenFailed, "not a regular file");
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return fail(ZipLoadStatus::OpenFailed, ErrnoText(errno));
-  struct FdCloser {
-    int fd;
-    ~FdCloser() { ::close(fd); }
-  } closer{fd};
-  // What was opened may not be what was looked at.
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return fail(ZipLoadStatus::OpenFailed, "not a regular file");
-  const auto size = static_cast<std::uintmax_t>(st.st_size);
-  const std::size_t wanted = size < kZipTableBytes ? static_cast<std::size_t>(size) : kZipTableBytes;
-  if (!impl.image.Allocate(wanted)) return fail(ZipLoadStatus::OutOfMemory, "");
-  // The file may have shrunk since its size was taken: keep only the bytes
-  // that arrived.
-  while (got < wanted) {
-    const ssize_t n = ::read(fd, impl.image.data() + got, wanted - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-#endif
-  try {
-    impl.IndexImage(got);
-  } catch (const std::bad_alloc&) {
-    impl.Clear();
-    return fail(ZipLoadStatus::OutOfMemory, "");
-  }
-  return ZipLoadStatus::Ok;
+  return got;
+}
+
+}  // namespace
+
+ZipLoadStatus ZipDatabase::Load(const std::string& path) {
+  Impl& impl = *m_impl;
+  impl.Clear();
+  std::uintmax_t size = 0;
+  const ZipLoadStatus checked = CheckTableFile(path, size);
+  if (checked != ZipLoadStatus::Ok) return checked;
+  std::ifstream in(path, std::ios::in | std::ios::binary);
+  if (!in) return ZipLoadStatus::OpenFailed;
+  const std::size_t wanted = WantedBytes(size);
+  if (!impl.image.Allocate(wanted)) return ZipLoadStatus::OutOfMemory;
+  return impl.Index(ReadUpTo(in, impl.image.data(), wanted));
 }
 
 ZipLoadStatus ZipDatabase::Parse(std::string_view bytes) {
   Impl& impl = *m_impl;
   impl.Clear();
-  const std::size_t wanted = bytes.size() < kZipTableBytes ? bytes.size() : kZipTableBytes;
+  const std::size_t wanted = WantedBytes(bytes.size());
   if (!impl.image.Allocate(wanted)) return ZipLoadStatus::OutOfMemory;
   if (wanted > 0) std::memcpy(impl.image.data(), bytes.data(), wanted);
-  try {
-    impl.IndexImage(wanted);
-  } catch (const std::bad_alloc&) {
-    impl.Clear();
-    return ZipLoadStatus::OutOfMemory;
-  }
-  return ZipLoadStatus::Ok;
-}
-
-void ZipDatabase::Add(std::string_view key, const ZipRecord& record) {
-  Impl& impl = *m_impl;
-  impl.Unsort();
-  impl.added.push_back(record);
-  impl.addedKeys.emplace_back(key);
-  impl.next.push_back(Impl::kEnd);
-  impl.Insert(static_cast<std::uint32_t>(impl.RecordCount() - 1));
+  return impl.Index(wanted);
 }
 
 ZipDatabase::Hits ZipDatabase::FindAll(std::string_view text) const {
@@ -573,9 +461,9 @@ std::vector<std::string> ZipDatabase::SuggestLocalities(std::string_view name, s
   // The name without a unit syllable and a number at its end: 역삼1동 and
   // 역삼동 both stand on 역삼.
   const auto stemOf = [](std::string_view word) {
-    for (const detail::UnitSyllable& unit : detail::kUnitSyllables) {
-      if (word.size() > unit.syllable.size() && detail::EndsWith(word, unit.syllable)) {
-        word.remove_suffix(unit.syllable.size());
+    for (const std::string_view unit : kUnitSyllables) {
+      if (word.size() > unit.size() && word.substr(word.size() - unit.size()) == unit) {
+        word.remove_suffix(unit.size());
         break;
       }
     }

@@ -2,9 +2,18 @@
 // The zip table's layout and its record cutting, shared by the loader and
 // the writer, and named for the tests.
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "jasokit/zip.h"
+
+namespace jasokit {
+
+// Bob Jenkins' lookup2 over the key's bytes with initial value 103: where a
+// name goes in the index.
+std::uint32_t ZipKeyHash(std::string_view key);
+
+}  // namespace jasokit
 
 namespace jasokit::detail {
 

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "jasokit/cp949.h"
 #include "zipcode/zip_database.h"
 
 namespace jasokit {
@@ -50,6 +51,77 @@ std::string ListLineToAddress(std::string_view line) {
     text.swap(next);
   }
   return text;
+}
+
+const char* ZipFieldName(ZipField field) { return detail::LayoutOf(field).column; }
+
+namespace {
+
+std::string Utf8Of(std::string_view cp949) {
+  std::string utf8;
+  Cp949ToUtf8(cp949, utf8);
+  return utf8;
+}
+
+// The CP949 form of a query; false when it has none (the table cannot hold
+// such a name, and searching for '?' stand-ins could only give false hits).
+bool QueryOf(std::string_view utf8, std::string& cp949) { return Utf8ToCp949(utf8, cp949); }
+
+std::vector<ZipRecord> Utf8Records(const std::vector<ZipRecordView>& records) {
+  std::vector<ZipRecord> out;
+  out.reserve(records.size());
+  for (const ZipRecordView& r : records) out.push_back(ToUtf8(r));
+  return out;
+}
+
+}  // namespace
+
+ZipRecord ToUtf8(const ZipRecordView& r) {
+  return ZipRecord{Utf8Of(r.zipCode), Utf8Of(r.province), Utf8Of(r.district), Utf8Of(r.locality), Utf8Of(r.detail)};
+}
+
+std::vector<ZipRecord> FindAllUtf8(const ZipDatabase& db, std::string_view utf8) {
+  std::string query;
+  if (!QueryOf(utf8, query)) return {};
+  std::vector<std::pair<std::string, ZipRecordView>> hits;
+  for (const ZipRecordView& r : db.FindAll(query)) hits.emplace_back(FormatSearchLine(r), r);
+  std::stable_sort(hits.begin(), hits.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<ZipRecord> out;
+  out.reserve(hits.size());
+  for (const auto& hit : hits) out.push_back(ToUtf8(hit.second));
+  return out;
+}
+
+std::vector<ZipRecord> FindPrefixUtf8(const ZipDatabase& db, std::string_view utf8) {
+  std::string query;
+  return QueryOf(utf8, query) ? Utf8Records(db.FindPrefix(query)) : std::vector<ZipRecord>();
+}
+
+std::vector<ZipRecord> FindZipCodeUtf8(const ZipDatabase& db, std::string_view utf8) {
+  std::string query;
+  return QueryOf(utf8, query) ? Utf8Records(db.FindZipCode(query)) : std::vector<ZipRecord>();
+}
+
+std::vector<std::string> SuggestLocalitiesUtf8(const ZipDatabase& db, std::string_view utf8, std::size_t max) {
+  std::string query;
+  std::vector<std::string> out;
+  if (!QueryOf(utf8, query)) return out;
+  for (const std::string& name : db.SuggestLocalities(query, max)) out.push_back(Utf8Of(name));
+  return out;
+}
+
+std::vector<std::string> FormatSearchLinesUtf8(const ZipDatabase& db, std::string_view utf8) {
+  std::string query;
+  std::vector<std::string> out;
+  if (!QueryOf(utf8, query)) return out;
+  for (const std::string& line : FormatSearchLines(db, query)) out.push_back(Utf8Of(line));
+  return out;
+}
+
+std::string ListLineToAddressUtf8(std::string_view utf8Line) {
+  std::string line;
+  Utf8ToCp949(utf8Line, line);
+  return Utf8Of(ListLineToAddress(line));
 }
 
 }  // namespace jasokit

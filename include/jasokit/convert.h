@@ -1,7 +1,8 @@
 #pragma once
 // The conversion of one text: a Korean postal address is rewritten in
 // English, any other text is romanized. Two forms: UTF-8 (Convert,
-// Romanize), and CP949 for callers that hold CP949 bytes (ConvertInput).
+// AppendConverted, Romanize), and CP949 for callers that hold CP949 bytes
+// (ConvertInput, RomanizeInput).
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -32,6 +33,8 @@ struct Options {
   // the style's own ("Republic of Korea"). Classic addresses always end in
   // "S.KOREA". UTF-8.
   std::string country;
+  // False leaves Result::fields out, for callers that need the texts only.
+  bool withFields = true;
 };
 
 // The parts of an official-style address, as web forms and labels need them.
@@ -43,36 +46,47 @@ struct AddressFields {
   std::string region;    // province or metropolitan city
   std::string postcode;  // five digits
   std::string country;
+  // False leaves Result::fields out, for callers that need the texts only.
+  bool withFields = true;
 };
 
-// One conversion in UTF-8.
+// One conversion: UTF-8 texts from Convert, CP949 ones from ConvertInput.
 struct Result {
   ConversionStatus status = ConversionStatus::Empty;
   std::string normalized;  // the text trimmed, line breaks and runs of spaces made single spaces
   std::string output;      // empty for TooLong and Empty
   std::optional<AddressFields> fields;  // official-style addresses only
+  bool replacedInvalid = false;         // Convert only: the text held invalid UTF-8
 };
 
 // Converts UTF-8 text. Characters with no CP949 form pass through unchanged;
 // invalid UTF-8 bytes become U+FFFD. The text ends at its first NUL byte.
 JASOKIT_API Result Convert(std::string_view utf8, const Options& options = {});
 
+// Convert for batches: appends the output alone to out (nothing for TooLong
+// and Empty) and returns the status. Buffers are reused from call to call
+// on a thread. replacedInvalid, if given, tells whether the text held
+// invalid UTF-8.
+JASOKIT_API ConversionStatus AppendConverted(std::string_view utf8, const Options& options, std::string& out,
+                                             bool* replacedInvalid = nullptr);
+
+// The most characters (UTF-16 units) Romanize and RomanizeInput take.
+inline constexpr std::size_t kMaxRomanizeUnits = 1024;
+
 // Romanizes UTF-8 text as it stands (never as an address, no trimming):
-// first letter upper-cased; empty for a text of more than 1024 characters
-// or a result of more than 1024 bytes.
-JASOKIT_API std::string Romanize(std::string_view utf8, Style style = Style::Classic);
+// first letter upper-cased; empty for a text of more than kMaxRomanizeUnits
+// characters or a result of more than 1024 bytes. The text ends at its first
+// NUL byte. replacedInvalid, if given, tells whether it held invalid UTF-8.
+JASOKIT_API std::string Romanize(std::string_view utf8, Style style = Style::Classic,
+                                 bool* replacedInvalid = nullptr);
 
-// One conversion in CP949; the texts are CP949 bytes.
-struct ConversionResult {
-  ConversionStatus status = ConversionStatus::Empty;
-  std::string normalizedText;
-  std::string outputText;
-  std::optional<AddressFields> fields;
-};
+// Converts CP949 text, byte for byte as the desktop program's input box does;
+// the result's texts are CP949. The text ends at its first NUL byte;
+// options.country is UTF-8.
+JASOKIT_API Result ConvertInput(std::string_view cp949, const Options& options = {});
 
-// Converts CP949 text, byte for byte as the desktop program's input box does.
-// The text ends at its first NUL byte; options.country is UTF-8.
-JASOKIT_API ConversionResult ConvertInput(std::string_view cp949, const Options& options = {});
+// Romanize on CP949 text, giving CP949.
+JASOKIT_API std::string RomanizeInput(std::string_view cp949, Style style = Style::Classic);
 
 // "TooLong", "Empty", "Address" or "PlainText".
 JASOKIT_API const char* ConversionStatusName(ConversionStatus status);

@@ -1,7 +1,7 @@
 #pragma once
 // The zip code table: a dBASE III file of 44,338 fixed records, CP949 text,
-// loaded whole and indexed by place name for exact-match lookup; and the
-// writer that makes such a file.
+// loaded whole and indexed by place name for exact-match lookup; the same
+// lookups in UTF-8; and the writer that makes such a file.
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -51,20 +51,27 @@ struct ZipRecordView {
   std::string_view locality;
   std::string_view detail;
 
-  ZipRecord ToRecord() const;
+  ZipRecord ToRecord() const {
+    return ZipRecord{std::string(zipCode), std::string(province), std::string(district), std::string(locality),
+                     std::string(detail)};
+  }
 };
 
-enum class ZipLoadStatus { Ok, StatFailed, OpenFailed, OutOfMemory };
+// What became of a load; each failure has its own value.
+enum class ZipLoadStatus {
+  Ok,
+  NoFileName,      // the path is empty (a program that cannot tell its own folder)
+  StatFailed,      // the file's status cannot be had: no such file, no access to its folder
+  IsDirectory,     // the path names a directory
+  NotRegularFile,  // a FIFO, device or socket: refused without opening it
+  OpenFailed,      // the file cannot be opened for reading
+  OutOfMemory,     // the image or the index cannot be allocated
+};
 
-// "stat function failed", "db file open failed", "Not enough memory"; "" for Ok.
+// What the user is told: "stat function failed" (NoFileName, StatFailed),
+// "db file open failed" (IsDirectory, NotRegularFile, OpenFailed), "Not
+// enough memory" (OutOfMemory); "" for Ok.
 JASOKIT_API const char* ZipLoadMessage(ZipLoadStatus status);
-
-// Bob Jenkins' lookup2 over the key's bytes with initial value 103.
-JASOKIT_API std::uint32_t ZipKeyHash(std::string_view key);
-
-// Folder of the running executable with a trailing separator; empty when the
-// platform cannot tell.
-JASOKIT_API std::string ExecutableDirectory();
 
 class JASOKIT_API ZipDatabase {
  public:
@@ -121,19 +128,13 @@ class JASOKIT_API ZipDatabase {
   ZipDatabase(ZipDatabase&&) noexcept;
   ZipDatabase& operator=(ZipDatabase&&) noexcept;
 
-  // Loads kZipFileName from the executable's folder.
-  ZipLoadStatus Load();
-  // Loads the table at path, replacing what the table held. Only a regular
-  // file is read (anything else is OpenFailed, without blocking). A file
-  // shorter than a full table gives the complete records it holds. On
-  // failure the table is left empty and, if reason is given, it says why
-  // in English ("No such file or directory", "not a regular file", ...).
-  ZipLoadStatus Load(const std::string& path, std::string* reason = nullptr);
+  // Loads the table at path (normally kZipFileName in the program's
+  // folder), replacing what the table held. Only a regular file is read. A
+  // file shorter than a full table gives the complete records it holds. On
+  // failure the table is left empty.
+  ZipLoadStatus Load(const std::string& path);
   // The same from a table's bytes in memory (copied).
   ZipLoadStatus Parse(std::string_view bytes);
-
-  // Adds one record under key (normally its locality), after those loaded.
-  void Add(std::string_view key, const ZipRecord& record);
 
   // Every record whose key equals text byte for byte.
   Hits FindAll(std::string_view text) const;
@@ -149,7 +150,7 @@ class JASOKIT_API ZipDatabase {
   std::vector<std::string> SuggestLocalities(std::string_view name, std::size_t max = 5) const;
 
   std::size_t size() const;
-  // Record i in table order (loaded first, then added).
+  // Record i in table order.
   ZipRecordView record(std::size_t i) const;
   // Bytes of the table image held in memory.
   std::size_t imageBytes() const;
@@ -171,9 +172,34 @@ JASOKIT_API std::vector<std::string> FormatSearchLines(const std::vector<ZipReco
 // dropped, then four passes of replacing two spaces by one.
 JASOKIT_API std::string ListLineToAddress(std::string_view line);
 
+// The lookups for callers that hold UTF-8. The query is UTF-8: one that is
+// not valid UTF-8 or has a character with no CP949 form finds nothing (the
+// table cannot hold it). Records and lines come back in UTF-8, in the order
+// of their CP949 forms; a byte of the table that is not CP949 becomes U+FFFD.
+
+// A record's texts in UTF-8.
+JASOKIT_API ZipRecord ToUtf8(const ZipRecordView& record);
+// FindAll, in the result list's order (by line, so by zip code first).
+JASOKIT_API std::vector<ZipRecord> FindAllUtf8(const ZipDatabase& db, std::string_view utf8);
+// FindPrefix, by key in CP949 byte order.
+JASOKIT_API std::vector<ZipRecord> FindPrefixUtf8(const ZipDatabase& db, std::string_view utf8);
+// FindZipCode, in table order.
+JASOKIT_API std::vector<ZipRecord> FindZipCodeUtf8(const ZipDatabase& db, std::string_view utf8);
+// SuggestLocalities.
+JASOKIT_API std::vector<std::string> SuggestLocalitiesUtf8(const ZipDatabase& db, std::string_view utf8,
+                                                           std::size_t max = 5);
+// FormatSearchLines, in the order of the CP949 lines.
+JASOKIT_API std::vector<std::string> FormatSearchLinesUtf8(const ZipDatabase& db, std::string_view utf8);
+// ListLineToAddress on a UTF-8 line, counting the zip code in CP949 bytes.
+JASOKIT_API std::string ListLineToAddressUtf8(std::string_view utf8Line);
+
 // The five text fields, for the writer's checks and messages.
 enum class ZipField { ZipCode, Province, District, Locality, Detail };
 inline constexpr std::size_t kZipFieldCount = 5;
+
+// The field's name in CSV headers and messages: "zipcode", "province",
+// "district", "locality" or "detail".
+JASOKIT_API const char* ZipFieldName(ZipField field);
 
 // Why a CP949 value cannot be stored in field so that the loader gives it
 // back unchanged (too long, a control character, a locality the loader would

@@ -84,8 +84,7 @@ class ProgramCopy {
 MainDialogSetup SetupWithBanner(const test::SilentServer& server, const QString& offlinePath) {
   MainDialogSetup setup;
   setup.loadZipTable = [](ZipDatabase& db) {
-    for (const ZipRecord& r : Rows()) db.Add(r.locality, r);
-    return ZipLoadStatus::Ok;
+    return test::LoadRows(db, Rows());
   };
   setup.banner.checkAddress = QStringLiteral("127.0.0.1");
   setup.banner.checkPort = server.port();
@@ -229,7 +228,7 @@ class FaultsTest : public QObject {
     c.inputBox->setText(QStringLiteral("서울 강남구 역삼동"));
     QTest::keyClick(c.inputBox, Qt::Key_Return);
     std::string expected;
-    Cp949ToUtf8(ConvertInput(Cp("서울 강남구 역삼동")).outputText, expected);
+    Cp949ToUtf8(ConvertInput(Cp("서울 강남구 역삼동")).output, expected);
     QCOMPARE(c.outputBox->text(), QString::fromStdString(expected));
     c.zipQueryBox->setFocus(Qt::TabFocusReason);
     QTRY_COMPARE(d.focusedBox(), 3);
@@ -265,7 +264,7 @@ class FaultsTest : public QObject {
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
     QCOMPARE(run.exitCode, 0);
     std::string converted;
-    Cp949ToUtf8(ConvertInput(Cp("서울 강남구 역삼동")).outputText, converted);
+    Cp949ToUtf8(ConvertInput(Cp("서울 강남구 역삼동")).output, converted);
     QCOMPARE(run.out, QStringLiteral("request pending\nconverted ") + QString::fromStdString(converted) +
                           QStringLiteral("\nclosed\n"));
   }

@@ -130,6 +130,12 @@ inline QByteArray TableImage(const std::vector<ZipRecord>& rows) {
   return QByteArray(image.data(), static_cast<qsizetype>(image.size()));
 }
 
+// A table made of rows, in their order.
+inline ZipLoadStatus LoadRows(ZipDatabase& db, const std::vector<ZipRecord>& rows) {
+  const QByteArray image = TableImage(rows);
+  return db.Parse(std::string_view(image.constData(), static_cast<std::size_t>(image.size())));
+}
+
 // The list line the window shows for a record.
 inline QString ListLine(const ZipRecord& r) {
   std::string utf8;

@@ -43,17 +43,15 @@ const QString kNotFound = QStringLiteral("찾지 못했습니다.");
 MainDialogSetup TestSetup() {
   MainDialogSetup setup;
   setup.loadZipTable = [](ZipDatabase& db) {
-    // Added out of zip code order, with one row twice.
-    const ZipRecord rows[] = {
+    // Out of zip code order, with one row twice.
+    return test::LoadRows(db, {
         Record("612-020", "부산", "해운대구", "역삼동", ""),
         Record("135-080", "서울", "강남구", "역삼동", "123-45"),
         Record("135-081", "서울", "강남구", "역삼동", "아파트"),
         Record("135-081", "서울", "강남구", "역삼동", "아파트"),
         Record("100-011", "서울", "중구", "명동1가", ""),
         Record("641-773", "경남", "창원시 성산구", "신촌동", "동성아파트"),
-    };
-    for (const ZipRecord& row : rows) db.Add(row.locality, row);
-    return ZipLoadStatus::Ok;
+    });
   };
   setup.banner.checkAddress = QStringLiteral("127.0.0.1");
   setup.banner.checkPort = ClosedPort();
@@ -67,7 +65,7 @@ QString Utf8Of(const std::string& cp949) {
   return QString::fromStdString(utf8);
 }
 
-QString ConvertedOutput(const char* utf8Input) { return Utf8Of(ConvertInput(Cp(utf8Input)).outputText); }
+QString ConvertedOutput(const char* utf8Input) { return Utf8Of(ConvertInput(Cp(utf8Input)).output); }
 
 void PressEnter(QWidget* widget) { QTest::keyClick(widget, Qt::Key_Return); }
 
@@ -338,9 +336,7 @@ class MainDialogTest : public QObject {
     // A row whose name is what a lossy conversion of the queries would give.
     MainDialogSetup setup = TestSetup();
     setup.loadZipTable = [](ZipDatabase& db) {
-      const ZipRecord row = Record("135-080", "서울", "강남구", "?동", "");
-      db.Add(row.locality, row);
-      return ZipLoadStatus::Ok;
+      return test::LoadRows(db, {Record("135-080", "서울", "강남구", "?동", "")});
     };
     MainDialog& d = openDialog(setup);
     const test::Controls c(d);

@@ -1,0 +1,115 @@
+#pragma once
+// The command line's one door to the operating system: the standard streams,
+// a file read whole, a table file replaced safely, terminals and signals.
+// platform-posix.cpp implements it; the commands see nothing else of the
+// system, and tests put an in-memory CliIo in place of the streams.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace jasokit::cli {
+
+class CliIo {
+ public:
+  virtual ~CliIo() = default;
+  // Reads up to size bytes of standard input; 0 at the end, -1 on error.
+  virtual long Read(char* buffer, std::size_t size) = 0;
+  // Buffered standard output; false once a write has failed.
+  virtual bool Write(std::string_view bytes) = 0;
+  virtual bool Flush() = 0;
+  // Standard error, unbuffered.
+  virtual void Error(std::string_view bytes) = 0;
+  // Folder of the running executable, with a trailing separator.
+  virtual std::string ExecutableDir() = 0;
+
+  // Whether Read would return at once (data waiting, or the end): false
+  // for a terminal or a pipe with nothing typed or sent yet, so that what
+  // was read can be answered before waiting for more.
+  virtual bool InputReady() { return true; }
+  // The size of standard input when it is a regular file.
+  virtual std::optional<std::uint64_t> InputFileSize() { return std::nullopt; }
+  // Whether standard error is a terminal, which a progress meter may draw on.
+  virtual bool ErrorIsTerminal() { return false; }
+};
+
+// The process's standard streams, output buffered in blocks and flushed when
+// it ends; a closed pipe is a write error, never the end of the process.
+std::unique_ptr<CliIo> StandardIo();
+
+// Which file is which, to tell a file from itself under another name.
+struct FileId {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+};
+
+// A file named on the command line, read from start to end. Only a regular
+// file is opened, and opening never blocks (on a pipe, say).
+class InputFile {
+ public:
+  InputFile() = default;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  ~InputFile();
+
+  // False with error set ("cannot open X: reason", "cannot read X: ...").
+  bool Open(const std::string& path, std::string& error);
+  // Up to size bytes; 0 at the end, -1 on an error.
+  long Read(char* buffer, std::size_t size);
+  // Why the last read failed, "" when none did.
+  std::string ReadError() const;
+  const FileId& id() const { return m_id; }
+
+ private:
+  int m_fd = -1;
+  int m_errno = 0;
+  FileId m_id;
+};
+
+// The file a table is written to. It is made beside its target under a name
+// of its own, written, synced and only then renamed over the target, so that
+// neither a failure nor a concurrent build leaves a damaged table where the
+// programs look, and no other file is ever touched; a signal that ends the
+// program removes it. Only a regular file, or a new name, is a target: a
+// device, a pipe or a folder is refused, and a symbolic link is followed to
+// the regular file it names, which is replaced while the link stays.
+class TableFile {
+ public:
+  TableFile() = default;
+  TableFile(const TableFile&) = delete;
+  TableFile& operator=(const TableFile&) = delete;
+  // Removes the temporary file unless the table was committed.
+  ~TableFile();
+
+  // Checks target and creates the temporary file beside it. input, when
+  // given, is the file being read, which must not be the target. Returns 0,
+  // or an exit status with error set ("cannot replace X: reason").
+  int Open(const std::string& target, const FileId* input, std::string& error);
+  // Buffered; false with error set once writing has failed.
+  bool Write(std::string_view bytes, std::string& error);
+  // Writes header at the start, syncs, and renames the file over the target.
+  // Returns 0, or an exit status with error set.
+  int Commit(std::string_view header, std::string& error);
+
+ private:
+  struct Target;
+  int CheckTarget(const std::string& target, const FileId* input, Target& old, std::string& error);
+  int CreateTemp(const std::string& target, const Target* old, std::string& error);
+  bool Flush(std::string& error);
+  std::string WriteError() const;
+  void Discard();
+
+  std::string m_target;  // as the user named it
+  std::string m_path;    // the file replaced: the target, or what its link names
+  std::string m_temp;    // empty once renamed or removed
+  int m_fd = -1;
+  std::string m_buffer;
+};
+
+// The size of the input when a meter makes sense: standard error (errorFd) is
+// a terminal and the input (inputFd) a regular file.
+std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd);
+
+}  // namespace jasokit::cli
