@@ -278,6 +278,20 @@ ConversionStatus AppendConverted(std::string_view utf8, const Options& options, 
   return detail::AppendConvertedUtf8(utf8, options, out, replacedInvalid);
 }
 
+ConversionWorkspace::ConversionWorkspace() : m_workspace(new detail::Workspace) {}
+
+ConversionWorkspace::~ConversionWorkspace() { delete m_workspace; }
+
+ConversionStatus ConversionWorkspace::AppendConverted(std::string_view utf8, const Options& options,
+                                                      std::string& out, bool* replacedInvalid) {
+  return detail::AppendConvertedUtf8(utf8, options, out, *m_workspace, replacedInvalid);
+}
+
+void ConversionWorkspace::AppendRomanized(std::string_view utf8, Style style, std::string& out,
+                                          bool* replacedInvalid) {
+  detail::AppendRomanizedUtf8(utf8, style, out, *m_workspace, replacedInvalid);
+}
+
 std::string Romanize(std::string_view utf8, Style style, bool* replacedInvalid) {
   return detail::RomanizeUtf8(utf8, style, replacedInvalid);
 }

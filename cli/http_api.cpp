@@ -6,7 +6,6 @@
 #include <thread>
 #include <vector>
 
-#include "address/conversion.h"
 #include "cli/batch_request.h"
 #include "cli/json.h"
 #include "cli/zip_query.h"
@@ -45,7 +44,7 @@ std::optional<HttpAnswer> ReadOptions(const std::string* style, const std::strin
 }
 
 void AppendConversion(std::string_view text, const Options& options, std::string& out) {
-  AppendResultJson(detail::ConvertUtf8(text, options, nullptr, true), out);
+  AppendResultJson(jasokit::Convert(text, options), out);
 }
 
 }  // namespace
@@ -114,7 +113,7 @@ HttpAnswer HttpApi::Romanize(const HttpQuery& query) const {
   Options options;
   if (auto error = ReadOptions(Param(query, "style"), nullptr, options)) return *error;
   HttpAnswer a{200, "{\"output\":"};
-  AppendJsonString(detail::RomanizeUtf8(*text, options.style, nullptr), a.body);
+  AppendJsonString(jasokit::Romanize(*text, options.style), a.body);
   a.body += '}';
   return a;
 }

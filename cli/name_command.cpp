@@ -11,9 +11,8 @@
 #include "cli/input.h"
 #include "cli/json.h"
 #include "cli/options.h"
+#include "jasokit/cp949.h"
 #include "jasokit/name.h"
-#include "romanize/cp949.h"
-#include "romanize/hangul_romanizer.h"
 
 namespace jasokit::cli {
 
@@ -96,7 +95,7 @@ constexpr OptionRule kNameOptions[] = {
 constexpr const char* kCommand = "romanize";
 // Usage errors point at the help of names.
 constexpr const char* kUsageCommand = "romanize --name";
-constexpr std::size_t kMaxNameBytes = 4 * detail::kMaxUnits;
+constexpr std::size_t kMaxNameBytes = 4 * kMaxRomanizeUnits;
 
 struct CsvSettings {
   std::size_t column = 0;
@@ -227,7 +226,7 @@ int RunCsv(CsvSettings& s, NameWriter& writer, CliIo& io) {
       break;
     } else {
       const std::string_view value = r[s.column].value;
-      const bool valid = detail::IsValidUtf8(value);
+      const bool valid = IsValidUtf8(value);
       const NameResult& n = writer.Romanize(value, valid, "line", r.line());
       AppendCsvRecord(r, n.output, s.inPlace ? s.column : kCsvAppendField, out);
     }

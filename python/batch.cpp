@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "address/conversion.h"
+#include "jasokit/convert.h"
 
 namespace jasokit::python {
 
@@ -169,15 +169,22 @@ struct Chunk {
   bool converted = false;  // guarded by the batch's mutex
 };
 
-void Run(const BatchJob& job, std::string_view text, std::string& out, detail::Workspace& workspace) {
+// The calling thread's, kept from call to call as the library keeps its own
+// for a single conversion: a Python thread outlives its batches.
+ConversionWorkspace& CallerWorkspace() {
+  thread_local ConversionWorkspace workspace;
+  return workspace;
+}
+
+void Run(const BatchJob& job, std::string_view text, std::string& out, ConversionWorkspace& workspace) {
   if (job.romanize) {
-    detail::AppendRomanizedUtf8(text, job.options.style, out, workspace);
+    workspace.AppendRomanized(text, job.options.style, out);
   } else {
-    detail::AppendConvertedUtf8(text, job.options, out, workspace);
+    workspace.AppendConverted(text, job.options, out);
   }
 }
 
-void ConvertChunk(const BatchJob& job, Chunk& chunk, detail::Workspace& workspace) {
+void ConvertChunk(const BatchJob& job, Chunk& chunk, ConversionWorkspace& workspace) {
   try {
     const std::string_view all(chunk.input);
     std::size_t begin = 0;
@@ -284,7 +291,7 @@ class Batch {
       Chunk* next = m_queue.front();
       m_queue.pop_front();
       lock.unlock();
-      ConvertChunk(m_job, *next, detail::ThreadWorkspace());
+      ConvertChunk(m_job, *next, CallerWorkspace());
       lock.lock();
       next->converted = true;
     }
@@ -292,7 +299,7 @@ class Batch {
 
   void Work() {
     // The worker's own: no thread_local objects on threads that end.
-    detail::Workspace workspace;
+    ConversionWorkspace workspace;
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
       m_work.wait(lock, [this] { return m_stop || !m_queue.empty(); });

@@ -46,8 +46,6 @@ struct AddressFields {
   std::string region;    // province or metropolitan city
   std::string postcode;  // five digits
   std::string country;
-  // False leaves Result::fields out, for callers that need the texts only.
-  bool withFields = true;
 };
 
 // One conversion: UTF-8 texts from Convert, CP949 ones from ConvertInput.
@@ -69,6 +67,31 @@ JASOKIT_API Result Convert(std::string_view utf8, const Options& options = {});
 // invalid UTF-8.
 JASOKIT_API ConversionStatus AppendConverted(std::string_view utf8, const Options& options, std::string& out,
                                              bool* replacedInvalid = nullptr);
+
+namespace detail {
+class Workspace;
+}
+
+// The engines and buffers that conversions reuse, owned by the caller: a
+// batch worker thread converts through its own, so that the library keeps
+// no per-thread state for a thread that ends. One workspace serves one
+// thread at a time.
+class JASOKIT_API ConversionWorkspace {
+ public:
+  ConversionWorkspace();
+  ~ConversionWorkspace();
+  ConversionWorkspace(const ConversionWorkspace&) = delete;
+  ConversionWorkspace& operator=(const ConversionWorkspace&) = delete;
+
+  // AppendConverted through this workspace.
+  ConversionStatus AppendConverted(std::string_view utf8, const Options& options, std::string& out,
+                                   bool* replacedInvalid = nullptr);
+  // Appends what Romanize gives.
+  void AppendRomanized(std::string_view utf8, Style style, std::string& out, bool* replacedInvalid = nullptr);
+
+ private:
+  detail::Workspace* m_workspace;
+};
 
 // The most characters (UTF-16 units) Romanize and RomanizeInput take.
 inline constexpr std::size_t kMaxRomanizeUnits = 1024;
