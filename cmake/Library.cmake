@@ -22,6 +22,7 @@ set_target_properties(jasokit_objects PROPERTIES
   VISIBILITY_INLINES_HIDDEN ON)
 add_subdirectory(romanize)
 add_subdirectory(address)
+add_subdirectory(memory)
 add_subdirectory(zipcode)
 
 # In the build tree the private headers (romanize/..., address/...) are

@@ -25,14 +25,20 @@ std::string Field(std::string_view utf8, std::size_t width) {
   std::string out;
   Utf8ToCp949(utf8, out);
   out.resize(width, ' ');
-  return out.substr(0, out.find('\0'));
+  return out;
+}
+
+// A raw record: deletion flag, the five fields as given, the sequence.
+std::string RawRecord(const std::string& zip, const std::string& province, const std::string& district,
+                      const std::string& locality, const std::string& detail) {
+  return " " + zip + province + district + locality + detail + "00001";
 }
 
 struct Row {
   std::string_view zip;
   std::string_view province;
   std::string_view district;
-  std::string_view locality;  // already cut, as the loader keys it
+  std::string_view locality;
   std::string_view detail;
 };
 
@@ -77,20 +83,17 @@ void CheckAddressOf(std::string_view line) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  g_db = new ZipDatabase;
+  std::string image(kZipHeaderBytes, '\0');
   for (const Row& row : kRows) {
-    ZipRecord r;
-    r.zipCode = Field(row.zip, 7);
-    r.province = Field(row.province, 4);
-    r.district = Field(row.district, 13);
-    Utf8ToCp949(row.locality, r.locality);
-    r.detail = Field(row.detail, 17);
-    g_db->Add(r.locality, r);
+    image += RawRecord(Field(row.zip, kZipCodeBytes), Field(row.province, kZipProvinceBytes),
+                       Field(row.district, kZipDistrictBytes), Field(row.locality, kZipLocalityBytes),
+                       Field(row.detail, kZipDetailBytes));
   }
   // Bytes that are not CP949, straight from a damaged file.
-  ZipRecord damaged{"\x80\xff\xb0-000", "\xb0\xa1\xff ", "\xc9\xa1" + std::string(11, ' '),
-                    "\x80\xb0", "\xa1\x20\x20" + std::string(14, ' ')};
-  g_db->Add(damaged.locality, damaged);
+  image += RawRecord("\x80\xff\xb0-000", "\xb0\xa1\xff ", "\xc9\xa1" + std::string(11, ' '),
+                     "\x80\xb0" + std::string(41, ' '), "\xa1\x20\x20" + std::string(14, ' '));
+  g_db = new ZipDatabase;
+  FUZZ_CHECK(g_db->Parse(image) == ZipLoadStatus::Ok && g_db->size() == std::size(kRows) + 1);
   return 0;
 }
 

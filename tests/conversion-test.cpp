@@ -85,6 +85,13 @@ TEST(ConvertInput, PlainTextPath) {
   }
 }
 
+// Romanized as it stands, in CP949 both ways.
+TEST(RomanizeInput, IsTheEngineOnCp949) {
+  EXPECT_EQ(Utf8(RomanizeInput(Cp("서울 강남구"))), "Seoul gangnamgu");
+  EXPECT_EQ(Utf8(RomanizeInput(Cp("합니다"), Style::Official)), "Hamnida");
+  EXPECT_EQ(RomanizeInput(Cp(Repeat("가", 513))), "");  // more than 1024 bytes of result
+}
+
 // A byte after a lead byte belongs to that character: it is neither trimmed
 // nor matched as part of a pattern.
 TEST(ConvertInput, WhitespaceSearchIsCharacterAware) {

@@ -182,6 +182,11 @@ TEST(OfficialAddress, FieldsSplitTheAddress) {
   EXPECT_EQ(r.fields->region, "Seoul");
   EXPECT_EQ(r.fields->postcode, "06236");
   EXPECT_EQ(r.fields->country, "Republic of Korea");
+  Options textsOnly = kOfficial;
+  textsOnly.withFields = false;
+  const Result t = Convert("(06236) 서울특별시 강남구 테헤란로 152, 3층", textsOnly);
+  EXPECT_EQ(t.output, r.output);
+  EXPECT_FALSE(t.fields.has_value());
 
   const Result n = Convert("경기도 성남시 분당구 판교역로 235 (삼평동) 7층", Options{Style::Official, "KOREA"});
   ASSERT_TRUE(n.fields.has_value());

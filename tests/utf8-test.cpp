@@ -168,12 +168,20 @@ TEST(Utf8Convert, OutsideCharactersCountTwoBytesAtTheLimits) {
 }
 
 TEST(Utf8Convert, InvalidUtf8BecomesReplacementCharacters) {
-  bool invalid = false;
-  const Result r = ConvertUtf8("a\xFF b\xE4\xB8", {}, &invalid);
-  EXPECT_TRUE(invalid);
+  const Result r = Convert("a\xFF b\xE4\xB8");
+  EXPECT_TRUE(r.replacedInvalid);
   EXPECT_EQ(r.output, std::string("A") + kFffd + " b" + kFffd);
-  ConvertUtf8("abc", {}, &invalid);
+  EXPECT_FALSE(Convert("abc").replacedInvalid);
+  // The batch form appends the same output, and nothing for Empty.
+  std::string out = "x";
+  bool invalid = false;
+  EXPECT_EQ(AppendConverted("a\xFF b\xE4\xB8", {}, out, &invalid), ConversionStatus::PlainText);
+  EXPECT_TRUE(invalid);
+  EXPECT_EQ(AppendConverted(" \t", {}, out, &invalid), ConversionStatus::Empty);
   EXPECT_FALSE(invalid);
+  EXPECT_EQ(out, "x" + r.output);
+  EXPECT_EQ(Romanize("\xFF", Style::Classic, &invalid), kFffd);
+  EXPECT_TRUE(invalid);
   // The text ends at a NUL byte.
   EXPECT_EQ(Convert(std::string("한국\0\xFF", 8)).output, "Hanguk");
 }

@@ -1,5 +1,7 @@
 #include "zipcode/zip_database.h"
 
+#include "memory/large_buffer.h"
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -30,53 +32,6 @@ inline void Mix(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c) {
   b -= c; b -= a; b ^= a << 10;
   c -= a; c -= b; c ^= b >> 15;
 }
-
-// The table image. A freshly allocated 4 MB buffer costs a thousand page
-// faults, which take longer than the rest of a lookup together; aligned to
-// huge pages, a system that backs such memory with them makes it a handful.
-class ImageBuffer {
- public:
-  ImageBuffer() = default;
-  ImageBuffer(const ImageBuffer&) = delete;
-  ImageBuffer& operator=(const ImageBuffer&) = delete;
-  ~ImageBuffer() { Release(); }
-
-  // False when the memory cannot be had.
-  bool Allocate(std::size_t bytes) {
-    Release();
-    if (bytes >= kHugePage / 2) {
-      m_capacity = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-      m_data = static_cast<char*>(::operator new(m_capacity, std::align_val_t(kHugePage), std::nothrow));
-      m_aligned = true;
-    } else {
-      m_capacity = bytes == 0 ? 1 : bytes;
-      m_data = static_cast<char*>(::operator new(m_capacity, std::nothrow));
-      m_aligned = false;
-    }
-    if (!m_data) m_capacity = 0;
-    return m_data != nullptr;
-  }
-
-  char* data() const { return m_data; }
-
- private:
-  static constexpr std::size_t kHugePage = std::size_t{2} << 20;
-
-  void Release() {
-    if (!m_data) return;
-    if (m_aligned) {
-      ::operator delete(m_data, std::align_val_t(kHugePage));
-    } else {
-      ::operator delete(m_data);
-    }
-    m_data = nullptr;
-    m_capacity = 0;
-  }
-
-  char* m_data = nullptr;
-  std::size_t m_capacity = 0;
-  bool m_aligned = false;
-};
 
 }  // namespace
 
@@ -188,7 +143,7 @@ struct ZipDatabase::Impl {
     std::uint32_t keyBytes = 0;
   };
 
-  ImageBuffer image;
+  detail::LargeBuffer image;
   std::size_t imageBytes = 0;
   std::uint32_t imageRecords = 0;
   std::vector<Slot> slots;
