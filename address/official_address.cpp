@@ -8,6 +8,7 @@
 #include "address/address_converter.h"
 #include "address/address_tables.h"
 #include "address/official_tables.h"
+#include "addrdb/address_match.h"
 #include "romanize/hangul_romanizer.h"
 
 namespace jasokit::detail {
@@ -182,7 +183,8 @@ class OfficialAddress {
     if (privateCodes) EngineAccess::UsePrivateCodes(m_engine);
   }
 
-  bool Convert(std::string_view text, std::string_view country, std::string& output, AddressFields* fields) {
+  bool Convert(std::string_view text, std::string_view country, const DatabaseUse& use, std::string& output,
+               AddressFields* fields) {
     Split(text);
     std::size_t i = 0;
     std::string_view postcode;
@@ -191,6 +193,8 @@ class OfficialAddress {
     const PlaceRow* region = FindRegion(i, &regionWords);
     if (region == nullptr) return false;
     i += regionWords;
+    m_typed.Clear();
+    m_typed.regionRoman = region->roman;
 
     m_arena.clear();
     m_notes.clear();
@@ -246,17 +250,23 @@ class OfficialAddress {
       RoadParts road;
       if (ParseRoad(t, road)) {
         ++i;
-        if (road.branch.empty() && ParseBranch(nextWord(i), road)) ++i;
+        m_typed.road = t;
+        if (road.branch.empty() && ParseBranch(nextWord(i), road)) m_typed.branch = m_tokens[i++].text;
         const std::size_t begin = m_arena.size();
         const std::string_view next = nextWord(i);
         if (IsNumber(next)) {
+          m_typed.number = next;
           m_arena += next;
           ++i;
         } else if (next == kOfficialBasement && IsNumber(nextWord(i + 1))) {
+          m_typed.number = nextWord(i + 1);
+          m_typed.marked = true;
           m_arena += 'B';
           m_arena += nextWord(i + 1);
           i += 2;
         } else if (StartsWith(next, kOfficialBasement) && IsNumber(next.substr(kOfficialBasement.size()))) {
+          m_typed.number = next.substr(kOfficialBasement.size());
+          m_typed.marked = true;
           m_arena += 'B';
           m_arena += next.substr(kOfficialBasement.size());
           ++i;
@@ -274,18 +284,24 @@ class OfficialAddress {
         if (KindOf(unit.unit) == UnitKind::Locality) {
           const std::string_view next = nextWord(i);
           if (IsNumber(next)) {
+            m_typed.number = next;
             m_arena += next;
             ++i;
           } else if (next == kOfficialMountain && IsNumber(nextWord(i + 1))) {
+            m_typed.number = nextWord(i + 1);
+            m_typed.marked = true;
             m_arena += "San ";
             m_arena += nextWord(i + 1);
             i += 2;
           } else if (StartsWith(next, kOfficialMountain) && IsNumber(next.substr(kOfficialMountain.size()))) {
+            m_typed.number = next.substr(kOfficialMountain.size());
+            m_typed.marked = true;
             m_arena += "San ";
             m_arena += next.substr(kOfficialMountain.size());
             ++i;
           }
           if (m_arena.size() != begin) {
+            m_typed.locality = t;
             m_arena += ' ';
             WriteUnit(unit, m_arena);
             street = Span{begin, m_arena.size()};
@@ -295,6 +311,7 @@ class OfficialAddress {
         }
         WriteUnit(unit, m_arena);
         m_units.emplace_back(KindOf(unit.unit), Span{begin, m_arena.size()});
+        NoteUnit(t, KindOf(unit.unit));
         continue;
       }
       // Anything else ends the street: the rest is detail.
@@ -320,8 +337,9 @@ class OfficialAddress {
     const Span district{districtBegin, m_arena.size()};
     const std::string_view countryText = country.empty() ? kOfficialCountry : country;
 
-    const std::string_view groups[] = {View(detail),  View(street), View(district),
-                                       region->roman, postcode,     countryText};
+    std::string_view groups[] = {View(detail), View(street), View(district), region->roman, postcode, countryText};
+    const bool fromDatabase = use.database && AnswerFromDatabase(*use.database, m_typed, use.keepLot, m_answer);
+    if (fromDatabase) UseAnswer(groups);
     std::size_t outputBytes = 0;
     for (std::string_view group : groups) outputBytes += group.size() + kGroupSeparator.size();
     output.clear();
@@ -334,6 +352,7 @@ class OfficialAddress {
       fields->region.assign(groups[3]);
       fields->postcode.assign(groups[4]);
       fields->country.assign(groups[5]);
+      fields->source = fromDatabase ? kSourceDatabase : kSourceRules;
     }
     output.resize(CutAtCharacter(output, kOutputBufferBytes));
     return true;
@@ -346,6 +365,21 @@ class OfficialAddress {
     std::size_t end;
     std::size_t size() const { return end - begin; }
   };
+
+  // The words the database is asked about.
+  void NoteUnit(std::string_view word, UnitKind kind) {
+    if (kind == UnitKind::City || kind == UnitKind::District) m_typed.cities.push_back(word);
+    if (kind == UnitKind::Town) m_typed.town = word;
+  }
+
+  // The data's parts replace the rules' where it has them; a postcode the
+  // text gives stays.
+  void UseAnswer(std::string_view (&groups)[6]) const {
+    if (!m_answer.street.empty()) groups[1] = m_answer.street;
+    if (!m_answer.district.empty()) groups[2] = m_answer.district;
+    if (!m_answer.region.empty()) groups[3] = m_answer.region;
+    if (groups[4].empty()) groups[4] = m_answer.postcode;
+  }
 
   std::string_view View(Span s) const { return std::string_view(m_arena).substr(s.begin, s.size()); }
 
@@ -583,17 +617,19 @@ class OfficialAddress {
   std::vector<Span> m_details;
   std::vector<std::pair<UnitKind, Span>> m_units;
   NameCache m_cache;
+  TypedAddress m_typed;
+  DatabaseAnswer m_answer;
   HangulRomanizer m_engine{Style::Official};
 };
 
 }  // namespace
 
 bool ConvertOfficialAddress(std::string_view text, std::string_view country, bool privateCodes,
-                            std::string& output, AddressFields* fields) {
+                            std::string& output, AddressFields* fields, const DatabaseUse& use) {
   // Reused on each thread: a conversion replaces all its state, and its
   // buffers stay.
   thread_local OfficialAddress addresses[2] = {OfficialAddress(false), OfficialAddress(true)};
-  return addresses[privateCodes].Convert(text, country, output, fields);
+  return addresses[privateCodes].Convert(text, country, use, output, fields);
 }
 
 }  // namespace jasokit::detail

@@ -4,17 +4,28 @@
 #include <string>
 #include <string_view>
 
+#include "jasokit/address_db.h"
 #include "jasokit/convert.h"
 
 namespace jasokit::detail {
 
 inline constexpr std::string_view kOfficialCountry = "Republic of Korea";
+// AddressFields::source.
+inline constexpr std::string_view kSourceDatabase = "database";
+inline constexpr std::string_view kSourceRules = "rules";
+
+// The address data to write buildings from, if any.
+struct DatabaseUse {
+  const AddressDatabase* database = nullptr;
+  bool keepLot = false;
+};
 
 // Converts a normalised CP949 text (private codes allowed when privateCodes)
 // whose first word, or first after a postcode, names a region. Returns false,
 // touching nothing, for any other text. country: empty for kOfficialCountry.
-// fields, when given, receives the parts.
+// fields, when given, receives the parts. With a database, a building the
+// data holds is written from it.
 bool ConvertOfficialAddress(std::string_view text, std::string_view country, bool privateCodes,
-                            std::string& output, AddressFields* fields);
+                            std::string& output, AddressFields* fields, const DatabaseUse& use = {});
 
 }  // namespace jasokit::detail

@@ -14,6 +14,8 @@ constexpr Command kCommands[] = {
     {"romanize", "romanize text, never as an address", RunRomanize},
     {"zip", "look up zip codes by place name", RunZip},
     {"zipdb", "build the zip code table from a CSV file", RunZipDb},
+    {"lookup", "look up current postcodes and addresses in the address database", RunLookup},
+    {"addrdb", "build the address database from Korea Post's postcode files", RunAddrDb},
 };
 
 constexpr const char* kVersionText = "jasokit " JASOKIT_VERSION_STRING "\n";

@@ -56,6 +56,8 @@ int RunConvert(const Args& args, CliIo& io);
 int RunRomanize(const Args& args, CliIo& io);
 int RunZip(const Args& args, CliIo& io);
 int RunZipDb(const Args& args, CliIo& io);
+int RunAddrDb(const Args& args, CliIo& io);
+int RunLookup(const Args& args, CliIo& io);
 
 // argv[0] excluded.
 int RunCli(const Args& args, CliIo& io);

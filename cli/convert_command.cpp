@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "address/conversion.h"
+#include "cli/addrdb_source.h"
 #include "cli/cli.h"
 #include "cli/csv.h"
 #include "cli/input.h"
@@ -21,6 +22,7 @@
 #include "cli/options.h"
 #include "cli/ordered_pipeline.h"
 #include "cli/progress.h"
+#include "jasokit/address_db.h"
 #include "jasokit/convert.h"
 #include "romanize/cp949.h"
 
@@ -56,7 +58,13 @@ constexpr const char* kConvertHelp =
     "                 {\"status\", \"normalized\", \"output\", \"fields\"}; \"fields\" holds\n"
     "                 \"detail\", \"street\", \"district\", \"region\", \"postcode\" and\n"
     "                 \"country\" for an official-style address (empty parts are \"\")\n"
-    "                 and is null for every other result\n"
+    "                 and is null for every other result; \"source\" tells\n"
+    "                 \"database\" (written from the address data) or \"rules\"\n"
+    "  --addrdb FILE  official style: the address database to write buildings\n"
+    "                 from (default: $JASOKIT_ADDRDB, else the one 'jasokit\n"
+    "                 addrdb build --install' wrote, if any)\n"
+    "  --keep-lot     with a database, a lot-number address stays one instead of\n"
+    "                 becoming its road-name address\n"
     "  -j, --jobs N   convert on N threads (default: one per core); the output is\n"
     "                 the same, byte for byte, with any N\n"
     "  --progress     show a progress line on standard error even when it is no\n"
@@ -112,6 +120,8 @@ enum ConvertOption : std::size_t {
   kOptJobs,
   kOptProgress,
   kOptNoProgress,
+  kOptAddrDb,
+  kOptKeepLot,
 };
 constexpr OptionRule kConvertOptions[] = {
     {"--style", nullptr, "a STYLE (classic or official)"},
@@ -127,6 +137,8 @@ constexpr OptionRule kConvertOptions[] = {
     {"--jobs", "-j", "a number of jobs"},
     {"--progress", nullptr, nullptr},
     {"--no-progress", nullptr, nullptr},
+    {"--addrdb", nullptr, "a FILE"},
+    {"--keep-lot", nullptr, nullptr},
 };
 
 constexpr const char* kDefaultOutputColumn = "converted";
@@ -253,6 +265,7 @@ class TextConverter {
           Cp949ToUtf8(cp.fields->region, f.region);
           Cp949ToUtf8(cp.fields->postcode, f.postcode);
           Cp949ToUtf8(cp.fields->country, f.country);
+          f.source = cp.fields->source;
         }
       } else {
         r.normalized = std::move(cp.normalizedText);
@@ -313,6 +326,7 @@ class TextConverter {
     const std::pair<const char*, const std::string*> parts[] = {
         {"detail", &f.detail}, {"street", &f.street},     {"district", &f.district},
         {"region", &f.region}, {"postcode", &f.postcode}, {"country", &f.country},
+        {"source", &f.source},
     };
     char separator = '{';
     for (const auto& [name, value] : parts) {
@@ -686,6 +700,13 @@ int RunConvert(const Args& args, CliIo& io) {
   }
   Settings s;
   if (!StyleOption(parsed, kOptStyle, "convert", io, s.options.style)) return kExitUsage;
+  AddressDatabase addressDb;
+  if (s.options.style == Style::Official) {
+    const AddressDbFound found = OpenAddressDb(parsed.Value(kOptAddrDb), "convert", io, addressDb);
+    if (found == AddressDbFound::kError) return kExitTableError;
+    if (found == AddressDbFound::kOpened) s.options.database = &addressDb;
+    s.options.keepLot = parsed.Has(kOptKeepLot);
+  }
   s.cp949 = parsed.Has(kOptCp949);
   if (const std::string* country = parsed.Value(kOptCountry)) {
     // Like every text of the command, in CP949 with --cp949.

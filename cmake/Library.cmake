@@ -18,6 +18,7 @@ set_target_properties(jasokit_objects PROPERTIES
 add_subdirectory(romanize)
 add_subdirectory(address)
 add_subdirectory(zipcode)
+add_subdirectory(addrdb)
 
 # In the build tree the private headers (romanize/..., address/...) are
 # visible too, for the programs and tests; installed, only include/.

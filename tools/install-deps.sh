@@ -11,6 +11,7 @@ packages=(
   xvfb xauth fonts-nanum
   clang libclang-rt-14-dev
   dpkg-dev file fakeroot pkg-config
+  libzip-dev
 )
 missing=()
 for p in "${packages[@]}"; do

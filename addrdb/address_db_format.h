@@ -1,0 +1,78 @@
+#pragma once
+// The address database file. Little-endian, every section 4-byte aligned:
+//   header (kHeaderBytes): magic, version, byte-order mark, file size,
+//     section count, then per section its offset and size (u64 each)
+//   strings:   byte 0 is the empty string; each string is a length byte and
+//              its UTF-8 bytes, named by its offset (a StrRef)
+//   roads:     RoadRecord, sorted by region, city, town and road name
+//   rows:      RowRecord, sorted by road, then basement, number, sub-number
+//   road names: u32 road indexes sorted by road name
+//   lots:      u32 row indexes sorted by locality name, lot number, 산
+//   postcodes, old postcodes: u32 row indexes sorted by code, then row
+//   names:     (StrRef, row) pairs sorted by the name's bytes
+//   info:      text lines "key<TAB>value..." for `addrdb info`
+// A reader checks the header and section bounds on open and every
+// reference as it follows it, so a damaged file never leads out of bounds.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace jasokit::detail::addrdb {
+
+inline constexpr std::string_view kMagic = "JKADDRDB";
+inline constexpr std::uint32_t kFormatVersion = 1;
+inline constexpr std::uint32_t kByteOrderMark = 0x01020304;
+
+enum Section : std::uint32_t {
+  kStrings,
+  kRoads,
+  kRows,
+  kRoadNames,
+  kLots,
+  kPostcodes,
+  kOldPostcodes,
+  kNames,
+  kInfo,
+  kSectionCount,
+};
+
+// magic 8, version 4, byte-order mark 4, file size 8, section count 4,
+// reserved 4, then the table.
+inline constexpr std::size_t kTableOffset = 32;
+inline constexpr std::size_t kHeaderBytes = kTableOffset + kSectionCount * 16;
+
+using StrRef = std::uint32_t;
+
+struct RoadRecord {
+  StrRef region, regionEn, city, cityEn, town, townEn, name, nameEn;
+  std::uint32_t firstRow, rowCount;
+};
+static_assert(sizeof(RoadRecord) == 40);
+
+enum RowFlag : std::uint8_t { kBasement = 1, kMountain = 2 };
+
+// Postcodes as numbers: five-digit codes as they are, six-digit ones plus
+// kSixDigits, so the two systems never meet; 0 is none.
+inline constexpr std::uint32_t kSixDigits = 1000000;
+
+struct RowRecord {
+  std::uint32_t road;
+  StrRef dong, ri, building, bulk;
+  std::uint32_t postcode, oldPostcode;
+  std::uint32_t lotMain;
+  std::uint16_t main, sub, lotSub;
+  std::uint8_t flags, reserved;
+};
+static_assert(sizeof(RowRecord) == 40);
+
+struct NameEntry {
+  StrRef name;
+  std::uint32_t row;
+};
+static_assert(sizeof(NameEntry) == 8);
+
+inline constexpr std::size_t kRecordSize[kSectionCount] = {
+    1, sizeof(RoadRecord), sizeof(RowRecord), 4, 4, 4, 4, sizeof(NameEntry), 1,
+};
+
+}  // namespace jasokit::detail::addrdb
