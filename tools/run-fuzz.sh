@@ -25,6 +25,7 @@ options_for() {
     zipload) echo "-max_len=4200000" ;;
     zipsearch) echo "-max_len=256 -dict=$here/fuzz/convert.dict" ;;
     csv) echo "-max_len=8192 -dict=$here/fuzz/csv.dict" ;;
+    addrdb) echo "-max_len=16384" ;;
     *) echo "" ;;
   esac
 }
