@@ -154,86 +154,47 @@ std::vector<std::uint32_t> AddressDbWriter::SortRows(const std::vector<std::uint
   return order;
 }
 
-bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
-  const std::vector<std::uint32_t> roadRank = RankRoads();
-  const std::vector<std::uint32_t> order = SortRows(roadRank);
+namespace {
 
-  // Roads in rank order, each with its run of rows.
-  std::vector<RoadRecord> roads(m_roads.size());
-  for (std::uint32_t id = 0; id < m_roads.size(); ++id) roads[roadRank[id]] = m_roads[id];
+// The rows in the order given, their roads renumbered by rank; each road
+// gets its run of rows.
+std::vector<RowRecord> PlaceRows(const std::vector<RowRecord>& source, const std::vector<std::uint32_t>& order,
+                                 const std::vector<std::uint32_t>& roadRank, std::vector<RoadRecord>& roads) {
   for (RoadRecord& r : roads) r.firstRow = r.rowCount = 0;
   std::vector<RowRecord> rows;
   rows.reserve(order.size());
   for (std::uint32_t i : order) {
-    RowRecord r = m_rows[i];
+    RowRecord r = source[i];
     r.road = roadRank[r.road];
     RoadRecord& road = roads[r.road];
     if (road.rowCount++ == 0) road.firstRow = static_cast<std::uint32_t>(rows.size());
     rows.push_back(r);
   }
-  std::vector<RowRecord>().swap(m_rows);
+  return rows;
+}
 
-  std::vector<std::uint32_t> roadNames(roads.size());
-  std::iota(roadNames.begin(), roadNames.end(), 0u);
-  std::stable_sort(roadNames.begin(), roadNames.end(),
-                   [&](std::uint32_t a, std::uint32_t b) { return Text(roads[a].name) < Text(roads[b].name); });
-
-  const auto localityOf = [&](const RowRecord& r) { return r.ri != 0 ? r.ri : r.dong; };
-  std::vector<StrRef> localities;
-  localities.reserve(rows.size());
-  for (const RowRecord& r : rows) localities.push_back(localityOf(r));
-  const TextRanks localityRank(std::move(localities), [this](StrRef s) { return Text(s); });
-  std::vector<std::uint32_t> lots(rows.size());
-  std::iota(lots.begin(), lots.end(), 0u);
-  auto lotKey = [&](std::uint32_t i) {
-    const RowRecord& r = rows[i];
-    return std::make_tuple(localityRank[localityOf(r)], r.lotMain, r.lotSub, r.flags & kMountain, i);
-  };
-  std::sort(lots.begin(), lots.end(), [&](std::uint32_t a, std::uint32_t b) { return lotKey(a) < lotKey(b); });
-
-  auto codeIndex = [&](std::uint32_t RowRecord::*code) {
-    std::vector<std::uint32_t> index;
-    for (std::uint32_t i = 0; i < rows.size(); ++i) {
-      if (rows[i].*code != 0) index.push_back(i);
-    }
-    std::stable_sort(index.begin(), index.end(),
-                     [&](std::uint32_t a, std::uint32_t b) { return rows[a].*code < rows[b].*code; });
-    return index;
-  };
-  const std::vector<std::uint32_t> postcodes = codeIndex(&RowRecord::postcode);
-  const std::vector<std::uint32_t> oldPostcodes = codeIndex(&RowRecord::oldPostcode);
-
-  std::vector<NameEntry> names;
-  std::vector<StrRef> nameRefs;
+// Rows with a code, by code; the row order breaks ties.
+std::vector<std::uint32_t> CodeIndex(const std::vector<RowRecord>& rows, std::uint32_t RowRecord::*code) {
+  std::vector<std::uint32_t> index;
   for (std::uint32_t i = 0; i < rows.size(); ++i) {
-    for (StrRef s : {rows[i].building, rows[i].bulk}) {
-      if (s == 0) continue;
-      names.push_back(NameEntry{s, i});
-      nameRefs.push_back(s);
-    }
+    if (rows[i].*code != 0) index.push_back(i);
   }
-  const TextRanks nameRank(std::move(nameRefs), [this](StrRef s) { return Text(s); });
-  std::sort(names.begin(), names.end(), [&](const NameEntry& a, const NameEntry& b) {
-    return std::make_pair(nameRank[a.name], a.row) < std::make_pair(nameRank[b.name], b.row);
-  });
+  std::stable_sort(index.begin(), index.end(),
+                   [&](std::uint32_t a, std::uint32_t b) { return rows[a].*code < rows[b].*code; });
+  return index;
+}
 
-  std::size_t distinctPostcodes = 0;
-  for (std::size_t k = 0; k < postcodes.size(); ++k) {
-    if (k == 0 || rows[postcodes[k]].postcode != rows[postcodes[k - 1]].postcode) ++distinctPostcodes;
+std::size_t DistinctCodes(const std::vector<RowRecord>& rows, const std::vector<std::uint32_t>& index,
+                          std::uint32_t RowRecord::*code) {
+  std::size_t n = 0;
+  for (std::size_t k = 0; k < index.size(); ++k) {
+    if (k == 0 || rows[index[k]].*code != rows[index[k - 1]].*code) ++n;
   }
-  if (postcodes.empty()) {
-    // Older data has six-digit codes only.
-    for (std::size_t k = 0; k < oldPostcodes.size(); ++k) {
-      if (k == 0 || rows[oldPostcodes[k]].oldPostcode != rows[oldPostcodes[k - 1]].oldPostcode) ++distinctPostcodes;
-    }
-  }
-  std::string info = "rows\t" + std::to_string(rows.size()) + "\nroads\t" + std::to_string(roads.size()) +
-                     "\npostcodes\t" + std::to_string(distinctPostcodes) + "\n" + m_info;
+  return n;
+}
 
-  const std::string_view sections[kSectionCount] = {
-      m_strings, Bytes(roads), Bytes(rows), Bytes(roadNames), Bytes(lots), Bytes(postcodes), Bytes(oldPostcodes),
-      Bytes(names), info,
-  };
+// The header for sections laid out one after another, 4-byte aligned.
+std::string Header(const std::string_view (&sections)[kSectionCount]) {
   std::string header(kMagic);
   PutLe(header, kFormatVersion, 4);
   PutLe(header, kByteOrderMark, 4);
@@ -250,7 +211,83 @@ bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
     PutLe(header, offsets[s], 8);
     PutLe(header, sections[s].size(), 8);
   }
-  if (!sink(header)) return false;
+  return header;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> AddressDbWriter::LotIndex(const std::vector<RowRecord>& rows) const {
+  std::vector<StrRef> localities;
+  localities.reserve(rows.size());
+  for (const RowRecord& r : rows) localities.push_back(r.ri != 0 ? r.ri : r.dong);
+  std::vector<std::uint32_t> localityRanks(rows.size());
+  {
+    const TextRanks ranks(localities, [this](StrRef s) { return Text(s); });
+    for (std::size_t i = 0; i < rows.size(); ++i) localityRanks[i] = ranks[localities[i]];
+  }
+  std::vector<StrRef>().swap(localities);
+  std::vector<std::uint32_t> lots(rows.size());
+  std::iota(lots.begin(), lots.end(), 0u);
+  auto lotKey = [&](std::uint32_t i) {
+    const RowRecord& r = rows[i];
+    return std::make_tuple(localityRanks[i], r.lotMain, r.lotSub, r.flags & kMountain, i);
+  };
+  std::sort(lots.begin(), lots.end(), [&](std::uint32_t a, std::uint32_t b) { return lotKey(a) < lotKey(b); });
+  return lots;
+}
+
+std::vector<NameEntry> AddressDbWriter::NameIndex(const std::vector<RowRecord>& rows) const {
+  std::vector<NameEntry> names;
+  std::vector<StrRef> nameRefs;
+  for (std::uint32_t i = 0; i < rows.size(); ++i) {
+    for (StrRef s : {rows[i].building, rows[i].bulk}) {
+      if (s == 0) continue;
+      names.push_back(NameEntry{s, i});
+      nameRefs.push_back(s);
+    }
+  }
+  // Sorted as (rank, entry) pairs, the entries put in that order after.
+  const TextRanks nameRank(std::move(nameRefs), [this](StrRef s) { return Text(s); });
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> keyed;
+  keyed.reserve(names.size());
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    keyed.emplace_back(nameRank[names[k].name], static_cast<std::uint32_t>(k));
+  }
+  std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+    return std::make_pair(a.first, names[a.second].row) < std::make_pair(b.first, names[b.second].row);
+  });
+  std::vector<NameEntry> sorted;
+  sorted.reserve(names.size());
+  for (const auto& k : keyed) sorted.push_back(names[k.second]);
+  return sorted;
+}
+
+bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
+  const std::vector<std::uint32_t> roadRank = RankRoads();
+  std::vector<RoadRecord> roads(m_roads.size());
+  for (std::uint32_t id = 0; id < m_roads.size(); ++id) roads[roadRank[id]] = m_roads[id];
+  const std::vector<RowRecord> rows = PlaceRows(m_rows, SortRows(roadRank), roadRank, roads);
+  std::vector<RowRecord>().swap(m_rows);
+
+  std::vector<std::uint32_t> roadNames(roads.size());
+  std::iota(roadNames.begin(), roadNames.end(), 0u);
+  std::stable_sort(roadNames.begin(), roadNames.end(),
+                   [&](std::uint32_t a, std::uint32_t b) { return Text(roads[a].name) < Text(roads[b].name); });
+  const std::vector<std::uint32_t> lots = LotIndex(rows);
+  const std::vector<std::uint32_t> postcodes = CodeIndex(rows, &RowRecord::postcode);
+  const std::vector<std::uint32_t> oldPostcodes = CodeIndex(rows, &RowRecord::oldPostcode);
+  const std::vector<NameEntry> names = NameIndex(rows);
+
+  // Older data has six-digit codes only.
+  const std::size_t distinctPostcodes = postcodes.empty() ? DistinctCodes(rows, oldPostcodes, &RowRecord::oldPostcode)
+                                                          : DistinctCodes(rows, postcodes, &RowRecord::postcode);
+  const std::string info = "rows\t" + std::to_string(rows.size()) + "\nroads\t" + std::to_string(roads.size()) +
+                           "\npostcodes\t" + std::to_string(distinctPostcodes) + "\n" + m_info;
+  const std::string_view sections[kSectionCount] = {
+      m_strings, Bytes(roads), Bytes(rows), Bytes(roadNames), Bytes(lots), Bytes(postcodes), Bytes(oldPostcodes),
+      Bytes(names), info,
+  };
+  if (!sink(Header(sections))) return false;
   static constexpr char kPadding[4] = {};
   for (const std::string_view& section : sections) {
     if (!sink(section)) return false;

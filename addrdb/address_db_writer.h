@@ -40,6 +40,10 @@ class AddressDbWriter {
   std::uint32_t RoadId(const SourceRow& row);
   std::vector<std::uint32_t> RankRoads() const;
   std::vector<std::uint32_t> SortRows(const std::vector<std::uint32_t>& roadRank) const;
+  // Rows by locality name, lot number and 산.
+  std::vector<std::uint32_t> LotIndex(const std::vector<RowRecord>& rows) const;
+  // Building and bulk-delivery names with their rows, by name.
+  std::vector<NameEntry> NameIndex(const std::vector<RowRecord>& rows) const;
 
   std::string m_strings;
   std::unordered_map<std::string, StrRef> m_interned;

@@ -5,13 +5,15 @@
 // reached by their object names: inputBox, outputBox, zipQueryBox, zipList,
 // banner, copyInputButton, copyOutputButton, copyQueryButton, resetButton;
 // the checkable menu item for the official style is the QAction
-// officialStyleAction.
+// officialStyleAction, the one for the zip search's source currentPostcodeAction.
 #include <QDialog>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "ui/banner.h"
+#include "jasokit/address_db.h"
+#include "jasokit/style.h"
 #include "jasokit/zip.h"
 
 class QAction;
@@ -29,6 +31,9 @@ struct MainDialogSetup {
   // the executable.
   std::function<ZipLoadStatus(ZipDatabase&)> loadZipTable;
   BannerSettings banner;
+  // The address database; empty: DefaultAddressDbPath(). Without one, the
+  // zip search uses the table alone.
+  std::string addressDbPath;
 };
 
 class MainDialog : public QDialog {
@@ -78,6 +83,9 @@ class MainDialog : public QDialog {
   void initDialog(const BannerSettings& banner);
   void addSystemMenuItems();
   void fillZipList(const std::vector<std::string>& lines);
+  void setUpAddressDb(const std::string& path);
+  void fillFromAddressDb();
+  void convertIn(Style style);
 
   int m_focusedBox = 0;
   SkinButton* m_resetButton = nullptr;
@@ -93,6 +101,8 @@ class MainDialog : public QDialog {
   QLineEdit* m_outputBox = nullptr;
   QLineEdit* m_zipQueryBox = nullptr;
   QAction* m_officialStyleAction = nullptr;  // checked: conversions use Style::Official
+  QAction* m_currentPostcodeAction = nullptr;  // checked: the zip search asks the address database
+  AddressDatabase m_addressDb;
   ZipDatabase m_zipDatabase;
   ZipLoadStatus m_zipLoadStatus = ZipLoadStatus::Ok;
   bool m_initialFocus = false;
