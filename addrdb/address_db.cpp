@@ -166,6 +166,7 @@ AddressDbStatus AddressDatabase::Open(const std::string& path) {
 }
 
 std::vector<std::uint32_t> AddressDatabase::Impl::RoadsNamed(std::string_view name) const {
+  std::vector<std::uint32_t> roads;
   const std::size_t n = Count(kRoadNames);
   auto nameAt = [&](std::size_t k) {
     const auto road = Road(IndexAt(kRoadNames, k));
@@ -176,9 +177,24 @@ std::vector<std::uint32_t> AddressDatabase::Impl::RoadsNamed(std::string_view na
     const std::size_t mid = lo + (hi - lo) / 2;
     if (nameAt(mid) < name) lo = mid + 1; else hi = mid;
   }
-  std::vector<std::uint32_t> roads;
   for (std::size_t k = lo; k < n && nameAt(k) == name; ++k) roads.push_back(IndexAt(kRoadNames, k));
   return roads;
+}
+
+void AddressDatabase::Impl::ForRoadsNamed(std::string_view name, const std::function<void(const RoadRecord&)>& each) const {
+  const std::size_t n = Count(kRoadNames);
+  auto roadAt = [&](std::size_t k) { return Road(IndexAt(kRoadNames, k)); };
+  std::size_t lo = 0, hi = n;
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    const auto road = roadAt(mid);
+    if ((road ? Str(road->name) : std::string_view()) < name) lo = mid + 1; else hi = mid;
+  }
+  for (std::size_t k = lo; k < n; ++k) {
+    const auto road = roadAt(k);
+    if (!road || Str(road->name) != name) break;
+    each(*road);
+  }
 }
 
 void AddressDatabase::Impl::RowsOfRoad(const RoadRecord& road, const Number* number,

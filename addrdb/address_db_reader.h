@@ -89,6 +89,8 @@ struct AddressDatabase::Impl {
 
   // The roads named name: a range of the road-name index.
   std::vector<std::uint32_t> RoadsNamed(std::string_view name) const;
+  // Calls each(road) for every road named name.
+  void ForRoadsNamed(std::string_view name, const std::function<void(const detail::addrdb::RoadRecord&)>& each) const;
   // Rows of a road with the number (all rows when number is null).
   void RowsOfRoad(const detail::addrdb::RoadRecord& road, const detail::addrdb::Number* number,
                   std::vector<std::uint32_t>& out) const;

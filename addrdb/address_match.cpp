@@ -18,39 +18,50 @@ struct Candidate {
 
 class Matcher {
  public:
+  // The texts are kept from call to call on a thread, with their buffers.
   Matcher(const AddressDatabase::Impl& db, const TypedAddress& typed) : m_db(db), m_typed(typed) {
-    for (std::string_view city : typed.cities) Cp949ToUtf8(city, m_cities.emplace_back());
-    Cp949ToUtf8(typed.town, m_town);
+    thread_local std::vector<std::string> cities;
+    thread_local std::string town;
+    cities.resize(typed.cities.size());
+    for (std::size_t k = 0; k < cities.size(); ++k) {
+      cities[k].clear();
+      Cp949ToUtf8(typed.cities[k], cities[k]);
+    }
+    town.clear();
+    Cp949ToUtf8(typed.town, town);
+    m_cities = &cities;
+    m_town = &town;
   }
 
   bool Fits(const RoadRecord& road) const {
     const std::string_view city = m_db.Str(road.city);
-    for (const std::string& word : m_cities) {
+    for (const std::string& word : *m_cities) {
       const std::size_t space = city.find(' ');
       const bool named = word == city || (space != std::string_view::npos &&
                                           (word == city.substr(0, space) || word == city.substr(space + 1)));
       if (!named) return false;
     }
-    if (!m_town.empty() && m_town != m_db.Str(road.town)) return false;
-    const std::string_view region = m_db.Str(road.region);
-    return RegionRoman(region) == m_typed.regionRoman || m_db.Str(road.regionEn) == m_typed.regionRoman;
+    if (!m_town->empty() && *m_town != m_db.Str(road.town)) return false;
+    // The English name mostly agrees with the region table's; the Korean
+    // name decides where it does not.
+    return m_db.Str(road.regionEn) == m_typed.regionRoman || RegionRoman(m_db.Str(road.region)) == m_typed.regionRoman;
   }
 
   void AtRoad(std::vector<Candidate>& out) const {
-    std::string name;
+    thread_local std::string name;
+    thread_local std::vector<std::uint32_t> rows;
+    name.clear();
     Cp949ToUtf8(m_typed.road, name);
     Cp949ToUtf8(m_typed.branch, name);
     Number number;
     if (!ParseNumber(m_typed.number, number)) return;
     number.marked = m_typed.marked;
-    std::vector<std::uint32_t> rows;
-    for (std::uint32_t r : m_db.RoadsNamed(name)) {
-      const auto road = m_db.Road(r);
-      if (!road || !Fits(*road)) continue;
+    m_db.ForRoadsNamed(name, [&](const RoadRecord& road) {
+      if (!Fits(road)) return;
       rows.clear();
-      m_db.RowsOfRoad(*road, &number, rows);
-      for (std::uint32_t i : rows) out.push_back(Candidate{*road, *m_db.Row(i)});
-    }
+      m_db.RowsOfRoad(road, &number, rows);
+      for (std::uint32_t i : rows) out.push_back(Candidate{road, *m_db.Row(i)});
+    });
   }
 
   void AtLot(std::vector<Candidate>& out) const {
@@ -71,8 +82,8 @@ class Matcher {
  private:
   const AddressDatabase::Impl& m_db;
   const TypedAddress& m_typed;
-  std::vector<std::string> m_cities;
-  std::string m_town;
+  const std::vector<std::string>* m_cities;
+  const std::string* m_town;
 };
 
 // The parts of one candidate; a part the data has no English for is empty.
@@ -95,7 +106,8 @@ bool AnswerFromDatabase(const AddressDatabase& db, const TypedAddress& typed, bo
   const bool lot = typed.road.empty();
   if (lot && typed.locality.empty()) return false;
   const Matcher matcher(*impl, typed);
-  std::vector<Candidate> candidates;
+  thread_local std::vector<Candidate> candidates;
+  candidates.clear();
   if (lot) {
     matcher.AtLot(candidates);
   } else {

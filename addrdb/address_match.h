@@ -21,7 +21,14 @@ struct TypedAddress {
   std::string_view number;               // building or lot number: "152", "12-3"
   bool marked = false;                   // 지하 before a building number, 산 before a lot number
 
-  void Clear() { *this = TypedAddress{}; }
+  // Empties it, keeping the list's buffer for the next address.
+  void Clear() {
+    std::vector<std::string_view> kept;
+    kept.swap(cities);
+    kept.clear();
+    *this = TypedAddress{};
+    cities.swap(kept);
+  }
 };
 
 // The parts the data gives; an empty part is left to the rules.
