@@ -50,6 +50,13 @@ std::string EntryName(const char* raw) {
   return name;
 }
 
+bool IsText(std::string_view name) {
+  if (name.size() < 4) return false;
+  std::string tail(name.substr(name.size() - 4));
+  for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return tail == ".txt";
+}
+
 std::string ZipError(zip_error_t* error) {
   const char* text = zip_error_strerror(error);
   return text ? text : "unreadable zip";
@@ -71,7 +78,8 @@ std::string ForEachZipEntry(int fd, const std::string& path, const std::function
     const auto index = static_cast<zip_uint64_t>(i);
     if (zip_stat_index(archive.get(), index, ZIP_FL_ENC_RAW, &st) != 0 || !st.name) continue;
     const std::string name = EntryName(st.name);
-    if (name.empty() || name.back() == '/') continue;
+    // Folders, and what comes beside the texts (a guide, a layout sheet).
+    if (!IsText(name)) continue;
     std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen_index(archive.get(), index, 0), zip_fclose);
     if (!file) return "cannot read " + path + ": " + name + ": " + zip_strerror(archive.get());
     SourceText text{BaseName(path) + ": " + name, Edition(BaseName(name), st.mtime),

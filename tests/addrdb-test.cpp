@@ -66,7 +66,7 @@ class AddrDbTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::WriteBytes(m_dir.File("seoul.txt"), kCurrentRows);
-    WriteZip(m_dir.File("sejong.zip"), {{"20130604_세종특별자치시.txt", k2013Rows}});
+    WriteZip(m_dir.File("sejong.zip"), {{"20130604_세종특별자치시.txt", k2013Rows}, {"안내.pdf", "%PDF"}});
     FakeIo io;
     ASSERT_EQ(Jasokit(io, {"addrdb", "build", m_dir.File("seoul.txt"), m_dir.File("sejong.zip"), "-o", Db()}), 0)
         << io.err;
