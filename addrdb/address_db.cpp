@@ -206,14 +206,25 @@ void AddressDatabase::Impl::RowsOfRoad(const RoadRecord& road, const Number* num
     for (std::size_t i = road.firstRow; i < end; ++i) out.push_back(static_cast<std::uint32_t>(i));
     return;
   }
-  auto key = [](const RowRecord& r) { return std::make_tuple(r.flags & kBasement ? 1 : 0, std::uint32_t{r.main}, std::uint32_t{r.sub}); };
-  const auto want = std::make_tuple(number->marked ? 1 : 0, number->main, number->sub);
+  // The compact keys find the run; the rows themselves decide.
+  const std::uint32_t want = RowKey(number->marked, number->main, number->sub);
+  const bool keyed = Count(kRowKeys) == rows;
+  auto keyAt = [&](std::size_t i) {
+    if (keyed) return IndexAt(kRowKeys, i);
+    const RowRecord r = *Row(i);
+    return RowKey(r.flags & kBasement, r.main, r.sub);
+  };
   std::size_t lo = road.firstRow, hi = end;
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
-    if (key(*Row(mid)) < want) lo = mid + 1; else hi = mid;
+    if (keyAt(mid) < want) lo = mid + 1; else hi = mid;
   }
-  for (std::size_t i = lo; i < end && key(*Row(i)) == want; ++i) out.push_back(static_cast<std::uint32_t>(i));
+  for (std::size_t i = lo; i < end && keyAt(i) == want; ++i) {
+    const RowRecord r = *Row(i);
+    if (r.main == number->main && r.sub == number->sub && ((r.flags & kBasement) != 0) == number->marked) {
+      out.push_back(static_cast<std::uint32_t>(i));
+    }
+  }
 }
 
 void AddressDatabase::Impl::RowsAtLot(std::string_view locality, const Number& lot,

@@ -11,6 +11,8 @@
 //   postcodes, old postcodes: u32 row indexes sorted by code, then row
 //   names:     (StrRef, row) pairs sorted by the name's bytes
 //   info:      text lines "key<TAB>value..." for `addrdb info`
+//   row keys:  u32 per row, RowKey of its number, so that the search for a
+//              number within a road reads 4 bytes a row, not 40
 // A reader checks the header and section bounds on open and every
 // reference as it follows it, so a damaged file never leads out of bounds.
 #include <cstddef>
@@ -33,6 +35,7 @@ enum Section : std::uint32_t {
   kOldPostcodes,
   kNames,
   kInfo,
+  kRowKeys,
   kSectionCount,
 };
 
@@ -72,7 +75,15 @@ struct NameEntry {
 static_assert(sizeof(NameEntry) == 8);
 
 inline constexpr std::size_t kRecordSize[kSectionCount] = {
-    1, sizeof(RoadRecord), sizeof(RowRecord), 4, 4, 4, 4, sizeof(NameEntry), 1,
+    1, sizeof(RoadRecord), sizeof(RowRecord), 4, 4, 4, 4, sizeof(NameEntry), 1, 4,
 };
+
+// A building number as one number in the order of the rows: basement, then
+// the number, then the sub-number. Numbers past 32767 (none is real) share
+// one key, so the keys still follow the rows.
+constexpr std::uint32_t RowKey(bool basement, std::uint32_t main, std::uint32_t sub) {
+  const std::uint32_t number = main > 0x7FFF ? 0x7FFFFFFFu : main << 16 | (sub > 0xFFFF ? 0xFFFFu : sub);
+  return (basement ? 1u << 31 : 0u) | number;
+}
 
 }  // namespace jasokit::detail::addrdb

@@ -277,6 +277,9 @@ bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
   const std::vector<std::uint32_t> postcodes = CodeIndex(rows, &RowRecord::postcode);
   const std::vector<std::uint32_t> oldPostcodes = CodeIndex(rows, &RowRecord::oldPostcode);
   const std::vector<NameEntry> names = NameIndex(rows);
+  std::vector<std::uint32_t> rowKeys;
+  rowKeys.reserve(rows.size());
+  for (const RowRecord& r : rows) rowKeys.push_back(RowKey(r.flags & kBasement, r.main, r.sub));
 
   // Older data has six-digit codes only.
   const std::size_t distinctPostcodes = postcodes.empty() ? DistinctCodes(rows, oldPostcodes, &RowRecord::oldPostcode)
@@ -285,7 +288,7 @@ bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
                            "\npostcodes\t" + std::to_string(distinctPostcodes) + "\n" + m_info;
   const std::string_view sections[kSectionCount] = {
       m_strings, Bytes(roads), Bytes(rows), Bytes(roadNames), Bytes(lots), Bytes(postcodes), Bytes(oldPostcodes),
-      Bytes(names), info,
+      Bytes(names), info, Bytes(rowKeys),
   };
   if (!sink(Header(sections))) return false;
   static constexpr char kPadding[4] = {};
