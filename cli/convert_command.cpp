@@ -323,20 +323,13 @@ class TextConverter {
       return;
     }
     const AddressFields& f = *r.fields;
-    const std::pair<const char*, const std::string*> parts[] = {
+    const JsonField parts[] = {
         {"detail", &f.detail}, {"street", &f.street},     {"district", &f.district},
         {"region", &f.region}, {"postcode", &f.postcode}, {"country", &f.country},
         {"source", &f.source},
     };
-    char separator = '{';
-    for (const auto& [name, value] : parts) {
-      out += separator;
-      separator = ',';
-      AppendJsonString(name, out);
-      out += ':';
-      AppendJsonString(*value, out);
-    }
-    out += "}}";
+    AppendJsonObject(parts, out);
+    out += '}';
   }
 
   const Settings& m_s;

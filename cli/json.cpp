@@ -58,4 +58,16 @@ void AppendJsonString(std::string_view utf8, std::string& out) {
   out += '"';
 }
 
+void AppendJsonObject(const JsonField* fields, std::size_t count, std::string& out) {
+  char separator = '{';
+  for (std::size_t i = 0; i < count; ++i) {
+    out += separator;
+    separator = ',';
+    AppendJsonString(fields[i].first, out);
+    out += ':';
+    AppendJsonString(*fields[i].second, out);
+  }
+  out += '}';
+}
+
 }  // namespace jasokit::cli

@@ -45,19 +45,11 @@ constexpr const char* kLookupHelp =
     "2 usage error, 3 input/output error, 4 some query matched nothing\n";
 
 void AppendJsonMatch(const AddressMatch& m, std::string& out) {
-  const std::pair<const char*, const std::string*> fields[] = {
+  const JsonField fields[] = {
       {"postcode", &m.postcode}, {"address", &m.address},   {"lot", &m.lot},
       {"english", &m.english},   {"building", &m.building}, {"old_postcode", &m.oldPostcode},
   };
-  char separator = '{';
-  for (const auto& [key, value] : fields) {
-    out += separator;
-    separator = ',';
-    AppendJsonString(key, out);
-    out += ':';
-    AppendJsonString(*value, out);
-  }
-  out += '}';
+  AppendJsonObject(fields, out);
 }
 
 class Lookup {
