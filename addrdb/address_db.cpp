@@ -167,33 +167,34 @@ AddressDbStatus AddressDatabase::Open(const std::string& path) {
 
 std::vector<std::uint32_t> AddressDatabase::Impl::RoadsNamed(std::string_view name) const {
   std::vector<std::uint32_t> roads;
-  const std::size_t n = Count(kRoadNames);
-  auto nameAt = [&](std::size_t k) {
-    const auto road = Road(IndexAt(kRoadNames, k));
-    return road ? Str(road->name) : std::string_view();
-  };
-  std::size_t lo = 0, hi = n;
-  while (lo < hi) {
-    const std::size_t mid = lo + (hi - lo) / 2;
-    if (nameAt(mid) < name) lo = mid + 1; else hi = mid;
-  }
-  for (std::size_t k = lo; k < n && nameAt(k) == name; ++k) roads.push_back(IndexAt(kRoadNames, k));
+  ForRoadsNamed(name, [&](std::uint32_t road, const RoadRecord&) { roads.push_back(road); });
   return roads;
 }
 
-void AddressDatabase::Impl::ForRoadsNamed(std::string_view name, const std::function<void(const RoadRecord&)>& each) const {
+// -1, 0 or 1 as the name of entry k sorts before, with or after name.
+int AddressDatabase::Impl::CompareRoadName(std::size_t k, std::string_view name, std::uint32_t head,
+                                           std::uint32_t tail) const {
+  const auto e = *Record<RoadNameEntry>(kRoadNames, k);
+  if (e.head != head) return e.head < head ? -1 : 1;
+  if (e.tail != tail) return e.tail < tail ? -1 : 1;
+  const auto road = Road(e.road);
+  const std::string_view text = road ? Str(road->name) : std::string_view();
+  return text < name ? -1 : text == name ? 0 : 1;
+}
+
+void AddressDatabase::Impl::ForRoadsNamed(std::string_view name,
+                                          const std::function<void(std::uint32_t, const RoadRecord&)>& each) const {
   const std::size_t n = Count(kRoadNames);
-  auto roadAt = [&](std::size_t k) { return Road(IndexAt(kRoadNames, k)); };
+  std::uint32_t head, tail;
+  NamePrefix(name, head, tail);
   std::size_t lo = 0, hi = n;
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
-    const auto road = roadAt(mid);
-    if ((road ? Str(road->name) : std::string_view()) < name) lo = mid + 1; else hi = mid;
+    if (CompareRoadName(mid, name, head, tail) < 0) lo = mid + 1; else hi = mid;
   }
-  for (std::size_t k = lo; k < n; ++k) {
-    const auto road = roadAt(k);
-    if (!road || Str(road->name) != name) break;
-    each(*road);
+  for (std::size_t k = lo; k < n && CompareRoadName(k, name, head, tail) == 0; ++k) {
+    const std::uint32_t index = Record<RoadNameEntry>(kRoadNames, k)->road;
+    if (const auto road = Road(index)) each(index, *road);
   }
 }
 
@@ -384,10 +385,9 @@ class QueryRows {
     } else {
       return false;
     }
-    for (std::uint32_t r : m_db.RoadsNamed(name)) {
-      const auto road = m_db.Road(r);
-      if (road) Keep(*road, numbered ? &number : nullptr, words);
-    }
+    m_db.ForRoadsNamed(name, [&](std::uint32_t, const RoadRecord& road) {
+      Keep(road, numbered ? &number : nullptr, words);
+    });
     return !m_rows.empty();
   }
 

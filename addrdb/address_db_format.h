@@ -6,7 +6,8 @@
 //              its UTF-8 bytes, named by its offset (a StrRef)
 //   roads:     RoadRecord, sorted by region, city, town and road name
 //   rows:      RowRecord, sorted by road, then basement, number, sub-number
-//   road names: u32 road indexes sorted by road name
+//   road names: RoadNameEntry sorted by road name, its first bytes inline so
+//              that most steps of a search read no string
 //   lots:      u32 row indexes sorted by locality name, lot number, 산
 //   postcodes, old postcodes: u32 row indexes sorted by code, then row
 //   names:     (StrRef, row) pairs sorted by the name's bytes
@@ -68,6 +69,22 @@ struct RowRecord {
 };
 static_assert(sizeof(RowRecord) == 40);
 
+struct RoadNameEntry {
+  std::uint32_t head, tail;  // the name's first 8 bytes, big-endian, zero-padded
+  std::uint32_t road, reserved;
+};
+static_assert(sizeof(RoadNameEntry) == 16);
+
+// The first 8 bytes of a name as two numbers that compare as the bytes do.
+inline void NamePrefix(std::string_view name, std::uint32_t& head, std::uint32_t& tail) {
+  std::uint64_t v = 0;
+  for (std::size_t i = 0; i < 8; ++i) {
+    v = v << 8 | (i < name.size() ? static_cast<unsigned char>(name[i]) : 0u);
+  }
+  head = static_cast<std::uint32_t>(v >> 32);
+  tail = static_cast<std::uint32_t>(v);
+}
+
 struct NameEntry {
   StrRef name;
   std::uint32_t row;
@@ -75,7 +92,7 @@ struct NameEntry {
 static_assert(sizeof(NameEntry) == 8);
 
 inline constexpr std::size_t kRecordSize[kSectionCount] = {
-    1, sizeof(RoadRecord), sizeof(RowRecord), 4, 4, 4, 4, sizeof(NameEntry), 1, 4,
+    1, sizeof(RoadRecord), sizeof(RowRecord), sizeof(RoadNameEntry), 4, 4, 4, sizeof(NameEntry), 1, 4,
 };
 
 // A building number as one number in the order of the rows: basement, then

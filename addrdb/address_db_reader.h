@@ -89,8 +89,10 @@ struct AddressDatabase::Impl {
 
   // The roads named name: a range of the road-name index.
   std::vector<std::uint32_t> RoadsNamed(std::string_view name) const;
-  // Calls each(road) for every road named name.
-  void ForRoadsNamed(std::string_view name, const std::function<void(const detail::addrdb::RoadRecord&)>& each) const;
+  // Calls each(index, road) for every road named name.
+  void ForRoadsNamed(std::string_view name,
+                     const std::function<void(std::uint32_t, const detail::addrdb::RoadRecord&)>& each) const;
+  int CompareRoadName(std::size_t k, std::string_view name, std::uint32_t head, std::uint32_t tail) const;
   // Rows of a road with the number (all rows when number is null).
   void RowsOfRoad(const detail::addrdb::RoadRecord& road, const detail::addrdb::Number* number,
                   std::vector<std::uint32_t>& out) const;

@@ -269,10 +269,15 @@ bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
   const std::vector<RowRecord> rows = PlaceRows(m_rows, SortRows(roadRank), roadRank, roads);
   std::vector<RowRecord>().swap(m_rows);
 
-  std::vector<std::uint32_t> roadNames(roads.size());
-  std::iota(roadNames.begin(), roadNames.end(), 0u);
-  std::stable_sort(roadNames.begin(), roadNames.end(),
+  std::vector<std::uint32_t> byName(roads.size());
+  std::iota(byName.begin(), byName.end(), 0u);
+  std::stable_sort(byName.begin(), byName.end(),
                    [&](std::uint32_t a, std::uint32_t b) { return Text(roads[a].name) < Text(roads[b].name); });
+  std::vector<RoadNameEntry> roadNames(byName.size());
+  for (std::size_t k = 0; k < byName.size(); ++k) {
+    NamePrefix(Text(roads[byName[k]].name), roadNames[k].head, roadNames[k].tail);
+    roadNames[k].road = byName[k];
+  }
   const std::vector<std::uint32_t> lots = LotIndex(rows);
   const std::vector<std::uint32_t> postcodes = CodeIndex(rows, &RowRecord::postcode);
   const std::vector<std::uint32_t> oldPostcodes = CodeIndex(rows, &RowRecord::oldPostcode);

@@ -56,7 +56,7 @@ class Matcher {
     Number number;
     if (!ParseNumber(m_typed.number, number)) return;
     number.marked = m_typed.marked;
-    m_db.ForRoadsNamed(name, [&](const RoadRecord& road) {
+    m_db.ForRoadsNamed(name, [&](std::uint32_t, const RoadRecord& road) {
       if (!Fits(road)) return;
       rows.clear();
       m_db.RowsOfRoad(road, &number, rows);
