@@ -147,7 +147,7 @@ void ConvertBytesInto(std::string_view text, const Options& options, bool privat
   if (options.style == Style::Official) {
     AddressFields fields;
     if (parts.official.Convert(result.normalized, country, privateCodes, result.output,
-                               withFields ? &fields : nullptr)) {
+                               withFields ? &fields : nullptr, DatabaseUse{options.database, options.keepLot})) {
       if (withFields) result.fields = std::move(fields);
       result.status = ConversionStatus::Address;
       return;
@@ -236,6 +236,7 @@ Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidU
     ToUtf8(r.fields->region, text.characters, f.region);
     ToUtf8(r.fields->postcode, text.characters, f.postcode);
     ToUtf8(r.fields->country, text.characters, f.country);
+    f.source = r.fields->source;
   }
   return result;
 }

@@ -8,6 +8,7 @@
 #include "address/address_converter.h"
 #include "address/address_tables.h"
 #include "address/official_tables.h"
+#include "addrdb/address_match.h"
 #include "romanize/hangul_romanizer.h"
 
 namespace jasokit::detail {
@@ -330,7 +331,8 @@ class OfficialAddress {
     if (privateCodes) EngineAccess::UsePrivateCodes(m_engine);
   }
 
-  bool Convert(std::string_view text, std::string_view country, std::string& output, AddressFields* fields) {
+  bool Convert(std::string_view text, std::string_view country, const DatabaseUse& use, std::string& output,
+               AddressFields* fields) {
     Split(text);
     m_at = 0;
     m_postcode = {};
@@ -339,8 +341,10 @@ class OfficialAddress {
     const PlaceRow* region = FindRegion(m_at, &regionWords);
     if (region == nullptr) return false;
     m_at += regionWords;
+    m_typed.Clear();
+    m_typed.regionRoman = region->roman;
     ReadParts();
-    WriteAddress(region->roman, country.empty() ? kOfficialCountry : country, output, fields);
+    WriteAddress(region->roman, country.empty() ? kOfficialCountry : country, use, output, fields);
     return true;
   }
 
@@ -351,6 +355,21 @@ class OfficialAddress {
     std::size_t end;
     std::size_t size() const { return end - begin; }
   };
+
+  // The words the database is asked about.
+  void NoteUnit(std::string_view word, UnitKind kind) {
+    if (kind == UnitKind::City || kind == UnitKind::District) m_typed.cities.push_back(word);
+    if (kind == UnitKind::Town) m_typed.town = word;
+  }
+
+  // The data's parts replace the rules' where it has them; a postcode the
+  // text gives stays.
+  void UseAnswer(std::string_view (&groups)[6]) const {
+    if (!m_answer.street.empty()) groups[1] = m_answer.street;
+    if (!m_answer.district.empty()) groups[2] = m_answer.district;
+    if (!m_answer.region.empty()) groups[3] = m_answer.region;
+    if (groups[4].empty()) groups[4] = m_answer.postcode;
+  }
 
   std::string_view View(Span s) const { return std::string_view(m_arena).substr(s.begin, s.size()); }
 
@@ -425,6 +444,7 @@ class OfficialAddress {
   bool TakeNumber(std::string_view mark, std::string_view roman) {
     const std::string_view next = NextWord(m_at);
     if (IsNumber(next)) {
+      m_typed.number = next;
       m_arena += next;
       ++m_at;
       return true;
@@ -438,6 +458,8 @@ class OfficialAddress {
       number = next.substr(mark.size());
     }
     if (!IsNumber(number)) return false;
+    m_typed.number = number;
+    m_typed.marked = true;
     m_arena += roman;
     m_arena += number;
     m_at += words;
@@ -453,7 +475,8 @@ class OfficialAddress {
     RoadParts road;
     if (!ParseRoad(t, road) && !ParsePass(t, NextWord(m_at + 1), road)) return false;
     ++m_at;
-    if (road.branch.type.empty() && ParseBranch(NextWord(m_at), road)) ++m_at;
+    m_typed.road = t;
+    if (road.branch.type.empty() && ParseBranch(NextWord(m_at), road)) m_typed.branch = m_tokens[m_at++].text;
     const std::size_t begin = m_arena.size();
     if (TakeNumber(kOfficialBasement, "B")) m_arena += ' ';
     WriteRoad(road, m_arena);
@@ -464,8 +487,9 @@ class OfficialAddress {
 
   // A unit; a locality followed by a number is the street.
   bool TakeUnit() {
+    const std::string_view t = m_tokens[m_at].text;
     UnitParts unit;
-    if (!ParseUnit(m_tokens[m_at].text, unit)) return false;
+    if (!ParseUnit(t, unit)) return false;
     ++m_at;
     const std::size_t begin = m_arena.size();
     const bool street = KindOf(unit.unit) == UnitKind::Locality && TakeNumber(kOfficialMountain, "San ");
@@ -473,10 +497,12 @@ class OfficialAddress {
     WriteUnit(unit, m_arena);
     const Span written{begin, m_arena.size()};
     if (street) {
+      m_typed.locality = t;
       m_street = written;
       m_streetDone = true;
     } else {
       m_units.emplace_back(KindOf(unit.unit), written);
+      NoteUnit(t, KindOf(unit.unit));
     }
     return true;
   }
@@ -495,8 +521,8 @@ class OfficialAddress {
 
   // The groups from the smallest: details, street, district, region,
   // postcode, country; empty ones left out.
-  void WriteAddress(std::string_view region, std::string_view country, std::string& output,
-                    AddressFields* fields) {
+  void WriteAddress(std::string_view region, std::string_view country, const DatabaseUse& use,
+                    std::string& output, AddressFields* fields) {
     // The details are one group, words apart; notes come first, each a group.
     const std::size_t detailBegin = m_arena.size();
     for (const Span& note : m_notes) JoinSpan(detailBegin, note, kGroupSeparator);
@@ -509,7 +535,9 @@ class OfficialAddress {
     for (auto it = m_units.rbegin(); it != m_units.rend(); ++it) JoinSpan(districtBegin, it->second, kGroupSeparator);
     const Span district{districtBegin, m_arena.size()};
 
-    const std::string_view groups[] = {View(detail), View(m_street), View(district), region, m_postcode, country};
+    std::string_view groups[] = {View(detail), View(m_street), View(district), region, m_postcode, country};
+    const bool fromDatabase = use.database && AnswerFromDatabase(*use.database, m_typed, use.keepLot, m_answer);
+    if (fromDatabase) UseAnswer(groups);
     std::size_t outputBytes = 0;
     for (std::string_view group : groups) outputBytes += group.size() + kGroupSeparator.size();
     output.clear();
@@ -522,6 +550,7 @@ class OfficialAddress {
       fields->region.assign(groups[3]);
       fields->postcode.assign(groups[4]);
       fields->country.assign(groups[5]);
+      fields->source = fromDatabase ? kSourceDatabase : kSourceRules;
     }
     output.resize(CutAtCharacter(output, kOutputBufferBytes));
   }
@@ -804,6 +833,8 @@ class OfficialAddress {
   Span m_street{0, 0};
   bool m_streetDone = false;
   NameCache m_cache;
+  TypedAddress m_typed;
+  DatabaseAnswer m_answer;
   HangulRomanizer m_engine{Style::Official};
 };
 
@@ -817,8 +848,8 @@ OfficialConverters::OfficialConverters() : m_parts(std::make_unique<Parts>()) {}
 OfficialConverters::~OfficialConverters() = default;
 
 bool OfficialConverters::Convert(std::string_view text, std::string_view country, bool privateCodes,
-                                 std::string& output, AddressFields* fields) {
-  return m_parts->addresses[privateCodes].Convert(text, country, output, fields);
+                                 std::string& output, AddressFields* fields, const DatabaseUse& use) {
+  return m_parts->addresses[privateCodes].Convert(text, country, use, output, fields);
 }
 
 }  // namespace jasokit::detail

@@ -5,11 +5,21 @@
 #include <string>
 #include <string_view>
 
+#include "jasokit/address_db.h"
 #include "jasokit/convert.h"
 
 namespace jasokit::detail {
 
 inline constexpr std::string_view kOfficialCountry = "Republic of Korea";
+// AddressFields::source.
+inline constexpr std::string_view kSourceDatabase = "database";
+inline constexpr std::string_view kSourceRules = "rules";
+
+// The address data to write buildings from, if any.
+struct DatabaseUse {
+  const AddressDatabase* database = nullptr;
+  bool keepLot = false;
+};
 
 // The official-style converters, one reading private codes and one not;
 // each conversion replaces all their state, and their buffers stay.
@@ -24,8 +34,9 @@ class OfficialConverters {
   // privateCodes) whose first word, or first after a postcode, names a
   // region. Returns false, touching nothing, for any other text. country:
   // empty for kOfficialCountry. fields, when given, receives the parts.
+  // With a database, a building the data holds is written from it.
   bool Convert(std::string_view text, std::string_view country, bool privateCodes, std::string& output,
-               AddressFields* fields);
+               AddressFields* fields, const DatabaseUse& use = {});
 
  private:
   struct Parts;

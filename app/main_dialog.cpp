@@ -45,6 +45,8 @@ ZipLoadStatus LoadBesideProgram(ZipDatabase& db) {
 
 // The list keeps each line's CP949 bytes beside its displayed text.
 constexpr int kLineBytesRole = Qt::UserRole;
+// A row of the address database keeps its road-name address instead.
+constexpr int kRoadAddressRole = Qt::UserRole + 1;
 constexpr QRgb kFaceKeyColour = 0xFFFFFF;
 
 QRect Place(layout::UnitRect units) {
@@ -55,12 +57,29 @@ QRect Place(layout::UnitRect units) {
 const QString kAboutText = QStringLiteral("Jaso_Kit 정보(&A)...");
 const QString kOfficialStyleText = QStringLiteral("공식 영문 주소 (도로명)");
 const QString kNameModeText = QStringLiteral("이름 (여권)");
+const QString kCurrentPostcodeText = QStringLiteral("최신 우편번호 (5자리)");
+const QString kNoAddressDbTip = QStringLiteral(
+    "주소 DB가 없습니다. 우체국 \"우편번호 DB\"(지역별 주소 DB)를 받아\n"
+    "jasokit addrdb build 파일... --install 로 만드세요.");
 
 // The style is kept between runs in an INI file on every platform (not the
 // Windows registry), so tests can give it a folder of their own.
 constexpr const char* kSettingsName = "Jaso_Kit";  // organisation and application alike
 constexpr const char* kStyleKey = "style";         // StyleName's words
 constexpr const char* kNameModeKey = "names";      // true: Enter romanizes names
+constexpr const char* kZipSourceKey = "zipsource";  // "database" or absent
+
+bool SavedFlag(const char* key, const char* value) {
+  const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QLatin1String(kSettingsName),
+                           QLatin1String(kSettingsName));
+  return settings.value(QLatin1String(key)).toString() == QLatin1String(value);
+}
+
+void SaveFlag(const char* key, const char* value, bool on) {
+  QSettings settings(QSettings::IniFormat, QSettings::UserScope, QLatin1String(kSettingsName),
+                     QLatin1String(kSettingsName));
+  settings.setValue(QLatin1String(key), on ? QLatin1String(value) : QLatin1String(""));
+}
 
 Style SavedStyle() {
   const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QLatin1String(kSettingsName),
@@ -121,6 +140,7 @@ MainDialog::MainDialog(const MainDialogSetup& setup, QWidget* parent) : QDialog(
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFont(DialogFont());
   createControls();
+  setUpAddressDb(setup.addressDbPath);
 
   m_zipLoadStatus = setup.loadZipTable ? setup.loadZipTable(m_zipDatabase) : LoadBesideProgram(m_zipDatabase);
   if (m_zipLoadStatus != ZipLoadStatus::Ok) return;
@@ -276,9 +296,11 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
 #else
   // Without a system menu to extend, the About and style items live here.
   QMenu menu(this);
+  menu.setToolTipsVisible(true);  // the database item says how to get a database
   menu.addAction(kAboutText, this, &MainDialog::showAbout);
   menu.addAction(m_officialStyleAction);
   menu.addAction(m_nameModeAction);
+  menu.addAction(m_currentPostcodeAction);
   menu.exec(event->globalPos());
 #endif
 }
@@ -358,9 +380,14 @@ void MainDialog::runNameRomanization() {
 }
 
 void MainDialog::runConversion() {
+  convertIn(m_officialStyleAction->isChecked() ? Style::Official : Style::Classic);
+}
+
+void MainDialog::convertIn(Style style) {
   readBoxes();
   Options options;
-  options.style = m_officialStyleAction->isChecked() ? Style::Official : Style::Classic;
+  options.style = style;
+  if (m_addressDb.isOpen()) options.database = &m_addressDb;
   Result result = Convert(m_inputText, options);
   switch (result.status) {
     case ConversionStatus::Address:
@@ -379,6 +406,10 @@ void MainDialog::runConversion() {
 
 void MainDialog::runZipSearch() {
   readBoxes();
+  if (m_currentPostcodeAction->isEnabled() && m_currentPostcodeAction->isChecked()) {
+    fillFromAddressDb();
+    return;
+  }
   // A name with a character the table cannot hold is in no row; its lossy
   // CP949 form ('?' for the character) must not be looked up instead.
   std::string query;
@@ -399,9 +430,42 @@ void MainDialog::fillZipList(const std::vector<std::string>& lines) {
   m_fillingList = false;
 }
 
+// Rows such as "06236 서울특별시 강남구 테헤란로 152 (강남파이낸스센터)".
+void MainDialog::fillFromAddressDb() {
+  const AddressLookupResult result = m_addressDb.Lookup(m_zipQuery);
+  m_fillingList = true;
+  m_zipList->clear();
+  for (const AddressMatch& m : result.matches) {
+    auto* item = new QListWidgetItem(QString::fromStdString(m.postcode + " " + m.address), m_zipList);
+    const std::size_t named = m.building.empty() ? 0 : m.building.size() + 3;  // " (" and ")"
+    item->setData(kRoadAddressRole, QString::fromStdString(m.address.substr(0, m.address.size() - named)));
+  }
+  m_fillingList = false;
+  if (result.matches.empty()) ShowMessage(this, QString::fromUtf8(kNotFoundMessageUtf8));
+}
+
+void MainDialog::setUpAddressDb(const std::string& path) {
+  m_currentPostcodeAction = new QAction(kCurrentPostcodeText, this);
+  m_currentPostcodeAction->setObjectName(QStringLiteral("currentPostcodeAction"));
+  m_currentPostcodeAction->setCheckable(true);
+  const bool open = m_addressDb.Open(path.empty() ? DefaultAddressDbPath() : path) == AddressDbStatus::Ok;
+  m_currentPostcodeAction->setEnabled(open);
+  m_currentPostcodeAction->setChecked(open && SavedFlag(kZipSourceKey, "database"));
+  if (!open) m_currentPostcodeAction->setToolTip(kNoAddressDbTip);
+  connect(m_currentPostcodeAction, &QAction::toggled, this,
+          [](bool on) { SaveFlag(kZipSourceKey, "database", on); });
+}
+
 void MainDialog::onListSelect() {
   const QList<QListWidgetItem*> selected = m_zipList->selectedItems();
   if (selected.isEmpty()) return;
+  const QVariant road = selected.first()->data(kRoadAddressRole);
+  if (road.isValid()) {
+    m_inputText = road.toString().toStdString();
+    writeBoxes();
+    convertIn(Style::Official);
+    return;
+  }
   const QByteArray line = selected.first()->data(kLineBytesRole).toByteArray();
   m_inputText =
       Utf8FromCp949(ListLineToAddress(std::string_view(line.constData(), static_cast<std::size_t>(line.size()))));

@@ -4,14 +4,17 @@
 // search depending on which edit box last took the focus. Its controls are
 // reached by their object names: inputBox, outputBox, zipQueryBox, zipList,
 // banner, copyInputButton, copyOutputButton, copyQueryButton, resetButton;
-// the checkable menu items for the official style and for names are the
-// QActions officialStyleAction and nameModeAction.
+// the checkable menu items for the official style, for names and for the
+// zip search's source are the QActions officialStyleAction, nameModeAction
+// and currentPostcodeAction.
 #include <QDialog>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "ui/banner.h"
+#include "jasokit/address_db.h"
+#include "jasokit/style.h"
 #include "jasokit/zip.h"
 
 class QAction;
@@ -28,6 +31,9 @@ struct MainDialogSetup {
   // Fills the zip code table; empty: the file beside the executable.
   std::function<ZipLoadStatus(ZipDatabase&)> loadZipTable;
   BannerSettings banner;
+  // The address database; empty: DefaultAddressDbPath(). Without one, the
+  // zip search uses the table alone.
+  std::string addressDbPath;
 };
 
 class MainDialog : public QDialog {
@@ -79,6 +85,9 @@ class MainDialog : public QDialog {
   void initDialog(const BannerSettings& banner);
   void addSystemMenuItems();
   void fillZipList(const std::vector<std::string>& lines);
+  void setUpAddressDb(const std::string& path);
+  void fillFromAddressDb();
+  void convertIn(Style style);
 
   int m_focusedBox = 0;
   SkinButton* m_resetButton = nullptr;
@@ -95,6 +104,8 @@ class MainDialog : public QDialog {
   QLineEdit* m_zipQueryBox = nullptr;
   QAction* m_officialStyleAction = nullptr;  // checked: conversions use Style::Official
   QAction* m_nameModeAction = nullptr;  // checked: Enter romanizes the input as a personal name
+  QAction* m_currentPostcodeAction = nullptr;  // checked: the zip search asks the address database
+  AddressDatabase m_addressDb;
   ZipDatabase m_zipDatabase;
   ZipLoadStatus m_zipLoadStatus = ZipLoadStatus::Ok;
   bool m_initialFocus = false;

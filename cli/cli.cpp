@@ -12,7 +12,7 @@ namespace jasokit::cli {
 namespace {
 
 constexpr const Command* kCommands[] = {&kConvertCommand, &kRomanizeCommand, &kZipCommand, &kZipDbCommand,
-                                        &kServeCommand};
+                                        &kLookupCommand,  &kAddrDbCommand,   &kServeCommand};
 
 constexpr const char* kVersionText = "jasokit " JASOKIT_VERSION_STRING "\n";
 

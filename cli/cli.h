@@ -45,6 +45,8 @@ extern const Command kRomanizeCommand;
 extern const Command kZipCommand;
 extern const Command kZipDbCommand;
 extern const Command kServeCommand;
+extern const Command kAddrDbCommand;
+extern const Command kLookupCommand;
 
 // argv[0] excluded.
 int RunCli(const Args& args, CliIo& io);

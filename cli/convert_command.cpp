@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/addrdb_source.h"
 #include "cli/cli.h"
 #include "cli/codec.h"
 #include "cli/csv.h"
@@ -22,6 +23,7 @@
 #include "cli/options.h"
 #include "cli/ordered_pipeline.h"
 #include "cli/progress.h"
+#include "jasokit/address_db.h"
 #include "jasokit/convert.h"
 
 namespace jasokit::cli {
@@ -56,7 +58,13 @@ constexpr const char* kConvertHelp =
     "                 {\"status\", \"normalized\", \"output\", \"fields\"}; \"fields\" holds\n"
     "                 \"detail\", \"street\", \"district\", \"region\", \"postcode\" and\n"
     "                 \"country\" for an official-style address (empty parts are \"\")\n"
-    "                 and is null for every other result\n"
+    "                 and is null for every other result; \"source\" tells\n"
+    "                 \"database\" (written from the address data) or \"rules\"\n"
+    "  --addrdb FILE  official style: the address database to write buildings\n"
+    "                 from (default: $JASOKIT_ADDRDB, else the one 'jasokit\n"
+    "                 addrdb build --install' wrote, if any)\n"
+    "  --keep-lot     with a database, a lot-number address stays one instead of\n"
+    "                 becoming its road-name address\n"
     "  -j, --jobs N   convert on N threads (default: one per core); the output is\n"
     "                 the same, byte for byte, with any N\n"
     "  --progress     show a progress line on standard error even when it is no\n"
@@ -112,6 +120,8 @@ enum ConvertOption : std::size_t {
   kOptJobs,
   kOptProgress,
   kOptNoProgress,
+  kOptAddrDb,
+  kOptKeepLot,
 };
 constexpr OptionRule kConvertOptions[] = {
     {"--style", nullptr, "a STYLE (classic or official)"},
@@ -127,6 +137,8 @@ constexpr OptionRule kConvertOptions[] = {
     {"--jobs", "-j", "a number of jobs"},
     {"--progress", nullptr, nullptr},
     {"--no-progress", nullptr, nullptr},
+    {"--addrdb", nullptr, "a FILE"},
+    {"--keep-lot", nullptr, nullptr},
 };
 
 constexpr const char* kDefaultOutputColumn = "converted";
@@ -734,11 +746,23 @@ PipelineResult RunLines(CliIo& io, const Settings& s, const ParsedArgs& parsed, 
       });
 }
 
+// The address database for official conversions, when one is found.
+int OpenDatabase(const ParsedArgs& parsed, CliIo& io, Settings& s, AddressDatabase& db) {
+  if (s.options.style != Style::Official) return kExitOk;
+  const AddressDbFound found = OpenAddressDb(parsed.Value(kOptAddrDb), "convert", io, db);
+  if (found == AddressDbFound::kError) return kExitTableError;
+  if (found == AddressDbFound::kOpened) s.options.database = &db;
+  s.options.keepLot = parsed.Has(kOptKeepLot);
+  return kExitOk;
+}
+
 int RunConvert(const ParsedArgs& parsed, CliIo& io) {
   Settings s;
   Request request;
   request.csv = parsed.Has(kOptCsv);
   if (const int status = ReadTextOptions(parsed, io, request.csv, s)) return status;
+  AddressDatabase addressDb;  // outlives every conversion below
+  if (const int status = OpenDatabase(parsed, io, s, addressDb)) return status;
   if (const int status = ReadCsvOptions(parsed, io, s, request)) return status;
   if (const int status = ReadJobs(parsed, io, request)) return status;
 

@@ -107,7 +107,7 @@ void AppendResultJson(const Result& r, std::string& out) {
   const AddressFields& f = *r.fields;
   const std::pair<const char*, std::string_view> parts[] = {
       {"detail", f.detail}, {"street", f.street},     {"district", f.district},
-      {"region", f.region}, {"postcode", f.postcode}, {"country", f.country},
+      {"region", f.region}, {"postcode", f.postcode}, {"country", f.country}, {"source", f.source},
   };
   AppendJsonObject(parts, false, out);
   out += "}}";
@@ -140,6 +140,18 @@ void AppendZipJson(std::string_view key, const std::string* name, const ZipLines
     out += '}';
   }
   out += "]}";
+}
+
+void AppendJsonObject(const JsonField* fields, std::size_t count, std::string& out) {
+  char separator = '{';
+  for (std::size_t i = 0; i < count; ++i) {
+    out += separator;
+    separator = ',';
+    AppendJsonString(fields[i].first, out);
+    out += ':';
+    AppendJsonString(*fields[i].second, out);
+  }
+  out += '}';
 }
 
 }  // namespace jasokit::cli

@@ -1,8 +1,10 @@
 #pragma once
 // JSON text for the command line's machine-readable output, which the HTTP
 // service answers with too.
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "cli/zip_query.h"
 #include "jasokit/convert.h"
@@ -25,5 +27,15 @@ void AppendResultJson(const Result& r, std::string& out);
 // "conversion" in that style.
 void AppendZipJson(std::string_view key, const std::string* name, const ZipLines& lines, const Options* convert,
                    std::string& out);
+
+using JsonField = std::pair<const char*, const std::string*>;
+
+// Appends {"key":"value",...} for fields of UTF-8 values, in their order.
+void AppendJsonObject(const JsonField* fields, std::size_t count, std::string& out);
+
+template <std::size_t N>
+void AppendJsonObject(const JsonField (&fields)[N], std::string& out) {
+  AppendJsonObject(fields, N, out);
+}
 
 }  // namespace jasokit::cli

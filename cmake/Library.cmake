@@ -24,6 +24,7 @@ add_subdirectory(romanize)
 add_subdirectory(address)
 add_subdirectory(memory)
 add_subdirectory(zipcode)
+add_subdirectory(addrdb)
 
 # In the build tree the private headers (romanize/..., address/...) are
 # visible too, for the programs and tests; installed, only include/.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "batch.h"
+#include "jasokit/address_db.h"
 #include "jasokit/convert.h"
 #include "jasokit/name.h"
 #include "jasokit/style.h"
@@ -18,6 +19,8 @@
 #include "jasokit/zip.h"
 
 namespace py = pybind11;
+
+void BindAddressDb(py::module_& m);  // address_db.cpp
 
 namespace {
 
@@ -43,10 +46,12 @@ jasokit::Style StyleArg(py::handle style) {
   return parsed;
 }
 
-jasokit::Options OptionsArg(py::handle style, py::handle country) {
+jasokit::Options OptionsArg(py::handle style, py::handle country, py::handle db = py::none()) {
   jasokit::Options options;
   options.style = StyleArg(style);
   if (!country.is_none()) options.country = Utf8(country, "country");
+  // The caller's argument keeps the database alive for the call.
+  if (!db.is_none()) options.database = &db.cast<const jasokit::AddressDatabase&>();
   return options;
 }
 
@@ -60,11 +65,12 @@ py::object Fields(const jasokit::Result& r) {
   d["region"] = Str(f.region);
   d["postcode"] = Str(f.postcode);
   d["country"] = Str(f.country);
+  d["source"] = Str(f.source);
   return std::move(d);
 }
 
-py::list ConvertMany(py::handle texts, py::handle style, py::handle country, py::handle threads) {
-  return jasokit::python::RunBatch(texts, {false, OptionsArg(style, country)}, threads, py::none(), "texts");
+py::list ConvertMany(py::handle texts, py::handle style, py::handle country, py::handle threads, py::handle db) {
+  return jasokit::python::RunBatch(texts, {false, OptionsArg(style, country, db)}, threads, py::none(), "texts");
 }
 
 py::list RomanizeMany(py::handle texts, py::handle style, py::handle threads) {
@@ -118,6 +124,7 @@ PYBIND11_MODULE(_jasokit, m) {
   // The docstrings give the signatures in Python's terms.
   py::options options;
   options.disable_function_signatures();
+  BindAddressDb(m);
   m.attr("__version__") = JASOKIT_VERSION_STRING;
 
   py::class_<jasokit::Result>(m, "Result", "The conversion of one text, as convert() returns it.")
@@ -140,24 +147,26 @@ PYBIND11_MODULE(_jasokit, m) {
 
   m.def(
       "convert",
-      [](py::handle text, py::handle style, py::handle country) {
-        const jasokit::Options options = OptionsArg(style, country);
+      [](py::handle text, py::handle style, py::handle country, py::handle db) {
+        const jasokit::Options options = OptionsArg(style, country, db);
         return jasokit::Convert(Utf8(text, "text"), options);
       },
-      py::arg("text"), py::arg("style") = "classic", py::arg("country") = py::none(),
-      "convert(text, style='classic', country=None) -> Result\n\n"
+      py::arg("text"), py::arg("style") = "classic", py::arg("country") = py::none(), py::arg("db") = py::none(),
+      "convert(text, style='classic', country=None, db=None) -> Result\n\n"
       "Converts one text: a Korean postal address (its first word a province or\n"
       "metropolitan city) is rewritten in English, any other text is romanized.\n"
       "style is 'classic' (words in reverse order, ending in S.KOREA) or\n"
       "'official' (the official English address format and the Revised\n"
       "Romanization); country replaces 'Republic of Korea' at the end of an\n"
-      "official-style address. The text ends at its first NUL character; a lone\n"
+      "official-style address; db, an AddressDB, writes an official-style\n"
+      "address whose building it holds from its data. The text ends at its\n"
+      "first NUL character; a lone\n"
       "surrogate counts as U+FFFD.");
 
   m.def("convert_many", &ConvertMany, py::arg("texts"), py::arg("style") = "classic", py::arg("country") = py::none(),
-        py::arg("threads") = py::none(),
-        "convert_many(texts, style='classic', country=None, threads=None) -> list[str]\n\n"
-        "convert(text, style, country).output for every str of an iterable (a list,\n"
+        py::arg("threads") = py::none(), py::arg("db") = py::none(),
+        "convert_many(texts, style='classic', country=None, threads=None, db=None) -> list[str]\n\n"
+        "convert(text, style, country, db).output for every str of an iterable (a list,\n"
         "a generator, a pandas Series), in order; '' for empty and refused texts.\n"
         "The texts are converted without the GIL on threads threads: None for\n"
         "every core, 1 for the calling thread only.");

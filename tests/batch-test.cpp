@@ -150,7 +150,7 @@ TEST(ConvertJson, OneObjectPerInput) {
       "{\"status\":\"Address\",\"normalized\":\"(06236) 서울특별시 강남구 테헤란로 152, 3층\","
       "\"output\":\"3F, 152 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea\",\"fields\":{\"detail\":"
       "\"3F\",\"street\":\"152 Teheran-ro\",\"district\":\"Gangnam-gu\",\"region\":\"Seoul\",\"postcode\":"
-      "\"06236\",\"country\":\"Republic of Korea\"}}\n";
+      "\"06236\",\"country\":\"Republic of Korea\",\"source\":\"rules\"}}\n";
   const Outcome r = Convert("(06236) 서울특별시 강남구 테헤란로 152, 3층\n\"한국\"\t\n\n" + std::string(3000, 'a') +
                             "\n서울 강남구\n",
                         {"--json", "--style", "official"});
@@ -162,7 +162,7 @@ TEST(ConvertJson, OneObjectPerInput) {
                        "{\"status\":\"TooLong\",\"normalized\":\"\",\"output\":\"\",\"fields\":null}\n"
                        "{\"status\":\"Address\",\"normalized\":\"서울 강남구\",\"output\":\"Gangnam-gu, Seoul, "
                        "Republic of Korea\",\"fields\":{\"detail\":\"\",\"street\":\"\",\"district\":\"Gangnam-gu\","
-                       "\"region\":\"Seoul\",\"postcode\":\"\",\"country\":\"Republic of Korea\"}}\n");
+                       "\"region\":\"Seoul\",\"postcode\":\"\",\"country\":\"Republic of Korea\",\"source\":\"rules\"}}\n");
   EXPECT_EQ(r.err, std::string("jasokit convert: line 4: ") + kRefusal + "\n");
 
   // Classic addresses have no fields; CP949 in, UTF-8 out; invalid bytes are \ufffd.
@@ -173,7 +173,7 @@ TEST(ConvertJson, OneObjectPerInput) {
             seoul.substr(0, 0) +
                 "{\"status\":\"Address\",\"normalized\":\"서울 강남구\",\"output\":\"Gangnam-gu, Seoul, Republic of "
                 "Korea\",\"fields\":{\"detail\":\"\",\"street\":\"\",\"district\":\"Gangnam-gu\",\"region\":"
-                "\"Seoul\",\"postcode\":\"\",\"country\":\"Republic of Korea\"}}\n");
+                "\"Seoul\",\"postcode\":\"\",\"country\":\"Republic of Korea\",\"source\":\"rules\"}}\n");
   EXPECT_EQ(Convert("a\xff\n", {"--json"}).out,
             "{\"status\":\"PlainText\",\"normalized\":\"a\xEF\xBF\xBD\",\"output\":\"A\xEF\xBF\xBD\",\"fields\":null}\n");
 }

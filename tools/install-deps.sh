@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev clang-tidy
   dpkg-dev file fakeroot pkg-config
   libcpp-httplib-dev chromium chromium-driver python3-selenium
+  libzip-dev
 )
 missing=()
 for p in "${packages[@]}"; do

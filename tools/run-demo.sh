@@ -11,6 +11,9 @@ echo "== jasokit convert (an address and a plain text) =="
 "$jasokit" convert "서울특별시 강남구 역삼동 123-45" "한국어 로마자 표기"
 echo "== jasokit zip (sample table; its zip codes are for demonstration) =="
 "$jasokit" zip --convert 중앙동
+echo "== with the sample address database (313 rows of Korea Post's Gangnam-gu data) =="
+"$jasokit" convert --style official --addrdb "$here/build/cli/address-sample.db" "서울 강남구 개포동 1245-5"
+"$jasokit" lookup --addrdb "$here/build/cli/address-sample.db" G-heim
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
   echo "== the desktop program (close it with Esc) =="
   exec "$here/build/app/Jaso_Kit"

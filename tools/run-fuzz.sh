@@ -28,6 +28,7 @@ options_for() {
     csv) echo "-max_len=8192 -dict=$here/fuzz/csv.dict" ;;
     name) echo "-max_len=256" ;;
     batch) echo "-max_len=4096" ;;
+    addrdb) echo "-max_len=16384" ;;
     *) echo "" ;;
   esac
 }

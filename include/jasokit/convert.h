@@ -27,6 +27,8 @@ enum class ConversionStatus {
   PlainText,  // romanized as a whole
 };
 
+class AddressDatabase;
+
 struct Options {
   Style style = Style::Classic;
   // Replaces the country at the end of an official-style address; empty:
@@ -35,6 +37,13 @@ struct Options {
   std::string country;
   // False leaves Result::fields out, for callers that need the texts only.
   bool withFields = true;
+  // Official style: an address whose building this database holds is
+  // written from it (its English names, and its postcode where the text
+  // gives none). Not owned; null: the rules alone. Classic never uses it.
+  const AddressDatabase* database = nullptr;
+  // With a database: a lot-number address stays one instead of becoming its
+  // road-name address.
+  bool keepLot = false;
 };
 
 // The parts of an official-style address, as web forms and labels need them.
@@ -46,6 +55,7 @@ struct AddressFields {
   std::string region;    // province or metropolitan city
   std::string postcode;  // five digits
   std::string country;
+  std::string source;    // "database" when written from the address data, else "rules"
 };
 
 // One conversion: UTF-8 texts from Convert, CP949 ones from ConvertInput.

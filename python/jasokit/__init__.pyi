@@ -16,6 +16,7 @@ class AddressFields(TypedDict):
     region: str
     postcode: str
     country: str
+    source: str
 
 class Result:
     @property
@@ -27,9 +28,17 @@ class Result:
     @property
     def fields(self) -> AddressFields | None: ...
 
-def convert(text: str, style: _Style = "classic", country: str | None = None) -> Result: ...
+class AddressDB:
+    def __init__(self, path: str | None = None) -> None: ...
+    def lookup(self, query: str) -> list[dict[str, str]]: ...
+
+def convert(text: str, style: _Style = "classic", country: str | None = None, db: AddressDB | None = None) -> Result: ...
 def convert_many(
-    texts: Iterable[str], style: _Style = "classic", country: str | None = None, threads: int | None = None
+    texts: Iterable[str],
+    style: _Style = "classic",
+    country: str | None = None,
+    threads: int | None = None,
+    db: AddressDB | None = None,
 ) -> list[str]: ...
 def convert_series(
     series: pandas.Series, style: _Style = "classic", country: str | None = None, threads: int | None = None

@@ -67,13 +67,13 @@ def test_official_address(text, country, output):
 @pytest.mark.parametrize("text,fields", ids=short, argvalues=[
     ("서울특별시 강남구 테헤란로 152",
      {"detail": "", "street": "152 Teheran-ro", "district": "Gangnam-gu", "region": "Seoul", "postcode": "",
-      "country": "Republic of Korea"}),
+      "country": "Republic of Korea", "source": "rules"}),
     ("(06236) 서울특별시 강남구 테헤란로 152, 3층",
      {"detail": "3F", "street": "152 Teheran-ro", "district": "Gangnam-gu", "region": "Seoul", "postcode": "06236",
-      "country": "Republic of Korea"}),
+      "country": "Republic of Korea", "source": "rules"}),
     ("경기도 성남시 분당구 수내로46번길 4",
      {"detail": "", "street": "4 Sunae-ro 46beon-gil", "district": "Bundang-gu, Seongnam-si",
-      "region": "Gyeonggi-do", "postcode": "", "country": "Republic of Korea"}),
+      "region": "Gyeonggi-do", "postcode": "", "country": "Republic of Korea", "source": "rules"}),
 ])
 def test_official_fields(text, fields):
     assert jasokit.convert(text, style="official").fields == fields
@@ -215,7 +215,7 @@ def test_stubs_name_what_the_package_has():
     declared = {n.name for n in stub.body if isinstance(n, (ast.ClassDef, ast.FunctionDef))}
     declared |= {n.target.id for n in stub.body if isinstance(n, ast.AnnAssign)}
     assert declared == set(jasokit.__all__)
-    for name in ["Result", "ZipRecord", "ZipTable"]:
+    for name in ["AddressDB", "Result", "ZipRecord", "ZipTable"]:
         members = {n.name for n in next(c for c in stub.body if getattr(c, "name", "") == name).body}
         assert members - {"__init__"} <= set(dir(getattr(jasokit, name)))
-    assert "convert_many(texts, style='classic', country=None, threads=None)" in pydoc.render_doc(jasokit)
+    assert "convert_many(texts, style='classic', country=None, threads=None, db=None)" in pydoc.render_doc(jasokit)

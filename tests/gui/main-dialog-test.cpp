@@ -56,6 +56,7 @@ MainDialogSetup TestSetup() {
   setup.banner.checkAddress = QStringLiteral("127.0.0.1");
   setup.banner.checkPort = ClosedPort();
   setup.banner.offlinePath = QStringLiteral("/nonexistent/jasokit_view_off.html");
+  setup.addressDbPath = "/nonexistent/address.db";
   return setup;
 }
 
@@ -593,7 +594,8 @@ class MainDialogTest : public QObject {
     });
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 300), d.mapToGlobal(QPoint(10, 300)));
     QApplication::sendEvent(&d, &event);
-    QCOMPARE(items, (QStringList{QStringLiteral("Jaso_Kit 정보(&A)..."), kOfficialStyleItem, kNameModeItem}));
+    QCOMPARE(items, (QStringList{QStringLiteral("Jaso_Kit 정보(&A)..."), kOfficialStyleItem, kNameModeItem,
+                                 QStringLiteral("최신 우편번호 (5자리)")}));
     QVERIFY(aboutShown);
   }
 
@@ -607,9 +609,9 @@ class MainDialogTest : public QObject {
       QList<QAction*> actions;
       QVERIFY(WithContextMenu(d, [&](QMenu& menu) {
         actions = menu.actions();
-        if (actions.size() == 3) actions[1]->trigger();
+        if (actions.size() == 4) actions[1]->trigger();
       }));
-      QCOMPARE(actions.size(), 3);
+      QCOMPARE(actions.size(), 4);
       QCOMPARE(actions[1], item);
       QCOMPARE(item->isChecked(), checkedAfter);
     }
@@ -740,6 +742,47 @@ class MainDialogTest : public QObject {
                       c.zipList->visualItemRect(c.zipList->item(0)).center());
     QCOMPARE(c.inputBox->text(), QStringLiteral("서울 강남구 역삼동 123-45"));
     QCOMPARE(c.outputBox->text(), QStringLiteral("123-45 Yeoksam-dong, Gangnam-gu, Seoul, Republic of Korea"));
+    QVERIFY(messages.texts().isEmpty());
+  }
+
+  void currentPostcodesNeedADatabase() {
+    MainDialog& d = openDialog();
+    auto* item = d.findChild<QAction*>(QStringLiteral("currentPostcodeAction"));
+    QVERIFY(item != nullptr);
+    QCOMPARE(item->text(), QStringLiteral("최신 우편번호 (5자리)"));
+    QVERIFY(item->isCheckable());
+    QVERIFY(!item->isEnabled());
+    QVERIFY(item->toolTip().contains(QStringLiteral("jasokit addrdb build")));
+  }
+
+  void currentPostcodesListTheDatabaseAndConvertOfficially() {
+    MessageRecorder messages;
+    MainDialogSetup setup = TestSetup();
+    setup.addressDbPath = JASOKIT_BINARY_DIR "/cli/address-sample.db";
+    MainDialog& d = openDialog(setup);
+    const test::Controls c(d);
+    QVERIFY(c.complete());
+    auto* item = d.findChild<QAction*>(QStringLiteral("currentPostcodeAction"));
+    QVERIFY(item != nullptr && item->isEnabled() && !item->isChecked());
+    item->setChecked(true);
+    QCOMPARE(std::unique_ptr<QSettings>(NewProgramSettings())->value(QStringLiteral("zipsource")).toString(),
+             QStringLiteral("database"));
+    focus(c.zipQueryBox);
+    c.zipQueryBox->setText(QStringLiteral("G-heim"));
+    PressEnter(c.zipQueryBox);
+    QCOMPARE(c.zipList->count(), 1);
+    QCOMPARE(c.zipList->item(0)->text(), QStringLiteral("06303 서울특별시 강남구 개포로17길 9-3 (G-heim)"));
+    focus(c.zipList);
+    QTest::mouseClick(c.zipList->viewport(), Qt::LeftButton, {},
+                      c.zipList->visualItemRect(c.zipList->item(0)).center());
+    QCOMPARE(c.inputBox->text(), QStringLiteral("서울특별시 강남구 개포로17길 9-3"));
+    QCOMPARE(c.outputBox->text(), QStringLiteral("9-3 Gaepo-ro 17-gil, Gangnam-gu, Seoul, 06303, Republic of Korea"));
+    // Unchecked, the search is the classic one again.
+    item->setChecked(false);
+    focus(c.zipQueryBox);
+    c.zipQueryBox->setText(QStringLiteral("역삼동"));
+    PressEnter(c.zipQueryBox);
+    QCOMPARE(c.zipList->count(), 4);
     QVERIFY(messages.texts().isEmpty());
   }
 

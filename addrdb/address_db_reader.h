@@ -1,0 +1,122 @@
+#pragma once
+// Checked access to an opened address database: every reference is tested
+// against its section before it is followed.
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "addrdb/address_db_format.h"
+#include "jasokit/address_db.h"
+
+namespace jasokit {
+
+namespace detail::addrdb {
+
+// A file's bytes held for the database; release frees them.
+struct MappedBytes {
+  const char* data = nullptr;
+  std::size_t size = 0;
+  std::function<void()> release;
+};
+
+// Maps path read-only (POSIX) or reads it whole (elsewhere). The one
+// function a platform port replaces.
+AddressDbStatus MapFile(const std::string& path, MappedBytes& out);
+
+// Checks the header and the section table of bytes.
+AddressDbStatus CheckImage(std::string_view bytes, std::string_view (&sections)[kSectionCount]);
+
+// Building number or lot number: main, sub, and its mark (지하 or 산).
+struct Number {
+  std::uint32_t main = 0;
+  std::uint32_t sub = 0;
+  bool marked = false;
+};
+
+// "12", "12-3"; false for anything else or a number past 65535 (the
+// sub-number) or 4294967295.
+bool ParseNumber(std::string_view text, Number& out);
+
+// A region in UTF-8 (서울, 서울시, 서울특별시...) as its Roman name, or "".
+std::string_view RegionRoman(std::string_view utf8);
+
+}  // namespace detail::addrdb
+
+// The reader's own: not part of the exported interface, although its class is.
+#if defined(__GNUC__) && !defined(_WIN32)
+#define JASOKIT_ADDRDB_HIDDEN __attribute__((visibility("hidden")))
+#else
+#define JASOKIT_ADDRDB_HIDDEN
+#endif
+
+struct JASOKIT_ADDRDB_HIDDEN AddressDatabase::Impl {
+  detail::addrdb::MappedBytes mapped;
+  std::string_view sections[detail::addrdb::kSectionCount];
+
+  ~Impl() {
+    if (mapped.release) mapped.release();
+  }
+
+  std::size_t Count(detail::addrdb::Section s) const {
+    return sections[s].size() / detail::addrdb::kRecordSize[s];
+  }
+
+  std::string_view Str(detail::addrdb::StrRef ref) const {
+    const std::string_view blob = sections[detail::addrdb::kStrings];
+    if (ref >= blob.size()) return {};
+    const auto size = static_cast<unsigned char>(blob[ref]);
+    if (blob.size() - ref - 1 < size) return {};
+    return blob.substr(ref + 1, size);
+  }
+
+  template <typename T>
+  std::optional<T> Record(detail::addrdb::Section s, std::size_t i) const {
+    if (i >= Count(s)) return std::nullopt;
+    T record;
+    std::memcpy(&record, sections[s].data() + i * sizeof(T), sizeof(T));
+    return record;
+  }
+
+  std::optional<detail::addrdb::RoadRecord> Road(std::size_t i) const {
+    return Record<detail::addrdb::RoadRecord>(detail::addrdb::kRoads, i);
+  }
+  std::optional<detail::addrdb::RowRecord> Row(std::size_t i) const {
+    return Record<detail::addrdb::RowRecord>(detail::addrdb::kRows, i);
+  }
+  std::uint32_t IndexAt(detail::addrdb::Section s, std::size_t i) const {
+    std::uint32_t v;
+    std::memcpy(&v, sections[s].data() + i * 4, 4);
+    return v;
+  }
+
+  // The roads named name: a range of the road-name index.
+  std::vector<std::uint32_t> RoadsNamed(std::string_view name) const;
+  // Calls each(index, road) for every road named name.
+  void ForRoadsNamed(std::string_view name,
+                     const std::function<void(std::uint32_t, const detail::addrdb::RoadRecord&)>& each) const;
+  int CompareRoadName(std::size_t k, std::string_view name, std::uint32_t head, std::uint32_t tail) const;
+  // Rows of a road with the number (all rows when number is null).
+  void RowsOfRoad(const detail::addrdb::RoadRecord& road, const detail::addrdb::Number* number,
+                  std::vector<std::uint32_t>& out) const;
+  // Rows at the lot in the dong or ri.
+  void RowsAtLot(std::string_view locality, const detail::addrdb::Number& lot, std::vector<std::uint32_t>& out) const;
+
+  // Whether a typed word names the row's region, city (or one of its two
+  // words), town, dong or ri.
+  bool NamesPlaceOf(const detail::addrdb::RoadRecord& road, const detail::addrdb::RowRecord& row,
+                    std::string_view word) const;
+
+  AddressMatch Describe(std::uint32_t row) const;
+  // "06236", "135-080" or "".
+  static std::string PostcodeText(std::uint32_t code);
+  // Number and road, town, city, region in English.
+  std::string EnglishStreet(const detail::addrdb::RoadRecord& road, const detail::addrdb::RowRecord& row) const;
+  std::string EnglishDistrict(const detail::addrdb::RoadRecord& road) const;
+};
+
+}  // namespace jasokit

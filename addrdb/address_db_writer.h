@@ -1,0 +1,66 @@
+#pragma once
+// Collects the rows of Korea Post files and writes them as an address
+// database (address_db_format.h). Memory: one 40-byte record per row and
+// each distinct text once.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "addrdb/address_db_format.h"
+
+namespace jasokit::detail::addrdb {
+
+// One building as read from a source: texts in UTF-8, numbers parsed.
+struct SourceRow {
+  std::string_view region, regionEn, city, cityEn, town, townEn, road, roadEn;
+  std::string_view building, bulk, dong, ri;
+  std::uint32_t postcode = 0, oldPostcode = 0;  // as in RowRecord
+  std::uint32_t main = 0, sub = 0, lotMain = 0, lotSub = 0;
+  bool basement = false, mountain = false;
+};
+
+class AddressDbWriter {
+ public:
+  AddressDbWriter();
+  void Add(const SourceRow& row);
+  // A line for the info section ("source\t...", "skipped\tN").
+  void AddInfo(std::string_view line);
+  std::size_t rowCount() const { return m_rows.size(); }
+
+  // Sorts, indexes and hands the file to sink piece by piece; false as soon
+  // as sink does.
+  bool Write(const std::function<bool(std::string_view)>& sink);
+
+ private:
+  StrRef Intern(std::string_view text);
+  std::string_view Text(StrRef ref) const;
+  std::uint32_t RoadId(const SourceRow& row);
+  std::vector<std::uint32_t> RankRoads() const;
+  std::vector<std::uint32_t> SortRows(const std::vector<std::uint32_t>& roadRank) const;
+  // Rows by locality name, lot number and 산.
+  std::vector<std::uint32_t> LotIndex(const std::vector<RowRecord>& rows) const;
+  // Building and bulk-delivery names with their rows, by name.
+  std::vector<NameEntry> NameIndex(const std::vector<RowRecord>& rows) const;
+
+  std::string m_strings;
+  std::unordered_map<std::string, StrRef> m_interned;
+  struct RoadKeyHash {
+    std::size_t operator()(const RoadRecord& r) const;
+  };
+  struct RoadKeyEqual {
+    bool operator()(const RoadRecord& a, const RoadRecord& b) const;
+  };
+  std::unordered_map<RoadRecord, std::uint32_t, RoadKeyHash, RoadKeyEqual> m_roadIds;
+  std::vector<RoadRecord> m_roads;
+  std::vector<RowRecord> m_rows;
+  std::string m_info;
+};
+
+// "Suwon-si Yeongtong-gu" (largest first) becomes "Yeongtong-gu, Suwon-si";
+// a name already smallest first, or of one word, stays.
+std::string SmallestFirst(std::string_view cityEn);
+
+}  // namespace jasokit::detail::addrdb

@@ -1,0 +1,46 @@
+#pragma once
+// The address database's part in official-style conversion: given the words
+// of an address as the converter recognised them, the data's own English
+// names and postcode for its building.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jasokit/address_db.h"
+
+namespace jasokit::detail {
+
+// The words of an address as typed, CP949 (the converter's bytes).
+struct TypedAddress {
+  std::string_view regionRoman;          // the region, by its Roman name
+  std::vector<std::string_view> cities;  // si, gun and gu words
+  std::string_view town;                 // the eup or myeon word
+  std::string_view road;                 // the road word; empty for a lot address
+  std::string_view branch;               // a branch written apart ("7길"), or ""
+  std::string_view locality;             // the dong or ri word before a lot number
+  std::string_view number;               // building or lot number: "152", "12-3"
+  bool marked = false;                   // 지하 before a building number, 산 before a lot number
+
+  // Empties it, keeping the list's buffer for the next address.
+  void Clear() {
+    std::vector<std::string_view> kept;
+    kept.swap(cities);
+    kept.clear();
+    *this = TypedAddress{};
+    cities.swap(kept);
+  }
+};
+
+// The parts the data gives; an empty part is left to the rules.
+struct DatabaseAnswer {
+  std::string street;    // "152 Teheran-ro"
+  std::string district;  // town, city: "Yeongtong-gu, Suwon-si"
+  std::string region;
+  std::string postcode;  // "06236", or "135-080" in older data
+};
+
+// Whether the data holds the building (or, for a lot address, the lot) and
+// then its parts. keepLot leaves a lot address's street to the rules.
+bool AnswerFromDatabase(const AddressDatabase& db, const TypedAddress& typed, bool keepLot, DatabaseAnswer& answer);
+
+}  // namespace jasokit::detail

@@ -1,0 +1,273 @@
+// jasokit addrdb build / info: Korea Post's postcode files into the address
+// database, and what a database holds.
+#include <errno.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "addrdb/address_db_writer.h"
+#include "addrdb/korea_post_rows.h"
+#include "cli/addrdb_source.h"
+#include "cli/cli.h"
+#include "cli/options.h"
+#include "cli/platform.h"
+#include "jasokit/address_db.h"
+
+namespace jasokit::cli {
+
+namespace {
+
+namespace db = detail::addrdb;
+
+constexpr const char* kAddrDbHelp =
+    "usage: jasokit addrdb build SOURCE... (-o FILE | --install)\n"
+    "       jasokit addrdb info [FILE]\n"
+    "\n"
+    "build imports Korea Post's postcode files (\"우편번호 DB\", the per-province\n"
+    "\"지역별 주소 DB\") into an address database: one row per building with its\n"
+    "postcode, road-name and lot-number address and official English names.\n"
+    "A SOURCE is a text or a zip of texts (such as zipcode_DB.zip; its entries\n"
+    "not named *.txt are passed over), in either layout, told apart by its\n"
+    "header line: the current one (26 columns, UTF-8) or that of 2013 (24\n"
+    "columns, CP949). A file with another header is refused.\n"
+    "A row with a wrong column count, a bad number or bytes invalid in the\n"
+    "file's encoding is skipped and counted; the first lines skipped are named.\n"
+    "\n"
+    "The database is written to a new file beside FILE, synced, and renamed over\n"
+    "FILE once complete; FILE must be a regular file or a new name.\n"
+    "\n"
+    "info prints the sources and their editions, the counts and the format\n"
+    "version of FILE (default: the database the programs use).\n"
+    "\n"
+    "The programs look for the database in this order: --addrdb FILE, the\n"
+    "environment variable JASOKIT_ADDRDB, then $XDG_DATA_HOME/jasokit/address.db\n"
+    "(~/.local/share/jasokit/address.db when XDG_DATA_HOME is not set).\n"
+    "\n"
+    "options:\n"
+    "  -o, --output FILE   the database to write\n"
+    "  --install           write it where the programs look by default\n"
+    "  --help              show this help\n"
+    "\n"
+    "exit status: 0 written, 1 info: no database, 2 usage error, a source\n"
+    "with an unknown header or with no valid row, 3 FILE is not a regular\n"
+    "file, 5 a source could not be read or the database could not be written\n";
+
+constexpr std::size_t kMaxReportedRows = 5;
+// Far more than any row takes (about 400 bytes); a longer line is skipped
+// without being held.
+constexpr std::size_t kMaxRowBytes = 4096;
+
+struct TextCounts {
+  std::size_t rows = 0;
+  std::size_t skipped = 0;
+};
+
+class Importer {
+ public:
+  explicit Importer(CliIo& io) : m_io(io) {}
+
+  // Reads every text of one source; returns an exit status.
+  int Source(const std::string& path) {
+    int status = kExitOk;
+    const std::string error = ForEachSourceText(path, [&](SourceText& text) {
+      status = Text(text);
+      return status == kExitOk;
+    });
+    if (!error.empty()) {
+      m_io.Error("jasokit addrdb: " + error + "\n");
+      return kExitDataError;
+    }
+    return status;
+  }
+
+  db::AddressDbWriter& writer() { return m_writer; }
+  std::size_t skipped() const { return m_skipped; }
+
+ private:
+  int Text(SourceText& text) {
+    SourceLines lines(text, kMaxRowBytes);
+    std::string_view line;
+    bool overLong = false;
+    if (!lines.Next(line, overLong)) {
+      if (lines.failed()) return ReadError(text);
+      m_io.Error("jasokit addrdb: " + text.name + ": empty; not a Korea Post file\n");
+      return kExitUsage;
+    }
+    const db::SourceFormat format = db::ReadHeader(line);
+    if (format.layout == db::Layout::kUnknown) {
+      m_io.Error("jasokit addrdb: " + text.name +
+                 ": not a Korea Post postcode file (its first line is not the header of the current or "
+                 "the 2013 layout)\n");
+      return kExitUsage;
+    }
+    TextCounts counts;
+    std::vector<std::size_t> reported;
+    std::string scratch;
+    db::SourceRow row;
+    while (lines.Next(line, overLong)) {
+      if (line.empty() || line == "\r") continue;
+      const db::RowError error = overLong ? db::RowError::kColumns : db::ParseRow(format, line, scratch, row);
+      if (error == db::RowError::kNone) {
+        m_writer.Add(row);
+        ++counts.rows;
+        continue;
+      }
+      if (++counts.skipped <= kMaxReportedRows) {
+        m_io.Error("jasokit addrdb: " + text.name + ":" + std::to_string(lines.lineNumber()) +
+                   ": skipped: " + db::RowErrorText(error) + "\n");
+      }
+    }
+    if (lines.failed()) return ReadError(text);
+    return Finish(text, format, counts);
+  }
+
+  int Finish(const SourceText& text, const db::SourceFormat& format, const TextCounts& counts) {
+    m_skipped += counts.skipped;
+    if (counts.skipped > kMaxReportedRows) {
+      m_io.Error("jasokit addrdb: " + text.name + ": " + std::to_string(counts.skipped) + " rows skipped in all\n");
+    }
+    if (counts.rows == 0) {
+      m_io.Error("jasokit addrdb: " + text.name + ": no valid row\n");
+      return kExitUsage;
+    }
+    m_writer.AddInfo("source\t" + text.name + " (edition " + text.edition + ", " + db::LayoutName(format.layout) +
+                     " layout): " + std::to_string(counts.rows) + " rows, " + std::to_string(counts.skipped) +
+                     " skipped");
+    m_writer.AddInfo("skipped\t" + std::to_string(counts.skipped));
+    return kExitOk;
+  }
+
+  int ReadError(const SourceText& text) {
+    m_io.Error("jasokit addrdb: error reading " + text.name + "\n");
+    return kExitDataError;
+  }
+
+  CliIo& m_io;
+  db::AddressDbWriter m_writer;
+  std::size_t m_skipped = 0;
+};
+
+// The folders above path, made where missing (for --install).
+bool MakeParents(const std::string& path, std::string& error) {
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    const std::string dir = path.substr(0, slash);
+    if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
+      error = "cannot make " + dir + ": " + std::strerror(errno);
+      return false;
+    }
+  }
+  return true;
+}
+
+int Build(const std::vector<const std::string*>& sources, const std::string& out, CliIo& io) {
+  struct stat target {};
+  const bool exists = ::stat(out.c_str(), &target) == 0;
+  for (const std::string* source : sources) {
+    struct stat st {};
+    if (exists && ::stat(source->c_str(), &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino) {
+      return UsageError(io, "addrdb", "the output " + out + " is also a SOURCE");
+    }
+  }
+  Importer importer(io);
+  for (const std::string* source : sources) {
+    if (const int status = importer.Source(*source)) {
+      io.Error("jasokit addrdb: " + out + " not written\n");
+      return status;
+    }
+  }
+  std::string error;
+  TableFile file;
+  if (const int status = file.Open(out, nullptr, error)) {
+    io.Error("jasokit addrdb: " + error + "\n");
+    return status;
+  }
+  const std::size_t rows = importer.writer().rowCount();
+  const bool written = importer.writer().Write([&](std::string_view bytes) { return file.Write(bytes, error); });
+  if (!written) {
+    io.Error("jasokit addrdb: " + error + "\n");
+    return kExitDataError;
+  }
+  if (const int status = file.Commit({}, error)) {
+    io.Error("jasokit addrdb: " + error + "\n");
+    return status;
+  }
+  io.Error("jasokit addrdb: " + out + ": " + std::to_string(rows) + " rows, " + std::to_string(importer.skipped()) +
+           " skipped\n");
+  return kExitOk;
+}
+
+int Info(const std::string& path, CliIo& io) {
+  AddressDatabase database;
+  const AddressDbStatus status = database.Open(path);
+  if (status != AddressDbStatus::Ok) {
+    io.Error("jasokit addrdb: " + path + ": " + AddressDbStatusMessage(status) + "\n");
+    return kExitTableError;
+  }
+  const AddressDbInfo info = database.Info();
+  std::string text = path + "\nformat version " + std::to_string(info.formatVersion) + "\nsources:\n";
+  for (const std::string& source : info.sources) text += "  " + source + "\n";
+  text += "rows " + std::to_string(info.rows) + "\nroads " + std::to_string(info.roads) + "\npostcodes " +
+          std::to_string(info.postcodes) + "\nskipped rows " + std::to_string(info.skipped) + "\n";
+  io.Write(text);
+  return kExitOk;
+}
+
+enum AddrDbOption : std::size_t { kOptOutput, kOptInstall };
+constexpr OptionRule kAddrDbOptions[] = {
+    {"--output", "-o", "a FILE"},
+    {"--install", nullptr, nullptr},
+};
+
+int RunBuild(const ParsedArgs& parsed, CliIo& io) {
+  const std::string* out = parsed.Value(kOptOutput);
+  if (parsed.operands.empty()) return UsageError(io, "addrdb", "build needs a SOURCE");
+  if (out && parsed.Has(kOptInstall)) return UsageError(io, "addrdb", "-o and --install exclude each other");
+  std::string target;
+  if (parsed.Has(kOptInstall)) {
+    target = UserAddressDbPath();
+    std::string error;
+    if (target.empty()) return UsageError(io, "addrdb", "--install needs HOME or XDG_DATA_HOME");
+    if (!MakeParents(target, error)) {
+      io.Error("jasokit addrdb: " + error + "\n");
+      return kExitDataError;
+    }
+  } else if (out && !out->empty()) {
+    target = *out;
+  } else {
+    return UsageError(io, "addrdb", "build needs -o FILE or --install");
+  }
+  return Build(parsed.operands, target, io);
+}
+
+}  // namespace
+
+namespace {
+
+int RunAddrDb(const ParsedArgs& parsed, CliIo& io) {
+  if (parsed.operands.empty()) return UsageError(io, "addrdb", "missing subcommand (build or info)");
+  const std::string& sub = *parsed.operands[0];
+  if (sub != "build" && sub != "info") {
+    const std::string near = NearestName(sub, {"build", "info"});
+    return UsageError(io, "addrdb",
+                      "unknown subcommand '" + sub + "'" + (near.empty() ? "" : " (did you mean '" + near + "'?)"));
+  }
+  ParsedArgs rest = parsed;
+  rest.operands.erase(rest.operands.begin());
+  if (sub == "build") return RunBuild(rest, io);
+  if (!rest.options.empty()) return UsageError(io, "addrdb", "info takes no options");
+  if (rest.operands.size() > 1) return UsageError(io, "addrdb", "info takes one FILE");
+  const std::string path = rest.operands.empty() ? DefaultAddressDbPath() : *rest.operands[0];
+  return Info(path, io);
+}
+
+}  // namespace
+
+constexpr Command kAddrDbCommand = {
+    "addrdb", "build the address database from Korea Post's postcode files", kAddrDbHelp, kAddrDbOptions,
+    std::size(kAddrDbOptions), nullptr, RunAddrDb,
+};
+
+}  // namespace jasokit::cli

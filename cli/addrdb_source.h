@@ -1,0 +1,67 @@
+#pragma once
+// The sources of `jasokit addrdb build`: Korea Post texts, plain or in zips
+// (read with libzip), handed out line by line with bounded memory.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace jasokit::cli {
+
+// One text of a source: its name for messages ("Daegu.zip: 20130604_대구광역시.txt"),
+// its edition (YYYY-MM-DD from the name, else the file's date) and a pull
+// function for its bytes (0 at the end, -1 on an error).
+struct SourceText {
+  std::string name;
+  std::string edition;
+  std::function<long(char* buffer, std::size_t size)> read;
+};
+
+// Calls each for every text in path (the file itself, or each entry of a
+// zip). Returns "" or why path cannot be read.
+std::string ForEachSourceText(const std::string& path, const std::function<bool(SourceText&)>& each);
+
+// Splits a text into lines (LF ends one; a CR before it stays in the line).
+// A line longer than maxBytes is handed out cut, marked overLong.
+class SourceLines {
+ public:
+  SourceLines(SourceText& text, std::size_t maxBytes) : m_text(text), m_max(maxBytes) {}
+  // False at the end or on a read error (failed()).
+  bool Next(std::string_view& line, bool& overLong);
+  bool failed() const { return m_failed; }
+  std::size_t lineNumber() const { return m_line; }
+
+ private:
+  bool Fill();
+  SourceText& m_text;
+  std::size_t m_max;
+  std::string m_buffer;
+  std::size_t m_pos = 0;
+  std::size_t m_line = 0;
+  bool m_eof = false;
+  bool m_failed = false;
+  std::string m_held;
+};
+
+}  // namespace jasokit::cli
+
+namespace jasokit {
+class AddressDatabase;
+}
+
+namespace jasokit::cli {
+
+class CliIo;
+
+enum class AddressDbFound { kOpened, kNone, kError };
+
+// Opens the database named by --addrdb (named), else JASOKIT_ADDRDB, else
+// the per-user one. A named file that cannot be opened is an error; a
+// default that does not exist is none, one that is damaged is reported as a
+// warning and is none.
+AddressDbFound OpenAddressDb(const std::string* named, const char* command, CliIo& io, AddressDatabase& db);
+
+// What the user is told when no database exists.
+std::string NoAddressDbMessage(const char* command);
+
+}  // namespace jasokit::cli

@@ -1,0 +1,242 @@
+// The address database: import of both layouts (texts and zips), the
+// opener's refusals, lookups of every kind, and conversion with the data.
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "fake-io.h"
+#include "jasokit/address_db.h"
+#include "jasokit/convert.h"
+#include "test-util.h"
+
+namespace jasokit {
+namespace {
+
+using test::FakeIo;
+using test::TempDir;
+
+constexpr const char* kCurrentHeader =
+    "\xEF\xBB\xBF우편번호|시도|시도영문|시군구|시군구영문|읍면|읍면영문|도로명코드|도로명|도로명영문|지하여부|"
+    "건물번호본번|건물번호부번|건물관리번호|다량배달처명|시군구용건물명|법정동코드|법정동명|리명|행정동명|산여부|"
+    "지번본번|읍면동일련번호|지번부번|구우편번호|우편번호일련번호\n";
+constexpr const char* k2013Header =
+    "우편번호|우편일련번호|시도|시도영문|시군구|시군구영문|읍면|읍면영문|도로명코드|도로명|도로명영문|지하여부|"
+    "건물번호본번|건물번호부번|건물관리번호|다량배달처명|시군구용건물명|법정동코드|법정동명|리|산여부|지번본번|"
+    "읍면동일련번호|지번부번\r\n";
+
+// Current layout, one building per line.
+const std::string kCurrentRows =
+    std::string(kCurrentHeader) +
+    "06236|서울특별시|Seoul|강남구|Gangnam-gu|||1|테헤란로|Teheran-ro|0|152|0|1||강남파이낸스센터|1|역삼동||역삼1동|0|737|"
+    "01|0|135-984|\n"
+    "06236|서울특별시|Seoul|강남구|Gangnam-gu|||1|테헤란로|Teheran-ro|1|12|2|2|||1|역삼동||역삼1동|0|736|01|1|135-984|\n"
+    "16499|경기도|Gyeonggi-do|수원시 영통구|Suwon-si Yeongtong-gu|||2|월드컵로|World cup-ro|0|206|0|3|아주대학교|"
+    "아주대학교|2|원천동||원천동|0|5|01|0|443-749|\n"
+    "03932|서울특별시|Seoul|마포구|Mapo-gu|||3|월드컵로|World cup-ro|0|206|0|4||월드컵경기장|3|성산동||성산2동|"
+    "0|515|01|0|121-849|\n";
+
+std::string Cp949(std::string_view utf8) { return test::Cp(utf8); }
+
+// 2013 layout, CP949, CR LF.
+const std::string k2013Rows = Cp949(std::string(k2013Header) +
+                                    "339831|081|세종특별자치시|Sejong-si|||금남면|Geumnam-myeon|5|감성길|Gamseong-gil|0|"
+                                    "32|0|5|||6||감성리|0|44|01|0\r\n"
+                                    "339831|081|세종특별자치시|Sejong-si|||금남면|Geumnam-myeon|5|감성길|Gamseong-gil|0|"
+                                    "19|6|5|||6||감성리|1|42|01|0\r\n");
+
+// A zip holding files under their CP949 names, without the UTF-8 flag.
+void WriteZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
+  int error = 0;
+  zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  ASSERT_NE(z, nullptr);
+  for (const auto& [name, bytes] : files) {
+    zip_source_t* s = zip_source_buffer(z, bytes.data(), bytes.size(), 0);
+    ASSERT_GE(zip_file_add(z, Cp949(name).c_str(), s, ZIP_FL_ENC_CP437), 0);
+  }
+  ASSERT_EQ(zip_close(z), 0);
+}
+
+int Jasokit(FakeIo& io, std::vector<std::string> args) { return cli::RunCli(args, io); }
+
+class AddrDbTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::WriteBytes(m_dir.File("seoul.txt"), kCurrentRows);
+    WriteZip(m_dir.File("sejong.zip"), {{"20130604_세종특별자치시.txt", k2013Rows}, {"안내.pdf", "%PDF"}});
+    FakeIo io;
+    ASSERT_EQ(Jasokit(io, {"addrdb", "build", m_dir.File("seoul.txt"), m_dir.File("sejong.zip"), "-o", Db()}), 0)
+        << io.err;
+    ASSERT_EQ(m_db.Open(Db()), AddressDbStatus::Ok);
+  }
+
+  std::string Db() const { return m_dir.File("address.db"); }
+
+  Result Official(std::string_view text, bool keepLot = false) const {
+    Options options;
+    options.style = Style::Official;
+    options.database = &m_db;
+    options.keepLot = keepLot;
+    return Convert(text, options);
+  }
+
+  TempDir m_dir;
+  AddressDatabase m_db;
+};
+
+TEST_F(AddrDbTest, LooksUpEveryKindOfQuery) {
+  struct Case {
+    const char* query;
+    std::vector<std::string> addresses;
+  };
+  const Case cases[] = {
+      {"테헤란로 152", {"서울특별시 강남구 테헤란로 152 (강남파이낸스센터)"}},
+      {"서울 강남구 테헤란로 지하 12-2", {"서울특별시 강남구 테헤란로 지하 12-2"}},
+      {"테헤란로", {"서울특별시 강남구 테헤란로 152 (강남파이낸스센터)", "서울특별시 강남구 테헤란로 지하 12-2"}},
+      {"월드컵로 206", {"서울특별시 마포구 월드컵로 206 (월드컵경기장)", "경기도 수원시 영통구 월드컵로 206 (아주대학교)"}},
+      {"영통구 월드컵로 206", {"경기도 수원시 영통구 월드컵로 206 (아주대학교)"}},
+      {"역삼동 737", {"서울특별시 강남구 테헤란로 152 (강남파이낸스센터)"}},
+      {"금남면 감성리 산42", {"세종특별자치시 금남면 감성길 19-6"}},
+      {"아주", {"경기도 수원시 영통구 월드컵로 206 (아주대학교)"}},
+      {"06236", {"서울특별시 강남구 테헤란로 152 (강남파이낸스센터)", "서울특별시 강남구 테헤란로 지하 12-2"}},
+      {"135-984", {"서울특별시 강남구 테헤란로 152 (강남파이낸스센터)", "서울특별시 강남구 테헤란로 지하 12-2"}},
+      {"339831", {"세종특별자치시 금남면 감성길 19-6", "세종특별자치시 금남면 감성길 32"}},
+      {"테헤란로 153", {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> got;
+    for (const AddressMatch& m : m_db.Lookup(c.query).matches) got.push_back(m.address);
+    EXPECT_EQ(got, c.addresses) << c.query;
+  }
+  const AddressMatch m = m_db.Lookup("월드컵로 206", 1).matches.at(0);
+  EXPECT_EQ(m.postcode, "03932");
+  EXPECT_EQ(m.lot, "서울특별시 마포구 성산동 515");
+  EXPECT_EQ(m.english, "206 World cup-ro, Mapo-gu, Seoul");
+  EXPECT_EQ(m.oldPostcode, "121-849");
+  EXPECT_EQ(m_db.Lookup("월드컵로 206", 1).more, 1u);
+}
+
+TEST_F(AddrDbTest, ConvertsFromTheDataAndFallsBackToTheRules) {
+  struct Case {
+    const char* text;
+    const char* output;
+    const char* source;
+  };
+  const Case cases[] = {
+      {"서울 강남구 테헤란로 152", "152 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea", "database"},
+      {"경기 영통구 월드컵로 206, 101동 202호",
+       "101-dong 202-ho, 206 World cup-ro, Yeongtong-gu, Suwon-si, Gyeonggi-do, 16499, Republic of Korea", "database"},
+      {"(12345) 서울특별시 강남구 테헤란로 지하12-2", "B12-2 Teheran-ro, Gangnam-gu, Seoul, 12345, Republic of Korea",
+       "database"},
+      {"서울 강남구 역삼동 737", "152 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea", "database"},
+      {"세종 금남면 감성길 32", "32 Gamseong-gil, Geumnam-myeon, Sejong-si, 339-831, Republic of Korea", "database"},
+      {"서울 강남구 테헤란로 153", "153 Teheran-ro, Gangnam-gu, Seoul, Republic of Korea", "rules"},
+      {"부산 월드컵로 206", "206 Woldeukeop-ro, Busan, Republic of Korea", "rules"},
+  };
+  for (const Case& c : cases) {
+    const Result r = Official(c.text);
+    EXPECT_EQ(r.output, c.output) << c.text;
+    ASSERT_TRUE(r.fields) << c.text;
+    EXPECT_EQ(r.fields->source, c.source) << c.text;
+  }
+  EXPECT_EQ(Official("서울 강남구 역삼동 737", true).output,
+            "737 Yeoksam-dong, Gangnam-gu, Seoul, 06236, Republic of Korea");
+  Options classic;
+  classic.database = &m_db;
+  EXPECT_EQ(Convert("서울 강남구 테헤란로 152", classic).output, Convert("서울 강남구 테헤란로 152").output);
+}
+
+TEST_F(AddrDbTest, OpenerRefusesWhatIsNoSoundDatabase) {
+  const std::string good = test::ReadBytes(Db());
+  std::string otherVersion = good;
+  otherVersion[8] = 9;
+  std::string damaged = good;
+  damaged[39] = '\x7F';  // the first section's offset, far past the end
+  const std::pair<std::string, AddressDbStatus> cases[] = {
+      {"", AddressDbStatus::NotADatabase},
+      {"PK\x03\x04 not a database at all", AddressDbStatus::NotADatabase},
+      {good.substr(0, 100), AddressDbStatus::Truncated},
+      {good.substr(0, good.size() - 1), AddressDbStatus::Truncated},
+      {otherVersion, AddressDbStatus::OtherVersion},
+      {damaged, AddressDbStatus::Damaged},
+      {good + "x", AddressDbStatus::Damaged},
+  };
+  for (const auto& [bytes, status] : cases) {
+    AddressDatabase db;
+    EXPECT_EQ(db.OpenBytes(bytes), status) << bytes.size();
+    EXPECT_FALSE(db.isOpen());
+  }
+  AddressDatabase db;
+  EXPECT_EQ(db.Open(m_dir.File("missing.db")), AddressDbStatus::CannotOpen);
+  EXPECT_EQ(db.Open(m_dir.Dir()), AddressDbStatus::CannotOpen);
+  FakeIo io;
+  EXPECT_EQ(Jasokit(io, {"lookup", "--addrdb", m_dir.File("seoul.txt"), "06236"}), 1);
+  EXPECT_EQ(io.err, "jasokit lookup: " + m_dir.File("seoul.txt") +
+                        ": not an address database (build one with 'jasokit addrdb build')\n");
+}
+
+TEST_F(AddrDbTest, InfoNamesSourcesEditionsAndCounts) {
+  FakeIo io;
+  ASSERT_EQ(Jasokit(io, {"addrdb", "info", Db()}), 0) << io.err;
+  EXPECT_EQ(io.out, Db() +
+                        "\nformat version 1\nsources:\n"
+                        "  seoul.txt (edition " + io.out.substr(io.out.find("edition ") + 8, 10) +
+                        ", current layout): 4 rows, 0 skipped\n"
+                        "  sejong.zip: 20130604_세종특별자치시.txt (edition 2013-06-04, 2013 layout): 2 rows, 0 skipped\n"
+                        "rows 6\nroads 4\npostcodes 4\nskipped rows 0\n");
+}
+
+TEST_F(AddrDbTest, BadRowsAreSkippedAndNamedBadSourcesRefused) {
+  const std::size_t first = kCurrentRows.find('\n') + 1;
+  const std::string bad = std::string(kCurrentHeader) +
+                          kCurrentRows.substr(first, kCurrentRows.find('\n', first) + 1 - first) +
+                          "06236|too|few\n"
+                          "0623X|서울특별시|Seoul|강남구|Gangnam-gu|||1|테헤란로|Teheran-ro|0|1|0|1|||1|역삼동||역삼1동|0|"
+                          "1|01|0||\n" +
+                          Cp949("06236|서울특별시|Seoul|강남구|Gangnam-gu|||1|테헤란로|Teheran-ro|0|1|0|1|||1|역삼동||역삼1동|"
+                                "0|1|01|0||\n");
+  test::WriteBytes(m_dir.File("bad.txt"), bad);
+  FakeIo io;
+  EXPECT_EQ(Jasokit(io, {"addrdb", "build", m_dir.File("bad.txt"), "-o", m_dir.File("bad.db")}), 0);
+  const std::string where = "jasokit addrdb: bad.txt:";
+  EXPECT_EQ(io.err, where + "3: skipped: a wrong number of columns\n" + where + "4: skipped: a bad number\n" +
+                        where + "5: skipped: bytes invalid in the file's encoding\n" + "jasokit addrdb: " +
+                        m_dir.File("bad.db") + ": 1 rows, 3 skipped\n");
+
+  test::WriteBytes(m_dir.File("other.txt"), "zipcode,province\n1,2\n");
+  test::WriteBytes(m_dir.File("empty.txt"), kCurrentHeader);
+  for (const char* name : {"other.txt", "empty.txt"}) {
+    FakeIo refused;
+    EXPECT_EQ(Jasokit(refused, {"addrdb", "build", m_dir.File(name), "-o", m_dir.File("x.db")}), 2) << name;
+    EXPECT_NE(refused.err.find(name), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(m_dir.File("x.db")));
+  }
+}
+
+TEST_F(AddrDbTest, LookupCommandWritesJsonAndTellsMisses) {
+  FakeIo io("아주\n테헤란로 1\n");
+  EXPECT_EQ(Jasokit(io, {"lookup", "--addrdb", Db(), "--json"}), 4);
+  EXPECT_EQ(io.out,
+            "{\"query\":\"아주\",\"matches\":[{\"postcode\":\"16499\",\"address\":\"경기도 수원시 영통구 월드컵로 206 "
+            "(아주대학교)\",\"lot\":\"경기도 수원시 영통구 원천동 5\",\"english\":\"206 World cup-ro, Yeongtong-gu, "
+            "Suwon-si, Gyeonggi-do\",\"building\":\"아주대학교\",\"old_postcode\":\"443-749\"}],\"more\":0}\n"
+            "{\"query\":\"테헤란로 1\",\"matches\":[],\"more\":0}\n");
+  EXPECT_EQ(io.err, "'테헤란로 1': 찾지 못했습니다.\n");
+
+  setenv("JASOKIT_ADDRDB", m_dir.File("none.db").c_str(), 1);
+  FakeIo none;
+  EXPECT_EQ(Jasokit(none, {"lookup", "06236"}), 1);
+  EXPECT_EQ(none.err,
+            "jasokit lookup: no address database; download Korea Post's postcode files (\"우편번호 DB\") and build "
+            "one with\n  jasokit addrdb build SOURCE... --install\n");
+  FakeIo rules;
+  EXPECT_EQ(Jasokit(rules, {"convert", "--style", "official", "--json", "서울 강남구 테헤란로 152"}), 0);
+  EXPECT_NE(rules.out.find("\"source\":\"rules\""), std::string::npos) << rules.out;
+  unsetenv("JASOKIT_ADDRDB");
+}
+
+}  // namespace
+}  // namespace jasokit
