@@ -20,9 +20,7 @@ std::uint64_t GetLe(std::string_view bytes, std::size_t at, int size) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool AllDigits(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), IsDigit);
-}
+bool AllDigits(std::string_view text) { return !text.empty() && std::all_of(text.begin(), text.end(), IsDigit); }
 
 bool EndsWith(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
@@ -190,7 +188,10 @@ void AddressDatabase::Impl::ForRoadsNamed(std::string_view name,
   std::size_t lo = 0, hi = n;
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
-    if (CompareRoadName(mid, name, head, tail) < 0) lo = mid + 1; else hi = mid;
+    if (CompareRoadName(mid, name, head, tail) < 0)
+      lo = mid + 1;
+    else
+      hi = mid;
   }
   for (std::size_t k = lo; k < n && CompareRoadName(k, name, head, tail) == 0; ++k) {
     const std::uint32_t index = Record<RoadNameEntry>(kRoadNames, k)->road;
@@ -218,7 +219,10 @@ void AddressDatabase::Impl::RowsOfRoad(const RoadRecord& road, const Number* num
   std::size_t lo = road.firstRow, hi = end;
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
-    if (keyAt(mid) < want) lo = mid + 1; else hi = mid;
+    if (keyAt(mid) < want)
+      lo = mid + 1;
+    else
+      hi = mid;
   }
   for (std::size_t i = lo; i < end && keyAt(i) == want; ++i) {
     const RowRecord r = *Row(i);
@@ -241,7 +245,10 @@ void AddressDatabase::Impl::RowsAtLot(std::string_view locality, const Number& l
   std::size_t lo = 0, hi = n;
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
-    if (key(mid) < want) lo = mid + 1; else hi = mid;
+    if (key(mid) < want)
+      lo = mid + 1;
+    else
+      hi = mid;
   }
   for (std::size_t k = lo; k < n && key(k) == want; ++k) out.push_back(IndexAt(kLots, k));
 }
@@ -366,7 +373,10 @@ class QueryRows {
     std::size_t lo = 0, hi = n;
     while (lo < hi) {
       const std::size_t mid = lo + (hi - lo) / 2;
-      if (at(mid) < code) lo = mid + 1; else hi = mid;
+      if (at(mid) < code)
+        lo = mid + 1;
+      else
+        hi = mid;
     }
     for (std::size_t k = lo; k < n && at(k) == code; ++k) m_rows.push_back(m_db.IndexAt(index, k));
   }
@@ -385,9 +395,8 @@ class QueryRows {
     } else {
       return false;
     }
-    m_db.ForRoadsNamed(name, [&](std::uint32_t, const RoadRecord& road) {
-      Keep(road, numbered ? &number : nullptr, words);
-    });
+    m_db.ForRoadsNamed(name,
+                       [&](std::uint32_t, const RoadRecord& road) { Keep(road, numbered ? &number : nullptr, words); });
     return !m_rows.empty();
   }
 
@@ -430,7 +439,10 @@ class QueryRows {
     std::size_t lo = 0, hi = n;
     while (lo < hi) {
       const std::size_t mid = lo + (hi - lo) / 2;
-      if (nameAt(mid) < prefix) lo = mid + 1; else hi = mid;
+      if (nameAt(mid) < prefix)
+        lo = mid + 1;
+      else
+        hi = mid;
     }
     for (std::size_t k = lo; k < n && StartsWith(nameAt(k), prefix); ++k) {
       m_rows.push_back(m_db.Record<NameEntry>(kNames, k)->row);

@@ -62,9 +62,7 @@ struct JASOKIT_ADDRDB_HIDDEN AddressDatabase::Impl {
     if (mapped.release) mapped.release();
   }
 
-  std::size_t Count(detail::addrdb::Section s) const {
-    return sections[s].size() / detail::addrdb::kRecordSize[s];
-  }
+  std::size_t Count(detail::addrdb::Section s) const { return sections[s].size() / detail::addrdb::kRecordSize[s]; }
 
   std::string_view Str(detail::addrdb::StrRef ref) const {
     const std::string_view blob = sections[detail::addrdb::kStrings];

@@ -132,8 +132,8 @@ std::vector<std::uint32_t> AddressDbWriter::RankRoads() const {
   std::vector<std::uint32_t> order(m_roads.size());
   std::iota(order.begin(), order.end(), 0u);
   auto key = [this](const RoadRecord& r) {
-    return std::make_tuple(Text(r.region), Text(r.city), Text(r.town), Text(r.name), Text(r.nameEn),
-                           Text(r.cityEn), Text(r.townEn), Text(r.regionEn));
+    return std::make_tuple(Text(r.region), Text(r.city), Text(r.town), Text(r.name), Text(r.nameEn), Text(r.cityEn),
+                           Text(r.townEn), Text(r.regionEn));
   };
   std::sort(order.begin(), order.end(),
             [&](std::uint32_t a, std::uint32_t b) { return key(m_roads[a]) < key(m_roads[b]); });
@@ -292,8 +292,8 @@ bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
   const std::string info = "rows\t" + std::to_string(rows.size()) + "\nroads\t" + std::to_string(roads.size()) +
                            "\npostcodes\t" + std::to_string(distinctPostcodes) + "\n" + m_info;
   const std::string_view sections[kSectionCount] = {
-      m_strings, Bytes(roads), Bytes(rows), Bytes(roadNames), Bytes(lots), Bytes(postcodes), Bytes(oldPostcodes),
-      Bytes(names), info, Bytes(rowKeys),
+      m_strings,           Bytes(roads), Bytes(rows), Bytes(roadNames), Bytes(lots), Bytes(postcodes),
+      Bytes(oldPostcodes), Bytes(names), info,        Bytes(rowKeys),
   };
   if (!sink(Header(sections))) return false;
   static constexpr char kPadding[4] = {};

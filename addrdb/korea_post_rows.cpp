@@ -24,8 +24,8 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr std::size_t kNone = 99;
 struct Columns {
   std::size_t count;
-  std::size_t postcode, region, regionEn, city, cityEn, town, townEn, road, roadEn, basement, main, sub, bulk,
-      building, dong, ri, mountain, lotMain, lotSub, oldPostcode;
+  std::size_t postcode, region, regionEn, city, cityEn, town, townEn, road, roadEn, basement, main, sub, bulk, building,
+      dong, ri, mountain, lotMain, lotSub, oldPostcode;
 };
 constexpr Columns kCurrentColumns = {26, 0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 12, 14, 15, 17, 18, 20, 21, 23, 24};
 constexpr Columns k2013Columns = {24, 0, 2, 3, 4, 5, 6, 7, 9, 10, 11, 12, 13, 15, 16, 18, 19, 20, 21, 23, kNone};
@@ -65,8 +65,7 @@ bool Flag(std::string_view text, bool& flag) {
 }
 
 // An empty sub-number is 0; a main number must be there.
-bool Numbers(std::string_view main, std::string_view sub, std::uint32_t mainMax, std::uint32_t& m,
-             std::uint32_t& s) {
+bool Numbers(std::string_view main, std::string_view sub, std::uint32_t mainMax, std::uint32_t& m, std::uint32_t& s) {
   return !main.empty() && Digits(main, 9, m) && m <= mainMax && Digits(sub, 5, s) && s <= 0xFFFF;
 }
 

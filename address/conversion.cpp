@@ -146,8 +146,8 @@ void ConvertBytesInto(std::string_view text, const Options& options, bool privat
   Workspace::Parts& parts = workspace.parts();
   if (options.style == Style::Official) {
     AddressFields fields;
-    if (parts.official.Convert(result.normalized, country, privateCodes, result.output,
-                               withFields ? &fields : nullptr, DatabaseUse{options.database, options.keepLot})) {
+    if (parts.official.Convert(result.normalized, country, privateCodes, result.output, withFields ? &fields : nullptr,
+                               DatabaseUse{options.database, options.keepLot})) {
       if (withFields) result.fields = std::move(fields);
       result.status = ConversionStatus::Address;
       return;
@@ -170,8 +170,8 @@ void ConvertBytesInto(std::string_view text, const Options& options, bool privat
   result.status = ConversionStatus::PlainText;
 }
 
-Result ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
-                              std::string_view country, bool withFields) {
+Result ConvertBytes(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
+                    bool withFields) {
   Result result;
   ConvertBytesInto(text, options, privateCodes, country, withFields, result);
   return result;
@@ -283,13 +283,12 @@ ConversionWorkspace::ConversionWorkspace() : m_workspace(new detail::Workspace) 
 
 ConversionWorkspace::~ConversionWorkspace() { delete m_workspace; }
 
-ConversionStatus ConversionWorkspace::AppendConverted(std::string_view utf8, const Options& options,
-                                                      std::string& out, bool* replacedInvalid) {
+ConversionStatus ConversionWorkspace::AppendConverted(std::string_view utf8, const Options& options, std::string& out,
+                                                      bool* replacedInvalid) {
   return detail::AppendConvertedUtf8(utf8, options, out, *m_workspace, replacedInvalid);
 }
 
-void ConversionWorkspace::AppendRomanized(std::string_view utf8, Style style, std::string& out,
-                                          bool* replacedInvalid) {
+void ConversionWorkspace::AppendRomanized(std::string_view utf8, Style style, std::string& out, bool* replacedInvalid) {
   detail::AppendRomanizedUtf8(utf8, style, out, *m_workspace, replacedInvalid);
 }
 

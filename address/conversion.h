@@ -23,8 +23,8 @@ void NormalizeWhitespaceInto(std::string_view text, std::string& out);
 // in the same bytes (empty: the style's own).
 // withFields false leaves the result's fields out, for callers that need
 // the output only.
-Result ConvertBytes(std::string_view text, const Options& options, bool privateCodes,
-                              std::string_view country, bool withFields = true);
+Result ConvertBytes(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
+                    bool withFields = true);
 
 // What conversions reuse from call to call: engines, converters and
 // buffers (each call replaces all their state, and their buffers stay). Each

@@ -5,10 +5,10 @@
 #include <iterator>
 #include <vector>
 
+#include "addrdb/address_match.h"
 #include "address/address_converter.h"
 #include "address/address_tables.h"
 #include "address/official_tables.h"
-#include "addrdb/address_match.h"
 #include "romanize/hangul_romanizer.h"
 
 namespace jasokit::detail {
@@ -82,12 +82,14 @@ constexpr std::array<std::uint16_t, N> Tails(const Row (&rows)[N], Word word) {
 }
 
 constexpr auto kUnitTails = Tails(kUnitSyllables, [](const UnitSyllable& r) { return r.syllable; });
-static_assert([] {
-  for (const UnitSyllable& u : kUnitSyllables) {
-    if (u.syllable.size() != 2) return false;
-  }
-  return true;
-}(), "ParseUnit takes a unit syllable for its last two bytes");
+static_assert(
+    [] {
+      for (const UnitSyllable& u : kUnitSyllables) {
+        if (u.syllable.size() != 2) return false;
+      }
+      return true;
+    }(),
+    "ParseUnit takes a unit syllable for its last two bytes");
 constexpr auto kBuildingTails = Tails(kBuildingWords, [](const BuildingWordRow& r) { return r.korean; });
 // Every written form of a region is one of its own, so the forms can be
 // found by hashing instead of row by row.
@@ -135,7 +137,7 @@ const PlaceRow* FindRegionForm(std::string_view word) {
 // before any parsing.
 constexpr std::uint16_t kRoadEnds[] = {LastTwo(kRoadTypes[0].korean), LastTwo(kRoadTypes[1].korean),
                                        LastTwo(kRoadTypes[2].korean), LastTwo(kOfficialExpressway),
-                                       LastTwo(kOfficialStreet), LastTwo(kOfficialPass)};
+                                       LastTwo(kOfficialStreet),      LastTwo(kOfficialPass)};
 static_assert(std::size(kRoadTypes) == 3, "every road type is in kRoadEnds");
 
 constexpr bool MayEndARoad(std::uint16_t tail) {
@@ -162,10 +164,10 @@ struct RoadSegment {
   std::string_view number;  // digits, perhaps joined by middle dots (2·28)
   bool beon = false;
   std::string_view subNumber;  // the 1 of 126번1길
-  std::string_view letter;  // Roman
-  bool inner = false;  // the letter is 안
-  bool direction = false;  // the letter is 동, 서, 남 or 북
-  std::string_view type;  // Roman
+  std::string_view letter;     // Roman
+  bool inner = false;          // the letter is 안
+  bool direction = false;      // the letter is 동, 서, 남 or 북
+  std::string_view type;       // Roman
   bool gil = false;
 };
 
@@ -175,7 +177,7 @@ struct RoadParts {
   std::string_view name;
   RoadSegment road;
   std::string_view direction;  // Roman
-  RoadSegment branch;  // none when its type is empty
+  RoadSegment branch;          // none when its type is empty
 };
 
 constexpr auto kTypeTails = Tails(kRoadTypes, [](const PlaceRow& r) { return r.korean; });
@@ -218,7 +220,8 @@ std::string_view TakeDigits(std::string_view& text) {
 }
 
 bool IsDot(std::string_view text) {
-  return text.size() == 2 && (LastTwo(text) == LastTwo(kOfficialMiddleDot) || LastTwo(text) == LastTwo(kOfficialAraeaDot));
+  return text.size() == 2 &&
+         (LastTwo(text) == LastTwo(kOfficialMiddleDot) || LastTwo(text) == LastTwo(kOfficialAraeaDot));
 }
 
 // Trailing digits, joined across a middle dot between digits (2·28). A
@@ -521,8 +524,8 @@ class OfficialAddress {
 
   // The groups from the smallest: details, street, district, region,
   // postcode, country; empty ones left out.
-  void WriteAddress(std::string_view region, std::string_view country, const DatabaseUse& use,
-                    std::string& output, AddressFields* fields) {
+  void WriteAddress(std::string_view region, std::string_view country, const DatabaseUse& use, std::string& output,
+                    AddressFields* fields) {
     // The details are one group, words apart; notes come first, each a group.
     const std::size_t detailBegin = m_arena.size();
     for (const Span& note : m_notes) JoinSpan(detailBegin, note, kGroupSeparator);

@@ -64,9 +64,9 @@ const QString kNoAddressDbTip = QStringLiteral(
 
 // The style is kept between runs in an INI file on every platform (not the
 // Windows registry), so tests can give it a folder of their own.
-constexpr const char* kSettingsName = "Jaso_Kit";  // organisation and application alike
-constexpr const char* kStyleKey = "style";         // StyleName's words
-constexpr const char* kNameModeKey = "names";      // true: Enter romanizes names
+constexpr const char* kSettingsName = "Jaso_Kit";   // organisation and application alike
+constexpr const char* kStyleKey = "style";          // StyleName's words
+constexpr const char* kNameModeKey = "names";       // true: Enter romanizes names
 constexpr const char* kZipSourceKey = "zipsource";  // "database" or absent
 
 bool SavedFlag(const char* key, const char* value) {
@@ -259,8 +259,8 @@ void MainDialog::addSystemMenuItems() {
     AppendMenuW(menu, MF_STRING, layout::kAboutCommand, reinterpret_cast<const wchar_t*>(kAboutText.utf16()));
     AppendMenuW(menu, MF_STRING | (m_officialStyleAction->isChecked() ? MF_CHECKED : MF_UNCHECKED),
                 layout::kOfficialStyleCommand, reinterpret_cast<const wchar_t*>(kOfficialStyleText.utf16()));
-    AppendMenuW(menu, MF_STRING | (m_nameModeAction->isChecked() ? MF_CHECKED : MF_UNCHECKED),
-                layout::kNameModeCommand, reinterpret_cast<const wchar_t*>(kNameModeText.utf16()));
+    AppendMenuW(menu, MF_STRING | (m_nameModeAction->isChecked() ? MF_CHECKED : MF_UNCHECKED), layout::kNameModeCommand,
+                reinterpret_cast<const wchar_t*>(kNameModeText.utf16()));
   }
 #endif
 }
@@ -274,8 +274,7 @@ bool MainDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr
       *result = 0;
       return true;
     }
-    if (msg->message == WM_SYSCOMMAND &&
-        (msg->wParam & 0xFFF0) == static_cast<WPARAM>(layout::kOfficialStyleCommand)) {
+    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == static_cast<WPARAM>(layout::kOfficialStyleCommand)) {
       m_officialStyleAction->toggle();  // the check mark follows in the toggled handler
       *result = 0;
       return true;
@@ -327,8 +326,7 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::FocusOut:
       if (watched == m_inputBox || watched == m_outputBox || watched == m_zipQueryBox) m_focusedBox = 0;
       break;
-    default:
-      break;
+    default: break;
   }
   return QDialog::eventFilter(watched, event);
 }
@@ -343,12 +341,8 @@ void MainDialog::dispatchEnter() {
         runConversion();
       }
       break;
-    case 3:
-      runZipSearch();
-      break;
-    default:
-      ShowMessage(this, QString::number(m_focusedBox));
-      break;
+    case 3: runZipSearch(); break;
+    default: ShowMessage(this, QString::number(m_focusedBox)); break;
   }
 }
 
@@ -379,9 +373,7 @@ void MainDialog::runNameRomanization() {
   writeBoxes();
 }
 
-void MainDialog::runConversion() {
-  convertIn(m_officialStyleAction->isChecked() ? Style::Official : Style::Classic);
-}
+void MainDialog::runConversion() { convertIn(m_officialStyleAction->isChecked() ? Style::Official : Style::Classic); }
 
 void MainDialog::convertIn(Style style) {
   readBoxes();
@@ -396,11 +388,8 @@ void MainDialog::convertIn(Style style) {
       m_outputText = std::move(result.output);
       writeBoxes();
       break;
-    case ConversionStatus::TooLong:
-      ShowMessage(this, QString::fromUtf8(kRefusalMessageUtf8));
-      break;
-    case ConversionStatus::Empty:
-      break;
+    case ConversionStatus::TooLong: ShowMessage(this, QString::fromUtf8(kRefusalMessageUtf8)); break;
+    case ConversionStatus::Empty: break;
   }
 }
 
@@ -452,8 +441,7 @@ void MainDialog::setUpAddressDb(const std::string& path) {
   m_currentPostcodeAction->setEnabled(open);
   m_currentPostcodeAction->setChecked(open && SavedFlag(kZipSourceKey, "database"));
   if (!open) m_currentPostcodeAction->setToolTip(kNoAddressDbTip);
-  connect(m_currentPostcodeAction, &QAction::toggled, this,
-          [](bool on) { SaveFlag(kZipSourceKey, "database", on); });
+  connect(m_currentPostcodeAction, &QAction::toggled, this, [](bool on) { SaveFlag(kZipSourceKey, "database", on); });
 }
 
 void MainDialog::onListSelect() {

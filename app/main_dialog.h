@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "ui/banner.h"
 #include "jasokit/address_db.h"
 #include "jasokit/style.h"
 #include "jasokit/zip.h"
+#include "ui/banner.h"
 
 class QAction;
 class QFont;
@@ -102,8 +102,8 @@ class MainDialog : public QDialog {
   QLineEdit* m_inputBox = nullptr;
   QLineEdit* m_outputBox = nullptr;
   QLineEdit* m_zipQueryBox = nullptr;
-  QAction* m_officialStyleAction = nullptr;  // checked: conversions use Style::Official
-  QAction* m_nameModeAction = nullptr;  // checked: Enter romanizes the input as a personal name
+  QAction* m_officialStyleAction = nullptr;    // checked: conversions use Style::Official
+  QAction* m_nameModeAction = nullptr;         // checked: Enter romanizes the input as a personal name
   QAction* m_currentPostcodeAction = nullptr;  // checked: the zip search asks the address database
   AddressDatabase m_addressDb;
   ZipDatabase m_zipDatabase;

@@ -74,7 +74,8 @@ void BM_BuildingLookup(benchmark::State& state) {
     const std::size_t a = w.find(' '), b = w.find(' ', a + 1), c = w.rfind(' ');
     // Region, city, road and number only.
     if (a == std::string::npos || b == std::string::npos || w.find(' ', b + 1) != c) continue;
-    queries.push_back({w.substr(0, a), w.substr(a + 1, b - a - 1), w.substr(b + 1, w.rfind(' ') - b - 1), w.substr(c + 1)});
+    queries.push_back(
+        {w.substr(0, a), w.substr(a + 1, b - a - 1), w.substr(b + 1, w.rfind(' ') - b - 1), w.substr(c + 1)});
   }
   std::size_t i = 0, found = 0;
   detail::DatabaseAnswer answer;

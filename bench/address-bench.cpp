@@ -55,12 +55,11 @@ std::vector<std::string> GeneratedLines() {
   const char* regions[] = {"서울", "부산광역시", "경기도", "경상남도", "강원", "대구"};
   const char* districts[] = {"강남구", "해운대구", "성남시", "함안군", "홍천군", "중구"};
   const char* localities[] = {"역삼동", "우동", "분당구", "가야읍", "서석면", "동인동1가"};
-  const char* details[] = {"말산리 123", "현대아파트 101동", "정자동 1", "중앙사서함 12",
-                           "삼성빌딩 5층", "123-45"};
+  const char* details[] = {"말산리 123", "현대아파트 101동", "정자동 1", "중앙사서함 12", "삼성빌딩 5층", "123-45"};
   std::vector<std::string> lines;
   for (int i = 0; i < 50000; ++i) {
-    lines.push_back(std::string(regions[i % 6]) + " " + districts[(i / 6) % 6] + " " +
-                    localities[(i / 36) % 6] + " " + details[(i / 216) % 6]);
+    lines.push_back(std::string(regions[i % 6]) + " " + districts[(i / 6) % 6] + " " + localities[(i / 36) % 6] + " " +
+                    details[(i / 216) % 6]);
   }
   return lines;
 }

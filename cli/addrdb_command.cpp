@@ -266,8 +266,13 @@ int RunAddrDb(const ParsedArgs& parsed, CliIo& io) {
 }  // namespace
 
 constexpr Command kAddrDbCommand = {
-    "addrdb", "build the address database from Korea Post's postcode files", kAddrDbHelp, kAddrDbOptions,
-    std::size(kAddrDbOptions), nullptr, RunAddrDb,
+    "addrdb",
+    "build the address database from Korea Post's postcode files",
+    kAddrDbHelp,
+    kAddrDbOptions,
+    std::size(kAddrDbOptions),
+    nullptr,
+    RunAddrDb,
 };
 
 }  // namespace jasokit::cli

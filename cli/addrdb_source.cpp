@@ -13,7 +13,6 @@
 #include "cli/cli.h"
 #include "jasokit/address_db.h"
 #include "jasokit/cp949.h"
-#include "jasokit/cp949.h"
 
 namespace jasokit::cli {
 
@@ -32,8 +31,7 @@ std::string Edition(std::string_view name, std::time_t modified) {
   bool dated = name.size() >= 8;
   for (std::size_t i = 0; dated && i < 8; ++i) dated = name[i] >= '0' && name[i] <= '9';
   if (dated) {
-    return std::string(name.substr(0, 4)) + "-" + std::string(name.substr(4, 2)) + "-" +
-           std::string(name.substr(6, 2));
+    return std::string(name.substr(0, 4)) + "-" + std::string(name.substr(4, 2)) + "-" + std::string(name.substr(6, 2));
   }
   char text[16] = "unknown";
   std::tm date{};
@@ -82,10 +80,9 @@ std::string ForEachZipEntry(int fd, const std::string& path, const std::function
     if (!IsText(name)) continue;
     std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen_index(archive.get(), index, 0), zip_fclose);
     if (!file) return "cannot read " + path + ": " + name + ": " + zip_strerror(archive.get());
-    SourceText text{BaseName(path) + ": " + name, Edition(BaseName(name), st.mtime),
-                    [f = file.get()](char* buffer, std::size_t size) {
-                      return static_cast<long>(zip_fread(f, buffer, size));
-                    }};
+    SourceText text{
+        BaseName(path) + ": " + name, Edition(BaseName(name), st.mtime),
+        [f = file.get()](char* buffer, std::size_t size) { return static_cast<long>(zip_fread(f, buffer, size)); }};
     if (!each(text)) break;
   }
   return {};
@@ -183,8 +180,8 @@ AddressDbFound OpenAddressDb(const std::string* named, const char* command, CliI
   errno = 0;
   const AddressDbStatus status = db.Open(path);
   if (status == AddressDbStatus::Ok) return AddressDbFound::kOpened;
-  const std::string why = status == AddressDbStatus::CannotOpen && errno != 0 ? std::strerror(errno)
-                                                                              : AddressDbStatusMessage(status);
+  const std::string why =
+      status == AddressDbStatus::CannotOpen && errno != 0 ? std::strerror(errno) : AddressDbStatusMessage(status);
   io.Error(std::string("jasokit ") + command + ": " + (named ? "" : "warning: ") + path + ": " + why + "\n");
   return named ? AddressDbFound::kError : AddressDbFound::kNone;
 }

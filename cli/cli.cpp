@@ -11,7 +11,7 @@ namespace jasokit::cli {
 
 namespace {
 
-constexpr const Command* kCommands[] = {&kConvertCommand, &kRomanizeCommand, &kZipCommand, &kZipDbCommand,
+constexpr const Command* kCommands[] = {&kConvertCommand, &kRomanizeCommand, &kZipCommand,  &kZipDbCommand,
                                         &kLookupCommand,  &kAddrDbCommand,   &kServeCommand};
 
 constexpr const char* kVersionText = "jasokit " JASOKIT_VERSION_STRING "\n";

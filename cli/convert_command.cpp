@@ -159,8 +159,8 @@ struct Settings {
 
 // What a chunk has to say on standard error, in input order.
 enum class Note : unsigned char {
-  kNul,         // reported for the first only
-  kInvalid,     // likewise
+  kNul,      // reported for the first only
+  kInvalid,  // likewise
   kRefused,
   kEmptyField,  // CSV
 };
@@ -265,7 +265,8 @@ class TextConverter {
     return m_s.codec->AppendConverted(value, m_s.options, text, invalid);
   }
 
-  static void NoteResult(ChunkBase& c, std::uint64_t number, ConversionStatus status, bool invalid, bool& invalidNoted) {
+  static void NoteResult(ChunkBase& c, std::uint64_t number, ConversionStatus status, bool invalid,
+                         bool& invalidNoted) {
     if (invalid && !invalidNoted) {
       invalidNoted = true;
       c.events.push_back({number, Note::kInvalid});
@@ -303,9 +304,7 @@ class Reporter {
           m_invalidWarned = true;
           message = "jasokit convert: warning: " + place + ": invalid UTF-8, converted as U+FFFD\n";
           break;
-        case Note::kRefused:
-          message = "jasokit convert: " + place + ": " + RefusalText() + "\n";
-          break;
+        case Note::kRefused: message = "jasokit convert: " + place + ": " + RefusalText() + "\n"; break;
         case Note::kEmptyField:
           message = "jasokit convert: warning: " + place + ": field " + std::to_string(m_s.column + 1) +
                     " is empty; its conversion is empty\n";
@@ -438,8 +437,8 @@ class LineSource {
 
   void AddTrimmed(LineChunk& c) {
     const bool overLong = m_text.overLong();
-    c.texts.push_back({c.held.size(), overLong ? 0 : m_text.size(), overLong, m_text.sawNul(), m_text.validUtf8(),
-                       false});
+    c.texts.push_back(
+        {c.held.size(), overLong ? 0 : m_text.size(), overLong, m_text.sawNul(), m_text.validUtf8(), false});
     if (!overLong) c.held += m_text.text();
   }
 
@@ -641,7 +640,8 @@ int ReadTextOptions(const ParsedArgs& parsed, CliIo& io, bool csv, Settings& s) 
   s.codec = &TextCodec::For(parsed.Has(kOptCp949));
   // Like every text of the command, in CP949 with --cp949.
   if (const std::string* country = parsed.Value(kOptCountry)) s.codec->AppendUtf8(*country, s.options.country);
-  if (parsed.Has(kOptTsv) && parsed.Has(kOptJson)) return UsageError(io, "convert", "--tsv and --json exclude each other");
+  if (parsed.Has(kOptTsv) && parsed.Has(kOptJson))
+    return UsageError(io, "convert", "--tsv and --json exclude each other");
   if (csv && parsed.Has(kOptTsv)) return UsageError(io, "convert", "--csv and --tsv exclude each other");
   if (csv && parsed.Has(kOptJson)) return UsageError(io, "convert", "--csv and --json exclude each other");
   if (parsed.Has(kOptTsv)) s.format = Format::kTsv;
@@ -688,8 +688,8 @@ int ReadJobs(const ParsedArgs& parsed, CliIo& io, Request& request) {
   if (const std::string* value = parsed.Value(kOptJobs)) {
     const std::optional<std::size_t> n = ParseCount(*value);
     if (!n || *n == 0 || *n > kMaxJobs) {
-      return UsageError(io, "convert", "--jobs takes a number from 1 to " + std::to_string(kMaxJobs) + ", not '" +
-                                           *value + "'");
+      return UsageError(io, "convert",
+                        "--jobs takes a number from 1 to " + std::to_string(kMaxJobs) + ", not '" + *value + "'");
     }
     request.jobs = *n;
   }
@@ -718,8 +718,7 @@ int RunCsv(CliIo& io, Settings& s, const Request& request, Reporter& reporter, P
   const TextConverter converter(s);
   CsvSource source(io, s, request.header, request.columnName);
   result = RunOrderedPipeline<CsvChunk>(
-      request.jobs, [&](CsvChunk& c) { return source.Read(c); },
-      [&](CsvChunk& c) { ConvertRecords(converter, s, c); },
+      request.jobs, [&](CsvChunk& c) { return source.Read(c); }, [&](CsvChunk& c) { ConvertRecords(converter, s, c); },
       [&](CsvChunk& c) {
         reporter.Report(c, "line");
         return WriteChunk(io, c);
@@ -738,8 +737,7 @@ PipelineResult RunLines(CliIo& io, const Settings& s, const ParsedArgs& parsed, 
   const TextConverter converter(s);
   LineSource source(io, parsed.operands, *s.codec);
   return RunOrderedPipeline<LineChunk>(
-      request.jobs, [&](LineChunk& c) { return source.Read(c); },
-      [&](LineChunk& c) { ConvertLines(converter, c); },
+      request.jobs, [&](LineChunk& c) { return source.Read(c); }, [&](LineChunk& c) { ConvertLines(converter, c); },
       [&](LineChunk& c) {
         reporter.Report(c, source.where());
         return WriteChunk(io, c);
@@ -791,8 +789,13 @@ int RunConvert(const ParsedArgs& parsed, CliIo& io) {
 }  // namespace
 
 constexpr Command kConvertCommand = {
-    "convert", "convert Korean addresses to English, romanize other text",
-    kConvertHelp, kConvertOptions, std::size(kConvertOptions), nullptr, RunConvert,
+    "convert",
+    "convert Korean addresses to English, romanize other text",
+    kConvertHelp,
+    kConvertOptions,
+    std::size(kConvertOptions),
+    nullptr,
+    RunConvert,
 };
 
 }  // namespace jasokit::cli

@@ -11,8 +11,8 @@ namespace {
 constexpr std::size_t kReadBytes = std::size_t{1} << 16;
 constexpr std::size_t kOpen = static_cast<std::size_t>(-1);  // a field's end not seen yet
 
-std::string CsvErrorMessage(CsvErrorKind kind, std::size_t line, std::size_t foundLine,
-                            std::size_t field, std::size_t maxRecordBytes) {
+std::string CsvErrorMessage(CsvErrorKind kind, std::size_t line, std::size_t foundLine, std::size_t field,
+                            std::size_t maxRecordBytes) {
   const bool elsewhere = foundLine != line;
   const std::string found = std::to_string(foundLine);
   const std::string on = elsewhere ? " on line " + found : std::string();
@@ -33,12 +33,9 @@ std::string CsvErrorMessage(CsvErrorKind kind, std::size_t line, std::size_t fou
       text += "the record is longer than " + std::to_string(maxRecordBytes) + " bytes";
       if (elsewhere) text += " (passed on line " + found + ")";
       break;
-    case CsvErrorKind::kReadFailed:
-      text += "the input could not be read";
-      break;
+    case CsvErrorKind::kReadFailed: text += "the input could not be read"; break;
     case CsvErrorKind::kMissingField:  // made by MissingFieldError
-    case CsvErrorKind::kNone:
-      break;
+    case CsvErrorKind::kNone: break;
   }
   return text;
 }
@@ -49,8 +46,7 @@ CsvField CsvRecord::operator[](std::size_t i) const {
   const Span& s = m_fields[i];
   const std::string_view raw = m_raw;
   const std::string_view values = m_values;
-  return {raw.substr(s.rawBegin, s.rawEnd - s.rawBegin),
-          values.substr(s.valueBegin, s.valueEnd - s.valueBegin)};
+  return {raw.substr(s.rawBegin, s.rawEnd - s.rawBegin), values.substr(s.valueBegin, s.valueEnd - s.valueBegin)};
 }
 
 void CsvRecord::Clear() {
@@ -239,10 +235,8 @@ bool CsvReader::AtInputEnd(CsvRecord& record) {
       if (!KeepCr(record)) return false;
       return EndRecord(record, "");
     case State::kUnquoted:
-    case State::kQuoteInQuoted:
-      return EndRecord(record, "");
-    case State::kQuoted:
-      return Fail(CsvErrorKind::kUnclosedQuote, record, m_quoteLine);
+    case State::kQuoteInQuoted: return EndRecord(record, "");
+    case State::kQuoted: return Fail(CsvErrorKind::kUnclosedQuote, record, m_quoteLine);
     case State::kCrAfterQuote:
       if (crEnds) return EndRecord(record, "\r");
       return Fail(CsvErrorKind::kTextAfterQuote, record, m_line);
@@ -395,8 +389,8 @@ void AppendQuoted(std::string_view value, std::string& out) {
 
 void AppendCsvField(std::string_view value, std::string& out) {
   // A plain loop: find_first_of looks each byte up in the set with a call.
-  const bool plain = std::none_of(value.begin(), value.end(),
-                                  [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
+  const bool plain =
+      std::none_of(value.begin(), value.end(), [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
   if (plain) {
     out += value;
   } else {
@@ -410,15 +404,14 @@ void AppendCsvRecord(const CsvRecord& record, std::string& out) {
   out += record.terminator();
 }
 
-bool AppendCsvRecord(const CsvRecord& record, std::string_view text, std::size_t at,
-                     std::string& out) {
+bool AppendCsvRecord(const CsvRecord& record, std::string_view text, std::size_t at, std::string& out) {
   if (record.blank()) {
     AppendCsvRecord(record, out);
     return true;
   }
   const std::string_view raw = record.raw();
-  std::size_t cut = raw.size();    // raw bytes kept before the new field
-  std::size_t resume = raw.size(); // and from where they go on after it
+  std::size_t cut = raw.size();     // raw bytes kept before the new field
+  std::size_t resume = raw.size();  // and from where they go on after it
   if (at != kCsvAppendField) {
     if (at >= record.size()) return false;
     const std::string_view field = record[at].raw;

@@ -29,7 +29,7 @@ enum class CsvErrorKind {
   kStrayQuote,      // a quote inside an unquoted field
   kTextAfterQuote,  // anything but a comma or a line end after a closing quote
   kRecordTooLong,
-  kMissingField,    // the record has no field at the chosen position
+  kMissingField,  // the record has no field at the chosen position
   kReadFailed,
 };
 
@@ -58,7 +58,7 @@ class CsvRecord {
   bool blank() const { return m_fields.empty() && !m_overLong; }
   CsvField operator[](std::size_t i) const;
 
-  std::string_view raw() const { return m_raw; }  // fields and commas
+  std::string_view raw() const { return m_raw; }                // fields and commas
   std::string_view terminator() const { return m_terminator; }  // "\n", "\r\n", "\r" or ""
   // Passed the limit under kCsvSkipOverLong: no fields, no bytes.
   bool overLong() const { return m_overLong; }
@@ -77,7 +77,7 @@ class CsvRecord {
   std::string m_values;  // every field's value, one after another
   std::vector<Span> m_fields;
   std::string_view m_terminator;
-  bool m_bom = false;  // a UTF-8 byte order mark came before this (the first) record
+  bool m_bom = false;    // a UTF-8 byte order mark came before this (the first) record
   bool m_first = false;  // the file's first record
   bool m_overLong = false;
   std::size_t m_line = 0;
@@ -156,9 +156,9 @@ class CsvReader {
   bool m_paused = false;
   State m_state = State::kFieldStart;  // of the record being read, kept over a pause
   std::size_t m_quoteLine = 0;         // where the open quoted field began
-  bool m_lastCr = false;  // the last byte counted was a CR, whose LF would end no second line
-  std::size_t m_recordBytes = 0;  // of the record being read, those dropped included
-  std::unique_ptr<char[]> m_buffer;  // input read, unread bytes in [m_pos, m_end)
+  bool m_lastCr = false;               // the last byte counted was a CR, whose LF would end no second line
+  std::size_t m_recordBytes = 0;       // of the record being read, those dropped included
+  std::unique_ptr<char[]> m_buffer;    // input read, unread bytes in [m_pos, m_end)
   std::size_t m_pos = 0;
   std::size_t m_end = 0;
   bool m_eof = false;
@@ -189,7 +189,6 @@ constexpr std::size_t kCsvAppendField = static_cast<std::size_t>(-1);
 // text is written as AppendCsvField does, but also quoted when it would start
 // the file with the bytes of a BOM. A blank record goes out unchanged. False,
 // with nothing appended, when the record has no field at.
-bool AppendCsvRecord(const CsvRecord& record, std::string_view text, std::size_t at,
-                     std::string& out);
+bool AppendCsvRecord(const CsvRecord& record, std::string_view text, std::size_t at, std::string& out);
 
 }  // namespace jasokit::cli

@@ -85,7 +85,7 @@ class Utf8Check {
   bool valid() const { return m_valid && m_need == 0; }
 
  private:
-  unsigned m_need = 0;  // continuation bytes still due
+  unsigned m_need = 0;                        // continuation bytes still due
   unsigned char m_low = 0x80, m_high = 0xBF;  // the range of the next one
   bool m_valid = true;
 };
@@ -152,11 +152,11 @@ class TrimmedText {
  private:
   bool m_cp949;
   std::size_t m_limit;
-  std::string m_held;           // the text from its first non-whitespace byte, up to m_limit bytes
-  std::size_t m_length = 0;     // bytes from the first non-whitespace byte
-  std::size_t m_contentEnd = 0; // the same, without the whitespace at the end
+  std::string m_held;            // the text from its first non-whitespace byte, up to m_limit bytes
+  std::size_t m_length = 0;      // bytes from the first non-whitespace byte
+  std::size_t m_contentEnd = 0;  // the same, without the whitespace at the end
   bool m_started = false;
-  bool m_trail = false;         // the next byte is the second of a double-byte character
+  bool m_trail = false;  // the next byte is the second of a double-byte character
   bool m_ended = false;
   Utf8Check m_utf8;
 };
@@ -164,8 +164,7 @@ class TrimmedText {
 // The conversion of a text fed to a TrimmedText: what converting it whole
 // gives (CP949, then UTF-8).
 Result ConvertTrimmed(const TrimmedText& text, const Options& options);
-Result ConvertTrimmedUtf8(const TrimmedText& text, const Options& options, bool* invalidUtf8,
-                          bool withFields = true);
+Result ConvertTrimmedUtf8(const TrimmedText& text, const Options& options, bool* invalidUtf8, bool withFields = true);
 
 // Feeds each(where, number) every argument in texts, or every line of
 // standard input when there are none ("argument 2", "line 3"), each first
@@ -173,8 +172,7 @@ Result ConvertTrimmedUtf8(const TrimmedText& text, const Options& options, bool*
 // flushes. Returns kExitOk, or kExitIo after reporting the read or write
 // error.
 template <typename Line, typename Each>
-int ForEachInput(const std::vector<const std::string*>& texts, CliIo& io, const char* command, Line& line,
-                 Each each) {
+int ForEachInput(const std::vector<const std::string*>& texts, CliIo& io, const char* command, Line& line, Each each) {
   if (!texts.empty()) {
     for (std::size_t i = 0; i < texts.size(); ++i) {
       line.Start(false);

@@ -12,8 +12,7 @@ struct Escape {
 };
 
 constexpr Escape kEscapes[] = {
-    {'"', "\\\""}, {'\\', "\\\\"}, {'\n', "\\n"}, {'\r', "\\r"},
-    {'\t', "\\t"}, {'\b', "\\b"},  {'\f', "\\f"},
+    {'"', "\\\""}, {'\\', "\\\\"}, {'\n', "\\n"}, {'\r', "\\r"}, {'\t', "\\t"}, {'\b', "\\b"}, {'\f', "\\f"},
 };
 
 constexpr const char* kReplacement = "\\ufffd";
@@ -106,8 +105,8 @@ void AppendResultJson(const Result& r, std::string& out) {
   }
   const AddressFields& f = *r.fields;
   const std::pair<const char*, std::string_view> parts[] = {
-      {"detail", f.detail}, {"street", f.street},     {"district", f.district},
-      {"region", f.region}, {"postcode", f.postcode}, {"country", f.country}, {"source", f.source},
+      {"detail", f.detail},     {"street", f.street},   {"district", f.district}, {"region", f.region},
+      {"postcode", f.postcode}, {"country", f.country}, {"source", f.source},
   };
   AppendJsonObject(parts, false, out);
   out += "}}";
@@ -129,7 +128,7 @@ void AppendZipJson(std::string_view key, const std::string* name, const ZipLines
     if (!first) out += ',';
     first = false;
     const std::pair<const char*, std::string_view> fields[] = {
-        {"zip_code", r.zipCode}, {"province", r.province}, {"district", r.district},
+        {"zip_code", r.zipCode},  {"province", r.province}, {"district", r.district},
         {"locality", r.locality}, {"detail", r.detail},
     };
     AppendJsonObject(fields, true, out);

@@ -114,8 +114,8 @@ int RunLookup(const ParsedArgs& parsed, CliIo& io) {
   }
   Lookup lookup(io, db, parsed.Has(kOptJson));
   HeldLine query(kMaxQueryBytes, HeldLine::kStripCr);
-  const int status = ForEachInput(parsed.operands, io, "lookup", query,
-                                  [&](const char*, std::size_t) { return lookup.Query(query); });
+  const int status =
+      ForEachInput(parsed.operands, io, "lookup", query, [&](const char*, std::size_t) { return lookup.Query(query); });
   if (status != kExitOk) return status;
   return lookup.missed() ? kExitNotFound : kExitOk;
 }
@@ -123,8 +123,13 @@ int RunLookup(const ParsedArgs& parsed, CliIo& io) {
 }  // namespace
 
 constexpr Command kLookupCommand = {
-    "lookup", "look up current postcodes and addresses in the address database", kLookupHelp, kLookupOptions,
-    std::size(kLookupOptions), nullptr, RunLookup,
+    "lookup",
+    "look up current postcodes and addresses in the address database",
+    kLookupHelp,
+    kLookupOptions,
+    std::size(kLookupOptions),
+    nullptr,
+    RunLookup,
 };
 
 }  // namespace jasokit::cli

@@ -2,8 +2,8 @@
 // record.
 #include "cli/name_command.h"
 
-#include <optional>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "cli/cli.h"
@@ -321,8 +321,8 @@ int RunRomanizeName(const ParsedArgs& parsed, CliIo& io) {
 
 // Not a command of its own: romanize with --name, which takes other options.
 constexpr Command kRomanizeNameCommand = {
-    kUsageCommand, "romanize personal names", kNameHelp, kNameOptions, std::size(kNameOptions), nullptr,
-    RunRomanizeName,
+    kUsageCommand, "romanize personal names", kNameHelp, kNameOptions, std::size(kNameOptions),
+    nullptr,       RunRomanizeName,
 };
 
 }  // namespace jasokit::cli

@@ -115,8 +115,8 @@ OptionWord MatchOption(const std::string& a, const OptionRule* rules, std::size_
   return word;
 }
 
-void ReportUnknownOption(std::string_view name, const OptionRule* rules, std::size_t ruleCount,
-                         const char* command, CliIo& io) {
+void ReportUnknownOption(std::string_view name, const OptionRule* rules, std::size_t ruleCount, const char* command,
+                         CliIo& io) {
   std::vector<std::string_view> names{"--help"};
   for (std::size_t s = 0; s < ruleCount; ++s) names.push_back(rules[s].name);
   const std::string near = NearestName(name, names);
@@ -147,8 +147,8 @@ bool TakeValue(const Args& args, std::size_t& i, const OptionRule& rule, OptionW
 
 }  // namespace
 
-bool ParseOptions(const Args& args, const OptionRule* rules, std::size_t ruleCount, const char* command,
-                  CliIo& io, ParsedArgs& out) {
+bool ParseOptions(const Args& args, const OptionRule* rules, std::size_t ruleCount, const char* command, CliIo& io,
+                  ParsedArgs& out) {
   out = ParsedArgs();
   bool optionsDone = false;
   for (std::size_t i = 0; i < args.size(); ++i) {

@@ -37,12 +37,11 @@ struct ParsedArgs {
 // Parses args against rules; --help and -h are always known. The operands
 // point into args. On a usage
 // error it reports "jasokit COMMAND: ..." on standard error and returns false.
-bool ParseOptions(const Args& args, const OptionRule* rules, std::size_t ruleCount, const char* command,
-                  CliIo& io, ParsedArgs& out);
+bool ParseOptions(const Args& args, const OptionRule* rules, std::size_t ruleCount, const char* command, CliIo& io,
+                  ParsedArgs& out);
 
 template <std::size_t N>
-bool ParseOptions(const Args& args, const OptionRule (&rules)[N], const char* command, CliIo& io,
-                  ParsedArgs& out) {
+bool ParseOptions(const Args& args, const OptionRule (&rules)[N], const char* command, CliIo& io, ParsedArgs& out) {
   return ParseOptions(args, rules, N, command, io, out);
 }
 

@@ -19,7 +19,7 @@
 namespace jasokit::cli {
 
 enum class ChunkRead {
-  kChunk,   // the chunk was filled: convert and write it
+  kChunk,  // the chunk was filled: convert and write it
   // The same, and input is idle (a terminal, a pipe with nothing sent yet):
   // everything read is written before read is called again, so that a user
   // typing lines gets each answer before typing the next.

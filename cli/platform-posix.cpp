@@ -119,7 +119,6 @@ bool PosixIo::ErrorIsTerminal() { return ::isatty(2) == 1; }
 
 std::string PosixIo::ExecutableDir() { return platform::ExecutableDirectory(); }
 
-
 constexpr std::size_t kFlushBytes = 1 << 16;
 
 bool WriteAll(int fd, const char* data, std::size_t size, off_t at, bool positioned) {

@@ -42,8 +42,7 @@ std::string Duration(std::optional<std::uint64_t> seconds) {
   const std::uint64_t s = over ? kMaxShownSeconds : *seconds;
   char text[32];
   if (s < 3600) {
-    std::snprintf(text, sizeof text, "%u:%02u", static_cast<unsigned>(s / 60),
-                  static_cast<unsigned>(s % 60));
+    std::snprintf(text, sizeof text, "%u:%02u", static_cast<unsigned>(s / 60), static_cast<unsigned>(s % 60));
   } else {
     std::snprintf(text, sizeof text, "%u:%02u:%02u", static_cast<unsigned>(s / 3600),
                   static_cast<unsigned>(s / 60 % 60), static_cast<unsigned>(s % 60));
@@ -60,9 +59,8 @@ std::string ProgressText(std::uint64_t bytesDone, std::uint64_t totalBytes, std:
   const unsigned percent = totalBytes == 0 ? 100u : static_cast<unsigned>(done * 100 / totalBytes);
   const SizeUnit& unit = UnitFor(totalBytes);
   char text[96];
-  std::snprintf(text, sizeof text, "%3u%% %.1f/%.1f %s  ", percent,
-                static_cast<double>(done) / unit.bytes, static_cast<double>(totalBytes) / unit.bytes,
-                unit.name);
+  std::snprintf(text, sizeof text, "%3u%% %.1f/%.1f %s  ", percent, static_cast<double>(done) / unit.bytes,
+                static_cast<double>(totalBytes) / unit.bytes, unit.name);
   std::string line = text;
   const double rate = seconds > 0 ? static_cast<double>(linesDone) / seconds : 0;
   line += WithCommas(static_cast<std::uint64_t>(rate + 0.5)) + " lines/s  ";
@@ -72,8 +70,7 @@ std::string ProgressText(std::uint64_t bytesDone, std::uint64_t totalBytes, std:
   } else if (done > 0 && seconds > 0) {
     const double bytesPerSecond = static_cast<double>(done) / seconds;
     const double s = static_cast<double>(totalBytes - done) / bytesPerSecond + 0.5;
-    left = s >= static_cast<double>(kMaxShownSeconds + 1) ? kMaxShownSeconds + 1
-                                                          : static_cast<std::uint64_t>(s);
+    left = s >= static_cast<double>(kMaxShownSeconds + 1) ? kMaxShownSeconds + 1 : static_cast<std::uint64_t>(s);
   }
   line += Duration(left) + " left";
   if (line.size() > kProgressColumns) line.resize(kProgressColumns);

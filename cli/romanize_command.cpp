@@ -81,8 +81,9 @@ int RunRomanize(const ParsedArgs& parsed, CliIo& io) {
 }  // namespace
 
 constexpr Command kRomanizeCommand = {
-    "romanize", "romanize text, never as an address",
-    kRomanizeHelp, kRomanizeOptions, std::size(kRomanizeOptions), nullptr, RunRomanize,
+    "romanize",       "romanize text, never as an address", kRomanizeHelp,
+    kRomanizeOptions, std::size(kRomanizeOptions),          nullptr,
+    RunRomanize,
 };
 
 }  // namespace jasokit::cli

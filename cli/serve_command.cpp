@@ -212,8 +212,13 @@ int RunServe(const ParsedArgs& parsed, CliIo& io) {
 }  // namespace
 
 constexpr Command kServeCommand = {
-    "serve", "answer HTTP requests with JSON, and serve a page", kServeHelp, kServeOptions, std::size(kServeOptions),
-    nullptr, RunServe,
+    "serve",
+    "answer HTTP requests with JSON, and serve a page",
+    kServeHelp,
+    kServeOptions,
+    std::size(kServeOptions),
+    nullptr,
+    RunServe,
 };
 
 }  // namespace jasokit::cli

@@ -173,12 +173,9 @@ class ZipLookup {
 
 enum ZipOption : std::size_t { kOptDb, kOptCp949, kOptConvert, kOptStyle, kOptPrefix, kOptCode, kOptJson };
 constexpr OptionRule kZipOptions[] = {
-    {"--db", nullptr, "a FILE"},
-    {"--cp949", nullptr, nullptr},
-    {"--convert", nullptr, nullptr},
-    {"--style", nullptr, "a STYLE (classic or official)"},
-    {"--prefix", nullptr, nullptr},
-    {"--code", nullptr, nullptr},
+    {"--db", nullptr, "a FILE"},     {"--cp949", nullptr, nullptr},
+    {"--convert", nullptr, nullptr}, {"--style", nullptr, "a STYLE (classic or official)"},
+    {"--prefix", nullptr, nullptr},  {"--code", nullptr, nullptr},
     {"--json", nullptr, nullptr},
 };
 

@@ -124,8 +124,7 @@ std::string SyntaxError(const CsvError& e) {
     case CsvErrorKind::kRecordTooLong:  // skipped, never an error here
     case CsvErrorKind::kMissingField:
     case CsvErrorKind::kReadFailed:
-    case CsvErrorKind::kNone:
-      return e.message;
+    case CsvErrorKind::kNone: return e.message;
   }
   return std::to_string(e.foundLine) + ": column " + std::to_string(e.field) + ": " + what;
 }
@@ -212,8 +211,8 @@ class RowWriter {
 };
 
 // Opens the CSV (unless it is standard input) and the table; 0 or the exit status.
-int OpenFiles(const std::string& csvPath, bool fromStdin, const std::string& outPath, InputFile& file,
-              TableFile& table, CliIo& io) {
+int OpenFiles(const std::string& csvPath, bool fromStdin, const std::string& outPath, InputFile& file, TableFile& table,
+              CliIo& io) {
   std::string error;
   if (!fromStdin && !file.Open(csvPath, error)) {
     io.Error("jasokit zipdb: " + error + "\n");
@@ -294,8 +293,8 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
   }
 
   ByteSource source = fromStdin ? ByteSource(io) : ByteSource(file);
-  CsvReader reader([&source](char* buffer, std::size_t size) { return source.Read(buffer, size); },
-                   kMaxRecordBytes, kCsvCrEndsLines | kCsvSkipOverLong);
+  CsvReader reader([&source](char* buffer, std::size_t size) { return source.Read(buffer, size); }, kMaxRecordBytes,
+                   kCsvCrEndsLines | kCsvSkipOverLong);
   CsvRecord row;
   RowWriter rows(io, table, where);
   while (reader.Next(row)) {
@@ -326,8 +325,8 @@ int RunZipDb(const ParsedArgs& parsed, CliIo& io) {
 }  // namespace
 
 constexpr Command kZipDbCommand = {
-    "zipdb", "build the zip code table from a CSV file",
-    kZipDbHelp, kZipDbOptions, std::size(kZipDbOptions), "build", RunZipDb,
+    "zipdb",  "build the zip code table from a CSV file", kZipDbHelp, kZipDbOptions, std::size(kZipDbOptions), "build",
+    RunZipDb,
 };
 
 }  // namespace jasokit::cli

@@ -34,8 +34,7 @@ std::string DoubleByteChars(std::string_view text, bool dropSyllables) {
   for (std::size_t i = 0; i < text.size();) {
     const std::size_t len = Cp949CharLength(text, i);
     if (len == 2) {
-      const char16_t u =
-          DecodeCp949Pair(static_cast<unsigned char>(text[i]), static_cast<unsigned char>(text[i + 1]));
+      const char16_t u = DecodeCp949Pair(static_cast<unsigned char>(text[i]), static_cast<unsigned char>(text[i + 1]));
       if (!(dropSyllables && u >= 0xAC00 && u <= 0xD7A3)) out.append(text.substr(i, 2));
     }
     i += len;
@@ -55,8 +54,7 @@ void CheckResult(std::string_view input, const Result& r) {
       FUZZ_CHECK(r.normalized.empty() && r.output.empty());
       return;
     case ConversionStatus::Address:
-    case ConversionStatus::PlainText:
-      break;
+    case ConversionStatus::PlainText: break;
   }
   FUZZ_CHECK(!trimmed.empty() && trimmed.size() <= kMaxInputBytes);
   const std::string& norm = r.normalized;

@@ -78,8 +78,10 @@ void CheckWriting(const std::vector<CsvRecord>& records) {
       FUZZ_CHECK(AppendCsvRecord(r, text, at, out));
       std::vector<std::string> values = Values(r);
       if (!r.blank()) {
-        if (at == 0) values[0] = text;
-        else values.push_back(text);
+        if (at == 0)
+          values[0] = text;
+        else
+          values.push_back(text);
       }
       // A lone empty field is written as a blank line, which reads as no
       // field, or, last and without a line end, as nothing at all.
@@ -164,8 +166,7 @@ Outcome ReadAll(std::string_view in, std::size_t max, std::uint32_t seed) {
     FUZZ_CHECK(r.line() == line);
     const std::size_t start = o.rebuilt.size();
     AppendCsvRecord(r, o.rebuilt);
-    line += static_cast<std::size_t>(std::count(o.rebuilt.begin() + static_cast<long>(start),
-                                                o.rebuilt.end(), '\n'));
+    line += static_cast<std::size_t>(std::count(o.rebuilt.begin() + static_cast<long>(start), o.rebuilt.end(), '\n'));
     FUZZ_CHECK(reader.consumed() == o.rebuilt.size());
     FUZZ_CHECK(in.substr(0, o.rebuilt.size()) == o.rebuilt);
     std::string described(r.prefix());
@@ -193,8 +194,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else {
     const CsvError& e = pieces.error;
     FUZZ_CHECK(e.kind != CsvErrorKind::kReadFailed && e.kind != CsvErrorKind::kMissingField);
-    FUZZ_CHECK(e.line == 1 + static_cast<std::size_t>(
-                                 std::count(pieces.rebuilt.begin(), pieces.rebuilt.end(), '\n')));
+    FUZZ_CHECK(e.line == 1 + static_cast<std::size_t>(std::count(pieces.rebuilt.begin(), pieces.rebuilt.end(), '\n')));
     FUZZ_CHECK(e.foundLine >= e.line);
     FUZZ_CHECK(e.message.rfind("line " + std::to_string(e.line) + ": ", 0) == 0);
   }

@@ -74,8 +74,8 @@ ZipRecord ExpectedRecord(const TableFile& f, std::size_t i) {
 }
 
 bool SameRecord(const ZipRecord& a, const ZipRecord& b) {
-  return a.zipCode == b.zipCode && a.province == b.province && a.district == b.district &&
-         a.locality == b.locality && a.detail == b.detail;
+  return a.zipCode == b.zipCode && a.province == b.province && a.district == b.district && a.locality == b.locality &&
+         a.detail == b.detail;
 }
 
 // The image the input describes.

@@ -1,10 +1,10 @@
 // jasokit.AddressDB: the address database from Python.
+#include "jasokit/address_db.h"
+
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <string>
-
-#include "jasokit/address_db.h"
 
 namespace py = pybind11;
 

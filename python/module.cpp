@@ -238,7 +238,8 @@ PYBIND11_MODULE(_jasokit, m) {
            "district, place name and detail joined by spaces, in ascending order of\n"
            "their CP949 bytes.")
       .def("__len__", &ZipTable::size, "The number of records.")
-      .def("__repr__", [](const ZipTable& t) { return "<jasokit.ZipTable of " + std::to_string(t.size()) + " records>"; });
+      .def("__repr__",
+           [](const ZipTable& t) { return "<jasokit.ZipTable of " + std::to_string(t.size()) + " records>"; });
 
   // help() and repr() show them where users find them.
   for (const char* name : {"Result", "ZipRecord"}) m.attr(name).attr("__module__") = "jasokit";

@@ -56,8 +56,7 @@ void AppendUtf8(char32_t cp, std::string& out) {
 }
 
 char16_t DecodeCp949Pair(unsigned char lead, unsigned char trail) {
-  if (lead < cp949::kLeadFirst || lead > cp949::kLeadLast || trail < cp949::kTrailFirst ||
-      trail > cp949::kTrailLast) {
+  if (lead < cp949::kLeadFirst || lead > cp949::kLeadLast || trail < cp949::kTrailFirst || trail > cp949::kTrailLast) {
     return 0;
   }
   return cp949::kDecodeTable[lead - cp949::kLeadFirst][trail - cp949::kTrailFirst];

@@ -58,8 +58,7 @@ inline constexpr char16_t kPrivateUnitFirst = 0xE000;
 
 // The private code of a pair, or -1 when the pair is none.
 inline int PrivateCode(unsigned char lead, unsigned char trail) {
-  if (lead < kPrivateLeadFirst || trail < kPrivateTrailFirst ||
-      trail >= kPrivateTrailFirst + kPrivateTrailCount) {
+  if (lead < kPrivateLeadFirst || trail < kPrivateTrailFirst || trail >= kPrivateTrailFirst + kPrivateTrailCount) {
     return -1;
   }
   return static_cast<int>((lead - kPrivateLeadFirst) * kPrivateTrailCount + (trail - kPrivateTrailFirst));

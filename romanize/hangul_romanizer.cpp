@@ -16,17 +16,13 @@ inline constexpr PairRuleIndex kOfficialIndex = IndexPairRules(kOfficialPairRule
 
 bool AlsoHolds(Also also, const SyllableRecord& cur, const SyllableRecord& next) {
   switch (also) {
-    case Also::Nothing:
-      return true;
-    case Also::NextPalatal:
-      return IsPalatalVowel(next.medial);
+    case Also::Nothing: return true;
+    case Also::NextPalatal: return IsPalatalVowel(next.medial);
     case Also::NextAspiratesH:
       return (next.medial == kMedI && (next.final == kFinN || next.final == kFinL)) ||
              (next.medial == kMedYeo && next.final == kFinSs);
-    case Also::CurrentIsDeol:
-      return cur.initial == kIniD && cur.medial == kMedEo;
-    case Also::NextVowelIOrEu:
-      return next.medial == kMedI || next.medial == kMedEu;
+    case Also::CurrentIsDeol: return cur.initial == kIniD && cur.medial == kMedEo;
+    case Also::NextVowelIOrEu: return next.medial == kMedI || next.medial == kMedEu;
   }
   return false;
 }
@@ -105,12 +101,11 @@ void ResolvePair(SyllableRecord& current, SyllableRecord& next, Style style) {
     current.finalCode = kSndNone;  // the next syllable's initial stays its own
     return;
   }
-  const PairRule& rule = style == Style::Official
-                             ? FindRule(kOfficialPairRules, kOfficialIndex, current, next)
-                             : FindRule(kClassicPairRules, kClassicIndex, current, next);
+  const PairRule& rule = style == Style::Official ? FindRule(kOfficialPairRules, kOfficialIndex, current, next)
+                                                  : FindRule(kClassicPairRules, kClassicIndex, current, next);
   current.finalCode = static_cast<std::int16_t>(rule.finalCode);
-  next.initialCode = static_cast<std::int16_t>(rule.nextInitial == kKeepNext ? kInitialSoundCode[next.initial]
-                                                                             : rule.nextInitial);
+  next.initialCode =
+      static_cast<std::int16_t>(rule.nextInitial == kKeepNext ? kInitialSoundCode[next.initial] : rule.nextInitial);
   next.initialFixed = true;
 }
 

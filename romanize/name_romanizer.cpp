@@ -1,10 +1,9 @@
-#include "jasokit/name.h"
-
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "jasokit/convert.h"
+#include "jasokit/name.h"
 #include "romanize/cp949.h"
 #include "romanize/hangul_romanizer.h"
 #include "romanize/name_tables.h"

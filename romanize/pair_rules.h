@@ -12,14 +12,56 @@ namespace jasokit::detail {
 
 // Jamo indices, in the order of Unicode's syllable composition.
 enum Initial : std::uint8_t {
-  kIniG, kIniKk, kIniN, kIniD, kIniTt, kIniR, kIniM, kIniB, kIniPp, kIniS,
-  kIniSs, kIniIeung, kIniJ, kIniJj, kIniCh, kIniK, kIniT, kIniP, kIniH,
+  kIniG,
+  kIniKk,
+  kIniN,
+  kIniD,
+  kIniTt,
+  kIniR,
+  kIniM,
+  kIniB,
+  kIniPp,
+  kIniS,
+  kIniSs,
+  kIniIeung,
+  kIniJ,
+  kIniJj,
+  kIniCh,
+  kIniK,
+  kIniT,
+  kIniP,
+  kIniH,
 };
 enum Medial : std::uint8_t { kMedEo = 4, kMedYeo = 6, kMedEu = 18, kMedI = 20 };
 enum Final : std::uint8_t {
-  kFinNone, kFinG, kFinKk, kFinGs, kFinN, kFinNj, kFinNh, kFinD, kFinL, kFinLg,
-  kFinLm, kFinLb, kFinLs, kFinLt, kFinLp, kFinLh, kFinM, kFinB, kFinBs, kFinS,
-  kFinSs, kFinNg, kFinJ, kFinCh, kFinK, kFinT, kFinP, kFinH,
+  kFinNone,
+  kFinG,
+  kFinKk,
+  kFinGs,
+  kFinN,
+  kFinNj,
+  kFinNh,
+  kFinD,
+  kFinL,
+  kFinLg,
+  kFinLm,
+  kFinLb,
+  kFinLs,
+  kFinLt,
+  kFinLp,
+  kFinLh,
+  kFinM,
+  kFinB,
+  kFinBs,
+  kFinS,
+  kFinSs,
+  kFinNg,
+  kFinJ,
+  kFinCh,
+  kFinK,
+  kFinT,
+  kFinP,
+  kFinH,
 };
 inline constexpr int kFinalKinds = 28;
 
@@ -34,10 +76,10 @@ inline constexpr InitialSet kAnyNext = (InitialSet{1} << 19) - 1;
 // What else a row asks of the two syllables.
 enum class Also : std::uint8_t {
   Nothing,
-  NextPalatal,       // the next vowel is ㅕ or ㅣ
-  NextAspiratesH,    // the next syllable is 힌, 힐 and the like, or 혔
-  CurrentIsDeol,     // the current syllable is 덟
-  NextVowelIOrEu,    // the next vowel is ㅣ or ㅡ
+  NextPalatal,     // the next vowel is ㅕ or ㅣ
+  NextAspiratesH,  // the next syllable is 힌, 힐 and the like, or 혔
+  CurrentIsDeol,   // the current syllable is 덟
+  NextVowelIOrEu,  // the next vowel is ㅣ or ㅡ
 };
 
 // The next syllable keeps the initial its own jamo gives it.

@@ -31,9 +31,11 @@ constexpr const char* k2013Header =
 // Current layout, one building per line.
 const std::string kCurrentRows =
     std::string(kCurrentHeader) +
-    "06236|서울특별시|Seoul|강남구|Gangnam-gu|||1|테헤란로|Teheran-ro|0|152|0|1||강남파이낸스센터|1|역삼동||역삼1동|0|737|"
+    "06236|서울특별시|Seoul|강남구|Gangnam-gu|||1|테헤란로|Teheran-ro|0|152|0|1||강남파이낸스센터|1|역삼동||역삼1동|0|"
+    "737|"
     "01|0|135-984|\n"
-    "06236|서울특별시|Seoul|강남구|Gangnam-gu|||1|테헤란로|Teheran-ro|1|12|2|2|||1|역삼동||역삼1동|0|736|01|1|135-984|\n"
+    "06236|서울특별시|Seoul|강남구|Gangnam-gu|||1|테헤란로|Teheran-ro|1|12|2|2|||1|역삼동||역삼1동|0|736|01|1|135-984|"
+    "\n"
     "16499|경기도|Gyeonggi-do|수원시 영통구|Suwon-si Yeongtong-gu|||2|월드컵로|World cup-ro|0|206|0|3|아주대학교|"
     "아주대학교|2|원천동||원천동|0|5|01|0|443-749|\n"
     "03932|서울특별시|Seoul|마포구|Mapo-gu|||3|월드컵로|World cup-ro|0|206|0|4||월드컵경기장|3|성산동||성산2동|"
@@ -42,11 +44,12 @@ const std::string kCurrentRows =
 std::string Cp949(std::string_view utf8) { return test::Cp(utf8); }
 
 // 2013 layout, CP949, CR LF.
-const std::string k2013Rows = Cp949(std::string(k2013Header) +
-                                    "339831|081|세종특별자치시|Sejong-si|||금남면|Geumnam-myeon|5|감성길|Gamseong-gil|0|"
-                                    "32|0|5|||6||감성리|0|44|01|0\r\n"
-                                    "339831|081|세종특별자치시|Sejong-si|||금남면|Geumnam-myeon|5|감성길|Gamseong-gil|0|"
-                                    "19|6|5|||6||감성리|1|42|01|0\r\n");
+const std::string k2013Rows =
+    Cp949(std::string(k2013Header) +
+          "339831|081|세종특별자치시|Sejong-si|||금남면|Geumnam-myeon|5|감성길|Gamseong-gil|0|"
+          "32|0|5|||6||감성리|0|44|01|0\r\n"
+          "339831|081|세종특별자치시|Sejong-si|||금남면|Geumnam-myeon|5|감성길|Gamseong-gil|0|"
+          "19|6|5|||6||감성리|1|42|01|0\r\n");
 
 // A zip holding files under their CP949 names, without the UTF-8 flag.
 void WriteZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
@@ -96,7 +99,8 @@ TEST_F(AddrDbTest, LooksUpEveryKindOfQuery) {
       {"테헤란로 152", {"서울특별시 강남구 테헤란로 152 (강남파이낸스센터)"}},
       {"서울 강남구 테헤란로 지하 12-2", {"서울특별시 강남구 테헤란로 지하 12-2"}},
       {"테헤란로", {"서울특별시 강남구 테헤란로 152 (강남파이낸스센터)", "서울특별시 강남구 테헤란로 지하 12-2"}},
-      {"월드컵로 206", {"서울특별시 마포구 월드컵로 206 (월드컵경기장)", "경기도 수원시 영통구 월드컵로 206 (아주대학교)"}},
+      {"월드컵로 206",
+       {"서울특별시 마포구 월드컵로 206 (월드컵경기장)", "경기도 수원시 영통구 월드컵로 206 (아주대학교)"}},
       {"영통구 월드컵로 206", {"경기도 수원시 영통구 월드컵로 206 (아주대학교)"}},
       {"역삼동 737", {"서울특별시 강남구 테헤란로 152 (강남파이낸스센터)"}},
       {"금남면 감성리 산42", {"세종특별자치시 금남면 감성길 19-6"}},
@@ -181,30 +185,33 @@ TEST_F(AddrDbTest, OpenerRefusesWhatIsNoSoundDatabase) {
 TEST_F(AddrDbTest, InfoNamesSourcesEditionsAndCounts) {
   FakeIo io;
   ASSERT_EQ(Jasokit(io, {"addrdb", "info", Db()}), 0) << io.err;
-  EXPECT_EQ(io.out, Db() +
-                        "\nformat version 1\nsources:\n"
-                        "  seoul.txt (edition " + io.out.substr(io.out.find("edition ") + 8, 10) +
-                        ", current layout): 4 rows, 0 skipped\n"
-                        "  sejong.zip: 20130604_세종특별자치시.txt (edition 2013-06-04, 2013 layout): 2 rows, 0 skipped\n"
-                        "rows 6\nroads 4\npostcodes 4\nskipped rows 0\n");
+  EXPECT_EQ(io.out,
+            Db() +
+                "\nformat version 1\nsources:\n"
+                "  seoul.txt (edition " +
+                io.out.substr(io.out.find("edition ") + 8, 10) +
+                ", current layout): 4 rows, 0 skipped\n"
+                "  sejong.zip: 20130604_세종특별자치시.txt (edition 2013-06-04, 2013 layout): 2 rows, 0 skipped\n"
+                "rows 6\nroads 4\npostcodes 4\nskipped rows 0\n");
 }
 
 TEST_F(AddrDbTest, BadRowsAreSkippedAndNamedBadSourcesRefused) {
   const std::size_t first = kCurrentRows.find('\n') + 1;
-  const std::string bad = std::string(kCurrentHeader) +
-                          kCurrentRows.substr(first, kCurrentRows.find('\n', first) + 1 - first) +
-                          "06236|too|few\n"
-                          "0623X|서울특별시|Seoul|강남구|Gangnam-gu|||1|테헤란로|Teheran-ro|0|1|0|1|||1|역삼동||역삼1동|0|"
-                          "1|01|0||\n" +
-                          Cp949("06236|서울특별시|Seoul|강남구|Gangnam-gu|||1|테헤란로|Teheran-ro|0|1|0|1|||1|역삼동||역삼1동|"
-                                "0|1|01|0||\n");
+  const std::string bad =
+      std::string(kCurrentHeader) + kCurrentRows.substr(first, kCurrentRows.find('\n', first) + 1 - first) +
+      "06236|too|few\n"
+      "0623X|서울특별시|Seoul|강남구|Gangnam-gu|||1|테헤란로|Teheran-ro|0|1|0|1|||1|역삼동||역삼1동|0|"
+      "1|01|0||\n" +
+      Cp949(
+          "06236|서울특별시|Seoul|강남구|Gangnam-gu|||1|테헤란로|Teheran-ro|0|1|0|1|||1|역삼동||역삼1동|"
+          "0|1|01|0||\n");
   test::WriteBytes(m_dir.File("bad.txt"), bad);
   FakeIo io;
   EXPECT_EQ(Jasokit(io, {"addrdb", "build", m_dir.File("bad.txt"), "-o", m_dir.File("bad.db")}), 0);
   const std::string where = "jasokit addrdb: bad.txt:";
-  EXPECT_EQ(io.err, where + "3: skipped: a wrong number of columns\n" + where + "4: skipped: a bad number\n" +
-                        where + "5: skipped: bytes invalid in the file's encoding\n" + "jasokit addrdb: " +
-                        m_dir.File("bad.db") + ": 1 rows, 3 skipped\n");
+  EXPECT_EQ(io.err, where + "3: skipped: a wrong number of columns\n" + where + "4: skipped: a bad number\n" + where +
+                        "5: skipped: bytes invalid in the file's encoding\n" +
+                        "jasokit addrdb: " + m_dir.File("bad.db") + ": 1 rows, 3 skipped\n");
 
   test::WriteBytes(m_dir.File("other.txt"), "zipcode,province\n1,2\n");
   test::WriteBytes(m_dir.File("empty.txt"), kCurrentHeader);

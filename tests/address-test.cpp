@@ -85,30 +85,52 @@ TEST(AddressTokens, EmptyTextKeepsThePreviousTokens) {
 
 TEST(AddressRecognize, EveryWrittenFormOfARegion) {
   const std::pair<const char*, const char*> forms[] = {
-      {"경기", "Gyeonggi-do"},          {"경기도", "Gyeonggi-do"},
-      {"충북", "Chungcheongbuk-do"},    {"충청북도", "Chungcheongbuk-do"},
-      {"경북", "Gyeongsangbuk-do"},     {"경상북도", "Gyeongsangbuk-do"},
-      {"전남", "Jeollanam-do"},         {"전라남도", "Jeollanam-do"},
-      {"강원", "Gangwon-do"},           {"강원도", "Gangwon-do"},
-      {"제주", "Jeju-do"},              {"제주도", "Jeju-do"},
-      {"충남", "Chungcheongnam-do"},    {"충청남도", "Chungcheongnam-do"},
-      {"전북", "Jeollabuk-do"},         {"전라북도", "Jeollabuk-do"},
-      {"경남", "Gyeongsangnam-do"},     {"경상남도", "Gyeongsangnam-do"},
-      {"서울", "Seoul"},                {"서울특별시", "Seoul"},
-      {"서울시", "Seoul"},              {"부산", "Busan-si"},
-      {"부산광역시", "Busan-si"},       {"부산시", "Busan-si"},
-      {"광주", "Gwangju-si"},           {"광주광역시", "Gwangju-si"},
-      {"광주시", "Gwangju-si"},         {"인천", "Incheon-si"},
-      {"인천광역시", "Incheon-si"},     {"인천시", "Incheon-si"},
-      {"울산", "Ulsan-si"},             {"울산광역시", "Ulsan-si"},
-      {"울산시", "Ulsan-si"},           {"대전", "Daejeon-si"},
-      {"대전광역시", "Daejeon-si"},     {"대전시", "Daejeon-si"},
-      {"대구", "Daegu-si"},             {"대구광역시", "Daegu-si"},
+      {"경기", "Gyeonggi-do"},
+      {"경기도", "Gyeonggi-do"},
+      {"충북", "Chungcheongbuk-do"},
+      {"충청북도", "Chungcheongbuk-do"},
+      {"경북", "Gyeongsangbuk-do"},
+      {"경상북도", "Gyeongsangbuk-do"},
+      {"전남", "Jeollanam-do"},
+      {"전라남도", "Jeollanam-do"},
+      {"강원", "Gangwon-do"},
+      {"강원도", "Gangwon-do"},
+      {"제주", "Jeju-do"},
+      {"제주도", "Jeju-do"},
+      {"충남", "Chungcheongnam-do"},
+      {"충청남도", "Chungcheongnam-do"},
+      {"전북", "Jeollabuk-do"},
+      {"전라북도", "Jeollabuk-do"},
+      {"경남", "Gyeongsangnam-do"},
+      {"경상남도", "Gyeongsangnam-do"},
+      {"서울", "Seoul"},
+      {"서울특별시", "Seoul"},
+      {"서울시", "Seoul"},
+      {"부산", "Busan-si"},
+      {"부산광역시", "Busan-si"},
+      {"부산시", "Busan-si"},
+      {"광주", "Gwangju-si"},
+      {"광주광역시", "Gwangju-si"},
+      {"광주시", "Gwangju-si"},
+      {"인천", "Incheon-si"},
+      {"인천광역시", "Incheon-si"},
+      {"인천시", "Incheon-si"},
+      {"울산", "Ulsan-si"},
+      {"울산광역시", "Ulsan-si"},
+      {"울산시", "Ulsan-si"},
+      {"대전", "Daejeon-si"},
+      {"대전광역시", "Daejeon-si"},
+      {"대전시", "Daejeon-si"},
+      {"대구", "Daegu-si"},
+      {"대구광역시", "Daegu-si"},
       {"대구시", "Daegu-si"},
       // The two-word forms give one component.
-      {"서울 특별시", "Seoul"},         {"부산 광역시", "Busan-si"},
-      {"광주 광역시", "Gwangju-si"},    {"인천 광역시", "Incheon-si"},
-      {"울산 광역시", "Ulsan-si"},      {"대전 광역시", "Daejeon-si"},
+      {"서울 특별시", "Seoul"},
+      {"부산 광역시", "Busan-si"},
+      {"광주 광역시", "Gwangju-si"},
+      {"인천 광역시", "Incheon-si"},
+      {"울산 광역시", "Ulsan-si"},
+      {"대전 광역시", "Daejeon-si"},
       {"대구 광역시", "Daegu-si"},
   };
   for (const auto& [korean, roman] : forms) {
@@ -121,9 +143,8 @@ TEST(AddressRecognize, EveryWrittenFormOfARegion) {
 
 TEST(AddressRecognize, FirstTokenMustBeARegionAsAWhole) {
   const char* texts[] = {
-      "강남구 역삼동",      "서울특별시강남구", "서울, 강남구", "서울\t강남구",
-      "경기도시 성남시",    "서울특별",         "Seoul 강남구", "특별시 서울",
-      "서울\u3000강남구",
+      "강남구 역삼동", "서울특별시강남구", "서울, 강남구", "서울\t강남구",     "경기도시 성남시",
+      "서울특별",      "Seoul 강남구",     "특별시 서울",  "서울\u3000강남구",
   };
   for (const char* text : texts) {
     SCOPED_TRACE(text);
@@ -149,19 +170,16 @@ TEST(AddressRecognize, ComponentsPerToken) {
   const Case cases[] = {
       // Province: city, district, locality, then the remainder.
       {"경기도 성남시 분당구 정자동 1 현대아파트 101동 1004호",
-       {"S.KOREA", gg, R("성남") + "-si", R("분당") + "-gu", R("정자") + "-dong", "1",
-        R("현대") + " APT.", "101-dong", R("1004호")}},
+       {"S.KOREA", gg, R("성남") + "-si", R("분당") + "-gu", R("정자") + "-dong", "1", R("현대") + " APT.", "101-dong",
+        R("1004호")}},
       // County, town, village.
       {"경상남도 함안군 가야읍 말산리 123",
-       {"S.KOREA", "Gyeongsangnam-do", R("함안") + "-gun", R("가야") + "-eup", R("말산") + "-ri",
-        "123"}},
+       {"S.KOREA", "Gyeongsangnam-do", R("함안") + "-gun", R("가야") + "-eup", R("말산") + "-ri", "123"}},
       {"강원 홍천군 서석면", {"S.KOREA", "Gangwon-do", R("홍천") + "-gun", R("서석") + "-myeon"}},
       // City without district: the locality is looked at again.
-      {"전라북도 전주시 덕진동 1",
-       {"S.KOREA", "Jeollabuk-do", R("전주") + "-si", R("덕진") + "-dong", "1"}},
+      {"전라북도 전주시 덕진동 1", {"S.KOREA", "Jeollabuk-do", R("전주") + "-si", R("덕진") + "-dong", "1"}},
       {"경기도 용인시 모현면", {"S.KOREA", gg, R("용인") + "-si", R("모현") + "-myeon"}},
-      {"경기도 수원시 팔달구 교동3가",
-       {"S.KOREA", gg, R("수원") + "-si", R("팔달") + "-gu", R("교동3") + "-ga"}},
+      {"경기도 수원시 팔달구 교동3가", {"S.KOREA", gg, R("수원") + "-si", R("팔달") + "-gu", R("교동3") + "-ga"}},
       // A county is only expected right after the province.
       {"경기도 성남시 양평군", {"S.KOREA", gg, R("성남") + "-si", R("양평군")}},
       // Province followed directly by a locality.
@@ -178,13 +196,11 @@ TEST(AddressRecognize, ComponentsPerToken) {
       // 리 only in the remainder; 동 and 읍 anywhere in it.
       {"경기 말산리", {"S.KOREA", gg, R("말산") + "-ri"}},
       {"서울 강남구 역삼동 역삼동 가야읍",
-       {"S.KOREA", seoul, R("강남") + "-gu", R("역삼") + "-dong", R("역삼") + "-dong",
-        R("가야") + "-eup"}},
+       {"S.KOREA", seoul, R("강남") + "-gu", R("역삼") + "-dong", R("역삼") + "-dong", R("가야") + "-eup"}},
       {"서울 강남구 역삼동 강남구 종로3가",
        {"S.KOREA", seoul, R("강남") + "-gu", R("역삼") + "-dong", R("강남구"), R("종로3가")}},
       // Metropolitan city: district, then neighbourhood or street section.
-      {"서울특별시 강남구 역삼동 123-45",
-       {"S.KOREA", seoul, R("강남") + "-gu", R("역삼") + "-dong", "123-45"}},
+      {"서울특별시 강남구 역삼동 123-45", {"S.KOREA", seoul, R("강남") + "-gu", R("역삼") + "-dong", "123-45"}},
       {"서울 종로구 종로3가", {"S.KOREA", seoul, R("종로") + "-gu", R("종로3") + "-ga"}},
       {"서울 역삼동", {"S.KOREA", seoul, R("역삼") + "-dong"}},
       {"서울 101동", {"S.KOREA", seoul, "101-dong"}},
@@ -192,22 +208,18 @@ TEST(AddressRecognize, ComponentsPerToken) {
       {"울산 울주군 언양읍", {"S.KOREA", "Ulsan-si", R("울주군"), R("언양") + "-eup"}},
       {"서울 강남구 가야면", {"S.KOREA", seoul, R("강남") + "-gu", R("가야면")}},
       {"서울 강남 구", {"S.KOREA", seoul, R("강남"), R("구")}},
-      {"부산광역시 해운대구 우동 1234",
-       {"S.KOREA", "Busan-si", R("해운대") + "-gu", R("우") + "-dong", "1234"}},
+      {"부산광역시 해운대구 우동 1234", {"S.KOREA", "Busan-si", R("해운대") + "-gu", R("우") + "-dong", "1234"}},
       // Post-office boxes where a district or locality is expected.
       {"서울 중앙사서함 123", {"S.KOREA", seoul, R("중앙") + " Post-Office Box.", "123"}},
-      {"서울 강남구 강남사서함 1",
-       {"S.KOREA", seoul, R("강남") + "-gu", R("강남") + " Post-Office Box.", "1"}},
+      {"서울 강남구 강남사서함 1", {"S.KOREA", seoul, R("강남") + "-gu", R("강남") + " Post-Office Box.", "1"}},
       // After a district-place box a locality is still expected (면 proves it).
       {"경기도 수원시 수원사서함 모현면",
        {"S.KOREA", gg, R("수원") + "-si", R("수원") + " Post-Office Box.", R("모현") + "-myeon"}},
       {"경기 수원사서함 모현면", {"S.KOREA", gg, R("수원") + " Post-Office Box.", R("모현면")}},
       {"경기 수원사서함 5", {"S.KOREA", gg, R("수원") + " Post-Office Box.", "5"}},
-      {"강원 홍천군 홍천사서함",
-       {"S.KOREA", "Gangwon-do", R("홍천") + "-gun", R("홍천") + " Post-Office Box."}},
+      {"강원 홍천군 홍천사서함", {"S.KOREA", "Gangwon-do", R("홍천") + "-gun", R("홍천") + " Post-Office Box."}},
       {"서울 강남구 역삼동 중앙사서함 7",
-       {"S.KOREA", seoul, R("강남") + "-gu", R("역삼") + "-dong", R("중앙") + " Post-Office Box.",
-        "7"}},
+       {"S.KOREA", seoul, R("강남") + "-gu", R("역삼") + "-dong", R("중앙") + " Post-Office Box.", "7"}},
       // Empty names.
       {"서울 구 역삼동", {"S.KOREA", seoul, "-gu", R("역삼") + "-dong"}},
       {"서울 역삼동 10 층", {"S.KOREA", seoul, R("역삼") + "-dong", "10", " Floor"}},
@@ -220,8 +232,7 @@ TEST(AddressRecognize, ComponentsPerToken) {
       {"제주도 서귀포시 대학로 1", {"S.KOREA", "Jeju-do", R("서귀포") + "-si", R("대학로"), "1"}},
       // Two-word city forms continue with the district.
       {"서울 특별시 강남구 역삼동", {"S.KOREA", seoul, R("강남") + "-gu", R("역삼") + "-dong"}},
-      {"대구 광역시 중구 동인동1가",
-       {"S.KOREA", "Daegu-si", R("중") + "-gu", R("동인동1") + "-ga"}},
+      {"대구 광역시 중구 동인동1가", {"S.KOREA", "Daegu-si", R("중") + "-gu", R("동인동1") + "-ga"}},
       // Not a two-word form: the designation must belong to the city and
       // stand alone, and only the short form combines.
       {"서울 광역시 강남구", {"S.KOREA", seoul, R("광역시"), R("강남구")}},
@@ -242,16 +253,26 @@ TEST(AddressRecognize, ComponentsPerToken) {
 TEST(AddressRecognize, BuildingWordsInRowOrder) {
   // Each word after a name in the remainder; 산업대학 must win over 대학.
   const std::pair<const char*, const char*> words[] = {
-      {"산업대", "Industry College."}, {"산업대학", "Industry College."},
-      {"병원", "Hospital."},           {"전화국", "Tele-Office."},
-      {"사서함", "Post-Office Box."},  {"프라자", "Plaza"},
-      {"(주)", "Inc."},                {"백화점", "Dept."},
-      {"경찰서", "Police-Station"},    {"대학", "University"},
-      {"대학교", "University"},        {"시청", "City-Hall"},
-      {"캠퍼스", "Campus"},            {"도청", "Provincial Office"},
-      {"은행", "Bank"},                {"본점", "Head-Quarters"},
-      {"아파트", "APT."},              {"층", "Floor"},
-      {"빌라", "Villa"},               {"빌딩", "Building"},
+      {"산업대", "Industry College."},
+      {"산업대학", "Industry College."},
+      {"병원", "Hospital."},
+      {"전화국", "Tele-Office."},
+      {"사서함", "Post-Office Box."},
+      {"프라자", "Plaza"},
+      {"(주)", "Inc."},
+      {"백화점", "Dept."},
+      {"경찰서", "Police-Station"},
+      {"대학", "University"},
+      {"대학교", "University"},
+      {"시청", "City-Hall"},
+      {"캠퍼스", "Campus"},
+      {"도청", "Provincial Office"},
+      {"은행", "Bank"},
+      {"본점", "Head-Quarters"},
+      {"아파트", "APT."},
+      {"층", "Floor"},
+      {"빌라", "Villa"},
+      {"빌딩", "Building"},
   };
   for (const auto& [word, english] : words) {
     SCOPED_TRACE(word);
@@ -279,21 +300,19 @@ TEST(AddressRecognize, RecognizeTwiceGivesTheSameParts) {
 TEST(AddressRender, EnglishOrderWithTrailingSpace) {
   EXPECT_EQ(ConvertAddress("서울"), "Seoul S.KOREA ");
   // The names as the engine spells them, written out once.
-  EXPECT_EQ(ConvertAddress("서울특별시 강남구 역삼동 123-45"),
-            "123-45 Yeoksam-dong Gangnam-gu Seoul S.KOREA ");
+  EXPECT_EQ(ConvertAddress("서울특별시 강남구 역삼동 123-45"), "123-45 Yeoksam-dong Gangnam-gu Seoul S.KOREA ");
 
   struct Case {
     const char* text;
     std::string output;
   };
   const Case cases[] = {
-      {"부산광역시 해운대구 우동 1234",
-       "1234 " + R("우") + "-dong " + R("해운대") + "-gu Busan-si S.KOREA "},
+      {"부산광역시 해운대구 우동 1234", "1234 " + R("우") + "-dong " + R("해운대") + "-gu Busan-si S.KOREA "},
       {"경상남도 함안군 가야읍 말산리 123",
        "123 " + R("말산") + "-ri " + R("가야") + "-eup " + R("함안") + "-gun Gyeongsangnam-do S.KOREA "},
-      {"경기도 성남시 분당구 정자동 1 현대아파트 101동 1004호",
-       R("1004호") + " 101-dong " + R("현대") + " APT. 1 " + R("정자") + "-dong " + R("분당") +
-           "-gu " + R("성남") + "-si Gyeonggi-do S.KOREA "},
+      {"경기도 성남시 분당구 정자동 1 현대아파트 101동 1004호", R("1004호") + " 101-dong " + R("현대") + " APT. 1 " +
+                                                                    R("정자") + "-dong " + R("분당") + "-gu " +
+                                                                    R("성남") + "-si Gyeonggi-do S.KOREA "},
       {"서울 종로구 종로3가", R("종로3") + "-ga " + R("종로") + "-gu Seoul S.KOREA "},
       {"서울 중앙사서함 123", "123 " + R("중앙") + " Post-Office Box. Seoul S.KOREA "},
       {"서울 역삼동 10 층", " Floor 10 " + R("역삼") + "-dong Seoul S.KOREA "},

@@ -53,56 +53,137 @@ TEST(ConvertCsv, EveryOtherByteStaysAsItWas) {
   const CsvCase kCases[] = {
       {"a new last column", "1,한국\n2,신라\n", {"--column", "2"}, 0, "1,한국,Hanguk\n2,신라,Silla\n", ""},
       {"column 1 by default", "한국,x\n", {}, 0, "한국,x,Hanguk\n", ""},
-      {"quotes kept, and added exactly when needed", "1,\"한국,신라\",\"x\"\n", {"--column", "2"}, 0,
-       "1,\"한국,신라\",\"x\",\"Hanguk,silla\"\n", ""},
+      {"quotes kept, and added exactly when needed",
+       "1,\"한국,신라\",\"x\"\n",
+       {"--column", "2"},
+       0,
+       "1,\"한국,신라\",\"x\",\"Hanguk,silla\"\n",
+       ""},
       {"doubled quotes", "\"say \"\"한국\"\"\",x\n", {}, 0, "\"say \"\"한국\"\"\",x,\"Say \"\"hanguk\"\"\"\n", ""},
-      {"CRLF records, a CRLF inside quotes", "\"한국\r\n신라\",x\r\ny,z\r\n", {}, 0,
-       "\"한국\r\n신라\",x,Hanguk silla\r\ny,z,Y\r\n", ""},
+      {"CRLF records, a CRLF inside quotes",
+       "\"한국\r\n신라\",x\r\ny,z\r\n",
+       {},
+       0,
+       "\"한국\r\n신라\",x,Hanguk silla\r\ny,z,Y\r\n",
+       ""},
       {"a BOM", "\xEF\xBB\xBF한국,x\n", {}, 0, "\xEF\xBB\xBF한국,x,Hanguk\n", ""},
-      {"a header, the column by name", "a,b\n한국,신라\n", {"--header", "--column", "b"}, 0,
-       "a,b,converted\n한국,신라,Silla\n", ""},
-      {"a header, the column by number", "a,b\n한국,신라\n", {"--header", "--column", "1"}, 0,
-       "a,b,converted\n한국,신라,Hanguk\n", ""},
-      {"a header after a blank line, with a BOM", "\xEF\xBB\xBF\n이름\n한국\n", {"--header", "--column", "이름"}, 0,
-       "\xEF\xBB\xBF\n이름,converted\n한국,Hanguk\n", ""},
-      {"--output-column", "id,name\n1,한국\n", {"--header", "--column", "name", "--output-column", "영문"}, 0,
-       "id,name,영문\n1,한국,Hanguk\n", ""},
-      {"--output-column quoted when needed", "n\n한국\n", {"--header", "--output-column", "a,b"}, 0,
-       "n,\"a,b\"\n한국,Hanguk\n", ""},
-      {"--in-place", "id,name\r\n1,\"한국\"\r\n", {"--header", "--column", "2", "--in-place"}, 0,
-       "id,name\r\n1,Hanguk\r\n", ""},
+      {"a header, the column by name",
+       "a,b\n한국,신라\n",
+       {"--header", "--column", "b"},
+       0,
+       "a,b,converted\n한국,신라,Silla\n",
+       ""},
+      {"a header, the column by number",
+       "a,b\n한국,신라\n",
+       {"--header", "--column", "1"},
+       0,
+       "a,b,converted\n한국,신라,Hanguk\n",
+       ""},
+      {"a header after a blank line, with a BOM",
+       "\xEF\xBB\xBF\n이름\n한국\n",
+       {"--header", "--column", "이름"},
+       0,
+       "\xEF\xBB\xBF\n이름,converted\n한국,Hanguk\n",
+       ""},
+      {"--output-column",
+       "id,name\n1,한국\n",
+       {"--header", "--column", "name", "--output-column", "영문"},
+       0,
+       "id,name,영문\n1,한국,Hanguk\n",
+       ""},
+      {"--output-column quoted when needed",
+       "n\n한국\n",
+       {"--header", "--output-column", "a,b"},
+       0,
+       "n,\"a,b\"\n한국,Hanguk\n",
+       ""},
+      {"--in-place",
+       "id,name\r\n1,\"한국\"\r\n",
+       {"--header", "--column", "2", "--in-place"},
+       0,
+       "id,name\r\n1,Hanguk\r\n",
+       ""},
       {"--in-place without a header", "x,\"a\"\"b\"\n", {"--column", "2", "--in-place"}, 0, "x,\"A\"\"b\"\n", ""},
       {"blank lines pass", "한국\n\n\r\n신라", {}, 0, "한국,Hanguk\n\n\r\n신라,Silla", ""},
       {"an empty file", "", {}, 0, "", ""},
       {"an empty file with a header", "", {"--header"}, 0, "", ""},
-      {"ragged rows keep their shape", "1,한국\n2,신라,x,y\n", {"--column", "2"}, 0,
-       "1,한국,Hanguk\n2,신라,x,y,Silla\n", ""},
-      {"an empty field", "a,\n b ,  \n", {"--column", "2"}, 0, "a,,\n b ,  ,\n",
+      {"ragged rows keep their shape",
+       "1,한국\n2,신라,x,y\n",
+       {"--column", "2"},
+       0,
+       "1,한국,Hanguk\n2,신라,x,y,Silla\n",
+       ""},
+      {"an empty field",
+       "a,\n b ,  \n",
+       {"--column", "2"},
+       0,
+       "a,,\n b ,  ,\n",
        "jasokit convert: warning: line 1: field 2 is empty; its conversion is empty\n"
        "jasokit convert: warning: line 2: field 2 is empty; its conversion is empty\n"},
-      {"a refused field", "1,한국\n2," + refused + "\n3,신라\n", {"--column", "2"}, 1,
-       "1,한국,Hanguk\n2," + refused + ",\n3,신라,Silla\n", std::string("jasokit convert: line 2: ") + kRefusal + "\n"},
-      {"invalid UTF-8, reported once", "a\n\xff\n\xfe\n", {}, 0, "a,A\n\xff,\xEF\xBF\xBD\n\xfe,\xEF\xBF\xBD\n",
+      {"a refused field",
+       "1,한국\n2," + refused + "\n3,신라\n",
+       {"--column", "2"},
+       1,
+       "1,한국,Hanguk\n2," + refused + ",\n3,신라,Silla\n",
+       std::string("jasokit convert: line 2: ") + kRefusal + "\n"},
+      {"invalid UTF-8, reported once",
+       "a\n\xff\n\xfe\n",
+       {},
+       0,
+       "a,A\n\xff,\xEF\xBF\xBD\n\xfe,\xEF\xBF\xBD\n",
        "jasokit convert: warning: line 2: invalid UTF-8, converted as U+FFFD\n"},
-      {"NUL bytes end the text", std::string("\"a\0b\",x\n", 8), {}, 0, std::string("\"a\0b\",x,A\n", 10),
+      {"NUL bytes end the text",
+       std::string("\"a\0b\",x\n", 8),
+       {},
+       0,
+       std::string("\"a\0b\",x,A\n", 10),
        "jasokit convert: warning: input holds NUL bytes; text after a NUL byte was not converted\n"},
       {"CP949 in and out", Cp("\"한국,신라\",x\r\n"), {"--cp949"}, 0, Cp("\"한국,신라\",x,\"Hanguk,silla\"\r\n"), ""},
-      {"CP949 header name", Cp("번호,이름\n1,한국\n"), {"--cp949", "--header", "--column", Cp("이름"),
-                                                       "--output-column", Cp("영문")},
-       0, Cp("번호,이름,영문\n1,한국,Hanguk\n"), ""},
-      {"official style", "서울특별시 강남구 테헤란로 152\n", {"--style", "official"}, 0,
-       "서울특별시 강남구 테헤란로 152,\"152 Teheran-ro, Gangnam-gu, Seoul, Republic of Korea\"\n", ""},
-      {"--country", "서울 관악구 신림동 739\n", {"--style", "official", "--country", "S.KOREA"}, 0,
-       "서울 관악구 신림동 739,\"739 Sillim-dong, Gwanak-gu, Seoul, S.KOREA\"\n", ""},
+      {"CP949 header name",
+       Cp("번호,이름\n1,한국\n"),
+       {"--cp949", "--header", "--column", Cp("이름"), "--output-column", Cp("영문")},
+       0,
+       Cp("번호,이름,영문\n1,한국,Hanguk\n"),
+       ""},
+      {"official style",
+       "서울특별시 강남구 테헤란로 152\n",
+       {"--style", "official"},
+       0,
+       "서울특별시 강남구 테헤란로 152,\"152 Teheran-ro, Gangnam-gu, Seoul, Republic of Korea\"\n",
+       ""},
+      {"--country",
+       "서울 관악구 신림동 739\n",
+       {"--style", "official", "--country", "S.KOREA"},
+       0,
+       "서울 관악구 신림동 739,\"739 Sillim-dong, Gwanak-gu, Seoul, S.KOREA\"\n",
+       ""},
       // Badly formed: what came before is out, the status says it is not all.
-      {"a missing column", "1,한국\n2\n3,신라\n", {"--column", "2"}, 2, "1,한국,Hanguk\n",
+      {"a missing column",
+       "1,한국\n2\n3,신라\n",
+       {"--column", "2"},
+       2,
+       "1,한국,Hanguk\n",
        "jasokit convert: line 2: no field 2 (the record has 1)" + kStops},
-      {"a missing header name", "a,b\n1,2\n", {"--header", "--column", "c"}, 2, "",
+      {"a missing header name",
+       "a,b\n1,2\n",
+       {"--header", "--column", "c"},
+       2,
+       "",
        "jasokit convert: line 1: no column named 'c' in the header" + kStops},
-      {"an unclosed quote", "한국\n\"신라\n\n", {}, 2, "한국,Hanguk\n",
+      {"an unclosed quote",
+       "한국\n\"신라\n\n",
+       {},
+       2,
+       "한국,Hanguk\n",
        "jasokit convert: line 2: the quoted field opened here is never closed" + kStops},
-      {"a stray quote", "a\"b\n", {}, 2, "", "jasokit convert: line 1: a quote inside unquoted field 1 (quote the "
-                                             "whole field and double its quotes)" + kStops},
+      {"a stray quote",
+       "a\"b\n",
+       {},
+       2,
+       "",
+       "jasokit convert: line 1: a quote inside unquoted field 1 (quote the "
+       "whole field and double its quotes)" +
+           kStops},
   };
   for (const CsvCase& c : kCases) {
     for (const char* jobs : {"1", "3"}) {
@@ -130,7 +211,8 @@ TEST(ConvertCsv, UsageErrors) {
       {{"--csv", "--column", "0"}, "--column counts from 1"},
       {{"--csv", "--column", "name"}, "--column 'name' is a name, which needs --header"},
       {{"--csv", "--output-column", "x"}, "--output-column needs --header"},
-      {{"--csv", "--header", "--in-place", "--output-column", "x"}, "--output-column and --in-place exclude each other"},
+      {{"--csv", "--header", "--in-place", "--output-column", "x"},
+       "--output-column and --in-place exclude each other"},
       {{"--csv", "한국"}, "--csv reads standard input; no TEXT may be given"},
       {{"-j", "0"}, "--jobs takes a number from 1 to 1024, not '0'"},
       {{"--jobs=many"}, "--jobs takes a number from 1 to 1024, not 'many'"},
@@ -151,18 +233,19 @@ TEST(ConvertJson, OneObjectPerInput) {
       "\"output\":\"3F, 152 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea\",\"fields\":{\"detail\":"
       "\"3F\",\"street\":\"152 Teheran-ro\",\"district\":\"Gangnam-gu\",\"region\":\"Seoul\",\"postcode\":"
       "\"06236\",\"country\":\"Republic of Korea\",\"source\":\"rules\"}}\n";
-  const Outcome r = Convert("(06236) 서울특별시 강남구 테헤란로 152, 3층\n\"한국\"\t\n\n" + std::string(3000, 'a') +
-                            "\n서울 강남구\n",
-                        {"--json", "--style", "official"});
+  const Outcome r = Convert(
+      "(06236) 서울특별시 강남구 테헤란로 152, 3층\n\"한국\"\t\n\n" + std::string(3000, 'a') + "\n서울 강남구\n",
+      {"--json", "--style", "official"});
   EXPECT_EQ(r.rc, cli::kExitRefused);
-  EXPECT_EQ(r.out, seoul +
-                       "{\"status\":\"PlainText\",\"normalized\":\"\\\"한국\\\"\",\"output\":\"\\\"hanguk\\\"\","
-                       "\"fields\":null}\n"
-                       "{\"status\":\"Empty\",\"normalized\":\"\",\"output\":\"\",\"fields\":null}\n"
-                       "{\"status\":\"TooLong\",\"normalized\":\"\",\"output\":\"\",\"fields\":null}\n"
-                       "{\"status\":\"Address\",\"normalized\":\"서울 강남구\",\"output\":\"Gangnam-gu, Seoul, "
-                       "Republic of Korea\",\"fields\":{\"detail\":\"\",\"street\":\"\",\"district\":\"Gangnam-gu\","
-                       "\"region\":\"Seoul\",\"postcode\":\"\",\"country\":\"Republic of Korea\",\"source\":\"rules\"}}\n");
+  EXPECT_EQ(r.out,
+            seoul +
+                "{\"status\":\"PlainText\",\"normalized\":\"\\\"한국\\\"\",\"output\":\"\\\"hanguk\\\"\","
+                "\"fields\":null}\n"
+                "{\"status\":\"Empty\",\"normalized\":\"\",\"output\":\"\",\"fields\":null}\n"
+                "{\"status\":\"TooLong\",\"normalized\":\"\",\"output\":\"\",\"fields\":null}\n"
+                "{\"status\":\"Address\",\"normalized\":\"서울 강남구\",\"output\":\"Gangnam-gu, Seoul, "
+                "Republic of Korea\",\"fields\":{\"detail\":\"\",\"street\":\"\",\"district\":\"Gangnam-gu\","
+                "\"region\":\"Seoul\",\"postcode\":\"\",\"country\":\"Republic of Korea\",\"source\":\"rules\"}}\n");
   EXPECT_EQ(r.err, std::string("jasokit convert: line 4: ") + kRefusal + "\n");
 
   // Classic addresses have no fields; CP949 in, UTF-8 out; invalid bytes are \ufffd.
@@ -174,8 +257,9 @@ TEST(ConvertJson, OneObjectPerInput) {
                 "{\"status\":\"Address\",\"normalized\":\"서울 강남구\",\"output\":\"Gangnam-gu, Seoul, Republic of "
                 "Korea\",\"fields\":{\"detail\":\"\",\"street\":\"\",\"district\":\"Gangnam-gu\",\"region\":"
                 "\"Seoul\",\"postcode\":\"\",\"country\":\"Republic of Korea\",\"source\":\"rules\"}}\n");
-  EXPECT_EQ(Convert("a\xff\n", {"--json"}).out,
-            "{\"status\":\"PlainText\",\"normalized\":\"a\xEF\xBF\xBD\",\"output\":\"A\xEF\xBF\xBD\",\"fields\":null}\n");
+  EXPECT_EQ(
+      Convert("a\xff\n", {"--json"}).out,
+      "{\"status\":\"PlainText\",\"normalized\":\"a\xEF\xBF\xBD\",\"output\":\"A\xEF\xBF\xBD\",\"fields\":null}\n");
 }
 
 // 100,000 lines of every kind, in a fixed order.
@@ -192,7 +276,8 @@ std::string MixedLines() {
       "   ",
       test::Repeat("가", 700),
       std::string(5000, 'x'),
-      "a\xff" "b",
+      "a\xff"
+      "b",
       std::string("c\0d", 3),
       "\xed\xa0\x80 surrogate",
       "tab\there",

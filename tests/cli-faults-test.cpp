@@ -34,8 +34,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kRefusal =
-    "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다. 다시 한번 확인해 주세요.";
+constexpr const char* kRefusal = "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다. 다시 한번 확인해 주세요.";
 constexpr const char* kWriteError = "jasokit convert: error writing standard output\n";
 constexpr const char* kReadError = "jasokit convert: error reading standard input\n";
 // Names the first place with invalid UTF-8.
@@ -215,8 +214,8 @@ class CliFaults : public ::testing::Test {
 
   // Runs jasokit into a pipe whose reader takes the first headBytes bytes
   // into *head and then closes its end, as `| head -c` does.
-  Outcome RunIntoClosingReader(const std::vector<std::string>& args, const fs::path& in,
-                               std::size_t headBytes, std::string* head) {
+  Outcome RunIntoClosingReader(const std::vector<std::string>& args, const fs::path& in, std::size_t headBytes,
+                               std::string* head) {
     int fds[2];
     EXPECT_EQ(pipe2(fds, O_CLOEXEC), 0);  // the child must not hold the read end
     Streams s;
@@ -247,23 +246,29 @@ TEST_F(CliFaults, OddInputGivesOneLinePerLine) {
     std::string out;
     std::string err;
   } cases[] = {
-      {"invalid UTF-8", "a\xff\n\xc3(b\n\xed\xa0\x80\n\xf0(\x8c(\n한국\n", {"convert"},
+      {"invalid UTF-8",
+       "a\xff\n\xc3(b\n\xed\xa0\x80\n\xf0(\x8c(\n한국\n",
+       {"convert"},
        // One U+FFFD for each maximal invalid part, as the Unicode Standard recommends.
        "A" + std::string(kFffd) + "\n" + kFffd + "(b\n" + kFffd + kFffd + kFffd + "\n" + kFffd + "(" + kFffd +
            "(\nHanguk\n",
        Utf8Warning("line 1")},
       // The engine takes zero-terminated text, so a line ends at a NUL byte;
       // the lines after it are all there.
-      {"NUL bytes", Bytes("a\0b\n\0\n한\0국\n끝"), {"convert"}, "A\n\nHan\nKkeut\n",
+      {"NUL bytes",
+       Bytes("a\0b\n\0\n한\0국\n끝"),
+       {"convert"},
+       "A\n\nHan\nKkeut\n",
        "jasokit convert: warning: input holds NUL bytes; text after a NUL byte was not converted\n"},
       // A lone CR ends no line: the whole text is one line, CRs kept.
       {"CR-only line ends", "한국\r신라\r부산", {"convert"}, "Hanguk\rsilla\rbusan\n", ""},
-      {"CR-only line ends, tsv", "한국\r신라\r", {"convert", "--tsv"},
-       "PlainText\t한국\\r신라\tHanguk\\rsilla\n", ""},
-      {"CR LF, last line without LF", "서울 강남구\r\n신라\r\n종로", {"convert"},
-       "Gangnam-gu Seoul S.KOREA \nSilla\nJongno\n", ""},
-      {"last line without LF, tsv", "\n신라", {"convert", "--tsv"},
-       "Empty\t\t\nPlainText\t신라\tSilla\n", ""},
+      {"CR-only line ends, tsv", "한국\r신라\r", {"convert", "--tsv"}, "PlainText\t한국\\r신라\tHanguk\\rsilla\n", ""},
+      {"CR LF, last line without LF",
+       "서울 강남구\r\n신라\r\n종로",
+       {"convert"},
+       "Gangnam-gu Seoul S.KOREA \nSilla\nJongno\n",
+       ""},
+      {"last line without LF, tsv", "\n신라", {"convert", "--tsv"}, "Empty\t\t\nPlainText\t신라\tSilla\n", ""},
       {"empty input", "", {"convert"}, "", ""},
       {"CP949 mode, invalid bytes", "\x80\xff\xb0\n\xb0\xa1", {"convert", "--cp949"}, "???\nGa\n", ""},
   };
@@ -303,8 +308,8 @@ TEST_F(CliFaults, HundredMegabyteLineIsRefusedAndTheRestConverted) {
   EXPECT_TRUE(o.exited);
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.out, "Hanguk\n\nSilla\n\n");
-  EXPECT_EQ(o.err, std::string("jasokit convert: line 2: ") + kRefusal + "\njasokit convert: line 4: " +
-                       kRefusal + "\n");
+  EXPECT_EQ(o.err,
+            std::string("jasokit convert: line 2: ") + kRefusal + "\njasokit convert: line 4: " + kRefusal + "\n");
 }
 
 TEST_F(CliFaults, HugeWhitespaceAroundAWordIsTrimmed) {
@@ -322,9 +327,18 @@ TEST_F(CliFaults, LongBatchLosesNoLine) {
   int refused = 0;
   for (int i = 0; i < 300000; ++i) {
     switch (i % 4) {
-      case 0: input += "한국\n"; expected += "Hanguk\n"; break;
-      case 1: input += "\n"; expected += "\n"; break;
-      case 2: input += "  신라  \r\n"; expected += "Silla\n"; break;
+      case 0:
+        input += "한국\n";
+        expected += "Hanguk\n";
+        break;
+      case 1:
+        input += "\n";
+        expected += "\n";
+        break;
+      case 2:
+        input += "  신라  \r\n";
+        expected += "Silla\n";
+        break;
       default:
         if (i % 1000 == 999) {
           input += tooLong + "\n";
@@ -437,20 +451,51 @@ TEST_F(CliFaults, HugeLinesFitInTheMemoryTarget) {
     std::string out;
     std::string err;
   } kCases[] = {
-      {{"convert"}, "한국\n", 'a', "\n신라\n", 1, "Hanguk\n\nSilla\n",
+      {{"convert"},
+       "한국\n",
+       'a',
+       "\n신라\n",
+       1,
+       "Hanguk\n\nSilla\n",
        std::string("jasokit convert: line 2: ") + kRefusal + "\n"},
-      {{"convert", "--cp949"}, test::Cp("한국\n"), 'a', test::Cp("\n신라\n"), 1, "Hanguk\n\nSilla\n",
+      {{"convert", "--cp949"},
+       test::Cp("한국\n"),
+       'a',
+       test::Cp("\n신라\n"),
+       1,
+       "Hanguk\n\nSilla\n",
        "jasokit convert: line 2: " + test::Cp(kRefusal) + "\n"},
-      {{"convert", "--tsv"}, "한국\n", ' ', "신라" + std::string(1 << 20, ' ') + "\n", 0,
-       "PlainText\t한국\tHanguk\nPlainText\t신라\tSilla\n", ""},
-      {{"romanize"}, "한국\n", 'a', "\n신라\n", 1, "Hanguk\n\nSilla\n",
+      {{"convert", "--tsv"},
+       "한국\n",
+       ' ',
+       "신라" + std::string(1 << 20, ' ') + "\n",
+       0,
+       "PlainText\t한국\tHanguk\nPlainText\t신라\tSilla\n",
+       ""},
+      {{"romanize"},
+       "한국\n",
+       'a',
+       "\n신라\n",
+       1,
+       "Hanguk\n\nSilla\n",
        "jasokit romanize: line 2: too long to romanize (more than 1024 characters, or more than 1024 bytes of "
        "result)\n"},
-      {{"zip", "--db", SampleTable()}, "역삼동\n", 'a', "\n역삼동\n", 4, found.out + found.out,
+      {{"zip", "--db", SampleTable()},
+       "역삼동\n",
+       'a',
+       "\n역삼동\n",
+       4,
+       found.out + found.out,
        tooLongName + "찾지 못했습니다.\n"},
-      {{"zipdb", "build", "-", "-o", out}, "1,2,3,a,5\n", 'a', "\n1,2,3,b,5\n", 5, "",
+      {{"zipdb", "build", "-", "-o", out},
+       "1,2,3,a,5\n",
+       'a',
+       "\n1,2,3,b,5\n",
+       5,
+       "",
        "jasokit zipdb: <stdin>:2: more than 1024 bytes in the row; no valid row comes near that\n"
-       "jasokit zipdb: " + out + " not written\n"},
+       "jasokit zipdb: " +
+           out + " not written\n"},
   };
   IgnoreSigpipe ignore;
   for (const auto& c : kCases) {
@@ -482,9 +527,11 @@ TEST_F(CliFaults, EndlessLineKeepsTheMemoryTarget) {
 #endif
   if (!fs::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero";
   const std::string out = Path("out.dbf").string();
-  const std::vector<std::vector<std::string>> kCommands = {
-      {"convert"}, {"convert", "--cp949"}, {"romanize"}, {"zip", "--db", SampleTable()},
-      {"zipdb", "build", "-", "-o", out}};
+  const std::vector<std::vector<std::string>> kCommands = {{"convert"},
+                                                           {"convert", "--cp949"},
+                                                           {"romanize"},
+                                                           {"zip", "--db", SampleTable()},
+                                                           {"zipdb", "build", "-", "-o", out}};
   for (const auto& args : kCommands) {
     SCOPED_TRACE(args[0]);
     Streams s;
@@ -523,7 +570,8 @@ TEST_F(CliFaults, PipeAsCsvIsRefusedWithoutBlocking) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   Streams s;
   s.out = Path("stdout").string();
-  const Outcome o = Finish(Start({"zipdb", "build", fifo, "-o", Path("t.dbf").string()}, s), s, std::chrono::seconds(20));
+  const Outcome o =
+      Finish(Start({"zipdb", "build", fifo, "-o", Path("t.dbf").string()}, s), s, std::chrono::seconds(20));
   EXPECT_TRUE(o.exited);
   EXPECT_EQ(o.status, 5);
   EXPECT_EQ(o.err, "jasokit zipdb: cannot read " + fifo + ": not a regular file (give '-' to read standard input)\n");
@@ -779,18 +827,19 @@ TEST_F(ZipFaults, OddNamesOnStandardInputAreEachAnswered) {
   // Every line gets its rows or a report: invalid UTF-8, an empty line, a NUL
   // byte, CRs that end no line, and a last line without LF.
   const std::string name = Name(0);
-  const Outcome o = Run({"zip", "--db", (fs::path(JASOKIT_CLI_PATH).parent_path() / kZipFileName).string()},
-                        Input(name + "\n\xff\n\n" + Bytes("역\0") + "\n" + name + "\r" + name + "\r\n" + name).string());
+  const Outcome o =
+      Run({"zip", "--db", (fs::path(JASOKIT_CLI_PATH).parent_path() / kZipFileName).string()},
+          Input(name + "\n\xff\n\n" + Bytes("역\0") + "\n" + name + "\r" + name + "\r\n" + name).string());
   EXPECT_TRUE(o.exited);
   EXPECT_EQ(o.status, 4);
   const std::string lines = Line(0);
   EXPECT_EQ(o.out.find(lines), 0u);
   EXPECT_NE(o.out.rfind(lines), 0u);  // the last line, without LF, was looked up too
-  EXPECT_EQ(o.err, "jasokit zip: line 2: invalid UTF-8 or a character with no CP949 form\n"
-                   "'\xff': 찾지 못했습니다.\n"
-                   "'': 찾지 못했습니다.\n" +
-                       Bytes("'역\0': 찾지 못했습니다.\n") +
-                       "'" + name + "\r" + name + "': 찾지 못했습니다.\n");
+  EXPECT_EQ(o.err,
+            "jasokit zip: line 2: invalid UTF-8 or a character with no CP949 form\n"
+            "'\xff': 찾지 못했습니다.\n"
+            "'': 찾지 못했습니다.\n" +
+                Bytes("'역\0': 찾지 못했습니다.\n") + "'" + name + "\r" + name + "': 찾지 못했습니다.\n");
 }
 
 TEST_F(ZipFaults, ReaderClosingThePipeMidListingGivesStatus3) {

@@ -1,9 +1,10 @@
+#include "cli/cli.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "cli/cli.h"
 #include "fake-io.h"
 #include "test-util.h"
 
@@ -13,8 +14,7 @@ namespace {
 using test::FakeIo;
 using test::RunJasokit;
 
-constexpr const char* kRefusalLine =
-    "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다. 다시 한번 확인해 주세요.";
+constexpr const char* kRefusalLine = "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다. 다시 한번 확인해 주세요.";
 
 TEST(CliConvert, ArgumentsGiveOneLineEach) {
   FakeIo io;
@@ -29,12 +29,12 @@ TEST(CliConvert, StandardInputLineByLine) {
     std::string output;
   } cases[] = {
       {"한국\n신라\n", "Hanguk\nSilla\n"},
-      {"한국\n신라", "Hanguk\nSilla\n"},          // last line without LF
-      {"한국\r\n신라\r\n", "Hanguk\nSilla\n"},    // the CR is trimmed with the line
-      {"\n\n", "\n\n"},                           // empty lines stay lines
+      {"한국\n신라", "Hanguk\nSilla\n"},        // last line without LF
+      {"한국\r\n신라\r\n", "Hanguk\nSilla\n"},  // the CR is trimmed with the line
+      {"\n\n", "\n\n"},                         // empty lines stay lines
       {"", ""},
-      {"한국\r신라\n", "Hanguk\rsilla\n"},         // CR alone ends no line
-      {std::string("a\0b\n", 4), "A\n"},          // text ends at a NUL byte
+      {"한국\r신라\n", "Hanguk\rsilla\n"},  // CR alone ends no line
+      {std::string("a\0b\n", 4), "A\n"},    // text ends at a NUL byte
   };
   for (const auto& c : cases) {
     FakeIo io(c.input);
@@ -83,8 +83,7 @@ TEST(CliConvert, NulBytesAreReportedOnce) {
   FakeIo io(std::string("a\0b\nc\0\n", 7));
   EXPECT_EQ(RunJasokit(io, {"convert"}), cli::kExitOk);
   EXPECT_EQ(io.out, "A\nC\n");
-  EXPECT_EQ(io.err,
-            "jasokit convert: warning: input holds NUL bytes; text after a NUL byte was not converted\n");
+  EXPECT_EQ(io.err, "jasokit convert: warning: input holds NUL bytes; text after a NUL byte was not converted\n");
 }
 
 // A line streams past: what is kept of it never changes its outcome, however
@@ -122,27 +121,34 @@ TEST(CliConvert, LongLinesAreDecidedWithoutBeingHeld) {
 // --cp949 hands the bytes to the conversion as read: bytes that are no CP949
 // stay as they are in the normalized text, never turned into U+FFFD and back.
 TEST(CliConvert, Cp949BytesAreNeverDecodedOnTheWay) {
-  FakeIo io("\xff\xfe\n\x81" "A\n");
+  FakeIo io(
+      "\xff\xfe\n\x81"
+      "A\n");
   EXPECT_EQ(RunJasokit(io, {"convert", "--tsv", "--cp949"}), cli::kExitOk);
-  EXPECT_EQ(io.out, "PlainText\t\xff\xfe\t??\nPlainText\t\x81" "A\tGakk\n");
+  EXPECT_EQ(io.out,
+            "PlainText\t\xff\xfe\t??\nPlainText\t\x81"
+            "A\tGakk\n");
 }
 
 TEST(CliConvert, InvalidUtf8InARefusedLineIsReported) {
   FakeIo io("a\xff" + std::string(3000, 'b') + "\n");
   EXPECT_EQ(RunJasokit(io, {"convert"}), cli::kExitRefused);
   EXPECT_EQ(io.out, "\n");
-  EXPECT_EQ(io.err, "jasokit convert: warning: line 1: invalid UTF-8, converted as U+FFFD\n"
-                    "jasokit convert: line 1: " + std::string(kRefusalLine) + "\n");
+  EXPECT_EQ(io.err,
+            "jasokit convert: warning: line 1: invalid UTF-8, converted as U+FFFD\n"
+            "jasokit convert: line 1: " +
+                std::string(kRefusalLine) + "\n");
 }
 
 TEST(CliRomanize, LongLinesAreRefusedWithoutBeingHeld) {
-  const std::string refusal =
-      ": too long to romanize (more than 1024 characters, or more than 1024 bytes of result)\n";
+  const std::string refusal = ": too long to romanize (more than 1024 characters, or more than 1024 bytes of result)\n";
   FakeIo io("가\n" + std::string(5000, 'a') + "\xff\n" + std::string("b\0", 2) + std::string(5000, 'c') + "\r\n");
   EXPECT_EQ(RunJasokit(io, {"romanize"}), cli::kExitRefused);
   EXPECT_EQ(io.out, "Ga\n\nB\n");
-  EXPECT_EQ(io.err, "jasokit romanize: warning: line 2: invalid UTF-8, romanized as U+FFFD\n"
-                    "jasokit romanize: line 2" + refusal);
+  EXPECT_EQ(io.err,
+            "jasokit romanize: warning: line 2: invalid UTF-8, romanized as U+FFFD\n"
+            "jasokit romanize: line 2" +
+                refusal);
 
   FakeIo cp949(test::Cp("가") + "\r\n" + test::Repeat(test::Cp("가"), 1025) + "\n");
   EXPECT_EQ(RunJasokit(cp949, {"romanize", "--cp949"}), cli::kExitRefused);
@@ -174,19 +180,33 @@ TEST(Cli, UsageAndHelp) {
       {{"--version"}, cli::kExitOk, "jasokit 1.0.0\n", ""},
       {{"convert", "--help"}, cli::kExitOk, "usage: jasokit convert", ""},
       {{"frobnicate"}, cli::kExitUsage, "", "jasokit: unknown command 'frobnicate'; run 'jasokit --help'\n"},
-      {{"conver"}, cli::kExitUsage, "",
+      {{"conver"},
+       cli::kExitUsage,
+       "",
        "jasokit: unknown command 'conver' (did you mean 'convert'?); run 'jasokit --help'\n"},
-      {{"convert", "--bogus"}, cli::kExitUsage, "",
+      {{"convert", "--bogus"},
+       cli::kExitUsage,
+       "",
        "jasokit convert: unknown option '--bogus'; run 'jasokit convert --help'\n"},
-      {{"convert", "--tvs"}, cli::kExitUsage, "",
+      {{"convert", "--tvs"},
+       cli::kExitUsage,
+       "",
        "jasokit convert: unknown option '--tvs' (did you mean '--tsv'?); run 'jasokit convert --help'\n"},
-      {{"convert", "--style"}, cli::kExitUsage, "",
+      {{"convert", "--style"},
+       cli::kExitUsage,
+       "",
        "jasokit convert: --style needs a STYLE (classic or official); run 'jasokit convert --help'\n"},
-      {{"convert", "--style=modern"}, cli::kExitUsage, "",
+      {{"convert", "--style=modern"},
+       cli::kExitUsage,
+       "",
        "jasokit convert: unknown style 'modern' (classic or official); run 'jasokit convert --help'\n"},
-      {{"convert", "--tsv=yes"}, cli::kExitUsage, "",
+      {{"convert", "--tsv=yes"},
+       cli::kExitUsage,
+       "",
        "jasokit convert: --tsv takes no value; run 'jasokit convert --help'\n"},
-      {{"zipdb", "biuld"}, cli::kExitUsage, "",
+      {{"zipdb", "biuld"},
+       cli::kExitUsage,
+       "",
        "jasokit zipdb: unknown subcommand 'biuld' (did you mean 'build'?); run 'jasokit zipdb --help'\n"},
   };
   for (const auto& c : cases) {

@@ -47,8 +47,8 @@ TEST(Cp949Codec, DecodeTableMatchesIconv) {
       const std::string in{static_cast<char>(lead), static_cast<char>(trail)};
       const char16_t ours = DecodeCp949Pair(lead, trail);
       if (conv.Convert(in, out) && out.size() == 2) {
-        const char16_t theirs = static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
-                                                      static_cast<unsigned char>(out[1]) << 8);
+        const char16_t theirs =
+            static_cast<char16_t>(static_cast<unsigned char>(out[0]) | static_cast<unsigned char>(out[1]) << 8);
         ASSERT_EQ(ours, theirs) << std::hex << lead << ' ' << trail;
         ++mapped;
       } else {
@@ -110,8 +110,8 @@ TEST(Cp949Codec, InvalidBytesDecodeToOneReplacementEach) {
   } cases[] = {
       {"\x80", u"\xFFFD"},
       {"\xff", u"\xFFFD"},
-      {"\xb0", u"\xFFFD"},                     // lead byte at the end
-      {"\xb0 ", u"\xFFFD "},                   // trail out of range: resume at it
+      {"\xb0", u"\xFFFD"},    // lead byte at the end
+      {"\xb0 ", u"\xFFFD "},  // trail out of range: resume at it
       // A user-defined row is unmapped: only its lead fails, and decoding
       // resumes at the next byte, which here pairs with the following one.
       {"\xc9\xa1\xb0\xa1", u"\xFFFD\x201C\xFFFD"},
@@ -132,15 +132,19 @@ TEST(Cp949Codec, Utf8EdgeReplacesWhatHasNoCp949Form) {
     bool clean;
   } cases[] = {
       {"abc", "abc", true},
-      {"\xea\xb0\x80", "\xb0\xa1", true},            // 가
-      {"\xe3\x80\x80", "\xa1\xa1", true},            // full-width space
-      {"\xf0\x9f\x98\x80", "?", false},              // outside the BMP: one '?'
-      {"\xc3\xa9", "?", false},                      // é has no CP949 form
-      {"\xc0\x80", "??", false},                     // overlong
-      {"\xed\xa0\x80", "???", false},                // encoded surrogate
-      {"\xea\xb0", "?", false},                      // truncated: one maximal invalid part
-      {"\xea\xb0" "a", "?a", false},
-      {"\xff" "a", "?a", false},
+      {"\xea\xb0\x80", "\xb0\xa1", true},  // 가
+      {"\xe3\x80\x80", "\xa1\xa1", true},  // full-width space
+      {"\xf0\x9f\x98\x80", "?", false},    // outside the BMP: one '?'
+      {"\xc3\xa9", "?", false},            // é has no CP949 form
+      {"\xc0\x80", "??", false},           // overlong
+      {"\xed\xa0\x80", "???", false},      // encoded surrogate
+      {"\xea\xb0", "?", false},            // truncated: one maximal invalid part
+      {"\xea\xb0"
+       "a",
+       "?a", false},
+      {"\xff"
+       "a",
+       "?a", false},
   };
   for (const auto& c : cases) {
     std::string out;

@@ -1,9 +1,10 @@
+#include "address/conversion.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
 
-#include "address/conversion.h"
 #include "test-util.h"
 
 using namespace jasokit::detail;  // the steps under test
@@ -20,10 +21,10 @@ TEST(ConvertInput, LengthLimitCountsTrimmedBytes) {
     std::string input;
     ConversionStatus status;
   } cases[] = {
-      {Cp(Repeat("가", 512)), ConversionStatus::PlainText},           // 1024 bytes
-      {Cp(Repeat("가", 513)), ConversionStatus::TooLong},             // 1026 bytes
+      {Cp(Repeat("가", 512)), ConversionStatus::PlainText},  // 1024 bytes
+      {Cp(Repeat("가", 513)), ConversionStatus::TooLong},    // 1026 bytes
       {" \t\r\n" + Cp(Repeat("가", 512)) + "\r\n \x0b\x0c", ConversionStatus::PlainText},
-      {Repeat("a", 1023) + "\r\n", ConversionStatus::PlainText},     // trailing CR LF trimmed
+      {Repeat("a", 1023) + "\r\n", ConversionStatus::PlainText},  // trailing CR LF trimmed
       // Line breaks inside count two bytes each, before they become spaces.
       {Repeat("a", 511) + "\r\n" + Repeat("a", 512), ConversionStatus::TooLong},
       {Repeat("a", 510) + "\r\n" + Repeat("a", 512), ConversionStatus::PlainText},
@@ -56,7 +57,7 @@ TEST(ConvertInput, NormalisesWhitespace) {
       {"  서울\r\n강남구  ", "서울 강남구"},
       {"서울\n\n강남구", "서울 강남구"},
       {"서울\r\r\n강남구", "서울\r 강남구"},  // a lone CR stays
-      {"서울\t강남구", "서울\t강남구"},        // tabs stay
+      {"서울\t강남구", "서울\t강남구"},       // tabs stay
       {"서울 \t 강남구", "서울 \t 강남구"},
       {"가\xe3\x80\x80나", "가\xe3\x80\x80나"},  // full-width space is no whitespace
       {"\xe3\x80\x80가\xe3\x80\x80", "\xe3\x80\x80가\xe3\x80\x80"},
@@ -104,8 +105,7 @@ TEST(ConvertInput, WhitespaceSearchIsCharacterAware) {
 }
 
 TEST(ConvertInput, RefusalMessageText) {
-  EXPECT_EQ(Utf8(RefusalMessage()),
-            "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다.\r\n다시 한번 확인해 주세요.");
+  EXPECT_EQ(Utf8(RefusalMessage()), "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다.\r\n다시 한번 확인해 주세요.");
 }
 
 // A worker thread with a workspace of its own gives what the calling

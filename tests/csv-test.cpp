@@ -49,10 +49,7 @@ std::string Describe(const CsvRecord& r) {
     s += "]";
   }
   if (r.overLong()) s += "overlong";
-  s += r.terminator() == "\n"     ? "$lf"
-       : r.terminator() == "\r\n" ? "$crlf"
-       : r.terminator() == "\r"   ? "$cr"
-                                  : "$eof";
+  s += r.terminator() == "\n" ? "$lf" : r.terminator() == "\r\n" ? "$crlf" : r.terminator() == "\r" ? "$cr" : "$eof";
   return s;
 }
 
@@ -106,7 +103,12 @@ const ValidCase kValidCases[] = {
     {"BOM before a blank line", "\xEF\xBB\xBF\n", {"1:bom$lf"}},
     {"BOM before a quote", "\xEF\xBB\xBF\"a\"\n", {"1:bom[a]$lf"}},
     {"cut BOM is data", "\xEF\xBBx\n", {"1:[\xEF\xBBx]$lf"}},
-    {"BOM later is data", "a\n\xEF\xBB\xBF" "b\n", {"1:[a]$lf", "2:[\xEF\xBB\xBF" "b]$lf"}},
+    {"BOM later is data",
+     "a\n\xEF\xBB\xBF"
+     "b\n",
+     {"1:[a]$lf",
+      "2:[\xEF\xBB\xBF"
+      "b]$lf"}},
     {"lone CR is data", "a\rb,c\n", {"1:[a\rb][c]$lf"}},
     {"CR at end of file is data", "a\r", {"1:[a\r]$eof"}},
     {"CR alone", "\r", {"1:[\r]$eof"}},
@@ -160,12 +162,10 @@ struct ErrorCase {
 };
 
 const ErrorCase kErrorCases[] = {
-    {"a\n\"bc\n", 1, CsvErrorKind::kUnclosedQuote, 2, 2, 1,
-     "line 2: the quoted field opened here is never closed"},
+    {"a\n\"bc\n", 1, CsvErrorKind::kUnclosedQuote, 2, 2, 1, "line 2: the quoted field opened here is never closed"},
     {"\"a\nb\",\"c\nd\n", 0, CsvErrorKind::kUnclosedQuote, 1, 2, 2,
      "line 1: the quoted field opened on line 2 is never closed"},
-    {"\"", 0, CsvErrorKind::kUnclosedQuote, 1, 1, 1,
-     "line 1: the quoted field opened here is never closed"},
+    {"\"", 0, CsvErrorKind::kUnclosedQuote, 1, 1, 1, "line 1: the quoted field opened here is never closed"},
     {"a,b\"c\n", 0, CsvErrorKind::kStrayQuote, 1, 1, 2,
      "line 1: a quote inside unquoted field 2 (quote the whole field and double its quotes)"},
     {" \"a\"\n", 0, CsvErrorKind::kStrayQuote, 1, 1, 1,
@@ -175,16 +175,12 @@ const ErrorCase kErrorCases[] = {
      "quotes)"},
     {"a\rb\"\n", 0, CsvErrorKind::kStrayQuote, 1, 1, 1,
      "line 1: a quote inside unquoted field 1 (quote the whole field and double its quotes)"},
-    {"a\nb\nc,\"d\"e\n", 2, CsvErrorKind::kTextAfterQuote, 3, 3, 2,
-     "line 3: text after the closing quote of field 2"},
+    {"a\nb\nc,\"d\"e\n", 2, CsvErrorKind::kTextAfterQuote, 3, 3, 2, "line 3: text after the closing quote of field 2"},
     {"x\r\n\"a\nb\"c", 1, CsvErrorKind::kTextAfterQuote, 2, 3, 1,
      "line 2: text on line 3 after the closing quote of field 1"},
-    {"\"a\" \n", 0, CsvErrorKind::kTextAfterQuote, 1, 1, 1,
-     "line 1: text after the closing quote of field 1"},
-    {"\"a\"\rb\n", 0, CsvErrorKind::kTextAfterQuote, 1, 1, 1,
-     "line 1: text after the closing quote of field 1"},
-    {"a,\"b\"\r", 0, CsvErrorKind::kTextAfterQuote, 1, 1, 2,
-     "line 1: text after the closing quote of field 2"},
+    {"\"a\" \n", 0, CsvErrorKind::kTextAfterQuote, 1, 1, 1, "line 1: text after the closing quote of field 1"},
+    {"\"a\"\rb\n", 0, CsvErrorKind::kTextAfterQuote, 1, 1, 1, "line 1: text after the closing quote of field 1"},
+    {"a,\"b\"\r", 0, CsvErrorKind::kTextAfterQuote, 1, 1, 2, "line 1: text after the closing quote of field 2"},
 };
 
 TEST(CsvReaderTest, KeepsEachFieldsBytes) {
@@ -399,7 +395,9 @@ TEST(CsvWriterTest, PlacesTheTextAndKeepsEveryOtherByte) {
       {"\r\n", "X", 0, "\r\n"},
       // The value of a BOM at the start of the file would be read as one.
       {"\"\xEF\xBB\xBF\",b\n", "\xEF\xBB\xBF", 0, "\"\xEF\xBB\xBF\",b\n"},
-      {"\xEF\xBB\xBF" "a,b\n", "\xEF\xBB\xBF", 0, "\xEF\xBB\xBF\xEF\xBB\xBF,b\n"},
+      {"\xEF\xBB\xBF"
+       "a,b\n",
+       "\xEF\xBB\xBF", 0, "\xEF\xBB\xBF\xEF\xBB\xBF,b\n"},
       {"a,b\n", "\xEF\xBB\xBF", 1, "a,\xEF\xBB\xBF\n"},
   };
   for (const auto& c : kCases) {

@@ -1,5 +1,7 @@
 // Input texts streamed in pieces: the outcome never depends on how the text
 // was cut, and equals converting it whole.
+#include "cli/input.h"
+
 #include <gtest/gtest.h>
 
 #include <iterator>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "address/conversion.h"
-#include "cli/input.h"
 #include "fake-io.h"
 #include "romanize/cp949.h"
 #include "test-util.h"
@@ -82,8 +83,8 @@ class LineGenerator {
 
   void AppendWords(std::string& out, std::size_t n) {
     static constexpr const char* kCp949[] = {"a", "Z", "가", "한국", "서울 ", "\xb0 ", "\x80", "\xff", "\r\n", "  "};
-    static constexpr const char* kUtf8[] = {"a", "Z", "가", "한국", "서울 ", "\xc3\xa9", "\xf0\x9f\x98\x80", "\xff",
-                                            "\xc3 ", "\xed\xa0\x80", "\r\n", "  "};
+    static constexpr const char* kUtf8[] = {
+        "a", "Z", "가", "한국", "서울 ", "\xc3\xa9", "\xf0\x9f\x98\x80", "\xff", "\xc3 ", "\xed\xa0\x80", "\r\n", "  "};
     const std::size_t target = out.size() + n;
     while (out.size() < target) {
       if (Below(200) == 0) {
@@ -106,7 +107,10 @@ std::vector<std::string> EdgeLines(bool cp949) {
   const std::string syllable = cp949 ? Cp("가") : "가";
   const std::size_t limit = cp949 ? kMaxInputBytes : 2 * kMaxInputBytes;
   std::vector<std::string> lines = {
-      "", " ", std::string(1, '\0'), std::string("a\0", 2) + std::string(3000, 'b'),
+      "",
+      " ",
+      std::string(1, '\0'),
+      std::string("a\0", 2) + std::string(3000, 'b'),
       std::string(100000, ' ') + syllable + std::string(100000, '\t'),
       "a" + std::string(3000, ' ') + "b",
       std::string("\xb0 ", 2) + std::string(2000, ' '),
@@ -253,7 +257,7 @@ TEST(HeldLine, KeepsTheFirstBytesAndCountsTheRest) {
     std::string text;
   } kCases[] = {
       {"12345678", HeldLine::kStripCr, true, 8, "12345678"},
-      {"12345678\r", HeldLine::kStripCr, true, 8, "12345678"},   // the CR ending the line is dropped
+      {"12345678\r", HeldLine::kStripCr, true, 8, "12345678"},     // the CR ending the line is dropped
       {"12345678\r", HeldLine::kStripCr, false, 9, "12345678\r"},  // not from an argument
       {"123456789", HeldLine::kStripCr, true, 9, ""},
       {std::string("ab\0c\r", 5), HeldLine::kStripCr, true, 4, std::string("ab\0c", 4)},

@@ -31,9 +31,8 @@ TEST(JsonStringTest, EscapesWhatJsonRequires) {
 }
 
 TEST(JsonStringTest, PassesValidUtf8Through) {
-  for (const char* text : {"서울특별시 강남구", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF",
-                           "\xEE\x80\x80", "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF0\x9F\x98\x80",
-                           "\xF4\x8F\xBF\xBF"}) {
+  for (const char* text : {"서울특별시 강남구", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80",
+                           "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF"}) {
     EXPECT_EQ(Json(text), std::string("\"") + text + "\"") << text;
   }
 }
@@ -43,16 +42,20 @@ TEST(JsonStringTest, ReplacesEachInvalidByte) {
     std::string text, json;
   } kCases[] = {
       {"\x80", "\"\\ufffd\""},
-      {"a\xFF" "b", "\"a\\ufffdb\""},
-      {"\xC0\x80", "\"\\ufffd\\ufffd\""},              // overlong NUL
-      {"\xC1\xBF", "\"\\ufffd\\ufffd\""},              // overlong
-      {"\xE0\x9F\xBF", "\"\\ufffd\\ufffd\\ufffd\""},   // overlong
-      {"\xED\xA0\x80", "\"\\ufffd\\ufffd\\ufffd\""},   // a surrogate
+      {"a\xFF"
+       "b",
+       "\"a\\ufffdb\""},
+      {"\xC0\x80", "\"\\ufffd\\ufffd\""},                        // overlong NUL
+      {"\xC1\xBF", "\"\\ufffd\\ufffd\""},                        // overlong
+      {"\xE0\x9F\xBF", "\"\\ufffd\\ufffd\\ufffd\""},             // overlong
+      {"\xED\xA0\x80", "\"\\ufffd\\ufffd\\ufffd\""},             // a surrogate
       {"\xF0\x8F\xBF\xBF", "\"\\ufffd\\ufffd\\ufffd\\ufffd\""},  // overlong
       {"\xF4\x90\x80\x80", "\"\\ufffd\\ufffd\\ufffd\\ufffd\""},  // past U+10FFFF
       {"\xF5\x80", "\"\\ufffd\\ufffd\""},
-      {"\xE4\xB8", "\"\\ufffd\\ufffd\""},              // cut at the end
-      {"\xE4\xB8" "a\xEC\x84\x9C", "\"\\ufffd\\ufffda\xEC\x84\x9C\""},
+      {"\xE4\xB8", "\"\\ufffd\\ufffd\""},  // cut at the end
+      {"\xE4\xB8"
+       "a\xEC\x84\x9C",
+       "\"\\ufffd\\ufffda\xEC\x84\x9C\""},
       {"\xEC\x84\n", "\"\\ufffd\\ufffd\\n\""},
   };
   for (const auto& c : kCases) EXPECT_EQ(Json(c.text), c.json);

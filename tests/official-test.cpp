@@ -34,7 +34,8 @@ struct Case {
 TEST(OfficialAddress, ExamplesOfTheFormat) {
   const Case kCases[] = {
       {"서울특별시 강남구 테헤란로 152", "152 Teheran-ro, Gangnam-gu, Seoul, Republic of Korea"},
-      {"(06236) 서울특별시 강남구 테헤란로 152, 3층", "3F, 152 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea"},
+      {"(06236) 서울특별시 강남구 테헤란로 152, 3층",
+       "3F, 152 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea"},
       {"세종특별자치시 도움6로 42, 705동 1104호", "705-dong 1104-ho, 42 Doum 6-ro, Sejong-si, Republic of Korea"},
       {"경기도 성남시 분당구 수내로46번길 4",
        "4 Sunae-ro 46beon-gil, Bundang-gu, Seongnam-si, Gyeonggi-do, Republic of Korea"},
@@ -57,7 +58,7 @@ TEST(OfficialAddress, ExamplesOfTheFormat) {
 
 TEST(OfficialAddress, RoadNames) {
   const Case kCases[] = {
-      {"서울 중구 세종대로 110", "110 Sejong-daero, Jung-gu, Seoul, Republic of Korea"},      // 대로 over 로
+      {"서울 중구 세종대로 110", "110 Sejong-daero, Jung-gu, Seoul, Republic of Korea"},            // 대로 over 로
       {"서울 강남구 테헤란로7길 22", "22 Teheran-ro 7-gil, Gangnam-gu, Seoul, Republic of Korea"},  // type first
       {"서울 강남구 테헤란로 7길 22", "22 Teheran-ro 7-gil, Gangnam-gu, Seoul, Republic of Korea"},
       {"서울 은평구 미성10길 3", "3 Miseong 10-gil, Eunpyeong-gu, Seoul, Republic of Korea"},
@@ -117,7 +118,8 @@ TEST(OfficialAddress, LotAddressesAndUnits) {
       {"경기도 화성시 봉담읍 수기리 산 12", "San 12 Sugi-ri, Bongdam-eup, Hwaseong-si, Gyeonggi-do, Republic of Korea"},
       {"경기도 화성시 봉담읍 수기리 산12", "San 12 Sugi-ri, Bongdam-eup, Hwaseong-si, Gyeonggi-do, Republic of Korea"},
       // After a myeon a name ending in 거리 is a village, not a street.
-      {"충청남도 공주시 신풍면 삼거리 12", "12 Samgeo-ri, Sinpung-myeon, Gongju-si, Chungcheongnam-do, Republic of Korea"},
+      {"충청남도 공주시 신풍면 삼거리 12",
+       "12 Samgeo-ri, Sinpung-myeon, Gongju-si, Chungcheongnam-do, Republic of Korea"},
       {"서울 강남구 역삼동 현대아파트 101동 1004호",
        "Hyeondae APT. 101-dong 1004-ho, Yeoksam-dong, Gangnam-gu, Seoul, Republic of Korea"},
       {"경기도 성남시 분당구 정자동 1 현대아파트 101동 1004호",
@@ -143,7 +145,8 @@ TEST(OfficialAddress, RegionsPostcodesNotesAndCommas) {
       {"전라북도 전주시", "Jeonju-si, Jeonbuk-do, Republic of Korea"},
       {"광주광역시 북구 용봉로 77", "77 Yongbong-ro, Buk-gu, Gwangju, Republic of Korea"},
       {"전남광주통합특별시 북구 용봉로 77", "77 Yongbong-ro, Buk-gu, Jeonnam-Gwangju, Republic of Korea"},
-      {"서울특별시 강남구 테헤란로 152 (역삼동)", "(Yeoksam-dong), 152 Teheran-ro, Gangnam-gu, Seoul, Republic of Korea"},
+      {"서울특별시 강남구 테헤란로 152 (역삼동)",
+       "(Yeoksam-dong), 152 Teheran-ro, Gangnam-gu, Seoul, Republic of Korea"},
       {"서울특별시 강남구 테헤란로 152 (역삼동, 현대아파트)",
        "(Yeoksam-dong, Hyeondae APT.), 152 Teheran-ro, Gangnam-gu, Seoul, Republic of Korea"},
       {"서울 강남구 테헤란로 152 , 3층", "3F, 152 Teheran-ro, Gangnam-gu, Seoul, Republic of Korea"},
@@ -337,32 +340,32 @@ TEST(OfficialRomanization, WhereTheStandardDiffers) {
     const char* official;
     const char* classic;
   } const kCases[] = {
-      {"합니다", "Hamnida", "Hapnida"},        // ㅂ + ㄴ
-      {"앞날", "Amnal", "Apnal"},              // ㅍ + ㄴ
-      {"앞머리", "Ammeori", "Apmeori"},        // ㅍ + ㅁ
-      {"없는", "Eomneun", "Eopneun"},          // ㅄ + ㄴ
-      {"값만", "Gamman", "Gapman"},            // ㅄ + ㅁ
-      {"옛날", "Yennal", "Yetnal"},            // ㅅ + ㄴ
-      {"옷맵시", "Onmaepsi", "Otmaepsi"},      // ㅅ + ㅁ
-      {"있는", "Inneun", "Itneun"},            // ㅆ + ㄴ
-      {"걷는", "Geonneun", "Geotneun"},        // ㄷ + ㄴ
+      {"합니다", "Hamnida", "Hapnida"},              // ㅂ + ㄴ
+      {"앞날", "Amnal", "Apnal"},                    // ㅍ + ㄴ
+      {"앞머리", "Ammeori", "Apmeori"},              // ㅍ + ㅁ
+      {"없는", "Eomneun", "Eopneun"},                // ㅄ + ㄴ
+      {"값만", "Gamman", "Gapman"},                  // ㅄ + ㅁ
+      {"옛날", "Yennal", "Yetnal"},                  // ㅅ + ㄴ
+      {"옷맵시", "Onmaepsi", "Otmaepsi"},            // ㅅ + ㅁ
+      {"있는", "Inneun", "Itneun"},                  // ㅆ + ㄴ
+      {"걷는", "Geonneun", "Geotneun"},              // ㄷ + ㄴ
       {"맏며느리", "Manmyeoneuri", "Matmyeoneuri"},  // ㄷ + ㅁ
-      {"젖니", "Jeonni", "Jeotni"},            // ㅈ + ㄴ
-      {"낮말", "Nanmal", "Natmal"},            // ㅈ + ㅁ
-      {"꽃나무", "Kkonnamu", "Kkotnamu"},      // ㅊ + ㄴ
-      {"꽃말", "Kkonmal", "Kkotmal"},          // ㅊ + ㅁ
-      {"밭농사", "Bannongsa", "Batnongsa"},    // ㅌ + ㄴ
-      {"부엌문", "Bueongmun", "Bueokmun"},     // ㅋ + ㅁ
-      {"넋놓다", "Neongnota", "Neoknota"},     // ㄳ + ㄴ
-      {"읽는", "Ingneun", "Ikneun"},           // ㄺ + ㄴ
-      {"닭목", "Dangmok", "Dakmok"},           // ㄺ + ㅁ
-      {"놓는", "Nonneun", "Notneun"},          // ㅎ + ㄴ
-      {"감로", "Gamno", "Gamro"},              // ㅁ + ㄹ
-      {"침략", "Chimnyak", "Chimryak"},        // ㅁ + ㄹ
-      {"묵호", "Mukho", "Mukho"},              // ㄱ + ㅎ keeps the h...
-      {"먹힌", "Meokhin", "Meokin"},           // ...also where classic aspirates
+      {"젖니", "Jeonni", "Jeotni"},                  // ㅈ + ㄴ
+      {"낮말", "Nanmal", "Natmal"},                  // ㅈ + ㅁ
+      {"꽃나무", "Kkonnamu", "Kkotnamu"},            // ㅊ + ㄴ
+      {"꽃말", "Kkonmal", "Kkotmal"},                // ㅊ + ㅁ
+      {"밭농사", "Bannongsa", "Batnongsa"},          // ㅌ + ㄴ
+      {"부엌문", "Bueongmun", "Bueokmun"},           // ㅋ + ㅁ
+      {"넋놓다", "Neongnota", "Neoknota"},           // ㄳ + ㄴ
+      {"읽는", "Ingneun", "Ikneun"},                 // ㄺ + ㄴ
+      {"닭목", "Dangmok", "Dakmok"},                 // ㄺ + ㅁ
+      {"놓는", "Nonneun", "Notneun"},                // ㅎ + ㄴ
+      {"감로", "Gamno", "Gamro"},                    // ㅁ + ㄹ
+      {"침략", "Chimnyak", "Chimryak"},              // ㅁ + ㄹ
+      {"묵호", "Mukho", "Mukho"},                    // ㄱ + ㅎ keeps the h...
+      {"먹힌", "Meokhin", "Meokin"},                 // ...also where classic aspirates
       {"막혔다", "Makhyeotda", "Makyeotda"},
-      {"입학", "Iphak", "Ipak"},               // ㅂ + ㅎ
+      {"입학", "Iphak", "Ipak"},  // ㅂ + ㅎ
       {"집현전", "Jiphyeonjeon", "Jipyeonjeon"},
       // Unchanged rows.
       {"같이", "Gachi", "Gachi"},

@@ -1,7 +1,5 @@
 // The ordered pipeline: input order kept whatever the conversion times, bounded
 // chunks in flight, clean stops on failures.
-#include "cli/ordered_pipeline.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,6 +8,8 @@
 #include <stdexcept>
 #include <thread>
 #include <vector>
+
+#include "cli/ordered_pipeline.h"
 
 namespace jasokit {
 namespace {

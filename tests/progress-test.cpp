@@ -1,6 +1,5 @@
 // The progress meter: its line, how often it draws, and that it leaves no trace.
 #include "cli/progress.h"
-#include "cli/platform.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/platform.h"
 #include "test-util.h"
 
 namespace jasokit {

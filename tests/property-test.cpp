@@ -28,8 +28,7 @@ bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
 bool IsLetter(char c) { return IsLower(c) || IsUpper(c); }
 
 bool IsSyllablePair(std::string_view text, std::size_t i) {
-  const char16_t u = DecodeCp949Pair(static_cast<unsigned char>(text[i]),
-                                     static_cast<unsigned char>(text[i + 1]));
+  const char16_t u = DecodeCp949Pair(static_cast<unsigned char>(text[i]), static_cast<unsigned char>(text[i + 1]));
   return u >= kFirstSyllable && u <= kLastSyllable;
 }
 
@@ -65,10 +64,10 @@ class TextGenerator {
   }
 
  private:
-  static constexpr const char* kFirstWords[] = {"서울", "서울특별시", "부산광역시", "대구시",
-                                                "경기도", "경남", "제주도", "강원"};
-  static constexpr const char* kWords[] = {"시", "구", "군", "읍", "면", "동", "가", "리",
-                                           "사서함", "아파트", "층", "산업대학", "(주)", "123-45"};
+  static constexpr const char* kFirstWords[] = {"서울",   "서울특별시", "부산광역시", "대구시",
+                                                "경기도", "경남",       "제주도",     "강원"};
+  static constexpr const char* kWords[] = {"시", "구",     "군",     "읍", "면",       "동",   "가",
+                                           "리", "사서함", "아파트", "층", "산업대학", "(주)", "123-45"};
 
   void AppendUnit(std::string& out, char32_t unit) {
     char buf[2];
@@ -78,12 +77,14 @@ class TextGenerator {
   void AppendPiece(std::string& out) {
     static constexpr char kSpaces[] = {' ', ' ', ' ', '\t', '\n', '\r', '\x0b', '\x0c'};
     switch (Below(12)) {
-      case 0: case 1: case 2: case 3:
-        AppendUnit(out, kFirstSyllable + Below(11172));
-        break;
-      case 4: AppendUnit(out, 0x3131 + Below(0x33)); break;     // compatibility letters
+      case 0:
+      case 1:
+      case 2:
+      case 3: AppendUnit(out, kFirstSyllable + Below(11172)); break;
+      case 4: AppendUnit(out, 0x3131 + Below(0x33)); break;         // compatibility letters
       case 5: out += static_cast<char>(0x21 + Below(0x5E)); break;  // printable ASCII
-      case 6: case 7: out += kSpaces[Below(std::size(kSpaces))]; break;
+      case 6:
+      case 7: out += kSpaces[Below(std::size(kSpaces))]; break;
       case 8: out += Below(2) ? "\r\n" : "  "; break;
       case 9: out += Cp(kWords[Below(std::size(kWords))]); break;
       case 10: {  // double-byte symbols and Hanja
@@ -211,11 +212,11 @@ void ExpectTrimmed(std::string_view input, std::string_view trimmed) {
 // Written forms of the provinces and metropolitan cities: a text is an
 // address exactly when its first space-separated word is one of them.
 constexpr const char* kRegionWords[] = {
-    "경기", "경기도", "충북", "충청북도", "경북", "경상북도", "전남", "전라남도", "강원", "강원도",
-    "제주", "제주도", "충남", "충청남도", "전북", "전라북도", "경남", "경상남도",
-    "서울", "서울특별시", "서울시", "부산", "부산광역시", "부산시", "광주", "광주광역시", "광주시",
-    "인천", "인천광역시", "인천시", "울산", "울산광역시", "울산시", "대전", "대전광역시", "대전시",
-    "대구", "대구광역시", "대구시"};
+    "경기",   "경기도",     "충북",       "충청북도",   "경북",       "경상북도",   "전남",       "전라남도",
+    "강원",   "강원도",     "제주",       "제주도",     "충남",       "충청남도",   "전북",       "전라북도",
+    "경남",   "경상남도",   "서울",       "서울특별시", "서울시",     "부산",       "부산광역시", "부산시",
+    "광주",   "광주광역시", "광주시",     "인천",       "인천광역시", "인천시",     "울산",       "울산광역시",
+    "울산시", "대전",       "대전광역시", "대전시",     "대구",       "대구광역시", "대구시"};
 
 bool StartsWithRegionWord(std::string_view text) {
   const std::string_view first = text.substr(0, text.find(' '));
@@ -248,9 +249,7 @@ void ExpectConsistent(std::string_view input, const Result& r) {
       ASSERT_FALSE(r.output.empty());
       // Whole unless cut at the limit, and then only at a character boundary.
       if (r.output.size() + 1 < kMaxInputBytes) {
-        ASSERT_TRUE(r.output.size() >= 8 &&
-                    r.output.compare(r.output.size() - 8, 8, "S.KOREA ") == 0)
-            << r.output;
+        ASSERT_TRUE(r.output.size() >= 8 && r.output.compare(r.output.size() - 8, 8, "S.KOREA ") == 0) << r.output;
       }
       break;
     case ConversionStatus::PlainText:

@@ -39,40 +39,34 @@ TEST_P(RomanizeWords, JoinedAndCapitalised) { EXPECT_EQ(Rom(GetParam().input), G
 
 INSTANTIATE_TEST_SUITE_P(
     SoundChanges, RomanizeWords,
-    ::testing::Values(
-        Case{"한국", "Hanguk"}, Case{"신라", "Silla"}, Case{"안녕", "Annyeong"},
-        Case{"종로", "Jongno"}, Case{"학문", "Hangmun"}, Case{"백로", "Baengno"},
-        Case{"국물", "Gungmul"}, Case{"독립", "Dongnip"}, Case{"법률", "Beomnyul"},
-        Case{"십리", "Simni"}, Case{"합니다", "Hapnida"}, Case{"감로", "Gamro"},
-        Case{"같이", "Gachi"}, Case{"굳이", "Guji"}, Case{"굳히다", "Guchida"},
-        Case{"갇혀", "Gachyeo"}, Case{"받다", "Batda"}, Case{"받아", "Bata"},
-        Case{"밭에", "Bate"}, Case{"꽃이", "Kkochi"}, Case{"낮에", "Naje"},
-        Case{"맞히다", "Machida"}, Case{"좋다", "Jota"}, Case{"좋아", "Joha"},
-        Case{"좋지", "Jochi"}, Case{"놓는", "Notneun"}, Case{"많다", "Manta"},
-        Case{"않아", "Ana"}, Case{"입학", "Ipak"}, Case{"잡혀", "Japyeo"},
-        Case{"먹힌", "Meokin"}, Case{"막혔다", "Makyeotda"}, Case{"학교", "Hakgyo"},
-        Case{"밖에", "Bakke"}, Case{"읽어", "Ilgeo"}, Case{"밝히다", "Balkida"},
-        Case{"맑다", "Makda"}, Case{"젊어", "Jeolmeo"}, Case{"넓이", "Neolbi"},
-        Case{"여덟이", "Yeodeoli"}, Case{"밟히다", "Balhida"}, Case{"싫다", "Silta"},
-        Case{"싫어", "Sireo"}, Case{"핥아", "Halta"}, Case{"읊어", "Eulpeo"},
-        Case{"몫이", "Moksi"}, Case{"앉아", "Anja"}, Case{"앉다", "Anda"},
-        Case{"없이", "Eopsi"}, Case{"없어", "Eobeo"}, Case{"있다", "Itda"},
-        Case{"있어", "Isseo"}, Case{"부엌에", "Bueoke"}, Case{"앞에", "Ape"},
-        Case{"읽어요", "Ilgeoyo"}, Case{"옆", "Yeop"}));
+    ::testing::Values(Case{"한국", "Hanguk"}, Case{"신라", "Silla"}, Case{"안녕", "Annyeong"}, Case{"종로", "Jongno"},
+                      Case{"학문", "Hangmun"}, Case{"백로", "Baengno"}, Case{"국물", "Gungmul"},
+                      Case{"독립", "Dongnip"}, Case{"법률", "Beomnyul"}, Case{"십리", "Simni"},
+                      Case{"합니다", "Hapnida"}, Case{"감로", "Gamro"}, Case{"같이", "Gachi"}, Case{"굳이", "Guji"},
+                      Case{"굳히다", "Guchida"}, Case{"갇혀", "Gachyeo"}, Case{"받다", "Batda"}, Case{"받아", "Bata"},
+                      Case{"밭에", "Bate"}, Case{"꽃이", "Kkochi"}, Case{"낮에", "Naje"}, Case{"맞히다", "Machida"},
+                      Case{"좋다", "Jota"}, Case{"좋아", "Joha"}, Case{"좋지", "Jochi"}, Case{"놓는", "Notneun"},
+                      Case{"많다", "Manta"}, Case{"않아", "Ana"}, Case{"입학", "Ipak"}, Case{"잡혀", "Japyeo"},
+                      Case{"먹힌", "Meokin"}, Case{"막혔다", "Makyeotda"}, Case{"학교", "Hakgyo"},
+                      Case{"밖에", "Bakke"}, Case{"읽어", "Ilgeo"}, Case{"밝히다", "Balkida"}, Case{"맑다", "Makda"},
+                      Case{"젊어", "Jeolmeo"}, Case{"넓이", "Neolbi"}, Case{"여덟이", "Yeodeoli"},
+                      Case{"밟히다", "Balhida"}, Case{"싫다", "Silta"}, Case{"싫어", "Sireo"}, Case{"핥아", "Halta"},
+                      Case{"읊어", "Eulpeo"}, Case{"몫이", "Moksi"}, Case{"앉아", "Anja"}, Case{"앉다", "Anda"},
+                      Case{"없이", "Eopsi"}, Case{"없어", "Eobeo"}, Case{"있다", "Itda"}, Case{"있어", "Isseo"},
+                      Case{"부엌에", "Bueoke"}, Case{"앞에", "Ape"}, Case{"읽어요", "Ilgeoyo"}, Case{"옆", "Yeop"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    SingleSyllables, RomanizeWords,
-    ::testing::Values(Case{"각", "Gak"}, Case{"밖", "Bakk"}, Case{"값", "Gap"}, Case{"닭", "Dak"},
-                      Case{"삶", "Sam"}, Case{"읊", "Eul"}, Case{"좋", "Jot"}, Case{"앙", "Ang"},
-                      Case{"아", "A"}, Case{"의", "Ui"}, Case{"외", "Oe"}, Case{"왜", "Wae"}));
+INSTANTIATE_TEST_SUITE_P(SingleSyllables, RomanizeWords,
+                         ::testing::Values(Case{"각", "Gak"}, Case{"밖", "Bakk"}, Case{"값", "Gap"}, Case{"닭", "Dak"},
+                                           Case{"삶", "Sam"}, Case{"읊", "Eul"}, Case{"좋", "Jot"}, Case{"앙", "Ang"},
+                                           Case{"아", "A"}, Case{"의", "Ui"}, Case{"외", "Oe"}, Case{"왜", "Wae"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    WordBoundariesAndPassThrough, RomanizeWords,
-    ::testing::Values(Case{"abc", "Abc"}, Case{"ABC", "ABC"}, Case{"1abc", "1abc"},
-                      Case{"가1나", "Ga1na"}, Case{"ㅋㅋ", "ㅋㅋ"}, Case{"가ㄱ나", "Gaㄱna"},
-                      Case{"서울 시", "Seoul si"}, Case{" 가", " ga"}, Case{"한국 사람", "Hanguk saram"},
-                      Case{"123-45", "123-45"}, Case{"가\xe3\x80\x80나", "Ga\xe3\x80\x80na"},
-                      Case{"漢字", "漢字"}, Case{"독립,문", "Dongnip,mun"}, Case{"", ""}));
+INSTANTIATE_TEST_SUITE_P(WordBoundariesAndPassThrough, RomanizeWords,
+                         ::testing::Values(Case{"abc", "Abc"}, Case{"ABC", "ABC"}, Case{"1abc", "1abc"},
+                                           Case{"가1나", "Ga1na"}, Case{"ㅋㅋ", "ㅋㅋ"}, Case{"가ㄱ나", "Gaㄱna"},
+                                           Case{"서울 시", "Seoul si"}, Case{" 가", " ga"},
+                                           Case{"한국 사람", "Hanguk saram"}, Case{"123-45", "123-45"},
+                                           Case{"가\xe3\x80\x80나", "Ga\xe3\x80\x80na"}, Case{"漢字", "漢字"},
+                                           Case{"독립,문", "Dongnip,mun"}, Case{"", ""}));
 
 // Every line of the pair rule, one pair each: the current syllable's final
 // against a next syllable; the result shows the final and next initial letters.
@@ -110,8 +104,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"갏가", "Galka"}, Case{"갏다", "Galta"}, Case{"갏바", "Galpa"}, Case{"갏자", "Galcha"},
         Case{"갏아", "Gara"}, Case{"갏하", "Galha"},
         // ㅁ ㅂ
-        Case{"감아", "Gama"}, Case{"감라", "Gamra"}, Case{"갑라", "Gamna"}, Case{"갑마", "Gamma"},
-        Case{"갑아", "Gaba"}, Case{"갑하", "Gapa"}, Case{"갑나", "Gapna"},
+        Case{"감아", "Gama"}, Case{"감라", "Gamra"}, Case{"갑라", "Gamna"}, Case{"갑마", "Gamma"}, Case{"갑아", "Gaba"},
+        Case{"갑하", "Gapa"}, Case{"갑나", "Gapna"},
         // ㅄ
         Case{"값이", "Gapsi"}, Case{"값으", "Gapseu"}, Case{"값아", "Gaba"}, Case{"값다", "Gapda"},
         // ㅅ ㅆ ㅇ
@@ -124,8 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"갘아", "Gaka"}, Case{"갘다", "Gakda"}, Case{"같이", "Gachi"}, Case{"같혀", "Gachyeo"},
         Case{"같아", "Gata"}, Case{"같하", "Gatha"}, Case{"갚아", "Gapa"}, Case{"갚다", "Gapda"},
         // ㅎ
-        Case{"갛가", "Gaka"}, Case{"갛다", "Gata"}, Case{"갛자", "Gacha"}, Case{"갛이", "Gati"},
-        Case{"갛아", "Gaha"}, Case{"갛바", "Gatba"},
+        Case{"갛가", "Gaka"}, Case{"갛다", "Gata"}, Case{"갛자", "Gacha"}, Case{"갛이", "Gati"}, Case{"갛아", "Gaha"},
+        Case{"갛바", "Gatba"},
         // a fixed silent initial stays silent even though it was set, and no
         // fix leaks past a syllable without a final
         Case{"갖아가", "Gajaga"}, Case{"가아가", "Gaaga"}));
@@ -276,10 +270,16 @@ TEST(Decompose, JamoIndicesAndKinds) {
     char16_t unit;
     int kind, initial, medial, final;
   } cases[] = {
-      {0xAC00, Syllable, 0, 0, 0},  {0xD7A3, Syllable, 18, 20, 27}, {0xAC01, Syllable, 0, 0, 1},
-      {0x3131, CompatibilityJamo, 0, 0, 0}, {0x3163, CompatibilityJamo, 0, 0, 0},
-      {0x3130, Other, 0, 0, 0},   {0x3164, Other, 0, 0, 0},       {0xABFF, Other, 0, 0, 0},
-      {0xD7A4, Other, 0, 0, 0},   {u'a', Other, 0, 0, 0},
+      {0xAC00, Syllable, 0, 0, 0},
+      {0xD7A3, Syllable, 18, 20, 27},
+      {0xAC01, Syllable, 0, 0, 1},
+      {0x3131, CompatibilityJamo, 0, 0, 0},
+      {0x3163, CompatibilityJamo, 0, 0, 0},
+      {0x3130, Other, 0, 0, 0},
+      {0x3164, Other, 0, 0, 0},
+      {0xABFF, Other, 0, 0, 0},
+      {0xD7A4, Other, 0, 0, 0},
+      {u'a', Other, 0, 0, 0},
   };
   for (const auto& c : cases) {
     const SyllableRecord r = Decompose(c.unit);
@@ -368,7 +368,10 @@ TEST(HangulRomanizer, InvalidBytesBecomeQuestionMarks) {
   std::string out;
   // 0x80 and 0xFF are never valid; 0xC9 0xA1 is an unmapped pair whose lead
   // fails alone, after which 0xA1 0x41 is a valid extended-area syllable.
-  const char text[] = "a\x80" "b\xff" "c\xc9\xa1\x41";
+  const char text[] =
+      "a\x80"
+      "b\xff"
+      "c\xc9\xa1\x41";
   r.Romanize(text);
   r.GetResult(out);
   EXPECT_EQ(out, "A?b?c?jwat");  // 0xA1 0x41 is 좥

@@ -30,13 +30,13 @@ using test::Repeat;
 constexpr const char* kFffd = "\xEF\xBF\xBD";
 
 // Characters with no CP949 form, of every UTF-8 length.
-const std::vector<std::string> kOutside = {"\xC3\xA9",              // é
-                                           "\xC2\xA0",              // no-break space
-                                           "\xE2\x82\xA9",          // ₩ (CP949 has only the full-width one)
-                                           "\xEF\xBF\xBD",          // U+FFFD itself
-                                           "\xEE\x80\x80",          // U+E000, private use
-                                           "\xF0\x9F\x98\x80",      // 😀
-                                           "\xF0\xA0\x80\x80"};     // U+20000
+const std::vector<std::string> kOutside = {"\xC3\xA9",           // é
+                                           "\xC2\xA0",           // no-break space
+                                           "\xE2\x82\xA9",       // ₩ (CP949 has only the full-width one)
+                                           "\xEF\xBF\xBD",       // U+FFFD itself
+                                           "\xEE\x80\x80",       // U+E000, private use
+                                           "\xF0\x9F\x98\x80",   // 😀
+                                           "\xF0\xA0\x80\x80"};  // U+20000
 
 bool HasCp949Form(const std::string& utf8) {
   std::string ignored;
@@ -45,9 +45,7 @@ bool HasCp949Form(const std::string& utf8) {
 
 // The k-th stand-in: a Hanja of CP949 (row 0xCA), a character that every
 // rule passes through.
-std::string StandIn(std::size_t k) {
-  return std::string{static_cast<char>(0xCA), static_cast<char>(0xA1 + k)};
-}
+std::string StandIn(std::size_t k) { return std::string{static_cast<char>(0xCA), static_cast<char>(0xA1 + k)}; }
 
 // Converts utf8 the long way round: every character with no CP949 form
 // replaced by a stand-in, the CP949 text converted, the stand-ins put back.
@@ -57,7 +55,12 @@ Result ThroughStandIns(std::string_view utf8, const Options& options = {}) {
   for (std::size_t i = 0; i < utf8.size();) {
     std::size_t len = 1;
     const auto b = static_cast<unsigned char>(utf8[i]);
-    if (b >= 0xF0) len = 4; else if (b >= 0xE0) len = 3; else if (b >= 0xC0) len = 2;
+    if (b >= 0xF0)
+      len = 4;
+    else if (b >= 0xE0)
+      len = 3;
+    else if (b >= 0xC0)
+      len = 2;
     const std::string ch(utf8.substr(i, len));
     i += len;
     std::string out;
@@ -193,9 +196,9 @@ TEST(Utf8Romanize, RomanizesAsItStands) {
   EXPECT_EQ(Romanize("합니다", Style::Official), "Hamnida");
   EXPECT_EQ(Romanize(""), "");
   EXPECT_EQ(Romanize(Repeat("가", 512)).size(), 1024u);
-  EXPECT_EQ(Romanize(Repeat("가", 513)), "");  // a result of more than 1024 bytes
+  EXPECT_EQ(Romanize(Repeat("가", 513)), "");                 // a result of more than 1024 bytes
   EXPECT_EQ(Romanize(Repeat("ㄱ", 512)), Repeat("ㄱ", 512));  // 1024 bytes in CP949
-  EXPECT_EQ(Romanize(Repeat("a", 1025)), "");  // more units than the engine takes
+  EXPECT_EQ(Romanize(Repeat("a", 1025)), "");                 // more units than the engine takes
 }
 
 // The private codes stand in no CP949 character, and CP949 decodes to no
@@ -235,10 +238,10 @@ TEST(PrivateCodes, RoundTripEveryCharacter) {
 TEST(Utf8Convert, GeneratedLinesMatchTheirStandIns) {
   std::mt19937 rng(20261208);
   auto below = [&rng](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
-  const std::vector<std::string> pieces = {"서울", "서울특별시", "경기도", "강남구", "역삼동", "1동", "가", "리",
-                                           "읍", "면", "아파트", "층", "사서함", "123-45", "a", "Z", "-", ",",
-                                           "(", ")", "테헤란로", "152", "지하", "호", "(06236)", "번길",
-                                           "가나", "ㄱ", "\t", "\r\n", "\n", "  "};
+  const std::vector<std::string> pieces = {
+      "서울", "서울특별시", "경기도",  "강남구", "역삼동", "1동", "가", "리",   "읍", "면",       "아파트",
+      "층",   "사서함",     "123-45",  "a",      "Z",      "-",   ",",  "(",    ")",  "테헤란로", "152",
+      "지하", "호",         "(06236)", "번길",   "가나",   "ㄱ",  "\t", "\r\n", "\n", "  "};
   for (int n = 0; n < 3000; ++n) {
     std::string text;
     const std::size_t count = below(n % 50 == 0 ? 400 : 12);

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,8 +16,8 @@
 
 #include "address/conversion.h"
 #include "cli/cli.h"
-#include "romanize/cp949.h"
 #include "fake-io.h"
+#include "romanize/cp949.h"
 #include "test-util.h"
 #include "zipcode/zip_database.h"
 
@@ -79,8 +78,7 @@ Outcome RunProgram(const std::vector<std::string>& args, const TempDir& dir) {
 constexpr const char* kHeaderRow = "zipcode,province,district,locality,detail\n";
 
 // Builds a table from CSV text; the build must succeed.
-std::string BuildTable(const TempDir& dir, const std::string& csv,
-                       const std::string& name = "t.dbf") {
+std::string BuildTable(const TempDir& dir, const std::string& csv, const std::string& name = "t.dbf") {
   WriteBytes(dir.File("in.csv"), csv);
   const Outcome o = RunInMemory({"zipdb", "build", dir.File("in.csv"), "-o", dir.File(name)});
   EXPECT_EQ(o.rc, kExitOk) << o.err;
@@ -135,7 +133,8 @@ TEST_F(ZipCommandTest, ReportsNamesWithoutHits) {
       {{"zip", "--db", m_table, "없는동", "역삼동"},
        "135-080 서울 강남구        역삼동 1~200            \n",
        "'없는동': 찾지 못했습니다.\n"},
-      {{"zip", "--db", m_table, "\xff"}, "",
+      {{"zip", "--db", m_table, "\xff"},
+       "",
        "jasokit zip: argument 1: invalid UTF-8 or a character with no CP949 form\n"
        "찾지 못했습니다.\n"},
   };
@@ -170,16 +169,20 @@ TEST_F(ZipCommandTest, OverLongNamesAreMissesWithTheirPlace) {
   FakeIo io("역삼동\n" + std::string(5000000, 'x') + "\n" + atLimit + "\r\n" + std::string(1025, 'x') + "\r\n역삼동");
   EXPECT_EQ(RunCli({"zip", "--db", m_table}, io), kExitNotFound);
   EXPECT_EQ(io.out, line + line);
-  EXPECT_EQ(io.err, "jasokit zip: line 2: more than 1024 bytes, longer than any place name\n"
-                    "찾지 못했습니다.\n"
-                    "'" + atLimit + "': 찾지 못했습니다.\n"
-                    "jasokit zip: line 4: more than 1024 bytes, longer than any place name\n"
-                    "찾지 못했습니다.\n");
+  EXPECT_EQ(io.err,
+            "jasokit zip: line 2: more than 1024 bytes, longer than any place name\n"
+            "찾지 못했습니다.\n"
+            "'" +
+                atLimit +
+                "': 찾지 못했습니다.\n"
+                "jasokit zip: line 4: more than 1024 bytes, longer than any place name\n"
+                "찾지 못했습니다.\n");
 
   const Outcome arg = RunInMemory({"zip", "--db", m_table, std::string(1025, 'x')});
   EXPECT_EQ(arg.rc, kExitNotFound);
-  EXPECT_EQ(arg.err, "jasokit zip: argument 1: more than 1024 bytes, longer than any place name\n"
-                     "찾지 못했습니다.\n");
+  EXPECT_EQ(arg.err,
+            "jasokit zip: argument 1: more than 1024 bytes, longer than any place name\n"
+            "찾지 못했습니다.\n");
 }
 
 TEST_F(ZipCommandTest, DefaultTableIsBesideTheExecutable) {
@@ -195,8 +198,7 @@ TEST_F(ZipCommandTest, UsageErrors) {
     int rc;
     std::string err;
   } kCases[] = {
-      {{"zip", "--bogus", "x"}, kExitUsage,
-       "jasokit zip: unknown option '--bogus'; run 'jasokit zip --help'\n"},
+      {{"zip", "--bogus", "x"}, kExitUsage, "jasokit zip: unknown option '--bogus'; run 'jasokit zip --help'\n"},
       {{"zip", "x", "--db"}, kExitUsage, "jasokit zip: --db needs a FILE; run 'jasokit zip --help'\n"},
       {{"zip", "--help"}, kExitOk, ""},
   };
@@ -275,26 +277,48 @@ TEST_F(ZipLookupTest, ByPrefixAndByCode) {
   } kCases[] = {
       {{"--prefix", "역삼"}, "", kExitOk, k1 + k1b + k2 + k1c, ""},
       {{"--prefix", "역삼1"}, "", kExitOk, k1 + k1b + k1c, ""},
-      {{"--prefix", "역"}, "", kExitOk, "100-011 서울 중구          역전동 " + std::string(17, ' ') + "\n" + k1 + k1b + k2 + k1c, ""},
+      {{"--prefix", "역"},
+       "",
+       kExitOk,
+       "100-011 서울 중구          역전동 " + std::string(17, ' ') + "\n" + k1 + k1b + k2 + k1c,
+       ""},
       {{"--prefix", "역삼3", "역삼2"}, "", kExitNotFound, k2, "'역삼3': 찾지 못했습니다.\n"},
-      {{"--prefix", ""}, "", kExitNotFound, "",
+      {{"--prefix", ""},
+       "",
+       kExitNotFound,
+       "",
        "jasokit zip: argument 1: an empty prefix would list every row\n찾지 못했습니다.\n"},
-      {{"--prefix"}, "역삼2\r\n\n없는\n", kExitNotFound, k2,
+      {{"--prefix"},
+       "역삼2\r\n\n없는\n",
+       kExitNotFound,
+       k2,
        "jasokit zip: line 2: an empty prefix would list every row\n'': 찾지 못했습니다.\n'없는': 찾지 못했습니다.\n"},
       {{"--code", "135-081"}, "", kExitOk, k1 + k1b, ""},
       {{"--code", "135081"}, "", kExitOk, k1 + k1b, ""},
       {{"--code"}, "135513\n999-999\n", kExitNotFound, k1c, "'999-999': 찾지 못했습니다.\n"},
-      {{"--code", "--convert", "135-082"}, "", kExitOk,
-       k2 + "\t" + Utf8(ConvertInput(Cp("서울 강남구 역삼2동 ")).output) + "\n", ""},
+      {{"--code", "--convert", "135-082"},
+       "",
+       kExitOk,
+       k2 + "\t" + Utf8(ConvertInput(Cp("서울 강남구 역삼2동 ")).output) + "\n",
+       ""},
       {{"--cp949", "--prefix", Cp("역삼2")}, "", kExitOk, Cp(k2), ""},
       // An exact miss names the near places; the other lookups do not.
       {{"역삼동"}, "", kExitNotFound, "", "찾지 못했습니다.\ndid you mean: 역삼1동, 역삼2동\n"},
-      {{"역삼", "없는동"}, "", kExitNotFound, "",
+      {{"역삼", "없는동"},
+       "",
+       kExitNotFound,
+       "",
        "'역삼': 찾지 못했습니다.\ndid you mean: 역삼1동, 역삼2동\n'없는동': 찾지 못했습니다.\n"},
-      {{"--cp949", Cp("역삼동")}, "", kExitNotFound, "",
+      {{"--cp949", Cp("역삼동")},
+       "",
+       kExitNotFound,
+       "",
        Cp("찾지 못했습니다.") + "\ndid you mean: " + Cp("역삼1동, 역삼2동") + "\n"},
       {{"--prefix", "역삼동"}, "", kExitNotFound, "", "찾지 못했습니다.\n"},
-      {{"--prefix", "--code", "x"}, "", kExitUsage, "",
+      {{"--prefix", "--code", "x"},
+       "",
+       kExitUsage,
+       "",
        "jasokit zip: --prefix and --code exclude each other; run 'jasokit zip --help'\n"},
   };
   for (const auto& c : kCases) {
@@ -309,16 +333,20 @@ TEST_F(ZipLookupTest, ByPrefixAndByCode) {
 TEST_F(ZipLookupTest, JsonObjectPerName) {
   const std::string r1 =
       "{\"zip_code\":\"135-081\",\"province\":\"서울\",\"district\":\"강남구       \",\"locality\":\"역삼1동\","
-      "\"detail\":\"" + std::string(17, ' ') + "\"}";
+      "\"detail\":\"" +
+      std::string(17, ' ') + "\"}";
   const std::string r1b =
       "{\"zip_code\":\"135-081\",\"province\":\"서울\",\"district\":\"강남구       \",\"locality\":\"역삼1동\","
-      "\"detail\":\"a,\\\"b\\\"" + std::string(12, ' ') + "\"}";
+      "\"detail\":\"a,\\\"b\\\"" +
+      std::string(12, ' ') + "\"}";
   const std::string r1c =
       "{\"zip_code\":\"135-513\",\"province\":\"서울\",\"district\":\"강남구       \",\"locality\":\"역삼1동\","
-      "\"detail\":\"700~704" + std::string(10, ' ') + "\"}";
+      "\"detail\":\"700~704" +
+      std::string(10, ' ') + "\"}";
   const std::string r2 =
       "{\"zip_code\":\"135-082\",\"province\":\"서울\",\"district\":\"강남구       \",\"locality\":\"역삼2동\","
-      "\"detail\":\"" + std::string(17, ' ') + "\"}";
+      "\"detail\":\"" +
+      std::string(17, ' ') + "\"}";
   const std::string converted = Utf8(ConvertInput(Cp("서울 강남구 역삼2동 ")).output);
   const struct {
     Args args;
@@ -326,15 +354,26 @@ TEST_F(ZipLookupTest, JsonObjectPerName) {
     int rc;
     std::string out;
   } kCases[] = {
-      {{"역삼1동", "없는동"}, "", kExitNotFound,
-       "{\"name\":\"역삼1동\",\"records\":[" + r1 + "," + r1b + "," + r1c + "]}\n{\"name\":\"없는동\",\"records\":[]}\n"},
-      {{"--prefix", "역삼"}, "", kExitOk, "{\"prefix\":\"역삼\",\"records\":[" + r1 + "," + r1b + "," + r2 + "," + r1c + "]}\n"},
+      {{"역삼1동", "없는동"},
+       "",
+       kExitNotFound,
+       "{\"name\":\"역삼1동\",\"records\":[" + r1 + "," + r1b + "," + r1c +
+           "]}\n{\"name\":\"없는동\",\"records\":[]}\n"},
+      {{"--prefix", "역삼"},
+       "",
+       kExitOk,
+       "{\"prefix\":\"역삼\",\"records\":[" + r1 + "," + r1b + "," + r2 + "," + r1c + "]}\n"},
       {{"--code"}, "135082\n", kExitOk, "{\"code\":\"135082\",\"records\":[" + r2 + "]}\n"},
-      {{"--code", "--convert", "135-082"}, "", kExitOk,
-       "{\"code\":\"135-082\",\"records\":[" + r2.substr(0, r2.size() - 1) + ",\"conversion\":\"" + converted + "\"}]}\n"},
+      {{"--code", "--convert", "135-082"},
+       "",
+       kExitOk,
+       "{\"code\":\"135-082\",\"records\":[" + r2.substr(0, r2.size() - 1) + ",\"conversion\":\"" + converted +
+           "\"}]}\n"},
       // JSON is UTF-8 whatever the input.
       {{"--cp949", Cp("역삼2동")}, "", kExitOk, "{\"name\":\"역삼2동\",\"records\":[" + r2 + "]}\n"},
-      {{}, "\xff\n" + std::string(2000, 'x') + "\n", kExitNotFound,
+      {{},
+       "\xff\n" + std::string(2000, 'x') + "\n",
+       kExitNotFound,
        "{\"name\":\"\\ufffd\",\"records\":[]}\n{\"name\":null,\"records\":[]}\n"},
   };
   for (const auto& c : kCases) {
@@ -418,33 +457,35 @@ TEST_F(ZipDbTest, WritesTheExactLayout) {
                                        "\r\n"
                                        "\"999-999\",\"\",\"a \"\"b\"\"\",\" lead\",\"가나다라마바사아 \"\r\n");
   std::string expected;
-  expected += std::string("\x03\x67\x01\x01", 4);            // dBASE III, 2003-01-01
-  expected += std::string("\x02\x00\x00\x00", 4);            // two records
-  expected += std::string("\xE1\x00\x5A\x00", 4);            // 225, 90
+  expected += std::string("\x03\x67\x01\x01", 4);                     // dBASE III, 2003-01-01
+  expected += std::string("\x02\x00\x00\x00", 4);                     // two records
+  expected += std::string("\xE1\x00\x5A\x00", 4);                     // 225, 90
   expected += std::string(17, '\0') + '\x79' + std::string(2, '\0');  // code page 949
-  expected += Descriptor("ZIPCODE", 'C', 7) + Descriptor("PROVINCE", 'C', 4) +
-              Descriptor("DISTRICT", 'C', 13) + Descriptor("LOCALITY", 'C', 43) +
-              Descriptor("DETAIL", 'C', 17) + Descriptor("SEQ", 'N', 5);
+  expected += Descriptor("ZIPCODE", 'C', 7) + Descriptor("PROVINCE", 'C', 4) + Descriptor("DISTRICT", 'C', 13) +
+              Descriptor("LOCALITY", 'C', 43) + Descriptor("DETAIL", 'C', 17) + Descriptor("SEQ", 'N', 5);
   expected += '\x0D';
   ASSERT_EQ(expected.size(), 225u);
-  expected += " 135-080" + Cp("서울") + Field(Cp("강남구"), 13) + Field(Cp("역삼동"), 43) +
-              Field("1,200", 17) + "    1";
-  expected += " 999-999" + Field("", 4) + Field("a \"b\"", 13) + Field(" lead", 43) +
-              Cp("가나다라마바사아") + " " + "    2";
+  expected +=
+      " 135-080" + Cp("서울") + Field(Cp("강남구"), 13) + Field(Cp("역삼동"), 43) + Field("1,200", 17) + "    1";
+  expected +=
+      " 999-999" + Field("", 4) + Field("a \"b\"", 13) + Field(" lead", 43) + Cp("가나다라마바사아") + " " + "    2";
   expected += '\x1A';
   EXPECT_EQ(ReadBytes(table), expected);
 
   ZipDatabase db;
   db.Load(table);
-  EXPECT_EQ(FormatSearchLines(db, " lead"),
-            std::vector<std::string>{"999-999      a \"b\"" + std::string(8, ' ') + "  lead " +
-                                     Cp("가나다라마바사아") + " "});
+  EXPECT_EQ(FormatSearchLines(db, " lead"), std::vector<std::string>{"999-999      a \"b\"" + std::string(8, ' ') +
+                                                                     "  lead " + Cp("가나다라마바사아") + " "});
 }
 
 TEST_F(ZipDbTest, EveryAcceptedLocalityComesBackFromTheLoader) {
-  const std::vector<std::string> localities = {
-      "명동", "", std::string(43, 'x'), "신촌동 연세대학교", std::string(42, 'y'),
-      std::string(20, 'y') + " " + std::string(21, 'y'), " 앞공백"};
+  const std::vector<std::string> localities = {"명동",
+                                               "",
+                                               std::string(43, 'x'),
+                                               "신촌동 연세대학교",
+                                               std::string(42, 'y'),
+                                               std::string(20, 'y') + " " + std::string(21, 'y'),
+                                               " 앞공백"};
   std::string csv;
   for (std::size_t i = 0; i < localities.size(); ++i) {
     csv += "100-10" + std::to_string(i) + ",서울,중구," + localities[i] + ",\n";
@@ -468,26 +509,20 @@ TEST_F(ZipDbTest, RefusesRowsTheTableCannotHold) {
   } kCases[] = {
       {"1234-5678,서울,중구,명동,", "column 1 (zipcode): 9 bytes in CP949, more than the field's 7"},
       {"100-100,서울시,중구,명동,", "column 2 (province): 6 bytes in CP949, more than the field's 4"},
-      {"100-100,경기,고양시 일산동구,명동,",
-       "column 3 (district): 15 bytes in CP949, more than the field's 13"},
+      {"100-100,경기,고양시 일산동구,명동,", "column 3 (district): 15 bytes in CP949, more than the field's 13"},
       {"100-100,서울,중구," + std::string(44, 'x') + ",",
        "column 4 (locality): 44 bytes in CP949, more than the field's 43"},
-      {"100-100,서울,중구,명동,가나다라마바사아자",
-       "column 5 (detail): 18 bytes in CP949, more than the field's 17"},
-      {"100-100,서울,중구,명동  상가,",
-       "column 4 (locality): two spaces in a row; the table would cut the name there"},
+      {"100-100,서울,중구,명동,가나다라마바사아자", "column 5 (detail): 18 bytes in CP949, more than the field's 17"},
+      {"100-100,서울,중구,명동  상가,", "column 4 (locality): two spaces in a row; the table would cut the name there"},
       {"100-100,서울,중구,명동 ,", "column 4 (locality): a trailing space; the table would drop it"},
       {"100-100,서울,중구," + std::string(21, 'x') + " " + std::string(21, 'x') + ",",
        "column 4 (locality): fills all 43 bytes and holds a space; the table would cut it at its "
        "last space"},
-      {"100-100,서울,중구,명동,\xff",
-       "column 5 (detail): invalid UTF-8 or a character with no CP949 form"},
+      {"100-100,서울,중구,명동,\xff", "column 5 (detail): invalid UTF-8 or a character with no CP949 form"},
       {"100-100,서울,중구,명동,\xF0\x9F\x98\x80",  // an emoji
        "column 5 (detail): invalid UTF-8 or a character with no CP949 form"},
-      {"100-100,서울,중구,\"명\n동\",",
-       "column 4 (locality): a control character (line breaks and tabs included)"},
-      {"100-100,서울,중구,명\t동,",
-       "column 4 (locality): a control character (line breaks and tabs included)"},
+      {"100-100,서울,중구,\"명\n동\",", "column 4 (locality): a control character (line breaks and tabs included)"},
+      {"100-100,서울,중구,명\t동,", "column 4 (locality): a control character (line breaks and tabs included)"},
       {"100-100,서울,중구,명동", "4 fields, expected 5 (zipcode, province, district, locality, detail)"},
       {"100-100,서울,중구,명동,,", "6 fields, expected 5 (zipcode, province, district, locality, detail)"},
   };
@@ -497,8 +532,8 @@ TEST_F(ZipDbTest, RefusesRowsTheTableCannotHold) {
     WriteBytes(m_dir.File("in.csv"), std::string(kHeaderRow) + "100-100,서울,중구,명동,\n" + c.row + "\n");
     const Outcome o = RunInMemory({"zipdb", "build", m_dir.File("in.csv"), "-o", out});
     EXPECT_EQ(o.rc, kExitDataError) << c.row;
-    EXPECT_EQ(o.err, "jasokit zipdb: " + m_dir.File("in.csv") + ":3: " + c.message + "\n" +
-                         "jasokit zipdb: " + out + " not written\n");
+    EXPECT_EQ(o.err, "jasokit zipdb: " + m_dir.File("in.csv") + ":3: " + c.message + "\n" + "jasokit zipdb: " + out +
+                         " not written\n");
     EXPECT_EQ(ReadBytes(out), "previous");  // nothing is replaced on error
   }
   EXPECT_FALSE(fs::exists(out + ".tmp"));
@@ -532,8 +567,7 @@ TEST_F(ZipDbTest, MoreRowsThanTheProgramReadsAreWrittenWithAWarning) {
   WriteBytes(m_dir.File("in.csv"), csv);
   const Outcome o = RunInMemory({"zipdb", "build", m_dir.File("in.csv"), "-o", m_dir.File("out.dbf")});
   EXPECT_EQ(o.rc, kExitOk);
-  EXPECT_EQ(o.err,
-            "jasokit zipdb: warning: 44339 rows written; the programs read only the first 44,338\n");
+  EXPECT_EQ(o.err, "jasokit zipdb: warning: 44339 rows written; the programs read only the first 44,338\n");
   const std::string bytes = ReadBytes(m_dir.File("out.dbf"));
   ASSERT_EQ(bytes.size(), 225 + 90 * rows + 1);
   EXPECT_EQ(bytes.substr(4, 4), std::string("\x33\xAD\x00\x00", 4));
@@ -554,8 +588,8 @@ TEST_F(ZipDbTest, CsvFromStandardInputAndEmptyTables) {
   // A header and no rows: something else was meant; the table stays.
   o = RunInMemory(args, std::string(kHeaderRow) + "\n\n");
   EXPECT_EQ(o.rc, kExitUsage);
-  EXPECT_EQ(o.err, "jasokit zipdb: <stdin>:1: a header row and no rows after it; " + m_dir.File("out.dbf") +
-                       " not written\n");
+  EXPECT_EQ(o.err,
+            "jasokit zipdb: <stdin>:1: a header row and no rows after it; " + m_dir.File("out.dbf") + " not written\n");
   EXPECT_EQ(ReadBytes(m_dir.File("out.dbf")).size(), 225u + 90u + 1u);
 
   for (const char* empty : {"", "\n\r\n\r", "\xEF\xBB\xBF"}) {
@@ -576,19 +610,24 @@ TEST_F(ZipDbTest, UsageAndFileErrors) {
     std::string err;
   } kCases[] = {
       {{"zipdb"}, kExitUsage, "jasokit zipdb: missing subcommand; run 'jasokit zipdb --help'\n"},
-      {{"zipdb", "build", csv}, kExitUsage,
-       "jasokit zipdb: build needs -o FILE; run 'jasokit zipdb --help'\n"},
-      {{"zipdb", "build", csv, csv, "-o", "x"}, kExitUsage,
+      {{"zipdb", "build", csv}, kExitUsage, "jasokit zipdb: build needs -o FILE; run 'jasokit zipdb --help'\n"},
+      {{"zipdb", "build", csv, csv, "-o", "x"},
+       kExitUsage,
        "jasokit zipdb: more than one CSV given; run 'jasokit zipdb --help'\n"},
-      {{"zipdb", "build", csv, "--fast", "-o", "x"}, kExitUsage,
+      {{"zipdb", "build", csv, "--fast", "-o", "x"},
+       kExitUsage,
        "jasokit zipdb: unknown option '--fast'; run 'jasokit zipdb --help'\n"},
-      {{"zipdb", "build", m_dir.File("none.csv"), "-o", m_dir.File("x")}, kExitDataError,
+      {{"zipdb", "build", m_dir.File("none.csv"), "-o", m_dir.File("x")},
+       kExitDataError,
        "jasokit zipdb: cannot open " + m_dir.File("none.csv") + ": No such file or directory\n"},
-      {{"zipdb", "build", m_dir.File("folder"), "-o", m_dir.File("x")}, kExitDataError,
+      {{"zipdb", "build", m_dir.File("folder"), "-o", m_dir.File("x")},
+       kExitDataError,
        "jasokit zipdb: cannot read " + m_dir.File("folder") + ": it is a directory\n"},
-      {{"zipdb", "build", csv, "-o", m_dir.File("none/x.dbf")}, kExitDataError,
+      {{"zipdb", "build", csv, "-o", m_dir.File("none/x.dbf")},
+       kExitDataError,
        "jasokit zipdb: cannot create " + m_dir.File("none/x.dbf") + ": No such file or directory\n"},
-      {{"zipdb", "build", csv, "-o", m_dir.File("folder")}, kExitIo,
+      {{"zipdb", "build", csv, "-o", m_dir.File("folder")},
+       kExitIo,
        "jasokit zipdb: " + m_dir.File("folder") + " is a folder, not a regular file; nothing was replaced\n"},
       {{"zipdb", "--help"}, kExitOk, ""},
   };
@@ -647,24 +686,28 @@ TEST_F(ZipDbTest, LineEndsOfEveryKind) {
             "jasokit zipdb: <stdin>:2: 2 fields, expected 5 (zipcode, province, district, locality, detail)\n"
             "jasokit zipdb: <stdin>:4: column 4 (locality): a control character (line breaks and tabs included)\n"
             "jasokit zipdb: <stdin>:6: 4 fields, expected 5 (zipcode, province, district, locality, detail)\n"
-            "jasokit zipdb: " + out + " not written\n");
+            "jasokit zipdb: " +
+                out + " not written\n");
 }
 
 TEST_F(ZipDbTest, OverLongRowsAreRefusedWithTheirLine) {
   const std::string tooLong = "more than 1024 bytes in the row; no valid row comes near that";
-  const std::string csv = "1,2,3,a,5\n" "1,2,3," + std::string(5000000, 'x') + ",5\n" +
-                          "1,2,3,\"" + test::Repeat("ab\r\n", 400) + "\",5\n" +
-                          "1,2,3,4," + std::string(1016, 'x') + "\n" +  // 1024 bytes: read, then refused
-                          "1,2,3,4," + std::string(1017, 'x') + "\n" + "1,2,3,b,5,6\n";
+  const std::string csv =
+      "1,2,3,a,5\n"
+      "1,2,3," +
+      std::string(5000000, 'x') + ",5\n" + "1,2,3,\"" + test::Repeat("ab\r\n", 400) + "\",5\n" + "1,2,3,4," +
+      std::string(1016, 'x') + "\n" +  // 1024 bytes: read, then refused
+      "1,2,3,4," + std::string(1017, 'x') + "\n" + "1,2,3,b,5,6\n";
   const Outcome o = RunInMemory({"zipdb", "build", "-", "-o", m_dir.File("out.dbf")}, csv);
   EXPECT_EQ(o.rc, kExitDataError);
-  EXPECT_EQ(o.err, "jasokit zipdb: <stdin>:2: " + tooLong + "\n" +
-                       "jasokit zipdb: <stdin>:3: " + tooLong + "\n" +
-                       "jasokit zipdb: <stdin>:404: column 5 (detail): 1016 bytes in CP949, more than the field's 17\n" +
-                       "jasokit zipdb: <stdin>:405: " + tooLong + "\n" +
-                       "jasokit zipdb: <stdin>:406: 6 fields, expected 5 (zipcode, province, district, locality, "
-                       "detail)\n"
-                       "jasokit zipdb: " + m_dir.File("out.dbf") + " not written\n");
+  EXPECT_EQ(o.err,
+            "jasokit zipdb: <stdin>:2: " + tooLong + "\n" + "jasokit zipdb: <stdin>:3: " + tooLong + "\n" +
+                "jasokit zipdb: <stdin>:404: column 5 (detail): 1016 bytes in CP949, more than the field's 17\n" +
+                "jasokit zipdb: <stdin>:405: " + tooLong + "\n" +
+                "jasokit zipdb: <stdin>:406: 6 fields, expected 5 (zipcode, province, district, locality, "
+                "detail)\n"
+                "jasokit zipdb: " +
+                m_dir.File("out.dbf") + " not written\n");
   EXPECT_EQ(Names(m_dir), std::vector<std::string>{});
 }
 
@@ -725,8 +768,8 @@ TEST_F(ZipDbTest, WritesOnlyIntoARegularFileOrANewName) {
   EXPECT_EQ(deviceAfter.st_rdev, deviceBefore.st_rdev);
   EXPECT_EQ(deviceAfter.st_ino, deviceBefore.st_ino);
 
-  std::vector<std::string> expected = {"dangling.dbf", "fifo.dbf", "in.csv",    "link.dbf", "real.dbf", "reference.dbf",
-                                       "t.dbf",        "t.dbf.tmp", "u.dbf", "u.dbf.tmp", "victim"};
+  std::vector<std::string> expected = {"dangling.dbf", "fifo.dbf",  "in.csv", "link.dbf",  "real.dbf", "reference.dbf",
+                                       "t.dbf",        "t.dbf.tmp", "u.dbf",  "u.dbf.tmp", "victim"};
   if (geteuid() == 0) expected.insert(expected.begin() + 2, "full");
   EXPECT_EQ(Names(m_dir), expected);  // no temporary file left behind
 }
@@ -826,8 +869,8 @@ TEST_F(ZipDbTest, DbfreadReadsEveryField) {
              "print(len(t.deleted))\n"
              "for r in t:\n"
              "    print('|'.join(str(v) for v in r.values()))\n");
-  const std::string command = "PYTHONIOENCODING=utf-8 " + python + " " + script + " " + table +
-                              " >" + m_dir.File("py.out") + " 2>&1";
+  const std::string command =
+      "PYTHONIOENCODING=utf-8 " + python + " " + script + " " + table + " >" + m_dir.File("py.out") + " 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0) << ReadBytes(m_dir.File("py.out"));
 
   std::string expected =

@@ -41,9 +41,8 @@ std::string Pad(std::string text, std::size_t width) {
 }
 
 // One raw 90-byte record; the field texts are placed as given and space-filled.
-std::string RawRecord(const std::string& zip, const std::string& province,
-                      const std::string& district, const std::string& locality,
-                      const std::string& detail, char flag = ' ') {
+std::string RawRecord(const std::string& zip, const std::string& province, const std::string& district,
+                      const std::string& locality, const std::string& detail, char flag = ' ') {
   std::string r(1, flag);
   r += Pad(zip, 7);
   r += Pad(province, 4);
@@ -103,9 +102,9 @@ TEST(ZipRecordTest, LocalityCutRule) {
   } kCases[] = {
       {Pad(name, 43), name},
       {Pad(name + " " + Cp("연세대학교"), 43), name + " " + Cp("연세대학교")},  // words kept
-      {text42 + " ", text42},                                              // trailing space lost
-      {text43, Cp("가나다라마바사아자차")},                                 // cut at the last space
-      {std::string(43, 'x'), std::string(43, 'x')},                        // no space: whole
+      {text42 + " ", text42},                                                   // trailing space lost
+      {text43, Cp("가나다라마바사아자차")},                                     // cut at the last space
+      {std::string(43, 'x'), std::string(43, 'x')},                             // no space: whole
       {Pad("a b c", 43), "a b c"},
       {std::string(43, ' '), ""},
       {Pad("  " + name, 43), ""},
@@ -132,8 +131,8 @@ TEST(ZipRecordTest, KeyLengthAgreesWithTheCut) {
 }
 
 TEST(ZipRecordTest, OtherFieldsKeepTheirPaddingAndStopAtNul) {
-  const ZipRecord r = CutZipRecord(
-      RawRecord("135-080", Cp("서울"), Cp("강남구"), Cp("역삼동"), "1~200", '*').c_str()).ToRecord();
+  const ZipRecord r =
+      CutZipRecord(RawRecord("135-080", Cp("서울"), Cp("강남구"), Cp("역삼동"), "1~200", '*').c_str()).ToRecord();
   EXPECT_EQ(r.zipCode, "135-080");
   EXPECT_EQ(r.province, Cp("서울"));
   EXPECT_EQ(r.district, Cp("강남구") + std::string(7, ' '));
@@ -151,8 +150,7 @@ TEST(ZipRecordTest, OtherFieldsKeepTheirPaddingAndStopAtNul) {
 
 class ZipLoadTest : public ::testing::Test {
  protected:
-  ZipDatabase LoadRecords(const std::vector<std::string>& records,
-                          const std::string& trailer = "\x1A") {
+  ZipDatabase LoadRecords(const std::vector<std::string>& records, const std::string& trailer = "\x1A") {
     WriteBytes(m_dir.File("t.dbf"), TableBytes(records, trailer));
     ZipDatabase db;
     db.Load(m_dir.File("t.dbf"));
@@ -229,8 +227,7 @@ TEST_F(ZipLoadTest, BytesAfterTheLastRecordAreIgnored) {
 }
 
 TEST_F(ZipLoadTest, LoadingAgainReplacesTheTable) {
-  WriteBytes(m_dir.File("a.dbf"),
-             TableBytes({RawRecord("1", "p", "d", "a", ""), RawRecord("2", "p", "d", "a", "")}));
+  WriteBytes(m_dir.File("a.dbf"), TableBytes({RawRecord("1", "p", "d", "a", ""), RawRecord("2", "p", "d", "a", "")}));
   WriteBytes(m_dir.File("b.dbf"), TableBytes({RawRecord("3", "p", "d", "b", "")}));
   ZipDatabase db;
   db.Load(m_dir.File("a.dbf"));
@@ -258,10 +255,10 @@ TEST_F(ZipLoadTest, SearchLinesAreSortedAndKeepDuplicates) {
       row,
       RawRecord("100-010", Cp("서울"), Cp("중구"), jung + " " + Cp("상가"), ""),
   });
-  const std::string yeosu = "550-010 " + Cp("전남") + " " + Cp("여수시") + std::string(7, ' ') +
-                            " " + jung + " " + std::string(17, ' ');
-  const std::string changwon = "642-020 " + Cp("경남") + " " + Cp("창원시 성산구") + " " + jung +
-                               " " + Pad(Cp("중앙빌딩"), 17);
+  const std::string yeosu =
+      "550-010 " + Cp("전남") + " " + Cp("여수시") + std::string(7, ' ') + " " + jung + " " + std::string(17, ' ');
+  const std::string changwon =
+      "642-020 " + Cp("경남") + " " + Cp("창원시 성산구") + " " + jung + " " + Pad(Cp("중앙빌딩"), 17);
   EXPECT_EQ(FormatSearchLines(db, jung), (std::vector<std::string>{yeosu, yeosu, changwon}));
   // A 6-byte district: 7 bytes of padding and the separator.
   EXPECT_EQ(yeosu.substr(19, 9), std::string(8, ' ') + jung.substr(0, 1));
@@ -401,10 +398,14 @@ TEST_F(ZipLoadTest, ParseReadsBytesInMemory) {
 TEST(ZipLookupTest, PrefixCodeAndSuggestions) {
   std::tm date{};
   std::vector<ZipRecord> rows = {
-      {"135-081", Cp("서울"), Cp("강남구"), Cp("역삼1동"), ""}, {"135-080", Cp("서울"), Cp("강남구"), Cp("역삼2동"), ""},
-      {"135-080", Cp("서울"), Cp("강남구"), Cp("역삼2동"), "x"}, {"100-011", Cp("서울"), Cp("중구"), Cp("명동1가"), ""},
-      {"135-010", Cp("서울"), Cp("강남구"), Cp("논현동"), ""},  {"999-999", Cp("전남"), Cp("무안군"), Cp("역삼리"), ""},
-      {"135-090", Cp("서울"), Cp("강남구"), Cp("역삼"), ""},    {"135-091", Cp("서울"), Cp("강남구"), Cp("역삼로동"), ""},
+      {"135-081", Cp("서울"), Cp("강남구"), Cp("역삼1동"), ""},
+      {"135-080", Cp("서울"), Cp("강남구"), Cp("역삼2동"), ""},
+      {"135-080", Cp("서울"), Cp("강남구"), Cp("역삼2동"), "x"},
+      {"100-011", Cp("서울"), Cp("중구"), Cp("명동1가"), ""},
+      {"135-010", Cp("서울"), Cp("강남구"), Cp("논현동"), ""},
+      {"999-999", Cp("전남"), Cp("무안군"), Cp("역삼리"), ""},
+      {"135-090", Cp("서울"), Cp("강남구"), Cp("역삼"), ""},
+      {"135-091", Cp("서울"), Cp("강남구"), Cp("역삼로동"), ""},
   };
   ZipDatabase db;
   ASSERT_EQ(db.Parse(ZipTableWriter(date).Build(rows)), ZipLoadStatus::Ok);
@@ -517,8 +518,7 @@ TEST(ZipTableWriterTest, CheckZipValueRefusesWhatTheLoaderWouldChange) {
       {ZipField::Locality, Cp("명동1가 x"), ""},
       {ZipField::Locality, Cp("명동  x"), "two spaces in a row; the table would cut the name there"},
       {ZipField::Locality, Cp("명동 "), "a trailing space; the table would drop it"},
-      {ZipField::Locality, std::string(42, 'x') + " ",
-       "a trailing space; the table would drop it"},
+      {ZipField::Locality, std::string(42, 'x') + " ", "a trailing space; the table would drop it"},
       {ZipField::Locality, std::string(21, 'x') + " " + std::string(21, 'y'),
        "fills all 43 bytes and holds a space; the table would cut it at its last space"},
       {ZipField::Locality, std::string(43, 'x'), ""},

@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QWidget>
-
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -119,9 +118,7 @@ int main(int argc, char** argv) {
   }
   if (!options.startup && options.out.isEmpty()) return Fail("no output file given");
 
-  SetMessageFunction([](QWidget*, const QString& text) {
-    std::fprintf(stderr, "message: %s\n", qPrintable(text));
-  });
+  SetMessageFunction([](QWidget*, const QString& text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); });
 
   MainDialogSetup setup;
   if (!options.table.empty()) {

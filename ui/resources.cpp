@@ -37,8 +37,7 @@ QIcon ApplicationIcon() {
 
 void PaintBackground(QPainter& painter, const QRect& rect) {
   // Kept once decoded: the picture is repainted on every expose.
-  static const QImage background =
-      LoadBitmap(layout::kIdBackground).convertToFormat(QImage::Format_RGB32);
+  static const QImage background = LoadBitmap(layout::kIdBackground).convertToFormat(QImage::Format_RGB32);
   const QRect covered(rect.topLeft(), background.size());
   if (!covered.contains(rect)) {
     const QColor ground = background.isNull() ? QColor(Qt::lightGray) : QColor(background.pixel(0, 0));

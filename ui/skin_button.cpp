@@ -44,9 +44,7 @@ SkinButton::Face SkinButton::currentFace() const {
   return isDown() ? Face::Pressed : Face::Hover;
 }
 
-QSize SkinButton::sizeHint() const {
-  return m_faceNormal.isNull() ? QSize(35, 20) : m_faceNormal.size();
-}
+QSize SkinButton::sizeHint() const { return m_faceNormal.isNull() ? QSize(35, 20) : m_faceNormal.size(); }
 
 void SkinButton::paintEvent(QPaintEvent*) {
   const QImage* face = &m_faceNormal;

@@ -120,8 +120,6 @@ void CWebBrowser2::showNothing() {
   emit loadFinished(false);
 }
 
-void CWebBrowser2::openLink(const QUrl& link) {
-  QDesktopServices::openUrl(document()->baseUrl().resolved(link));
-}
+void CWebBrowser2::openLink(const QUrl& link) { QDesktopServices::openUrl(document()->baseUrl().resolved(link)); }
 
 }  // namespace jasokit

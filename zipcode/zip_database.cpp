@@ -1,7 +1,5 @@
 #include "zipcode/zip_database.h"
 
-#include "memory/large_buffer.h"
-
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +10,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "memory/large_buffer.h"
+
 namespace jasokit {
 
 namespace {
@@ -21,17 +21,37 @@ inline std::uint32_t ReadLe32(const unsigned char* p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
+// clang-format off: the mix reads as its three rounds of three.
 inline void Mix(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c) {
-  a -= b; a -= c; a ^= c >> 13;
-  b -= c; b -= a; b ^= a << 8;
-  c -= a; c -= b; c ^= b >> 13;
-  a -= b; a -= c; a ^= c >> 12;
-  b -= c; b -= a; b ^= a << 16;
-  c -= a; c -= b; c ^= b >> 5;
-  a -= b; a -= c; a ^= c >> 3;
-  b -= c; b -= a; b ^= a << 10;
-  c -= a; c -= b; c ^= b >> 15;
+  a -= b;
+  a -= c;
+  a ^= c >> 13;
+  b -= c;
+  b -= a;
+  b ^= a << 8;
+  c -= a;
+  c -= b;
+  c ^= b >> 13;
+  a -= b;
+  a -= c;
+  a ^= c >> 12;
+  b -= c;
+  b -= a;
+  b ^= a << 16;
+  c -= a;
+  c -= b;
+  c ^= b >> 5;
+  a -= b;
+  a -= c;
+  a ^= c >> 3;
+  b -= c;
+  b -= a;
+  b ^= a << 10;
+  c -= a;
+  c -= b;
+  c ^= b >> 15;
 }
+// clang-format on
 
 }  // namespace
 
@@ -183,13 +203,13 @@ struct ZipDatabase::Impl {
     for (std::uint32_t i = 0; i < entries.size(); ++i) {
       const std::string_view code = ZipCode(i);
       std::uint64_t head = 0;
-      for (std::size_t k = 0; k < 8; ++k) head = head << 8 | (k < code.size() ? static_cast<unsigned char>(code[k]) : 0);
+      for (std::size_t k = 0; k < 8; ++k)
+        head = head << 8 | (k < code.size() ? static_cast<unsigned char>(code[k]) : 0);
       entries[i] = Entry{head, i};
     }
     static_assert(kZipCodeBytes <= 8);
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-      return a.head != b.head ? a.head < b.head : a.record < b.record;
-    });
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.head != b.head ? a.head < b.head : a.record < b.record; });
     recordsByZipCode.resize(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) recordsByZipCode[i] = entries[i].record;
     codesSorted = true;
@@ -396,15 +416,14 @@ std::vector<ZipRecordView> ZipDatabase::FindPrefix(std::string_view prefix) cons
 std::vector<ZipRecordView> ZipDatabase::FindZipCode(std::string_view zipCode) const {
   Impl& impl = *m_impl;
   impl.SortCodes();
-  const auto range = std::equal_range(
-      impl.recordsByZipCode.begin(), impl.recordsByZipCode.end(), zipCode,
-      [&impl](const auto& a, const auto& b) {
-        if constexpr (std::is_same_v<std::decay_t<decltype(a)>, std::string_view>) {
-          return a < impl.ZipCode(b);
-        } else {
-          return impl.ZipCode(a) < b;
-        }
-      });
+  const auto range = std::equal_range(impl.recordsByZipCode.begin(), impl.recordsByZipCode.end(), zipCode,
+                                      [&impl](const auto& a, const auto& b) {
+                                        if constexpr (std::is_same_v<std::decay_t<decltype(a)>, std::string_view>) {
+                                          return a < impl.ZipCode(b);
+                                        } else {
+                                          return impl.ZipCode(a) < b;
+                                        }
+                                      });
   std::vector<ZipRecordView> out;
   for (auto it = range.first; it != range.second; ++it) out.push_back(impl.Record(*it));
   return out;

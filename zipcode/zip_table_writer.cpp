@@ -72,8 +72,7 @@ std::string ZipTableWriter::Header(std::uint32_t rows) const {
 }
 
 void ZipTableWriter::AppendRecord(const ZipRecord& row, std::size_t sequence, std::string& out) {
-  const std::string* values[kZipFieldCount] = {&row.zipCode, &row.province, &row.district, &row.locality,
-                                               &row.detail};
+  const std::string* values[kZipFieldCount] = {&row.zipCode, &row.province, &row.district, &row.locality, &row.detail};
   out += ' ';  // not deleted
   for (std::size_t i = 0; i < kZipFieldCount; ++i) {
     const std::size_t width = kZipFields[i].width;

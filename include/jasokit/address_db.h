@@ -27,12 +27,12 @@ JASOKIT_API const char* AddressDbStatusMessage(AddressDbStatus status);
 
 // One building as the lookup shows it. UTF-8.
 struct AddressMatch {
-  std::string postcode;      // five digits, or a six-digit code (123-456) in older data
-  std::string address;       // road-name address, with the building name in brackets
-  std::string lot;           // lot-number address
-  std::string english;       // number and road, town, city/district, region
-  std::string building;      // the building or bulk-delivery name, or ""
-  std::string oldPostcode;   // the six-digit code (123-456), or ""
+  std::string postcode;     // five digits, or a six-digit code (123-456) in older data
+  std::string address;      // road-name address, with the building name in brackets
+  std::string lot;          // lot-number address
+  std::string english;      // number and road, town, city/district, region
+  std::string building;     // the building or bulk-delivery name, or ""
+  std::string oldPostcode;  // the six-digit code (123-456), or ""
 };
 
 struct AddressLookupResult {

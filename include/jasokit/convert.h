@@ -55,14 +55,14 @@ struct AddressFields {
   std::string region;    // province or metropolitan city
   std::string postcode;  // five digits
   std::string country;
-  std::string source;    // "database" when written from the address data, else "rules"
+  std::string source;  // "database" when written from the address data, else "rules"
 };
 
 // One conversion: UTF-8 texts from Convert, CP949 ones from ConvertInput.
 struct Result {
   ConversionStatus status = ConversionStatus::Empty;
-  std::string normalized;  // the text trimmed, line breaks and runs of spaces made single spaces
-  std::string output;      // empty for TooLong and Empty
+  std::string normalized;               // the text trimmed, line breaks and runs of spaces made single spaces
+  std::string output;                   // empty for TooLong and Empty
   std::optional<AddressFields> fields;  // official-style addresses only
   bool replacedInvalid = false;         // Convert only: the text held invalid UTF-8
 };
@@ -110,8 +110,7 @@ inline constexpr std::size_t kMaxRomanizeUnits = 1024;
 // first letter upper-cased; empty for a text of more than kMaxRomanizeUnits
 // characters or a result of more than 1024 bytes. The text ends at its first
 // NUL byte. replacedInvalid, if given, tells whether it held invalid UTF-8.
-JASOKIT_API std::string Romanize(std::string_view utf8, Style style = Style::Classic,
-                                 bool* replacedInvalid = nullptr);
+JASOKIT_API std::string Romanize(std::string_view utf8, Style style = Style::Classic, bool* replacedInvalid = nullptr);
 
 // Converts CP949 text, byte for byte as the desktop program's input box does;
 // the result's texts are CP949. The text ends at its first NUL byte;

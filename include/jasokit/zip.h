@@ -116,8 +116,7 @@ class JASOKIT_API ZipDatabase {
    private:
     friend class ZipDatabase;
     Hits() = default;
-    Hits(const Impl* impl, std::uint32_t first, std::uint32_t count)
-        : m_impl(impl), m_first(first), m_count(count) {}
+    Hits(const Impl* impl, std::uint32_t first, std::uint32_t count) : m_impl(impl), m_first(first), m_count(count) {}
     const Impl* m_impl = nullptr;
     std::uint32_t m_first = kEnd;
     std::uint32_t m_count = 0;

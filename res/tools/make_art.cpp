@@ -22,7 +22,6 @@
 #include <QRect>
 #include <QString>
 #include <QtEndian>
-
 #include <cstdio>
 #include <vector>
 
@@ -164,8 +163,7 @@ QImage PaintBackground(const QImage& logoIcon) {
   const PixelRect output = ToPixels(kOutputUnits);
   DrawPanel(p, QRect(24, 92, 552, 168), QStringLiteral("주소변환기"));
   DrawLine(p, input.x, 117, QStringLiteral("영문으로 바꿀 주소를 입력한 후 Enter 키를 누르세요."));
-  DrawLine(p, input.x, 133,
-           QStringLiteral("주소가 아닌 글은 로마자 표기법에 따라 한글을 로마자로 바꿉니다."));
+  DrawLine(p, input.x, 133, QStringLiteral("주소가 아닌 글은 로마자 표기법에 따라 한글을 로마자로 바꿉니다."));
   DrawLine(p, input.x, 149, QStringLiteral("변환할 한글을 입력하세요."));
   DrawFieldFrame(p, input);
   DrawLine(p, input.x, output.y - 20, QStringLiteral("변환된 로마자"), kHeading);
@@ -175,8 +173,7 @@ QImage PaintBackground(const QImage& logoIcon) {
   const PixelRect query = ToPixels(kZipQueryUnits);
   const PixelRect list = ToPixels(kZipListUnits);
   DrawPanel(p, QRect(24, 268, 552, 172), QStringLiteral("우편번호찾기"));
-  DrawLine(p, query.x, 296,
-           QStringLiteral("찾으실 동, 읍, 면의 이름을 입력한 후 Enter 키를 누르세요. (예: 역삼동)"));
+  DrawLine(p, query.x, 296, QStringLiteral("찾으실 동, 읍, 면의 이름을 입력한 후 Enter 키를 누르세요. (예: 역삼동)"));
   DrawFieldFrame(p, query);
   DrawFieldFrame(p, list);
 

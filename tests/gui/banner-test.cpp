@@ -1,5 +1,7 @@
 // The banner panel and its start-up probe, against a loopback HTTP server.
 // Runs with QT_QPA_PLATFORM=offscreen.
+#include "ui/banner.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -9,7 +11,6 @@
 #include <QtTest>
 
 #include "gui-test-util.h"
-#include "ui/banner.h"
 #include "ui/web_browser.h"
 
 using namespace jasokit;
@@ -41,7 +42,9 @@ class PageServer : public QObject {
   }
 
   quint16 port() const { return m_server.serverPort(); }
-  QString url(const char* path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(QLatin1String(path)); }
+  QString url(const char* path) const {
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(QLatin1String(path));
+  }
   const QStringList& paths() const { return m_paths; }
 
  private:
@@ -80,8 +83,8 @@ class BannerTest : public QObject {
   }
 
   void reachableServerShowsTheOnlinePage() {
-    PageServer server(HttpResponse("200 OK", "text/html; charset=utf-8",
-                                   "<html><body><p>online banner 온라인</p></body></html>"));
+    PageServer server(
+        HttpResponse("200 OK", "text/html; charset=utf-8", "<html><body><p>online banner 온라인</p></body></html>"));
     QTemporaryDir dir;
     BannerSettings settings;
     settings.checkAddress = QStringLiteral("127.0.0.1");

@@ -12,7 +12,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
-
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -83,9 +82,7 @@ class ProgramCopy {
 
 MainDialogSetup SetupWithBanner(const test::SilentServer& server, const QString& offlinePath) {
   MainDialogSetup setup;
-  setup.loadZipTable = [](ZipDatabase& db) {
-    return test::LoadRows(db, Rows());
-  };
+  setup.loadZipTable = [](ZipDatabase& db) { return test::LoadRows(db, Rows()); };
   setup.banner.checkAddress = QStringLiteral("127.0.0.1");
   setup.banner.checkPort = server.port();
   setup.banner.onlineUrl = server.url("/address/banner.html");

@@ -308,9 +308,8 @@ inline int RunStartupChild(int& argc, char** argv) {
   for (int i = 2; i < argc; ++i) queries << QString::fromUtf8(argv[i]);
   ConverterApp app(argc, argv);
   IsolateSettings();
-  SetMessageFunction([](QWidget*, const QString& text) {
-    Say(QCoreApplication::applicationName() + QStringLiteral(": ") + text);
-  });
+  SetMessageFunction(
+      [](QWidget*, const QString& text) { Say(QCoreApplication::applicationName() + QStringLiteral(": ") + text); });
   QTimer::singleShot(0, &app, [&queries] {
     MainDialog* dialog = nullptr;
     for (QWidget* widget : QApplication::topLevelWidgets()) {

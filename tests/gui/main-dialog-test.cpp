@@ -16,7 +16,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
-
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -45,13 +44,13 @@ MainDialogSetup TestSetup() {
   setup.loadZipTable = [](ZipDatabase& db) {
     // Out of zip code order, with one row twice.
     return test::LoadRows(db, {
-        Record("612-020", "부산", "해운대구", "역삼동", ""),
-        Record("135-080", "서울", "강남구", "역삼동", "123-45"),
-        Record("135-081", "서울", "강남구", "역삼동", "아파트"),
-        Record("135-081", "서울", "강남구", "역삼동", "아파트"),
-        Record("100-011", "서울", "중구", "명동1가", ""),
-        Record("641-773", "경남", "창원시 성산구", "신촌동", "동성아파트"),
-    });
+                                  Record("612-020", "부산", "해운대구", "역삼동", ""),
+                                  Record("135-080", "서울", "강남구", "역삼동", "123-45"),
+                                  Record("135-081", "서울", "강남구", "역삼동", "아파트"),
+                                  Record("135-081", "서울", "강남구", "역삼동", "아파트"),
+                                  Record("100-011", "서울", "중구", "명동1가", ""),
+                                  Record("641-773", "경남", "창원시 성산구", "신촌동", "동성아파트"),
+                              });
   };
   setup.banner.checkAddress = QStringLiteral("127.0.0.1");
   setup.banner.checkPort = ClosedPort();
@@ -153,9 +152,8 @@ class MainDialogTest : public QObject {
                                  "outputBox", "resetButton", "zipList", "zipQueryBox"}));
 
     // Tab walks the controls in template order and wraps around.
-    const QList<QWidget*> order = {c.inputBox,        c.outputBox,        c.zipQueryBox,
-                                   c.zipList,         c.banner,           c.copyInputButton,
-                                   c.copyOutputButton, c.copyQueryButton, c.resetButton};
+    const QList<QWidget*> order = {c.inputBox,        c.outputBox,        c.zipQueryBox,     c.zipList,    c.banner,
+                                   c.copyInputButton, c.copyOutputButton, c.copyQueryButton, c.resetButton};
     QTRY_COMPARE(QApplication::focusWidget(), c.inputBox);
     for (int i = 1; i <= order.size(); ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -260,7 +258,8 @@ class MainDialogTest : public QObject {
     c.inputBox->setText(tooLong);
     PressEnter(c.inputBox);
     QCOMPARE(messages.texts(),
-             QStringList{QStringLiteral("입력 길이가 1000 글자를 초과하여 처리할 수 없습니다.\r\n다시 한번 확인해 주세요.")});
+             QStringList{
+                 QStringLiteral("입력 길이가 1000 글자를 초과하여 처리할 수 없습니다.\r\n다시 한번 확인해 주세요.")});
     QCOMPARE(c.inputBox->text(), tooLong);
     QCOMPARE(c.outputBox->text(), QStringLiteral("kept"));
   }
@@ -312,12 +311,13 @@ class MainDialogTest : public QObject {
     for (int i = 0; i < c.zipList->count(); ++i) lines << c.zipList->item(i)->text();
     const QString pad7(7, QChar(' '));
     const QString pad17(17, QChar(' '));
-    QCOMPARE(lines, (QStringList{
-                        QStringLiteral("135-080 서울 강남구") + pad7 + QStringLiteral(" 역삼동 123-45") + QString(11, ' '),
-                        QStringLiteral("135-081 서울 강남구") + pad7 + QStringLiteral(" 역삼동 아파트") + QString(11, ' '),
-                        QStringLiteral("135-081 서울 강남구") + pad7 + QStringLiteral(" 역삼동 아파트") + QString(11, ' '),
-                        QStringLiteral("612-020 부산 해운대구") + QString(5, ' ') + QStringLiteral(" 역삼동 ") + pad17,
-                    }));
+    QCOMPARE(lines,
+             (QStringList{
+                 QStringLiteral("135-080 서울 강남구") + pad7 + QStringLiteral(" 역삼동 123-45") + QString(11, ' '),
+                 QStringLiteral("135-081 서울 강남구") + pad7 + QStringLiteral(" 역삼동 아파트") + QString(11, ' '),
+                 QStringLiteral("135-081 서울 강남구") + pad7 + QStringLiteral(" 역삼동 아파트") + QString(11, ' '),
+                 QStringLiteral("612-020 부산 해운대구") + QString(5, ' ') + QStringLiteral(" 역삼동 ") + pad17,
+             }));
     // Nothing is selected, the focus stays, the boxes were read, not written.
     QVERIFY(c.zipList->selectedItems().isEmpty());
     QCOMPARE(QApplication::focusWidget(), c.zipQueryBox);
@@ -392,8 +392,7 @@ class MainDialogTest : public QObject {
     const test::Controls c(d);
     QVERIFY(c.complete());
     auto cursors = [&c] {
-      return QList<int>{c.inputBox->cursorPosition(), c.outputBox->cursorPosition(),
-                        c.zipQueryBox->cursorPosition()};
+      return QList<int>{c.inputBox->cursorPosition(), c.outputBox->cursorPosition(), c.zipQueryBox->cursorPosition()};
     };
     const QList<int> atStart{0, 0, 0};
 
@@ -430,9 +429,8 @@ class MainDialogTest : public QObject {
       QLineEdit* box;
       SkinButton* button;
     };
-    const Case cases[] = {{c.inputBox, c.copyInputButton},
-                          {c.outputBox, c.copyOutputButton},
-                          {c.zipQueryBox, c.copyQueryButton}};
+    const Case cases[] = {
+        {c.inputBox, c.copyInputButton}, {c.outputBox, c.copyOutputButton}, {c.zipQueryBox, c.copyQueryButton}};
     // The second text has characters with no CP949 form: nothing is lost.
     const QString texts[] = {QStringLiteral("한글 text"), QStringLiteral("café\u00A0한글 😀")};
     for (const QString& text : texts) {

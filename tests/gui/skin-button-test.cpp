@@ -290,7 +290,8 @@ class SkinButtonTest : public QObject {
     shot = dialog.grab().toImage().convertToFormat(QImage::Format_RGB32);
     for (SkinButton* b : {c.copyInputButton, c.resetButton}) {
       const QImage buttonFace = LoadBitmap(b == c.resetButton ? layout::kIdResetFace : layout::kIdCopyFace);
-      const QPoint at = b->pos() + QPoint((b->width() - buttonFace.width()) / 2, (b->height() - buttonFace.height()) / 2) +
+      const QPoint at = b->pos() +
+                        QPoint((b->width() - buttonFace.width()) / 2, (b->height() - buttonFace.height()) / 2) +
                         WhiteFacePixel(buttonFace);
       QCOMPARE(shot.pixel(at), background.pixel(at));
       QVERIFY(shot.pixel(at) != qRgb(255, 255, 255));
