@@ -1,5 +1,7 @@
 #include "cli/json.h"
 
+#include <iterator>
+
 #include "jasokit/cp949.h"
 
 namespace jasokit::cli {
@@ -19,19 +21,19 @@ constexpr const char* kReplacement = "\\ufffd";
 
 constexpr bool IsPlainAscii(unsigned char c) { return c >= 0x20 && c < 0x80 && c != '"' && c != '\\'; }
 
-// {"KEY":VALUE,...} from pairs of names and texts; cp949: the texts are CP949.
-template <typename Pairs>
-void AppendJsonObject(const Pairs& pairs, bool cp949, std::string& out) {
+// {"KEY":VALUE,... without its closing brace, so that more members may
+// follow; cp949: the values are CP949.
+void OpenJsonObject(const JsonField* fields, std::size_t count, bool cp949, std::string& out) {
   char separator = '{';
-  for (const auto& [name, value] : pairs) {
+  for (std::size_t i = 0; i < count; ++i) {
     out += separator;
     separator = ',';
-    AppendJsonString(name, out);
+    AppendJsonString(fields[i].first, out);
     out += ':';
     if (cp949) {
-      AppendJsonCp949String(value, out);
+      AppendJsonCp949String(fields[i].second, out);
     } else {
-      AppendJsonString(value, out);
+      AppendJsonString(fields[i].second, out);
     }
   }
 }
@@ -104,11 +106,11 @@ void AppendResultJson(const Result& r, std::string& out) {
     return;
   }
   const AddressFields& f = *r.fields;
-  const std::pair<const char*, std::string_view> parts[] = {
+  const JsonField parts[] = {
       {"detail", f.detail},     {"street", f.street},   {"district", f.district}, {"region", f.region},
       {"postcode", f.postcode}, {"country", f.country}, {"source", f.source},
   };
-  AppendJsonObject(parts, false, out);
+  OpenJsonObject(parts, std::size(parts), false, out);
   out += "}}";
 }
 
@@ -127,11 +129,11 @@ void AppendZipJson(std::string_view key, const std::string* name, const ZipLines
   for (const auto& [line, r] : lines) {
     if (!first) out += ',';
     first = false;
-    const std::pair<const char*, std::string_view> fields[] = {
+    const JsonField fields[] = {
         {"zip_code", r.zipCode},  {"province", r.province}, {"district", r.district},
         {"locality", r.locality}, {"detail", r.detail},
     };
-    AppendJsonObject(fields, true, out);
+    OpenJsonObject(fields, std::size(fields), true, out);
     if (convert) {
       out += ",\"conversion\":";
       AppendJsonCp949String(ListLineConversion(line, *convert), out);
@@ -142,14 +144,7 @@ void AppendZipJson(std::string_view key, const std::string* name, const ZipLines
 }
 
 void AppendJsonObject(const JsonField* fields, std::size_t count, std::string& out) {
-  char separator = '{';
-  for (std::size_t i = 0; i < count; ++i) {
-    out += separator;
-    separator = ',';
-    AppendJsonString(fields[i].first, out);
-    out += ':';
-    AppendJsonString(*fields[i].second, out);
-  }
+  OpenJsonObject(fields, count, false, out);
   out += '}';
 }
 

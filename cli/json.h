@@ -28,7 +28,7 @@ void AppendResultJson(const Result& r, std::string& out);
 void AppendZipJson(std::string_view key, const std::string* name, const ZipLines& lines, const Options* convert,
                    std::string& out);
 
-using JsonField = std::pair<const char*, const std::string*>;
+using JsonField = std::pair<const char*, std::string_view>;
 
 // Appends {"key":"value",...} for fields of UTF-8 values, in their order.
 void AppendJsonObject(const JsonField* fields, std::size_t count, std::string& out);

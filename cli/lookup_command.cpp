@@ -47,8 +47,8 @@ constexpr const char* kLookupHelp =
 
 void AppendJsonMatch(const AddressMatch& m, std::string& out) {
   const JsonField fields[] = {
-      {"postcode", &m.postcode}, {"address", &m.address},   {"lot", &m.lot},
-      {"english", &m.english},   {"building", &m.building}, {"old_postcode", &m.oldPostcode},
+      {"postcode", m.postcode}, {"address", m.address},   {"lot", m.lot},
+      {"english", m.english},   {"building", m.building}, {"old_postcode", m.oldPostcode},
   };
   AppendJsonObject(fields, out);
 }
