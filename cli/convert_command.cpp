@@ -653,29 +653,16 @@ int ReadTextOptions(const ParsedArgs& parsed, CliIo& io, bool csv, Settings& s) 
 
 // The options of --csv; 0 or the exit status after reporting.
 int ReadCsvOptions(const ParsedArgs& parsed, CliIo& io, Settings& s, Request& request) {
-  for (const std::size_t csvOnly : {kOptColumn, kOptHeader, kOptInPlace, kOptOutputColumn}) {
-    if (!request.csv && parsed.Has(csvOnly)) {
-      return UsageError(io, "convert", std::string(kConvertOptions[csvOnly].name) + " needs --csv");
-    }
-  }
-  request.header = parsed.Has(kOptHeader);
-  if (const std::string* column = parsed.Value(kOptColumn)) {
-    const std::optional<std::size_t> n = ParseCount(*column);
-    if (n) {
-      if (*n == 0) return UsageError(io, "convert", "--column counts from 1");
-      s.column = *n - 1;
-    } else if (!request.header) {
-      return UsageError(io, "convert", "--column '" + *column + "' is a name, which needs --header");
-    } else {
-      request.columnName = column;
-    }
-  }
-  s.inPlace = parsed.Has(kOptInPlace);
-  if (const std::string* name = parsed.Value(kOptOutputColumn)) {
-    if (!request.header) return UsageError(io, "convert", "--output-column needs --header");
-    if (s.inPlace) return UsageError(io, "convert", "--output-column and --in-place exclude each other");
-    s.outputColumn = *name;
-  }
+  constexpr CsvOptionIds kIds = {kOptColumn, kOptHeader, kOptInPlace, kOptOutputColumn};
+  if (const int status = RefuseCsvOnly(parsed, kConvertOptions, kIds, request.csv, "convert", io)) return status;
+  CsvColumnChoice choice;
+  choice.outputColumn = s.outputColumn;
+  if (const int status = ReadCsvColumnChoice(parsed, kIds, "convert", io, choice)) return status;
+  request.header = choice.header;
+  request.columnName = choice.columnName;
+  s.column = choice.column;
+  s.inPlace = choice.inPlace;
+  s.outputColumn = std::move(choice.outputColumn);
   if (request.csv && !parsed.operands.empty()) {
     return UsageError(io, "convert", "--csv reads standard input; no TEXT may be given");
   }

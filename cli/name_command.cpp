@@ -97,12 +97,8 @@ constexpr const char* kCommand = "romanize";
 constexpr const char* kUsageCommand = "romanize --name";
 constexpr std::size_t kMaxNameBytes = 4 * kMaxRomanizeUnits;
 
-struct CsvSettings {
-  std::size_t column = 0;
-  const std::string* columnName = nullptr;
-  bool header = false;
-  bool inPlace = false;
-  std::string outputColumn = "romanized";
+struct CsvSettings : CsvColumnChoice {
+  CsvSettings() { outputColumn = "romanized"; }
 };
 
 // Romanizes names and tells the user about the odd ones.
@@ -249,43 +245,17 @@ int RunCsv(CsvSettings& s, NameWriter& writer, CliIo& io) {
   return writer.refused() ? kExitRefused : kExitOk;
 }
 
-// --column: a number from 1, or with --header a column's name.
-int ReadColumn(const std::string& column, CsvSettings& s, CliIo& io) {
-  const std::optional<std::size_t> n = ParseCount(column);
-  if (n && *n == 0) return UsageError(io, kUsageCommand, "--column counts from 1");
-  if (n) {
-    s.column = *n - 1;
-  } else if (s.header) {
-    s.columnName = &column;
-  } else {
-    return UsageError(io, kUsageCommand, "--column '" + column + "' is a name, which needs --header");
-  }
-  return kExitOk;
-}
+constexpr CsvOptionIds kCsvOptionIds = {kOptColumn, kOptHeader, kOptInPlace, kOptOutputColumn};
 
 // The CSV options into s: kExitOk, or kExitUsage after reporting the error.
 int ReadCsvSettings(const ParsedArgs& parsed, CsvSettings& s, CliIo& io) {
   const bool csv = parsed.Has(kOptCsv);
-  for (const std::size_t csvOnly : {kOptColumn, kOptHeader, kOptInPlace, kOptOutputColumn}) {
-    if (!csv && parsed.Has(csvOnly)) {
-      return UsageError(io, kUsageCommand, std::string(kNameOptions[csvOnly].name) + " needs --csv");
-    }
-  }
+  if (const int rc = RefuseCsvOnly(parsed, kNameOptions, kCsvOptionIds, csv, kUsageCommand, io)) return rc;
   if (csv && parsed.Has(kOptJson)) return UsageError(io, kUsageCommand, "--csv and --json exclude each other");
   if (csv && !parsed.operands.empty()) {
     return UsageError(io, kUsageCommand, "--csv reads standard input; no NAME may be given");
   }
-  s.header = parsed.Has(kOptHeader);
-  s.inPlace = parsed.Has(kOptInPlace);
-  if (const std::string* column = parsed.Value(kOptColumn)) {
-    if (const int rc = ReadColumn(*column, s, io); rc != kExitOk) return rc;
-  }
-  if (const std::string* name = parsed.Value(kOptOutputColumn)) {
-    if (!s.header) return UsageError(io, kUsageCommand, "--output-column needs --header");
-    if (s.inPlace) return UsageError(io, kUsageCommand, "--output-column and --in-place exclude each other");
-    s.outputColumn = *name;
-  }
-  return kExitOk;
+  return ReadCsvColumnChoice(parsed, kCsvOptionIds, kUsageCommand, io, s);
 }
 
 }  // namespace

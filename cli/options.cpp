@@ -72,6 +72,38 @@ std::optional<std::size_t> ParseCount(const std::string& text) {
   return n;
 }
 
+int RefuseCsvOnly(const ParsedArgs& parsed, const OptionRule* rules, const CsvOptionIds& ids, bool csv,
+                  const char* command, CliIo& io) {
+  if (csv) return kExitOk;
+  for (const std::size_t option : {ids.column, ids.header, ids.inPlace, ids.outputColumn}) {
+    if (parsed.Has(option)) return UsageError(io, command, std::string(rules[option].name) + " needs --csv");
+  }
+  return kExitOk;
+}
+
+int ReadCsvColumnChoice(const ParsedArgs& parsed, const CsvOptionIds& ids, const char* command, CliIo& io,
+                        CsvColumnChoice& choice) {
+  choice.header = parsed.Has(ids.header);
+  choice.inPlace = parsed.Has(ids.inPlace);
+  if (const std::string* column = parsed.Value(ids.column)) {
+    const std::optional<std::size_t> n = ParseCount(*column);
+    if (n && *n == 0) return UsageError(io, command, "--column counts from 1");
+    if (n) {
+      choice.column = *n - 1;
+    } else if (choice.header) {
+      choice.columnName = column;
+    } else {
+      return UsageError(io, command, "--column '" + *column + "' is a name, which needs --header");
+    }
+  }
+  if (const std::string* name = parsed.Value(ids.outputColumn)) {
+    if (!choice.header) return UsageError(io, command, "--output-column needs --header");
+    if (choice.inPlace) return UsageError(io, command, "--output-column and --in-place exclude each other");
+    choice.outputColumn = *name;
+  }
+  return kExitOk;
+}
+
 int UsageError(CliIo& io, const char* command, const std::string& message) {
   io.Error(Prefix(command) + ": " + message + "; run '" + Prefix(command) + " --help'\n");
   return kExitUsage;

@@ -56,6 +56,29 @@ bool StyleOption(const ParsedArgs& parsed, std::size_t option, const char* comma
 // A count written in decimal digits (at most nine), or nothing.
 std::optional<std::size_t> ParseCount(const std::string& text);
 
+// The options that choose a CSV field and where its result goes, by their
+// index in a command's option table.
+struct CsvOptionIds {
+  std::size_t column, header, inPlace, outputColumn;
+};
+
+// What those options say.
+struct CsvColumnChoice {
+  std::size_t column = 0;                   // 0-based
+  const std::string* columnName = nullptr;  // --column NAME, found in the header
+  bool header = false;
+  bool inPlace = false;
+  std::string outputColumn;  // the new column's name; the caller's default
+};
+
+// Refuses any of those options without csv; 0 or kExitUsage after reporting.
+int RefuseCsvOnly(const ParsedArgs& parsed, const OptionRule* rules, const CsvOptionIds& ids, bool csv,
+                  const char* command, CliIo& io);
+
+// Reads those options into choice; 0 or kExitUsage after reporting.
+int ReadCsvColumnChoice(const ParsedArgs& parsed, const CsvOptionIds& ids, const char* command, CliIo& io,
+                        CsvColumnChoice& choice);
+
 // Reports a usage error: "jasokit COMMAND: MESSAGE; run 'jasokit COMMAND --help'".
 int UsageError(CliIo& io, const char* command, const std::string& message);
 
