@@ -30,6 +30,30 @@ bool StartsWith(std::string_view text, std::string_view head) {
   return text.size() >= head.size() && text.substr(0, head.size()) == head;
 }
 
+// value in decimal, without the allocation of std::to_string.
+void AppendDecimal(std::string& out, std::uint32_t value) {
+  char digits[10];
+  std::size_t n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (n > 0) out += digits[--n];
+}
+
+// Asks for bytes [begin, end) of a section ahead of their use, so that
+// their cache misses overlap those before (a hint; nothing on other compilers).
+void Prefetch(std::string_view section, std::size_t begin, std::size_t end) {
+#if defined(__GNUC__)
+  end = std::min(end, section.size());
+  for (std::size_t at = begin; at < end; at += 64) __builtin_prefetch(section.data() + at);
+#else
+  (void)section;
+  (void)begin;
+  (void)end;
+#endif
+}
+
 constexpr std::string_view kBasementWord = "지하";
 constexpr std::string_view kMountainWord = "산";
 
@@ -86,8 +110,14 @@ bool ParseNumber(std::string_view text, Number& out) {
   if (!AllDigits(main) || main.size() > 9 || (dash != std::string_view::npos && (!AllDigits(sub) || sub.size() > 5))) {
     return false;
   }
-  out.main = static_cast<std::uint32_t>(std::strtoul(std::string(main).c_str(), nullptr, 10));
-  out.sub = sub.empty() ? 0 : static_cast<std::uint32_t>(std::strtoul(std::string(sub).c_str(), nullptr, 10));
+  // At most 9 digits: no overflow.
+  const auto value = [](std::string_view digits) {
+    std::uint32_t v = 0;
+    for (const char c : digits) v = v * 10 + static_cast<std::uint32_t>(c - '0');
+    return v;
+  };
+  out.main = value(main);
+  out.sub = value(sub);
   return out.sub <= 0xFFFF;
 }
 
@@ -169,34 +199,54 @@ std::vector<std::uint32_t> AddressDatabase::Impl::RoadsNamed(std::string_view na
   return roads;
 }
 
-// -1, 0 or 1 as the name of entry k sorts before, with or after name.
-int AddressDatabase::Impl::CompareRoadName(std::size_t k, std::string_view name, std::uint32_t head,
-                                           std::uint32_t tail) const {
+// -1, 0 or 1 as the name of entry k sorts before, with or after name, whose
+// prefix and hash are head, tail and hash.
+int AddressDatabase::Impl::CompareRoadName(std::size_t k, std::string_view name, std::uint32_t head, std::uint32_t tail,
+                                           std::uint32_t hash) const {
   const auto e = *Record<RoadNameEntry>(kRoadNames, k);
   if (e.head != head) return e.head < head ? -1 : 1;
   if (e.tail != tail) return e.tail < tail ? -1 : 1;
+  if (e.hash != hash) return e.hash < hash ? -1 : 1;
   const auto road = Road(e.road);
   const std::string_view text = road ? Str(road->name) : std::string_view();
   return text < name ? -1 : text == name ? 0 : 1;
 }
 
-void AddressDatabase::Impl::ForRoadsNamed(std::string_view name,
-                                          const std::function<void(std::uint32_t, const RoadRecord&)>& each) const {
+std::pair<std::size_t, std::size_t> AddressDatabase::Impl::RoadNameRange(std::string_view name) const {
   const std::size_t n = Count(kRoadNames);
   std::uint32_t head, tail;
   NamePrefix(name, head, tail);
+  const std::uint32_t hash = NameHash(name);
   std::size_t lo = 0, hi = n;
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
-    if (CompareRoadName(mid, name, head, tail) < 0)
+    if (CompareRoadName(mid, name, head, tail, hash) < 0)
       lo = mid + 1;
     else
       hi = mid;
   }
-  for (std::size_t k = lo; k < n && CompareRoadName(k, name, head, tail) == 0; ++k) {
-    const std::uint32_t index = Record<RoadNameEntry>(kRoadNames, k)->road;
-    if (const auto road = Road(index)) each(index, *road);
+  std::size_t end = lo;
+  while (end < n && CompareRoadName(end, name, head, tail, hash) == 0) ++end;
+  return {lo, end};
+}
+
+bool AddressDatabase::Impl::NarrowByFences(std::uint32_t want, std::size_t& lo, std::size_t& hi) const {
+  const std::size_t fences = Count(kRowFences);
+  if (fences != (Count(kRows) + kFenceStep - 1) / kFenceStep || Count(kRowKeys) != Count(kRows)) return false;
+  // The fences of the rows in [lo, hi); the first whose key is not below
+  // want bounds the run from above, the one before it from below.
+  std::size_t first = (lo + kFenceStep - 1) / kFenceStep, last = (hi + kFenceStep - 1) / kFenceStep;
+  const std::size_t end = last;
+  while (first < last) {
+    const std::size_t mid = first + (last - first) / 2;
+    if (IndexAt(kRowFences, mid) < want)
+      first = mid + 1;
+    else
+      last = mid;
   }
+  if (first < end) hi = first * kFenceStep;
+  if (first > (lo + kFenceStep - 1) / kFenceStep) lo = (first - 1) * kFenceStep + 1;
+  return true;
 }
 
 void AddressDatabase::Impl::RowsOfRoad(const RoadRecord& road, const Number* number,
@@ -208,15 +258,18 @@ void AddressDatabase::Impl::RowsOfRoad(const RoadRecord& road, const Number* num
     for (std::size_t i = road.firstRow; i < end; ++i) out.push_back(static_cast<std::uint32_t>(i));
     return;
   }
-  // The compact keys find the run; the rows themselves decide.
   const std::uint32_t want = RowKey(number->marked, number->main, number->sub);
-  const bool keyed = Count(kRowKeys) == rows;
+  std::size_t lo = road.firstRow, hi = end;
+  // The fences leave a block of rows, fetched at once and searched
+  // themselves; without them the compact keys find the run.
+  const bool fenced = NarrowByFences(want, lo, hi);
+  if (fenced) Prefetch(sections[kRows], lo * sizeof(RowRecord), hi * sizeof(RowRecord));
+  const bool keyed = !fenced && Count(kRowKeys) == rows;
   auto keyAt = [&](std::size_t i) {
     if (keyed) return IndexAt(kRowKeys, i);
     const RowRecord r = *Row(i);
     return RowKey(r.flags & kBasement, r.main, r.sub);
   };
-  std::size_t lo = road.firstRow, hi = end;
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
     if (keyAt(mid) < want)
@@ -268,15 +321,22 @@ bool AddressDatabase::Impl::NamesPlaceOf(const RoadRecord& road, const RowRecord
 }
 
 std::string AddressDatabase::Impl::PostcodeText(std::uint32_t code) {
-  if (code == 0) return {};
-  if (code >= kSixDigits) {
-    std::string digits = std::to_string(code - kSixDigits);
-    digits.insert(0, 6 - std::min<std::size_t>(6, digits.size()), '0');
-    return digits.substr(0, 3) + "-" + digits.substr(3);
-  }
-  std::string digits = std::to_string(code);
-  digits.insert(0, 5 - std::min<std::size_t>(5, digits.size()), '0');
-  return digits;
+  std::string text;
+  PostcodeText(code, text);
+  return text;
+}
+
+void AddressDatabase::Impl::PostcodeText(std::uint32_t code, std::string& out) {
+  out.clear();
+  if (code == 0) return;
+  const bool six = code >= kSixDigits;
+  const std::uint32_t value = six ? code - kSixDigits : code;
+  const std::size_t width = six ? 6 : 5;
+  const std::size_t start = out.size();
+  AppendDecimal(out, value);
+  const std::size_t digits = out.size() - start;
+  if (digits < width) out.insert(start, width - digits, '0');
+  if (six) out.insert(start + 3, 1, '-');
 }
 
 namespace {
@@ -287,27 +347,46 @@ void AppendWord(std::string& out, std::string_view word, std::string_view separa
   out += word;
 }
 
+void AppendNumber(std::string& out, std::uint32_t main, std::uint32_t sub) {
+  AppendDecimal(out, main);
+  if (sub != 0) {
+    out += '-';
+    AppendDecimal(out, sub);
+  }
+}
+
 std::string NumberText(std::uint32_t main, std::uint32_t sub) {
-  std::string text = std::to_string(main);
-  if (sub != 0) text += "-" + std::to_string(sub);
+  std::string text;
+  AppendNumber(text, main, sub);
   return text;
 }
 
 }  // namespace
 
 std::string AddressDatabase::Impl::EnglishStreet(const RoadRecord& road, const RowRecord& row) const {
-  std::string street = row.flags & kBasement ? "B" : "";
-  street += NumberText(row.main, row.sub);
-  street += ' ';
-  street += Str(road.nameEn);
+  std::string street;
+  EnglishStreet(road, row, street);
   return street;
+}
+
+void AddressDatabase::Impl::EnglishStreet(const RoadRecord& road, const RowRecord& row, std::string& out) const {
+  out.clear();
+  if (row.flags & kBasement) out += 'B';
+  AppendNumber(out, row.main, row.sub);
+  out += ' ';
+  out += Str(road.nameEn);
 }
 
 std::string AddressDatabase::Impl::EnglishDistrict(const RoadRecord& road) const {
   std::string district;
-  AppendWord(district, Str(road.townEn), ", ");
-  AppendWord(district, Str(road.cityEn), ", ");
+  EnglishDistrict(road, district);
   return district;
+}
+
+void AddressDatabase::Impl::EnglishDistrict(const RoadRecord& road, std::string& out) const {
+  out.clear();
+  AppendWord(out, Str(road.townEn), ", ");
+  AppendWord(out, Str(road.cityEn), ", ");
 }
 
 AddressMatch AddressDatabase::Impl::Describe(std::uint32_t index) const {

@@ -6,14 +6,18 @@
 //              its UTF-8 bytes, named by its offset (a StrRef)
 //   roads:     RoadRecord, sorted by region, city, town and road name
 //   rows:      RowRecord, sorted by road, then basement, number, sub-number
-//   road names: RoadNameEntry sorted by road name, its first bytes inline so
-//              that most steps of a search read no string
+//   road names: RoadNameEntry sorted by the road name's first 8 bytes, a
+//              hash of the whole name, then the name, so that a search reads
+//              no string but those of the roads it finds
 //   lots:      u32 row indexes sorted by locality name, lot number, 산
 //   postcodes, old postcodes: u32 row indexes sorted by code, then row
 //   names:     (StrRef, row) pairs sorted by the name's bytes
 //   info:      text lines "key<TAB>value..." for `addrdb info`
 //   row keys:  u32 per row, RowKey of its number, so that the search for a
 //              number within a road reads 4 bytes a row, not 40
+//   row fences: the row key of every kFenceStep-th row, a small table that
+//              stays in cache, so that a number is found in the national
+//              data with one read of the keys and one of the row
 // A reader checks the header and section bounds on open and every
 // reference as it follows it, so a damaged file never leads out of bounds.
 #include <cstddef>
@@ -23,7 +27,7 @@
 namespace jasokit::detail::addrdb {
 
 inline constexpr std::string_view kMagic = "JKADDRDB";
-inline constexpr std::uint32_t kFormatVersion = 1;
+inline constexpr std::uint32_t kFormatVersion = 2;
 inline constexpr std::uint32_t kByteOrderMark = 0x01020304;
 
 enum Section : std::uint32_t {
@@ -37,6 +41,7 @@ enum Section : std::uint32_t {
   kNames,
   kInfo,
   kRowKeys,
+  kRowFences,
   kSectionCount,
 };
 
@@ -71,7 +76,8 @@ static_assert(sizeof(RowRecord) == 40);
 
 struct RoadNameEntry {
   std::uint32_t head, tail;  // the name's first 8 bytes, big-endian, zero-padded
-  std::uint32_t road, reserved;
+  std::uint32_t road;
+  std::uint32_t hash;  // NameHash of the whole name
 };
 static_assert(sizeof(RoadNameEntry) == 16);
 
@@ -85,6 +91,13 @@ inline void NamePrefix(std::string_view name, std::uint32_t& head, std::uint32_t
   tail = static_cast<std::uint32_t>(v);
 }
 
+// FNV-1a of a name's bytes.
+inline std::uint32_t NameHash(std::string_view name) {
+  std::uint32_t h = 2166136261u;
+  for (const char c : name) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+  return h;
+}
+
 struct NameEntry {
   StrRef name;
   std::uint32_t row;
@@ -92,8 +105,11 @@ struct NameEntry {
 static_assert(sizeof(NameEntry) == 8);
 
 inline constexpr std::size_t kRecordSize[kSectionCount] = {
-    1, sizeof(RoadRecord), sizeof(RowRecord), sizeof(RoadNameEntry), 4, 4, 4, sizeof(NameEntry), 1, 4,
+    1, sizeof(RoadRecord), sizeof(RowRecord), sizeof(RoadNameEntry), 4, 4, 4, sizeof(NameEntry), 1, 4, 4,
 };
+
+// Rows per fence: 16 keys fill one cache line.
+inline constexpr std::size_t kFenceStep = 16;
 
 // A building number as one number in the order of the rows: basement, then
 // the number, then the sub-number. Numbers past 32767 (none is real) share

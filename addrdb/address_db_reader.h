@@ -94,13 +94,26 @@ struct JASOKIT_ADDRDB_HIDDEN AddressDatabase::Impl {
 
   // The roads named name: a range of the road-name index.
   std::vector<std::uint32_t> RoadsNamed(std::string_view name) const;
+  // The entries [first, second) of the road-name index that hold name.
+  std::pair<std::size_t, std::size_t> RoadNameRange(std::string_view name) const;
   // Calls each(index, road) for every road named name.
-  void ForRoadsNamed(std::string_view name,
-                     const std::function<void(std::uint32_t, const detail::addrdb::RoadRecord&)>& each) const;
-  int CompareRoadName(std::size_t k, std::string_view name, std::uint32_t head, std::uint32_t tail) const;
+  template <typename Each>
+  void ForRoadsNamed(std::string_view name, Each&& each) const {
+    const auto range = RoadNameRange(name);
+    for (std::size_t k = range.first; k < range.second; ++k) {
+      const std::uint32_t index = Record<detail::addrdb::RoadNameEntry>(detail::addrdb::kRoadNames, k)->road;
+      if (const auto road = Road(index)) each(index, *road);
+    }
+  }
+  int CompareRoadName(std::size_t k, std::string_view name, std::uint32_t head, std::uint32_t tail,
+                      std::uint32_t hash) const;
   // Rows of a road with the number (all rows when number is null).
   void RowsOfRoad(const detail::addrdb::RoadRecord& road, const detail::addrdb::Number* number,
                   std::vector<std::uint32_t>& out) const;
+  // Narrows [lo, hi), a range of rows in key order, to the fences' block
+  // (at most kFenceStep rows) that holds the first key not below want;
+  // false, touching nothing, when the file has no sound fences.
+  bool NarrowByFences(std::uint32_t want, std::size_t& lo, std::size_t& hi) const;
   // Rows at the lot in the dong or ri.
   void RowsAtLot(std::string_view locality, const detail::addrdb::Number& lot, std::vector<std::uint32_t>& out) const;
 
@@ -112,9 +125,14 @@ struct JASOKIT_ADDRDB_HIDDEN AddressDatabase::Impl {
   AddressMatch Describe(std::uint32_t row) const;
   // "06236", "135-080" or "".
   static std::string PostcodeText(std::uint32_t code);
-  // Number and road, town, city, region in English.
+  static void PostcodeText(std::uint32_t code, std::string& out);
+  // Number and road ("B12 Teheran-ro"); town and city ("Yeoksam-dong, Gangnam-gu").
   std::string EnglishStreet(const detail::addrdb::RoadRecord& road, const detail::addrdb::RowRecord& row) const;
   std::string EnglishDistrict(const detail::addrdb::RoadRecord& road) const;
+  // The same, into out's buffer.
+  void EnglishStreet(const detail::addrdb::RoadRecord& road, const detail::addrdb::RowRecord& row,
+                     std::string& out) const;
+  void EnglishDistrict(const detail::addrdb::RoadRecord& road, std::string& out) const;
 };
 
 }  // namespace jasokit

@@ -269,15 +269,17 @@ bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
   const std::vector<RowRecord> rows = PlaceRows(m_rows, SortRows(roadRank), roadRank, roads);
   std::vector<RowRecord>().swap(m_rows);
 
-  std::vector<std::uint32_t> byName(roads.size());
-  std::iota(byName.begin(), byName.end(), 0u);
-  std::stable_sort(byName.begin(), byName.end(),
-                   [&](std::uint32_t a, std::uint32_t b) { return Text(roads[a].name) < Text(roads[b].name); });
-  std::vector<RoadNameEntry> roadNames(byName.size());
-  for (std::size_t k = 0; k < byName.size(); ++k) {
-    NamePrefix(Text(roads[byName[k]].name), roadNames[k].head, roadNames[k].tail);
-    roadNames[k].road = byName[k];
+  std::vector<RoadNameEntry> roadNames(roads.size());
+  for (std::uint32_t k = 0; k < roads.size(); ++k) {
+    const std::string_view name = Text(roads[k].name);
+    NamePrefix(name, roadNames[k].head, roadNames[k].tail);
+    roadNames[k].road = k;
+    roadNames[k].hash = NameHash(name);
   }
+  std::stable_sort(roadNames.begin(), roadNames.end(), [&](const RoadNameEntry& a, const RoadNameEntry& b) {
+    return std::make_tuple(a.head, a.tail, a.hash, Text(roads[a.road].name)) <
+           std::make_tuple(b.head, b.tail, b.hash, Text(roads[b.road].name));
+  });
   const std::vector<std::uint32_t> lots = LotIndex(rows);
   const std::vector<std::uint32_t> postcodes = CodeIndex(rows, &RowRecord::postcode);
   const std::vector<std::uint32_t> oldPostcodes = CodeIndex(rows, &RowRecord::oldPostcode);
@@ -285,6 +287,8 @@ bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
   std::vector<std::uint32_t> rowKeys;
   rowKeys.reserve(rows.size());
   for (const RowRecord& r : rows) rowKeys.push_back(RowKey(r.flags & kBasement, r.main, r.sub));
+  std::vector<std::uint32_t> rowFences;
+  for (std::size_t i = 0; i < rowKeys.size(); i += kFenceStep) rowFences.push_back(rowKeys[i]);
 
   // Older data has six-digit codes only.
   const std::size_t distinctPostcodes = postcodes.empty() ? DistinctCodes(rows, oldPostcodes, &RowRecord::oldPostcode)
@@ -292,8 +296,8 @@ bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
   const std::string info = "rows\t" + std::to_string(rows.size()) + "\nroads\t" + std::to_string(roads.size()) +
                            "\npostcodes\t" + std::to_string(distinctPostcodes) + "\n" + m_info;
   const std::string_view sections[kSectionCount] = {
-      m_strings,           Bytes(roads), Bytes(rows), Bytes(roadNames), Bytes(lots), Bytes(postcodes),
-      Bytes(oldPostcodes), Bytes(names), info,        Bytes(rowKeys),
+      m_strings,           Bytes(roads), Bytes(rows), Bytes(roadNames), Bytes(lots),      Bytes(postcodes),
+      Bytes(oldPostcodes), Bytes(names), info,        Bytes(rowKeys),   Bytes(rowFences),
   };
   if (!sink(Header(sections))) return false;
   static constexpr char kPadding[4] = {};

@@ -11,45 +11,38 @@ using namespace addrdb;
 
 namespace {
 
-struct Candidate {
-  RoadRecord road;
-  RowRecord row;
-};
-
 class Matcher {
  public:
-  // The texts are kept from call to call on a thread, with their buffers.
-  Matcher(const AddressDatabase::Impl& db, const TypedAddress& typed) : m_db(db), m_typed(typed) {
-    thread_local std::vector<std::string> cities;
-    thread_local std::string town;
-    cities.resize(typed.cities.size());
-    for (std::size_t k = 0; k < cities.size(); ++k) {
-      cities[k].clear();
-      Cp949ToUtf8(typed.cities[k], cities[k]);
+  Matcher(const AddressDatabase::Impl& db, const TypedAddress& typed, MatchScratch& scratch)
+      : m_db(db), m_typed(typed), m_scratch(scratch) {
+    scratch.cities.resize(typed.cities.size());
+    for (std::size_t k = 0; k < typed.cities.size(); ++k) {
+      scratch.cities[k].clear();
+      Cp949ToUtf8(typed.cities[k], scratch.cities[k]);
     }
-    town.clear();
-    Cp949ToUtf8(typed.town, town);
-    m_cities = &cities;
-    m_town = &town;
+    scratch.town.clear();
+    Cp949ToUtf8(typed.town, scratch.town);
+    scratch.candidates.clear();
   }
 
   bool Fits(const RoadRecord& road) const {
     const std::string_view city = m_db.Str(road.city);
-    for (const std::string& word : *m_cities) {
-      const std::size_t space = city.find(' ');
+    const std::size_t space = city.find(' ');
+    for (const std::string& word : m_scratch.cities) {
       const bool named = word == city || (space != std::string_view::npos &&
                                           (word == city.substr(0, space) || word == city.substr(space + 1)));
       if (!named) return false;
     }
-    if (!m_town->empty() && *m_town != m_db.Str(road.town)) return false;
+    if (!m_scratch.town.empty() && m_scratch.town != m_db.Str(road.town)) return false;
+    // An address without its region is placed by the rest.
+    if (m_typed.regionRoman.empty()) return true;
     // The English name mostly agrees with the region table's; the Korean
     // name decides where it does not.
     return m_db.Str(road.regionEn) == m_typed.regionRoman || RegionRoman(m_db.Str(road.region)) == m_typed.regionRoman;
   }
 
-  void AtRoad(std::vector<Candidate>& out) const {
-    thread_local std::string name;
-    thread_local std::vector<std::uint32_t> rows;
+  void AtRoad() {
+    std::string& name = m_scratch.name;
     name.clear();
     Cp949ToUtf8(m_typed.road, name);
     Cp949ToUtf8(m_typed.branch, name);
@@ -58,72 +51,121 @@ class Matcher {
     number.marked = m_typed.marked;
     m_db.ForRoadsNamed(name, [&](std::uint32_t, const RoadRecord& road) {
       if (!Fits(road)) return;
-      rows.clear();
-      m_db.RowsOfRoad(road, &number, rows);
-      for (std::uint32_t i : rows) out.push_back(Candidate{road, *m_db.Row(i)});
+      m_scratch.rows.clear();
+      m_db.RowsOfRoad(road, &number, m_scratch.rows);
+      for (std::uint32_t i : m_scratch.rows) m_scratch.candidates.push_back(MatchCandidate{road, *m_db.Row(i)});
     });
   }
 
-  void AtLot(std::vector<Candidate>& out) const {
-    std::string locality;
+  void AtLot() {
+    std::string& locality = m_scratch.name;
+    locality.clear();
     Cp949ToUtf8(m_typed.locality, locality);
     Number lot;
     if (!ParseNumber(m_typed.number, lot)) return;
     lot.marked = m_typed.marked;
-    std::vector<std::uint32_t> rows;
-    m_db.RowsAtLot(locality, lot, rows);
-    for (std::uint32_t i : rows) {
+    m_scratch.rows.clear();
+    m_db.RowsAtLot(locality, lot, m_scratch.rows);
+    for (std::uint32_t i : m_scratch.rows) {
       const auto row = m_db.Row(i);
       const auto road = row ? m_db.Road(row->road) : std::nullopt;
-      if (road && Fits(*road)) out.push_back(Candidate{*road, *row});
+      if (road && Fits(*road)) m_scratch.candidates.push_back(MatchCandidate{*road, *row});
     }
   }
 
  private:
   const AddressDatabase::Impl& m_db;
   const TypedAddress& m_typed;
-  const std::vector<std::string>* m_cities;
-  const std::string* m_town;
+  MatchScratch& m_scratch;
 };
 
-// The parts of one candidate; a part the data has no English for is empty.
-DatabaseAnswer Parts(const AddressDatabase::Impl& db, const Candidate& c) {
-  DatabaseAnswer a;
-  if (!db.Str(c.road.nameEn).empty()) a.street = db.EnglishStreet(c.road, c.row);
-  const bool townKnown = db.Str(c.road.town).empty() || !db.Str(c.road.townEn).empty();
-  const bool cityKnown = db.Str(c.road.city).empty() || !db.Str(c.road.cityEn).empty();
-  if (townKnown && cityKnown) a.district = db.EnglishDistrict(c.road);
-  a.region = std::string(db.Str(c.road.regionEn));
-  a.postcode = AddressDatabase::Impl::PostcodeText(c.row.postcode != 0 ? c.row.postcode : c.row.oldPostcode);
-  return a;
+// What the answer of one candidate would hold, as views and numbers, so that
+// candidates are compared without building their texts.
+struct AnswerKey {
+  bool street = false;  // the data has the road's English
+  bool basement = false;
+  std::uint32_t main = 0, sub = 0;
+  std::string_view roadEn;
+  std::string_view district[2];  // town and city, the empty ones left out
+  std::size_t districtParts = 0;
+  std::string_view region;
+  std::uint32_t postcode = 0;
+
+  bool SameStreet(const AnswerKey& o) const {
+    if (street != o.street) return false;
+    return !street || (basement == o.basement && main == o.main && sub == o.sub && roadEn == o.roadEn);
+  }
+  bool SamePlace(const AnswerKey& o) const {
+    if (districtParts != o.districtParts || region != o.region) return false;
+    for (std::size_t k = 0; k < districtParts; ++k) {
+      if (district[k] != o.district[k]) return false;
+    }
+    return true;
+  }
+};
+
+// A part the data has no English for is left to the rules (empty).
+AnswerKey KeyOf(const AddressDatabase::Impl& db, const MatchCandidate& c) {
+  AnswerKey k;
+  k.roadEn = db.Str(c.road.nameEn);
+  k.street = !k.roadEn.empty();
+  k.basement = (c.row.flags & kBasement) != 0;
+  k.main = c.row.main;
+  k.sub = c.row.sub;
+  const std::string_view town = db.Str(c.road.town), townEn = db.Str(c.road.townEn);
+  const std::string_view city = db.Str(c.road.city), cityEn = db.Str(c.road.cityEn);
+  if ((town.empty() || !townEn.empty()) && (city.empty() || !cityEn.empty())) {
+    for (const std::string_view part : {townEn, cityEn}) {
+      if (!part.empty()) k.district[k.districtParts++] = part;
+    }
+  }
+  k.region = db.Str(c.road.regionEn);
+  if (k.region.empty()) k.region = RegionRoman(db.Str(c.road.region));
+  k.postcode = c.row.postcode != 0 ? c.row.postcode : c.row.oldPostcode;
+  return k;
+}
+
+void WriteAnswer(const AddressDatabase::Impl& db, const MatchCandidate& c, const AnswerKey& key,
+                 DatabaseAnswer& answer) {
+  answer.street.clear();
+  if (key.street) db.EnglishStreet(c.road, c.row, answer.street);
+  answer.district.clear();
+  for (std::size_t k = 0; k < key.districtParts; ++k) {
+    if (k != 0) answer.district += ", ";
+    answer.district += key.district[k];
+  }
+  answer.region.assign(key.region);
+  AddressDatabase::Impl::PostcodeText(key.postcode, answer.postcode);
 }
 
 }  // namespace
 
-bool AnswerFromDatabase(const AddressDatabase& db, const TypedAddress& typed, bool keepLot, DatabaseAnswer& answer) {
+bool AnswerFromDatabase(const AddressDatabase& db, const TypedAddress& typed, bool keepLot, MatchScratch& scratch,
+                        DatabaseAnswer& answer) {
   const AddressDatabase::Impl* impl = db.impl();
   if (!impl || typed.number.empty()) return false;
   const bool lot = typed.road.empty();
   if (lot && typed.locality.empty()) return false;
-  const Matcher matcher(*impl, typed);
-  thread_local std::vector<Candidate> candidates;
-  candidates.clear();
+  Matcher matcher(*impl, typed, scratch);
   if (lot) {
-    matcher.AtLot(candidates);
+    matcher.AtLot();
   } else {
-    matcher.AtRoad(candidates);
+    matcher.AtRoad();
   }
+  const std::vector<MatchCandidate>& candidates = scratch.candidates;
   if (candidates.empty()) return false;
-  answer = Parts(*impl, candidates[0]);
-  bool sameStreet = true;
+  const AnswerKey first = KeyOf(*impl, candidates[0]);
+  bool samePostcode = true, sameStreet = true;
   for (std::size_t k = 1; k < candidates.size(); ++k) {
-    const DatabaseAnswer other = Parts(*impl, candidates[k]);
+    const AnswerKey other = KeyOf(*impl, candidates[k]);
     // Two places that the words fit equally: the rules decide.
-    if (other.district != answer.district || other.region != answer.region) return false;
-    if (other.postcode != answer.postcode) answer.postcode.clear();
-    sameStreet = sameStreet && other.street == answer.street;
+    if (!other.SamePlace(first)) return false;
+    samePostcode = samePostcode && other.postcode == first.postcode;
+    sameStreet = sameStreet && other.SameStreet(first);
   }
   if (!sameStreet && !lot) return false;
+  WriteAnswer(*impl, candidates[0], first, answer);
+  if (!samePostcode) answer.postcode.clear();
   if (lot && (keepLot || !sameStreet)) answer.street.clear();
   return true;
 }

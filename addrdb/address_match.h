@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "addrdb/address_db_format.h"
 #include "jasokit/address_db.h"
 
 namespace jasokit::detail {
@@ -39,8 +40,28 @@ struct DatabaseAnswer {
   std::string postcode;  // "06236", or "135-080" in older data
 };
 
+// A building the words fit.
+struct MatchCandidate {
+  addrdb::RoadRecord road;
+  addrdb::RowRecord row;
+};
+
+// The matcher's working texts and lists, owned by the caller (a converter)
+// so that their buffers stay from one address to the next without any
+// per-thread state.
+struct MatchScratch {
+  std::vector<std::string> cities;  // the typed words in UTF-8
+  std::string town;
+  std::string name;  // road and branch, or the locality
+  std::vector<std::uint32_t> rows;
+  std::vector<MatchCandidate> candidates;
+};
+
 // Whether the data holds the building (or, for a lot address, the lot) and
-// then its parts. keepLot leaves a lot address's street to the rules.
-bool AnswerFromDatabase(const AddressDatabase& db, const TypedAddress& typed, bool keepLot, DatabaseAnswer& answer);
+// then its parts. keepLot leaves a lot address's street to the rules. An
+// address without its region (regionRoman empty) is matched by the rest;
+// the data's region is then given.
+bool AnswerFromDatabase(const AddressDatabase& db, const TypedAddress& typed, bool keepLot, MatchScratch& scratch,
+                        DatabaseAnswer& answer);
 
 }  // namespace jasokit::detail

@@ -342,12 +342,17 @@ class OfficialAddress {
     if (!m_tokens.empty() && IsPostcode(m_tokens[0].text, &m_postcode)) m_at = 1;
     std::size_t regionWords = 0;
     const PlaceRow* region = FindRegion(m_at, &regionWords);
-    if (region == nullptr) return false;
+    // Without its region, a text is an address only where the data places
+    // the rest unambiguously.
+    if (region == nullptr && use.database == nullptr) return false;
     m_at += regionWords;
     m_typed.Clear();
-    m_typed.regionRoman = region->roman;
+    if (region != nullptr) m_typed.regionRoman = region->roman;
     ReadParts();
-    WriteAddress(region->roman, country.empty() ? kOfficialCountry : country, use, output, fields);
+    const bool fromDatabase =
+        use.database && AnswerFromDatabase(*use.database, m_typed, use.keepLot, m_matchScratch, m_answer);
+    if (region == nullptr && !fromDatabase) return false;
+    WriteAddress(m_typed.regionRoman, country.empty() ? kOfficialCountry : country, fromDatabase, output, fields);
     return true;
   }
 
@@ -524,7 +529,7 @@ class OfficialAddress {
 
   // The groups from the smallest: details, street, district, region,
   // postcode, country; empty ones left out.
-  void WriteAddress(std::string_view region, std::string_view country, const DatabaseUse& use, std::string& output,
+  void WriteAddress(std::string_view region, std::string_view country, bool fromDatabase, std::string& output,
                     AddressFields* fields) {
     // The details are one group, words apart; notes come first, each a group.
     const std::size_t detailBegin = m_arena.size();
@@ -539,7 +544,6 @@ class OfficialAddress {
     const Span district{districtBegin, m_arena.size()};
 
     std::string_view groups[] = {View(detail), View(m_street), View(district), region, m_postcode, country};
-    const bool fromDatabase = use.database && AnswerFromDatabase(*use.database, m_typed, use.keepLot, m_answer);
     if (fromDatabase) UseAnswer(groups);
     std::size_t outputBytes = 0;
     for (std::string_view group : groups) outputBytes += group.size() + kGroupSeparator.size();
@@ -838,6 +842,7 @@ class OfficialAddress {
   NameCache m_cache;
   TypedAddress m_typed;
   DatabaseAnswer m_answer;
+  MatchScratch m_matchScratch;
   HangulRomanizer m_engine{Style::Official};
 };
 

@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,7 @@ void BM_BuildingLookup(benchmark::State& state) {
   }
   std::size_t i = 0, found = 0;
   detail::DatabaseAnswer answer;
+  detail::MatchScratch scratch;
   for (auto _ : state) {
     const Query& q = queries[i++ % queries.size()];
     detail::TypedAddress typed;
@@ -88,7 +90,7 @@ void BM_BuildingLookup(benchmark::State& state) {
     typed.cities.push_back(q.city);
     typed.road = q.road;
     typed.number = q.number;
-    found += detail::AnswerFromDatabase(Db(), typed, false, answer);
+    found += detail::AnswerFromDatabase(Db(), typed, false, scratch, answer);
   }
   state.counters["found"] = static_cast<double>(found) / static_cast<double>(state.iterations());
 }
@@ -111,5 +113,53 @@ void BM_ConvertOfficialRules(benchmark::State& state) { Convert(state, false); }
 void BM_ConvertOfficialWithDb(benchmark::State& state) { Convert(state, true); }
 BENCHMARK(BM_ConvertOfficialRules);
 BENCHMARK(BM_ConvertOfficialWithDb);
+
+double ThreadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// The rate with the database against that without, from batches of the same
+// addresses converted in turn without and with it, so that a change of load
+// on a shared machine touches both alike. rate_pct: with / without, in %.
+// Argument 0: the text alone (what `jasokit convert` writes); 1: a Result
+// with its fields (what --json and the window use).
+void BM_ConvertOfficialRatio(benchmark::State& state) {
+  const bool withFields = state.range(0) != 0;
+  constexpr std::size_t kBatch = 200;
+  Options rules;
+  rules.style = Style::Official;
+  Options withDb = rules;
+  withDb.database = &Db();
+  const std::vector<std::string>& lines = Addresses();
+  ConversionWorkspace workspace;
+  std::string out;
+  std::size_t at = 0;
+  double seconds[2] = {0, 0};
+  for (auto _ : state) {
+    for (int pass = 0; pass < 2; ++pass) {
+      const Options& options = pass == 0 ? rules : withDb;
+      const double start = ThreadSeconds();
+      for (std::size_t k = 0; k < kBatch; ++k) {
+        const std::string& line = lines[(at + k) % lines.size()];
+        if (withFields) {
+          benchmark::DoNotOptimize(jasokit::Convert(line, options).fields);
+        } else {
+          out.clear();
+          workspace.AppendConverted(line, options, out);
+          benchmark::DoNotOptimize(out.data());
+        }
+      }
+      seconds[pass] += ThreadSeconds() - start;
+    }
+    at += kBatch;
+  }
+  const double addresses = static_cast<double>(state.iterations() * kBatch);
+  state.counters["rules_ns"] = seconds[0] / addresses * 1e9;
+  state.counters["db_ns"] = seconds[1] / addresses * 1e9;
+  state.counters["rate_pct"] = 100.0 * seconds[0] / seconds[1];
+}
+BENCHMARK(BM_ConvertOfficialRatio)->Arg(0)->Arg(1);
 
 }  // namespace

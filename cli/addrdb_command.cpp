@@ -8,19 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "addrdb/address_db_writer.h"
-#include "addrdb/korea_post_rows.h"
 #include "cli/addrdb_source.h"
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/platform.h"
 #include "jasokit/address_db.h"
+#include "jasokit/address_db_builder.h"
 
 namespace jasokit::cli {
 
 namespace {
-
-namespace db = detail::addrdb;
 
 constexpr const char* kAddrDbHelp =
     "usage: jasokit addrdb build SOURCE... (-o FILE | --install)\n"
@@ -55,15 +52,9 @@ constexpr const char* kAddrDbHelp =
     "with an unknown header or with no valid row, 3 FILE is not a regular\n"
     "file, 5 a source could not be read or the database could not be written\n";
 
-constexpr std::size_t kMaxReportedRows = 5;
 // Far more than any row takes (about 400 bytes); a longer line is skipped
 // without being held.
 constexpr std::size_t kMaxRowBytes = 4096;
-
-struct TextCounts {
-  std::size_t rows = 0;
-  std::size_t skipped = 0;
-};
 
 class Importer {
  public:
@@ -83,8 +74,7 @@ class Importer {
     return status;
   }
 
-  db::AddressDbWriter& writer() { return m_writer; }
-  std::size_t skipped() const { return m_skipped; }
+  AddressDbBuilder& builder() { return m_builder; }
 
  private:
   int Text(SourceText& text) {
@@ -96,47 +86,32 @@ class Importer {
       m_io.Error("jasokit addrdb: " + text.name + ": empty; not a Korea Post file\n");
       return kExitUsage;
     }
-    const db::SourceFormat format = db::ReadHeader(line);
-    if (format.layout == db::Layout::kUnknown) {
+    if (!m_builder.BeginText(line)) {
       m_io.Error("jasokit addrdb: " + text.name +
                  ": not a Korea Post postcode file (its first line is not the header of the current or "
                  "the 2013 layout)\n");
       return kExitUsage;
     }
-    TextCounts counts;
-    std::vector<std::size_t> reported;
-    std::string scratch;
-    db::SourceRow row;
     while (lines.Next(line, overLong)) {
-      if (line.empty() || line == "\r") continue;
-      const db::RowError error = overLong ? db::RowError::kColumns : db::ParseRow(format, line, scratch, row);
-      if (error == db::RowError::kNone) {
-        m_writer.Add(row);
-        ++counts.rows;
-        continue;
-      }
-      if (++counts.skipped <= kMaxReportedRows) {
-        m_io.Error("jasokit addrdb: " + text.name + ":" + std::to_string(lines.lineNumber()) +
-                   ": skipped: " + db::RowErrorText(error) + "\n");
+      const std::size_t number = lines.lineNumber();
+      const std::string_view skipped = overLong ? m_builder.SkipOverLong(number) : m_builder.AddLine(line, number);
+      if (!skipped.empty() && m_builder.textCounts().skipped <= AddressDbBuilder::kReportedRows) {
+        m_io.Error("jasokit addrdb: " + text.name + ":" + std::to_string(number) +
+                   ": skipped: " + std::string(skipped) + "\n");
       }
     }
     if (lines.failed()) return ReadError(text);
-    return Finish(text, format, counts);
+    return Finish(text, m_builder.EndText(text.name, text.edition));
   }
 
-  int Finish(const SourceText& text, const db::SourceFormat& format, const TextCounts& counts) {
-    m_skipped += counts.skipped;
-    if (counts.skipped > kMaxReportedRows) {
+  int Finish(const SourceText& text, const AddressTextCounts& counts) {
+    if (counts.skipped > AddressDbBuilder::kReportedRows) {
       m_io.Error("jasokit addrdb: " + text.name + ": " + std::to_string(counts.skipped) + " rows skipped in all\n");
     }
     if (counts.rows == 0) {
       m_io.Error("jasokit addrdb: " + text.name + ": no valid row\n");
       return kExitUsage;
     }
-    m_writer.AddInfo("source\t" + text.name + " (edition " + text.edition + ", " + db::LayoutName(format.layout) +
-                     " layout): " + std::to_string(counts.rows) + " rows, " + std::to_string(counts.skipped) +
-                     " skipped");
-    m_writer.AddInfo("skipped\t" + std::to_string(counts.skipped));
     return kExitOk;
   }
 
@@ -146,8 +121,7 @@ class Importer {
   }
 
   CliIo& m_io;
-  db::AddressDbWriter m_writer;
-  std::size_t m_skipped = 0;
+  AddressDbBuilder m_builder;
 };
 
 // The folders above path, made where missing (for --install).
@@ -184,8 +158,8 @@ int Build(const std::vector<const std::string*>& sources, const std::string& out
     io.Error("jasokit addrdb: " + error + "\n");
     return status;
   }
-  const std::size_t rows = importer.writer().rowCount();
-  const bool written = importer.writer().Write([&](std::string_view bytes) { return file.Write(bytes, error); });
+  const std::size_t rows = importer.builder().rows();
+  const bool written = importer.builder().Write([&](std::string_view bytes) { return file.Write(bytes, error); });
   if (!written) {
     io.Error("jasokit addrdb: " + error + "\n");
     return kExitDataError;
@@ -194,8 +168,8 @@ int Build(const std::vector<const std::string*>& sources, const std::string& out
     io.Error("jasokit addrdb: " + error + "\n");
     return status;
   }
-  io.Error("jasokit addrdb: " + out + ": " + std::to_string(rows) + " rows, " + std::to_string(importer.skipped()) +
-           " skipped\n");
+  io.Error("jasokit addrdb: " + out + ": " + std::to_string(rows) + " rows, " +
+           std::to_string(importer.builder().skipped()) + " skipped\n");
   return kExitOk;
 }
 

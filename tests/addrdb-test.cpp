@@ -4,12 +4,14 @@
 #include <zip.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
 #include "fake-io.h"
 #include "jasokit/address_db.h"
+#include "jasokit/address_db_builder.h"
 #include "jasokit/convert.h"
 #include "test-util.h"
 
@@ -153,6 +155,32 @@ TEST_F(AddrDbTest, ConvertsFromTheDataAndFallsBackToTheRules) {
   EXPECT_EQ(Convert("서울 강남구 테헤란로 152", classic).output, Convert("서울 강남구 테헤란로 152").output);
 }
 
+// Without its region or city, an address is placed by the data where the
+// rest fits one place only; otherwise the text is what it is without data.
+TEST_F(AddrDbTest, PlacesAnAddressWithoutRegionOrCityWhereUnambiguous) {
+  const std::string gangnam = "152 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea";
+  const std::pair<const char*, std::string> placed[] = {
+      {"강남구 테헤란로 152", gangnam},
+      {"테헤란로 152", gangnam},
+      {"서울 테헤란로 152", gangnam},
+      {"역삼동 737", gangnam},
+      {"영통구 월드컵로 206", "206 World cup-ro, Yeongtong-gu, Suwon-si, Gyeonggi-do, 16499, Republic of Korea"},
+  };
+  for (const auto& [text, output] : placed) {
+    const Result r = Official(text);
+    EXPECT_EQ(r.output, output) << text;
+    ASSERT_TRUE(r.fields) << text;
+    EXPECT_EQ(r.fields->source, "database") << text;
+  }
+  Options rulesOnly;
+  rulesOnly.style = Style::Official;
+  for (const char* text : {"월드컵로 206", "테헤란로 153", "역삼동 738"}) {
+    const Result r = Official(text);
+    EXPECT_EQ(r.status, ConversionStatus::PlainText) << text;
+    EXPECT_EQ(r.output, Convert(text, rulesOnly).output) << text;
+  }
+}
+
 TEST_F(AddrDbTest, OpenerRefusesWhatIsNoSoundDatabase) {
   const std::string good = test::ReadBytes(Db());
   std::string otherVersion = good;
@@ -187,7 +215,7 @@ TEST_F(AddrDbTest, InfoNamesSourcesEditionsAndCounts) {
   ASSERT_EQ(Jasokit(io, {"addrdb", "info", Db()}), 0) << io.err;
   EXPECT_EQ(io.out,
             Db() +
-                "\nformat version 1\nsources:\n"
+                "\nformat version 2\nsources:\n"
                 "  seoul.txt (edition " +
                 io.out.substr(io.out.find("edition ") + 8, 10) +
                 ", current layout): 4 rows, 0 skipped\n"
@@ -221,6 +249,31 @@ TEST_F(AddrDbTest, BadRowsAreSkippedAndNamedBadSourcesRefused) {
     EXPECT_NE(refused.err.find(name), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("x.db")));
   }
+}
+
+TEST(AddressDbBuilderTest, BuildsInMemoryAndCountsWhatItSkips) {
+  AddressDbBuilder builder;
+  EXPECT_FALSE(builder.BeginText("zipcode,province\n"));
+  ASSERT_TRUE(builder.BeginText(kCurrentHeader));
+  std::size_t line = 1;
+  for (std::size_t at = kCurrentRows.find('\n') + 1; at < kCurrentRows.size(); at = kCurrentRows.find('\n', at) + 1) {
+    EXPECT_EQ(builder.AddLine(kCurrentRows.substr(at, kCurrentRows.find('\n', at) + 1 - at), ++line), "");
+  }
+  EXPECT_EQ(builder.AddLine("06236|too|few\r\n", 6), "a wrong number of columns");
+  EXPECT_EQ(builder.SkipOverLong(7), "a wrong number of columns");
+  const AddressTextCounts counts = builder.EndText("seoul.txt", "2023-01-01");
+  EXPECT_EQ(counts.rows, 4u);
+  EXPECT_EQ(counts.skipped, 2u);
+  ASSERT_EQ(counts.firstSkipped.size(), 2u);
+  EXPECT_EQ(counts.firstSkipped[1].line, 7u);
+  std::ostringstream out;
+  ASSERT_TRUE(builder.Write(out));
+  const std::string bytes = out.str();
+  AddressDatabase db;
+  ASSERT_EQ(db.OpenBytes(bytes), AddressDbStatus::Ok);
+  EXPECT_EQ(db.Lookup("06236").matches.size(), 2u);
+  EXPECT_EQ(db.Info().sources,
+            std::vector<std::string>{"seoul.txt (edition 2023-01-01, current layout): 4 rows, 2 skipped"});
 }
 
 TEST_F(AddrDbTest, LookupCommandWritesJsonAndTellsMisses) {

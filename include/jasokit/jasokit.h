@@ -2,6 +2,7 @@
 // Jaso_Kit: Korean text and postal addresses in Roman letters, and the zip
 // code table. Everything in one include.
 #include "jasokit/address_db.h"
+#include "jasokit/address_db_builder.h"
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
 #include "jasokit/export.h"
