@@ -4,14 +4,16 @@
 // Input: the first byte chooses. Even: the rest is a database image; once
 // opened, it answers a query of every kind, a conversion that asks it, and
 // its info. Odd: the rest is a source line, read as a header and as a row
-// of each layout and encoding.
+// of each layout and encoding, and built into a database that must open.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "addrdb/korea_post_rows.h"
+#include "fuzz-check.h"
 #include "jasokit/address_db.h"
+#include "jasokit/address_db_builder.h"
 #include "jasokit/convert.h"
 
 namespace {
@@ -35,11 +37,14 @@ constexpr const char* kQueries[] = {
 };
 
 constexpr const char* kAddresses[] = {
-    "서울 강남구 테헤란로 152",
-    "서울 강남구 역삼동 737",
-    "세종 금남면 감성길 32",
-    "서울 강남구 개포로17길 9-3",
+    "서울 강남구 테헤란로 152",   "서울 강남구 역삼동 737", "세종 금남면 감성길 32",
+    "서울 강남구 개포로17길 9-3", "테헤란로 152",           "강남구 역삼동 737",
 };
+
+constexpr const char* kCurrentHeader =
+    "\xEF\xBB\xBF우편번호|시도|시도영문|시군구|시군구영문|읍면|읍면영문|도로명코드|도로명|도로명영문|지하여부|"
+    "건물번호본번|건물번호부번|건물관리번호|다량배달처명|시군구용건물명|법정동코드|법정동명|리명|행정동명|산여부|"
+    "지번본번|읍면동일련번호|지번부번|구우편번호|우편번호일련번호";
 
 void Lines(std::string_view line) {
   ReadHeader(line);
@@ -48,6 +53,19 @@ void Lines(std::string_view line) {
   for (const Layout layout : {Layout::kCurrent, Layout::k2013}) {
     for (const bool cp949 : {false, true}) ParseRow(SourceFormat{layout, cp949}, line, scratch, row);
   }
+  // A row the builder takes makes a database that opens.
+  AddressDbBuilder builder;
+  FUZZ_CHECK(builder.BeginText(kCurrentHeader));
+  builder.AddLine(line, 2);
+  if (builder.EndText("fuzz.txt", "2026-01-01").rows == 0) return;
+  std::string image;
+  FUZZ_CHECK(builder.Write([&](std::string_view bytes) {
+    image += bytes;
+    return true;
+  }));
+  AddressDatabase db;
+  FUZZ_CHECK(db.OpenBytes(image) == AddressDbStatus::Ok);
+  FUZZ_CHECK(db.Lookup(line.substr(0, 5)).matches.size() <= AddressDatabase::kDefaultLimit);
 }
 
 }  // namespace
