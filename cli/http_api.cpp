@@ -9,7 +9,9 @@
 #include "cli/batch_request.h"
 #include "cli/json.h"
 #include "cli/zip_query.h"
+#include "jasokit/address_db.h"
 #include "jasokit/cp949.h"
+#include "jasokit/name.h"
 #include "jasokit/version.h"
 
 namespace jasokit::cli {
@@ -34,13 +36,53 @@ const std::string* Param(const HttpQuery& query, const char* name) {
   return it == query.end() ? nullptr : &it->second;
 }
 
-// The options of style and country, or the error answer.
-std::optional<HttpAnswer> ReadOptions(const std::string* style, const std::string* country, Options& options) {
-  if (style && !ParseStyle(*style, options.style)) {
-    return ErrorAnswer(kBadRequest, "unknown style '" + *style + "' (classic or official)");
+// As the command line takes them: longer queries and names are not read.
+constexpr std::size_t kMaxQueryBytes = 1024;
+constexpr std::size_t kMaxPersonNameBytes = 4 * kMaxRomanizeUnits;
+
+// A flag of the names mode: "1" or "true" sets it, "0" or "false" (or
+// leaving it out) does not.
+std::optional<HttpAnswer> ReadFlag(const HttpQuery& query, const char* key, bool& flag) {
+  const std::string* value = Param(query, key);
+  if (!value) return std::nullopt;
+  if (*value == "1" || *value == "true") {
+    flag = true;
+  } else if (*value != "0" && *value != "false") {
+    return ErrorAnswer(kBadRequest, "'" + std::string(key) + "' takes 1 or 0, not '" + *value + "'");
   }
-  if (country) options.country = *country;
   return std::nullopt;
+}
+
+// The names mode's options, as romanize --name takes them.
+std::optional<HttpAnswer> ReadNameOptions(const HttpQuery& query, NameOptions& options) {
+  if (Param(query, "style")) return ErrorAnswer(kBadRequest, "'style' does not apply to names");
+  if (const std::string* table = Param(query, "surname"); table && !ParseSurnameTable(*table, options.surnames)) {
+    return ErrorAnswer(kBadRequest, "unknown surname table '" + *table + "' (common or rr)");
+  }
+  if (auto error = ReadFlag(query, "hyphen", options.hyphen)) return error;
+  if (auto error = ReadFlag(query, "given_first", options.givenFirst)) return error;
+  return ReadFlag(query, "upper", options.upper);
+}
+
+// The options of the names mode outside it are a mistake worth telling.
+std::optional<HttpAnswer> RefuseNameOptions(const HttpQuery& query) {
+  for (const char* key : {"surname", "hyphen", "given_first", "upper"}) {
+    if (Param(query, key)) return ErrorAnswer(kBadRequest, "'" + std::string(key) + "' needs name=1");
+  }
+  return std::nullopt;
+}
+
+std::string AddressDbJson(const AddressDatabase* db) {
+  if (!db) return "null";
+  const AddressDbInfo info = db->Info();
+  std::string out = "{\"rows\":" + std::to_string(info.rows) + ",\"roads\":" + std::to_string(info.roads) +
+                    ",\"postcodes\":" + std::to_string(info.postcodes) +
+                    ",\"skipped\":" + std::to_string(info.skipped) + ",\"sources\":[";
+  for (std::size_t i = 0; i < info.sources.size(); ++i) {
+    if (i > 0) out += ',';
+    AppendJsonString(info.sources[i], out);
+  }
+  return out + "]}";
 }
 
 void AppendConversion(std::string_view text, const Options& options, std::string& out) {
@@ -56,8 +98,22 @@ HttpAnswer ErrorAnswer(int status, std::string_view message) {
   return a;
 }
 
-HttpApi::HttpApi(const ZipDatabase* zip, std::size_t batchThreads)
-    : m_zip(zip), m_batchThreads(std::max<std::size_t>(1, batchThreads)) {}
+HttpApi::HttpApi(const ZipDatabase* zip, std::size_t batchThreads, const AddressDatabase* addresses)
+    : m_zip(zip),
+      m_batchThreads(std::max<std::size_t>(1, batchThreads)),
+      m_addresses(addresses),
+      m_addressesJson(AddressDbJson(addresses)) {}
+
+std::optional<HttpAnswer> HttpApi::ReadOptions(const std::string* style, const std::string* country,
+                                               Options& options) const {
+  if (style && !ParseStyle(*style, options.style)) {
+    return ErrorAnswer(kBadRequest, "unknown style '" + *style + "' (classic or official)");
+  }
+  if (country) options.country = *country;
+  // As convert --addrdb: buildings the database holds are written from it.
+  if (options.style == Style::Official) options.database = m_addresses;
+  return std::nullopt;
+}
 
 HttpAnswer HttpApi::Convert(const HttpQuery& query) const {
   const std::string* text = Param(query, "text");
@@ -110,11 +166,24 @@ HttpAnswer HttpApi::ConvertBatch(std::string_view body) const {
 HttpAnswer HttpApi::Romanize(const HttpQuery& query) const {
   const std::string* text = Param(query, "text");
   if (!text) return ErrorAnswer(kBadRequest, "missing parameter 'text'");
+  bool names = false;
+  if (auto error = ReadFlag(query, "name", names)) return *error;
+  if (names) return RomanizeName(*text, query);
+  if (auto error = RefuseNameOptions(query)) return *error;
   Options options;
   if (auto error = ReadOptions(Param(query, "style"), nullptr, options)) return *error;
   HttpAnswer a{200, "{\"output\":"};
   AppendJsonString(jasokit::Romanize(*text, options.style), a.body);
   a.body += '}';
+  return a;
+}
+
+HttpAnswer HttpApi::RomanizeName(const std::string& text, const HttpQuery& query) const {
+  NameOptions options;
+  if (auto error = ReadNameOptions(query, options)) return *error;
+  HttpAnswer a;
+  // The command line refuses a name this long with the empty result.
+  AppendNameJson(text.size() > kMaxPersonNameBytes ? NameResult() : jasokit::RomanizeName(text, options), a.body);
   return a;
 }
 
@@ -150,14 +219,18 @@ HttpAnswer HttpApi::Zip(const HttpQuery& query) const {
 HttpAnswer HttpApi::Lookup(const HttpQuery& query) const {
   const std::string* q = Param(query, "q");
   if (!q) return ErrorAnswer(kBadRequest, "missing parameter 'q'");
-  if (!m_lookup) return ErrorAnswer(kNotFound, "no address database");
-  return m_lookup(*q);
+  if (!m_addresses) return ErrorAnswer(kNotFound, "no address database");
+  // No match is an answer too: 200 with no matches, as lookup --json writes.
+  const std::string_view text = q->size() > kMaxQueryBytes ? std::string_view() : std::string_view(*q);
+  HttpAnswer a;
+  AppendLookupJson(text, m_addresses->Lookup(text), a.body);
+  return a;
 }
 
 HttpAnswer HttpApi::Health() const {
   HttpAnswer a{200, "{\"status\":\"ok\",\"version\":\"" JASOKIT_VERSION_STRING "\",\"zip_rows\":"};
   a.body += std::to_string(m_zip ? m_zip->size() : 0);
-  a.body += ",\"address_database\":null}";
+  a.body += ",\"address_database\":" + m_addressesJson + "}";
   return a;
 }
 

@@ -2,7 +2,9 @@
 
 #include <iterator>
 
+#include "jasokit/address_db.h"
 #include "jasokit/cp949.h"
+#include "jasokit/name.h"
 
 namespace jasokit::cli {
 
@@ -145,6 +147,39 @@ void AppendZipJson(std::string_view key, const std::string* name, const ZipLines
 
 void AppendJsonObject(const JsonField* fields, std::size_t count, std::string& out) {
   OpenJsonObject(fields, count, false, out);
+  out += '}';
+}
+
+void AppendLookupJson(std::string_view query, const AddressLookupResult& result, std::string& out) {
+  out += "{\"query\":";
+  AppendJsonString(query, out);
+  out += ",\"matches\":[";
+  for (std::size_t i = 0; i < result.matches.size(); ++i) {
+    if (i > 0) out += ',';
+    const AddressMatch& m = result.matches[i];
+    const JsonField fields[] = {
+        {"postcode", m.postcode}, {"address", m.address},   {"lot", m.lot},
+        {"english", m.english},   {"building", m.building}, {"old_postcode", m.oldPostcode},
+    };
+    AppendJsonObject(fields, out);
+  }
+  out += "],\"more\":" + std::to_string(result.more) + "}";
+}
+
+void AppendNameJson(const NameResult& r, std::string& out) {
+  const auto field = [&](const char* key, const std::string& value, bool present) {
+    out += key;
+    if (present) {
+      AppendJsonString(value, out);
+    } else {
+      out += "null";
+    }
+  };
+  out += r.isName ? "{\"name\":true," : "{\"name\":false,";
+  field("\"family\":", r.family, r.isName);
+  field(",\"given\":", r.given, r.isName);
+  field(",\"output\":", r.output, true);
+  field(",\"surname_table\":", SurnameTableName(r.surnameTable), r.isName);
   out += '}';
 }
 

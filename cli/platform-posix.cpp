@@ -2,6 +2,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <thread>
 
 #include "cli/cli.h"
 #include "cli/platform.h"
@@ -396,6 +398,28 @@ std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd) {
   struct stat st {};
   if (fstat(inputFd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   return static_cast<std::uint64_t>(st.st_size);
+}
+
+void ServeUntilTerminationRequest(const std::function<void()>& serve, const std::function<void()>& stop) {
+  signal(SIGPIPE, SIG_IGN);
+  // The signals are blocked on every thread and taken by one that waits
+  // for them, so that stop runs as ordinary code.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigset_t previous;
+  pthread_sigmask(SIG_BLOCK, &signals, &previous);
+  std::thread watcher([&] {
+    int number = 0;
+    sigwait(&signals, &number);
+    stop();
+  });
+  serve();
+  // Ended otherwise: the watcher is woken as a signal would.
+  pthread_kill(watcher.native_handle(), SIGTERM);
+  watcher.join();
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 }  // namespace jasokit::cli

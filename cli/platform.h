@@ -5,6 +5,7 @@
 // system, and tests put an in-memory CliIo in place of the streams.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -111,5 +112,11 @@ class TableFile {
 // The size of the input when a meter makes sense: standard error (errorFd) is
 // a terminal and the input (inputFd) a regular file.
 std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd);
+
+// Runs serve until the user or the system asks the program to end (SIGINT or
+// SIGTERM), then calls stop from another thread; serve must return soon
+// after. A write to a peer that has gone is an error there, never the end of
+// the program. No handler runs amid serve's work.
+void ServeUntilTerminationRequest(const std::function<void()>& serve, const std::function<void()>& stop);
 
 }  // namespace jasokit::cli
