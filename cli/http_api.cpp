@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
-#include <thread>
 #include <vector>
 
+#include "cli/batch_pool.h"
 #include "cli/batch_request.h"
 #include "cli/json.h"
 #include "cli/zip_query.h"
@@ -100,9 +100,11 @@ HttpAnswer ErrorAnswer(int status, std::string_view message) {
 
 HttpApi::HttpApi(const ZipDatabase* zip, std::size_t batchThreads, const AddressDatabase* addresses)
     : m_zip(zip),
-      m_batchThreads(std::max<std::size_t>(1, batchThreads)),
+      m_pool(std::make_unique<BatchPool>(std::max<std::size_t>(1, batchThreads))),
       m_addresses(addresses),
       m_addressesJson(AddressDbJson(addresses)) {}
+
+HttpApi::~HttpApi() = default;
 
 std::optional<HttpAnswer> HttpApi::ReadOptions(const std::string* style, const std::string* country,
                                                Options& options) const {
@@ -139,25 +141,31 @@ HttpAnswer HttpApi::ConvertBatch(std::string_view body) const {
     return *e;
   }
   const std::vector<std::string>& texts = request.texts;
-  const std::size_t parts = std::min(m_batchThreads, std::max<std::size_t>(1, texts.size() / kBatchSplitTexts));
+  HttpAnswer a{200, "{\"results\":["};
+  if (texts.size() < kBatchSplitTexts || m_pool->size() < 2) {
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      if (i > 0) a.body += ',';
+      AppendConversion(texts[i], options, a.body);
+    }
+    a.body += "]}";
+    return a;
+  }
   // The first part is written into the answer itself, which is reserved for
   // the whole: an answer of megabytes is neither copied nor grown step by step.
-  HttpAnswer a{200, "{\"results\":["};
+  const std::size_t parts = m_pool->size();
   a.body.reserve(a.body.size() + texts.size() * kAnswerBytesPerText);
   std::vector<std::string> outs(parts);
-  const auto convertPart = [&](std::size_t part, std::string& out) {
+  m_pool->Run(parts, [&](std::size_t part, ConversionWorkspace& workspace, Result& result) {
     const std::size_t begin = texts.size() * part / parts;
     const std::size_t end = texts.size() * (part + 1) / parts;
+    std::string& out = part == 0 ? a.body : outs[part];
     if (part > 0) out.reserve((end - begin) * kAnswerBytesPerText);
     for (std::size_t i = begin; i < end; ++i) {
       if (i > 0) out += ',';
-      AppendConversion(texts[i], options, out);
+      workspace.Convert(texts[i], options, result);
+      AppendResultJson(result, out);
     }
-  };
-  std::vector<std::thread> helpers;
-  for (std::size_t part = 1; part < parts; ++part) helpers.emplace_back(convertPart, part, std::ref(outs[part]));
-  convertPart(0, a.body);
-  for (std::thread& t : helpers) t.join();
+  });
   for (std::size_t part = 1; part < parts; ++part) a.body += outs[part];
   a.body += "]}";
   return a;

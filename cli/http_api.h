@@ -4,6 +4,7 @@
 // body. The objects are those the command line writes with --json.
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,12 +26,15 @@ HttpAnswer ErrorAnswer(int status, std::string_view message);
 
 inline constexpr std::size_t kMaxBatchTexts = 10000;
 
+class BatchPool;
+
 class HttpApi {
  public:
   // zip: the loaded table, or nullptr; batchThreads: threads a large batch
   // is split over; addresses: the address database, or nullptr (then
   // /v1/lookup answers 404 and official conversions use the rules alone).
   HttpApi(const ZipDatabase* zip, std::size_t batchThreads, const AddressDatabase* addresses = nullptr);
+  ~HttpApi();
 
   HttpAnswer Convert(const HttpQuery& query) const;
   HttpAnswer ConvertBatch(std::string_view body) const;
@@ -48,7 +52,7 @@ class HttpApi {
   std::optional<HttpAnswer> ReadOptions(const std::string* style, const std::string* country, Options& options) const;
 
   const ZipDatabase* m_zip;
-  std::size_t m_batchThreads;
+  std::unique_ptr<BatchPool> m_pool;
   const AddressDatabase* m_addresses;
   std::string m_addressesJson;  // for /healthz: the database's counts and sources, or null
 };

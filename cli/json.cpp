@@ -23,6 +23,21 @@ constexpr const char* kReplacement = "\\ufffd";
 
 constexpr bool IsPlainAscii(unsigned char c) { return c >= 0x20 && c < 0x80 && c != '"' && c != '\\'; }
 
+// Where the run from i of bytes a JSON string may hold as they are ends.
+std::size_t PlainRunEnd(std::string_view utf8, std::size_t i) {
+  while (i < utf8.size()) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (IsPlainAscii(c)) {
+      ++i;
+      continue;
+    }
+    const std::size_t n = c >= 0x80 ? ValidUtf8Length(utf8, i) : 0;
+    if (n == 0) break;
+    i += n;
+  }
+  return i;
+}
+
 // {"KEY":VALUE,... without its closing brace, so that more members may
 // follow; cp949: the values are CP949.
 void OpenJsonObject(const JsonField* fields, std::size_t count, bool cp949, std::string& out) {
@@ -46,24 +61,18 @@ void AppendJsonString(std::string_view utf8, std::string& out) {
   out += '"';
   std::size_t i = 0;
   while (i < utf8.size()) {
-    // Printable ASCII other than '"' and '\' goes out as it is, a run at a time.
-    std::size_t plain = i;
-    while (plain < utf8.size() && IsPlainAscii(static_cast<unsigned char>(utf8[plain]))) ++plain;
+    // Printable ASCII other than '"' and '\' and valid UTF-8 sequences go
+    // out as they are, a run at a time.
+    const std::size_t plain = PlainRunEnd(utf8, i);
     if (plain > i) {
       out.append(utf8, i, plain - i);
       i = plain;
       continue;
     }
     const auto c = static_cast<unsigned char>(utf8[i]);
-    if (c >= 0x80) {
-      const std::size_t n = ValidUtf8Length(utf8, i);
-      if (n == 0) {
-        out += kReplacement;
-        ++i;
-      } else {
-        out.append(utf8, i, n);
-        i += n;
-      }
+    if (c >= 0x80) {  // not valid UTF-8
+      out += kReplacement;
+      ++i;
       continue;
     }
     ++i;

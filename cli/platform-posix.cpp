@@ -400,26 +400,32 @@ std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd) {
   return static_cast<std::uint64_t>(st.st_size);
 }
 
-void ServeUntilTerminationRequest(const std::function<void()>& serve, const std::function<void()>& stop) {
-  signal(SIGPIPE, SIG_IGN);
-  // The signals are blocked on every thread and taken by one that waits
-  // for them, so that stop runs as ordinary code.
+struct TerminationRequests::Held {
   sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
   sigset_t previous;
-  pthread_sigmask(SIG_BLOCK, &signals, &previous);
+};
+
+TerminationRequests::TerminationRequests() : m_held(std::make_unique<Held>()) {
+  signal(SIGPIPE, SIG_IGN);
+  sigemptyset(&m_held->signals);
+  sigaddset(&m_held->signals, SIGINT);
+  sigaddset(&m_held->signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &m_held->signals, &m_held->previous);
+}
+
+TerminationRequests::~TerminationRequests() { pthread_sigmask(SIG_SETMASK, &m_held->previous, nullptr); }
+
+void TerminationRequests::Serve(const std::function<void()>& serve, const std::function<void()>& stop) {
+  // One thread takes the signals, so that stop runs as ordinary code.
   std::thread watcher([&] {
     int number = 0;
-    sigwait(&signals, &number);
+    sigwait(&m_held->signals, &number);
     stop();
   });
   serve();
   // Ended otherwise: the watcher is woken as a signal would.
   pthread_kill(watcher.native_handle(), SIGTERM);
   watcher.join();
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 }  // namespace jasokit::cli

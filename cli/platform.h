@@ -113,10 +113,25 @@ class TableFile {
 // a terminal and the input (inputFd) a regular file.
 std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd);
 
-// Runs serve until the user or the system asks the program to end (SIGINT or
-// SIGTERM), then calls stop from another thread; serve must return soon
-// after. A write to a peer that has gone is an error there, never the end of
-// the program. No handler runs amid serve's work.
-void ServeUntilTerminationRequest(const std::function<void()>& serve, const std::function<void()>& stop);
+// The user's or the system's requests to end the program (SIGINT, SIGTERM),
+// taken as ordinary events: from construction on they are held back from
+// this thread and the threads it starts, so that no handler runs amid a
+// server's work; destruction lets them through again. A write to a peer
+// that has gone is an error there, never the end of the program.
+class TerminationRequests {
+ public:
+  TerminationRequests();
+  ~TerminationRequests();
+  TerminationRequests(const TerminationRequests&) = delete;
+  TerminationRequests& operator=(const TerminationRequests&) = delete;
+
+  // Runs serve; once a request to end comes, calls stop from another thread,
+  // and serve must then return soon.
+  void Serve(const std::function<void()>& serve, const std::function<void()>& stop);
+
+ private:
+  struct Held;
+  std::unique_ptr<Held> m_held;
+};
 
 }  // namespace jasokit::cli

@@ -172,6 +172,8 @@ int RunServe(const ParsedArgs& parsed, CliIo& io) {
   if (!parsed.operands.empty()) return UsageError(io, "serve", "no operands are taken");
   ServerSettings settings;
   if (const int rc = ReadSettings(parsed, io, settings); rc != kExitOk) return rc;
+  // Before any thread starts, so that every thread holds the signals back.
+  TerminationRequests termination;
   std::optional<ZipDatabase> table;
   if (const int rc = LoadZipTable(parsed, io, table); rc != kExitOk) return rc;
   AddressDatabase addresses;
@@ -193,7 +195,7 @@ int RunServe(const ParsedArgs& parsed, CliIo& io) {
   const bool v6 = settings.host.find(':') != std::string::npos;
   io.Error("jasokit serve: listening on http://" + (v6 ? "[" + settings.host + "]" : settings.host) + ":" +
            std::to_string(port) + "/\n");
-  ServeUntilTerminationRequest([&] { server.Serve(); }, [&] { server.Stop(); });
+  termination.Serve([&] { server.Serve(); }, [&] { server.Stop(); });
   return kExitOk;
 }
 

@@ -258,6 +258,14 @@ def test_concurrent_clients_and_the_bound_on_connections(cli, server):
     assert answer.endswith(b'{"error":"server overloaded; try again","status":503}')
 
 
+def test_a_second_service_cannot_take_the_same_port(cli, server):
+    second = subprocess.run([cli, "serve", "--listen", f"127.0.0.1:{server.port}"], capture_output=True, timeout=20,
+                            env={"JASOKIT_ADDRDB": str(SOURCE_DIR / "no-such-address.db")})
+    assert second.returncode == 3
+    assert second.stderr.decode().splitlines()[-1] == \
+        f"jasokit serve: cannot listen on 127.0.0.1:{server.port}: Address already in use"
+
+
 def test_sigterm_finishes_the_request_in_flight_and_cors_and_log(cli):
     s = Server(cli, "--cors", "https://shop.example", "--log")
     status, headers, _ = request(s.port, "OPTIONS", "/v1/convert")
