@@ -85,6 +85,23 @@ std::string AddressDbJson(const AddressDatabase* db) {
   return out + "]}";
 }
 
+// The body of a POST, or the error answer.
+std::optional<HttpAnswer> ReadBatch(std::string_view body, BatchRequest& request) {
+  std::string error;
+  switch (ParseBatchRequest(body, kMaxBatchTexts, request, error)) {
+    case BatchError::kNone: return std::nullopt;
+    case BatchError::kInvalid: return ErrorAnswer(kBadRequest, error);
+    case BatchError::kTooMany: return ErrorAnswer(kPayloadTooLarge, error);
+  }
+  return std::nullopt;
+}
+
+// The object of romanize --name --json; the command line refuses a name this
+// long with the empty result.
+void AppendName(const std::string& text, const NameOptions& options, std::string& out) {
+  AppendNameJson(text.size() > kMaxPersonNameBytes ? NameResult() : jasokit::RomanizeName(text, options), out);
+}
+
 void AppendConversion(std::string_view text, const Options& options, std::string& out) {
   AppendResultJson(jasokit::Convert(text, options), out);
 }
@@ -129,12 +146,7 @@ HttpAnswer HttpApi::Convert(const HttpQuery& query) const {
 
 HttpAnswer HttpApi::ConvertBatch(std::string_view body) const {
   BatchRequest request;
-  std::string error;
-  switch (ParseBatchRequest(body, kMaxBatchTexts, request, error)) {
-    case BatchError::kNone: break;
-    case BatchError::kInvalid: return ErrorAnswer(kBadRequest, error);
-    case BatchError::kTooMany: return ErrorAnswer(kPayloadTooLarge, error);
-  }
+  if (auto error = ReadBatch(body, request)) return *error;
   Options options;
   if (auto e = ReadOptions(request.style ? &*request.style : nullptr, request.country ? &*request.country : nullptr,
                            options)) {
@@ -190,8 +202,25 @@ HttpAnswer HttpApi::RomanizeName(const std::string& text, const HttpQuery& query
   NameOptions options;
   if (auto error = ReadNameOptions(query, options)) return *error;
   HttpAnswer a;
-  // The command line refuses a name this long with the empty result.
-  AppendNameJson(text.size() > kMaxPersonNameBytes ? NameResult() : jasokit::RomanizeName(text, options), a.body);
+  AppendName(text, options, a.body);
+  return a;
+}
+
+HttpAnswer HttpApi::RomanizeNames(const HttpQuery& query, std::string_view body) const {
+  bool names = false;
+  if (auto error = ReadFlag(query, "name", names)) return *error;
+  if (!names) return ErrorAnswer(kBadRequest, "POST /v1/romanize takes names: give name=1");
+  NameOptions options;
+  if (auto error = ReadNameOptions(query, options)) return *error;
+  BatchRequest request;
+  if (auto error = ReadBatch(body, request)) return *error;
+  if (request.style) return ErrorAnswer(kBadRequest, "'style' does not apply to names");
+  HttpAnswer a{200, "{\"results\":["};
+  for (std::size_t i = 0; i < request.texts.size(); ++i) {
+    if (i > 0) a.body += ',';
+    AppendName(request.texts[i], options, a.body);
+  }
+  a.body += "]}";
   return a;
 }
 

@@ -41,6 +41,9 @@ class HttpApi {
   // With name=1 (and surname=common|rr, hyphen, given_first, upper): the
   // object of romanize --name --json.
   HttpAnswer Romanize(const HttpQuery& query) const;
+  // POST /v1/romanize?name=1 (and the names options) with {"texts": [...]}:
+  // {"results": [...]} of those objects, in order.
+  HttpAnswer RomanizeNames(const HttpQuery& query, std::string_view body) const;
   HttpAnswer Zip(const HttpQuery& query) const;
   HttpAnswer Lookup(const HttpQuery& query) const;
   HttpAnswer Health() const;

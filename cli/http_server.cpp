@@ -61,7 +61,7 @@ struct Route {
 };
 
 constexpr Route kRoutes[] = {
-    {"/v1/convert", Endpoint::kConvert, true}, {"/v1/romanize", Endpoint::kRomanize, false},
+    {"/v1/convert", Endpoint::kConvert, true}, {"/v1/romanize", Endpoint::kRomanize, true},
     {"/v1/zip", Endpoint::kZip, false},        {"/v1/lookup", Endpoint::kLookup, false},
     {"/healthz", Endpoint::kHealth, false},    {"/", Endpoint::kPage, false},
 };
@@ -333,7 +333,8 @@ struct HttpServer::Impl {
     if (!IsJsonType(req.get_header_value("Content-Type"))) {
       return Answer(res, ErrorAnswer(kUnsupportedMediaType, "the body must be application/json"));
     }
-    Answer(res, api.ConvertBatch(req.body));
+    Answer(res, route->endpoint == Endpoint::kRomanize ? api.RomanizeNames(req.params, req.body)
+                                                       : api.ConvertBatch(req.body));
   }
 
   static void NotAllowed(const Route& route, httplib::Response& res) {

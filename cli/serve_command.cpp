@@ -28,6 +28,7 @@ constexpr const char* kServeHelp =
     "  GET  /v1/romanize?text=T&style=S            {\"output\": ...}\n"
     "  GET  /v1/romanize?text=T&name=1&surname=S   the object of romanize --name\n"
     "       &hyphen=1&given_first=1&upper=1        --json (but name, optional)\n"
+    "  POST /v1/romanize?name=1&...  {\"texts\": [...]} gives {\"results\": [...]}\n"
     "  GET  /v1/zip?name=N (or prefix=P, code=C)   the object of zip --json\n"
     "  GET  /v1/lookup?q=Q                         the object of lookup --json (200\n"
     "                                              with no matches when none match);\n"

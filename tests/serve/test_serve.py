@@ -130,6 +130,13 @@ def test_romanize_names_equal_the_command_line(cli, server, params, options):
     for name, line in zip(names, expected):
         query = urllib.parse.urlencode({"text": name, "name": "1", **params})
         assert request(server.port, "GET", "/v1/romanize?" + query)[:3:2] == (200, line.encode())
+    # The same as one batch, with a name too long for the command line too.
+    names.append("가" * 1400)
+    expected = cli_lines(cli, ["romanize", "--name", "--json", *options], "\n".join(names).encode() + b"\n")
+    body = json.dumps({"texts": names}).encode()
+    status, _, answer = request(server.port, "POST", "/v1/romanize?" + urllib.parse.urlencode({"name": "1", **params}),
+                                body, {"Content-Type": "application/json"})
+    assert (status, answer.decode()) == (200, '{"results":[' + ",".join(expected) + "]}")
 
 
 def test_health_page_and_headers(server):
@@ -159,6 +166,8 @@ ERRORS = [
     ("GET", "/v1/romanize?text=a&name=1&upper=2", None, None, 400, "'upper' takes 1 or 0, not '2'"),
     ("GET", "/v1/romanize?text=a&name=1&style=rr", None, None, 400, "'style' does not apply to names"),
     ("GET", "/v1/romanize?text=a&hyphen=1", None, None, 400, "'hyphen' needs name=1"),
+    ("POST", "/v1/romanize", b'{"texts": []}', "application/json", 400,
+     "POST /v1/romanize takes names: give name=1"),
     ("GET", "/v2/convert", None, None, 404, "no such path"),
     ("GET", "/v1/lookup?q=x", None, None, 404, "no address database"),
     ("POST", "/v1/zip", b"{}", "application/json", 405, "method not allowed"),
