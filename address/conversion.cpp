@@ -216,28 +216,38 @@ ConversionStatus AppendConvertedUtf8(std::string_view utf8, const Options& optio
   return parts.result.status;
 }
 
-Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields) {
-  Workspace& workspace = ThreadWorkspace();
+void ConvertUtf8Into(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields, Result& result,
+                     Workspace& workspace) {
   const PrivateText& text = workspace.parts().text;
   const Result& r = workspace.parts().result;
-  Result result;
   if (!ConvertPrivate(utf8, options, invalidUtf8, withFields, workspace)) {
     result.status = ConversionStatus::TooLong;
-    return result;
+    result.normalized.clear();
+    result.output.clear();
+    result.fields.reset();
+    return;
   }
   result.status = r.status;
   ToUtf8(r.normalized, text.characters, result.normalized);
   ToUtf8(r.output, text.characters, result.output);
-  if (r.fields) {
-    AddressFields& f = result.fields.emplace();
-    ToUtf8(r.fields->detail, text.characters, f.detail);
-    ToUtf8(r.fields->street, text.characters, f.street);
-    ToUtf8(r.fields->district, text.characters, f.district);
-    ToUtf8(r.fields->region, text.characters, f.region);
-    ToUtf8(r.fields->postcode, text.characters, f.postcode);
-    ToUtf8(r.fields->country, text.characters, f.country);
-    f.source = r.fields->source;
+  if (!r.fields) {
+    result.fields.reset();
+    return;
   }
+  // Kept from the last result when there was one, so that its strings are reused.
+  AddressFields& f = result.fields ? *result.fields : result.fields.emplace();
+  ToUtf8(r.fields->detail, text.characters, f.detail);
+  ToUtf8(r.fields->street, text.characters, f.street);
+  ToUtf8(r.fields->district, text.characters, f.district);
+  ToUtf8(r.fields->region, text.characters, f.region);
+  ToUtf8(r.fields->postcode, text.characters, f.postcode);
+  ToUtf8(r.fields->country, text.characters, f.country);
+  f.source = r.fields->source;
+}
+
+Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields) {
+  Result result;
+  ConvertUtf8Into(utf8, options, invalidUtf8, withFields, result, ThreadWorkspace());
   return result;
 }
 
@@ -286,6 +296,12 @@ ConversionWorkspace::~ConversionWorkspace() { delete m_workspace; }
 ConversionStatus ConversionWorkspace::AppendConverted(std::string_view utf8, const Options& options, std::string& out,
                                                       bool* replacedInvalid) {
   return detail::AppendConvertedUtf8(utf8, options, out, *m_workspace, replacedInvalid);
+}
+
+void ConversionWorkspace::Convert(std::string_view utf8, const Options& options, Result& result) {
+  bool invalid = false;
+  detail::ConvertUtf8Into(utf8, options, &invalid, options.withFields, result, *m_workspace);
+  result.replacedInvalid = invalid;
 }
 
 void ConversionWorkspace::AppendRomanized(std::string_view utf8, Style style, std::string& out, bool* replacedInvalid) {

@@ -66,6 +66,8 @@ void AppendRomanizedUtf8(std::string_view utf8, Style style, std::string& out, W
                          bool* invalidUtf8 = nullptr);
 
 // Convert, also telling whether the input held invalid UTF-8.
+void ConvertUtf8Into(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields, Result& result,
+                     Workspace& workspace);
 Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields = true);
 // Romanize, likewise.
 std::string RomanizeUtf8(std::string_view utf8, Style style, bool* invalidUtf8);

@@ -73,13 +73,22 @@ measure() {
 milliseconds() {
   awk -v p="$1" '$1 == p {v=$2; if (v ~ /us$/) {sub("us","",v); v/=1000} else if (v ~ /ms$/) {sub("ms","",v)} else if (v ~ /s$/) {sub("s","",v); v*=1000}; print v}'
 }
+# Handshakes dropped because a listen queue was full (machine-wide counter):
+# each costs its client a retransmission of 200 ms or more.
+overflows() {
+  awk '$1 == "TcpExt:" && !n {n = split($0, key); next} $1 == "TcpExt:" {for (i = 1; i <= n; i++) if (key[i] == "ListenOverflows") print $i}' \
+    /proc/net/netstat
+}
 read -r nginx_rps nginx_p50 nginx_p99 < <(measure "http://127.0.0.1:$nginx_port/convert.json")
+before=$(overflows)
 read -r serve_rps serve_p50 serve_p99 < <(measure "$url")
+dropped=$(($(overflows) - before))
 echo "GET, 64 connections, ${seconds} s, 2 wrk threads (load average: $(cut -d' ' -f1 /proc/loadavg)):"
 printf '  nginx static file  %10.0f requests/s  p50 %6.2f ms  p99 %6.2f ms\n' "$nginx_rps" "$nginx_p50" "$nginx_p99"
 printf '  jasokit serve      %10.0f requests/s  p50 %6.2f ms  p99 %6.2f ms\n' "$serve_rps" "$serve_p50" "$serve_p99"
 python3 -c "import sys; print('  ratio              %10.2f of nginx' % (float(sys.argv[1]) / float(sys.argv[2])))" \
   "$serve_rps" "$nginx_rps"
+echo "  listen queue overflows while jasokit serve was measured: $dropped"
 
 # Memory over 1,000,000 requests: resident size after each stretch of load.
 rss() { awk '/VmRSS/ {print $2}' "/proc/$server_pid/status"; }
@@ -108,5 +117,11 @@ pathlib.Path(sys.argv[2]).write_text(
     'wrk.method = "POST"\nwrk.headers["Content-Type"] = "application/json"\nwrk.body = ' +
     "[==[" + body + "]==]\n", encoding="utf-8")
 PY
+# The server's CPU time too: on a shared machine the rate follows the load,
+# the addresses per CPU-second much less.
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$server_pid/stat"; }
+ticks=$(cpu_ticks)
 post=$(wrk -t2 -c2 -d"${seconds}s" -s "$tmp/post.lua" "http://127.0.0.1:$port/v1/convert" | awk '/Requests\/sec/ {print $2}')
-python3 -c "import sys; print('POST of 10,000 addresses, 2 connections: %.2f requests/s = %.0f addresses/s' % (float(sys.argv[1]), float(sys.argv[1]) * 10000))" "$post"
+ticks=$(($(cpu_ticks) - ticks))
+python3 -c "import sys; r = float(sys.argv[1]); t = int(sys.argv[2]) / int(sys.argv[4]); print('POST of 10,000 addresses, 2 connections (load average: %s): %.2f requests/s = %.0f addresses/s; %.0f addresses per CPU-second of the server' % (sys.argv[5], r, r * 10000, r * 10000 * float(sys.argv[3]) / t))" \
+  "$post" "$ticks" "$seconds" "$(getconf CLK_TCK)" "$(cut -d' ' -f1 /proc/loadavg)"

@@ -3,11 +3,13 @@
 // takes the request's decoded query or body and gives a status and a JSON
 // body. The objects are those the command line writes with --json.
 #include <cstddef>
-#include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "jasokit/convert.h"
 #include "jasokit/zip.h"
 
 namespace jasokit::cli {
@@ -24,28 +26,38 @@ HttpAnswer ErrorAnswer(int status, std::string_view message);
 
 inline constexpr std::size_t kMaxBatchTexts = 10000;
 
+class BatchPool;
+
 class HttpApi {
  public:
-  // Answers /v1/lookup once an address database is loaded.
-  using LookupHook = std::function<HttpAnswer(const std::string& query)>;
-
   // zip: the loaded table, or nullptr; batchThreads: threads a large batch
-  // is split over.
-  HttpApi(const ZipDatabase* zip, std::size_t batchThreads);
-
-  void SetLookup(LookupHook hook) { m_lookup = std::move(hook); }
+  // is split over; addresses: the address database, or nullptr (then
+  // /v1/lookup answers 404 and official conversions use the rules alone).
+  HttpApi(const ZipDatabase* zip, std::size_t batchThreads, const AddressDatabase* addresses = nullptr);
+  ~HttpApi();
 
   HttpAnswer Convert(const HttpQuery& query) const;
   HttpAnswer ConvertBatch(std::string_view body) const;
+  // With name=1 (and surname=common|rr, hyphen, given_first, upper): the
+  // object of romanize --name --json.
   HttpAnswer Romanize(const HttpQuery& query) const;
+  // POST /v1/romanize?name=1 (and the names options) with {"texts": [...]}:
+  // {"results": [...]} of those objects, in order.
+  HttpAnswer RomanizeNames(const HttpQuery& query, std::string_view body) const;
   HttpAnswer Zip(const HttpQuery& query) const;
   HttpAnswer Lookup(const HttpQuery& query) const;
   HttpAnswer Health() const;
 
  private:
+  HttpAnswer RomanizeName(const std::string& text, const HttpQuery& query) const;
+  // The style and country asked for, with the database in the official
+  // style; or the error answer.
+  std::optional<HttpAnswer> ReadOptions(const std::string* style, const std::string* country, Options& options) const;
+
   const ZipDatabase* m_zip;
-  std::size_t m_batchThreads;
-  LookupHook m_lookup;
+  std::unique_ptr<BatchPool> m_pool;
+  const AddressDatabase* m_addresses;
+  std::string m_addressesJson;  // for /healthz: the database's counts and sources, or null
 };
 
 }  // namespace jasokit::cli

@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 #include <sys/random.h>
+#include <sys/socket.h>
 
 #include <atomic>
 #include <cctype>
@@ -60,7 +61,7 @@ struct Route {
 };
 
 constexpr Route kRoutes[] = {
-    {"/v1/convert", Endpoint::kConvert, true}, {"/v1/romanize", Endpoint::kRomanize, false},
+    {"/v1/convert", Endpoint::kConvert, true}, {"/v1/romanize", Endpoint::kRomanize, true},
     {"/v1/zip", Endpoint::kZip, false},        {"/v1/lookup", Endpoint::kLookup, false},
     {"/healthz", Endpoint::kHealth, false},    {"/", Endpoint::kPage, false},
 };
@@ -240,6 +241,14 @@ struct HttpServer::Impl {
     // Head and body go out in separate writes: without this the body waits
     // for the client's delayed acknowledgement.
     server.set_tcp_nodelay(true);
+    // The library's own options add SO_REUSEPORT, with which a second
+    // service started on the same port would bind too and take part of the
+    // connections.
+    server.set_socket_options([this](int sock) {
+      const int yes = 1;
+      setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+      listenSocket = sock;
+    });
     httplib::Headers headers{{"X-Content-Type-Options", "nosniff"}};
     if (!settings.corsOrigin.empty()) {
       headers.emplace("Access-Control-Allow-Origin", settings.corsOrigin);
@@ -324,7 +333,8 @@ struct HttpServer::Impl {
     if (!IsJsonType(req.get_header_value("Content-Type"))) {
       return Answer(res, ErrorAnswer(kUnsupportedMediaType, "the body must be application/json"));
     }
-    Answer(res, api.ConvertBatch(req.body));
+    Answer(res, route->endpoint == Endpoint::kRomanize ? api.RomanizeNames(req.params, req.body)
+                                                       : api.ConvertBatch(req.body));
   }
 
   static void NotAllowed(const Route& route, httplib::Response& res) {
@@ -353,6 +363,7 @@ struct HttpServer::Impl {
   ServerSettings settings;
   std::vector<std::string> pagePieces;
   httplib::Server server;
+  int listenSocket = -1;  // the last socket the library made to bind
   std::atomic<bool> stopRequested{false};
   std::atomic<bool> serveEnded{false};
 };
@@ -367,7 +378,15 @@ int HttpServer::Bind(std::string& error) {
   errno = 0;
   const int port = s.port == 0 ? m_impl->server.bind_to_any_port(s.host)
                                : (m_impl->server.bind_to_port(s.host, s.port) ? s.port : -1);
-  if (port < 0) error = errno ? std::strerror(errno) : "cannot bind";
+  if (port < 0) {
+    error = errno ? std::strerror(errno) : "cannot bind";
+    return port;
+  }
+  // The library listens with a backlog of 5, compiled in: when more clients
+  // connect at once (64 keep-alive connections reaching their request limit
+  // together, say), the handshakes beyond it are dropped and wait for the
+  // retransmission, 200 ms and more. Listening again sets the system's bound.
+  ::listen(m_impl->listenSocket, SOMAXCONN);
   return port;
 }
 

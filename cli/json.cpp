@@ -2,7 +2,9 @@
 
 #include <iterator>
 
+#include "jasokit/address_db.h"
 #include "jasokit/cp949.h"
+#include "jasokit/name.h"
 
 namespace jasokit::cli {
 
@@ -20,6 +22,21 @@ constexpr Escape kEscapes[] = {
 constexpr const char* kReplacement = "\\ufffd";
 
 constexpr bool IsPlainAscii(unsigned char c) { return c >= 0x20 && c < 0x80 && c != '"' && c != '\\'; }
+
+// Where the run from i of bytes a JSON string may hold as they are ends.
+std::size_t PlainRunEnd(std::string_view utf8, std::size_t i) {
+  while (i < utf8.size()) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (IsPlainAscii(c)) {
+      ++i;
+      continue;
+    }
+    const std::size_t n = c >= 0x80 ? ValidUtf8Length(utf8, i) : 0;
+    if (n == 0) break;
+    i += n;
+  }
+  return i;
+}
 
 // {"KEY":VALUE,... without its closing brace, so that more members may
 // follow; cp949: the values are CP949.
@@ -44,24 +61,18 @@ void AppendJsonString(std::string_view utf8, std::string& out) {
   out += '"';
   std::size_t i = 0;
   while (i < utf8.size()) {
-    // Printable ASCII other than '"' and '\' goes out as it is, a run at a time.
-    std::size_t plain = i;
-    while (plain < utf8.size() && IsPlainAscii(static_cast<unsigned char>(utf8[plain]))) ++plain;
+    // Printable ASCII other than '"' and '\' and valid UTF-8 sequences go
+    // out as they are, a run at a time.
+    const std::size_t plain = PlainRunEnd(utf8, i);
     if (plain > i) {
       out.append(utf8, i, plain - i);
       i = plain;
       continue;
     }
     const auto c = static_cast<unsigned char>(utf8[i]);
-    if (c >= 0x80) {
-      const std::size_t n = ValidUtf8Length(utf8, i);
-      if (n == 0) {
-        out += kReplacement;
-        ++i;
-      } else {
-        out.append(utf8, i, n);
-        i += n;
-      }
+    if (c >= 0x80) {  // not valid UTF-8
+      out += kReplacement;
+      ++i;
       continue;
     }
     ++i;
@@ -145,6 +156,39 @@ void AppendZipJson(std::string_view key, const std::string* name, const ZipLines
 
 void AppendJsonObject(const JsonField* fields, std::size_t count, std::string& out) {
   OpenJsonObject(fields, count, false, out);
+  out += '}';
+}
+
+void AppendLookupJson(std::string_view query, const AddressLookupResult& result, std::string& out) {
+  out += "{\"query\":";
+  AppendJsonString(query, out);
+  out += ",\"matches\":[";
+  for (std::size_t i = 0; i < result.matches.size(); ++i) {
+    if (i > 0) out += ',';
+    const AddressMatch& m = result.matches[i];
+    const JsonField fields[] = {
+        {"postcode", m.postcode}, {"address", m.address},   {"lot", m.lot},
+        {"english", m.english},   {"building", m.building}, {"old_postcode", m.oldPostcode},
+    };
+    AppendJsonObject(fields, out);
+  }
+  out += "],\"more\":" + std::to_string(result.more) + "}";
+}
+
+void AppendNameJson(const NameResult& r, std::string& out) {
+  const auto field = [&](const char* key, const std::string& value, bool present) {
+    out += key;
+    if (present) {
+      AppendJsonString(value, out);
+    } else {
+      out += "null";
+    }
+  };
+  out += r.isName ? "{\"name\":true," : "{\"name\":false,";
+  field("\"family\":", r.family, r.isName);
+  field(",\"given\":", r.given, r.isName);
+  field(",\"output\":", r.output, true);
+  field(",\"surname_table\":", SurnameTableName(r.surnameTable), r.isName);
   out += '}';
 }
 

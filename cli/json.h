@@ -9,6 +9,11 @@
 #include "cli/zip_query.h"
 #include "jasokit/convert.h"
 
+namespace jasokit {
+struct AddressLookupResult;
+struct NameResult;
+}  // namespace jasokit
+
 namespace jasokit::cli {
 
 // Appends utf8 as a JSON string literal, quotes included: '"' and '\' are
@@ -27,6 +32,13 @@ void AppendResultJson(const Result& r, std::string& out);
 // "conversion" in that style.
 void AppendZipJson(std::string_view key, const std::string* name, const ZipLines& lines, const Options* convert,
                    std::string& out);
+
+// {"query": QUERY, "matches": [...], "more": N}: the object of lookup --json.
+void AppendLookupJson(std::string_view query, const AddressLookupResult& result, std::string& out);
+
+// {"name", "family", "given", "output", "surname_table"}: the object of
+// romanize --name --json.
+void AppendNameJson(const NameResult& r, std::string& out);
 
 using JsonField = std::pair<const char*, std::string_view>;
 

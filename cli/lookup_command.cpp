@@ -45,14 +45,6 @@ constexpr const char* kLookupHelp =
     "exit status: 0 every query matched, 1 no database could be opened,\n"
     "2 usage error, 3 input/output error, 4 some query matched nothing\n";
 
-void AppendJsonMatch(const AddressMatch& m, std::string& out) {
-  const JsonField fields[] = {
-      {"postcode", m.postcode}, {"address", m.address},   {"lot", m.lot},
-      {"english", m.english},   {"building", m.building}, {"old_postcode", m.oldPostcode},
-  };
-  AppendJsonObject(fields, out);
-}
-
 class Lookup {
  public:
   Lookup(CliIo& io, const AddressDatabase& db, bool json) : m_io(io), m_db(db), m_json(json) {}
@@ -66,14 +58,8 @@ class Lookup {
     }
     m_out.clear();
     if (m_json) {
-      m_out += "{\"query\":";
-      AppendJsonString(query, m_out);
-      m_out += ",\"matches\":[";
-      for (std::size_t i = 0; i < result.matches.size(); ++i) {
-        if (i > 0) m_out += ',';
-        AppendJsonMatch(result.matches[i], m_out);
-      }
-      m_out += "],\"more\":" + std::to_string(result.more) + "}\n";
+      AppendLookupJson(query, result, m_out);
+      m_out += '\n';
       return m_io.Write(m_out);
     }
     for (const AddressMatch& m : result.matches) {

@@ -142,23 +142,6 @@ class NameWriter {
   bool m_refused = false;
 };
 
-void AppendJson(const NameResult& r, std::string& out) {
-  const auto field = [&](const char* key, const std::string& value, bool present) {
-    out += key;
-    if (present) {
-      AppendJsonString(value, out);
-    } else {
-      out += "null";
-    }
-  };
-  out += r.isName ? "{\"name\":true," : "{\"name\":false,";
-  field("\"family\":", r.family, r.isName);
-  field(",\"given\":", r.given, r.isName);
-  field(",\"output\":", r.output, true);
-  field(",\"surname_table\":", SurnameTableName(r.surnameTable), r.isName);
-  out += "}\n";
-}
-
 int RunLines(const ParsedArgs& parsed, NameWriter& writer, CliIo& io) {
   const bool json = parsed.Has(kOptJson);
   HeldLine text(kMaxNameBytes, HeldLine::kStripCr | HeldLine::kCutAtNul | HeldLine::kCheckUtf8);
@@ -167,20 +150,17 @@ int RunLines(const ParsedArgs& parsed, NameWriter& writer, CliIo& io) {
     out.clear();
     if (text.overLong()) {
       writer.Refuse(where, number);
-      if (json) {
-        AppendJson(NameResult(), out);
-      } else {
-        out += '\n';
-      }
+      if (json) AppendNameJson(NameResult(), out);
+      out += '\n';
       return io.Write(out);
     }
     const NameResult& r = writer.Romanize(text.text(), text.validUtf8(), where, number);
     if (json) {
-      AppendJson(r, out);
+      AppendNameJson(r, out);
     } else {
       out += r.output;
-      out += '\n';
     }
+    out += '\n';
     return io.Write(out);
   });
   if (status != kExitOk) return status;

@@ -2,6 +2,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <thread>
 
 #include "cli/cli.h"
 #include "cli/platform.h"
@@ -396,6 +398,34 @@ std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd) {
   struct stat st {};
   if (fstat(inputFd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   return static_cast<std::uint64_t>(st.st_size);
+}
+
+struct TerminationRequests::Held {
+  sigset_t signals;
+  sigset_t previous;
+};
+
+TerminationRequests::TerminationRequests() : m_held(std::make_unique<Held>()) {
+  signal(SIGPIPE, SIG_IGN);
+  sigemptyset(&m_held->signals);
+  sigaddset(&m_held->signals, SIGINT);
+  sigaddset(&m_held->signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &m_held->signals, &m_held->previous);
+}
+
+TerminationRequests::~TerminationRequests() { pthread_sigmask(SIG_SETMASK, &m_held->previous, nullptr); }
+
+void TerminationRequests::Serve(const std::function<void()>& serve, const std::function<void()>& stop) {
+  // One thread takes the signals, so that stop runs as ordinary code.
+  std::thread watcher([&] {
+    int number = 0;
+    sigwait(&m_held->signals, &number);
+    stop();
+  });
+  serve();
+  // Ended otherwise: the watcher is woken as a signal would.
+  pthread_kill(watcher.native_handle(), SIGTERM);
+  watcher.join();
 }
 
 }  // namespace jasokit::cli

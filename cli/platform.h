@@ -5,6 +5,7 @@
 // system, and tests put an in-memory CliIo in place of the streams.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -111,5 +112,26 @@ class TableFile {
 // The size of the input when a meter makes sense: standard error (errorFd) is
 // a terminal and the input (inputFd) a regular file.
 std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd);
+
+// The user's or the system's requests to end the program (SIGINT, SIGTERM),
+// taken as ordinary events: from construction on they are held back from
+// this thread and the threads it starts, so that no handler runs amid a
+// server's work; destruction lets them through again. A write to a peer
+// that has gone is an error there, never the end of the program.
+class TerminationRequests {
+ public:
+  TerminationRequests();
+  ~TerminationRequests();
+  TerminationRequests(const TerminationRequests&) = delete;
+  TerminationRequests& operator=(const TerminationRequests&) = delete;
+
+  // Runs serve; once a request to end comes, calls stop from another thread,
+  // and serve must then return soon.
+  void Serve(const std::function<void()>& serve, const std::function<void()>& stop);
+
+ private:
+  struct Held;
+  std::unique_ptr<Held> m_held;
+};
 
 }  // namespace jasokit::cli

@@ -1,15 +1,15 @@
 // jasokit serve: the library as a local HTTP service.
-#include <pthread.h>
-#include <signal.h>
-
 #include <optional>
 #include <string>
 #include <thread>
 
+#include "cli/addrdb_source.h"
 #include "cli/cli.h"
 #include "cli/http_api.h"
 #include "cli/http_server.h"
 #include "cli/options.h"
+#include "cli/platform.h"
+#include "jasokit/address_db.h"
 #include "jasokit/zip.h"
 
 namespace jasokit::cli {
@@ -26,10 +26,15 @@ constexpr const char* kServeHelp =
     "  POST /v1/convert  {\"texts\": [...], \"style\": S, \"country\": C}\n"
     "                    gives {\"results\": [...]}, at most 10000 texts\n"
     "  GET  /v1/romanize?text=T&style=S            {\"output\": ...}\n"
+    "  GET  /v1/romanize?text=T&name=1&surname=S   the object of romanize --name\n"
+    "       &hyphen=1&given_first=1&upper=1        --json (but name, optional)\n"
+    "  POST /v1/romanize?name=1&...  {\"texts\": [...]} gives {\"results\": [...]}\n"
     "  GET  /v1/zip?name=N (or prefix=P, code=C)   the object of zip --json\n"
-    "  GET  /v1/lookup?q=Q                         404 until an address database\n"
-    "                                              can be loaded\n"
-    "  GET  /healthz                               status, version, zip rows\n"
+    "  GET  /v1/lookup?q=Q                         the object of lookup --json (200\n"
+    "                                              with no matches when none match);\n"
+    "                                              404 without an address database\n"
+    "  GET  /healthz                               status, version, zip rows, the\n"
+    "                                              address database's counts\n"
     "  GET  /                                      a page for people\n"
     "Errors are {\"error\": MESSAGE, \"status\": N}. Request texts are never\n"
     "logged. SIGINT and SIGTERM end the service once the requests in flight\n"
@@ -40,7 +45,9 @@ constexpr const char* kServeHelp =
     "                      any free port); any other address must be given\n"
     "  --db FILE           the zip code table (default: zipcode030101t6.dbf\n"
     "                      beside the jasokit executable, if there)\n"
-    "  --addrdb FILE       an address database, for /v1/lookup (not yet read)\n"
+    "  --addrdb FILE       the address database for /v1/lookup and official\n"
+    "                      conversions (default: $JASOKIT_ADDRDB, else the one\n"
+    "                      'jasokit addrdb build --install' wrote, if any)\n"
     "  --threads N         connections served at once (default: 64); as many\n"
     "                      more wait, and beyond that the answer is 503\n"
     "  --max-body BYTES    the largest request body (default: 1048576)\n"
@@ -53,8 +60,9 @@ constexpr const char* kServeHelp =
     "\n"
     "The first line on standard error tells the address listened on.\n"
     "\n"
-    "exit status: 0 stopped by a signal, 1 the zip table given could not be\n"
-    "loaded, 2 usage error, 3 the address could not be listened on\n";
+    "exit status: 0 stopped by a signal, 1 the zip table or address database\n"
+    "given could not be loaded, 2 usage error, 3 the address could not be\n"
+    "listened on\n";
 
 enum ServeOption : std::size_t {
   kOptListen,
@@ -157,27 +165,6 @@ int LoadZipTable(const ParsedArgs& parsed, CliIo& io, std::optional<ZipDatabase>
   return kExitOk;
 }
 
-// Serves until SIGINT or SIGTERM; a thread waits for them, so that no
-// handler runs amid the server's work.
-void ServeUntilSignal(HttpServer& server) {
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  sigset_t previous;
-  pthread_sigmask(SIG_BLOCK, &signals, &previous);
-  std::thread watcher([&] {
-    int signal = 0;
-    sigwait(&signals, &signal);
-    server.Stop();
-  });
-  server.Serve();
-  // Ended otherwise: the watcher is woken as a signal would.
-  pthread_kill(watcher.native_handle(), SIGTERM);
-  watcher.join();
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-}
-
 }  // namespace
 
 namespace {
@@ -186,14 +173,18 @@ int RunServe(const ParsedArgs& parsed, CliIo& io) {
   if (!parsed.operands.empty()) return UsageError(io, "serve", "no operands are taken");
   ServerSettings settings;
   if (const int rc = ReadSettings(parsed, io, settings); rc != kExitOk) return rc;
+  // Before any thread starts, so that every thread holds the signals back.
+  TerminationRequests termination;
   std::optional<ZipDatabase> table;
   if (const int rc = LoadZipTable(parsed, io, table); rc != kExitOk) return rc;
-  if (const std::string* addrdb = parsed.Value(kOptAddrDb)) {
-    io.Error("jasokit serve: warning: " + *addrdb + ": address databases are not read yet; /v1/lookup answers 404\n");
+  AddressDatabase addresses;
+  const AddressDbFound found = OpenAddressDb(parsed.Value(kOptAddrDb), "serve", io, addresses);
+  if (found == AddressDbFound::kError) return kExitTableError;
+  if (found == AddressDbFound::kNone) {
+    io.Error("jasokit serve: warning: no address database; /v1/lookup answers 404\n");
   }
-  // A client gone before its answer must not end the service.
-  signal(SIGPIPE, SIG_IGN);
-  const HttpApi api(table ? &*table : nullptr, std::thread::hardware_concurrency());
+  const HttpApi api(table ? &*table : nullptr, std::thread::hardware_concurrency(),
+                    found == AddressDbFound::kOpened ? &addresses : nullptr);
   HttpServer server(api, settings);
   std::string error;
   const int port = server.Bind(error);
@@ -205,7 +196,7 @@ int RunServe(const ParsedArgs& parsed, CliIo& io) {
   const bool v6 = settings.host.find(':') != std::string::npos;
   io.Error("jasokit serve: listening on http://" + (v6 ? "[" + settings.host + "]" : settings.host) + ":" +
            std::to_string(port) + "/\n");
-  ServeUntilSignal(server);
+  termination.Serve([&] { server.Serve(); }, [&] { server.Stop(); });
   return kExitOk;
 }
 

@@ -1,6 +1,8 @@
 // The body of a batch request on any bytes: never more texts than allowed,
 // an error always said, and the texts read, written back as JSON, read back
-// the same (bytes past ASCII are kept as sent).
+// the same (bytes past ASCII are kept as sent). Each text written by the
+// service's JSON writer reads back as valid JSON, the same text when it is
+// valid UTF-8.
 //
 // Input: a byte for the limit on texts, then the body.
 #include <cstddef>
@@ -9,7 +11,9 @@
 #include <string_view>
 
 #include "cli/batch_request.h"
+#include "cli/json.h"
 #include "fuzz-check.h"
+#include "jasokit/cp949.h"
 
 namespace {
 
@@ -54,5 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   BatchRequest again;
   FUZZ_CHECK(ParseBatchRequest(written, limit, again, error) == BatchError::kNone);
   FUZZ_CHECK(again.texts == request.texts);
+  for (const std::string& text : request.texts) {
+    std::string json = "{\"texts\":[";
+    AppendJsonString(text, json);
+    json += "]}";
+    FUZZ_CHECK(ParseBatchRequest(json, 1, again, error) == BatchError::kNone && again.texts.size() == 1);
+    if (jasokit::IsValidUtf8(text)) FUZZ_CHECK(again.texts[0] == text);
+  }
   return 0;
 }

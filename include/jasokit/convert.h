@@ -93,6 +93,9 @@ class JASOKIT_API ConversionWorkspace {
   ConversionWorkspace(const ConversionWorkspace&) = delete;
   ConversionWorkspace& operator=(const ConversionWorkspace&) = delete;
 
+  // Convert through this workspace, into result, whose strings are reused
+  // from call to call.
+  void Convert(std::string_view utf8, const Options& options, Result& result);
   // AppendConverted through this workspace.
   ConversionStatus AppendConverted(std::string_view utf8, const Options& options, std::string& out,
                                    bool* replacedInvalid = nullptr);

@@ -40,8 +40,10 @@ class Server:
     """jasokit serve on a free loopback port, stopped by SIGTERM at the end."""
 
     def __init__(self, cli, *options):
+        # No address database but one given with --addrdb, whatever this machine holds.
+        env = dict(os.environ, JASOKIT_ADDRDB=str(SOURCE_DIR / "no-such-address.db"))
         self.process = subprocess.Popen([cli, "serve", "--listen", "127.0.0.1:0", *options],
-                                        stderr=subprocess.PIPE, stdout=subprocess.DEVNULL)
+                                        stderr=subprocess.PIPE, stdout=subprocess.DEVNULL, env=env)
         STARTED.append(self.process)
         self.lines = []
         deadline = time.monotonic() + 20
@@ -65,6 +67,15 @@ class Server:
             self.process.kill()
             raise
         return self.process.returncode, err.decode()
+
+
+@pytest.fixture(scope="session")
+def address_db(cli, tmp_path_factory) -> str:
+    """An address database built from the committed Korea Post sample."""
+    path = tmp_path_factory.mktemp("addrdb") / "address.db"
+    subprocess.run([cli, "addrdb", "build", str(SOURCE_DIR / "data" / "korea-post-sample.txt"), "-o", str(path)],
+                   check=True, capture_output=True, timeout=60)
+    return str(path)
 
 
 @pytest.fixture(scope="module")

@@ -100,3 +100,24 @@ def test_the_page_runs_under_its_csp_without_console_errors(page):
     assert page.execute_script("return getComputedStyle(document.body).maxWidth") == "768px"  # its style applied
     errors = [entry for entry in page.get_log("browser") if entry["level"] == "SEVERE"]
     assert errors == []
+
+
+def test_with_an_address_database_the_search_box_finds_addresses(cli, zip_table, address_db, browser):
+    server = Server(cli, "--db", zip_table, "--addrdb", address_db)
+    try:
+        browser.get(f"http://127.0.0.1:{server.port}/")
+        wait_for(browser, lambda: text_of(browser, "zip-title") == "주소·우편번호 찾기")
+        browser.find_element(By.ID, "zip-query").send_keys("개포로17길 9-3" + Keys.ENTER)
+        wait_for(browser, lambda: browser.find_elements(By.CSS_SELECTOR, "#zip-results button"))
+        row = browser.find_elements(By.CSS_SELECTOR, "#zip-results button")[0]
+        assert row.text == "06303 서울특별시 강남구 개포로17길 9-3 (G-heim)"
+        row.click()
+        wait_for(browser, lambda: text_of(browser, "output") ==
+                 "(G-heim), 9-3 Gaepo-ro 17-gil, Gangnam-gu, Seoul, 06303, Republic of Korea")
+        # No match among the addresses: the zip table is searched.
+        search = browser.find_element(By.ID, "zip-query")
+        search.clear()
+        search.send_keys("청운" + Keys.ENTER)
+        wait_for(browser, lambda: text_of(browser, "zip-status") == "1건")
+    finally:
+        assert server.stop()[0] == 0

@@ -93,6 +93,52 @@ def test_romanize_and_zip_answers_equal_the_command_line(cli, server, zip_table)
         assert (status, answer.decode()) == (200, expected)
 
 
+def test_lookup_health_and_official_conversion_use_the_address_database(cli, address_db):
+    s = Server(cli, "--addrdb", address_db)
+    try:
+        # A query without a match is an answer too: 200 with no matches.
+        for query in ["개포로17길", "06303", "개포동 1245", "G-heim", "없는로 1", "x" * 1100]:
+            expected = cli_lines(cli, ["lookup", "--addrdb", address_db, "--json"], query.encode() + b"\n")[0]
+            status, _, answer = request(s.port, "GET", "/v1/lookup?" + urllib.parse.urlencode({"q": query}))
+            assert (status, answer.decode()) == (200, expected)
+        health = json.loads(request(s.port, "GET", "/healthz")[2])["address_database"]
+        assert (health["rows"], health["skipped"], len(health["sources"])) == (313, 0, 1)
+        assert health["sources"][0].startswith("korea-post-sample.txt (edition ")
+        texts = ["서울특별시 강남구 개포로17길 9-3 2층", "서울 강남구 개포동 1245-5"]
+        expected = cli_lines(cli, ["convert", "--addrdb", address_db, "--style", "official", "--json"],
+                             "\n".join(texts).encode() + b"\n")
+        assert '"source":"database"' in expected[0]  # written from the database
+        for text, line in zip(texts, expected):
+            query = urllib.parse.urlencode({"text": text, "style": "official"})
+            assert request(s.port, "GET", "/v1/convert?" + query)[2].decode() == line
+    finally:
+        assert s.stop()[0] == 0
+
+
+NAME_QUERIES = [
+    ({}, []),
+    ({"surname": "rr", "hyphen": "1"}, ["--surname", "rr", "--hyphen"]),
+    ({"given_first": "true", "upper": "1", "surname": "common"}, ["--given-first", "--upper", "--surname", "common"]),
+    ({"hyphen": "0"}, []),
+]
+
+
+@pytest.mark.parametrize("params,options", NAME_QUERIES, ids=range(len(NAME_QUERIES)))
+def test_romanize_names_equal_the_command_line(cli, server, params, options):
+    names = ["홍길동", "이주은", "남궁민", "황보 영", "김 연아", "서울특별시 강남구 테헤란로", "John", "가나다라마바사"]
+    expected = cli_lines(cli, ["romanize", "--name", "--json", *options], "\n".join(names).encode() + b"\n")
+    for name, line in zip(names, expected):
+        query = urllib.parse.urlencode({"text": name, "name": "1", **params})
+        assert request(server.port, "GET", "/v1/romanize?" + query)[:3:2] == (200, line.encode())
+    # The same as one batch, with a name too long for the command line too.
+    names.append("가" * 1400)
+    expected = cli_lines(cli, ["romanize", "--name", "--json", *options], "\n".join(names).encode() + b"\n")
+    body = json.dumps({"texts": names}).encode()
+    status, _, answer = request(server.port, "POST", "/v1/romanize?" + urllib.parse.urlencode({"name": "1", **params}),
+                                body, {"Content-Type": "application/json"})
+    assert (status, answer.decode()) == (200, '{"results":[' + ",".join(expected) + "]}")
+
+
 def test_health_page_and_headers(server):
     status, headers, answer = request(server.port, "GET", "/healthz")
     health = json.loads(answer)
@@ -115,6 +161,13 @@ ERRORS = [
      "invalid JSON at byte 16: \"texts\" must be an array of strings"),
     ("POST", "/v1/convert", b'{"texts": ["a"]', "application/json", 400, "invalid JSON at byte 15: '}' expected"),
     ("POST", "/v1/convert", b'{"style": "x"}', "application/json", 400, 'missing "texts"'),
+    ("GET", "/v1/romanize?text=a&name=yes", None, None, 400, "'name' takes 1 or 0, not 'yes'"),
+    ("GET", "/v1/romanize?text=a&name=1&surname=kim", None, None, 400, "unknown surname table 'kim' (common or rr)"),
+    ("GET", "/v1/romanize?text=a&name=1&upper=2", None, None, 400, "'upper' takes 1 or 0, not '2'"),
+    ("GET", "/v1/romanize?text=a&name=1&style=rr", None, None, 400, "'style' does not apply to names"),
+    ("GET", "/v1/romanize?text=a&hyphen=1", None, None, 400, "'hyphen' needs name=1"),
+    ("POST", "/v1/romanize", b'{"texts": []}', "application/json", 400,
+     "POST /v1/romanize takes names: give name=1"),
     ("GET", "/v2/convert", None, None, 404, "no such path"),
     ("GET", "/v1/lookup?q=x", None, None, 404, "no address database"),
     ("POST", "/v1/zip", b"{}", "application/json", 405, "method not allowed"),
@@ -212,6 +265,14 @@ def test_concurrent_clients_and_the_bound_on_connections(cli, server):
     assert rc == 0
     assert answer.startswith(b"HTTP/1.1 503") and b"Retry-After: 1" in answer
     assert answer.endswith(b'{"error":"server overloaded; try again","status":503}')
+
+
+def test_a_second_service_cannot_take_the_same_port(cli, server):
+    second = subprocess.run([cli, "serve", "--listen", f"127.0.0.1:{server.port}"], capture_output=True, timeout=20,
+                            env={"JASOKIT_ADDRDB": str(SOURCE_DIR / "no-such-address.db")})
+    assert second.returncode == 3
+    assert second.stderr.decode().splitlines()[-1] == \
+        f"jasokit serve: cannot listen on 127.0.0.1:{server.port}: Address already in use"
 
 
 def test_sigterm_finishes_the_request_in_flight_and_cors_and_log(cli):
