@@ -75,6 +75,11 @@ TEST(PlatformFiles, KoreanPathsReplacementAndIdentity) {
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++files;
   EXPECT_EQ(files, 2u);  // no temporary file left
 
+  ZipDatabase zip;
+  const ZipLoadStatus loaded = zip.Load(table);  // no table, but found and opened
+  EXPECT_NE(loaded, ZipLoadStatus::StatFailed);
+  EXPECT_NE(loaded, ZipLoadStatus::OpenFailed);
+
   EXPECT_TRUE(cli::IsMissing(dir.File("없는 폴더/표.dbf")));
   EXPECT_FALSE(cli::IsMissing(table));
   ASSERT_TRUE(cli::MakeParentFolders(dir.File("새 폴더/아래/표.dbf"), error)) << error;
