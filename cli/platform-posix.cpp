@@ -121,8 +121,6 @@ bool PosixIo::ErrorIsTerminal() { return ::isatty(2) == 1; }
 
 std::string PosixIo::ExecutableDir() { return platform::ExecutableDirectory(); }
 
-constexpr std::size_t kFlushBytes = 1 << 16;
-
 bool WriteAll(int fd, const char* data, std::size_t size, off_t at, bool positioned) {
   while (size > 0) {
     const ssize_t n = positioned ? ::pwrite(fd, data, size, at) : ::write(fd, data, size);
@@ -183,7 +181,35 @@ std::string NotRegular(const std::string& target, mode_t mode) {
 
 }  // namespace
 
+std::vector<std::string> CommandLineArgs(int argc, char** argv) { return {argv + 1, argv + argc}; }
+
+const char kPathSeparators[] = "/";
+
 std::unique_ptr<CliIo> StandardIo() { return std::make_unique<PosixIo>(); }
+
+std::optional<FileId> IdentifyFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+bool IsMissing(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) != 0 && errno == ENOENT;
+}
+
+bool MakeParentFolders(const std::string& path, std::string& error) {
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    const std::string dir = path.substr(0, slash);
+    if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
+      error = "cannot make " + dir + ": " + Reason(errno);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool UtcTime(std::time_t time, std::tm& out) { return ::gmtime_r(&time, &out) != nullptr; }
 
 InputFile::~InputFile() {
   if (m_fd >= 0) ::close(m_fd);
@@ -210,6 +236,7 @@ bool InputFile::Open(const std::string& path, std::string& error) {
     return false;
   }
   m_id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  m_modified = st.st_mtime;
   const int flags = ::fcntl(m_fd, F_GETFL);
   if (flags >= 0) ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
   return true;
@@ -338,15 +365,6 @@ bool TableFile::Flush(std::string& error) {
   }
   m_buffer.clear();
   return true;
-}
-
-bool TableFile::Write(std::string_view bytes, std::string& error) {
-  if (m_fd < 0) {
-    error = "error writing " + m_target;
-    return false;
-  }
-  m_buffer.append(bytes);
-  return m_buffer.size() < kFlushBytes || Flush(error);
 }
 
 int TableFile::Commit(std::string_view header, std::string& error) {

@@ -344,12 +344,15 @@ std::size_t WantedBytes(std::uintmax_t size) {
 ZipLoadStatus CheckTableFile(const std::string& path, std::uintmax_t& size) {
   namespace fs = std::filesystem;
   if (path.empty()) return ZipLoadStatus::NoFileName;
+  // The path is UTF-8; a plain std::string would be read in the ANSI code
+  // page on Windows.
+  const fs::path file = fs::u8path(path);
   std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
+  const fs::file_status status = fs::status(file, ec);
   if (ec || !fs::exists(status)) return ZipLoadStatus::StatFailed;
   if (fs::is_directory(status)) return ZipLoadStatus::IsDirectory;
   if (!fs::is_regular_file(status)) return ZipLoadStatus::NotRegularFile;
-  size = fs::file_size(path, ec);
+  size = fs::file_size(file, ec);
   return ec ? ZipLoadStatus::StatFailed : ZipLoadStatus::Ok;
 }
 
@@ -374,7 +377,7 @@ ZipLoadStatus ZipDatabase::Load(const std::string& path) {
   std::uintmax_t size = 0;
   const ZipLoadStatus checked = CheckTableFile(path, size);
   if (checked != ZipLoadStatus::Ok) return checked;
-  std::ifstream in(path, std::ios::in | std::ios::binary);
+  std::ifstream in(std::filesystem::u8path(path), std::ios::in | std::ios::binary);
   if (!in) return ZipLoadStatus::OpenFailed;
   const std::size_t wanted = WantedBytes(size);
   if (!impl.image.Allocate(wanted)) return ZipLoadStatus::OutOfMemory;
