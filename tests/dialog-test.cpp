@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/dialog/banner_text.h"
 #include "app/dialog/dialog_logic.h"
 #include "jasokit/convert.h"
 #include "tests/test-util.h"
@@ -82,8 +83,11 @@ TEST_F(DialogTest, EnterActsOnTheFocusedBox) {
     std::vector<std::string> wantMessages;
   };
   const Row rows[] = {
-      {kInputBox, "  서울특별시  강남구 역삼동 123-45 ", "서울특별시 강남구 역삼동 123-45",
-       "123-45 Yeoksam-dong Gangnam-gu Seoul S.KOREA ", {}},
+      {kInputBox,
+       "  서울특별시  강남구 역삼동 123-45 ",
+       "서울특별시 강남구 역삼동 123-45",
+       "123-45 Yeoksam-dong Gangnam-gu Seoul S.KOREA ",
+       {}},
       {kInputBox, "한글", "한글", "Hangeul", {}},
       {kInputBox, "   ", "   ", "", {}},  // Empty: nothing changes, nothing said
       {kOutputBox, "한글", "한글", "", {"2"}},
@@ -131,7 +135,7 @@ TEST_F(DialogTest, StyleAndNameModeChooseTheConversion) {
 
 TEST_F(DialogTest, SearchListsLinesInByteOrderAndChoosingOneConvertsIt) {
   enter(kZipQueryBox, "역삼동");
-  ASSERT_EQ(view.list, (std::vector<std::string>{"135-080 서울 강남구        역삼동   (1∼200)        ",
+  ASSERT_EQ(view.list, (std::vector<std::string>{"135-080 서울 강남구        역삼동   (1∼200)       ",
                                                  "135-513 서울 강남구        역삼동 강남파이낸스센터 "}));
   EXPECT_TRUE(view.messages.empty());
   view.boxes[kOutputBox] = "typed since";
@@ -190,6 +194,21 @@ TEST_F(DialogTest, CurrentPostcodesAskTheAddressDatabase) {
   logic.chooseLine(0);
   EXPECT_EQ(view.boxes[kInputBox], "서울특별시 강남구 개포로17길 9-3");
   EXPECT_EQ(view.boxes[kOutputBox], "9-3 Gaepo-ro 17-gil, Gangnam-gu, Seoul, 06303, Republic of Korea");
+}
+
+TEST(BannerTextTest, TheOfflinePageIsShownAsLines) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"<html><head><title>T</title><style>b{}</style></head><body><b>제목</b><br>\n  첫째  줄<br/>둘째</body>",
+       "제목\n첫째 줄\n둘째"},
+      {"<body><p>a &amp;lt; b &amp; c&nbsp;d</p><script>x<y</script></body>", "a &lt; b & c d"},
+      {"no body at all", ""},
+      {"<body>unclosed <b", "unclosed"},
+  };
+  for (const auto& [html, want] : rows) EXPECT_EQ(BannerText(html), want) << html;
+  const std::string page = test::ReadBytes(JASOKIT_SOURCE_DIR "/res/jasokit_view_off.html");
+  EXPECT_EQ(BannerText(page),
+            "Jaso_Kit 주소변환기 + 우편번호찾기\n인터넷에 연결되어 있지 않아 소식을 보여 드릴 수 없습니다.\n"
+            "주소 변환과 우편번호 찾기는 그대로 쓰실 수 있습니다.");
 }
 
 }  // namespace
