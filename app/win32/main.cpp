@@ -1,11 +1,6 @@
 // Jaso_Kit.exe, the native Windows window: the zip code table beside the
 // executable, the address database where the programs look for it, then
 // the main window until it closes.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <string>
 
 #include "app/win32/main_window.h"

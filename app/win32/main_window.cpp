@@ -1,7 +1,7 @@
 #include "app/win32/main_window.h"
 
-#include <winsock2.h>
-
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 

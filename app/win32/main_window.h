@@ -7,6 +7,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <winsock2.h>  // before windows.h, which would bring the old sockets
 
 #include <string>
 #include <vector>

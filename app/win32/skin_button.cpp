@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <initializer_list>
+
 #include "app/win32/resource.h"
 
 namespace jasokit::win32 {
