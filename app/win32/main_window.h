@@ -6,8 +6,10 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// winsock2.h first: windows.h would bring in the old sockets header.
+#include <winsock2.h>
+// Then the rest of the API.
 #include <windows.h>
-#include <winsock2.h>  // before windows.h, which would bring the old sockets
 
 #include <string>
 #include <vector>

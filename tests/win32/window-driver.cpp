@@ -7,7 +7,9 @@
 //   window-driver search TEXT          the same in the search box; prints the list, one line each
 //   window-driver choose N             chooses list line N; prints the input and the output box
 //   window-driver copy ID              clicks the Copy button ID; prints the clipboard's text
-//   window-driver close                Esc
+//   window-driver syscommand N         a system-menu command (decimal), as if chosen
+//   window-driver about                opens the About box, prints its caption, closes it
+//   window-driver close                Esc in the input box
 // Texts are UTF-8 (arguments as UTF-16 from the command line); the exit
 // status is 0 on success, 1 when the window or a control is missing.
 #ifndef NOMINMAX
@@ -50,34 +52,59 @@ std::wstring Text(HWND w) {
   return buffer;
 }
 
+// Waits for the window to come round its message loop a few times: a
+// message sent from here is answered when the loop next asks for one. Not a
+// proof that posted messages were handled (the window may ask while busy),
+// so results are waited for as well.
+void Sync(HWND dialog) {
+  for (int i = 0; i < 4; ++i) SendMessageW(dialog, WM_NULL, 0, 0);
+}
+
 // Posted, not sent: the key must pass the window's own message loop, as a
-// typed key does. A message sent from here is answered only when that loop
-// next asks for a message, so one sent per message posted waits until the
-// window has handled them all.
+// typed key does.
 void PressEnter(HWND dialog, HWND box) {
   PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(box), TRUE);
   PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0x001C0001);
   PostMessageW(box, WM_KEYUP, VK_RETURN, 0xC01C0001);
-  for (int i = 0; i < 4; ++i) SendMessageW(dialog, WM_NULL, 0, 0);
+  Sync(dialog);
 }
 
-int Enter(HWND dialog, int id, const wchar_t* text) {
-  HWND box = GetDlgItem(dialog, id);
-  if (!box) return 1;
-  SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-  PressEnter(dialog, box);
-  return 0;
-}
-
-void PrintList(HWND dialog) {
+std::wstring ListText(HWND dialog) {
   HWND list = GetDlgItem(dialog, kZipList);
+  std::wstring all;
   const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
     wchar_t line[1024] = L"";
     if (SendMessageW(list, LB_GETTEXTLEN, i, 0) < 1024)
       SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
-    Print(line);
+    all += line;
+    all += L'\n';
   }
+  return all;
+}
+
+// Types text into box id and presses Enter; then waits, up to 5 s, until
+// what shows the result changes.
+int Enter(HWND dialog, int id, const wchar_t* text) {
+  HWND box = GetDlgItem(dialog, id);
+  if (!box) return 1;
+  auto result = [dialog, id] { return id == kInput ? Text(GetDlgItem(dialog, kOutput)) : ListText(dialog); };
+  const std::wstring before = result();
+  SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+  PressEnter(dialog, box);
+  for (int i = 0; i < 100 && result() == before; ++i) Sleep(50);
+  return 0;
+}
+
+int About(HWND dialog) {
+  PostMessageW(dialog, WM_SYSCOMMAND, 0x0010, 0);
+  HWND about = nullptr;
+  for (int i = 0; i < 100 && !about; ++i, Sleep(50)) about = FindWindowW(nullptr, L"Jaso_Kit 정보");
+  if (!about) return 1;
+  Print(Text(about));
+  PostMessageW(about, WM_COMMAND, IDOK, 0);
+  for (int i = 0; i < 100 && IsWindow(about); ++i) Sleep(50);
+  return IsWindow(about) ? 1 : 0;
 }
 
 std::wstring ClipboardText() {
@@ -101,7 +128,9 @@ int Run(HWND dialog, const std::wstring& command, const wchar_t* argument) {
     Print(Text(GetDlgItem(dialog, kOutput)));
   } else if (command == L"search" && argument) {
     if (Enter(dialog, kZipQuery, argument)) return 1;
-    PrintList(dialog);
+    std::wstring lines = ListText(dialog);
+    if (!lines.empty()) lines.pop_back();
+    Print(lines);
   } else if (command == L"choose" && argument) {
     HWND list = GetDlgItem(dialog, kZipList);
     SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(_wtoi(argument)), 0);
@@ -113,10 +142,18 @@ int Run(HWND dialog, const std::wstring& command, const wchar_t* argument) {
     if (!button) return 1;
     SendMessageW(button, BM_CLICK, 0, 0);
     Print(ClipboardText());
+  } else if (command == L"syscommand" && argument) {
+    PostMessageW(dialog, WM_SYSCOMMAND, static_cast<WPARAM>(_wtoi(argument)), 0);
+    Sync(dialog);
+  } else if (command == L"about") {
+    return About(dialog);
   } else if (command == L"close") {
-    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    HWND input = GetDlgItem(dialog, kInput);
+    PostMessageW(input, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageW(input, WM_KEYUP, VK_ESCAPE, 0xC0010001);
   } else {
-    std::fputs("usage: window-driver caption|convert TEXT|search TEXT|choose N|copy ID|close\n", stderr);
+    std::fputs("usage: window-driver caption|convert TEXT|search TEXT|choose N|copy ID|syscommand N|about|close\n",
+               stderr);
     return 2;
   }
   return 0;

@@ -106,6 +106,11 @@ chosen=$(drive choose 0)
 check "choose puts the address in" "서울 강남구 역삼동" "$(printf '%s\n' "$chosen" | sed -n 1p)"
 check "choose converts it" "Yeoksam-dong Gangnam-gu Seoul S.KOREA " "$(printf '%s\n' "$chosen" | sed -n 2p)"
 
+check "about box" "Jaso_Kit 정보" "$(drive about)"
+drive syscommand 32 >/dev/null  # the official style item of the system menu
+check "official style" "123-45 Yeoksam-dong, Gangnam-gu, Seoul, Republic of Korea" \
+  "$(drive convert '서울특별시 강남구 역삼동 123-45')"
+
 if [ -n "$shot" ]; then
   sleep 0.5
   if command -v import >/dev/null; then
