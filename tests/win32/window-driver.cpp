@@ -7,6 +7,7 @@
 //   window-driver search TEXT          the same in the search box; prints the list, one line each
 //   window-driver choose N             chooses list line N; prints the input and the output box
 //   window-driver copy ID              clicks the Copy button ID; prints the clipboard's text
+//   window-driver hover ID             moves the pointer onto button ID (for the screenshot)
 //   window-driver syscommand N         a system-menu command (decimal), as if chosen
 //   window-driver about                opens the About box, prints its caption, closes it
 //   window-driver close                Esc in the input box
@@ -142,6 +143,9 @@ int Run(HWND dialog, const std::wstring& command, const wchar_t* argument) {
     if (!button) return 1;
     SendMessageW(button, BM_CLICK, 0, 0);
     Print(ClipboardText());
+  } else if (command == L"hover" && argument) {
+    PostMessageW(GetDlgItem(dialog, _wtoi(argument)), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    Sync(dialog);
   } else if (command == L"syscommand" && argument) {
     PostMessageW(dialog, WM_SYSCOMMAND, static_cast<WPARAM>(_wtoi(argument)), 0);
     Sync(dialog);
@@ -152,8 +156,9 @@ int Run(HWND dialog, const std::wstring& command, const wchar_t* argument) {
     PostMessageW(input, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     PostMessageW(input, WM_KEYUP, VK_ESCAPE, 0xC0010001);
   } else {
-    std::fputs("usage: window-driver caption|convert TEXT|search TEXT|choose N|copy ID|syscommand N|about|close\n",
-               stderr);
+    std::fputs(
+        "usage: window-driver caption|convert TEXT|search TEXT|choose N|copy ID|hover ID|syscommand N|about|close\n",
+        stderr);
     return 2;
   }
   return 0;

@@ -112,6 +112,7 @@ check "official style" "123-45 Yeoksam-dong, Gangnam-gu, Seoul, Republic of Kore
   "$(drive convert '서울특별시 강남구 역삼동 123-45')"
 
 if [ -n "$shot" ]; then
+  drive hover 1011 >/dev/null  # Reset in its hover face
   sleep 0.5
   if command -v import >/dev/null; then
     import -display "$DISPLAY" -window root "$shot"
