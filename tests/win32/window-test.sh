@@ -5,12 +5,12 @@
 # Copy and the clipboard, a zip search and the choice of a row, and a
 # screenshot. One wineserver serves the whole run.
 #
-# usage: window-test.sh [--screenshot FILE.png] EXE_DIR ZIP_TABLE
-#   EXE_DIR    holds Jaso_Kit.exe and window-driver.exe
-#   ZIP_TABLE  the zip code table to place beside the program
+# usage: window-test.sh [--screenshot FILE.png] BUILD_DIR
+#   BUILD_DIR  the Windows build folder: app/win32/Jaso_Kit.exe with its zip
+#              code table and offline page, tests/win32/window-driver.exe
 set -euo pipefail
 
-usage() { sed -n '9,11p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '8,10p' "$0" | sed 's/^# \{0,1\}//'; }
 shot=""
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -19,10 +19,11 @@ while [ $# -gt 0 ]; do
     *) break ;;
   esac
 done
-if [ $# -ne 2 ]; then usage >&2; exit 2; fi
-exe_dir=$(cd "$1" && pwd)
-table=$2
-for f in "$exe_dir/Jaso_Kit.exe" "$exe_dir/window-driver.exe" "$table"; do
+if [ $# -ne 1 ]; then usage >&2; exit 2; fi
+build=$(cd "$1" && pwd)
+window_dir=$build/app/win32
+driver=$build/tests/win32/window-driver.exe
+for f in "$window_dir/Jaso_Kit.exe" "$window_dir/zipcode030101t6.dbf" "$driver"; do
   [ -f "$f" ] || { echo "window-test: missing $f" >&2; exit 2; }
 done
 for tool in wine wineserver Xvfb; do
@@ -76,10 +77,8 @@ wine regedit /S "$work/fonts.reg" >/dev/null 2>&1
 
 app="$work/app"
 mkdir -p "$app"
-cp "$exe_dir/Jaso_Kit.exe" "$exe_dir/window-driver.exe" "$app/"
-cp "$table" "$app/zipcode030101t6.dbf"
-[ -f "$exe_dir/jasokit_view_off.html" ] && cp "$exe_dir/jasokit_view_off.html" "$app/"
-cp "$exe_dir"/*.dll "$app/" 2>/dev/null || true
+cp "$window_dir/Jaso_Kit.exe" "$window_dir/zipcode030101t6.dbf" "$driver" "$app/"
+cp "$window_dir/jasokit_view_off.html" "$window_dir"/*.dll "$app/" 2>/dev/null || true
 
 wine "$app/Jaso_Kit.exe" >"$work/window.log" 2>&1 &
 window_pid=$!
