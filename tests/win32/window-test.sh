@@ -8,9 +8,10 @@
 # usage: window-test.sh [--screenshot FILE.png] BUILD_DIR
 #   BUILD_DIR  the Windows build folder: app/win32/Jaso_Kit.exe with its zip
 #              code table and offline page, tests/win32/window-driver.exe
+# Exit status 0 passed, 1 failed, 2 usage, 77 skipped (no wine, Xvfb or fonts).
 set -euo pipefail
 
-usage() { sed -n '8,10p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '8,11p' "$0" | sed 's/^# \{0,1\}//'; }
 shot=""
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -27,10 +28,10 @@ for f in "$window_dir/Jaso_Kit.exe" "$window_dir/zipcode030101t6.dbf" "$driver";
   [ -f "$f" ] || { echo "window-test: missing $f" >&2; exit 2; }
 done
 for tool in wine wineserver Xvfb; do
-  command -v "$tool" >/dev/null || { echo "window-test: SKIP: $tool is not installed" >&2; exit 0; }
+  command -v "$tool" >/dev/null || { echo "window-test: SKIP: $tool is not installed" >&2; exit 77; }
 done
 fonts=/usr/share/fonts/truetype/nanum
-[ -f "$fonts/NanumGothic.ttf" ] || { echo "window-test: SKIP: fonts-nanum is not installed" >&2; exit 0; }
+[ -f "$fonts/NanumGothic.ttf" ] || { echo "window-test: SKIP: fonts-nanum is not installed" >&2; exit 77; }
 
 work=$(mktemp -d)
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEARCH=win64 LC_ALL=C.UTF-8
