@@ -7,9 +7,9 @@
 
 #include "app/dialog/banner_text.h"
 #include "app/win32/resource.h"
-#include "app/win32/win_text.h"
 #include "jasokit/style.h"
 #include "platform/program_folder.h"
+#include "platform/utf16.h"
 #include "ui/dialog_layout.h"
 
 namespace jasokit::win32 {
@@ -100,7 +100,7 @@ int ControlOfBox(int box) {
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(Wide(path).c_str(), std::ios::binary);
+  std::ifstream in(platform::Widen(path).c_str(), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -136,7 +136,7 @@ std::wstring ApplicationTitle() {
 }
 
 void ShowMessageBox(HWND owner, const std::string& text) {
-  MessageBoxW(owner, Wide(text).c_str(), ApplicationTitle().c_str(), MB_OK | MB_ICONEXCLAMATION);
+  MessageBoxW(owner, platform::Widen(text).c_str(), ApplicationTitle().c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 MainWindow::MainWindow(HINSTANCE instance) : m_instance(instance) {
@@ -261,7 +261,7 @@ void MainWindow::placeControls() {
 
 void MainWindow::loadChoices() {
   Style style = Style::Classic;  // also for a value this version does not know
-  ParseStyle(Utf8(ReadChoice(kStyleKey)), style);
+  ParseStyle(platform::Narrow(ReadChoice(kStyleKey)), style);
   m_logic.setOfficialStyle(style == Style::Official);
   m_logic.setNameMode(ReadChoice(kNameModeKey) == L"true");
   m_logic.setCurrentPostcode(ReadChoice(kZipSourceKey) == L"database");
@@ -277,11 +277,11 @@ void MainWindow::addSystemMenuItems() {
   }
   auto checked = [](bool on) -> UINT { return on ? MF_CHECKED : MF_UNCHECKED; };
   AppendMenuW(menu, MF_STRING | checked(m_logic.officialStyle()), kOfficialStyleCommand,
-              Wide(kOfficialStyleText).c_str());
-  AppendMenuW(menu, MF_STRING | checked(m_logic.nameMode()), kNameModeCommand, Wide(kNameModeText).c_str());
+              platform::Widen(kOfficialStyleText).c_str());
+  AppendMenuW(menu, MF_STRING | checked(m_logic.nameMode()), kNameModeCommand, platform::Widen(kNameModeText).c_str());
   // Greyed without a database: the zip search can only use the table then.
   const UINT database = m_logic.addressDbOpen() ? checked(m_logic.currentPostcode()) : MF_GRAYED;
-  AppendMenuW(menu, MF_STRING | database, kCurrentPostcodeCommand, Wide(kCurrentPostcodeText).c_str());
+  AppendMenuW(menu, MF_STRING | database, kCurrentPostcodeCommand, platform::Widen(kCurrentPostcodeText).c_str());
 }
 
 bool MainWindow::onSysCommand(WPARAM command) {
@@ -293,7 +293,8 @@ bool MainWindow::onSysCommand(WPARAM command) {
       return true;
     case kOfficialStyleCommand:
       m_logic.setOfficialStyle(!m_logic.officialStyle());
-      WriteChoice(kStyleKey, Wide(StyleName(m_logic.officialStyle() ? Style::Official : Style::Classic)).c_str());
+      WriteChoice(kStyleKey,
+                  platform::Widen(StyleName(m_logic.officialStyle() ? Style::Official : Style::Classic)).c_str());
       check(kOfficialStyleCommand, m_logic.officialStyle());
       return true;
     case kNameModeCommand:
@@ -339,18 +340,18 @@ void MainWindow::showBanner() {
   std::string text = BannerText(html);
   // The static control breaks lines at CR LF.
   for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2)) text.insert(at, "\r");
-  SetWindowTextW(item(IDC_BANNER), Wide(text).c_str());
+  SetWindowTextW(item(IDC_BANNER), platform::Widen(text).c_str());
 }
 
 std::string MainWindow::boxText(int box) const {
   HWND edit = item(ControlOfBox(box));
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
   text.resize(static_cast<std::size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
-  return Utf8(text);
+  return platform::Narrow(text);
 }
 
 void MainWindow::setBoxText(int box, const std::string& text) {
-  SetWindowTextW(item(ControlOfBox(box)), Wide(text).c_str());
+  SetWindowTextW(item(ControlOfBox(box)), platform::Widen(text).c_str());
 }
 
 void MainWindow::setListLines(const std::vector<std::string>& lines) {
@@ -362,7 +363,7 @@ void MainWindow::setListLines(const std::vector<std::string>& lines) {
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
   LONG widest = 0;
   for (const std::string& line : lines) {
-    const std::wstring wide = Wide(line);
+    const std::wstring wide = platform::Widen(line);
     SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
     SIZE size{};
     GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
@@ -380,7 +381,7 @@ void MainWindow::showMessage(const std::string& text) { ShowMessageBox(m_dialog,
 bool MainWindow::setClipboardText(const std::string& text) {
   if (!OpenClipboard(m_dialog)) return false;
   EmptyClipboard();
-  const std::wstring wide = Wide(text);
+  const std::wstring wide = platform::Widen(text);
   const std::size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
   void* memory = block ? GlobalLock(block) : nullptr;
