@@ -99,7 +99,7 @@ check caption "주소변환기 + 우편번호찾기" "$(drive caption)"
 if [ "$failures" -ne 0 ]; then  # no window: nothing else can pass
   sleep 1
   failed_shot=${shot:-$PWD/window-test-failed.png}
-  import -display "$DISPLAY" -window root "$failed_shot" 2>/dev/null && echo "window-test: the screen: $failed_shot"
+  import -display "$DISPLAY" -window root "$failed_shot" 2>/dev/null && echo "window-test: the screen: $failed_shot" || true
   cat "$work/window.log"; exit 1
 fi
 check convert "123-45 Yeoksam-dong Gangnam-gu Seoul S.KOREA " "$(drive convert '서울특별시 강남구 역삼동 123-45')"
@@ -120,12 +120,13 @@ check "official style" "123-45 Yeoksam-dong, Gangnam-gu, Seoul, Republic of Kore
 if [ -n "$shot" ]; then
   drive hover 1011 >/dev/null  # Reset in its hover face
   sleep 0.5
-  if command -v import >/dev/null; then
-    import -display "$DISPLAY" -window root "$shot"
+  if command -v import >/dev/null; then  # imagemagick
+    import -display "$DISPLAY" -window root "$shot" && echo "screenshot: $shot"
+  elif command -v xwd >/dev/null; then  # x11-apps
+    xwd -root -silent -display "$DISPLAY" >"${shot%.png}.xwd" && echo "screenshot: ${shot%.png}.xwd"
   else
-    xwd -root -silent -display "$DISPLAY" > "$shot.xwd"
+    echo "window-test: no screenshot: neither import (imagemagick) nor xwd (x11-apps) is installed"
   fi
-  echo "screenshot: $shot"
 fi
 
 drive close >/dev/null
