@@ -54,10 +54,14 @@ const std::string k2013Rows =
           "19|6|5|||6||감성리|1|42|01|0\r\n");
 
 // A zip holding files under their CP949 names, without the UTF-8 flag.
-void WriteZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
 #ifdef JASOKIT_NO_LIBZIP
-  GTEST_SKIP() << "this build has no libzip to write the zip " << path << " with " << files.size() << " files";
+// No zip writer in this build (nor reader in the program): the 2013 text
+// goes in unzipped, under its Korean name.
+constexpr const char* kSejongSource = "20130604_세종특별자치시.txt";
 #else
+constexpr const char* kSejongSource = "sejong.zip: 20130604_세종특별자치시.txt";
+
+void WriteZip(const std::string& path, const std::vector<std::pair<std::string, std::string> >& files) {
   int error = 0;
   zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
   ASSERT_NE(z, nullptr);
@@ -66,8 +70,8 @@ void WriteZip(const std::string& path, const std::vector<std::pair<std::string, 
     ASSERT_GE(zip_file_add(z, Cp949(name).c_str(), s, ZIP_FL_ENC_CP437), 0);
   }
   ASSERT_EQ(zip_close(z), 0);
-#endif
 }
+#endif
 
 int Jasokit(FakeIo& io, std::vector<std::string> args) { return cli::RunCli(args, io); }
 
@@ -75,11 +79,15 @@ class AddrDbTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::WriteBytes(m_dir.File("seoul.txt"), kCurrentRows);
-    WriteZip(m_dir.File("sejong.zip"), {{"20130604_세종특별자치시.txt", k2013Rows}, {"안내.pdf", "%PDF"}});
-    if (IsSkipped()) return;
+#ifdef JASOKIT_NO_LIBZIP
+    const std::string sejong = m_dir.File("20130604_세종특별자치시.txt");
+    test::WriteBytes(std::filesystem::u8path(sejong), k2013Rows);
+#else
+    const std::string sejong = m_dir.File("sejong.zip");
+    WriteZip(sejong, {{"20130604_세종특별자치시.txt", k2013Rows}, {"안내.pdf", "%PDF"}});
+#endif
     FakeIo io;
-    ASSERT_EQ(Jasokit(io, {"addrdb", "build", m_dir.File("seoul.txt"), m_dir.File("sejong.zip"), "-o", Db()}), 0)
-        << io.err;
+    ASSERT_EQ(Jasokit(io, {"addrdb", "build", m_dir.File("seoul.txt"), sejong, "-o", Db()}), 0) << io.err;
     ASSERT_EQ(m_db.Open(Db()), AddressDbStatus::Ok);
   }
 
@@ -192,14 +200,15 @@ TEST_F(AddrDbTest, OpenerRefusesWhatIsNoSoundDatabase) {
 TEST_F(AddrDbTest, InfoNamesSourcesEditionsAndCounts) {
   FakeIo io;
   ASSERT_EQ(Jasokit(io, {"addrdb", "info", Db()}), 0) << io.err;
-  EXPECT_EQ(io.out,
-            Db() +
-                "\nformat version 1\nsources:\n"
-                "  seoul.txt (edition " +
-                io.out.substr(io.out.find("edition ") + 8, 10) +
-                ", current layout): 4 rows, 0 skipped\n"
-                "  sejong.zip: 20130604_세종특별자치시.txt (edition 2013-06-04, 2013 layout): 2 rows, 0 skipped\n"
-                "rows 6\nroads 4\npostcodes 4\nskipped rows 0\n");
+  EXPECT_EQ(io.out, Db() +
+                        "\nformat version 1\nsources:\n"
+                        "  seoul.txt (edition " +
+                        io.out.substr(io.out.find("edition ") + 8, 10) +
+                        ", current layout): 4 rows, 0 skipped\n"
+                        "  " +
+                        kSejongSource +
+                        " (edition 2013-06-04, 2013 layout): 2 rows, 0 skipped\n"
+                        "rows 6\nroads 4\npostcodes 4\nskipped rows 0\n");
 }
 
 TEST_F(AddrDbTest, BadRowsAreSkippedAndNamedBadSourcesRefused) {

@@ -85,7 +85,9 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
-  std::string File(const std::string& name) const { return (m_path / name).string(); }
+  // UTF-8 in and out: a plain std::string is the ANSI code page to a path
+  // on Windows.
+  std::string File(const std::string& name) const { return (m_path / std::filesystem::u8path(name)).u8string(); }
   std::string Dir() const { return m_path.string() + "/"; }
   const std::filesystem::path& path() const { return m_path; }
 

@@ -341,15 +341,18 @@ std::size_t WantedBytes(std::uintmax_t size) {
 // Whether path names a regular file, and its size; only such a file makes
 // sense, since the table is read whole (a pipe with no writer would block
 // the open for ever).
-ZipLoadStatus CheckTableFile(const std::filesystem::path& path, std::uintmax_t& size) {
+ZipLoadStatus CheckTableFile(const std::string& path, std::uintmax_t& size) {
   namespace fs = std::filesystem;
   if (path.empty()) return ZipLoadStatus::NoFileName;
+  // The path is UTF-8; a plain std::string would be read in the ANSI code
+  // page on Windows.
+  const fs::path file = fs::u8path(path);
   std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
+  const fs::file_status status = fs::status(file, ec);
   if (ec || !fs::exists(status)) return ZipLoadStatus::StatFailed;
   if (fs::is_directory(status)) return ZipLoadStatus::IsDirectory;
   if (!fs::is_regular_file(status)) return ZipLoadStatus::NotRegularFile;
-  size = fs::file_size(path, ec);
+  size = fs::file_size(file, ec);
   return ec ? ZipLoadStatus::StatFailed : ZipLoadStatus::Ok;
 }
 
@@ -372,12 +375,9 @@ ZipLoadStatus ZipDatabase::Load(const std::string& path) {
   Impl& impl = *m_impl;
   impl.Clear();
   std::uintmax_t size = 0;
-  // The path is UTF-8; on Windows a narrow path would be read in the ANSI
-  // code page and miss a folder named in Korean.
-  const std::filesystem::path file = std::filesystem::u8path(path);
-  const ZipLoadStatus checked = CheckTableFile(file, size);
+  const ZipLoadStatus checked = CheckTableFile(path, size);
   if (checked != ZipLoadStatus::Ok) return checked;
-  std::ifstream in(file, std::ios::in | std::ios::binary);
+  std::ifstream in(std::filesystem::u8path(path), std::ios::in | std::ios::binary);
   if (!in) return ZipLoadStatus::OpenFailed;
   const std::size_t wanted = WantedBytes(size);
   if (!impl.image.Allocate(wanted)) return ZipLoadStatus::OutOfMemory;
