@@ -1,8 +1,5 @@
 // jasokit addrdb build / info: Korea Post's postcode files into the address
 // database, and what a database holds.
-#include <errno.h>
-#include <sys/stat.h>
-
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -150,24 +147,11 @@ class Importer {
   std::size_t m_skipped = 0;
 };
 
-// The folders above path, made where missing (for --install).
-bool MakeParents(const std::string& path, std::string& error) {
-  for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-    const std::string dir = path.substr(0, slash);
-    if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
-      error = "cannot make " + dir + ": " + std::strerror(errno);
-      return false;
-    }
-  }
-  return true;
-}
-
 int Build(const std::vector<const std::string*>& sources, const std::string& out, CliIo& io) {
-  struct stat target {};
-  const bool exists = ::stat(out.c_str(), &target) == 0;
+  const std::optional<FileId> target = IdentifyFile(out);
   for (const std::string* source : sources) {
-    struct stat st {};
-    if (exists && ::stat(source->c_str(), &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino) {
+    const std::optional<FileId> id = target ? IdentifyFile(*source) : std::nullopt;
+    if (id && id->device == target->device && id->inode == target->inode) {
       return UsageError(io, "addrdb", "the output " + out + " is also a SOURCE");
     }
   }
@@ -230,7 +214,7 @@ int RunBuild(const ParsedArgs& parsed, CliIo& io) {
     target = UserAddressDbPath();
     std::string error;
     if (target.empty()) return UsageError(io, "addrdb", "--install needs HOME or XDG_DATA_HOME");
-    if (!MakeParents(target, error)) {
+    if (!MakeParentFolders(target, error)) {
       io.Error("jasokit addrdb: " + error + "\n");
       return kExitDataError;
     }

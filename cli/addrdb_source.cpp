@@ -1,16 +1,14 @@
 #include "cli/addrdb_source.h"
 
 #include <errno.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <zip.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <memory>
 
 #include "cli/cli.h"
+#include "cli/platform.h"
 #include "jasokit/address_db.h"
 #include "jasokit/cp949.h"
 
@@ -20,8 +18,10 @@ namespace {
 
 constexpr std::size_t kReadBytes = 1 << 20;
 
+}  // namespace
+
 std::string BaseName(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
+  const std::size_t slash = path.find_last_of(kPathSeparators);
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -35,7 +35,7 @@ std::string Edition(std::string_view name, std::time_t modified) {
   }
   char text[16] = "unknown";
   std::tm date{};
-  if (gmtime_r(&modified, &date)) std::strftime(text, sizeof text, "%Y-%m-%d", &date);
+  if (UtcTime(modified, date)) std::strftime(text, sizeof text, "%Y-%m-%d", &date);
   return text;
 }
 
@@ -55,62 +55,33 @@ bool IsText(std::string_view name) {
   return tail == ".txt";
 }
 
-std::string ZipError(zip_error_t* error) {
-  const char* text = zip_error_strerror(error);
-  return text ? text : "unreadable zip";
-}
-
-std::string ForEachZipEntry(int fd, const std::string& path, const std::function<bool(SourceText&)>& each) {
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* source = zip_source_filep_create(fdopen(fd, "rb"), 0, -1, &error);
-  if (!source) return "cannot read " + path + ": " + ZipError(&error);
-  std::unique_ptr<zip_t, int (*)(zip_t*)> archive(zip_open_from_source(source, ZIP_RDONLY, &error), zip_close);
-  if (!archive) {
-    zip_source_free(source);
-    return "cannot read " + path + " as a zip: " + ZipError(&error);
-  }
-  const zip_int64_t entries = zip_get_num_entries(archive.get(), 0);
-  for (zip_int64_t i = 0; i < entries; ++i) {
-    zip_stat_t st;
-    const auto index = static_cast<zip_uint64_t>(i);
-    if (zip_stat_index(archive.get(), index, ZIP_FL_ENC_RAW, &st) != 0 || !st.name) continue;
-    const std::string name = EntryName(st.name);
-    // Folders, and what comes beside the texts (a guide, a layout sheet).
-    if (!IsText(name)) continue;
-    std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen_index(archive.get(), index, 0), zip_fclose);
-    if (!file) return "cannot read " + path + ": " + name + ": " + zip_strerror(archive.get());
-    SourceText text{
-        BaseName(path) + ": " + name, Edition(BaseName(name), st.mtime),
-        [f = file.get()](char* buffer, std::size_t size) { return static_cast<long>(zip_fread(f, buffer, size)); }};
-    if (!each(text)) break;
-  }
-  return {};
-}
-
-}  // namespace
-
 std::string ForEachSourceText(const std::string& path, const std::function<bool(SourceText&)>& each) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return "cannot open " + path + ": " + std::strerror(errno);
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return "cannot read " + path + ": not a regular file";
+  auto file = std::make_shared<InputFile>();
+  std::string error;
+  if (!file->Open(path, error)) {
+    // Kept as it was said before files were opened through InputFile.
+    if (error.rfind("cannot read ", 0) == 0) error = "cannot read " + path + ": not a regular file";
+    return error;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  char magic[4] = {};
-  const bool zipped = ::pread(fd, magic, 4, 0) == 4 && std::memcmp(magic, "PK\x03\x04", 4) == 0;
-  if (zipped) return ForEachZipEntry(fd, path, each);  // the zip source owns fd
-  SourceText text{BaseName(path), Edition(BaseName(path), st.st_mtime), [fd](char* buffer, std::size_t size) {
-                    for (;;) {
-                      const ssize_t got = ::read(fd, buffer, size);
-                      if (got < 0 && errno == EINTR) continue;
-                      return static_cast<long>(got);
-                    }
+  // The first bytes tell a zip; a text gets them back before the rest.
+  auto head = std::make_shared<std::string>(4, '\0');
+  long got = 0;
+  while (got < 4) {
+    const long n = file->Read(&(*head)[static_cast<std::size_t>(got)], static_cast<std::size_t>(4 - got));
+    if (n <= 0) break;
+    got += n;
+  }
+  head->resize(static_cast<std::size_t>(got > 0 ? got : 0));
+  if (*head == "PK\x03\x04") return ForEachZipEntry(path, each);
+  SourceText text{BaseName(path), Edition(BaseName(path), file->modified()),
+                  [file, head](char* buffer, std::size_t size) -> long {
+                    if (head->empty()) return file->Read(buffer, size);
+                    const std::size_t n = std::min(size, head->size());
+                    head->copy(buffer, n);
+                    head->erase(0, n);
+                    return static_cast<long>(n);
                   }};
   each(text);
-  ::close(fd);
   return {};
 }
 
@@ -175,8 +146,7 @@ namespace jasokit::cli {
 AddressDbFound OpenAddressDb(const std::string* named, const char* command, CliIo& io, AddressDatabase& db) {
   const std::string path = named ? *named : DefaultAddressDbPath();
   if (path.empty()) return AddressDbFound::kNone;
-  struct stat st {};
-  if (!named && ::stat(path.c_str(), &st) != 0 && errno == ENOENT) return AddressDbFound::kNone;
+  if (!named && IsMissing(path)) return AddressDbFound::kNone;
   errno = 0;
   const AddressDbStatus status = db.Open(path);
   if (status == AddressDbStatus::Ok) return AddressDbFound::kOpened;

@@ -2,6 +2,7 @@
 // The sources of `jasokit addrdb build`: Korea Post texts, plain or in zips
 // (read with libzip), handed out line by line with bounded memory.
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,18 @@ struct SourceText {
 // Calls each for every text in path (the file itself, or each entry of a
 // zip). Returns "" or why path cannot be read.
 std::string ForEachSourceText(const std::string& path, const std::function<bool(SourceText&)>& each);
+
+// Each text entry of the zip at path; "" or why it cannot be read. Where the
+// build has no zip reader, it says so.
+std::string ForEachZipEntry(const std::string& path, const std::function<bool(SourceText&)>& each);
+
+// For the readers: the last part of a path; the edition a name or a date
+// gives (YYYY-MM-DD); an entry's name in UTF-8 (CP949 otherwise); whether a
+// name is a text (.txt).
+std::string BaseName(const std::string& path);
+std::string Edition(std::string_view name, std::time_t modified);
+std::string EntryName(const char* raw);
+bool IsText(std::string_view name);
 
 // Splits a text into lines (LF ends one; a CR before it stays in the line).
 // A line longer than maxBytes is handed out cut, marked overLong.

@@ -11,8 +11,13 @@ namespace jasokit::cli {
 
 namespace {
 
-constexpr const Command* kCommands[] = {&kConvertCommand, &kRomanizeCommand, &kZipCommand,  &kZipDbCommand,
-                                        &kLookupCommand,  &kAddrDbCommand,   &kServeCommand};
+// serve needs an HTTP library that a build may lack (the Windows one).
+constexpr const Command* kCommands[] = {&kConvertCommand, &kRomanizeCommand, &kZipCommand,
+                                        &kZipDbCommand,   &kLookupCommand,   &kAddrDbCommand,
+#ifndef JASOKIT_NO_SERVE
+                                        &kServeCommand
+#endif
+};
 
 constexpr const char* kVersionText = "jasokit " JASOKIT_VERSION_STRING "\n";
 

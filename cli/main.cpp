@@ -3,6 +3,6 @@
 
 int main(int argc, char** argv) {
   const std::unique_ptr<jasokit::cli::CliIo> io = jasokit::cli::StandardIo();
-  jasokit::cli::Args args(argv + 1, argv + argc);
+  const jasokit::cli::Args args = jasokit::cli::CommandLineArgs(argc, argv);
   return jasokit::cli::RunCli(args, *io);
 }

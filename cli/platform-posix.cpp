@@ -181,7 +181,35 @@ std::string NotRegular(const std::string& target, mode_t mode) {
 
 }  // namespace
 
+std::vector<std::string> CommandLineArgs(int argc, char** argv) { return {argv + 1, argv + argc}; }
+
+const char kPathSeparators[] = "/";
+
 std::unique_ptr<CliIo> StandardIo() { return std::make_unique<PosixIo>(); }
+
+std::optional<FileId> IdentifyFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+bool IsMissing(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) != 0 && errno == ENOENT;
+}
+
+bool MakeParentFolders(const std::string& path, std::string& error) {
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    const std::string dir = path.substr(0, slash);
+    if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
+      error = "cannot make " + dir + ": " + Reason(errno);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool UtcTime(std::time_t time, std::tm& out) { return ::gmtime_r(&time, &out) != nullptr; }
 
 InputFile::~InputFile() {
   if (m_fd >= 0) ::close(m_fd);
@@ -208,6 +236,7 @@ bool InputFile::Open(const std::string& path, std::string& error) {
     return false;
   }
   m_id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  m_modified = st.st_mtime;
   const int flags = ::fcntl(m_fd, F_GETFL);
   if (flags >= 0) ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
   return true;

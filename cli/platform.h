@@ -5,10 +5,12 @@
 // system, and tests put an in-memory CliIo in place of the streams.
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace jasokit::cli {
 
@@ -34,6 +36,13 @@ class CliIo {
   // Whether standard error is a terminal, which a progress meter may draw on.
   virtual bool ErrorIsTerminal() { return false; }
 };
+
+// The arguments after the program's name, in UTF-8 (on Windows taken from
+// the wide command line, not the ANSI code page).
+std::vector<std::string> CommandLineArgs(int argc, char** argv);
+
+// The characters that end a folder's name in a path.
+extern const char kPathSeparators[];
 
 // The process's standard streams, output buffered in blocks and flushed when
 // it ends; a closed pipe is a write error, never the end of the process.
@@ -61,12 +70,26 @@ class InputFile {
   // Why the last read failed, "" when none did.
   std::string ReadError() const;
   const FileId& id() const { return m_id; }
+  // When the file was last written.
+  std::time_t modified() const { return m_modified; }
 
  private:
   int m_fd = -1;
   int m_errno = 0;
   FileId m_id;
+  std::time_t m_modified = 0;
 };
+
+// The identity of the file path names (a link followed); none when it
+// cannot be opened.
+std::optional<FileId> IdentifyFile(const std::string& path);
+// Whether path names nothing at all (not: cannot be reached).
+bool IsMissing(const std::string& path);
+// Makes the folders above path where missing; false with error set
+// ("cannot make DIR: reason").
+bool MakeParentFolders(const std::string& path, std::string& error);
+// time in UTC; false when the system cannot tell.
+bool UtcTime(std::time_t time, std::tm& out);
 
 // The file a table is written to. It is made beside its target under a name
 // of its own, written, synced and only then renamed over the target, so that

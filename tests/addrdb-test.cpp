@@ -1,7 +1,9 @@
 // The address database: import of both layouts (texts and zips), the
 // opener's refusals, lookups of every kind, and conversion with the data.
 #include <gtest/gtest.h>
+#ifndef JASOKIT_NO_LIBZIP
 #include <zip.h>
+#endif
 
 #include <cstdlib>
 #include <string>
@@ -53,6 +55,9 @@ const std::string k2013Rows =
 
 // A zip holding files under their CP949 names, without the UTF-8 flag.
 void WriteZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
+#ifdef JASOKIT_NO_LIBZIP
+  GTEST_SKIP() << "this build has no libzip to write the zip " << path << " with " << files.size() << " files";
+#else
   int error = 0;
   zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
   ASSERT_NE(z, nullptr);
@@ -61,6 +66,7 @@ void WriteZip(const std::string& path, const std::vector<std::pair<std::string, 
     ASSERT_GE(zip_file_add(z, Cp949(name).c_str(), s, ZIP_FL_ENC_CP437), 0);
   }
   ASSERT_EQ(zip_close(z), 0);
+#endif
 }
 
 int Jasokit(FakeIo& io, std::vector<std::string> args) { return cli::RunCli(args, io); }
@@ -70,6 +76,7 @@ class AddrDbTest : public ::testing::Test {
   void SetUp() override {
     test::WriteBytes(m_dir.File("seoul.txt"), kCurrentRows);
     WriteZip(m_dir.File("sejong.zip"), {{"20130604_세종특별자치시.txt", k2013Rows}, {"안내.pdf", "%PDF"}});
+    if (IsSkipped()) return;
     FakeIo io;
     ASSERT_EQ(Jasokit(io, {"addrdb", "build", m_dir.File("seoul.txt"), m_dir.File("sejong.zip"), "-o", Db()}), 0)
         << io.err;

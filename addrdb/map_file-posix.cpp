@@ -1,5 +1,5 @@
 // The file mapping behind AddressDatabase::Open. POSIX maps the file; other
-// systems read it whole until a port gives them a mapping of their own.
+// systems without a file of their own (map_file-windows.cpp) read it whole.
 #include "addrdb/address_db_reader.h"
 
 #if defined(__unix__) || defined(__APPLE__)
