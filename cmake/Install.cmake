@@ -23,7 +23,6 @@ if(TARGET jasokit_shared)
   list(APPEND library_targets jasokit_shared)
 endif()
 install(TARGETS ${library_targets} EXPORT jasokitTargets
-  RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
   LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime NAMELINK_COMPONENT development
   RUNTIME DESTINATION "${JASOKIT_INSTALL_DIR}" COMPONENT runtime
   ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
