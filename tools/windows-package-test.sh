@@ -53,11 +53,15 @@ expected_files=$( (cd "$portable" && find . -type f; echo ./uninstall.exe) | sor
 has_window=no
 [[ -f "$portable/Jaso_Kit.exe" ]] && has_window=yes
 
-expect_output() {  # expect_output WHAT ARGS...: the Windows command's answer equals the Linux one
-  local what=$1 want got
+# expect_output WHAT COMMAND... -- ARGS...: the Windows command given ARGS
+# answers as the Linux jasokit does.
+expect_output() {
+  local what=$1 command=() want got
   shift
-  want=$("$linux_jasokit" "${@:2}")
-  got=$(cd "$work" && wine "$@") || fail "$what failed"
+  while [[ $1 != -- ]]; do command+=("$1"); shift; done
+  shift
+  want=$("$linux_jasokit" "$@")
+  got=$(cd "$work" && wine "${command[@]}" "$@") || fail "$what failed"
   [[ "$got" == "$want" ]] || fail "$what answered '$got', the Linux build '$want'"
 }
 
@@ -77,12 +81,14 @@ DisplayVersion=$version
 Publisher=Jaso_Kit developers
 QuietUninstallString=\"C:\\Program Files\\Jaso_Kit\\uninstall.exe\" /S
 UninstallString=\"C:\\Program Files\\Jaso_Kit\\uninstall.exe\"" ]] || fail "the uninstall key holds: $values"
+  quiet_uninstall=$(sed -n 's/^QuietUninstallString=//p' <<< "$got")
 }
 
-uninstall_and_check() {  # uninstall_and_check PATH: uninstalls as Windows would, PATH as it must be after
-  local quiet program
-  quiet=$(reg_value "$uninstall_key" QuietUninstallString)
-  program=$(sed 's/^"\(.*\)" \/S$/\1/' <<< "$quiet")
+# uninstall_and_check PATH: uninstalls with the QuietUninstallString that
+# check_installed read, as Windows would; PATH is what must be left.
+uninstall_and_check() {
+  local program
+  program=$(sed 's/^"\(.*\)" \/S$/\1/' <<< "$quiet_uninstall")
   wine "$program" /S
   # The uninstaller goes on from a copy of itself once the first one ends.
   local tries=0
@@ -103,8 +109,8 @@ wine "$setup" /S /ADDTOPATH
 check_installed
 [[ "$(reg_value "$environment_key" Path)" == "$path;C:\\Program Files\\Jaso_Kit" ]] ||
   fail "PATH after installing: $(reg_value "$environment_key" Path)"
-expect_output "the installed jasokit.exe" 'C:\Program Files\Jaso_Kit\jasokit.exe' zip 역삼동
-expect_output "jasokit found on PATH" cmd /c jasokit.exe zip --prefix 삼성
+expect_output "the installed jasokit.exe" 'C:\Program Files\Jaso_Kit\jasokit.exe' -- zip 역삼동
+expect_output "jasokit found on PATH" cmd /c jasokit.exe -- zip --prefix 삼성
 uninstall_and_check "$path"
 
 # Without the switch PATH is not touched. Uninstalling takes the folder out
@@ -127,7 +133,7 @@ uninstall_and_check "$path"
 korean="$WINEPREFIX/drive_c/users/Public/자소 키트"
 mkdir -p "$korean"
 mv "$portable" "$korean/"
-expect_output "the unpacked jasokit.exe" "C:\\users\\Public\\자소 키트\\jasokit-$version-win64\\jasokit.exe" zip 역삼동
+expect_output "the unpacked jasokit.exe" "C:\\users\\Public\\자소 키트\\jasokit-$version-win64\\jasokit.exe" -- zip 역삼동
 
 echo "windows packages: installed, ran, uninstalled and ran unpacked under wine in $((SECONDS - start)) s" \
   "($(basename "$setup") $(stat -c %s "$setup") bytes, $(basename "$zip") $(stat -c %s "$zip") bytes)"

@@ -341,7 +341,7 @@ std::size_t WantedBytes(std::uintmax_t size) {
 // Whether path names a regular file, and its size; only such a file makes
 // sense, since the table is read whole (a pipe with no writer would block
 // the open for ever).
-ZipLoadStatus CheckTableFile(const std::string& path, std::uintmax_t& size) {
+ZipLoadStatus CheckTableFile(const std::filesystem::path& path, std::uintmax_t& size) {
   namespace fs = std::filesystem;
   if (path.empty()) return ZipLoadStatus::NoFileName;
   std::error_code ec;
@@ -371,10 +371,13 @@ std::size_t ReadUpTo(std::ifstream& in, char* out, std::size_t wanted) {
 ZipLoadStatus ZipDatabase::Load(const std::string& path) {
   Impl& impl = *m_impl;
   impl.Clear();
+  // UTF-8, also on Windows, where a plain string would be read in the ANSI
+  // code page and a folder with Korean letters not found.
+  const std::filesystem::path file = std::filesystem::u8path(path);
   std::uintmax_t size = 0;
-  const ZipLoadStatus checked = CheckTableFile(path, size);
+  const ZipLoadStatus checked = CheckTableFile(file, size);
   if (checked != ZipLoadStatus::Ok) return checked;
-  std::ifstream in(path, std::ios::in | std::ios::binary);
+  std::ifstream in(file, std::ios::in | std::ios::binary);
   if (!in) return ZipLoadStatus::OpenFailed;
   const std::size_t wanted = WantedBytes(size);
   if (!impl.image.Allocate(wanted)) return ZipLoadStatus::OutOfMemory;

@@ -22,7 +22,7 @@ if(DEFINED BUILD_DIR)
   endif()
   set(STAGE "${OUT_DIR}/windows-stage/${name}")
   file(REMOVE_RECURSE "${STAGE}")
-  execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${STAGE}" --component runtime
+  execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${STAGE}" --component runtime --strip
                   OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
 elseif(NOT DEFINED STAGE OR NOT DEFINED OUT_DIR)
   message(FATAL_ERROR "package.cmake needs -DBUILD_DIR=..., or -DSTAGE=... and -DOUT_DIR=...")
