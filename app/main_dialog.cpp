@@ -14,9 +14,6 @@
 #include <QVariant>
 
 #include "app/about_dialog.h"
-#include "jasokit/convert.h"
-#include "jasokit/cp949.h"
-#include "jasokit/name.h"
 #include "jasokit/style.h"
 #include "platform/program_folder.h"
 #include "ui/dialog_layout.h"
@@ -43,10 +40,6 @@ ZipLoadStatus LoadBesideProgram(ZipDatabase& db) {
   return db.Load(dir.empty() ? std::string() : dir + kZipFileName);
 }
 
-// The list keeps each line's CP949 bytes beside its displayed text.
-constexpr int kLineBytesRole = Qt::UserRole;
-// A row of the address database keeps its road-name address instead.
-constexpr int kRoadAddressRole = Qt::UserRole + 1;
 constexpr QRgb kFaceKeyColour = 0xFFFFFF;
 
 QRect Place(layout::UnitRect units) {
@@ -54,13 +47,7 @@ QRect Place(layout::UnitRect units) {
   return QRect(r.x, r.y, r.width, r.height);
 }
 
-const QString kAboutText = QStringLiteral("Jaso_Kit 정보(&A)...");
-const QString kOfficialStyleText = QStringLiteral("공식 영문 주소 (도로명)");
-const QString kNameModeText = QStringLiteral("이름 (여권)");
-const QString kCurrentPostcodeText = QStringLiteral("최신 우편번호 (5자리)");
-const QString kNoAddressDbTip = QStringLiteral(
-    "주소 DB가 없습니다. 우체국 \"우편번호 DB\"(지역별 주소 DB)를 받아\n"
-    "jasokit addrdb build 파일... --install 로 만드세요.");
+const QString kAboutText = QString::fromUtf8(kAboutItemText);
 
 // The style is kept between runs in an INI file on every platform (not the
 // Windows registry), so tests can give it a folder of their own.
@@ -108,13 +95,6 @@ void SaveNameMode(bool on) {
   settings.setValue(QLatin1String(kNameModeKey), on);
 }
 
-// The zip code table is CP949; everything the window holds is UTF-8.
-std::string Utf8FromCp949(std::string_view cp949) {
-  std::string utf8;
-  Cp949ToUtf8(cp949, utf8);
-  return utf8;
-}
-
 }  // namespace
 
 QFont DialogFont() {
@@ -129,7 +109,7 @@ QFont DialogFont() {
 }
 
 MainDialog::MainDialog(const MainDialogSetup& setup, QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("주소변환기 + 우편번호찾기"));
+  setWindowTitle(QString::fromUtf8(kMainCaption));
   // An application window with a minimise box, but neither a maximise box
   // nor a sizing frame.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -142,7 +122,8 @@ MainDialog::MainDialog(const MainDialogSetup& setup, QWidget* parent) : QDialog(
   createControls();
   setUpAddressDb(setup.addressDbPath);
 
-  m_zipLoadStatus = setup.loadZipTable ? setup.loadZipTable(m_zipDatabase) : LoadBesideProgram(m_zipDatabase);
+  ZipDatabase& zipTable = m_logic.zipDatabase();
+  m_zipLoadStatus = setup.loadZipTable ? setup.loadZipTable(zipTable) : LoadBesideProgram(zipTable);
   if (m_zipLoadStatus != ZipLoadStatus::Ok) return;
   initDialog(setup.banner);
 }
@@ -196,16 +177,18 @@ void MainDialog::createControls() {
   connect(m_zipList, &QListWidget::itemSelectionChanged, this, [this] {
     if (!m_fillingList && !m_zipList->selectedItems().isEmpty()) onListSelect();
   });
-  connect(m_copyInputButton, &QAbstractButton::clicked, this, [this] { copyToClipboard(m_inputText); });
-  connect(m_copyOutputButton, &QAbstractButton::clicked, this, [this] { copyToClipboard(m_outputText); });
-  connect(m_copyQueryButton, &QAbstractButton::clicked, this, [this] { copyToClipboard(m_zipQuery); });
+  connect(m_copyInputButton, &QAbstractButton::clicked, this, [this] { m_logic.copyBox(kInputBox); });
+  connect(m_copyOutputButton, &QAbstractButton::clicked, this, [this] { m_logic.copyBox(kOutputBox); });
+  connect(m_copyQueryButton, &QAbstractButton::clicked, this, [this] { m_logic.copyBox(kZipQueryBox); });
   connect(m_resetButton, &QAbstractButton::clicked, this, &MainDialog::resetAll);
 
-  m_officialStyleAction = new QAction(kOfficialStyleText, this);
+  m_officialStyleAction = new QAction(QString::fromUtf8(kOfficialStyleText), this);
   m_officialStyleAction->setObjectName(QStringLiteral("officialStyleAction"));
   m_officialStyleAction->setCheckable(true);
   m_officialStyleAction->setChecked(SavedStyle() == Style::Official);
+  m_logic.setOfficialStyle(m_officialStyleAction->isChecked());
   connect(m_officialStyleAction, &QAction::toggled, this, [this](bool official) {
+    m_logic.setOfficialStyle(official);
     SaveStyle(official ? Style::Official : Style::Classic);
 #ifdef Q_OS_WIN
     HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
@@ -215,11 +198,13 @@ void MainDialog::createControls() {
 #endif
   });
 
-  m_nameModeAction = new QAction(kNameModeText, this);
+  m_nameModeAction = new QAction(QString::fromUtf8(kNameModeText), this);
   m_nameModeAction->setObjectName(QStringLiteral("nameModeAction"));
   m_nameModeAction->setCheckable(true);
   m_nameModeAction->setChecked(SavedNameMode());
+  m_logic.setNameMode(m_nameModeAction->isChecked());
   connect(m_nameModeAction, &QAction::toggled, this, [this](bool on) {
+    m_logic.setNameMode(on);
     SaveNameMode(on);
 #ifdef Q_OS_WIN
     HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
@@ -236,7 +221,7 @@ void MainDialog::initDialog(const BannerSettings& banner) {
   m_copyOutputButton->setFaces(layout::kIdCopyFace, layout::kIdCopyFace, layout::kIdCopyHoverFace, kFaceKeyColour);
   m_copyQueryButton->setFaces(layout::kIdCopyFace, layout::kIdCopyFace, layout::kIdCopyHoverFace, kFaceKeyColour);
   m_resetButton->setFaces(layout::kIdResetFace, layout::kIdResetFace, layout::kIdResetHoverFace, kFaceKeyColour);
-  m_focusedBox = 0;
+  m_logic.focusLost();  // no box has had the focus yet
   // Enter is taken before any widget sees it, and the focus of the three
   // boxes is followed, from one filter on the application.
   qApp->installEventFilter(this);
@@ -258,9 +243,9 @@ void MainDialog::addSystemMenuItems() {
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING, layout::kAboutCommand, reinterpret_cast<const wchar_t*>(kAboutText.utf16()));
     AppendMenuW(menu, MF_STRING | (m_officialStyleAction->isChecked() ? MF_CHECKED : MF_UNCHECKED),
-                layout::kOfficialStyleCommand, reinterpret_cast<const wchar_t*>(kOfficialStyleText.utf16()));
+                layout::kOfficialStyleCommand, reinterpret_cast<const wchar_t*>(m_officialStyleAction->text().utf16()));
     AppendMenuW(menu, MF_STRING | (m_nameModeAction->isChecked() ? MF_CHECKED : MF_UNCHECKED), layout::kNameModeCommand,
-                reinterpret_cast<const wchar_t*>(kNameModeText.utf16()));
+                reinterpret_cast<const wchar_t*>(m_nameModeAction->text().utf16()));
   }
 #endif
 }
@@ -319,161 +304,73 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
     case QEvent::FocusIn:
-      if (watched == m_inputBox) m_focusedBox = 1;
-      if (watched == m_outputBox) m_focusedBox = 2;
-      if (watched == m_zipQueryBox) m_focusedBox = 3;
+      for (int number : {kInputBox, kOutputBox, kZipQueryBox}) {
+        if (watched == box(number)) m_logic.focusGained(number);
+      }
       break;
     case QEvent::FocusOut:
-      if (watched == m_inputBox || watched == m_outputBox || watched == m_zipQueryBox) m_focusedBox = 0;
+      if (watched == m_inputBox || watched == m_outputBox || watched == m_zipQueryBox) m_logic.focusLost();
       break;
     default: break;
   }
   return QDialog::eventFilter(watched, event);
 }
 
-void MainDialog::dispatchEnter() {
-  switch (m_focusedBox) {
-    case 1:
-      // Names are typed; a chosen zip code row is an address whatever the mode.
-      if (m_nameModeAction->isChecked()) {
-        runNameRomanization();
-      } else {
-        runConversion();
-      }
-      break;
-    case 3: runZipSearch(); break;
-    default: ShowMessage(this, QString::number(m_focusedBox)); break;
+void MainDialog::dispatchEnter() { m_logic.dispatchEnter(); }
+
+QLineEdit* MainDialog::box(int number) const {
+  switch (number) {
+    case kInputBox: return m_inputBox;
+    case kOutputBox: return m_outputBox;
+    case kZipQueryBox: return m_zipQueryBox;
+    default: return nullptr;
   }
 }
 
-void MainDialog::readBoxes() {
-  m_inputText = m_inputBox->text().toStdString();
-  m_outputText = m_outputBox->text().toStdString();
-  m_zipQuery = m_zipQueryBox->text().toStdString();
-}
+std::string MainDialog::boxText(int number) const { return box(number)->text().toStdString(); }
 
-void MainDialog::writeBoxes() {
+void MainDialog::setBoxText(int number, const std::string& text) {
   // A box shows the start of a text set into it, as a native edit box does;
   // QLineEdit would leave the cursor, and the view, at the end, hiding the
   // house number that a converted address begins with.
-  auto write = [](QLineEdit* box, const std::string& text) {
-    box->setText(QString::fromStdString(text));
-    box->setCursorPosition(0);
-  };
-  write(m_inputBox, m_inputText);
-  write(m_outputBox, m_outputText);
-  write(m_zipQueryBox, m_zipQuery);
+  QLineEdit* edit = box(number);
+  edit->setText(QString::fromStdString(text));
+  edit->setCursorPosition(0);
 }
 
-void MainDialog::runNameRomanization() {
-  readBoxes();
-  // Nothing typed, nothing to write.
-  if (m_inputText.find_first_not_of(" \t") == std::string::npos) return;
-  m_outputText = RomanizeName(m_inputText).output;
-  writeBoxes();
-}
-
-void MainDialog::runConversion() { convertIn(m_officialStyleAction->isChecked() ? Style::Official : Style::Classic); }
-
-void MainDialog::convertIn(Style style) {
-  readBoxes();
-  Options options;
-  options.style = style;
-  if (m_addressDb.isOpen()) options.database = &m_addressDb;
-  Result result = Convert(m_inputText, options);
-  switch (result.status) {
-    case ConversionStatus::Address:
-    case ConversionStatus::PlainText:
-      m_inputText = std::move(result.normalized);
-      m_outputText = std::move(result.output);
-      writeBoxes();
-      break;
-    case ConversionStatus::TooLong: ShowMessage(this, QString::fromUtf8(kRefusalMessageUtf8)); break;
-    case ConversionStatus::Empty: break;
-  }
-}
-
-void MainDialog::runZipSearch() {
-  readBoxes();
-  if (m_currentPostcodeAction->isEnabled() && m_currentPostcodeAction->isChecked()) {
-    fillFromAddressDb();
-    return;
-  }
-  // A name with a character the table cannot hold is in no row; its lossy
-  // CP949 form ('?' for the character) must not be looked up instead.
-  std::string query;
-  std::vector<std::string> lines;
-  if (Utf8ToCp949(m_zipQuery, query)) lines = FormatSearchLines(m_zipDatabase, query);
-  fillZipList(lines);
-  if (lines.empty()) ShowMessage(this, QString::fromUtf8(kNotFoundMessageUtf8));
-}
-
-void MainDialog::fillZipList(const std::vector<std::string>& lines) {
+void MainDialog::setListLines(const std::vector<std::string>& lines) {
   m_fillingList = true;
   m_zipList->clear();
-  // The lines come in ascending byte order, the order the list shows.
-  for (const std::string& line : lines) {
-    auto* item = new QListWidgetItem(QString::fromStdString(Utf8FromCp949(line)), m_zipList);
-    item->setData(kLineBytesRole, QByteArray(line.data(), static_cast<qsizetype>(line.size())));
-  }
+  for (const std::string& line : lines) m_zipList->addItem(QString::fromStdString(line));
   m_fillingList = false;
 }
 
-// Rows such as "06236 서울특별시 강남구 테헤란로 152 (강남파이낸스센터)".
-void MainDialog::fillFromAddressDb() {
-  const AddressLookupResult result = m_addressDb.Lookup(m_zipQuery);
-  m_fillingList = true;
-  m_zipList->clear();
-  for (const AddressMatch& m : result.matches) {
-    auto* item = new QListWidgetItem(QString::fromStdString(m.postcode + " " + m.address), m_zipList);
-    const std::size_t named = m.building.empty() ? 0 : m.building.size() + 3;  // " (" and ")"
-    item->setData(kRoadAddressRole, QString::fromStdString(m.address.substr(0, m.address.size() - named)));
-  }
-  m_fillingList = false;
-  if (result.matches.empty()) ShowMessage(this, QString::fromUtf8(kNotFoundMessageUtf8));
+void MainDialog::showMessage(const std::string& text) { ShowMessage(this, QString::fromStdString(text)); }
+
+bool MainDialog::setClipboardText(const std::string& text) {
+  QApplication::clipboard()->setText(QString::fromStdString(text));
+  return true;
 }
 
 void MainDialog::setUpAddressDb(const std::string& path) {
-  m_currentPostcodeAction = new QAction(kCurrentPostcodeText, this);
+  m_currentPostcodeAction = new QAction(QString::fromUtf8(kCurrentPostcodeText), this);
   m_currentPostcodeAction->setObjectName(QStringLiteral("currentPostcodeAction"));
   m_currentPostcodeAction->setCheckable(true);
-  const bool open = m_addressDb.Open(path.empty() ? DefaultAddressDbPath() : path) == AddressDbStatus::Ok;
+  const bool open = m_logic.openAddressDb({path.empty() ? DefaultAddressDbPath() : path});
   m_currentPostcodeAction->setEnabled(open);
   m_currentPostcodeAction->setChecked(open && SavedFlag(kZipSourceKey, "database"));
-  if (!open) m_currentPostcodeAction->setToolTip(kNoAddressDbTip);
-  connect(m_currentPostcodeAction, &QAction::toggled, this, [](bool on) { SaveFlag(kZipSourceKey, "database", on); });
+  m_logic.setCurrentPostcode(m_currentPostcodeAction->isChecked());
+  if (!open) m_currentPostcodeAction->setToolTip(QString::fromUtf8(kNoAddressDbTip));
+  connect(m_currentPostcodeAction, &QAction::toggled, this, [this](bool on) {
+    m_logic.setCurrentPostcode(on);
+    SaveFlag(kZipSourceKey, "database", on);
+  });
 }
 
 void MainDialog::onListSelect() {
   const QList<QListWidgetItem*> selected = m_zipList->selectedItems();
   if (selected.isEmpty()) return;
-  const QVariant road = selected.first()->data(kRoadAddressRole);
-  if (road.isValid()) {
-    m_inputText = road.toString().toStdString();
-    writeBoxes();
-    convertIn(Style::Official);
-    return;
-  }
-  const QByteArray line = selected.first()->data(kLineBytesRole).toByteArray();
-  m_inputText =
-      Utf8FromCp949(ListLineToAddress(std::string_view(line.constData(), static_cast<std::size_t>(line.size()))));
-  // All three boxes are rewritten before the conversion reads them back.
-  writeBoxes();
-  runConversion();
-}
-
-void MainDialog::copyToClipboard(const std::string& field) {
-  readBoxes();
-  QApplication::clipboard()->setText(QString::fromStdString(field));
-  writeBoxes();
-}
-
-void MainDialog::resetAll() {
-  m_inputText.clear();
-  m_outputText.clear();
-  m_zipQuery.clear();
-  fillZipList({});
-  writeBoxes();
+  m_logic.chooseLine(static_cast<std::size_t>(m_zipList->row(selected.first())));
 }
 
 void MainDialog::showAbout() {

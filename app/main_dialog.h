@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "jasokit/address_db.h"
-#include "jasokit/style.h"
+#include "app/dialog/dialog_logic.h"
 #include "jasokit/zip.h"
 #include "ui/banner.h"
 
@@ -36,7 +35,7 @@ struct MainDialogSetup {
   std::string addressDbPath;
 };
 
-class MainDialog : public QDialog {
+class MainDialog : public QDialog, private DialogView {
   Q_OBJECT
 
  public:
@@ -48,26 +47,25 @@ class MainDialog : public QDialog {
   // other box, a message with its number.
   void dispatchEnter();
 
-  void readBoxes();
-  void writeBoxes();
-  void runConversion();
-  void runNameRomanization();  // Enter in the input box with the name item checked
-  void runZipSearch();
+  void readBoxes() { m_logic.readBoxes(); }
+  void writeBoxes() { m_logic.writeBoxes(); }
+  void runConversion() { m_logic.runConversion(); }
+  void runNameRomanization() { m_logic.runNameRomanization(); }  // Enter in the input box with the name item checked
+  void runZipSearch() { m_logic.runZipSearch(); }
   void onListSelect();
-  void copyToClipboard(const std::string& field);
-  void resetAll();
+  void resetAll() { m_logic.resetAll(); }
   void showAbout();
 
   // 0 none, 1 input box, 2 output box, 3 zip search box.
-  int focusedBox() const { return m_focusedBox; }
+  int focusedBox() const { return m_logic.focusedBox(); }
   // False when networking could not start: no box gets the first focus.
   bool initialFocusSet() const { return m_initialFocus; }
 
   // The boxes' texts as last read or written, in UTF-8.
-  const std::string& inputText() const { return m_inputText; }
-  const std::string& outputText() const { return m_outputText; }
-  const std::string& zipQuery() const { return m_zipQuery; }
-  const ZipDatabase& zipDatabase() const { return m_zipDatabase; }
+  const std::string& inputText() const { return m_logic.inputText(); }
+  const std::string& outputText() const { return m_logic.outputText(); }
+  const std::string& zipQuery() const { return m_logic.zipQuery(); }
+  const ZipDatabase& zipDatabase() const { return m_logic.zipDatabase(); }
   // Not Ok when the table could not be loaded: the dialog is then not set up
   // and must not be shown; the program reports it and ends.
   ZipLoadStatus zipLoadStatus() const { return m_zipLoadStatus; }
@@ -84,29 +82,29 @@ class MainDialog : public QDialog {
   void createControls();
   void initDialog(const BannerSettings& banner);
   void addSystemMenuItems();
-  void fillZipList(const std::vector<std::string>& lines);
   void setUpAddressDb(const std::string& path);
-  void fillFromAddressDb();
-  void convertIn(Style style);
+  QLineEdit* box(int number) const;
 
-  int m_focusedBox = 0;
+  // DialogView
+  std::string boxText(int box) const override;
+  void setBoxText(int box, const std::string& text) override;
+  void setListLines(const std::vector<std::string>& lines) override;
+  void showMessage(const std::string& text) override;
+  bool setClipboardText(const std::string& text) override;
+
+  DialogLogic m_logic{*this};
   SkinButton* m_resetButton = nullptr;
   SkinButton* m_copyQueryButton = nullptr;
   SkinButton* m_copyOutputButton = nullptr;
   SkinButton* m_copyInputButton = nullptr;
   QListWidget* m_zipList = nullptr;
-  std::string m_inputText;
-  std::string m_outputText;
   CWebBrowser2* m_browser = nullptr;
-  std::string m_zipQuery;
   QLineEdit* m_inputBox = nullptr;
   QLineEdit* m_outputBox = nullptr;
   QLineEdit* m_zipQueryBox = nullptr;
   QAction* m_officialStyleAction = nullptr;    // checked: conversions use Style::Official
   QAction* m_nameModeAction = nullptr;         // checked: Enter romanizes the input as a personal name
   QAction* m_currentPostcodeAction = nullptr;  // checked: the zip search asks the address database
-  AddressDatabase m_addressDb;
-  ZipDatabase m_zipDatabase;
   ZipLoadStatus m_zipLoadStatus = ZipLoadStatus::Ok;
   bool m_initialFocus = false;
   bool m_fillingList = false;  // list changes made by the program notify nothing

@@ -1,0 +1,152 @@
+#include "app/dialog/dialog_logic.h"
+
+#include <utility>
+
+#include "jasokit/convert.h"
+#include "jasokit/cp949.h"
+#include "jasokit/name.h"
+
+namespace jasokit {
+
+namespace {
+
+// The zip code table is CP949; everything the window holds is UTF-8.
+std::string Utf8FromCp949(std::string_view cp949) {
+  std::string utf8;
+  Cp949ToUtf8(cp949, utf8);
+  return utf8;
+}
+
+}  // namespace
+
+bool DialogLogic::openAddressDb(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    if (!path.empty() && m_addressDb.Open(path) == AddressDbStatus::Ok) return true;
+  }
+  return false;
+}
+
+void DialogLogic::dispatchEnter() {
+  switch (m_focusedBox) {
+    case kInputBox:
+      // Names are typed; a chosen zip code row is an address whatever the mode.
+      if (m_nameMode) {
+        runNameRomanization();
+      } else {
+        runConversion();
+      }
+      break;
+    case kZipQueryBox: runZipSearch(); break;
+    default: m_view.showMessage(std::to_string(m_focusedBox)); break;
+  }
+}
+
+void DialogLogic::readBoxes() {
+  m_inputText = m_view.boxText(kInputBox);
+  m_outputText = m_view.boxText(kOutputBox);
+  m_zipQuery = m_view.boxText(kZipQueryBox);
+}
+
+void DialogLogic::writeBoxes() {
+  m_view.setBoxText(kInputBox, m_inputText);
+  m_view.setBoxText(kOutputBox, m_outputText);
+  m_view.setBoxText(kZipQueryBox, m_zipQuery);
+}
+
+void DialogLogic::runNameRomanization() {
+  readBoxes();
+  // Nothing typed, nothing to write.
+  if (m_inputText.find_first_not_of(" \t") == std::string::npos) return;
+  m_outputText = RomanizeName(m_inputText).output;
+  writeBoxes();
+}
+
+void DialogLogic::runConversion() { convertIn(m_officialStyle ? Style::Official : Style::Classic); }
+
+void DialogLogic::convertIn(Style style) {
+  readBoxes();
+  Options options;
+  options.style = style;
+  if (m_addressDb.isOpen()) options.database = &m_addressDb;
+  Result result = Convert(m_inputText, options);
+  switch (result.status) {
+    case ConversionStatus::Address:
+    case ConversionStatus::PlainText:
+      m_inputText = std::move(result.normalized);
+      m_outputText = std::move(result.output);
+      writeBoxes();
+      break;
+    case ConversionStatus::TooLong: m_view.showMessage(kRefusalMessageUtf8); break;
+    case ConversionStatus::Empty: break;
+  }
+}
+
+void DialogLogic::runZipSearch() {
+  readBoxes();
+  std::vector<Line> lines = currentPostcode() ? databaseLines() : tableLines();
+  const bool found = !lines.empty();
+  showLines(std::move(lines));
+  if (!found) m_view.showMessage(kNotFoundMessageUtf8);
+}
+
+std::vector<DialogLogic::Line> DialogLogic::tableLines() const {
+  // A name with a character the table cannot hold is in no row; its lossy
+  // CP949 form ('?' for the character) must not be looked up instead.
+  std::string query;
+  std::vector<Line> lines;
+  if (!Utf8ToCp949(m_zipQuery, query)) return lines;
+  // Ascending byte order of the CP949 lines, so by zip code first.
+  for (const std::string& line : FormatSearchLines(m_zipDatabase, query)) {
+    lines.push_back({Utf8FromCp949(line), Utf8FromCp949(ListLineToAddress(line)), false});
+  }
+  return lines;
+}
+
+// Rows such as "06236 서울특별시 강남구 테헤란로 152 (강남파이낸스센터)";
+// choosing one converts the road-name address without the building.
+std::vector<DialogLogic::Line> DialogLogic::databaseLines() const {
+  std::vector<Line> lines;
+  for (const AddressMatch& m : m_addressDb.Lookup(m_zipQuery).matches) {
+    const std::size_t named = m.building.empty() ? 0 : m.building.size() + 3;  // " (" and ")"
+    lines.push_back({m.postcode + " " + m.address, m.address.substr(0, m.address.size() - named), true});
+  }
+  return lines;
+}
+
+void DialogLogic::showLines(std::vector<Line> lines) {
+  m_lines = std::move(lines);
+  std::vector<std::string> texts;
+  texts.reserve(m_lines.size());
+  for (const Line& line : m_lines) texts.push_back(line.text);
+  m_view.setListLines(texts);
+}
+
+void DialogLogic::chooseLine(std::size_t index) {
+  if (index >= m_lines.size()) return;
+  const Line& line = m_lines[index];
+  // All three boxes are rewritten before the conversion reads them back.
+  m_inputText = line.address;
+  writeBoxes();
+  if (line.official) {
+    convertIn(Style::Official);
+  } else {
+    runConversion();
+  }
+}
+
+void DialogLogic::copyBox(int box) {
+  readBoxes();
+  const std::string& text = box == kInputBox ? m_inputText : box == kOutputBox ? m_outputText : m_zipQuery;
+  m_view.setClipboardText(text);
+  writeBoxes();
+}
+
+void DialogLogic::resetAll() {
+  m_inputText.clear();
+  m_outputText.clear();
+  m_zipQuery.clear();
+  showLines({});
+  writeBoxes();
+}
+
+}  // namespace jasokit

@@ -1,0 +1,23 @@
+// Jaso_Kit.exe, the native Windows window: the zip code table beside the
+// executable, the address database where the programs look for it, then
+// the main window until it closes.
+#include <string>
+
+#include "app/win32/main_window.h"
+#include "jasokit/address_db.h"
+#include "jasokit/zip.h"
+#include "platform/program_folder.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  using namespace jasokit;
+  win32::MainWindow window(instance);
+  // An unknown folder must not turn into the current directory.
+  const std::string dir = platform::ExecutableDirectory();
+  const ZipLoadStatus status = window.logic().zipDatabase().Load(dir.empty() ? std::string() : dir + kZipFileName);
+  if (status != ZipLoadStatus::Ok) {
+    win32::ShowMessageBox(nullptr, ZipLoadMessage(status));
+    return 1;
+  }
+  window.logic().openAddressDb({DefaultAddressDbPath(), dir.empty() ? std::string() : dir + "address.db"});
+  return window.run();
+}
