@@ -47,7 +47,8 @@ reg_value() {
 set_path() { wine reg add "$environment_key" /v Path /t REG_EXPAND_SZ /d "$1" /f > /dev/null; }
 
 # The packages hold the same files; the zip's are the reference.
-unzip -q "$zip" -d "$work/portable"
+mkdir "$work/portable"
+(cd "$work/portable" && cmake -E tar xf "$zip")
 portable="$work/portable/jasokit-$version-win64"
 expected_files=$( (cd "$portable" && find . -type f; echo ./uninstall.exe) | sort)
 has_window=no
