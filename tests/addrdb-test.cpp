@@ -240,7 +240,7 @@ TEST_F(AddrDbTest, LookupCommandWritesJsonAndTellsMisses) {
             "{\"query\":\"테헤란로 1\",\"matches\":[],\"more\":0}\n");
   EXPECT_EQ(io.err, "'테헤란로 1': 찾지 못했습니다.\n");
 
-  setenv("JASOKIT_ADDRDB", m_dir.File("none.db").c_str(), 1);
+  test::SetEnv("JASOKIT_ADDRDB", m_dir.File("none.db"));
   FakeIo none;
   EXPECT_EQ(Jasokit(none, {"lookup", "06236"}), 1);
   EXPECT_EQ(none.err,
@@ -249,7 +249,7 @@ TEST_F(AddrDbTest, LookupCommandWritesJsonAndTellsMisses) {
   FakeIo rules;
   EXPECT_EQ(Jasokit(rules, {"convert", "--style", "official", "--json", "서울 강남구 테헤란로 152"}), 0);
   EXPECT_NE(rules.out.find("\"source\":\"rules\""), std::string::npos) << rules.out;
-  unsetenv("JASOKIT_ADDRDB");
+  test::UnsetEnv("JASOKIT_ADDRDB");
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -468,14 +470,29 @@ TEST(AddressConversion, AnyBytesAfterARegionAreSafe) {
 }
 
 std::string RunCli(const std::string& args) {
+#ifdef _WIN32
+  // cmd.exe quotes with " and names the null device NUL; the wide call
+  // keeps the Korean arguments whole.
+  std::string line = args;
+  std::replace(line.begin(), line.end(), '\'', '"');
+  const std::size_t null = line.find("/dev/null");
+  if (null != std::string::npos) line.replace(null, 9, "NUL");
+  const std::string command = "\"" + std::string(JASOKIT_CLI_PATH) + " " + line + "\"";
+  FILE* pipe = _wpopen(std::filesystem::u8path(command).wstring().c_str(), L"rb");
+#else
   const std::string command = std::string(JASOKIT_CLI_PATH) + " " + args;
   FILE* pipe = popen(command.c_str(), "r");
+#endif
   if (pipe == nullptr) return "<popen failed>";
   std::string out;
   char buf[4096];
   std::size_t n;
   while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+#ifdef _WIN32
+  _pclose(pipe);
+#else
   pclose(pipe);
+#endif
   return out;
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <iconv.h>
+#endif
 
 #include <cerrno>
 #include <string>
@@ -12,6 +14,15 @@ using namespace jasokit::detail;  // the steps under test
 namespace jasokit {
 namespace {
 
+#ifdef _WIN32
+// No iconv on Windows: the checks against it skip.
+class Iconv {
+ public:
+  Iconv(const char*, const char*) {}
+  bool ok() const { return false; }
+  bool Convert(const std::string&, std::string&) { return false; }
+};
+#else
 // glibc's CP949 converter, the reference the tables were checked against.
 class Iconv {
  public:
@@ -36,6 +47,7 @@ class Iconv {
  private:
   iconv_t m_cd;
 };
+#endif
 
 TEST(Cp949Codec, DecodeTableMatchesIconv) {
   Iconv conv("UTF-16LE", "CP949");

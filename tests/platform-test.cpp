@@ -16,8 +16,14 @@ namespace fs = std::filesystem;
 TEST(ExecutableDirectoryTest, IsTheFolderOfTheRunningProgram) {
   const std::string dir = platform::ExecutableDirectory();
   ASSERT_FALSE(dir.empty());
+#ifdef _WIN32
+  // The build folder's name is a host path here; the program itself is the check.
+  EXPECT_EQ(dir.back(), '\\');
+  EXPECT_TRUE(fs::exists(fs::u8path(dir + "platform-test.exe")));
+#else
   EXPECT_EQ(dir.back(), '/');
   EXPECT_TRUE(fs::equivalent(dir, fs::path(JASOKIT_BINARY_DIR) / "tests"));
+#endif
 }
 
 TEST(ExecutableDirectoryTest, TableBesideTheExecutableOnly) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -45,14 +46,37 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
   return s.str();
 }
 
+// The environment, the same on every system (Windows has no setenv).
+inline void SetEnv(const char* name, const std::string& value) {
+#ifdef _WIN32
+  _putenv_s(name, value.c_str());
+#else
+  setenv(name, value.c_str(), 1);
+#endif
+}
+
+inline void UnsetEnv(const char* name) {
+#ifdef _WIN32
+  _putenv_s(name, "");  // an empty value removes it there
+#else
+  unsetenv(name);
+#endif
+}
+
 // A fresh folder under the system's temporary folder, removed with its
 // contents at the end of the test.
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "jasokit-test-XXXXXX").string();
-    if (mkdtemp(&pattern[0]) == nullptr) std::abort();
-    m_path = pattern;
+    // A name nobody holds, made here: create_directory fails on one that exists.
+    std::random_device seed;
+    std::mt19937_64 random((std::uint64_t{seed()} << 32) ^ seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      m_path = std::filesystem::temp_directory_path() / ("jasokit-test-" + std::to_string(random() % 1000000000));
+      std::error_code ec;
+      if (std::filesystem::create_directory(m_path, ec)) return;
+    }
+    std::abort();
   }
   ~TempDir() {
     std::error_code ec;

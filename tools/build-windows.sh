@@ -35,7 +35,7 @@ cmake --build "$HOST_BUILD_DIR" -j "$JOBS" --target jasokit_cli
 cmake -S "$here" -B "$BUILD_DIR" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchains/mingw-w64.cmake" \
   -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" \
-  -DJASOKIT_HOST_TOOL="$host_tool" -DJASOKIT_BUILD_TESTS=OFF "$@"
+  -DJASOKIT_HOST_TOOL="$host_tool" "$@"
 cmake --build "$BUILD_DIR" -j "$JOBS"
 # The installer and the portable zip beside the programs.
 cmake --build "$BUILD_DIR" --target windows-packages
