@@ -3,6 +3,8 @@
 // between the online banner page and the local page beside the executable.
 #include <QString>
 
+#include "app/dialog/banner_text.h"
+
 namespace jasokit {
 
 class CWebBrowser2;
@@ -12,7 +14,6 @@ class CWebBrowser2;
 QString DefaultBannerCheckAddress();
 QString DefaultBannerUrl();
 
-inline constexpr const char* kOfflineBannerFileName = "jasokit_view_off.html";
 inline constexpr quint16 kBannerCheckPort = 80;
 // A blocking connect without a bound can hold the window back for minutes
 // on a machine without a route.

@@ -371,10 +371,10 @@ std::size_t ReadUpTo(std::ifstream& in, char* out, std::size_t wanted) {
 ZipLoadStatus ZipDatabase::Load(const std::string& path) {
   Impl& impl = *m_impl;
   impl.Clear();
-  // UTF-8, also on Windows, where a plain string would be read in the ANSI
-  // code page and a folder with Korean letters not found.
-  const std::filesystem::path file = std::filesystem::u8path(path);
   std::uintmax_t size = 0;
+  // The path is UTF-8; on Windows a narrow path would be read in the ANSI
+  // code page and miss a folder named in Korean.
+  const std::filesystem::path file = std::filesystem::u8path(path);
   const ZipLoadStatus checked = CheckTableFile(file, size);
   if (checked != ZipLoadStatus::Ok) return checked;
   std::ifstream in(file, std::ios::in | std::ios::binary);

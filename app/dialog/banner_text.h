@@ -6,6 +6,9 @@
 
 namespace jasokit {
 
+// The offline page, beside the executable.
+inline constexpr const char* kOfflineBannerFileName = "jasokit_view_off.html";
+
 std::string BannerText(std::string_view html);
 
 }  // namespace jasokit

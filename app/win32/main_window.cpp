@@ -14,11 +14,21 @@
 
 namespace jasokit::win32 {
 
+// The resource script needs macros; they are the ids the Qt window uses.
+static_assert(IDR_MAINFRAME == layout::kIdIcon && IDB_BACKGROUND == layout::kIdBackground);
+static_assert(IDB_COPY == layout::kIdCopyFace && IDB_COPY_HOVER == layout::kIdCopyHoverFace);
+static_assert(IDB_RESET == layout::kIdResetFace && IDB_RESET_HOVER == layout::kIdResetHoverFace);
+
 namespace {
+
+// The system menu's own commands.
+constexpr UINT kAboutCommand = layout::kAboutCommand;
+constexpr UINT kOfficialStyleCommand = layout::kOfficialStyleCommand;
+constexpr UINT kNameModeCommand = layout::kNameModeCommand;
+constexpr UINT kCurrentPostcodeCommand = layout::kCurrentPostcodeCommand;
 
 constexpr COLORREF kFaceKeyColour = RGB(255, 255, 255);
 constexpr COLORREF kBannerText = RGB(0x44, 0x44, 0x44);
-constexpr const char* kOfflineBannerFileName = "jasokit_view_off.html";
 
 // The choices are kept where the Qt window keeps them on Windows, in the
 // same words: %APPDATA%\Jaso_Kit\Jaso_Kit.ini, section [General].

@@ -19,13 +19,6 @@
 
 namespace jasokit::win32 {
 
-// The system menu's own commands (multiples of 16: Windows keeps the low
-// four bits of a system command).
-inline constexpr UINT kAboutCommand = 0x0010;
-inline constexpr UINT kOfficialStyleCommand = 0x0020;
-inline constexpr UINT kNameModeCommand = 0x0030;
-inline constexpr UINT kCurrentPostcodeCommand = 0x0040;
-
 class MainWindow : private DialogView {
  public:
   explicit MainWindow(HINSTANCE instance);

@@ -128,7 +128,7 @@ class JASOKIT_API ZipDatabase {
   ZipDatabase& operator=(ZipDatabase&&) noexcept;
 
   // Loads the table at path (normally kZipFileName in the program's
-  // folder), replacing what the table held. Only a regular file is read. A
+  // folder; UTF-8), replacing what the table held. Only a regular file is read. A
   // file shorter than a full table gives the complete records it holds. On
   // failure the table is left empty.
   ZipLoadStatus Load(const std::string& path);

@@ -8,9 +8,10 @@
 # usage: window-test.sh [--screenshot FILE.png] BUILD_DIR
 #   BUILD_DIR  the Windows build folder: app/win32/Jaso_Kit.exe with its zip
 #              code table and offline page, tests/win32/window-driver.exe
+# Exit status 0 passed, 1 failed, 2 usage, 77 skipped (no wine, Xvfb or fonts).
 set -euo pipefail
 
-usage() { sed -n '8,10p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '8,11p' "$0" | sed 's/^# \{0,1\}//'; }
 shot=""
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -27,10 +28,10 @@ for f in "$window_dir/Jaso_Kit.exe" "$window_dir/zipcode030101t6.dbf" "$driver";
   [ -f "$f" ] || { echo "window-test: missing $f" >&2; exit 2; }
 done
 for tool in wine wineserver Xvfb; do
-  command -v "$tool" >/dev/null || { echo "window-test: SKIP: $tool is not installed" >&2; exit 0; }
+  command -v "$tool" >/dev/null || { echo "window-test: SKIP: $tool is not installed" >&2; exit 77; }
 done
 fonts=/usr/share/fonts/truetype/nanum
-[ -f "$fonts/NanumGothic.ttf" ] || { echo "window-test: SKIP: fonts-nanum is not installed" >&2; exit 0; }
+[ -f "$fonts/NanumGothic.ttf" ] || { echo "window-test: SKIP: fonts-nanum is not installed" >&2; exit 77; }
 
 work=$(mktemp -d)
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEARCH=win64 LC_ALL=C.UTF-8
@@ -75,7 +76,7 @@ cp "$fonts"/NanumGothic*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 } | iconv -f UTF-8 -t UTF-16 > "$work/fonts.reg"
 wine regedit /S "$work/fonts.reg" >/dev/null 2>&1
 
-app="$work/app"
+app="$work/한글 폴더"  # the program finds its table through a Korean path
 mkdir -p "$app"
 cp "$window_dir/Jaso_Kit.exe" "$window_dir/zipcode030101t6.dbf" "$driver" "$app/"
 cp "$window_dir/jasokit_view_off.html" "$window_dir"/*.dll "$app/" 2>/dev/null || true
@@ -95,6 +96,12 @@ check() {  # check NAME EXPECTED ACTUAL
 }
 
 check caption "주소변환기 + 우편번호찾기" "$(drive caption)"
+if [ "$failures" -ne 0 ]; then  # no window: nothing else can pass
+  sleep 1
+  failed_shot=${shot:-$PWD/window-test-failed.png}
+  import -display "$DISPLAY" -window root "$failed_shot" 2>/dev/null && echo "window-test: the screen: $failed_shot"
+  cat "$work/window.log"; exit 1
+fi
 check convert "123-45 Yeoksam-dong Gangnam-gu Seoul S.KOREA " "$(drive convert '서울특별시 강남구 역삼동 123-45')"
 check "copy output" "123-45 Yeoksam-dong Gangnam-gu Seoul S.KOREA " "$(drive copy 1009)"
 check "copy input" "서울특별시 강남구 역삼동 123-45" "$(drive copy 1008)"
