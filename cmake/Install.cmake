@@ -122,6 +122,13 @@ if(WIN32)
       add_dependencies(windows-packages ${shipped})
     endif()
   endforeach()
+  # The packages installed, run and removed under wine, beside the other tests
+  # of the Windows build (tools/build-windows.sh makes them first).
+  if(JASOKIT_BUILD_TESTS AND JASOKIT_HOST_TOOL)
+    add_test(NAME windows-package-test COMMAND bash "${PROJECT_SOURCE_DIR}/tools/windows-package-test.sh")
+    set_tests_properties(windows-package-test PROPERTIES TIMEOUT 300
+      ENVIRONMENT "WINDOWS_BUILD_DIR=${PROJECT_BINARY_DIR};LINUX_JASOKIT=${JASOKIT_HOST_TOOL}")
+  endif()
 endif()
 
 set(CPACK_PACKAGE_NAME jasokit)

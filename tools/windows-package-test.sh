@@ -18,7 +18,9 @@ zip="$build/jasokit-$version-win64.zip"
 start=$SECONDS
 
 fail() { echo "windows-package-test: $*" >&2; exit 1; }
-for f in "$setup" "$zip" "$linux_jasokit"; do [[ -f "$f" ]] || fail "missing $f"; done
+for f in "$setup" "$zip" "$linux_jasokit"; do
+  [[ -f "$f" ]] || fail "missing $f (packages: cmake --build BUILD --target windows-packages)"
+done
 
 work=$(mktemp -d)
 # No Mono or Gecko prompts, and no menu entries on the host for the
