@@ -26,6 +26,7 @@ Name "Jaso_Kit ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Jaso_Kit"
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "Jaso_Kit ${VERSION}"
 ShowInstDetails show
 ShowUninstDetails show
 VIProductVersion "${VERSION}.0"
