@@ -499,17 +499,9 @@ AddressDbInfo AddressDatabase::Info() const {
   return info;
 }
 
-std::string UserAddressDbPath() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && *data == '/') return std::string(data) + "/jasokit/address.db";
-  const char* home = std::getenv("HOME");
-  if (home && *home) return std::string(home) + "/.local/share/jasokit/address.db";
-  return {};
-}
-
 std::string DefaultAddressDbPath() {
-  const char* env = std::getenv("JASOKIT_ADDRDB");
-  if (env && *env) return env;
+  std::string env = detail::addrdb::EnvironmentValue("JASOKIT_ADDRDB");
+  if (!env.empty()) return env;
   return UserAddressDbPath();
 }
 

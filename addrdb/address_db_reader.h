@@ -24,9 +24,12 @@ struct MappedBytes {
   std::function<void()> release;
 };
 
-// Maps path read-only (POSIX) or reads it whole (elsewhere). The one
-// function a platform port replaces.
+// What a platform gives (system-posix.cpp, system-windows.cpp): path mapped
+// read-only (or read whole where there is no mapping), and an environment
+// variable's value in UTF-8 ("" when unset). UserAddressDbPath, public, is
+// the platform's too.
 AddressDbStatus MapFile(const std::string& path, MappedBytes& out);
+std::string EnvironmentValue(const char* name);
 
 // Checks the header and the section table of bytes.
 AddressDbStatus CheckImage(std::string_view bytes, std::string_view (&sections)[kSectionCount]);

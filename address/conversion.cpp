@@ -1,5 +1,8 @@
 #include "address/conversion.h"
 
+#include <mutex>
+#include <vector>
+
 #include "address/address_converter.h"
 #include "address/official_address.h"
 #include "romanize/cp949.h"
@@ -84,10 +87,42 @@ struct Workspace::Parts {
 Workspace::Workspace() : m_parts(std::make_unique<Parts>()) {}
 Workspace::~Workspace() = default;
 
-Workspace& ThreadWorkspace() {
-  thread_local Workspace workspace;
-  return workspace;
+namespace {
+
+// The workspaces not lent at the moment: as many as were ever lent at once.
+class WorkspacePool {
+ public:
+  std::unique_ptr<Workspace> Take() {
+    {
+      const std::lock_guard<std::mutex> lock(m_mutex);
+      if (!m_free.empty()) {
+        std::unique_ptr<Workspace> w = std::move(m_free.back());
+        m_free.pop_back();
+        return w;
+      }
+    }
+    return std::make_unique<Workspace>();
+  }
+
+  void Give(std::unique_ptr<Workspace> w) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_free.push_back(std::move(w));
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::vector<std::unique_ptr<Workspace>> m_free;
+};
+
+WorkspacePool& Pool() {
+  static WorkspacePool pool;
+  return pool;
 }
+
+}  // namespace
+
+LentWorkspace::LentWorkspace() : m_workspace(Pool().Take()) {}
+LentWorkspace::~LentWorkspace() { Pool().Give(std::move(m_workspace)); }
 
 std::string_view TrimWhitespace(std::string_view text) {
   // Trailing first, stepping over double-byte characters whole, so a byte
@@ -124,7 +159,8 @@ std::string NormalizeWhitespace(std::string_view text) {
 
 void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
                       bool withFields, Result& result) {
-  ConvertBytesInto(text, options, privateCodes, country, withFields, result, ThreadWorkspace());
+  LentWorkspace workspace;
+  ConvertBytesInto(text, options, privateCodes, country, withFields, result, workspace.get());
 }
 
 void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
@@ -205,7 +241,8 @@ bool ConvertPrivate(std::string_view utf8, const Options& options, bool* invalid
 
 ConversionStatus AppendConvertedUtf8(std::string_view utf8, const Options& options, std::string& out,
                                      bool* invalidUtf8) {
-  return AppendConvertedUtf8(utf8, options, out, ThreadWorkspace(), invalidUtf8);
+  LentWorkspace workspace;
+  return AppendConvertedUtf8(utf8, options, out, workspace.get(), invalidUtf8);
 }
 
 ConversionStatus AppendConvertedUtf8(std::string_view utf8, const Options& options, std::string& out,
@@ -217,7 +254,8 @@ ConversionStatus AppendConvertedUtf8(std::string_view utf8, const Options& optio
 }
 
 Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields) {
-  Workspace& workspace = ThreadWorkspace();
+  LentWorkspace lent;
+  Workspace& workspace = lent.get();
   const PrivateText& text = workspace.parts().text;
   const Result& r = workspace.parts().result;
   Result result;
@@ -261,7 +299,8 @@ void AppendRomanizedUtf8(std::string_view utf8, Style style, std::string& out, W
 
 std::string RomanizeUtf8(std::string_view utf8, Style style, bool* invalidUtf8) {
   std::string out;
-  AppendRomanizedUtf8(utf8, style, out, ThreadWorkspace(), invalidUtf8);
+  LentWorkspace workspace;
+  AppendRomanizedUtf8(utf8, style, out, workspace.get(), invalidUtf8);
   return out;
 }
 
@@ -303,7 +342,8 @@ Result ConvertInput(std::string_view cp949, const Options& options) {
 }
 
 std::string RomanizeInput(std::string_view cp949, Style style) {
-  HangulRomanizer& romanizer = detail::ThreadWorkspace().parts().Engine(style, false);
+  detail::LentWorkspace workspace;
+  HangulRomanizer& romanizer = workspace.get().parts().Engine(style, false);
   romanizer.Romanize(cp949);
   std::string out;
   romanizer.GetResult(out);

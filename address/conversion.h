@@ -27,10 +27,9 @@ Result ConvertBytes(std::string_view text, const Options& options, bool privateC
                     bool withFields = true);
 
 // What conversions reuse from call to call: engines, converters and
-// buffers (each call replaces all their state, and their buffers stay). Each
-// thread has its own, made when it first converts; a worker thread owns one
-// instead, so that it keeps no thread_local objects, whose destructors at
-// thread exit some runtimes get wrong in a shared library.
+// buffers (each call replaces all their state, and their buffers stay). A
+// worker thread owns one (ConversionWorkspace); a call that brings none is
+// lent one for its length (LentWorkspace).
 class Workspace {
  public:
   Workspace();
@@ -45,8 +44,23 @@ class Workspace {
   std::unique_ptr<Parts> m_parts;
 };
 
-// This thread's workspace.
-Workspace& ThreadWorkspace();
+// A workspace from a shared pool, given back when this ends. Not one
+// thread_local workspace per thread: an object with a destructor in
+// thread_local storage corrupts the heap when its thread ends under
+// MinGW-w64 (GCC PR 80816), and threads that come and go would each make
+// a workspace of their own.
+class LentWorkspace {
+ public:
+  LentWorkspace();
+  ~LentWorkspace();
+  LentWorkspace(const LentWorkspace&) = delete;
+  LentWorkspace& operator=(const LentWorkspace&) = delete;
+
+  Workspace& get() { return *m_workspace; }
+
+ private:
+  std::unique_ptr<Workspace> m_workspace;
+};
 
 // ConvertBytes into a result whose strings are reused.
 void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,

@@ -598,7 +598,7 @@ void AppendConvertedField(std::string_view text, bool quoteBom, std::string& out
 void ConvertRecords(const TextConverter& converter, const Settings& s, CsvChunk& c) {
   bool nulNoted = false;
   bool invalidNoted = false;
-  thread_local std::string text;
+  std::string text;  // once per chunk; never thread_local on a worker (GCC PR 80816)
   const std::string_view bytes = c.bytes;
   for (const CsvChunk::Item& item : c.records) {
     if (item.kind == CsvChunk::Kind::kBlank || (item.kind == CsvChunk::Kind::kHeader && s.inPlace)) {

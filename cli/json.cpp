@@ -87,8 +87,9 @@ void AppendJsonString(std::string_view utf8, std::string& out) {
 }
 
 void AppendJsonCp949String(std::string_view cp949, std::string& out) {
-  thread_local std::string utf8;
-  utf8.clear();
+  // Not thread_local: workers run this, and a thread_local string corrupts
+  // the heap when its thread ends under MinGW-w64 (GCC PR 80816).
+  std::string utf8;
   Cp949ToUtf8(cp949, utf8);
   AppendJsonString(utf8, out);
 }

@@ -119,8 +119,6 @@ bool PosixIo::ErrorIsTerminal() { return ::isatty(2) == 1; }
 
 std::string PosixIo::ExecutableDir() { return platform::ExecutableDirectory(); }
 
-constexpr std::size_t kFlushBytes = 1 << 16;
-
 bool WriteAll(int fd, const char* data, std::size_t size, off_t at, bool positioned) {
   while (size > 0) {
     const ssize_t n = positioned ? ::pwrite(fd, data, size, at) : ::write(fd, data, size);
@@ -365,15 +363,6 @@ bool TableFile::Flush(std::string& error) {
   }
   m_buffer.clear();
   return true;
-}
-
-bool TableFile::Write(std::string_view bytes, std::string& error) {
-  if (m_fd < 0) {
-    error = "error writing " + m_target;
-    return false;
-  }
-  m_buffer.append(bytes);
-  return m_buffer.size() < kFlushBytes || Flush(error);
 }
 
 int TableFile::Commit(std::string_view header, std::string& error) {

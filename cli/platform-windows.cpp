@@ -79,7 +79,7 @@ class OutStream {
     const std::size_t ready = m_pending.size() - IncompleteTail(m_pending);
     const std::wstring wide = Widen(std::string_view(m_pending).substr(0, ready));
     m_pending.erase(0, ready);
-    return WriteConsole(wide);
+    return PutConsole(wide);
   }
 
   bool console() const { return m_console; }
@@ -95,7 +95,7 @@ class OutStream {
     return true;
   }
 
-  bool WriteConsole(std::wstring_view wide) {
+  bool PutConsole(std::wstring_view wide) {
     while (!wide.empty()) {
       const DWORD chunk = wide.size() > 8192 ? 8192 : static_cast<DWORD>(wide.size());
       DWORD written = 0;
@@ -232,8 +232,6 @@ class WindowsIo : public CliIo {
   std::string m_buffer;
   bool m_failed = false;
 };
-
-constexpr std::size_t kFlushBytes = 1 << 16;
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -527,15 +525,6 @@ bool TableFile::Flush(std::string& error) {
   }
   m_buffer.clear();
   return true;
-}
-
-bool TableFile::Write(std::string_view bytes, std::string& error) {
-  if (m_fd < 0) {
-    error = "error writing " + m_target;
-    return false;
-  }
-  m_buffer.append(bytes);
-  return m_buffer.size() < kFlushBytes || Flush(error);
 }
 
 int TableFile::Commit(std::string_view header, std::string& error) {

@@ -6,11 +6,12 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 bash "$here/tools/install-deps.sh"
 
 passed=0 skipped=0
-# Runs one ctest suite and adds up its counts for the closing line.
-run_ctest() {
+# Runs a command that ends in a ctest run and adds up its counts for the
+# closing line.
+run_counted() {
   local log
   log=$(mktemp)
-  ctest --test-dir "$1" --output-on-failure -j "$(nproc)" 2>&1 | tee "$log"
+  "$@" 2>&1 | tee "$log"
   local total skip
   total=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
   skip=$(grep -c '(Skipped)$' "$log" || true)
@@ -18,6 +19,7 @@ run_ctest() {
   skipped=$((skipped + skip))
   rm -f "$log"
 }
+run_ctest() { run_counted ctest --test-dir "$1" --output-on-failure -j "$(nproc)"; }
 
 BUILD_DIR="$here/build" bash "$here/tools/build.sh"
 run_ctest "$here/build"
@@ -41,5 +43,9 @@ BUILD_DIR="$here/build" bash "$here/tools/package-test.sh"
 
 # Every fuzz target for a bounded time (see fuzz/README.md).
 bash "$here/tools/run-fuzz.sh" 60
+
+# Windows: the cross build's library and CLI tests under wine, and jasokit.exe
+# against the Linux jasokit, case by case.
+BUILD_DIR="$here/build-windows" HOST_BUILD_DIR="$here/build" run_counted bash "$here/tools/run-windows-tests.sh"
 
 echo "tests: $passed passed, 0 failed, $skipped skipped"

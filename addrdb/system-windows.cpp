@@ -1,6 +1,8 @@
-// The file mapping behind AddressDatabase::Open on Windows: the path is
-// UTF-8, opened through the wide API, and mapped read-only.
+// The address database on Windows: the file mapping behind
+// AddressDatabase::Open (the UTF-8 path opened through the wide API, mapped
+// read-only), the environment in UTF-8, and the user's folder.
 #include <errno.h>
+#include <stdlib.h>
 
 #include "addrdb/address_db_reader.h"
 #include "platform/utf16.h"
@@ -55,4 +57,21 @@ AddressDbStatus MapFile(const std::string& path, MappedBytes& out) {
   return AddressDbStatus::Ok;
 }
 
+std::string EnvironmentValue(const char* name) {
+  const wchar_t* value = ::_wgetenv(platform::Widen(name).c_str());
+  return value ? platform::Narrow(value) : std::string();
+}
+
 }  // namespace jasokit::detail::addrdb
+
+namespace jasokit {
+
+// Per user and per machine, as Windows programs keep their data:
+// %LOCALAPPDATA%\jasokit\address.db.
+std::string UserAddressDbPath() {
+  const std::string folder = detail::addrdb::EnvironmentValue("LOCALAPPDATA");
+  if (folder.empty()) return {};
+  return folder + "\\jasokit\\address.db";
+}
+
+}  // namespace jasokit

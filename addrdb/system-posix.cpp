@@ -1,5 +1,8 @@
-// The file mapping behind AddressDatabase::Open. POSIX maps the file; other
-// systems without a file of their own (map_file-windows.cpp) read it whole.
+// The address database on POSIX: the file mapping behind
+// AddressDatabase::Open, and the user's folder. Other systems without a file
+// of their own (system-windows.cpp) read the file whole.
+#include <cstdlib>
+
 #include "addrdb/address_db_reader.h"
 
 #if defined(__unix__) || defined(__APPLE__)
@@ -54,4 +57,21 @@ AddressDbStatus MapFile(const std::string& path, MappedBytes& out) {
 
 #endif
 
+std::string EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
 }  // namespace jasokit::detail::addrdb
+
+namespace jasokit {
+
+std::string UserAddressDbPath() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data && *data == '/') return std::string(data) + "/jasokit/address.db";
+  const char* home = std::getenv("HOME");
+  if (home && *home) return std::string(home) + "/.local/share/jasokit/address.db";
+  return {};
+}
+
+}  // namespace jasokit
