@@ -5,10 +5,16 @@
 #                for find_package(jasokit) and pkg-config;
 #   python3-jasokit  the Python module, which reads the table of jasokit.
 # Every program looks for its data beside its own executable, so they are
-# installed together in one folder and linked from bin/.
+# installed together in one folder and linked from bin/. On Windows that
+# folder is the installation itself, with the DLL beside the programs, as the
+# installer and the portable zip have it (packaging/windows/).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
-set(JASOKIT_INSTALL_DIR "lib/jasokit")
+if(WIN32)
+  set(JASOKIT_INSTALL_DIR ".")
+else()
+  set(JASOKIT_INSTALL_DIR "lib/jasokit")
+endif()
 set(JASOKIT_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/jasokit")
 
 # The library.
@@ -17,8 +23,8 @@ if(TARGET jasokit_shared)
   list(APPEND library_targets jasokit_shared)
 endif()
 install(TARGETS ${library_targets} EXPORT jasokitTargets
-  RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
   LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime NAMELINK_COMPONENT development
+  RUNTIME DESTINATION "${JASOKIT_INSTALL_DIR}" COMPONENT runtime
   ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
   INCLUDES DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/include/jasokit" DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}"
@@ -46,21 +52,39 @@ if(TARGET jasokit_cli)
   install(TARGETS jasokit_cli RUNTIME DESTINATION "${JASOKIT_INSTALL_DIR}" COMPONENT runtime)
   install(FILES "${PROJECT_BINARY_DIR}/cli/zipcode030101t6.dbf" DESTINATION "${JASOKIT_INSTALL_DIR}"
     COMPONENT runtime)
-  # jasokit serve as a service, installed but not enabled; jasokit@PORT for
-  # several instances.
-  install(FILES "${PROJECT_SOURCE_DIR}/packaging/jasokit.service" "${PROJECT_SOURCE_DIR}/packaging/jasokit@.service"
-    DESTINATION lib/systemd/system COMPONENT runtime)
-  list(APPEND linked_programs jasokit)
+  if(WIN32)
+    # For --addrdb: no program looks for it by itself.
+    install(FILES "${PROJECT_BINARY_DIR}/cli/address-sample.db" DESTINATION "${JASOKIT_INSTALL_DIR}"
+      COMPONENT runtime)
+  else()
+    # jasokit serve as a service, installed but not enabled; jasokit@PORT for
+    # several instances.
+    install(FILES "${PROJECT_SOURCE_DIR}/packaging/jasokit.service" "${PROJECT_SOURCE_DIR}/packaging/jasokit@.service"
+      DESTINATION lib/systemd/system COMPONENT runtime)
+    list(APPEND linked_programs jasokit)
+  endif()
 endif()
-if(TARGET Jaso_Kit)
-  install(TARGETS Jaso_Kit RUNTIME DESTINATION "${JASOKIT_INSTALL_DIR}" COMPONENT runtime)
+# The window: Qt's, or on Windows the native one.
+set(window_installed OFF)
+foreach(window IN ITEMS Jaso_Kit jasokit_win32_window)
+  if(TARGET ${window})
+    install(TARGETS ${window} RUNTIME DESTINATION "${JASOKIT_INSTALL_DIR}" COMPONENT runtime)
+    set(window_installed ON)
+  endif()
+endforeach()
+if(window_installed)
   install(FILES "${PROJECT_SOURCE_DIR}/res/jasokit_view_off.html" DESTINATION "${JASOKIT_INSTALL_DIR}"
     COMPONENT runtime)
+endif()
+if(TARGET Jaso_Kit AND NOT WIN32)
   install(FILES "${PROJECT_SOURCE_DIR}/packaging/jasokit.desktop" DESTINATION share/applications
     COMPONENT runtime)
   install(FILES "${PROJECT_SOURCE_DIR}/res/images/icon_256.png"
           DESTINATION share/icons/hicolor/256x256/apps RENAME jasokit.png COMPONENT runtime)
   list(APPEND linked_programs Jaso_Kit)
+endif()
+if(WIN32)
+  install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION "${JASOKIT_INSTALL_DIR}" COMPONENT runtime)
 endif()
 foreach(program IN LISTS linked_programs)
   file(CREATE_LINK "../${JASOKIT_INSTALL_DIR}/${program}" "${links_dir}/${program}" SYMBOLIC)
@@ -82,6 +106,29 @@ if(TARGET jasokit_python)
                 "${PROJECT_SOURCE_DIR}/python/jasokit/__init__.pyi"
                 "${PROJECT_SOURCE_DIR}/python/jasokit/py.typed"
           DESTINATION "${python_package_dir}" COMPONENT python)
+endif()
+
+# The Windows installer and portable zip: cmake --build BUILD --target windows-packages
+if(WIN32)
+  find_program(JASOKIT_MAKENSIS makensis)
+  add_custom_target(windows-packages
+    COMMAND "${CMAKE_COMMAND}" -DBUILD_DIR=${PROJECT_BINARY_DIR} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+            -DVERSION=${PROJECT_VERSION} -DMAKENSIS=${JASOKIT_MAKENSIS} -DOBJDUMP=${CMAKE_OBJDUMP}
+            -P "${PROJECT_SOURCE_DIR}/packaging/windows/package.cmake"
+    COMMENT "Building the Windows installer and portable zip"
+    VERBATIM)
+  foreach(shipped IN ITEMS jasokit_cli jasokit_shared jasokit_zip_table jasokit_address_db jasokit_win32_window)
+    if(TARGET ${shipped})
+      add_dependencies(windows-packages ${shipped})
+    endif()
+  endforeach()
+  # The packages installed, run and removed under wine, beside the other tests
+  # of the Windows build (tools/build-windows.sh makes them first).
+  if(JASOKIT_BUILD_TESTS AND JASOKIT_HOST_TOOL)
+    add_test(NAME windows-package-test COMMAND bash "${PROJECT_SOURCE_DIR}/tools/windows-package-test.sh")
+    set_tests_properties(windows-package-test PROPERTIES TIMEOUT 300
+      ENVIRONMENT "WINDOWS_BUILD_DIR=${PROJECT_BINARY_DIR};LINUX_JASOKIT=${JASOKIT_HOST_TOOL}")
+  endif()
 endif()
 
 set(CPACK_PACKAGE_NAME jasokit)

@@ -239,6 +239,16 @@ TEST_F(ZipLoadTest, LoadingAgainReplacesTheTable) {
   EXPECT_EQ(Hits(db, "b").size(), 1u);
 }
 
+TEST_F(ZipLoadTest, PathIsUtf8) {
+  // A folder with Korean letters, as users and unpacked zips have them.
+  const std::filesystem::path folder = m_dir.path() / std::filesystem::u8path("우편 번호");
+  std::filesystem::create_directory(folder);
+  WriteBytes(folder / "t.dbf", TableBytes({RawRecord("1", "p", "d", "a", "")}));
+  ZipDatabase db;
+  EXPECT_EQ(db.Load((folder / "t.dbf").u8string()), ZipLoadStatus::Ok);
+  EXPECT_EQ(db.size(), 1u);
+}
+
 TEST_F(ZipLoadTest, DuplicateRowsAreAllFound) {
   const std::string row = RawRecord("100-001", "a", "b", "c", "d");
   const ZipDatabase db = LoadRecords({row, row, RawRecord("100-002", "a", "b", "x", "d")});

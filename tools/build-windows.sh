@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Cross-builds Jaso_Kit for 64-bit Windows with MinGW-w64 into build-windows/:
 # the library (libjasokit.dll and its import library), jasokit.exe,
-# Jaso_Kit.exe and the library and command-line tests. The sample tables are
-# made by a jasokit built for this machine (build/ unless HOST_BUILD_DIR).
+# Jaso_Kit.exe and the library and command-line tests, and beside them the
+# installer jasokit-VERSION-win64-setup.exe and the portable zip (see
+# packaging/windows/). The sample tables are made by a jasokit built for this
+# machine (build/ unless HOST_BUILD_DIR).
 # Extra arguments go to the Windows configure step.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,3 +37,5 @@ cmake -S "$here" -B "$BUILD_DIR" -G Ninja \
   -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" \
   -DJASOKIT_HOST_TOOL="$host_tool" "$@"
 cmake --build "$BUILD_DIR" -j "$JOBS"
+# The installer and the portable zip beside the programs.
+cmake --build "$BUILD_DIR" --target windows-packages
