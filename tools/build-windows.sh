@@ -15,7 +15,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 # What a Windows build and its tests need from Debian; quick when present.
 packages=(cmake ninja-build g++ pkg-config libzip-dev googletest
-  g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine nsis xvfb xauth fonts-nanum zip)
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine nsis xvfb xauth fonts-nanum zip x11-apps)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

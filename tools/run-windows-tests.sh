@@ -14,8 +14,8 @@ export WINEPREFIX=$BUILD_DIR/wine WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES
 mkdir -p "$WINEPREFIX"
 wineserver -p
 trap 'wineserver -k || true' EXIT
-# Once per prefix: wine sets it up on first use, which takes a while.
-if [[ ! -f $WINEPREFIX/system.reg ]]; then
-  wineboot -i >/dev/null 2>&1
-fi
+# Every run, not only for a new prefix (then it takes a while): otherwise
+# wine's own services start inside ctest, hold its output pipes open and
+# ctest never ends.
+wineboot -i >/dev/null 2>&1
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j "${JOBS:-2}" "$@"
