@@ -13,17 +13,10 @@ HOST_BUILD_DIR=${HOST_BUILD_DIR:-$here/build}
 JOBS=${JOBS:-2}
 export DEBIAN_FRONTEND=noninteractive
 
-# What a Windows build and its tests need from Debian; quick when present.
-packages=(cmake ninja-build g++ pkg-config libzip-dev googletest
-  g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine nsis xvfb xauth fonts-nanum zip x11-apps)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  apt-get update
-  apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+# What a Windows build and its tests need from Debian beside the host's
+# own; quick when present.
+bash "$here/tools/install-deps.sh" googletest g++-mingw-w64-x86-64-posix mingw-w64-tools \
+  wine64 wine nsis zip x11-apps
 
 # The host's jasokit, only the program: it writes the sample tables.
 host_tool=$HOST_BUILD_DIR/cli/jasokit

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs everything the build, the tests and the desktop program need on
-# Debian 12. Run as root.
+# Debian 12, and the packages named as arguments. Run as root.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 packages=(
@@ -14,6 +14,7 @@ packages=(
   dpkg-dev file fakeroot pkg-config
   libcpp-httplib-dev chromium chromium-driver python3-selenium
   libzip-dev
+  "$@"
 )
 missing=()
 for p in "${packages[@]}"; do
