@@ -32,7 +32,7 @@ using test::Cp;
 using test::TempDir;
 
 // The write is checked: a missing file would make later failures misleading.
-void WriteBytes(const std::string& path, const std::string& bytes) {
+void WriteBytes(const fs::path& path, const std::string& bytes) {
   test::WriteBytes(path, bytes);
   ASSERT_TRUE(fs::exists(path)) << path;
 }
