@@ -1,8 +1,9 @@
 #pragma once
 // The command line's one door to the operating system: the standard streams,
 // a file read whole, a table file replaced safely, terminals and signals.
-// platform-posix.cpp and platform-windows.cpp implement it; the commands see nothing else of the
-// system, and tests put an in-memory CliIo in place of the streams.
+// platform-posix.cpp and platform-windows.cpp implement it; the commands
+// see nothing else of the system, and tests put an in-memory CliIo in place
+// of the streams.
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
