@@ -22,6 +22,8 @@
 #include <cwchar>
 #include <string>
 
+#include "platform/utf16.h"
+
 namespace {
 
 constexpr const wchar_t* kCaption = L"주소변환기 + 우편번호찾기";
@@ -31,10 +33,7 @@ constexpr int kOutput = 1006;
 constexpr int kZipQuery = 1007;
 
 void Print(const std::wstring& text) {
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), n, nullptr, nullptr);
+  const std::string utf8 = jasokit::platform::Narrow(text);
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
   std::fputc('\n', stdout);
 }
