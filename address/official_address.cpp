@@ -343,8 +343,9 @@ class OfficialAddress {
     std::size_t regionWords = 0;
     const PlaceRow* region = FindRegion(m_at, &regionWords);
     // Without its region, a text is an address only where the data places
-    // the rest unambiguously.
-    if (region == nullptr && use.database == nullptr) return false;
+    // the rest unambiguously, which takes a building or lot number: a text
+    // without one is not read at all.
+    if (region == nullptr && (use.database == nullptr || !HasNumberWord())) return false;
     m_at += regionWords;
     m_typed.Clear();
     if (region != nullptr) m_typed.regionRoman = region->roman;
@@ -403,6 +404,21 @@ class OfficialAddress {
     std::string_view digits;
     if (at >= m_tokens.size() || (m_postcode.empty() && IsPostcode(m_tokens[at].text, &digits))) return {};
     return m_tokens[at].text;
+  }
+
+  // Whether a word from m_at on is a number that TakeNumber could take: 12,
+  // 12-1, or one joined to its mark (지하12, 산12).
+  bool HasNumberWord() const {
+    for (std::size_t k = m_at; k < m_tokens.size(); ++k) {
+      std::string_view t = m_tokens[k].text;
+      if (StartsWith(t, kOfficialBasement)) {
+        t.remove_prefix(kOfficialBasement.size());
+      } else if (StartsWith(t, kOfficialMountain)) {
+        t.remove_prefix(kOfficialMountain.size());
+      }
+      if (IsNumber(t)) return true;
+    }
+    return false;
   }
 
   // The words after the region, into parts in m_arena.

@@ -179,6 +179,9 @@ TEST_F(AddrDbTest, PlacesAnAddressWithoutRegionOrCityWhereUnambiguous) {
       {"테헤란로 152", gangnam},
       {"서울 테헤란로 152", gangnam},
       {"역삼동 737", gangnam},
+      {"테헤란로 지하12-2", "B12-2 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea"},
+      {"테헤란로 지하 12-2", "B12-2 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea"},
+      {"감성리 산42", "19-6 Gamseong-gil, Geumnam-myeon, Sejong-si, 339-831, Republic of Korea"},
       {"영통구 월드컵로 206", "206 World cup-ro, Yeongtong-gu, Suwon-si, Gyeonggi-do, 16499, Republic of Korea"},
   };
   for (const auto& [text, output] : placed) {
@@ -189,7 +192,7 @@ TEST_F(AddrDbTest, PlacesAnAddressWithoutRegionOrCityWhereUnambiguous) {
   }
   Options rulesOnly;
   rulesOnly.style = Style::Official;
-  for (const char* text : {"월드컵로 206", "테헤란로 153", "역삼동 738"}) {
+  for (const char* text : {"월드컵로 206", "테헤란로 153", "역삼동 738", "테헤란로 지하"}) {
     const Result r = Official(text);
     EXPECT_EQ(r.status, ConversionStatus::PlainText) << text;
     EXPECT_EQ(r.output, Convert(text, rulesOnly).output) << text;
