@@ -175,7 +175,7 @@ ERRORS = [
     ("POST", "/v1/convert", b"x" * 262145, "application/json", 413, "request body too large"),
     ("POST", "/v1/convert", b'{"texts": [' + b'"a",' * 10000 + b'"a"]}', "application/json", 413,
      "more than 10000 texts"),
-    ("GET", "/v1/convert?text=" + "a" * 9000, None, None, 414, "URI too long"),
+    ("GET", "/v1/convert?text=" + "a" * 65536, None, None, 414, "URI too long"),
     ("POST", "/v1/convert", b'{"texts": []}', "text/plain", 415, "the body must be application/json"),
 ]
 
@@ -186,6 +186,16 @@ def test_errors(server, method, path, body, content_type, status, message):
     got, response_headers, answer = request(server.port, method, path, body, headers)
     assert (got, json.loads(answer)) == (status, {"error": message, "status": status})
     assert response_headers["Content-Type"] == "application/json"
+
+
+def test_a_uri_up_to_64_kib_is_served(cli, server):
+    # 3,000 syllables percent-encoded take some 27 KiB; padded with spaces to 60 KiB.
+    text = ("서울특별시 강남구 테헤란로 152 " * 200)[:3000]
+    expected = cli_lines(cli, ["convert", "--json"], text.encode() + b"\n")[0]
+    for padding in [0, 60 * 1024 - 27 * 1024]:
+        query = urllib.parse.urlencode({"text": text + " " * (padding // 3)}, quote_via=urllib.parse.quote)
+        status, _, answer = request(server.port, "GET", "/v1/convert?" + query)
+        assert (status, answer.decode()) == (200, expected)
 
 
 def raw_exchange(port, data: bytes, wait=5.0) -> bytes:
