@@ -140,8 +140,7 @@ std::string ClientAddress(MHD_Connection* connection) {
   const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
   char host[NI_MAXHOST] = "?";
   if (info && info->client_addr) {
-    const socklen_t size =
-        info->client_addr->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    const socklen_t size = info->client_addr->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
     getnameinfo(info->client_addr, size, host, sizeof host, nullptr, 0, NI_NUMERICHOST);
   }
   return host;
@@ -319,7 +318,7 @@ struct HttpServer::Impl {
     auto& self = *static_cast<Impl*>(cls);
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
       auto* state = new ConnectionState;
-      state->overloaded = self.Take();
+      state->overloaded = self.CountIn();
       *context = state;
       return;
     }
@@ -330,7 +329,7 @@ struct HttpServer::Impl {
   }
 
   // Counts a connection in; whether it is past the bound.
-  bool Take() { return ++busy > 2 * settings.threads; }
+  bool CountIn() { return ++busy > 2 * settings.threads; }
 
   static ConnectionState* StateOf(MHD_Connection* connection) {
     const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
@@ -340,13 +339,16 @@ struct HttpServer::Impl {
   static MHD_Result Handle(void* cls, MHD_Connection* connection, const char* url, const char* method, const char*,
                            const char* upload, std::size_t* uploadSize, void** request) {
     auto& self = *static_cast<Impl*>(cls);
-    if (!*request) *request = new Request;  // not reached: Begin makes it
+    if (!*request) *request = Begin(cls, "", connection);  // not reached: the library calls Begin first
     Request& r = *static_cast<Request*>(*request);
     if (!r.started) {
       r.started = true;
       self.Refuse(connection, url, method, r);
-      // Too large to drop: answered at once, and the library then closes.
-      if (r.reply && DeclaredLength(connection) > kMaxDroppedBytes) return self.Send(connection, url, method, std::move(*r.reply));
+      // Answered at once, and the connection then closed, when the body is
+      // too large to drop or still waits for a go-ahead.
+      if (r.reply && (DeclaredLength(connection) > kMaxDroppedBytes || !Header(connection, "Expect").empty())) {
+        return self.Send(connection, url, method, std::move(*r.reply));
+      }
       return MHD_YES;
     }
     if (*uploadSize > 0) {
@@ -364,7 +366,7 @@ struct HttpServer::Impl {
     ConnectionState* state = StateOf(connection);
     if (state && !state->counted) {  // a later request on the connection
       state->counted = true;
-      state->overloaded = Take();
+      state->overloaded = CountIn();
     }
     if (state && state->overloaded) {
       r.reply = Error(kUnavailable, "server overloaded; try again");
@@ -425,8 +427,8 @@ struct HttpServer::Impl {
     HttpQuery query = Arguments(connection);
     MHD_suspend_connection(connection);
     workers.Post([this, connection, &r, query = std::move(query)] {
-      r.reply = Json(r.route->endpoint == Endpoint::kRomanize ? api.RomanizeNames(query, r.body)
-                                                              : api.ConvertBatch(r.body));
+      r.reply =
+          Json(r.route->endpoint == Endpoint::kRomanize ? api.RomanizeNames(query, r.body) : api.ConvertBatch(r.body));
       std::string().swap(r.body);
       MHD_resume_connection(connection);
     });
@@ -497,7 +499,7 @@ struct HttpServer::Impl {
   Workers workers;
   int listenSocket = -1;
   MHD_Daemon* daemon = nullptr;
-  std::atomic<std::size_t> busy{0};  // connections counted in the bound
+  std::atomic<std::size_t> busy{0};      // connections counted in the bound
   std::atomic<std::size_t> inFlight{0};  // requests begun and not yet answered
   std::atomic<bool> stopping{false};
   std::mutex stopMutex;
@@ -547,12 +549,12 @@ bool HttpServer::Impl::Start(std::string& error) {
   const std::size_t cores = std::max(1U, std::thread::hardware_concurrency());
   const auto readers = static_cast<unsigned>(std::min(settings.threads, cores));
   const auto limit = static_cast<unsigned>(2 * settings.threads + kRefusalQueue);
-  daemon = MHD_start_daemon(
-      MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr, nullptr, &Handle, this,
-      MHD_OPTION_LISTEN_SOCKET, listenSocket, MHD_OPTION_THREAD_POOL_SIZE, readers, MHD_OPTION_CONNECTION_LIMIT, limit,
-      MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(settings.timeoutSeconds),
-      MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, MHD_OPTION_URI_LOG_CALLBACK, &Begin, this,
-      MHD_OPTION_NOTIFY_COMPLETED, &Completed, this, MHD_OPTION_NOTIFY_CONNECTION, &Connected, this, MHD_OPTION_END);
+  daemon = MHD_start_daemon(MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr,
+                            nullptr, &Handle, this, MHD_OPTION_LISTEN_SOCKET, listenSocket, MHD_OPTION_THREAD_POOL_SIZE,
+                            readers, MHD_OPTION_CONNECTION_LIMIT, limit, MHD_OPTION_CONNECTION_TIMEOUT,
+                            static_cast<unsigned>(settings.timeoutSeconds), MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+                            kConnectionMemory, MHD_OPTION_URI_LOG_CALLBACK, &Begin, this, MHD_OPTION_NOTIFY_COMPLETED,
+                            &Completed, this, MHD_OPTION_NOTIFY_CONNECTION, &Connected, this, MHD_OPTION_END);
   if (!daemon) error = "the HTTP library could not start";
   return daemon != nullptr;
 }
