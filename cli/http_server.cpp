@@ -38,6 +38,7 @@ enum HttpStatus : int {
   kPayloadTooLarge = 413,
   kUriTooLong = 414,
   kUnsupportedMediaType = 415,
+  kInternalError = 500,
   kUnavailable = 503,
 };
 
@@ -336,29 +337,40 @@ struct HttpServer::Impl {
     return info ? static_cast<ConnectionState*>(info->socket_context) : nullptr;
   }
 
+  // No exception may pass into the library: a failure ends the connection.
   static MHD_Result Handle(void* cls, MHD_Connection* connection, const char* url, const char* method, const char*,
                            const char* upload, std::size_t* uploadSize, void** request) {
-    auto& self = *static_cast<Impl*>(cls);
     if (!*request) *request = Begin(cls, "", connection);  // not reached: the library calls Begin first
-    Request& r = *static_cast<Request*>(*request);
+    try {
+      return static_cast<Impl*>(cls)->Step(connection, url, method, upload, uploadSize,
+                                           *static_cast<Request*>(*request));
+    } catch (...) {
+      return MHD_NO;
+    }
+  }
+
+  // Each call of the library for a request: its head, each piece of its
+  // body, then its end.
+  MHD_Result Step(MHD_Connection* connection, const char* url, const char* method, const char* upload,
+                  std::size_t* uploadSize, Request& r) {
     if (!r.started) {
       r.started = true;
-      self.Refuse(connection, url, method, r);
+      Refuse(connection, url, method, r);
       // Answered at once, and the connection then closed, when the body is
       // too large to drop or still waits for a go-ahead.
       if (r.reply && (DeclaredLength(connection) > kMaxDroppedBytes || !Header(connection, "Expect").empty())) {
-        return self.Send(connection, url, method, std::move(*r.reply));
+        return Send(connection, url, method, std::move(*r.reply));
       }
       return MHD_YES;
     }
     if (*uploadSize > 0) {
-      self.Take(r, upload, *uploadSize);
+      Take(r, upload, *uploadSize);
       *uploadSize = 0;
       return r.dropped > kMaxDroppedBytes ? MHD_NO : MHD_YES;
     }
-    if (r.reply) return self.Send(connection, url, method, std::move(*r.reply));
-    if (std::strcmp(method, MHD_HTTP_METHOD_POST) == 0) return self.Defer(connection, r);
-    return self.Send(connection, url, method, self.Get(*r.route, connection));
+    if (r.reply) return Send(connection, url, method, std::move(*r.reply));
+    if (std::strcmp(method, MHD_HTTP_METHOD_POST) == 0) return Defer(connection, r);
+    return Send(connection, url, method, Get(*r.route, connection));
   }
 
   // The answer of a request refused before its body is read, if it is.
@@ -427,8 +439,12 @@ struct HttpServer::Impl {
     HttpQuery query = Arguments(connection);
     MHD_suspend_connection(connection);
     workers.Post([this, connection, &r, query = std::move(query)] {
-      r.reply =
-          Json(r.route->endpoint == Endpoint::kRomanize ? api.RomanizeNames(query, r.body) : api.ConvertBatch(r.body));
+      try {
+        r.reply = Json(r.route->endpoint == Endpoint::kRomanize ? api.RomanizeNames(query, r.body)
+                                                                : api.ConvertBatch(r.body));
+      } catch (...) {
+        r.reply = Error(kInternalError, "internal error");
+      }
       std::string().swap(r.body);
       MHD_resume_connection(connection);
     });
