@@ -5,16 +5,21 @@
 #  1. GET /v1/convert of an official address vs nginx: 64 connections, 8 s,
 #     2 wrk threads; requests per second and p99 latency of each;
 #  2. the server's resident memory over 1,000,000 more requests of the same;
-#  3. POST /v1/convert of 10,000 addresses per request: addresses per second.
+#  3. POST /v1/convert of 10,000 addresses per request: addresses per second;
+#  4. GET latency while 2 connections POST such batches: whether the batches
+#     hold the other connections up.
 # The addresses of 3. come from ../shared/data/zipcode-source.csv when it is
 # there, else from data/zipcode-sample.csv.
+# With OTHER_JASOKIT (another build of the program, an older one say), steps
+# 1. and 3. measure it too, in the same run, alternating with this build.
 #
-# Usage: bench/serve-load.sh [BUILD_DIR] [SECONDS]
+# Usage: bench/serve-load.sh [BUILD_DIR] [SECONDS] [OTHER_JASOKIT]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$here/build"}
 seconds=${2:-8}
 jasokit="$build/cli/jasokit"
+other=${3:-}
 for tool in wrk nginx; do
   command -v "$tool" > /dev/null || command -v "/usr/sbin/$tool" > /dev/null ||
     { echo "serve-load: $tool not found (Debian: apt-get install wrk nginx-light)" >&2; exit 2; }
@@ -22,9 +27,11 @@ done
 nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
 tmp=$(mktemp -d)
 server_pid=""
+other_pid=""
 nginx_pid=""
 cleanup() {
   [[ -n "$server_pid" ]] && kill "$server_pid" 2> /dev/null || true
+  [[ -n "$other_pid" ]] && kill "$other_pid" 2> /dev/null || true
   [[ -n "$nginx_pid" ]] && kill "$nginx_pid" 2> /dev/null || true
   wait 2> /dev/null || true
   rm -rf "$tmp"
@@ -33,8 +40,17 @@ trap cleanup EXIT
 
 "$jasokit" serve --listen 127.0.0.1:0 2> "$tmp/serve.log" &
 server_pid=$!
-for _ in $(seq 100); do grep -q "listening on" "$tmp/serve.log" && break; sleep 0.1; done
-port=$(sed -n 's|.*listening on http://127.0.0.1:\([0-9]*\)/|\1|p' "$tmp/serve.log")
+if [[ -n "$other" ]]; then
+  "$other" serve --listen 127.0.0.1:0 2> "$tmp/other.log" &
+  other_pid=$!
+fi
+# The port a server tells in its log $1.
+port_of() {
+  for _ in $(seq 100); do grep -q "listening on" "$1" && break; sleep 0.1; done
+  sed -n 's|.*listening on http://127.0.0.1:\([0-9]*\)/|\1|p' "$1"
+}
+port=$(port_of "$tmp/serve.log")
+[[ -n "$other" ]] && other_port=$(port_of "$tmp/other.log")
 query="text=%EC%84%9C%EC%9A%B8%ED%8A%B9%EB%B3%84%EC%8B%9C%20%EA%B0%95%EB%82%A8%EA%B5%AC%20%ED%85%8C%ED%97%A4%EB%9E%80%EB%A1%9C%20152%2C%203%EC%B8%B5&style=official"
 url="http://127.0.0.1:$port/v1/convert?$query"
 
@@ -89,6 +105,12 @@ printf '  jasokit serve      %10.0f requests/s  p50 %6.2f ms  p99 %6.2f ms\n' "$
 python3 -c "import sys; print('  ratio              %10.2f of nginx' % (float(sys.argv[1]) / float(sys.argv[2])))" \
   "$serve_rps" "$nginx_rps"
 echo "  listen queue overflows while jasokit serve was measured: $dropped"
+if [[ -n "$other" ]]; then
+  read -r other_rps other_p50 other_p99 < <(measure "http://127.0.0.1:$other_port/v1/convert?$query")
+  printf '  other build        %10.0f requests/s  p50 %6.2f ms  p99 %6.2f ms\n' "$other_rps" "$other_p50" "$other_p99"
+  python3 -c "import sys; print('  ratio              %10.2f of nginx; this build %.2f x the other' % (float(sys.argv[1]) / float(sys.argv[2]), float(sys.argv[3]) / float(sys.argv[1])))" \
+    "$other_rps" "$nginx_rps" "$serve_rps"
+fi
 
 # Memory over 1,000,000 requests: resident size after each stretch of load.
 rss() { awk '/VmRSS/ {print $2}' "/proc/$server_pid/status"; }
@@ -119,9 +141,29 @@ pathlib.Path(sys.argv[2]).write_text(
 PY
 # The server's CPU time too: on a shared machine the rate follows the load,
 # the addresses per CPU-second much less.
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$server_pid/stat"; }
-ticks=$(cpu_ticks)
-post=$(wrk -t2 -c2 -d"${seconds}s" -s "$tmp/post.lua" "http://127.0.0.1:$port/v1/convert" | awk '/Requests\/sec/ {print $2}')
-ticks=$(($(cpu_ticks) - ticks))
-python3 -c "import sys; r = float(sys.argv[1]); t = int(sys.argv[2]) / int(sys.argv[4]); print('POST of 10,000 addresses, 2 connections (load average: %s): %.2f requests/s = %.0f addresses/s; %.0f addresses per CPU-second of the server' % (sys.argv[5], r, r * 10000, r * 10000 * float(sys.argv[3]) / t))" \
-  "$post" "$ticks" "$seconds" "$(getconf CLK_TCK)" "$(cut -d' ' -f1 /proc/loadavg)"
+post_rate() {
+  local pid=$1 port=$2 name=$3 ticks post
+  ticks=$(awk '{print $14 + $15}' "/proc/$pid/stat")
+  post=$(wrk -t2 -c2 -d"${seconds}s" -s "$tmp/post.lua" "http://127.0.0.1:$port/v1/convert" | awk '/Requests\/sec/ {print $2}')
+  ticks=$(($(awk '{print $14 + $15}' "/proc/$pid/stat") - ticks))
+  python3 -c "import sys; r = float(sys.argv[1]); t = int(sys.argv[2]) / int(sys.argv[4]); print('POST of 10,000 addresses, 2 connections, %s (load average: %s): %.2f requests/s = %.0f addresses/s; %.0f addresses per CPU-second of the server' % (sys.argv[6], sys.argv[5], r, r * 10000, r * 10000 * float(sys.argv[3]) / t))" \
+    "$post" "$ticks" "$seconds" "$(getconf CLK_TCK)" "$(cut -d' ' -f1 /proc/loadavg)" "$name"
+}
+post_rate "$server_pid" "$port" "jasokit serve"
+[[ -n "$other" ]] && post_rate "$other_pid" "$other_port" "other build"
+
+# GETs on 16 connections while 2 others POST batches.
+mixed() {
+  wrk -t1 -c2 -d"${seconds}s" -s "$tmp/post.lua" "http://127.0.0.1:$1/v1/convert" > /dev/null &
+  local posting=$!
+  sleep 0.5
+  local out
+  out=$(wrk -t1 -c16 -d"$((seconds - 1))s" --latency "http://127.0.0.1:$1/v1/convert?$query")
+  wait "$posting"
+  printf '  %-18s %10.0f requests/s  p50 %6.2f ms  p99 %6.2f ms\n' "$2" "$(awk '/Requests\/sec/ {print $2}' <<< "$out")" \
+    "$(milliseconds "50%" <<< "$out")" "$(milliseconds "99%" <<< "$out")"
+}
+echo "GET on 16 connections while 2 connections POST batches of 10,000:"
+mixed "$port" "jasokit serve"
+[[ -n "$other" ]] && mixed "$other_port" "other build"
+exit 0

@@ -12,9 +12,12 @@ namespace jasokit::cli {
 struct ServerSettings {
   std::string host = "127.0.0.1";
   int port = 8080;  // 0: any free port
+  // Threads reading connections, and as many working on request bodies;
+  // past twice as many connections waiting for a request or with one in
+  // flight, the answer is 503.
   std::size_t threads = 64;
   std::size_t maxBody = 1 << 20;
-  int timeoutSeconds = 5;  // reading a request, writing an answer
+  int timeoutSeconds = 5;  // a connection's silence, while reading, writing or idle
   std::string corsOrigin;  // empty: no CORS headers
   // One line per request, without the query; empty: none.
   std::function<void(const std::string& line)> log;

@@ -219,6 +219,28 @@ NAMES = {
 }
 
 
+# What one client connection sends to the HTTP service.
+HTTP = {
+    "get-convert": b"GET /v1/convert?text=%EC%84%9C%EC%9A%B8+%EA%B0%95%EB%82%A8%EA%B5%AC&style=official HTTP/1.1\r\n"
+                   b"Host: x\r\n\r\n",
+    "pipelined": b"GET /v1/zip?prefix=%EC%97%AD HTTP/1.1\r\nHost: x\r\n\r\nGET /healthz HTTP/1.1\r\nHost: x\r\n\r\n",
+    "head-page": b"HEAD / HTTP/1.0\r\n\r\n",
+    "post-convert": b"POST /v1/convert HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                    b"Content-Length: 35\r\n\r\n{\"texts\": [\"a\", \"b\"], \"style\": \"x\"}",
+    "post-chunked": b"POST /v1/romanize?name=1&hyphen=1 HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                    b"Transfer-Encoding: chunked\r\n\r\n5\r\n{\"tex\r\n9\r\nts\": [\"a\"]\r\n1\r\n}\r\n0\r\n\r\n",
+    "options": b"OPTIONS /v1/convert HTTP/1.1\r\nHost: x\r\nOrigin: https://a\r\n\r\n",
+    "expect": b"POST /v1/convert HTTP/1.1\r\nHost: x\r\nContent-Type: text/plain\r\nExpect: 100-continue\r\n"
+              b"Content-Length: 99999\r\n\r\n",
+}
+
+HTTP_DICTIONARY = [b"GET ", b"POST ", b"HEAD ", b"OPTIONS ", b"PUT ", b" HTTP/1.1\r\n", b"\r\n", b"\r\n\r\n",
+                   b"Host: x", b"Content-Length: ", b"Content-Type: application/json", b"Transfer-Encoding: chunked",
+                   b"Expect: 100-continue", b"Connection: close", b"/v1/convert", b"/v1/romanize", b"/v1/zip",
+                   b"/v1/lookup", b"/healthz", b"?text=", b"&style=official", b"name=1", b"%EC%84%9C", b"%00",
+                   b'{"texts": ["a"]}']
+
+
 def write(area, name, data):
     folder = os.path.join(HERE, "corpus", area)
     os.makedirs(folder, exist_ok=True)
@@ -250,6 +272,9 @@ def main():
     write_dictionary(os.path.join(HERE, "csv.dict"), CSV_DICTIONARY)
     for name, data in NAMES.items():
         write("name", name, data)
+    for name, data in HTTP.items():
+        write("http", name, data)
+    write_dictionary(os.path.join(HERE, "http.dict"), HTTP_DICTIONARY)
     for name, data in ZIP_QUERIES.items():
         write("zipsearch", name, data)
     default_table = os.path.join(HERE, "..", "build", "cli", "zipcode030101t6.dbf")

@@ -12,7 +12,7 @@ packages=(
   xvfb xauth fonts-nanum
   clang libclang-rt-14-dev clang-tidy
   dpkg-dev file fakeroot pkg-config
-  libcpp-httplib-dev chromium chromium-driver python3-selenium
+  libmicrohttpd-dev chromium chromium-driver python3-selenium
   libzip-dev
   "$@"
 )

@@ -175,7 +175,7 @@ ERRORS = [
     ("POST", "/v1/convert", b"x" * 262145, "application/json", 413, "request body too large"),
     ("POST", "/v1/convert", b'{"texts": [' + b'"a",' * 10000 + b'"a"]}', "application/json", 413,
      "more than 10000 texts"),
-    ("GET", "/v1/convert?text=" + "a" * 9000, None, None, 414, "URI too long"),
+    ("GET", "/v1/convert?text=" + "a" * 65536, None, None, 414, "URI too long"),
     ("POST", "/v1/convert", b'{"texts": []}', "text/plain", 415, "the body must be application/json"),
 ]
 
@@ -186,6 +186,15 @@ def test_errors(server, method, path, body, content_type, status, message):
     got, response_headers, answer = request(server.port, method, path, body, headers)
     assert (got, json.loads(answer)) == (status, {"error": message, "status": status})
     assert response_headers["Content-Type"] == "application/json"
+
+
+def test_a_uri_up_to_64_kib_is_served(cli, server):
+    text = ("서울특별시 강남구 테헤란로 152 " * 200)[:3000]
+    expected = cli_lines(cli, ["convert", "--json"], text.encode() + b"\n")[0]
+    path = "/v1/convert?" + urllib.parse.urlencode({"text": text}, quote_via=urllib.parse.quote)
+    for padded in [path, path + "%20" * ((60 * 1024 - len(path)) // 3)]:  # the text's own, and some 60 KiB
+        status, _, answer = request(server.port, "GET", padded)
+        assert (status, answer.decode()) == (200, expected)
 
 
 def raw_exchange(port, data: bytes, wait=5.0) -> bytes:
@@ -219,6 +228,17 @@ MALFORMED = [
 def test_malformed_http_gets_400_or_a_closed_connection(server, data):
     answer = raw_exchange(server.port, data)
     assert answer == b"" or answer.startswith((b"HTTP/1.1 400", b"HTTP/1.1 413", b"ConnectionResetError")), answer
+    assert request(server.port, "GET", "/healthz")[0] == 200
+
+
+def test_many_or_long_headers_are_refused(server):
+    many = b"".join(b"X-%d: y\r\n" % i for i in range(200))
+    answer = raw_exchange(server.port, b"GET /healthz HTTP/1.1\r\nHost: x\r\n" + many + b"\r\n")
+    assert answer.startswith(b"HTTP/1.1 400") and answer.endswith(b'{"error":"request header fields too large","status":400}')
+    # Past what a connection may hold: refused by the HTTP library, or closed.
+    long = b"".join(b"X-%d: %s\r\n" % (i, b"y" * 8000) for i in range(64))
+    answer = raw_exchange(server.port, b"GET /healthz HTTP/1.1\r\nHost: x\r\n" + long + b"\r\n")
+    assert answer == b"" or answer.startswith((b"HTTP/1.1 4", b"ConnectionResetError")), answer[:100]
     assert request(server.port, "GET", "/healthz")[0] == 200
 
 
