@@ -16,29 +16,6 @@ namespace {
 
 constexpr bool IsSingleByteSpace(unsigned char b) { return b == 0x20 || (b >= 0x09 && b <= 0x0D); }
 
-// Replaces every occurrence of pattern found at a character boundary;
-// returns the number of replacements.
-std::size_t ReplaceAll(std::string& text, std::string_view pattern, std::string_view with) {
-  if (text.find(pattern) == std::string::npos) return 0;  // the usual case
-  std::string out;
-  out.reserve(text.size());
-  std::size_t count = 0;
-  const std::string_view in(text);
-  for (std::size_t i = 0; i < in.size();) {
-    if (in.compare(i, pattern.size(), pattern) == 0) {
-      out.append(with);
-      i += pattern.size();
-      ++count;
-      continue;
-    }
-    const std::size_t len = Cp949CharLength(in, i);
-    out.append(in.substr(i, len));
-    i += len;
-  }
-  text.swap(out);
-  return count;
-}
-
 std::string_view CutAtNul(std::string_view text) {
   const std::size_t nul = text.find('\0');
   return nul == std::string_view::npos ? text : text.substr(0, nul);
@@ -144,11 +121,26 @@ std::string_view TrimWhitespace(std::string_view text) {
 }
 
 void NormalizeWhitespaceInto(std::string_view text, std::string& out) {
-  out.assign(text);
-  ReplaceAll(out, "\r\n", " ");
-  ReplaceAll(out, "\n", " ");
-  while (ReplaceAll(out, "  ", " ") > 0) {
+  // One pass, a character at a time: CR LF and LF become a space, and a
+  // space (a character of its own) right after one goes.
+  out.resize(text.size());
+  char* o = out.data();
+  bool afterSpace = false;
+  for (std::size_t i = 0; i < text.size();) {
+    const char b = text[i];
+    const bool crlf = b == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
+    if (b == ' ' || b == '\n' || crlf) {
+      if (!afterSpace) *o++ = ' ';
+      afterSpace = true;
+      i += crlf ? 2 : 1;
+      continue;
+    }
+    afterSpace = false;
+    const std::size_t len = Cp949CharLength(text, i);
+    for (std::size_t k = 0; k < len; ++k) *o++ = text[i + k];
+    i += len;
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
 std::string NormalizeWhitespace(std::string_view text) {
@@ -163,30 +155,36 @@ void ConvertBytesInto(std::string_view text, const Options& options, bool privat
   ConvertBytesInto(text, options, privateCodes, country, withFields, result, workspace.get());
 }
 
-void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
-                      bool withFields, Result& result, Workspace& workspace) {
+namespace {
+
+// The fields of result, kept from its last conversion when it had some, so
+// that their strings are reused.
+AddressFields& ReusedFields(Result& result) { return result.fields ? *result.fields : result.fields.emplace(); }
+
+// ConvertBytesInto but for result.fields, which it writes only when it
+// returns true, and leaves as they were otherwise.
+bool ConvertBytesKeepingFields(std::string_view text, const Options& options, bool privateCodes,
+                               std::string_view country, bool withFields, Result& result, Workspace& workspace) {
   result.normalized.clear();
   result.output.clear();
-  result.fields.reset();
   const std::string_view trimmed = TrimWhitespace(CutAtNul(text));
   if (trimmed.size() > kMaxInputBytes) {
     result.status = ConversionStatus::TooLong;
-    return;
+    return false;
   }
   if (trimmed.empty()) {
     result.status = ConversionStatus::Empty;
-    return;
+    return false;
   }
   NormalizeWhitespaceInto(trimmed, result.normalized);
 
   Workspace::Parts& parts = workspace.parts();
   if (options.style == Style::Official) {
-    AddressFields fields;
-    if (parts.official.Convert(result.normalized, country, privateCodes, result.output, withFields ? &fields : nullptr,
+    if (parts.official.Convert(result.normalized, country, privateCodes, result.output,
+                               withFields ? &ReusedFields(result) : nullptr,
                                DatabaseUse{options.database, options.keepLot})) {
-      if (withFields) result.fields = std::move(fields);
       result.status = ConversionStatus::Address;
-      return;
+      return withFields;
     }
   } else {
     AddressConverter& converter = parts.converters[privateCodes];
@@ -197,13 +195,23 @@ void ConvertBytesInto(std::string_view text, const Options& options, bool privat
       converter.Render(buffer);
       result.output = buffer;
       result.status = ConversionStatus::Address;
-      return;
+      return false;
     }
   }
   HangulRomanizer& romanizer = parts.Engine(options.style, privateCodes);
   romanizer.Romanize(result.normalized);
   romanizer.GetResult(result.output);
   result.status = ConversionStatus::PlainText;
+  return false;
+}
+
+}  // namespace
+
+void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
+                      bool withFields, Result& result, Workspace& workspace) {
+  if (!ConvertBytesKeepingFields(text, options, privateCodes, country, withFields, result, workspace)) {
+    result.fields.reset();
+  }
 }
 
 Result ConvertBytes(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
