@@ -120,9 +120,12 @@ std::string_view TrimWhitespace(std::string_view text) {
   return text.substr(lead);
 }
 
-void NormalizeWhitespaceInto(std::string_view text, std::string& out) {
-  // One pass, a character at a time: CR LF and LF become a space, and a
-  // space (a character of its own) right after one goes.
+namespace {
+
+// One pass, a character at a time (charLength(text, i) bytes): CR LF and LF
+// become a space, and a space (a character of its own) right after one goes.
+template <typename CharLength>
+void NormalizeSpaces(std::string_view text, std::string& out, CharLength charLength) {
   out.resize(text.size());
   char* o = out.data();
   bool afterSpace = false;
@@ -136,12 +139,16 @@ void NormalizeWhitespaceInto(std::string_view text, std::string& out) {
       continue;
     }
     afterSpace = false;
-    const std::size_t len = Cp949CharLength(text, i);
+    const std::size_t len = charLength(text, i);
     for (std::size_t k = 0; k < len; ++k) *o++ = text[i + k];
     i += len;
   }
   out.resize(static_cast<std::size_t>(o - out.data()));
 }
+
+}  // namespace
+
+void NormalizeWhitespaceInto(std::string_view text, std::string& out) { NormalizeSpaces(text, out, Cp949CharLength); }
 
 std::string NormalizeWhitespace(std::string_view text) {
   std::string s;
@@ -265,7 +272,10 @@ void ConvertUtf8Into(std::string_view utf8, const Options& options, bool* invali
                      Workspace& workspace) {
   const PrivateText& text = workspace.parts().text;
   const Result& r = workspace.parts().result;
-  if (!ConvertPrivate(utf8, options, invalidUtf8, withFields, workspace)) {
+  bool invalid = false;
+  const bool converted = ConvertPrivate(utf8, options, &invalid, withFields, workspace);
+  if (invalidUtf8) *invalidUtf8 = invalid;
+  if (!converted) {
     result.status = ConversionStatus::TooLong;
     result.normalized.clear();
     result.output.clear();
@@ -273,7 +283,14 @@ void ConvertUtf8Into(std::string_view utf8, const Options& options, bool* invali
     return;
   }
   result.status = r.status;
-  ToUtf8(r.normalized, text.characters, result.normalized);
+  if (invalid || r.normalized.empty()) {
+    ToUtf8(r.normalized, text.characters, result.normalized);
+  } else {
+    // Valid UTF-8 comes back from its CP949 and private codes as it went in,
+    // character for character, so its normalised form is made from it
+    // directly, with the same rules: no round trip through the codes.
+    NormalizeSpaces(TrimAsciiSpace(CutAtNul(utf8)), result.normalized, [](std::string_view, std::size_t) { return 1; });
+  }
   ToUtf8(r.output, text.characters, result.output);
   if (!r.fields) {
     result.fields.reset();
