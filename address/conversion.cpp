@@ -1,5 +1,7 @@
 #include "address/conversion.h"
 
+#include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -102,19 +104,25 @@ LentWorkspace::LentWorkspace() : m_workspace(Pool().Take()) {}
 LentWorkspace::~LentWorkspace() { Pool().Give(std::move(m_workspace)); }
 
 std::string_view TrimWhitespace(std::string_view text) {
-  // Trailing first, stepping over double-byte characters whole, so a byte
-  // that follows a lead byte is never taken for whitespace.
-  std::size_t runStart = std::string_view::npos;
-  for (std::size_t i = 0; i < text.size();) {
-    if (IsSingleByteSpace(static_cast<unsigned char>(text[i]))) {
-      if (runStart == std::string_view::npos) runStart = i;
-      ++i;
-    } else {
-      runStart = std::string_view::npos;
-      i += Cp949CharLength(text, i);
+  // Trailing first. A run of whitespace after a byte that cannot lead a
+  // double-byte character stands at character boundaries; after one that
+  // can, the text is stepped over from the start, double-byte characters
+  // whole, so a byte that follows a lead byte is never taken for whitespace.
+  std::size_t end = text.size();
+  while (end > 0 && IsSingleByteSpace(static_cast<unsigned char>(text[end - 1]))) --end;
+  if (end > 0 && end < text.size() && IsCp949LeadByte(static_cast<unsigned char>(text[end - 1]))) {
+    end = text.size();
+    for (std::size_t i = 0; i < text.size();) {
+      if (IsSingleByteSpace(static_cast<unsigned char>(text[i]))) {
+        if (end == text.size()) end = i;
+        ++i;
+      } else {
+        end = text.size();
+        i += Cp949CharLength(text, i);
+      }
     }
   }
-  if (runStart != std::string_view::npos) text = text.substr(0, runStart);
+  text = text.substr(0, end);
   std::size_t lead = 0;
   while (lead < text.size() && IsSingleByteSpace(static_cast<unsigned char>(text[lead]))) ++lead;
   return text.substr(lead);
@@ -122,14 +130,33 @@ std::string_view TrimWhitespace(std::string_view text) {
 
 namespace {
 
-// One pass, a character at a time (charLength(text, i) bytes): CR LF and LF
-// become a space, and a space (a character of its own) right after one goes.
-template <typename CharLength>
-void NormalizeSpaces(std::string_view text, std::string& out, CharLength charLength) {
+// Eight bytes none of which is a space, CR or LF, at p.
+inline bool EightWithoutSpaces(const char* p) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  const auto zeroByte = [](std::uint64_t x) { return (x - kOnes) & ~x; };
+  return ((zeroByte(v ^ (kOnes * ' ')) | zeroByte(v ^ (kOnes * '\n')) | zeroByte(v ^ (kOnes * '\r'))) &
+          (kOnes * 0x80)) == 0;
+}
+
+// One pass, a character at a time: CR LF and LF become a space, and a space
+// (a character of its own) right after one goes. Utf8: the text is valid
+// UTF-8, where every byte under 0x80 is a character, so runs of other bytes
+// go eight at a time; else CP949, stepped over a character at a time.
+template <bool Utf8>
+void NormalizeSpaces(std::string_view text, std::string& out) {
   out.resize(text.size());
   char* o = out.data();
   bool afterSpace = false;
   for (std::size_t i = 0; i < text.size();) {
+    if (Utf8 && text.size() - i >= 8 && EightWithoutSpaces(text.data() + i)) {
+      std::memcpy(o, text.data() + i, 8);
+      o += 8;
+      i += 8;
+      afterSpace = false;
+      continue;
+    }
     const char b = text[i];
     const bool crlf = b == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
     if (b == ' ' || b == '\n' || crlf) {
@@ -139,7 +166,7 @@ void NormalizeSpaces(std::string_view text, std::string& out, CharLength charLen
       continue;
     }
     afterSpace = false;
-    const std::size_t len = charLength(text, i);
+    const std::size_t len = Utf8 ? 1 : Cp949CharLength(text, i);
     for (std::size_t k = 0; k < len; ++k) *o++ = text[i + k];
     i += len;
   }
@@ -148,7 +175,7 @@ void NormalizeSpaces(std::string_view text, std::string& out, CharLength charLen
 
 }  // namespace
 
-void NormalizeWhitespaceInto(std::string_view text, std::string& out) { NormalizeSpaces(text, out, Cp949CharLength); }
+void NormalizeWhitespaceInto(std::string_view text, std::string& out) { NormalizeSpaces<false>(text, out); }
 
 std::string NormalizeWhitespace(std::string_view text) {
   std::string s;
@@ -289,7 +316,7 @@ void ConvertUtf8Into(std::string_view utf8, const Options& options, bool* invali
     // Valid UTF-8 comes back from its CP949 and private codes as it went in,
     // character for character, so its normalised form is made from it
     // directly, with the same rules: no round trip through the codes.
-    NormalizeSpaces(TrimAsciiSpace(CutAtNul(utf8)), result.normalized, [](std::string_view, std::size_t) { return 1; });
+    NormalizeSpaces<true>(TrimAsciiSpace(CutAtNul(utf8)), result.normalized);
   }
   ToUtf8(r.output, text.characters, result.output);
   if (!r.fields) {

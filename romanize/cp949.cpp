@@ -158,13 +158,13 @@ bool AppendUtf8ToPrivate(std::string_view utf8, PrivateText& out) {
   bool clean = true;
   const std::size_t n = utf8.size();
   for (std::size_t i = 0; i < n;) {
-    if (std::uint64_t v; n - i >= 8 && EightAscii(utf8.data() + i, v, true)) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (std::uint64_t v; b < 0x80 && n - i >= 8 && EightAscii(utf8.data() + i, v, true)) {
       std::memcpy(o, &v, 8);
       o += 8;
       i += 8;
       continue;
     }
-    const auto b = static_cast<unsigned char>(utf8[i]);
     if (b < 0x80) {
       if (b == 0) break;
       *o++ = static_cast<char>(b);
@@ -240,13 +240,13 @@ void PrivateToUtf8(std::string_view bytes, const std::vector<char32_t>& characte
   char* o = first;
   const std::size_t n = bytes.size();
   for (std::size_t i = 0; i < n;) {
-    if (std::uint64_t v; n - i >= 8 && EightAscii(bytes.data() + i, v, false)) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (std::uint64_t v; b < 0x80 && n - i >= 8 && EightAscii(bytes.data() + i, v, false)) {
       std::memcpy(o, &v, 8);
       o += 8;
       i += 8;
       continue;
     }
-    const auto b = static_cast<unsigned char>(bytes[i]);
     if (b < 0x80) {
       *o++ = static_cast<char>(b);
       ++i;
