@@ -91,13 +91,14 @@ char16_t DecodeCp949Pair(unsigned char lead, unsigned char trail) {
 }
 
 void DecodeCp949(std::string_view in, std::u16string& out, bool privateCodes) {
-  out.clear();
-  out.reserve(in.size());
+  // No more units than bytes: room for that first, the rest cut after.
+  out.resize(in.size());
+  char16_t* o = out.data();
   const std::size_t n = in.size();
   for (std::size_t i = 0; i < n;) {
     const auto b = static_cast<unsigned char>(in[i]);
     if (b < 0x80) {
-      out.push_back(b);
+      *o++ = b;
       ++i;
       continue;
     }
@@ -105,19 +106,20 @@ void DecodeCp949(std::string_view in, std::u16string& out, bool privateCodes) {
       const auto t = static_cast<unsigned char>(in[i + 1]);
       const int code = privateCodes ? PrivateCode(b, t) : -1;
       if (code >= 0) {
-        out.push_back(static_cast<char16_t>(kPrivateUnitFirst + code));
+        *o++ = static_cast<char16_t>(kPrivateUnitFirst + code);
         i += 2;
         continue;
       }
       if (char16_t u = DecodeCp949Pair(b, t)) {
-        out.push_back(u);
+        *o++ = u;
         i += 2;
         continue;
       }
     }
-    out.push_back(kReplacementChar);
+    *o++ = kReplacementChar;
     ++i;
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
 std::size_t EncodeCp949Unit(char16_t unit, char* out, bool* mapped) {
