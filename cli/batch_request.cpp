@@ -88,8 +88,9 @@ class JsonReader {
     return SkipValue(1);
   }
 
-  bool ReadTexts(std::vector<std::string>& texts) {
+  bool ReadTexts(BatchTexts& texts) {
     texts.clear();
+    texts.Bytes().reserve(m_text.size() - m_at);  // no text takes more than its JSON
     if (Peek() != '[') return Fail("\"texts\" must be an array of strings");
     ++m_at;
     SkipSpace();
@@ -105,8 +106,8 @@ class JsonReader {
         m_result = BatchError::kTooMany;
         return false;
       }
-      texts.emplace_back();
-      if (!ReadString(texts.back())) return false;
+      if (!ReadString(texts.Bytes())) return false;
+      texts.EndText();
       SkipSpace();
       if (Peek() == ',') {
         ++m_at;
