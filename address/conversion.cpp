@@ -140,12 +140,44 @@ inline bool EightWithoutSpaces(const char* p) {
           (kOnes * 0x80)) == 0;
 }
 
+// The bytes of x that are zero, each flagged by its high bit, exactly.
+constexpr std::uint64_t ZeroBytes(std::uint64_t x) {
+  constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7Fu;
+  return ~(((x & kLow) + kLow) | x | kLow);
+}
+
+// True if text has no CR, no LF and no two spaces in a row: then it is its
+// own normal form, whatever its characters. Eight bytes at a time.
+bool IsNormal(std::string_view text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  bool spaceBefore = false;
+  std::size_t i = 0;
+  for (std::uint64_t v; i + 8 <= text.size(); i += 8) {
+    std::memcpy(&v, text.data() + i, 8);
+    const std::uint64_t spaces = ZeroBytes(v ^ (kOnes * ' '));
+    if (ZeroBytes(v ^ (kOnes * '\n')) | ZeroBytes(v ^ (kOnes * '\r')) | (spaces & (spaces << 8 | spaces >> 8)) ||
+        (spaceBefore && text[i] == ' ')) {
+      return false;
+    }
+    spaceBefore = text[i + 7] == ' ';
+  }
+  for (; i < text.size(); ++i) {
+    if (text[i] == '\n' || text[i] == '\r' || (spaceBefore && text[i] == ' ')) return false;
+    spaceBefore = text[i] == ' ';
+  }
+  return true;
+}
+
 // One pass, a character at a time: CR LF and LF become a space, and a space
 // (a character of its own) right after one goes. Utf8: the text is valid
 // UTF-8, where every byte under 0x80 is a character, so runs of other bytes
 // go eight at a time; else CP949, stepped over a character at a time.
 template <bool Utf8>
 void NormalizeSpaces(std::string_view text, std::string& out) {
+  if (IsNormal(text)) {  // most texts
+    out.assign(text);
+    return;
+  }
   out.resize(text.size());
   char* o = out.data();
   bool afterSpace = false;
