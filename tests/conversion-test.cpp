@@ -107,10 +107,16 @@ TEST(ConvertInput, WhitespaceSearchIsCharacterAware) {
 // Texts are looked at eight bytes at a time: what falls on either side of a
 // step counts as well as what falls within one.
 TEST(ConvertInput, WhitespaceRunsAcrossEightByteSteps) {
-  EXPECT_EQ(NormalizeWhitespace("abcdefg  hijklmno p"), "abcdefg hijklmno p");
-  EXPECT_EQ(NormalizeWhitespace("abcdefgh ijklmno\np"), "abcdefgh ijklmno p");
-  EXPECT_EQ(NormalizeWhitespace("abcdefghijklmno\r\nx"), "abcdefghijklmno x");
-  EXPECT_EQ(NormalizeWhitespace("abc defgh ijk lmn"), "abc defgh ijk lmn");
+  const struct {
+    const char* text;
+    const char* normalized;
+  } kCases[] = {
+      {"abcdefg  hijklmno p", "abcdefg hijklmno p"},
+      {"abcdefgh ijklmno\np", "abcdefgh ijklmno p"},
+      {"abcdefghijklmno\r\nx", "abcdefghijklmno x"},
+      {"abc defgh ijk lmn", "abc defgh ijk lmn"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(NormalizeWhitespace(c.text), c.normalized) << c.text;
   EXPECT_EQ(TrimWhitespace("abcdefgh\xb0  "), "abcdefgh\xb0 ");
 }
 
