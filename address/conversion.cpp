@@ -1,5 +1,7 @@
 #include "address/conversion.h"
 
+#include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -15,29 +17,6 @@ namespace detail {
 namespace {
 
 constexpr bool IsSingleByteSpace(unsigned char b) { return b == 0x20 || (b >= 0x09 && b <= 0x0D); }
-
-// Replaces every occurrence of pattern found at a character boundary;
-// returns the number of replacements.
-std::size_t ReplaceAll(std::string& text, std::string_view pattern, std::string_view with) {
-  if (text.find(pattern) == std::string::npos) return 0;  // the usual case
-  std::string out;
-  out.reserve(text.size());
-  std::size_t count = 0;
-  const std::string_view in(text);
-  for (std::size_t i = 0; i < in.size();) {
-    if (in.compare(i, pattern.size(), pattern) == 0) {
-      out.append(with);
-      i += pattern.size();
-      ++count;
-      continue;
-    }
-    const std::size_t len = Cp949CharLength(in, i);
-    out.append(in.substr(i, len));
-    i += len;
-  }
-  text.swap(out);
-  return count;
-}
 
 std::string_view CutAtNul(std::string_view text) {
   const std::size_t nul = text.find('\0');
@@ -125,31 +104,110 @@ LentWorkspace::LentWorkspace() : m_workspace(Pool().Take()) {}
 LentWorkspace::~LentWorkspace() { Pool().Give(std::move(m_workspace)); }
 
 std::string_view TrimWhitespace(std::string_view text) {
-  // Trailing first, stepping over double-byte characters whole, so a byte
-  // that follows a lead byte is never taken for whitespace.
-  std::size_t runStart = std::string_view::npos;
-  for (std::size_t i = 0; i < text.size();) {
-    if (IsSingleByteSpace(static_cast<unsigned char>(text[i]))) {
-      if (runStart == std::string_view::npos) runStart = i;
-      ++i;
-    } else {
-      runStart = std::string_view::npos;
-      i += Cp949CharLength(text, i);
+  // Trailing first. A run of whitespace after a byte that cannot lead a
+  // double-byte character stands at character boundaries; after one that
+  // can, the text is stepped over from the start, double-byte characters
+  // whole, so a byte that follows a lead byte is never taken for whitespace.
+  std::size_t end = text.size();
+  while (end > 0 && IsSingleByteSpace(static_cast<unsigned char>(text[end - 1]))) --end;
+  if (end > 0 && end < text.size() && IsCp949LeadByte(static_cast<unsigned char>(text[end - 1]))) {
+    end = text.size();
+    for (std::size_t i = 0; i < text.size();) {
+      if (IsSingleByteSpace(static_cast<unsigned char>(text[i]))) {
+        if (end == text.size()) end = i;
+        ++i;
+      } else {
+        end = text.size();
+        i += Cp949CharLength(text, i);
+      }
     }
   }
-  if (runStart != std::string_view::npos) text = text.substr(0, runStart);
+  text = text.substr(0, end);
   std::size_t lead = 0;
   while (lead < text.size() && IsSingleByteSpace(static_cast<unsigned char>(text[lead]))) ++lead;
   return text.substr(lead);
 }
 
-void NormalizeWhitespaceInto(std::string_view text, std::string& out) {
-  out.assign(text);
-  ReplaceAll(out, "\r\n", " ");
-  ReplaceAll(out, "\n", " ");
-  while (ReplaceAll(out, "  ", " ") > 0) {
-  }
+namespace {
+
+// Eight bytes none of which is a space, CR or LF, at p.
+inline bool EightWithoutSpaces(const char* p) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  const auto zeroByte = [](std::uint64_t x) { return (x - kOnes) & ~x; };
+  return ((zeroByte(v ^ (kOnes * ' ')) | zeroByte(v ^ (kOnes * '\n')) | zeroByte(v ^ (kOnes * '\r'))) &
+          (kOnes * 0x80)) == 0;
 }
+
+// The bytes of x that are zero, each flagged by its high bit, exactly.
+constexpr std::uint64_t ZeroBytes(std::uint64_t x) {
+  constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7Fu;
+  return ~(((x & kLow) + kLow) | x | kLow);
+}
+
+// True if text has no CR, no LF and no two spaces in a row: then it is its
+// own normal form, whatever its characters. Eight bytes at a time.
+bool IsNormal(std::string_view text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  bool spaceBefore = false;
+  std::size_t i = 0;
+  for (std::uint64_t v; i + 8 <= text.size(); i += 8) {
+    std::memcpy(&v, text.data() + i, 8);
+    const std::uint64_t spaces = ZeroBytes(v ^ (kOnes * ' '));
+    if (ZeroBytes(v ^ (kOnes * '\n')) | ZeroBytes(v ^ (kOnes * '\r')) | (spaces & (spaces << 8 | spaces >> 8)) ||
+        (spaceBefore && text[i] == ' ')) {
+      return false;
+    }
+    spaceBefore = text[i + 7] == ' ';
+  }
+  for (; i < text.size(); ++i) {
+    if (text[i] == '\n' || text[i] == '\r' || (spaceBefore && text[i] == ' ')) return false;
+    spaceBefore = text[i] == ' ';
+  }
+  return true;
+}
+
+// One pass, a character at a time: CR LF and LF become a space, and a space
+// (a character of its own) right after one goes. Utf8: the text is valid
+// UTF-8, where every byte under 0x80 is a character, so runs of other bytes
+// go eight at a time; else CP949, stepped over a character at a time.
+template <bool Utf8>
+void NormalizeSpaces(std::string_view text, std::string& out) {
+  if (IsNormal(text)) {  // most texts
+    out.assign(text);
+    return;
+  }
+  out.resize(text.size());
+  char* o = out.data();
+  bool afterSpace = false;
+  for (std::size_t i = 0; i < text.size();) {
+    if (Utf8 && text.size() - i >= 8 && EightWithoutSpaces(text.data() + i)) {
+      std::memcpy(o, text.data() + i, 8);
+      o += 8;
+      i += 8;
+      afterSpace = false;
+      continue;
+    }
+    const char b = text[i];
+    const bool crlf = b == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
+    if (b == ' ' || b == '\n' || crlf) {
+      if (!afterSpace) *o++ = ' ';
+      afterSpace = true;
+      i += crlf ? 2 : 1;
+      continue;
+    }
+    afterSpace = false;
+    const std::size_t len = Utf8 ? 1 : Cp949CharLength(text, i);
+    for (std::size_t k = 0; k < len; ++k) *o++ = text[i + k];
+    i += len;
+  }
+  out.resize(static_cast<std::size_t>(o - out.data()));
+}
+
+}  // namespace
+
+void NormalizeWhitespaceInto(std::string_view text, std::string& out) { NormalizeSpaces<false>(text, out); }
 
 std::string NormalizeWhitespace(std::string_view text) {
   std::string s;
@@ -163,30 +221,36 @@ void ConvertBytesInto(std::string_view text, const Options& options, bool privat
   ConvertBytesInto(text, options, privateCodes, country, withFields, result, workspace.get());
 }
 
-void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
-                      bool withFields, Result& result, Workspace& workspace) {
+namespace {
+
+// The fields of result, kept from its last conversion when it had some, so
+// that their strings are reused.
+AddressFields& ReusedFields(Result& result) { return result.fields ? *result.fields : result.fields.emplace(); }
+
+// ConvertBytesInto but for result.fields, which it writes only when it
+// returns true, and leaves as they were otherwise.
+bool ConvertBytesKeepingFields(std::string_view text, const Options& options, bool privateCodes,
+                               std::string_view country, bool withFields, Result& result, Workspace& workspace) {
   result.normalized.clear();
   result.output.clear();
-  result.fields.reset();
   const std::string_view trimmed = TrimWhitespace(CutAtNul(text));
   if (trimmed.size() > kMaxInputBytes) {
     result.status = ConversionStatus::TooLong;
-    return;
+    return false;
   }
   if (trimmed.empty()) {
     result.status = ConversionStatus::Empty;
-    return;
+    return false;
   }
   NormalizeWhitespaceInto(trimmed, result.normalized);
 
   Workspace::Parts& parts = workspace.parts();
   if (options.style == Style::Official) {
-    AddressFields fields;
-    if (parts.official.Convert(result.normalized, country, privateCodes, result.output, withFields ? &fields : nullptr,
+    if (parts.official.Convert(result.normalized, country, privateCodes, result.output,
+                               withFields ? &ReusedFields(result) : nullptr,
                                DatabaseUse{options.database, options.keepLot})) {
-      if (withFields) result.fields = std::move(fields);
       result.status = ConversionStatus::Address;
-      return;
+      return withFields;
     }
   } else {
     AddressConverter& converter = parts.converters[privateCodes];
@@ -197,13 +261,23 @@ void ConvertBytesInto(std::string_view text, const Options& options, bool privat
       converter.Render(buffer);
       result.output = buffer;
       result.status = ConversionStatus::Address;
-      return;
+      return false;
     }
   }
   HangulRomanizer& romanizer = parts.Engine(options.style, privateCodes);
   romanizer.Romanize(result.normalized);
   romanizer.GetResult(result.output);
   result.status = ConversionStatus::PlainText;
+  return false;
+}
+
+}  // namespace
+
+void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
+                      bool withFields, Result& result, Workspace& workspace) {
+  if (!ConvertBytesKeepingFields(text, options, privateCodes, country, withFields, result, workspace)) {
+    result.fields.reset();
+  }
 }
 
 Result ConvertBytes(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
@@ -257,7 +331,10 @@ void ConvertUtf8Into(std::string_view utf8, const Options& options, bool* invali
                      Workspace& workspace) {
   const PrivateText& text = workspace.parts().text;
   const Result& r = workspace.parts().result;
-  if (!ConvertPrivate(utf8, options, invalidUtf8, withFields, workspace)) {
+  bool invalid = false;
+  const bool converted = ConvertPrivate(utf8, options, &invalid, withFields, workspace);
+  if (invalidUtf8) *invalidUtf8 = invalid;
+  if (!converted) {
     result.status = ConversionStatus::TooLong;
     result.normalized.clear();
     result.output.clear();
@@ -265,7 +342,14 @@ void ConvertUtf8Into(std::string_view utf8, const Options& options, bool* invali
     return;
   }
   result.status = r.status;
-  ToUtf8(r.normalized, text.characters, result.normalized);
+  if (invalid || r.normalized.empty()) {
+    ToUtf8(r.normalized, text.characters, result.normalized);
+  } else {
+    // Valid UTF-8 comes back from its CP949 and private codes as it went in,
+    // character for character, so its normalised form is made from it
+    // directly, with the same rules: no round trip through the codes.
+    NormalizeSpaces<true>(TrimAsciiSpace(CutAtNul(utf8)), result.normalized);
+  }
   ToUtf8(r.output, text.characters, result.output);
   if (!r.fields) {
     result.fields.reset();

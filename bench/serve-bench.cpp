@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "address/conversion.h"
 #include "cli/batch_request.h"
@@ -15,23 +16,33 @@ namespace {
 
 using namespace jasokit::cli;
 
-// 10,000 official-style addresses from the sample table's names.
-std::string BatchBody() {
-  std::ifstream in(JASOKIT_SOURCE_DIR "/data/zipcode-sample.csv");
+// 10,000 official-style addresses: the rows of the full zip code source
+// when it is present, joined as bench/serve-load.sh joins them for its
+// POSTs; else the sample table's names with a number.
+std::vector<std::string> BatchTexts() {
+  std::ifstream full(JASOKIT_TEST_DATA_DIR "/zipcode-source.csv");
+  std::ifstream sample(JASOKIT_SOURCE_DIR "/data/zipcode-sample.csv");
+  std::istream& in = full ? static_cast<std::istream&>(full) : sample;
   std::string line;
-  std::getline(in, line);  // header
-  std::string body = "{\"style\":\"official\",\"texts\":[";
   std::vector<std::string> texts;
   while (std::getline(in, line)) {
+    if (line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+    if (line.compare(0, 8, "zipcode,") == 0) continue;  // the sample's header
     std::string text;
     std::stringstream fields(line);
     std::string field;
     std::getline(fields, field, ',');  // zip code
-    while (std::getline(fields, field, ',')) {
-      if (!field.empty()) text += field + " ";
+    for (int k = 0; k < 6 && std::getline(fields, field, ','); ++k) {
+      if (!field.empty()) text += (text.empty() ? "" : " ") + field;
     }
-    texts.push_back(text + "12");
+    texts.push_back(full ? text : text + " 12");
   }
+  return texts;
+}
+
+std::string BatchBody() {
+  const std::vector<std::string> texts = BatchTexts();
+  std::string body = "{\"style\":\"official\",\"texts\":[";
   for (std::size_t i = 0; i < kMaxBatchTexts; ++i) {
     body += (i ? ",\"" : "\"") + texts[i % texts.size()] + "\"";
   }
@@ -44,7 +55,8 @@ void BM_ReadBatch(benchmark::State& state) {
   std::string error;
   for (auto _ : state) {
     ParseBatchRequest(body, kMaxBatchTexts, request, error);
-    benchmark::DoNotOptimize(request.texts.data());
+    std::string_view last = request.texts[request.texts.size() - 1];
+    benchmark::DoNotOptimize(last);
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kMaxBatchTexts));
 }
@@ -73,8 +85,8 @@ void BM_ConvertTexts(benchmark::State& state) {
   std::string out;
   for (auto _ : state) {
     out.clear();
-    for (const std::string& t : request.texts) {
-      AppendResultJson(jasokit::detail::ConvertUtf8(t, options, nullptr, true), out);
+    for (std::size_t i = 0; i < request.texts.size(); ++i) {
+      AppendResultJson(jasokit::detail::ConvertUtf8(request.texts[i], options, nullptr, true), out);
     }
     benchmark::DoNotOptimize(out.data());
   }

@@ -98,7 +98,7 @@ std::optional<HttpAnswer> ReadBatch(std::string_view body, BatchRequest& request
 
 // The object of romanize --name --json; the command line refuses a name this
 // long with the empty result.
-void AppendName(const std::string& text, const NameOptions& options, std::string& out) {
+void AppendName(std::string_view text, const NameOptions& options, std::string& out) {
   AppendNameJson(text.size() > kMaxPersonNameBytes ? NameResult() : jasokit::RomanizeName(text, options), out);
 }
 
@@ -152,7 +152,7 @@ HttpAnswer HttpApi::ConvertBatch(std::string_view body) const {
                            options)) {
     return *e;
   }
-  const std::vector<std::string>& texts = request.texts;
+  const BatchTexts& texts = request.texts;
   HttpAnswer a{200, "{\"results\":["};
   if (texts.size() < kBatchSplitTexts || m_pool->size() < 2) {
     for (std::size_t i = 0; i < texts.size(); ++i) {

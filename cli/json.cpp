@@ -1,5 +1,9 @@
 #include "cli/json.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
 #include <iterator>
 
 #include "jasokit/address_db.h"
@@ -10,32 +14,166 @@ namespace jasokit::cli {
 
 namespace {
 
-struct Escape {
-  char byte;
-  const char* text;
-};
-
-constexpr Escape kEscapes[] = {
-    {'"', "\\\""}, {'\\', "\\\\"}, {'\n', "\\n"}, {'\r', "\\r"}, {'\t', "\\t"}, {'\b', "\\b"}, {'\f', "\\f"},
-};
-
-constexpr const char* kReplacement = "\\ufffd";
+constexpr char kHex[] = "0123456789abcdef";
 
 constexpr bool IsPlainAscii(unsigned char c) { return c >= 0x20 && c < 0x80 && c != '"' && c != '\\'; }
 
-// Where the run from i of bytes a JSON string may hold as they are ends.
-std::size_t PlainRunEnd(std::string_view utf8, std::size_t i) {
-  while (i < utf8.size()) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    if (IsPlainAscii(c)) {
-      ++i;
-      continue;
-    }
-    const std::size_t n = c >= 0x80 ? ValidUtf8Length(utf8, i) : 0;
-    if (n == 0) break;
-    i += n;
+// Copies the plain ASCII bytes that begin the m bytes at p (1 to 8) to o,
+// and returns how many they are. Eight bytes are stored at o whatever their
+// count: o has the room. The tests below flag each byte of 0x80 or more,
+// under 0x20, a quote or a backslash; a borrow may flag bytes after a
+// flagged one, never one before it, so the first flag is exact.
+inline std::size_t CopyPlainAscii(const unsigned char* p, std::size_t m, char* o) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kHigh = kOnes * 0x80;
+  std::uint64_t v = kOnes * 'a';  // what is past the m bytes passes
+  if (m == 8) {
+    std::memcpy(&v, p, 8);
+  } else {
+    std::memcpy(&v, p, m);
   }
+  std::memcpy(o, &v, 8);
+  const auto zeroByte = [](std::uint64_t x) { return (x - kOnes) & ~x; };
+  const std::uint64_t flags =
+      (v | ((v - kOnes * 0x20) & ~v) | zeroByte(v ^ (kOnes * '"')) | zeroByte(v ^ (kOnes * '\\'))) & kHigh;
+  if (flags == 0) return m;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  return 0;  // the first byte is the highest, where borrows land
+#else
+  return std::min<std::size_t>(m, static_cast<std::size_t>(__builtin_ctzll(flags)) / 8);
+#endif
+}
+
+// What each byte begins as a UTF-8 lead, looked up instead of worked out.
+constexpr std::array<Utf8Lead, 256> kLeads = [] {
+  std::array<Utf8Lead, 256> leads{};
+  for (std::size_t b = 0; b < leads.size(); ++b) leads[b] = Utf8LeadOf(static_cast<unsigned char>(b));
+  return leads;
+}();
+
+// The length of the valid sequence of two bytes or more at p, of which left
+// bytes remain; 0 where none begins.
+inline std::size_t MultiByteLength(const unsigned char* p, std::size_t left) {
+  const Utf8Lead& lead = kLeads[p[0]];
+  if (lead.length < 2 || lead.length > left || p[1] < lead.low || p[1] > lead.high) return 0;
+  if (lead.length > 2 && (p[2] & 0xC0) != 0x80) return 0;
+  if (lead.length > 3 && (p[3] & 0xC0) != 0x80) return 0;
+  return lead.length;
+}
+
+inline char* CopyByte(unsigned char c, char* o) {
+  *o = static_cast<char>(c);
+  return o + 1;
+}
+
+// An ASCII byte that JSON escapes, at o; returns the end.
+char* WriteEscape(unsigned char c, char* o) {
+  *o++ = '\\';
+  switch (c) {
+    case '"':
+    case '\\': *o++ = static_cast<char>(c); return o;
+    case '\n': *o++ = 'n'; return o;
+    case '\r': *o++ = 'r'; return o;
+    case '\t': *o++ = 't'; return o;
+    case '\b': *o++ = 'b'; return o;
+    case '\f': *o++ = 'f'; return o;
+    default: break;
+  }
+  std::memcpy(o, "u00", 3);
+  o[3] = kHex[c >> 4];
+  o[4] = kHex[c & 0xF];
+  return o + 5;
+}
+
+// No byte takes more than this in a JSON string: \u00XX and \ufffd.
+constexpr std::size_t kMaxJsonBytesPerByte = 6;
+// Texts longer than this are written a piece at a time, so that the room
+// made for the worst case stays small.
+constexpr std::size_t kPieceBytes = 4096;
+// Room past the worst case: CopyPlainAscii stores eight bytes where one may
+// be left, and a sequence that begins before a piece's end may pass it.
+constexpr std::size_t kSlackBytes = 8;
+
+// The JSON form of utf8 from i on, up to stop (a sequence that begins before
+// stop is written whole), at out, which has room for kMaxJsonBytesPerByte
+// bytes for each byte before stop and kSlackBytes more. Returns where it stopped, and
+// out moved past what it wrote. Plain ASCII is copied eight bytes at a
+// time, each longer sequence checked in place; each byte of an invalid
+// sequence becomes \ufffd.
+std::size_t WriteJsonChars(std::string_view utf8, std::size_t i, std::size_t stop, char*& out) {
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const std::size_t n = utf8.size();
+  char* o = out;  // a local, which the bytes written cannot alias
+  while (i < stop) {
+    const unsigned char c = p[i];
+    if (c >= 0x80) {
+      const std::size_t len = MultiByteLength(p + i, n - i);
+      if (len == 0) {
+        std::memcpy(o, "\\ufffd", 6);
+        o += 6;
+        ++i;
+        continue;
+      }
+      o[0] = static_cast<char>(c);
+      o[1] = static_cast<char>(p[i + 1]);
+      if (len > 2) o[2] = static_cast<char>(p[i + 2]);
+      if (len > 3) o[3] = static_cast<char>(p[i + 3]);
+      o += len;
+      i += len;
+    } else if (const std::size_t plain = CopyPlainAscii(p + i, std::min<std::size_t>(8, stop - i), o)) {
+      o += plain;
+      i += plain;
+    } else {
+      o = IsPlainAscii(c) ? CopyByte(c, o) : WriteEscape(c, o);
+      ++i;
+    }
+  }
+  out = o;
   return i;
+}
+
+// The whole of utf8 as a JSON string literal at o, which has room for
+// JsonRoom(utf8.size()) bytes; returns the end.
+constexpr std::size_t JsonRoom(std::size_t bytes) { return kMaxJsonBytesPerByte * bytes + 2 + kSlackBytes; }
+
+char* WriteJsonString(std::string_view utf8, char* o) {
+  *o++ = '"';
+  WriteJsonChars(utf8, 0, utf8.size(), o);
+  *o++ = '"';
+  return o;
+}
+
+// A member of an object: what comes before its value (the punctuation and
+// the quoted key, as they are), and the value, as a JSON string.
+struct Member {
+  std::string_view before;
+  std::string_view value;
+};
+
+// The members and the end of an object, in one piece of room made for the
+// worst case; values too long for that are written a piece at a time.
+void AppendMembers(const Member* members, std::size_t count, std::string_view end, std::string& out) {
+  std::size_t room = end.size();
+  for (std::size_t k = 0; k < count; ++k) {
+    if (members[k].value.size() > kPieceBytes) {
+      for (std::size_t m = 0; m < count; ++m) {
+        out += members[m].before;
+        AppendJsonString(members[m].value, out);
+      }
+      out += end;
+      return;
+    }
+    room += members[k].before.size() + JsonRoom(members[k].value.size());
+  }
+  const std::size_t start = out.size();
+  out.resize(start + room);
+  char* o = out.data() + start;
+  for (std::size_t k = 0; k < count; ++k) {
+    std::memcpy(o, members[k].before.data(), members[k].before.size());
+    o = WriteJsonString(members[k].value, o + members[k].before.size());
+  }
+  std::memcpy(o, end.data(), end.size());
+  out.resize(static_cast<std::size_t>(o + end.size() - out.data()));
 }
 
 // {"KEY":VALUE,... without its closing brace, so that more members may
@@ -59,40 +197,14 @@ void OpenJsonObject(const JsonField* fields, std::size_t count, bool cp949, std:
 
 void AppendJsonString(std::string_view utf8, std::string& out) {
   out += '"';
-  std::size_t i = 0;
-  while (i < utf8.size()) {
-    // Printable ASCII other than '"' and '\' and valid UTF-8 sequences go
-    // out as they are, a run at a time.
-    const std::size_t plain = PlainRunEnd(utf8, i);
-    if (plain > i) {
-      out.append(utf8, i, plain - i);
-      i = plain;
-      continue;
-    }
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    if (c >= 0x80) {  // not valid UTF-8
-      out += kReplacement;
-      ++i;
-      continue;
-    }
-    ++i;
-    const Escape* escape = nullptr;
-    for (const Escape& e : kEscapes) {
-      if (e.byte == static_cast<char>(c)) {
-        escape = &e;
-        break;
-      }
-    }
-    if (escape) {
-      out += escape->text;
-    } else if (c < 0x20) {
-      constexpr char kHex[] = "0123456789abcdef";
-      out += "\\u00";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    } else {
-      out += static_cast<char>(c);
-    }
+  // Room is made for the worst case, written into, and the rest cut off.
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t stop = std::min(utf8.size(), i + kPieceBytes);
+    const std::size_t start = out.size();
+    out.resize(start + kMaxJsonBytesPerByte * (stop - i) + kSlackBytes);
+    char* o = out.data() + start;
+    i = WriteJsonChars(utf8, i, stop, o);
+    out.resize(static_cast<std::size_t>(o - out.data()));
   }
   out += '"';
 }
@@ -106,24 +218,25 @@ void AppendJsonCp949String(std::string_view cp949, std::string& out) {
 }
 
 void AppendResultJson(const Result& r, std::string& out) {
-  out += "{\"status\":";
-  AppendJsonString(ConversionStatusName(r.status), out);
-  out += ",\"normalized\":";
-  AppendJsonString(r.normalized, out);
-  out += ",\"output\":";
-  AppendJsonString(r.output, out);
-  out += ",\"fields\":";
-  if (!r.fields) {
-    out += "null}";
-    return;
-  }
-  const AddressFields& f = *r.fields;
-  const JsonField parts[] = {
-      {"detail", f.detail},     {"street", f.street},   {"district", f.district}, {"region", f.region},
-      {"postcode", f.postcode}, {"country", f.country}, {"source", f.source},
+  const AddressFields* f = r.fields ? &*r.fields : nullptr;
+  const std::string_view none;
+  const Member members[] = {
+      {"{\"status\":", ConversionStatusName(r.status)},
+      {",\"normalized\":", r.normalized},
+      {",\"output\":", r.output},
+      {",\"fields\":{\"detail\":", f ? f->detail : none},
+      {",\"street\":", f ? f->street : none},
+      {",\"district\":", f ? f->district : none},
+      {",\"region\":", f ? f->region : none},
+      {",\"postcode\":", f ? f->postcode : none},
+      {",\"country\":", f ? f->country : none},
+      {",\"source\":", f ? f->source : none},
   };
-  OpenJsonObject(parts, std::size(parts), false, out);
-  out += "}}";
+  if (f) {
+    AppendMembers(members, std::size(members), "}}", out);
+  } else {
+    AppendMembers(members, 3, ",\"fields\":null}", out);
+  }
 }
 
 void AppendZipJson(std::string_view key, const std::string* name, const ZipLines& lines, const Options* convert,

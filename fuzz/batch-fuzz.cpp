@@ -58,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   BatchRequest again;
   FUZZ_CHECK(ParseBatchRequest(written, limit, again, error) == BatchError::kNone);
   FUZZ_CHECK(again.texts == request.texts);
-  for (const std::string& text : request.texts) {
+  for (std::size_t i = 0; i < request.texts.size(); ++i) {
+    const std::string_view text = request.texts[i];
     std::string json = "{\"texts\":[";
     AppendJsonString(text, json);
     json += "]}";

@@ -1,5 +1,7 @@
 #include "romanize/cp949.h"
 
+#include <cstring>
+
 #include "romanize/cp949_tables.h"
 
 namespace jasokit {
@@ -20,6 +22,14 @@ inline std::size_t DecodeUtf8(std::string_view in, std::size_t i, char32_t& cp, 
     cp = valid ? b0 : kReplacementChar;
     return 1;
   }
+  if (lead.length == 3 && i + 2 < in.size()) {  // all of Hangul: checked at once
+    const auto b1 = static_cast<unsigned char>(in[i + 1]);
+    const auto b2 = static_cast<unsigned char>(in[i + 2]);
+    if (b1 >= lead.low && b1 <= lead.high && (b2 & 0xC0) == 0x80) {
+      cp = static_cast<char32_t>((b0 & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F));
+      return 3;
+    }
+  }
   cp = b0 & (0x7F >> lead.length);
   for (std::size_t k = 1; k < lead.length; ++k) {
     const unsigned char low = k == 1 ? lead.low : 0x80;
@@ -33,6 +43,24 @@ inline std::size_t DecodeUtf8(std::string_view in, std::size_t i, char32_t& cp, 
     cp = (cp << 6) | (static_cast<unsigned char>(in[i + k]) & 0x3F);
   }
   return lead.length;
+}
+
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+constexpr std::uint64_t kHighBits = kOnes * 0x80;
+
+// Loads the eight bytes at p into v; true if they are all ASCII and, with
+// noNul, none of them is NUL.
+inline bool EightAscii(const char* p, std::uint64_t& v, bool noNul) {
+  std::memcpy(&v, p, 8);
+  const std::uint64_t nul = noNul ? (v - kOnes) & ~v : 0;
+  return ((v | nul) & kHighBits) == 0;
+}
+
+// The CP949 pair (lead << 8 | trail) of a code point, 0 where it has none.
+inline std::uint16_t MappedPair(char32_t cp) {
+  if (cp > 0xFFFF) return 0;
+  const std::uint16_t page = cp949::kEncodePageIndex[cp >> 8];
+  return page == 0xFFFF ? 0 : cp949::kEncodePages[page][cp & 0xFF];
 }
 
 }  // namespace
@@ -63,13 +91,14 @@ char16_t DecodeCp949Pair(unsigned char lead, unsigned char trail) {
 }
 
 void DecodeCp949(std::string_view in, std::u16string& out, bool privateCodes) {
-  out.clear();
-  out.reserve(in.size());
+  // No more units than bytes: room for that first, the rest cut after.
+  out.resize(in.size());
+  char16_t* o = out.data();
   const std::size_t n = in.size();
   for (std::size_t i = 0; i < n;) {
     const auto b = static_cast<unsigned char>(in[i]);
     if (b < 0x80) {
-      out.push_back(b);
+      *o++ = b;
       ++i;
       continue;
     }
@@ -77,19 +106,20 @@ void DecodeCp949(std::string_view in, std::u16string& out, bool privateCodes) {
       const auto t = static_cast<unsigned char>(in[i + 1]);
       const int code = privateCodes ? PrivateCode(b, t) : -1;
       if (code >= 0) {
-        out.push_back(static_cast<char16_t>(kPrivateUnitFirst + code));
+        *o++ = static_cast<char16_t>(kPrivateUnitFirst + code);
         i += 2;
         continue;
       }
       if (char16_t u = DecodeCp949Pair(b, t)) {
-        out.push_back(u);
+        *o++ = u;
         i += 2;
         continue;
       }
     }
-    out.push_back(kReplacementChar);
+    *o++ = kReplacementChar;
     ++i;
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
 std::size_t EncodeCp949Unit(char16_t unit, char* out, bool* mapped) {
@@ -97,13 +127,10 @@ std::size_t EncodeCp949Unit(char16_t unit, char* out, bool* mapped) {
     out[0] = static_cast<char>(unit);
     return 1;
   }
-  const std::uint16_t page = cp949::kEncodePageIndex[unit >> 8];
-  if (page != 0xFFFF) {
-    if (std::uint16_t code = cp949::kEncodePages[page][unit & 0xFF]) {
-      out[0] = static_cast<char>(code >> 8);
-      out[1] = static_cast<char>(code & 0xFF);
-      return 2;
-    }
+  if (const std::uint16_t code = MappedPair(unit)) {
+    out[0] = static_cast<char>(code >> 8);
+    out[1] = static_cast<char>(code & 0xFF);
+    return 2;
   }
   if (mapped) *mapped = false;
   out[0] = '?';
@@ -134,6 +161,12 @@ bool AppendUtf8ToPrivate(std::string_view utf8, PrivateText& out) {
   const std::size_t n = utf8.size();
   for (std::size_t i = 0; i < n;) {
     const auto b = static_cast<unsigned char>(utf8[i]);
+    if (std::uint64_t v; b < 0x80 && n - i >= 8 && EightAscii(utf8.data() + i, v, true)) {
+      std::memcpy(o, &v, 8);
+      o += 8;
+      i += 8;
+      continue;
+    }
     if (b < 0x80) {
       if (b == 0) break;
       *o++ = static_cast<char>(b);
@@ -144,14 +177,10 @@ bool AppendUtf8ToPrivate(std::string_view utf8, PrivateText& out) {
     bool valid;
     i += DecodeUtf8(utf8, i, cp, valid);
     clean = clean && valid;
-    if (cp <= 0xFFFF) {
-      bool mapped = true;
-      char buf[2];
-      const std::size_t len = EncodeCp949Unit(static_cast<char16_t>(cp), buf, &mapped);
-      if (mapped) {
-        for (std::size_t k = 0; k < len; ++k) *o++ = buf[k];
-        continue;
-      }
+    if (const std::uint16_t pair = MappedPair(cp)) {
+      *o++ = static_cast<char>(pair >> 8);
+      *o++ = static_cast<char>(pair & 0xFF);
+      continue;
     }
     std::size_t code = 0;
     while (code < out.characters.size() && out.characters[code] != cp) ++code;
@@ -190,9 +219,22 @@ inline char* PutUtf8(char32_t cp, char* o) {
   return o;
 }
 
+// The length of the ASCII run that begins text, eight bytes at a time.
+std::size_t AsciiPrefix(std::string_view text) {
+  std::size_t i = 0;
+  for (std::uint64_t v; i + 8 <= text.size() && EightAscii(text.data() + i, v, false);) i += 8;
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  return i;
+}
+
 }  // namespace
 
 void PrivateToUtf8(std::string_view bytes, const std::vector<char32_t>& characters, std::string& out) {
+  // ASCII, which most results are all of, goes in one piece.
+  const std::size_t ascii = AsciiPrefix(bytes);
+  out.append(bytes.data(), ascii);
+  if (ascii == bytes.size()) return;
+  bytes.remove_prefix(ascii);
   // At most three UTF-8 bytes for each byte (a lone byte becomes U+FFFD).
   const std::size_t start = out.size();
   out.resize(start + 3 * bytes.size());
@@ -201,6 +243,12 @@ void PrivateToUtf8(std::string_view bytes, const std::vector<char32_t>& characte
   const std::size_t n = bytes.size();
   for (std::size_t i = 0; i < n;) {
     const auto b = static_cast<unsigned char>(bytes[i]);
+    if (std::uint64_t v; b < 0x80 && n - i >= 8 && EightAscii(bytes.data() + i, v, false)) {
+      std::memcpy(o, &v, 8);
+      o += 8;
+      i += 8;
+      continue;
+    }
     if (b < 0x80) {
       *o++ = static_cast<char>(b);
       ++i;

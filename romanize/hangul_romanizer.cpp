@@ -42,6 +42,10 @@ const PairRule& FindRule(const PairRule* rules, const PairRuleIndex& index, cons
 }
 
 inline std::size_t EncodeUnit(char16_t unit, char* out, bool privateCodes) {
+  if (unit < 0x80) {  // the letters
+    out[0] = static_cast<char>(unit);
+    return 1;
+  }
   if (privateCodes && unit >= kPrivateUnitFirst && unit < kPrivateUnitFirst + kPrivateCodeCount) {
     const unsigned code = unit - kPrivateUnitFirst;
     out[0] = static_cast<char>(kPrivateLeadFirst + code / kPrivateTrailCount);
@@ -73,9 +77,8 @@ SyllableRecord Decompose(char16_t unit) {
 }
 
 void BuildRecords(std::u16string_view text, std::vector<SyllableRecord>& records) {
-  records.clear();
-  records.reserve(text.size());
-  for (char16_t u : text) records.push_back(Decompose(u));
+  records.resize(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) records[i] = Decompose(text[i]);
 }
 
 bool IsPalatalVowel(std::uint16_t medial) { return medial == kMedYeo || medial == kMedI; }

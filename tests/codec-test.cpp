@@ -115,6 +115,18 @@ TEST(Cp949Codec, EveryValidCharacterSurvivesARoundTrip) {
   }
 }
 
+// The other way round: no two characters share a pair, so valid UTF-8 comes
+// back from CP949 as it went in (Convert relies on it for "normalized").
+TEST(Cp949Codec, EveryEncodableUnitDecodesToItself) {
+  for (unsigned unit = 0x80; unit <= 0xFFFF; ++unit) {
+    char pair[2];
+    bool mapped = true;
+    if (EncodeCp949Unit(static_cast<char16_t>(unit), pair, &mapped) != 2 || !mapped) continue;
+    ASSERT_EQ(DecodeCp949Pair(static_cast<unsigned char>(pair[0]), static_cast<unsigned char>(pair[1])), unit)
+        << std::hex << unit;
+  }
+}
+
 TEST(Cp949Codec, InvalidBytesDecodeToOneReplacementEach) {
   struct {
     std::string in;

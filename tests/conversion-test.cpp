@@ -104,6 +104,22 @@ TEST(ConvertInput, WhitespaceSearchIsCharacterAware) {
   EXPECT_EQ(NormalizeWhitespace("\xb0   x"), "\xb0  x");
 }
 
+// Texts are looked at eight bytes at a time: what falls on either side of a
+// step counts as well as what falls within one.
+TEST(ConvertInput, WhitespaceRunsAcrossEightByteSteps) {
+  const struct {
+    const char* text;
+    const char* normalized;
+  } kCases[] = {
+      {"abcdefg  hijklmno p", "abcdefg hijklmno p"},
+      {"abcdefgh ijklmno\np", "abcdefgh ijklmno p"},
+      {"abcdefghijklmno\r\nx", "abcdefghijklmno x"},
+      {"abc defgh ijk lmn", "abc defgh ijk lmn"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(NormalizeWhitespace(c.text), c.normalized) << c.text;
+  EXPECT_EQ(TrimWhitespace("abcdefgh\xb0  "), "abcdefgh\xb0 ");
+}
+
 TEST(ConvertInput, RefusalMessageText) {
   EXPECT_EQ(Utf8(RefusalMessage()), "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다.\r\n다시 한번 확인해 주세요.");
 }

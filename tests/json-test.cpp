@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <iterator>
+#include <random>
 #include <string>
+
+#include "jasokit/cp949.h"
 
 namespace jasokit {
 namespace {
@@ -59,6 +64,61 @@ TEST(JsonStringTest, ReplacesEachInvalidByte) {
       {"\xEC\x84\n", "\"\\ufffd\\ufffd\\n\""},
   };
   for (const auto& c : kCases) EXPECT_EQ(Json(c.text), c.json);
+}
+
+// One byte at a time, as simply as may be: what the fast writer must equal.
+std::string ReferenceJson(std::string_view text) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      const std::size_t n = ValidUtf8Length(text, i);
+      out += n ? std::string(text.substr(i, n)) : "\\ufffd";
+      i += n ? n : 1;
+      continue;
+    }
+    constexpr std::string_view kShort = "\"\\\n\r\t\b\f", kLetter = "\"\\nrtbf";
+    const std::size_t e = kShort.find(static_cast<char>(c));
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\u%04x", c);
+    out += e != std::string_view::npos ? std::string{'\\', kLetter[e]} : c < 0x20 ? hex : std::string(1, char(c));
+    ++i;
+  }
+  return out + "\"";
+}
+
+// Random mixtures of every kind of byte, at every offset within the eight-byte
+// steps and across the pieces long texts are written in.
+TEST(JsonStringTest, EqualsTheByteAtATimeForm) {
+  const std::string_view kParts[] = {"a",        "Seoul ", "\"",           "\\",       "\n",
+                                     "\x01",     "\x7f",   "서",           "\xC2\x80", "\xF0\x9F\x98\x80",
+                                     "\xE4\xB8", "\xFF",   "\xED\xA0\x80", {"\0", 1}};
+  std::mt19937 random(19);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const std::size_t parts = round % 100 == 0 ? 3000 : random() % 24;
+    for (std::size_t k = 0; k < parts; ++k) {
+      text += kParts[random() % std::size(kParts)];
+    }
+    ASSERT_EQ(Json(text), ReferenceJson(text)) << round;
+  }
+}
+
+TEST(ResultJsonTest, WritesEveryMemberInOrder) {
+  Result r;
+  r.status = ConversionStatus::Address;
+  r.normalized = "서울 \"1\"";
+  r.output = "Seoul";
+  std::string out;
+  cli::AppendResultJson(r, out);
+  EXPECT_EQ(out, "{\"status\":\"Address\",\"normalized\":\"서울 \\\"1\\\"\",\"output\":\"Seoul\",\"fields\":null}");
+  r.fields = AddressFields{"B1", "12 Teheran-ro", "Gangnam-gu", "Seoul", "06234", "Korea", "rules"};
+  r.output = std::string(5000, 'x');  // past the size written in one piece
+  out = "[";
+  cli::AppendResultJson(r, out);
+  EXPECT_EQ(out, "[{\"status\":\"Address\",\"normalized\":\"서울 \\\"1\\\"\",\"output\":\"" + r.output +
+                     "\",\"fields\":{\"detail\":\"B1\",\"street\":\"12 Teheran-ro\",\"district\":\"Gangnam-gu\","
+                     "\"region\":\"Seoul\",\"postcode\":\"06234\",\"country\":\"Korea\",\"source\":\"rules\"}}");
 }
 
 }  // namespace
