@@ -53,7 +53,12 @@ void AppendDecimal(std::string& out, std::uint32_t value) {
 void Prefetch(std::string_view section, std::size_t begin, std::size_t end) {
 #if defined(__GNUC__)
   end = std::min(end, section.size());
-  for (std::size_t at = begin; at < end; at += 64) __builtin_prefetch(section.data() + at);
+  if (begin >= end) return;
+  // Every line the bytes touch, wherever they begin.
+  const auto base = reinterpret_cast<std::uintptr_t>(section.data());
+  for (std::uintptr_t at = base + begin; at < base + end; at = (at | 63) + 1) {
+    __builtin_prefetch(reinterpret_cast<const void*>(at));
+  }
 #else
   (void)section;
   (void)begin;
@@ -61,8 +66,13 @@ void Prefetch(std::string_view section, std::size_t begin, std::size_t end) {
 #endif
 }
 
+// A string's first bytes: most names end within them.
+void PrefetchString(std::string_view strings, StrRef ref) { Prefetch(strings, ref, std::size_t{ref} + 32); }
+
 // The most fences asked for at once (a road of 2,048 rows; 8 cache lines).
 constexpr std::size_t kFencePrefetchLimit = 128;
+// The most roads of one name asked for at once.
+constexpr std::size_t kRoadPrefetchLimit = 16;
 
 constexpr std::string_view kBasementWord = "지하";
 constexpr std::string_view kMountainWord = "산";
@@ -209,35 +219,47 @@ std::vector<std::uint32_t> AddressDatabase::Impl::RoadsNamed(std::string_view na
   return roads;
 }
 
-// -1, 0 or 1 as the name of entry k sorts before, with or after name, whose
-// prefix and hash are head, tail and hash.
-int AddressDatabase::Impl::CompareRoadName(std::size_t k, std::string_view name, std::uint32_t head, std::uint32_t tail,
-                                           std::uint32_t hash) const {
-  const auto e = *Record<RoadNameEntry>(kRoadNames, k);
-  if (e.head != head) return e.head < head ? -1 : 1;
-  if (e.tail != tail) return e.tail < tail ? -1 : 1;
-  if (e.hash != hash) return e.hash < hash ? -1 : 1;
-  const auto road = Road(e.road);
-  const std::string_view text = road ? Str(road->name) : std::string_view();
-  return text < name ? -1 : text == name ? 0 : 1;
-}
-
 std::pair<std::size_t, std::size_t> AddressDatabase::Impl::RoadNameRange(std::string_view name) const {
   const std::size_t n = Count(kRoadNames);
   std::uint32_t head, tail;
   NamePrefix(name, head, tail);
-  const std::uint32_t hash = NameHash(name);
+  const auto want = std::make_tuple(head, tail, NameHash(name));
+  auto keyAt = [&](std::size_t k) {
+    const auto e = *Record<RoadNameEntry>(kRoadNames, k);
+    return std::make_tuple(e.head, e.tail, e.hash);
+  };
   std::size_t lo = 0, hi = n;
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
-    if (CompareRoadName(mid, name, head, tail, hash) < 0)
+    if (keyAt(mid) < want)
       lo = mid + 1;
     else
       hi = mid;
   }
   std::size_t end = lo;
-  while (end < n && CompareRoadName(end, name, head, tail, hash) == 0) ++end;
+  while (end < n && keyAt(end) == want) ++end;
   return {lo, end};
+}
+
+void AddressDatabase::Impl::AskForRoads(std::size_t first, std::size_t last) const {
+  if (last - first > kRoadPrefetchLimit) return;
+  for (std::size_t k = first; k < last; ++k) {
+    const std::size_t road = Record<RoadNameEntry>(kRoadNames, k)->road;
+    Prefetch(sections[kRoads], road * sizeof(RoadRecord), (road + 1) * sizeof(RoadRecord));
+  }
+  const std::string_view strings = sections[kStrings];
+  for (std::size_t k = first; k < last; ++k) {
+    const auto road = Road(Record<RoadNameEntry>(kRoadNames, k)->road);
+    if (!road) continue;
+    // The names compared and those an answer writes.
+    for (const StrRef ref :
+         {road->name, road->city, road->town, road->region, road->regionEn, road->nameEn, road->cityEn, road->townEn}) {
+      PrefetchString(strings, ref);
+    }
+    const std::size_t fence = (std::size_t{road->firstRow} + kFenceStep - 1) / kFenceStep;
+    const std::size_t fences = (std::size_t{road->rowCount} + kFenceStep - 1) / kFenceStep + 1;
+    if (fences <= kFencePrefetchLimit) Prefetch(sections[kRowFences], fence * 4, (fence + fences) * 4);
+  }
 }
 
 bool AddressDatabase::Impl::NarrowByFences(std::uint32_t want, std::size_t& lo, std::size_t& hi) const {

@@ -97,19 +97,25 @@ struct JASOKIT_ADDRDB_HIDDEN AddressDatabase::Impl {
 
   // The roads named name: a range of the road-name index.
   std::vector<std::uint32_t> RoadsNamed(std::string_view name) const;
-  // The entries [first, second) of the road-name index that hold name.
+  // The entries [first, second) of the road-name index whose prefix and hash
+  // are name's: its roads, and those of a name that shares both (rare).
+  // The search reads no string.
   std::pair<std::size_t, std::size_t> RoadNameRange(std::string_view name) const;
   // Calls each(index, road) for every road named name.
   template <typename Each>
   void ForRoadsNamed(std::string_view name, Each&& each) const {
     const auto range = RoadNameRange(name);
+    AskForRoads(range.first, range.second);
     for (std::size_t k = range.first; k < range.second; ++k) {
       const std::uint32_t index = Record<detail::addrdb::RoadNameEntry>(detail::addrdb::kRoadNames, k)->road;
-      if (const auto road = Road(index)) each(index, *road);
+      const auto road = Road(index);
+      if (road && Str(road->name) == name) each(index, *road);
     }
   }
-  int CompareRoadName(std::size_t k, std::string_view name, std::uint32_t head, std::uint32_t tail,
-                      std::uint32_t hash) const;
+  // Asks for the roads of entries [first, last) of the road-name index, then
+  // for their names, places and row fences, so that these waits overlap
+  // instead of following one another (a hint).
+  void AskForRoads(std::size_t first, std::size_t last) const;
   // Rows of a road with the number (all rows when number is null).
   void RowsOfRoad(const detail::addrdb::RoadRecord& road, const detail::addrdb::Number* number,
                   std::vector<std::uint32_t>& out) const;
