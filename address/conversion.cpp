@@ -7,6 +7,7 @@
 
 #include "address/address_converter.h"
 #include "address/official_address.h"
+#include "platform/bytes8.h"
 #include "romanize/cp949.h"
 #include "romanize/hangul_romanizer.h"
 
@@ -132,30 +133,22 @@ namespace {
 
 // Eight bytes none of which is a space, CR or LF, at p.
 inline bool EightWithoutSpaces(const char* p) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101u;
-  std::uint64_t v;
-  std::memcpy(&v, p, 8);
-  const auto zeroByte = [](std::uint64_t x) { return (x - kOnes) & ~x; };
-  return ((zeroByte(v ^ (kOnes * ' ')) | zeroByte(v ^ (kOnes * '\n')) | zeroByte(v ^ (kOnes * '\r'))) &
-          (kOnes * 0x80)) == 0;
-}
-
-// The bytes of x that are zero, each flagged by its high bit, exactly.
-constexpr std::uint64_t ZeroBytes(std::uint64_t x) {
-  constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7Fu;
-  return ~(((x & kLow) + kLow) | x | kLow);
+  using namespace platform;
+  const std::uint64_t v = Load8(p);
+  return (BytesEqual(v, ' ') | BytesEqual(v, '\n') | BytesEqual(v, '\r')) == 0;
 }
 
 // True if text has no CR, no LF and no two spaces in a row: then it is its
 // own normal form, whatever its characters. Eight bytes at a time.
 bool IsNormal(std::string_view text) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  using platform::kEachByte, platform::ZeroBytes;
   bool spaceBefore = false;
   std::size_t i = 0;
-  for (std::uint64_t v; i + 8 <= text.size(); i += 8) {
-    std::memcpy(&v, text.data() + i, 8);
-    const std::uint64_t spaces = ZeroBytes(v ^ (kOnes * ' '));
-    if (ZeroBytes(v ^ (kOnes * '\n')) | ZeroBytes(v ^ (kOnes * '\r')) | (spaces & (spaces << 8 | spaces >> 8)) ||
+  for (; i + 8 <= text.size(); i += 8) {
+    const std::uint64_t v = platform::Load8(text.data() + i);
+    const std::uint64_t spaces = ZeroBytes(v ^ (kEachByte * ' '));
+    if (ZeroBytes(v ^ (kEachByte * '\n')) | ZeroBytes(v ^ (kEachByte * '\r')) |
+            (spaces & (spaces << 8 | spaces >> 8)) ||
         (spaceBefore && text[i] == ' ')) {
       return false;
     }

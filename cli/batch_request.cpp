@@ -1,7 +1,8 @@
 #include "cli/batch_request.h"
 
 #include <cstdint>
-#include <cstring>
+
+#include "platform/bytes8.h"
 
 namespace jasokit::cli {
 
@@ -192,13 +193,11 @@ class JsonReader {
   // Where the plain bytes from at end, looked at eight at a time: a borrow
   // in the tests may flag a byte after a flagged one, never one before.
   std::size_t PlainEnd(std::size_t at) const {
-    constexpr std::uint64_t kOnes = 0x0101010101010101u;
-    constexpr std::uint64_t kHigh = kOnes * 0x80;
-    const auto zeroByte = [](std::uint64_t x) { return (x - kOnes) & ~x; };
-    for (std::uint64_t v; m_text.size() - at >= 8; at += 8) {
-      std::memcpy(&v, m_text.data() + at, 8);
+    using namespace platform;
+    for (; m_text.size() - at >= 8; at += 8) {
+      const std::uint64_t v = Load8(m_text.data() + at);
       // Under 0x20 (bytes of 0x80 and more pass), a quote, a backslash.
-      if ((((v - kOnes * 0x20) & ~v) | zeroByte(v ^ (kOnes * '"')) | zeroByte(v ^ (kOnes * '\\'))) & kHigh) break;
+      if (BytesBelow(v, 0x20) | BytesEqual(v, '"') | BytesEqual(v, '\\')) break;
     }
     while (at < m_text.size() && IsPlain(static_cast<unsigned char>(m_text[at]))) ++at;
     return at;

@@ -9,6 +9,7 @@
 #include "jasokit/address_db.h"
 #include "jasokit/cp949.h"
 #include "jasokit/name.h"
+#include "platform/bytes8.h"
 
 namespace jasokit::cli {
 
@@ -24,18 +25,15 @@ constexpr bool IsPlainAscii(unsigned char c) { return c >= 0x20 && c < 0x80 && c
 // under 0x20, a quote or a backslash; a borrow may flag bytes after a
 // flagged one, never one before it, so the first flag is exact.
 inline std::size_t CopyPlainAscii(const unsigned char* p, std::size_t m, char* o) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101u;
-  constexpr std::uint64_t kHigh = kOnes * 0x80;
-  std::uint64_t v = kOnes * 'a';  // what is past the m bytes passes
+  using namespace platform;
+  std::uint64_t v = kEachByte * 'a';  // what is past the m bytes passes
   if (m == 8) {
-    std::memcpy(&v, p, 8);
+    v = Load8(p);
   } else {
     std::memcpy(&v, p, m);
   }
   std::memcpy(o, &v, 8);
-  const auto zeroByte = [](std::uint64_t x) { return (x - kOnes) & ~x; };
-  const std::uint64_t flags =
-      (v | ((v - kOnes * 0x20) & ~v) | zeroByte(v ^ (kOnes * '"')) | zeroByte(v ^ (kOnes * '\\'))) & kHigh;
+  const std::uint64_t flags = (v & kHighBits) | BytesBelow(v, 0x20) | BytesEqual(v, '"') | BytesEqual(v, '\\');
   if (flags == 0) return m;
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
   return 0;  // the first byte is the highest, where borrows land

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/bytes8.h"
 #include "romanize/cp949_tables.h"
 
 namespace jasokit {
@@ -45,15 +46,11 @@ inline std::size_t DecodeUtf8(std::string_view in, std::size_t i, char32_t& cp, 
   return lead.length;
 }
 
-constexpr std::uint64_t kOnes = 0x0101010101010101u;
-constexpr std::uint64_t kHighBits = kOnes * 0x80;
-
 // Loads the eight bytes at p into v; true if they are all ASCII and, with
 // noNul, none of them is NUL.
 inline bool EightAscii(const char* p, std::uint64_t& v, bool noNul) {
-  std::memcpy(&v, p, 8);
-  const std::uint64_t nul = noNul ? (v - kOnes) & ~v : 0;
-  return ((v | nul) & kHighBits) == 0;
+  v = platform::Load8(p);
+  return ((v & platform::kHighBits) | (noNul ? platform::BytesBelow(v, 1) : 0)) == 0;
 }
 
 // The CP949 pair (lead << 8 | trail) of a code point, 0 where it has none.
