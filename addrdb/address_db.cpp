@@ -71,8 +71,6 @@ void PrefetchString(std::string_view strings, StrRef ref) { Prefetch(strings, re
 
 // The most fences asked for at once (a road of 2,048 rows; 8 cache lines).
 constexpr std::size_t kFencePrefetchLimit = 128;
-// The most roads of one name asked for at once.
-constexpr std::size_t kRoadPrefetchLimit = 16;
 
 constexpr std::string_view kBasementWord = "지하";
 constexpr std::string_view kMountainWord = "산";
@@ -139,6 +137,10 @@ bool ParseNumber(std::string_view text, Number& out) {
   out.main = value(main);
   out.sub = value(sub);
   return out.sub <= 0xFFFF;
+}
+
+RowBrief BriefOf(const RowRecord& row) {
+  return RowBrief{(row.flags & kBasement) != 0, row.main, row.sub, row.postcode != 0 ? row.postcode : row.oldPostcode};
 }
 
 std::string_view RegionRoman(std::string_view utf8) {
@@ -213,12 +215,6 @@ AddressDbStatus AddressDatabase::Open(const std::string& path) {
   return status;
 }
 
-std::vector<std::uint32_t> AddressDatabase::Impl::RoadsNamed(std::string_view name) const {
-  std::vector<std::uint32_t> roads;
-  ForRoadsNamed(name, [&](std::uint32_t road, const RoadRecord&) { roads.push_back(road); });
-  return roads;
-}
-
 std::pair<std::size_t, std::size_t> AddressDatabase::Impl::RoadNameRange(std::string_view name) const {
   const std::size_t n = Count(kRoadNames);
   std::uint32_t head, tail;
@@ -243,28 +239,36 @@ std::pair<std::size_t, std::size_t> AddressDatabase::Impl::RoadNameRange(std::st
 
 void AddressDatabase::Impl::AskForRoads(std::size_t first, std::size_t last) const {
   if (last - first > kRoadPrefetchLimit) return;
-  for (std::size_t k = first; k < last; ++k) {
-    const std::size_t road = Record<RoadNameEntry>(kRoadNames, k)->road;
-    Prefetch(sections[kRoads], road * sizeof(RoadRecord), (road + 1) * sizeof(RoadRecord));
+  std::uint32_t roads[kRoadPrefetchLimit] = {};
+  for (std::size_t k = first; k < last; ++k) roads[k - first] = Record<RoadNameEntry>(kRoadNames, k)->road;
+  AskForRoads(roads, last - first, true);
+}
+
+void AddressDatabase::Impl::AskForRoads(const std::uint32_t* roads, std::size_t count, bool fences) const {
+  if (count > kRoadPrefetchLimit) return;
+  for (std::size_t k = 0; k < count; ++k) {
+    Prefetch(sections[kRoads], std::size_t{roads[k]} * sizeof(RoadRecord),
+             (std::size_t{roads[k]} + 1) * sizeof(RoadRecord));
   }
   const std::string_view strings = sections[kStrings];
-  for (std::size_t k = first; k < last; ++k) {
-    const auto road = Road(Record<RoadNameEntry>(kRoadNames, k)->road);
+  for (std::size_t k = 0; k < count; ++k) {
+    const auto road = Road(roads[k]);
     if (!road) continue;
     // The names compared and those an answer writes.
     for (const StrRef ref :
          {road->name, road->city, road->town, road->region, road->regionEn, road->nameEn, road->cityEn, road->townEn}) {
       PrefetchString(strings, ref);
     }
+    if (!fences) continue;
     const std::size_t fence = (std::size_t{road->firstRow} + kFenceStep - 1) / kFenceStep;
-    const std::size_t fences = (std::size_t{road->rowCount} + kFenceStep - 1) / kFenceStep + 1;
-    if (fences <= kFencePrefetchLimit) Prefetch(sections[kRowFences], fence * 4, (fence + fences) * 4);
+    const std::size_t blocks = (std::size_t{road->rowCount} + kFenceStep - 1) / kFenceStep + 1;
+    if (blocks <= kFencePrefetchLimit) Prefetch(sections[kRowFences], fence * 4, (fence + blocks) * 4);
   }
 }
 
 bool AddressDatabase::Impl::NarrowByFences(std::uint32_t want, std::size_t& lo, std::size_t& hi) const {
   const std::size_t fences = Count(kRowFences);
-  if (fences != (Count(kRows) + kFenceStep - 1) / kFenceStep || Count(kRowKeys) != Count(kRows)) return false;
+  if (fences != (Count(kRows) + kFenceStep - 1) / kFenceStep) return false;
   // The fences of the rows in [lo, hi); the first whose key is not below
   // want bounds the run from above, the one before it from below.
   std::size_t first = (lo + kFenceStep - 1) / kFenceStep, last = (hi + kFenceStep - 1) / kFenceStep;
@@ -295,13 +299,9 @@ void AddressDatabase::Impl::RowsOfRoad(const RoadRecord& road, const Number* num
   }
   const std::uint32_t want = RowKey(number->marked, number->main, number->sub);
   std::size_t lo = road.firstRow, hi = end;
-  // The fences leave a block of rows, fetched at once and searched
-  // themselves; without them the compact keys find the run.
-  const bool fenced = NarrowByFences(want, lo, hi);
-  if (fenced) Prefetch(sections[kRows], lo * sizeof(RowRecord), hi * sizeof(RowRecord));
-  const bool keyed = !fenced && Count(kRowKeys) == rows;
+  // The fences leave a block of rows, fetched at once and searched.
+  if (NarrowByFences(want, lo, hi)) Prefetch(sections[kRows], lo * sizeof(RowRecord), hi * sizeof(RowRecord));
   auto keyAt = [&](std::size_t i) {
-    if (keyed) return IndexAt(kRowKeys, i);
     const RowRecord r = *Row(i);
     return RowKey(r.flags & kBasement, r.main, r.sub);
   };
@@ -317,6 +317,22 @@ void AddressDatabase::Impl::RowsOfRoad(const RoadRecord& road, const Number* num
     if (r.main == number->main && r.sub == number->sub && ((r.flags & kBasement) != 0) == number->marked) {
       out.push_back(static_cast<std::uint32_t>(i));
     }
+  }
+}
+
+void AddressDatabase::Impl::BuildingsAt(std::uint32_t nameHash, std::uint32_t key,
+                                        std::vector<BuildingSlot>& out) const {
+  const std::size_t buckets = Count(kBuildings);
+  if (buckets == 0) return;
+  std::size_t b = BuildingHome(nameHash, key, buckets);
+  // A damaged file may mark every bucket: each is read once at most.
+  for (std::size_t visited = 0; visited < buckets; ++visited) {
+    const BuildingBucket bucket = *Record<BuildingBucket>(kBuildings, b);
+    for (std::size_t k = 0; k < kBucketSlots; ++k) {
+      if (bucket.roads[k] != kNoRoad && bucket.keys[k] == key) out.push_back({bucket.roads[k], bucket.postcodes[k]});
+    }
+    if (bucket.overflow == 0) return;
+    b = b + 1 == buckets ? 0 : b + 1;
   }
 }
 
@@ -403,15 +419,15 @@ std::string NumberText(std::uint32_t main, std::uint32_t sub) {
 
 }  // namespace
 
-std::string AddressDatabase::Impl::EnglishStreet(const RoadRecord& road, const RowRecord& row) const {
+std::string AddressDatabase::Impl::EnglishStreet(const RoadRecord& road, const RowBrief& row) const {
   std::string street;
   EnglishStreet(road, row, street);
   return street;
 }
 
-void AddressDatabase::Impl::EnglishStreet(const RoadRecord& road, const RowRecord& row, std::string& out) const {
+void AddressDatabase::Impl::EnglishStreet(const RoadRecord& road, const RowBrief& row, std::string& out) const {
   out.clear();
-  if (row.flags & kBasement) out += 'B';
+  if (row.basement) out += 'B';
   AppendNumber(out, row.main, row.sub);
   out += ' ';
   out += Str(road.nameEn);
@@ -449,7 +465,7 @@ AddressMatch AddressDatabase::Impl::Describe(std::uint32_t index) const {
   if (Str(row->dong) != Str(road->town)) AppendWord(m.lot, Str(row->dong));
   AppendWord(m.lot, Str(row->ri));
   AppendWord(m.lot, std::string(row->flags & kMountain ? "산" : "") + NumberText(row->lotMain, row->lotSub));
-  m.english = EnglishStreet(*road, *row);
+  m.english = EnglishStreet(*road, BriefOf(*row));
   AppendWord(m.english, EnglishDistrict(*road), ", ");
   AppendWord(m.english, Str(road->regionEn), ", ");
   return m;

@@ -1,5 +1,6 @@
 #pragma once
-// The address database file. Little-endian, every section 4-byte aligned:
+// The address database file. Little-endian, every section 4-byte aligned
+// (the buildings 64-byte):
 //   header (kHeaderBytes): magic, version, byte-order mark, file size,
 //     section count, then per section its offset and size (u64 each)
 //   strings:   byte 0 is the empty string; each string is a length byte and
@@ -13,11 +14,13 @@
 //   postcodes, old postcodes: u32 row indexes sorted by code, then row
 //   names:     (StrRef, row) pairs sorted by the name's bytes
 //   info:      text lines "key<TAB>value..." for `addrdb info`
-//   row keys:  u32 per row, RowKey of its number, so that the search for a
-//              number within a road reads 4 bytes a row, not 40
 //   row fences: the row key of every kFenceStep-th row, a small table that
-//              stays in cache, so that a number is found in the national
-//              data with one read of the keys and one of the row
+//              stays in cache, so that a number within a road is found with
+//              one read of a block of rows
+//   buildings: a hash table of every building by road name and number, in
+//              64-byte buckets (BuildingBucket) that hold its road and its
+//              postcode, so that conversion finds a building with one read
+//              and never touches the rows, the largest section by far
 // A reader checks the header and section bounds on open and every
 // reference as it follows it, so a damaged file never leads out of bounds.
 #include <cstddef>
@@ -27,7 +30,7 @@
 namespace jasokit::detail::addrdb {
 
 inline constexpr std::string_view kMagic = "JKADDRDB";
-inline constexpr std::uint32_t kFormatVersion = 2;
+inline constexpr std::uint32_t kFormatVersion = 3;
 inline constexpr std::uint32_t kByteOrderMark = 0x01020304;
 
 enum Section : std::uint32_t {
@@ -40,8 +43,8 @@ enum Section : std::uint32_t {
   kOldPostcodes,
   kNames,
   kInfo,
-  kRowKeys,
   kRowFences,
+  kBuildings,
   kSectionCount,
 };
 
@@ -104,12 +107,30 @@ struct NameEntry {
 };
 static_assert(sizeof(NameEntry) == 8);
 
-inline constexpr std::size_t kRecordSize[kSectionCount] = {
-    1, sizeof(RoadRecord), sizeof(RowRecord), sizeof(RoadNameEntry), 4, 4, 4, sizeof(NameEntry), 1, 4, 4,
-};
-
 // Rows per fence: 16 keys fill one cache line.
 inline constexpr std::size_t kFenceStep = 16;
+
+// Up to five buildings whose road name and number hash to this bucket or,
+// when an earlier bucket was full, to one before it: their RowKeys, roads
+// (kNoRoad for a free slot) and postcodes (the current one, else the old).
+// overflow: some building that hashed here or before lies further on.
+inline constexpr std::size_t kBucketSlots = 5;
+inline constexpr std::uint32_t kNoRoad = 0xFFFFFFFFu;
+struct BuildingBucket {
+  std::uint32_t keys[kBucketSlots];
+  std::uint32_t roads[kBucketSlots];
+  std::uint32_t postcodes[kBucketSlots];
+  std::uint32_t overflow;
+};
+static_assert(sizeof(BuildingBucket) == 64);
+
+inline constexpr std::size_t kRecordSize[kSectionCount] = {
+    1, sizeof(RoadRecord),     sizeof(RowRecord), sizeof(RoadNameEntry), 4, 4, 4, sizeof(NameEntry), 1,
+    4, sizeof(BuildingBucket),
+};
+
+// Where a section starts: a bucket on one cache line.
+inline constexpr std::size_t kSectionAlign[kSectionCount] = {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 64};
 
 // A building number as one number in the order of the rows: basement, then
 // the number, then the sub-number. Numbers past 32767 (none is real) share
@@ -117,6 +138,19 @@ inline constexpr std::size_t kFenceStep = 16;
 constexpr std::uint32_t RowKey(bool basement, std::uint32_t main, std::uint32_t sub) {
   const std::uint32_t number = main > 0x7FFF ? 0x7FFFFFFFu : main << 16 | (sub > 0xFFFF ? 0xFFFFu : sub);
   return (basement ? 1u << 31 : 0u) | number;
+}
+
+// Whether a key names one number (not the one shared past 32767).
+constexpr bool KeyIsExact(std::uint32_t key) { return (key & 0x7FFFFFFFu) != 0x7FFFFFFFu; }
+
+// The bucket where a building of the road name (by its NameHash) and the
+// key belongs, of buckets.
+inline std::size_t BuildingHome(std::uint32_t nameHash, std::uint32_t key, std::size_t buckets) {
+  std::uint64_t h = (std::uint64_t{nameHash} << 32 | key) * 0x9E3779B97F4A7C15ull;
+  h ^= h >> 31;
+  h *= 0xBF58476D1CE4E5B9ull;
+  h ^= h >> 29;
+  return static_cast<std::size_t>(h % buckets);
 }
 
 }  // namespace jasokit::detail::addrdb

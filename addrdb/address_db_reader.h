@@ -45,6 +45,25 @@ struct Number {
 // sub-number) or 4294967295.
 bool ParseNumber(std::string_view text, Number& out);
 
+// A building as conversion needs it: its number and postcode (the current
+// one, else the old).
+struct RowBrief {
+  bool basement = false;
+  std::uint32_t main = 0, sub = 0;
+  std::uint32_t postcode = 0;
+};
+
+RowBrief BriefOf(const RowRecord& row);
+
+// A building of the hash table: its road and postcode.
+struct BuildingSlot {
+  std::uint32_t road;
+  std::uint32_t postcode;
+};
+
+// The most roads asked for at once.
+inline constexpr std::size_t kRoadPrefetchLimit = 16;
+
 // A region in UTF-8 (서울, 서울시, 서울특별시...) as its Roman name, or "".
 std::string_view RegionRoman(std::string_view utf8);
 
@@ -95,8 +114,6 @@ struct JASOKIT_ADDRDB_HIDDEN AddressDatabase::Impl {
     return v;
   }
 
-  // The roads named name: a range of the road-name index.
-  std::vector<std::uint32_t> RoadsNamed(std::string_view name) const;
   // The entries [first, second) of the road-name index whose prefix and hash
   // are name's: its roads, and those of a name that shares both (rare).
   // The search reads no string.
@@ -116,9 +133,16 @@ struct JASOKIT_ADDRDB_HIDDEN AddressDatabase::Impl {
   // for their names, places and row fences, so that these waits overlap
   // instead of following one another (a hint).
   void AskForRoads(std::size_t first, std::size_t last) const;
+  // The same for count roads by index (at most kRoadPrefetchLimit), with
+  // their fences when fences is true.
+  void AskForRoads(const std::uint32_t* roads, std::size_t count, bool fences) const;
   // Rows of a road with the number (all rows when number is null).
   void RowsOfRoad(const detail::addrdb::RoadRecord& road, const detail::addrdb::Number* number,
                   std::vector<std::uint32_t>& out) const;
+  // The buildings of the buckets for a road name (by its NameHash) and a
+  // key: the road and postcode of each with that key, whatever its road's
+  // name, which the caller compares.
+  void BuildingsAt(std::uint32_t nameHash, std::uint32_t key, std::vector<detail::addrdb::BuildingSlot>& out) const;
   // Narrows [lo, hi), a range of rows in key order, to the fences' block
   // (at most kFenceStep rows) that holds the first key not below want;
   // false, touching nothing, when the file has no sound fences.
@@ -136,10 +160,10 @@ struct JASOKIT_ADDRDB_HIDDEN AddressDatabase::Impl {
   static std::string PostcodeText(std::uint32_t code);
   static void PostcodeText(std::uint32_t code, std::string& out);
   // Number and road ("B12 Teheran-ro"); town and city ("Yeoksam-dong, Gangnam-gu").
-  std::string EnglishStreet(const detail::addrdb::RoadRecord& road, const detail::addrdb::RowRecord& row) const;
+  std::string EnglishStreet(const detail::addrdb::RoadRecord& road, const detail::addrdb::RowBrief& row) const;
   std::string EnglishDistrict(const detail::addrdb::RoadRecord& road) const;
   // The same, into out's buffer.
-  void EnglishStreet(const detail::addrdb::RoadRecord& road, const detail::addrdb::RowRecord& row,
+  void EnglishStreet(const detail::addrdb::RoadRecord& road, const detail::addrdb::RowBrief& row,
                      std::string& out) const;
   void EnglishDistrict(const detail::addrdb::RoadRecord& road, std::string& out) const;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <numeric>
 #include <tuple>
 
@@ -193,18 +194,54 @@ std::size_t DistinctCodes(const std::vector<RowRecord>& rows, const std::vector<
   return n;
 }
 
-// The header for sections laid out one after another, 4-byte aligned.
-std::string Header(const std::string_view (&sections)[kSectionCount]) {
+// Every building with a number that its key names exactly, in the bucket
+// its road name and number hash to or, that one full, in the next with room.
+// Four buildings a bucket of five on average: a bucket seldom overflows.
+std::vector<BuildingBucket> BuildingTable(const std::vector<RowRecord>& rows, const std::vector<RoadRecord>& roads,
+                                          const std::function<std::string_view(StrRef)>& text) {
+  std::vector<std::uint32_t> nameHashes;
+  nameHashes.reserve(roads.size());
+  for (const RoadRecord& road : roads) nameHashes.push_back(NameHash(text(road.name)));
+  BuildingBucket empty{};
+  std::fill(std::begin(empty.roads), std::end(empty.roads), kNoRoad);
+  std::vector<BuildingBucket> buckets(std::max<std::size_t>(1, (rows.size() + 3) / 4), empty);
+  std::vector<std::uint8_t> used(buckets.size());
+  for (const RowRecord& r : rows) {
+    const std::uint32_t key = RowKey(r.flags & kBasement, r.main, r.sub);
+    if (!KeyIsExact(key)) continue;
+    std::size_t b = BuildingHome(nameHashes[r.road], key, buckets.size());
+    while (used[b] == kBucketSlots) {
+      buckets[b].overflow = 1;
+      b = b + 1 == buckets.size() ? 0 : b + 1;
+    }
+    BuildingBucket& bucket = buckets[b];
+    const std::size_t slot = used[b]++;
+    bucket.keys[slot] = key;
+    bucket.roads[slot] = r.road;
+    bucket.postcodes[slot] = r.postcode != 0 ? r.postcode : r.oldPostcode;
+  }
+  return buckets;
+}
+
+std::uint64_t AlignUp(std::uint64_t offset, std::size_t align) { return (offset + align - 1) / align * align; }
+
+// Where each section starts when laid out one after another, each aligned
+// as kSectionAlign says; the last entry is the file's size.
+void Layout(const std::string_view (&sections)[kSectionCount], std::uint64_t (&offsets)[kSectionCount + 1]) {
+  std::uint64_t offset = kHeaderBytes;
+  for (std::size_t s = 0; s < kSectionCount; ++s) {
+    offsets[s] = AlignUp(offset, kSectionAlign[s]);
+    offset = offsets[s] + sections[s].size();
+  }
+  offsets[kSectionCount] = AlignUp(offset, 4);
+}
+
+std::string Header(const std::string_view (&sections)[kSectionCount],
+                   const std::uint64_t (&offsets)[kSectionCount + 1]) {
   std::string header(kMagic);
   PutLe(header, kFormatVersion, 4);
   PutLe(header, kByteOrderMark, 4);
-  std::uint64_t offset = kHeaderBytes;
-  std::uint64_t offsets[kSectionCount];
-  for (std::size_t s = 0; s < kSectionCount; ++s) {
-    offsets[s] = offset;
-    offset = (offset + sections[s].size() + 3) / 4 * 4;
-  }
-  PutLe(header, offset, 8);
+  PutLe(header, offsets[kSectionCount], 8);
   PutLe(header, kSectionCount, 4);
   PutLe(header, 0, 4);
   for (std::size_t s = 0; s < kSectionCount; ++s) {
@@ -284,12 +321,11 @@ bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
   const std::vector<std::uint32_t> postcodes = CodeIndex(rows, &RowRecord::postcode);
   const std::vector<std::uint32_t> oldPostcodes = CodeIndex(rows, &RowRecord::oldPostcode);
   const std::vector<NameEntry> names = NameIndex(rows);
-  std::vector<std::uint32_t> rowKeys;
-  rowKeys.reserve(rows.size());
-  for (const RowRecord& r : rows) rowKeys.push_back(RowKey(r.flags & kBasement, r.main, r.sub));
   std::vector<std::uint32_t> rowFences;
-  for (std::size_t i = 0; i < rowKeys.size(); i += kFenceStep) rowFences.push_back(rowKeys[i]);
-
+  for (std::size_t i = 0; i < rows.size(); i += kFenceStep) {
+    rowFences.push_back(RowKey(rows[i].flags & kBasement, rows[i].main, rows[i].sub));
+  }
+  const std::vector<BuildingBucket> buildings = BuildingTable(rows, roads, [this](StrRef s) { return Text(s); });
   // Older data has six-digit codes only.
   const std::size_t distinctPostcodes = postcodes.empty() ? DistinctCodes(rows, oldPostcodes, &RowRecord::oldPostcode)
                                                           : DistinctCodes(rows, postcodes, &RowRecord::postcode);
@@ -297,14 +333,19 @@ bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
                            "\npostcodes\t" + std::to_string(distinctPostcodes) + "\n" + m_info;
   const std::string_view sections[kSectionCount] = {
       m_strings,           Bytes(roads), Bytes(rows), Bytes(roadNames), Bytes(lots),      Bytes(postcodes),
-      Bytes(oldPostcodes), Bytes(names), info,        Bytes(rowKeys),   Bytes(rowFences),
+      Bytes(oldPostcodes), Bytes(names), info,        Bytes(rowFences), Bytes(buildings),
   };
-  if (!sink(Header(sections))) return false;
-  static constexpr char kPadding[4] = {};
-  for (const std::string_view& section : sections) {
-    if (!sink(section)) return false;
-    const std::size_t pad = (4 - section.size() % 4) % 4;
-    if (pad != 0 && !sink(std::string_view(kPadding, pad))) return false;
+  std::uint64_t offsets[kSectionCount + 1];
+  Layout(sections, offsets);
+  const std::string header = Header(sections, offsets);
+  if (!sink(header)) return false;
+  static constexpr char kPadding[64] = {};
+  std::uint64_t at = header.size();
+  for (std::size_t s = 0; s <= kSectionCount; ++s) {
+    if (offsets[s] > at && !sink(std::string_view(kPadding, offsets[s] - at))) return false;
+    if (s == kSectionCount) break;
+    if (!sink(sections[s])) return false;
+    at = offsets[s] + sections[s].size();
   }
   return true;
 }

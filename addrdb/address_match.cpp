@@ -48,13 +48,24 @@ class Matcher {
     Cp949ToUtf8(m_typed.branch, name);
     Number number;
     if (!ParseNumber(m_typed.number, number)) return;
-    number.marked = m_typed.marked;
-    m_db.ForRoadsNamed(name, [&](std::uint32_t, const RoadRecord& road) {
-      if (!Fits(road)) return;
-      m_scratch.rows.clear();
-      m_db.RowsOfRoad(road, &number, m_scratch.rows);
-      for (std::uint32_t i : m_scratch.rows) m_scratch.candidates.push_back(MatchCandidate{road, *m_db.Row(i)});
-    });
+    const std::uint32_t key = RowKey(m_typed.marked, number.main, number.sub);
+    // Numbers past 32767 (none is real) are left to the rules.
+    if (!KeyIsExact(key)) return;
+    std::vector<BuildingSlot>& slots = m_scratch.slots;
+    slots.clear();
+    m_db.BuildingsAt(NameHash(name), key, slots);
+    // Their roads, and then the names to compare, asked for together.
+    if (slots.size() <= kRoadPrefetchLimit) {
+      std::uint32_t roads[kRoadPrefetchLimit] = {};
+      for (std::size_t k = 0; k < slots.size(); ++k) roads[k] = slots[k].road;
+      m_db.AskForRoads(roads, slots.size(), false);
+    }
+    for (const BuildingSlot& slot : slots) {
+      const auto road = m_db.Road(slot.road);
+      if (!road || m_db.Str(road->name) != name || !Fits(*road)) continue;
+      m_scratch.candidates.push_back(
+          MatchCandidate{*road, RowBrief{m_typed.marked, number.main, number.sub, slot.postcode}});
+    }
   }
 
   void AtLot() {
@@ -69,7 +80,7 @@ class Matcher {
     for (std::uint32_t i : m_scratch.rows) {
       const auto row = m_db.Row(i);
       const auto road = row ? m_db.Road(row->road) : std::nullopt;
-      if (road && Fits(*road)) m_scratch.candidates.push_back(MatchCandidate{*road, *row});
+      if (road && Fits(*road)) m_scratch.candidates.push_back(MatchCandidate{*road, BriefOf(*row)});
     }
   }
 
@@ -109,7 +120,7 @@ AnswerKey KeyOf(const AddressDatabase::Impl& db, const MatchCandidate& c) {
   AnswerKey k;
   k.roadEn = db.Str(c.road.nameEn);
   k.street = !k.roadEn.empty();
-  k.basement = (c.row.flags & kBasement) != 0;
+  k.basement = c.row.basement;
   k.main = c.row.main;
   k.sub = c.row.sub;
   const std::string_view town = db.Str(c.road.town), townEn = db.Str(c.road.townEn);
@@ -121,7 +132,7 @@ AnswerKey KeyOf(const AddressDatabase::Impl& db, const MatchCandidate& c) {
   }
   k.region = db.Str(c.road.regionEn);
   if (k.region.empty()) k.region = RegionRoman(db.Str(c.road.region));
-  k.postcode = c.row.postcode != 0 ? c.row.postcode : c.row.oldPostcode;
+  k.postcode = c.row.postcode;
   return k;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "addrdb/address_db_format.h"
+#include "addrdb/address_db_reader.h"
 #include "jasokit/address_db.h"
 
 namespace jasokit::detail {
@@ -43,7 +44,7 @@ struct DatabaseAnswer {
 // A building the words fit.
 struct MatchCandidate {
   addrdb::RoadRecord road;
-  addrdb::RowRecord row;
+  addrdb::RowBrief row;
 };
 
 // The matcher's working texts and lists, owned by the caller (a converter)
@@ -54,6 +55,7 @@ struct MatchScratch {
   std::string town;
   std::string name;  // road and branch, or the locality
   std::vector<std::uint32_t> rows;
+  std::vector<addrdb::BuildingSlot> slots;
   std::vector<MatchCandidate> candidates;
 };
 

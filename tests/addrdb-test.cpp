@@ -232,7 +232,7 @@ TEST_F(AddrDbTest, InfoNamesSourcesEditionsAndCounts) {
   FakeIo io;
   ASSERT_EQ(Jasokit(io, {"addrdb", "info", Db()}), 0) << io.err;
   EXPECT_EQ(io.out, Db() +
-                        "\nformat version 2\nsources:\n"
+                        "\nformat version 3\nsources:\n"
                         "  seoul.txt (edition " +
                         io.out.substr(io.out.find("edition ") + 8, 10) +
                         ", current layout): 4 rows, 0 skipped\n"
@@ -293,6 +293,41 @@ TEST(AddressDbBuilderTest, BuildsInMemoryAndCountsWhatItSkips) {
   EXPECT_EQ(db.Lookup("06236").matches.size(), 2u);
   EXPECT_EQ(db.Info().sources,
             std::vector<std::string>{"seoul.txt (edition 2023-01-01, current layout): 4 rows, 2 skipped"});
+}
+
+// Thirty roads of one name, each with a building 1: all hash to one bucket
+// and spill over the next ones, and each address still finds its own.
+TEST(AddressDbBuilderTest, BuildingsOfOneRoadNameAndNumberEachFoundInTheirCity) {
+  const char* const syllables[] = {"가", "나", "다", "라", "마", "바"};
+  std::vector<std::string> cities;
+  for (const char* a : syllables) {
+    for (const char* b : {"천", "산", "주", "원", "포"}) cities.push_back(std::string(a) + b + "시");
+  }
+  AddressDbBuilder builder;
+  ASSERT_TRUE(builder.BeginText(kCurrentHeader));
+  for (std::size_t k = 0; k < cities.size(); ++k) {
+    const std::string postcode = std::to_string(10100 + k);
+    const std::string line = postcode + "|경기도|Gyeonggi-do|" + cities[k] + "|City" + std::to_string(k) +
+                             "-si|||1|중앙로|Jungang-ro|0|1|0|" + std::to_string(k) + "|||1|중앙동||중앙동|0|" +
+                             std::to_string(k + 1) + "|01|0||\n";
+    ASSERT_EQ(builder.AddLine(line, k + 2), "") << line;
+  }
+  builder.EndText("gyeonggi.txt", "2026-01-01");
+  std::ostringstream out;
+  ASSERT_TRUE(builder.Write(out));
+  const std::string bytes = out.str();
+  AddressDatabase db;
+  ASSERT_EQ(db.OpenBytes(bytes), AddressDbStatus::Ok);
+  Options options;
+  options.style = Style::Official;
+  options.database = &db;
+  for (std::size_t k = 0; k < cities.size(); ++k) {
+    const Result r = Convert("경기도 " + cities[k] + " 중앙로 1", options);
+    ASSERT_TRUE(r.fields) << cities[k];
+    EXPECT_EQ(r.fields->source, "database") << cities[k];
+    EXPECT_EQ(r.fields->district, "City" + std::to_string(k) + "-si") << cities[k];
+    EXPECT_EQ(r.fields->postcode, std::to_string(10100 + k)) << cities[k];
+  }
 }
 
 TEST_F(AddrDbTest, LookupCommandWritesJsonAndTellsMisses) {
