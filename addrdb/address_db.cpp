@@ -336,6 +336,13 @@ void AddressDatabase::Impl::BuildingsAt(std::uint32_t nameHash, std::uint32_t ke
   }
 }
 
+void AddressDatabase::Impl::AskForBuildings(std::uint32_t nameHash, std::uint32_t key) const {
+  const std::size_t buckets = Count(kBuildings);
+  if (buckets == 0) return;
+  const std::size_t at = BuildingHome(nameHash, key, buckets) * sizeof(BuildingBucket);
+  Prefetch(sections[kBuildings], at, at + sizeof(BuildingBucket));
+}
+
 void AddressDatabase::Impl::RowsAtLot(std::string_view locality, const Number& lot,
                                       std::vector<std::uint32_t>& out) const {
   const std::size_t n = Count(kLots);

@@ -143,6 +143,8 @@ struct JASOKIT_ADDRDB_HIDDEN AddressDatabase::Impl {
   // key: the road and postcode of each with that key, whatever its road's
   // name, which the caller compares.
   void BuildingsAt(std::uint32_t nameHash, std::uint32_t key, std::vector<detail::addrdb::BuildingSlot>& out) const;
+  // Asks for the bucket BuildingsAt reads first (a hint).
+  void AskForBuildings(std::uint32_t nameHash, std::uint32_t key) const;
   // Narrows [lo, hi), a range of rows in key order, to the fences' block
   // (at most kFenceStep rows) that holds the first key not below want;
   // false, touching nothing, when the file has no sound fences.

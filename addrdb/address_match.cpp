@@ -151,6 +151,19 @@ void WriteAnswer(const AddressDatabase::Impl& db, const MatchCandidate& c, const
 
 }  // namespace
 
+void AskForBuilding(const AddressDatabase& db, const TypedAddress& typed, MatchScratch& scratch) {
+  const AddressDatabase::Impl* impl = db.impl();
+  Number number;
+  if (!impl || typed.road.empty() || !ParseNumber(typed.number, number)) return;
+  const std::uint32_t key = RowKey(typed.marked, number.main, number.sub);
+  if (!KeyIsExact(key)) return;
+  std::string& name = scratch.name;
+  name.clear();
+  Cp949ToUtf8(typed.road, name);
+  Cp949ToUtf8(typed.branch, name);
+  impl->AskForBuildings(NameHash(name), key);
+}
+
 bool AnswerFromDatabase(const AddressDatabase& db, const TypedAddress& typed, bool keepLot, MatchScratch& scratch,
                         DatabaseAnswer& answer) {
   const AddressDatabase::Impl* impl = db.impl();

@@ -59,6 +59,10 @@ struct MatchScratch {
   std::vector<MatchCandidate> candidates;
 };
 
+// Asks for the memory where AnswerFromDatabase will look for the building
+// of a road address (a hint; nothing else changes).
+void AskForBuilding(const AddressDatabase& db, const TypedAddress& typed, MatchScratch& scratch);
+
 // Whether the data holds the building (or, for a lot address, the lot) and
 // then its parts. keepLot leaves a lot address's street to the rules. An
 // address without its region (regionRoman empty) is matched by the rest;

@@ -349,6 +349,7 @@ class OfficialAddress {
     m_at += regionWords;
     m_typed.Clear();
     if (region != nullptr) m_typed.regionRoman = region->roman;
+    m_database = use.database;
     ReadParts();
     const bool fromDatabase =
         use.database && AnswerFromDatabase(*use.database, m_typed, use.keepLot, m_matchScratch, m_answer);
@@ -502,7 +503,12 @@ class OfficialAddress {
     m_typed.road = t;
     if (road.branch.type.empty() && ParseBranch(NextWord(m_at), road)) m_typed.branch = m_tokens[m_at++].text;
     const std::size_t begin = m_arena.size();
-    if (TakeNumber(kOfficialBasement, "B")) m_arena += ' ';
+    if (TakeNumber(kOfficialBasement, "B")) {
+      m_arena += ' ';
+      // The data's answer is asked for now, so that its wait for memory
+      // overlaps the road's romanization.
+      if (m_database) AskForBuilding(*m_database, m_typed, m_matchScratch);
+    }
     WriteRoad(road, m_arena);
     m_street = Span{begin, m_arena.size()};
     m_streetDone = true;
@@ -859,6 +865,7 @@ class OfficialAddress {
   TypedAddress m_typed;
   DatabaseAnswer m_answer;
   MatchScratch m_matchScratch;
+  const AddressDatabase* m_database = nullptr;  // the one of the text being read
   HangulRomanizer m_engine{Style::Official};
 };
 
