@@ -39,8 +39,14 @@ def real_rows():
 
 def main():
     args = sys.argv[1:]
+    if any(a in ("-h", "--help") for a in args):
+        print(__doc__)
+        return
     own_roads = "--own-roads" in args
     args = [a for a in args if a != "--own-roads"]
+    # An unknown option would otherwise name the gigabyte-sized output.
+    if not 1 <= len(args) <= 2 or args[0].startswith("-") or (len(args) == 2 and not args[1].isdigit()):
+        sys.exit(__doc__.splitlines()[-1])
     out, rows = args[0], int(args[1]) if len(args) > 1 else 6_400_000
     real = list(real_rows())
     with open(out, "w", encoding="utf-8", newline="\n") as w:
