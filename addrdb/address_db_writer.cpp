@@ -194,35 +194,6 @@ std::size_t DistinctCodes(const std::vector<RowRecord>& rows, const std::vector<
   return n;
 }
 
-// Every building with a number that its key names exactly, in the bucket
-// its road name and number hash to or, that one full, in the next with room.
-// Four buildings a bucket of five on average: a bucket seldom overflows.
-std::vector<BuildingBucket> BuildingTable(const std::vector<RowRecord>& rows, const std::vector<RoadRecord>& roads,
-                                          const std::function<std::string_view(StrRef)>& text) {
-  std::vector<std::uint32_t> nameHashes;
-  nameHashes.reserve(roads.size());
-  for (const RoadRecord& road : roads) nameHashes.push_back(NameHash(text(road.name)));
-  BuildingBucket empty{};
-  std::fill(std::begin(empty.roads), std::end(empty.roads), kNoRoad);
-  std::vector<BuildingBucket> buckets(std::max<std::size_t>(1, (rows.size() + 3) / 4), empty);
-  std::vector<std::uint8_t> used(buckets.size());
-  for (const RowRecord& r : rows) {
-    const std::uint32_t key = RowKey(r.flags & kBasement, r.main, r.sub);
-    if (!KeyIsExact(key)) continue;
-    std::size_t b = BuildingHome(nameHashes[r.road], key, buckets.size());
-    while (used[b] == kBucketSlots) {
-      buckets[b].overflow = 1;
-      b = b + 1 == buckets.size() ? 0 : b + 1;
-    }
-    BuildingBucket& bucket = buckets[b];
-    const std::size_t slot = used[b]++;
-    bucket.keys[slot] = key;
-    bucket.roads[slot] = r.road;
-    bucket.postcodes[slot] = r.postcode != 0 ? r.postcode : r.oldPostcode;
-  }
-  return buckets;
-}
-
 std::uint64_t AlignUp(std::uint64_t offset, std::size_t align) { return (offset + align - 1) / align * align; }
 
 // Where each section starts when laid out one after another, each aligned
@@ -299,6 +270,35 @@ std::vector<NameEntry> AddressDbWriter::NameIndex(const std::vector<RowRecord>& 
   return sorted;
 }
 
+// Every building with a number that its key names exactly, in the bucket
+// its road name and number hash to or, that one full, in the next with room.
+// Four buildings a bucket of five on average: a bucket seldom overflows.
+std::vector<BuildingBucket> AddressDbWriter::BuildingTable(const std::vector<RowRecord>& rows,
+                                                           const std::vector<RoadRecord>& roads) const {
+  std::vector<std::uint32_t> nameHashes;
+  nameHashes.reserve(roads.size());
+  for (const RoadRecord& road : roads) nameHashes.push_back(NameHash(Text(road.name)));
+  BuildingBucket empty{};
+  std::fill(std::begin(empty.roads), std::end(empty.roads), kNoRoad);
+  std::vector<BuildingBucket> buckets(std::max<std::size_t>(1, (rows.size() + 3) / 4), empty);
+  std::vector<std::uint8_t> used(buckets.size());
+  for (const RowRecord& r : rows) {
+    const std::uint32_t key = RowKey(r.flags & kBasement, r.main, r.sub);
+    if (!KeyIsExact(key)) continue;
+    std::size_t b = BuildingHome(nameHashes[r.road], key, buckets.size());
+    while (used[b] == kBucketSlots) {
+      buckets[b].overflow = 1;
+      b = b + 1 == buckets.size() ? 0 : b + 1;
+    }
+    BuildingBucket& bucket = buckets[b];
+    const std::size_t slot = used[b]++;
+    bucket.keys[slot] = key;
+    bucket.roads[slot] = r.road;
+    bucket.postcodes[slot] = r.postcode != 0 ? r.postcode : r.oldPostcode;
+  }
+  return buckets;
+}
+
 bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
   const std::vector<std::uint32_t> roadRank = RankRoads();
   std::vector<RoadRecord> roads(m_roads.size());
@@ -325,7 +325,7 @@ bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
   for (std::size_t i = 0; i < rows.size(); i += kFenceStep) {
     rowFences.push_back(RowKey(rows[i].flags & kBasement, rows[i].main, rows[i].sub));
   }
-  const std::vector<BuildingBucket> buildings = BuildingTable(rows, roads, [this](StrRef s) { return Text(s); });
+  const std::vector<BuildingBucket> buildings = BuildingTable(rows, roads);
   // Older data has six-digit codes only.
   const std::size_t distinctPostcodes = postcodes.empty() ? DistinctCodes(rows, oldPostcodes, &RowRecord::oldPostcode)
                                                           : DistinctCodes(rows, postcodes, &RowRecord::postcode);

@@ -44,6 +44,9 @@ class AddressDbWriter {
   std::vector<std::uint32_t> LotIndex(const std::vector<RowRecord>& rows) const;
   // Building and bulk-delivery names with their rows, by name.
   std::vector<NameEntry> NameIndex(const std::vector<RowRecord>& rows) const;
+  // Every building in the hash table's buckets, by road name and number.
+  std::vector<BuildingBucket> BuildingTable(const std::vector<RowRecord>& rows,
+                                            const std::vector<RoadRecord>& roads) const;
 
   std::string m_strings;
   std::unordered_map<std::string, StrRef> m_interned;

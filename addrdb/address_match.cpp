@@ -11,6 +11,21 @@ using namespace addrdb;
 
 namespace {
 
+// A road address's road name (UTF-8, into name), number, and the hash
+// table's name hash and key; false for a number past 32767 (none is real),
+// which is left to the rules, or no number at all.
+bool BuildingKey(const TypedAddress& typed, std::string& name, Number& number, std::uint32_t& nameHash,
+                 std::uint32_t& key) {
+  if (!ParseNumber(typed.number, number)) return false;
+  key = RowKey(typed.marked, number.main, number.sub);
+  if (!KeyIsExact(key)) return false;
+  name.clear();
+  Cp949ToUtf8(typed.road, name);
+  Cp949ToUtf8(typed.branch, name);
+  nameHash = NameHash(name);
+  return true;
+}
+
 class Matcher {
  public:
   Matcher(const AddressDatabase::Impl& db, const TypedAddress& typed, MatchScratch& scratch)
@@ -42,18 +57,13 @@ class Matcher {
   }
 
   void AtRoad() {
-    std::string& name = m_scratch.name;
-    name.clear();
-    Cp949ToUtf8(m_typed.road, name);
-    Cp949ToUtf8(m_typed.branch, name);
     Number number;
-    if (!ParseNumber(m_typed.number, number)) return;
-    const std::uint32_t key = RowKey(m_typed.marked, number.main, number.sub);
-    // Numbers past 32767 (none is real) are left to the rules.
-    if (!KeyIsExact(key)) return;
+    std::uint32_t nameHash, key;
+    if (!BuildingKey(m_typed, m_scratch.name, number, nameHash, key)) return;
+    const std::string& name = m_scratch.name;
     std::vector<BuildingSlot>& slots = m_scratch.slots;
     slots.clear();
-    m_db.BuildingsAt(NameHash(name), key, slots);
+    m_db.BuildingsAt(nameHash, key, slots);
     // Their roads, and then the names to compare, asked for together.
     if (slots.size() <= kRoadPrefetchLimit) {
       std::uint32_t roads[kRoadPrefetchLimit] = {};
@@ -154,14 +164,10 @@ void WriteAnswer(const AddressDatabase::Impl& db, const MatchCandidate& c, const
 void AskForBuilding(const AddressDatabase& db, const TypedAddress& typed, MatchScratch& scratch) {
   const AddressDatabase::Impl* impl = db.impl();
   Number number;
-  if (!impl || typed.road.empty() || !ParseNumber(typed.number, number)) return;
-  const std::uint32_t key = RowKey(typed.marked, number.main, number.sub);
-  if (!KeyIsExact(key)) return;
-  std::string& name = scratch.name;
-  name.clear();
-  Cp949ToUtf8(typed.road, name);
-  Cp949ToUtf8(typed.branch, name);
-  impl->AskForBuildings(NameHash(name), key);
+  std::uint32_t nameHash, key;
+  if (impl && !typed.road.empty() && BuildingKey(typed, scratch.name, number, nameHash, key)) {
+    impl->AskForBuildings(nameHash, key);
+  }
 }
 
 bool AnswerFromDatabase(const AddressDatabase& db, const TypedAddress& typed, bool keepLot, MatchScratch& scratch,
