@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "addrdb/address_db_reader.h"
-#include "addrdb/address_match.h"
+#include "address/address_match.h"
 #include "jasokit/address_db.h"
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
@@ -41,7 +41,7 @@ const AddressDatabase& Db() {
 const std::vector<std::string>& Addresses() {
   static const std::vector<std::string> lines = [] {
     std::vector<std::string> out;
-    const AddressDatabase::Impl& db = *Db().impl();
+    const detail::DatabaseReader& db = *detail::AddressDatabaseSeam::Of(Db());
     const std::size_t rows = db.Count(detail::addrdb::kRows);
     const std::size_t step = rows / 20000 + 1;
     for (std::size_t i = 0; i < rows; i += step) {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "address/conversion.h"
-#include "cli/batch_request.h"
-#include "cli/http_api.h"
-#include "cli/json.h"
+#include "service/batch_request.h"
+#include "service/http_api.h"
+#include "frontend/json.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "cli/addrdb_source.h"
 #include "cli/cli.h"
 #include "cli/options.h"
-#include "cli/platform.h"
+#include "platform/platform.h"
 #include "jasokit/address_db.h"
 #include "jasokit/address_db_builder.h"
 

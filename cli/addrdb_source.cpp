@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "cli/cli.h"
-#include "cli/platform.h"
+#include "platform/platform.h"
 #include "jasokit/address_db.h"
 #include "jasokit/cp949.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // The jasokit command line: a table of subcommands over the text library.
 // Commands talk to the world only through the platform interface
-// (cli/platform.h), so tests can run them in memory.
+// (platform/platform.h), so tests can run them in memory.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/platform.h"
+#include "platform/platform.h"
 
 namespace jasokit::cli {
 

@@ -4,8 +4,8 @@
 
 #include "cli/addrdb_source.h"
 #include "cli/cli.h"
-#include "cli/input.h"
-#include "cli/json.h"
+#include "frontend/input.h"
+#include "frontend/json.h"
 #include "cli/options.h"
 #include "jasokit/address_db.h"
 #include "jasokit/zip.h"

@@ -1,5 +1,5 @@
 #include "cli/cli.h"
-#include "cli/platform.h"
+#include "platform/platform.h"
 
 int main(int argc, char** argv) {
   const std::unique_ptr<jasokit::cli::CliIo> io = jasokit::cli::StandardIo();

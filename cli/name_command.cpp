@@ -7,9 +7,9 @@
 #include <string>
 
 #include "cli/cli.h"
-#include "cli/csv.h"
-#include "cli/input.h"
-#include "cli/json.h"
+#include "frontend/csv.h"
+#include "frontend/input.h"
+#include "frontend/json.h"
 #include "cli/options.h"
 #include "jasokit/cp949.h"
 #include "jasokit/name.h"

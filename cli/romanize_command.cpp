@@ -2,8 +2,8 @@
 #include <string>
 
 #include "cli/cli.h"
-#include "cli/codec.h"
-#include "cli/input.h"
+#include "frontend/codec.h"
+#include "frontend/input.h"
 #include "cli/name_command.h"
 #include "cli/options.h"
 #include "jasokit/style.h"

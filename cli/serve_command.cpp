@@ -5,10 +5,10 @@
 
 #include "cli/addrdb_source.h"
 #include "cli/cli.h"
-#include "cli/http_api.h"
-#include "cli/http_server.h"
+#include "service/http_api.h"
+#include "service/http_server.h"
 #include "cli/options.h"
-#include "cli/platform.h"
+#include "platform/platform.h"
 #include "jasokit/address_db.h"
 #include "jasokit/zip.h"
 

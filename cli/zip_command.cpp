@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "cli/codec.h"
-#include "cli/input.h"
-#include "cli/json.h"
+#include "frontend/codec.h"
+#include "frontend/input.h"
+#include "frontend/json.h"
 #include "cli/options.h"
-#include "cli/zip_query.h"
+#include "frontend/zip_query.h"
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
 #include "jasokit/zip.h"

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "cli/cli.h"
-#include "cli/csv.h"
+#include "frontend/csv.h"
 #include "cli/options.h"
-#include "cli/platform.h"
+#include "platform/platform.h"
 #include "jasokit/cp949.h"
 #include "jasokit/zip.h"
 

@@ -9,29 +9,37 @@ set(JASOKIT_SOVERSION 2)
 configure_file("${PROJECT_SOURCE_DIR}/include/jasokit/version.h.in"
                "${PROJECT_BINARY_DIR}/include/jasokit/version.h" @ONLY)
 
+# The eight-byte scanning helpers, header-only: the one internal piece the
+# programs share with the library (their codec and JSON writer scan the same way).
+add_library(jasokit_bytes8 INTERFACE)
+target_include_directories(jasokit_bytes8 INTERFACE "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/lib/bytes8>")
+# UTF-8 to and from the UTF-16 of the Windows wide calls, header-only, which
+# the library's few system calls and the programs' both make.
+add_library(jasokit_utf16 INTERFACE)
+target_include_directories(jasokit_utf16 INTERFACE "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/lib/utf16>")
+
 add_library(jasokit_objects OBJECT)
 target_include_directories(jasokit_objects PUBLIC
   "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>"
-  "$<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>"
-  "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>")
+  "$<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>")
+# The library's own headers are found from lib/ by the library alone (and by
+# its unit tests, through jasokit_internal below).
+target_include_directories(jasokit_objects PRIVATE "${PROJECT_SOURCE_DIR}/lib")
+target_link_libraries(jasokit_objects PRIVATE jasokit_bytes8 jasokit_utf16)
 target_compile_features(jasokit_objects PUBLIC cxx_std_17)
 target_compile_definitions(jasokit_objects PRIVATE JASOKIT_BUILDING_LIBRARY)
 set_target_properties(jasokit_objects PROPERTIES
   POSITION_INDEPENDENT_CODE ON
   CXX_VISIBILITY_PRESET hidden
   VISIBILITY_INLINES_HIDDEN ON)
-add_subdirectory(romanize)
-add_subdirectory(address)
-add_subdirectory(memory)
-add_subdirectory(zipcode)
-add_subdirectory(addrdb)
+foreach(part IN ITEMS romanize address zipcode addrdb tables sys)
+  add_subdirectory("${PROJECT_SOURCE_DIR}/lib/${part}" "${PROJECT_BINARY_DIR}/lib/${part}")
+endforeach()
 
-# In the build tree the private headers (romanize/..., address/...) are
-# visible too, for the programs and tests; installed, only include/.
+# Programs see include/ alone, in the build tree as when installed.
 set(jasokit_include_dirs
   "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>"
   "$<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>"
-  "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>"
   "$<INSTALL_INTERFACE:include>")
 
 add_library(jasokit_static STATIC $<TARGET_OBJECTS:jasokit_objects>)
@@ -62,3 +70,9 @@ if(JASOKIT_BUILD_SHARED)
 else()
   add_library(jasokit::jasokit ALIAS jasokit_static)
 endif()
+
+# The library's internals, for its own unit tests, benchmarks and fuzz targets
+# only: no program links this.
+add_library(jasokit_internal INTERFACE)
+target_include_directories(jasokit_internal INTERFACE "${PROJECT_SOURCE_DIR}/lib")
+target_link_libraries(jasokit_internal INTERFACE jasokit_static jasokit_bytes8)

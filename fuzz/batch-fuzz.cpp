@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "cli/batch_request.h"
-#include "cli/json.h"
+#include "service/batch_request.h"
+#include "frontend/json.h"
 #include "fuzz-check.h"
 #include "jasokit/cp949.h"
 

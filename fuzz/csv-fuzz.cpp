@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/csv.h"
+#include "frontend/csv.h"
 #include "fuzz-check.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include <string>
 #include <thread>
 
-#include "cli/http_api.h"
-#include "cli/http_server.h"
+#include "service/http_api.h"
+#include "service/http_server.h"
 #include "fuzz-check.h"
 
 namespace {

@@ -1,5 +1,5 @@
 #include "platform/program_folder.h"
-#include "platform/utf16.h"
+#include "utf16.h"
 
 namespace jasokit::platform {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "romanize/cp949.h"
-#include "romanize/cp949_tables.h"
+#include "tables/cp949_tables.h"
 
 using namespace jasokit::detail;  // the steps under test
 

@@ -1,5 +1,5 @@
 // The streaming CSV reader and the writing of converted records.
-#include "cli/csv.h"
+#include "frontend/csv.h"
 
 #include <gtest/gtest.h>
 

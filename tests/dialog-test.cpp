@@ -10,7 +10,7 @@
 #include "app/dialog/banner_text.h"
 #include "app/dialog/dialog_logic.h"
 #include "jasokit/convert.h"
-#include "tests/test-util.h"
+#include "test-util.h"
 
 namespace jasokit {
 namespace {

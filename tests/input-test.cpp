@@ -1,6 +1,6 @@
 // Input texts streamed in pieces: the outcome never depends on how the text
 // was cut, and equals converting it whole.
-#include "cli/input.h"
+#include "frontend/input.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // JSON string literals from UTF-8 text, valid JSON whatever the bytes.
-#include "cli/json.h"
+#include "frontend/json.h"
 
 #include <gtest/gtest.h>
 

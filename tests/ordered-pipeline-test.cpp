@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/ordered_pipeline.h"
+#include "frontend/ordered_pipeline.h"
 
 namespace jasokit {
 namespace {

@@ -1,5 +1,5 @@
 // What the programs ask of the system: their own folder.
-#include "cli/platform.h"
+#include "platform/platform.h"
 
 #include <gtest/gtest.h>
 

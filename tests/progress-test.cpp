@@ -1,5 +1,5 @@
 // The progress meter: its line, how often it draws, and that it leaves no trace.
-#include "cli/progress.h"
+#include "frontend/progress.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/platform.h"
+#include "platform/platform.h"
 #include "test-util.h"
 
 namespace jasokit {

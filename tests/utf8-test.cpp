@@ -16,7 +16,7 @@
 #include "address/conversion.h"
 #include "jasokit/convert.h"
 #include "romanize/cp949.h"
-#include "romanize/cp949_tables.h"
+#include "tables/cp949_tables.h"
 #include "test-util.h"
 
 using namespace jasokit::detail;  // the steps under test

@@ -13,9 +13,9 @@ import tempfile
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 # (generator and its arguments, the committed file it writes)
 GENERATED = [
-    (["tools/gen_cp949_tables.py"], "romanize/cp949_tables.cpp"),
-    (["tools/gen_address_tables.py"], "address/address_tables.h"),
-    (["tools/gen_address_tables.py", "--official"], "address/official_tables.h"),
+    (["lib/tables/gen_cp949_tables.py"], "lib/tables/cp949_tables.cpp"),
+    (["lib/tables/gen_address_tables.py"], "lib/tables/address_tables.h"),
+    (["lib/tables/gen_address_tables.py", "--official"], "lib/tables/official_tables.h"),
 ]
 
 

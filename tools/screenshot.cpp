@@ -15,9 +15,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/converter_app.h"
-#include "app/main_dialog.h"
-#include "ui/message_box.h"
+#include "app/qt/converter_app.h"
+#include "app/qt/main_dialog.h"
+#include "app/qt/message_box.h"
 #include "zipcode/zip_database.h"
 
 namespace {

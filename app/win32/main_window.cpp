@@ -9,8 +9,8 @@
 #include "app/win32/resource.h"
 #include "jasokit/style.h"
 #include "platform/program_folder.h"
-#include "platform/utf16.h"
-#include "ui/dialog_layout.h"
+#include "utf16.h"
+#include "app/dialog/dialog_layout.h"
 
 namespace jasokit::win32 {
 

@@ -13,6 +13,10 @@
 
 namespace jasokit {
 
+namespace detail {
+struct AddressDatabaseSeam;
+}
+
 enum class AddressDbStatus {
   Ok,
   CannotOpen,    // missing, unreadable, or no regular file
@@ -72,10 +76,10 @@ class JASOKIT_API AddressDatabase {
 
   AddressDbInfo Info() const;
 
-  struct Impl;
-  const Impl* impl() const { return m_impl.get(); }
-
  private:
+  struct Impl;
+  // The library's converter reads an open database through this seam.
+  friend struct detail::AddressDatabaseSeam;
   std::unique_ptr<Impl> m_impl;
 };
 

@@ -6,7 +6,7 @@
 //
 // Korean text is drawn with NanumGothic from fonts-nanum, loaded from its
 // file so that the result does not depend on the fonts configured on the
-// machine. The geometry comes from ui/dialog_layout.h, so the field frames
+// machine. The geometry comes from app/dialog/dialog_layout.h, so the field frames
 // line up with the controls of the window.
 #include <QBuffer>
 #include <QByteArray>
@@ -25,7 +25,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "ui/dialog_layout.h"
+#include "app/dialog/dialog_layout.h"
 
 namespace {
 

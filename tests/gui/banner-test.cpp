@@ -1,6 +1,6 @@
 // The banner panel and its start-up probe, against a loopback HTTP server.
 // Runs with QT_QPA_PLATFORM=offscreen.
-#include "ui/banner.h"
+#include "app/qt/banner.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +11,7 @@
 #include <QtTest>
 
 #include "gui-test-util.h"
-#include "ui/web_browser.h"
+#include "app/qt/web_browser.h"
 
 using namespace jasokit;
 using jasokit::test::ClosedPort;

@@ -22,10 +22,10 @@
 #endif
 
 #include "address/conversion.h"
-#include "app/converter_app.h"
-#include "app/main_dialog.h"
+#include "app/qt/converter_app.h"
+#include "app/qt/main_dialog.h"
 #include "gui-test-util.h"
-#include "ui/web_browser.h"
+#include "app/qt/web_browser.h"
 
 using namespace jasokit;
 using jasokit::test::ChildRun;

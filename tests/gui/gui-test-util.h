@@ -23,13 +23,13 @@
 #include <string_view>
 #include <vector>
 
-#include "app/converter_app.h"
-#include "app/main_dialog.h"
+#include "app/qt/converter_app.h"
+#include "app/qt/main_dialog.h"
 #include "romanize/cp949.h"
-#include "tests/test-util.h"
-#include "ui/message_box.h"
-#include "ui/skin_button.h"
-#include "ui/web_browser.h"
+#include "../test-util.h"
+#include "app/qt/message_box.h"
+#include "app/qt/skin_button.h"
+#include "app/qt/web_browser.h"
 #include "zipcode/zip_database.h"
 
 namespace jasokit::test {

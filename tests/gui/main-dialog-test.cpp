@@ -21,13 +21,13 @@
 #include <memory>
 
 #include "address/conversion.h"
-#include "app/about_dialog.h"
-#include "app/converter_app.h"
-#include "app/main_dialog.h"
+#include "app/qt/about_dialog.h"
+#include "app/qt/converter_app.h"
+#include "app/qt/main_dialog.h"
 #include "gui-test-util.h"
-#include "ui/dialog_layout.h"
-#include "ui/skin_button.h"
-#include "ui/web_browser.h"
+#include "app/dialog/dialog_layout.h"
+#include "app/qt/skin_button.h"
+#include "app/qt/web_browser.h"
 
 using namespace jasokit;
 using jasokit::test::ClosedPort;

@@ -5,11 +5,11 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "app/main_dialog.h"
+#include "app/qt/main_dialog.h"
 #include "gui-test-util.h"
-#include "ui/dialog_layout.h"
-#include "ui/resources.h"
-#include "ui/skin_button.h"
+#include "app/dialog/dialog_layout.h"
+#include "app/qt/resources.h"
+#include "app/qt/skin_button.h"
 
 using namespace jasokit;
 using Face = SkinButton::Face;

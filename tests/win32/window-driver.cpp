@@ -22,7 +22,7 @@
 #include <cwchar>
 #include <string>
 
-#include "platform/utf16.h"
+#include "utf16.h"
 
 namespace {
 

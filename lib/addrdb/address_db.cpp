@@ -1,0 +1,650 @@
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <tuple>
+
+#include "addrdb/address_db_reader.h"
+#include "tables/official_tables.h"
+#include "jasokit/cp949.h"
+
+namespace jasokit {
+
+using namespace detail::addrdb;
+
+namespace {
+
+std::uint64_t GetLe(std::string_view bytes, std::size_t at, int size) {
+  std::uint64_t v = 0;
+  for (int i = size - 1; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+  return v;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool AllDigits(std::string_view text) { return !text.empty() && std::all_of(text.begin(), text.end(), IsDigit); }
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+  return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+bool StartsWith(std::string_view text, std::string_view head) {
+  return text.size() >= head.size() && text.substr(0, head.size()) == head;
+}
+
+// value's decimal digits written backwards, ending before end; returns
+// where they begin. No allocation, unlike std::to_string.
+char* DecimalBefore(char* end, std::uint32_t value) {
+  do {
+    *--end = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  return end;
+}
+
+void AppendDecimal(std::string& out, std::uint32_t value) {
+  char digits[10];
+  char* begin = DecimalBefore(std::end(digits), value);
+  out.append(begin, std::end(digits));
+}
+
+// Asks for bytes [begin, end) of a section ahead of their use, so that
+// their cache misses overlap those before (a hint; nothing on other compilers).
+void Prefetch(std::string_view section, std::size_t begin, std::size_t end) {
+#if defined(__GNUC__)
+  end = std::min(end, section.size());
+  if (begin >= end) return;
+  // Every line the bytes touch, wherever they begin.
+  const auto base = reinterpret_cast<std::uintptr_t>(section.data());
+  for (std::uintptr_t at = base + begin; at < base + end; at = (at | 63) + 1) {
+    __builtin_prefetch(reinterpret_cast<const void*>(at));
+  }
+#else
+  (void)section;
+  (void)begin;
+  (void)end;
+#endif
+}
+
+// A string's first bytes: most names end within them.
+void PrefetchString(std::string_view strings, StrRef ref) { Prefetch(strings, ref, std::size_t{ref} + 32); }
+
+// The most fences asked for at once (a road of 2,048 rows; 8 cache lines).
+constexpr std::size_t kFencePrefetchLimit = 128;
+
+constexpr std::string_view kBasementWord = "지하";
+constexpr std::string_view kMountainWord = "산";
+
+std::vector<std::string_view> Words(std::string_view text) {
+  std::vector<std::string_view> words;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find_first_of(" \t", start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > start) words.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return words;
+}
+
+// A number word, with its mark (지하12, 산12, or the mark as the word before).
+bool TakeNumber(std::vector<std::string_view>& words, std::string_view mark, Number& number) {
+  if (words.empty()) return false;
+  std::string_view last = words.back();
+  const bool attached = StartsWith(last, mark);
+  if (attached) last.remove_prefix(mark.size());
+  if (!ParseNumber(last, number)) return false;
+  words.pop_back();
+  number.marked = attached;
+  if (!attached && !words.empty() && words.back() == mark) {
+    number.marked = true;
+    words.pop_back();
+  }
+  return true;
+}
+
+bool IsRoadWord(std::string_view word) { return EndsWith(word, "로") || EndsWith(word, "길"); }
+
+// A word of only a number and a branch (7길, 46번길) continues the road.
+bool IsBranchWord(std::string_view word) {
+  std::size_t digits = 0;
+  while (digits < word.size() && IsDigit(word[digits])) ++digits;
+  const std::string_view rest = word.substr(digits);
+  return digits > 0 && (rest == "길" || rest == "번길" || rest == "가길");
+}
+
+bool IsLocalityWord(std::string_view word) {
+  return word.size() > 3 && (EndsWith(word, "동") || EndsWith(word, "리") || EndsWith(word, "가"));
+}
+
+}  // namespace
+
+namespace detail::addrdb {
+
+bool ParseNumber(std::string_view text, Number& out) {
+  const std::size_t dash = text.find('-');
+  const std::string_view main = text.substr(0, dash);
+  const std::string_view sub = dash == std::string_view::npos ? std::string_view() : text.substr(dash + 1);
+  if (!AllDigits(main) || main.size() > 9 || (dash != std::string_view::npos && (!AllDigits(sub) || sub.size() > 5))) {
+    return false;
+  }
+  // At most 9 digits: no overflow.
+  const auto value = [](std::string_view digits) {
+    std::uint32_t v = 0;
+    for (const char c : digits) v = v * 10 + static_cast<std::uint32_t>(c - '0');
+    return v;
+  };
+  out.main = value(main);
+  out.sub = value(sub);
+  return out.sub <= 0xFFFF;
+}
+
+RowBrief BriefOf(const RowRecord& row) {
+  return RowBrief{(row.flags & kBasement) != 0, row.main, row.sub, row.postcode != 0 ? row.postcode : row.oldPostcode};
+}
+
+std::string_view RegionRoman(std::string_view utf8) {
+  std::string cp949;
+  if (utf8.empty() || !Utf8ToCp949(utf8, cp949)) return {};
+  for (const PlaceRow& row : kOfficialRegions) {
+    if (row.korean == cp949) return row.roman;
+  }
+  return {};
+}
+
+AddressDbStatus CheckImage(std::string_view bytes, std::string_view (&sections)[kSectionCount]) {
+  if (bytes.size() < kMagic.size() || bytes.substr(0, kMagic.size()) != kMagic) return AddressDbStatus::NotADatabase;
+  if (bytes.size() < kHeaderBytes) return AddressDbStatus::Truncated;
+  if (GetLe(bytes, 8, 4) != kFormatVersion) return AddressDbStatus::OtherVersion;
+  std::uint32_t mark;
+  std::memcpy(&mark, bytes.data() + 12, 4);
+  if (mark != kByteOrderMark) return AddressDbStatus::OtherVersion;  // written on a machine of the other byte order
+  const std::uint64_t fileSize = GetLe(bytes, 16, 8);
+  if (fileSize > bytes.size()) return AddressDbStatus::Truncated;
+  if (fileSize < bytes.size() || GetLe(bytes, 24, 4) != kSectionCount) return AddressDbStatus::Damaged;
+  for (std::size_t s = 0; s < kSectionCount; ++s) {
+    const std::uint64_t offset = GetLe(bytes, kTableOffset + s * 16, 8);
+    const std::uint64_t size = GetLe(bytes, kTableOffset + s * 16 + 8, 8);
+    if (offset < kHeaderBytes || offset % 4 != 0 || offset > fileSize || size > fileSize - offset ||
+        size % kRecordSize[s] != 0) {
+      return AddressDbStatus::Damaged;
+    }
+    sections[s] = bytes.substr(offset, size);
+  }
+  if (sections[kStrings].empty() || sections[kStrings][0] != '\0') return AddressDbStatus::Damaged;
+  return AddressDbStatus::Ok;
+}
+
+}  // namespace detail::addrdb
+
+const char* AddressDbStatusMessage(AddressDbStatus status) {
+  switch (status) {
+    case AddressDbStatus::Ok: return "";
+    case AddressDbStatus::CannotOpen: return "cannot open the address database";
+    case AddressDbStatus::NotADatabase: return "not an address database (build one with 'jasokit addrdb build')";
+    case AddressDbStatus::OtherVersion:
+      return "an address database of another format version; build it again with 'jasokit addrdb build'";
+    case AddressDbStatus::Truncated: return "the address database is truncated; build it again";
+    case AddressDbStatus::Damaged: return "the address database is damaged; build it again";
+  }
+  return "";
+}
+
+AddressDatabase::AddressDatabase() = default;
+AddressDatabase::~AddressDatabase() = default;
+AddressDatabase::AddressDatabase(AddressDatabase&&) noexcept = default;
+AddressDatabase& AddressDatabase::operator=(AddressDatabase&&) noexcept = default;
+
+bool AddressDatabase::isOpen() const { return m_impl != nullptr; }
+
+AddressDbStatus AddressDatabase::OpenBytes(std::string_view bytes) {
+  m_impl.reset();
+  auto impl = std::make_unique<Impl>();
+  const AddressDbStatus status = CheckImage(bytes, impl->sections);
+  if (status == AddressDbStatus::Ok) m_impl = std::move(impl);
+  return status;
+}
+
+AddressDbStatus AddressDatabase::Open(const std::string& path) {
+  m_impl.reset();
+  auto impl = std::make_unique<Impl>();
+  AddressDbStatus status = MapFile(path, impl->mapped);
+  if (status != AddressDbStatus::Ok) return status;
+  status = CheckImage(std::string_view(impl->mapped.data, impl->mapped.size), impl->sections);
+  if (status == AddressDbStatus::Ok) m_impl = std::move(impl);
+  return status;
+}
+
+std::pair<std::size_t, std::size_t> AddressDatabase::Impl::RoadNameRange(std::string_view name) const {
+  const std::size_t n = Count(kRoadNames);
+  std::uint32_t head, tail;
+  NamePrefix(name, head, tail);
+  const auto want = std::make_tuple(head, tail, NameHash(name));
+  auto keyAt = [&](std::size_t k) {
+    const auto e = *Record<RoadNameEntry>(kRoadNames, k);
+    return std::make_tuple(e.head, e.tail, e.hash);
+  };
+  std::size_t lo = 0, hi = n;
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (keyAt(mid) < want)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  std::size_t end = lo;
+  while (end < n && keyAt(end) == want) ++end;
+  return {lo, end};
+}
+
+void AddressDatabase::Impl::AskForRoads(std::size_t first, std::size_t last) const {
+  if (last - first > kRoadPrefetchLimit) return;
+  std::uint32_t roads[kRoadPrefetchLimit] = {};
+  for (std::size_t k = first; k < last; ++k) roads[k - first] = Record<RoadNameEntry>(kRoadNames, k)->road;
+  AskForRoads(roads, last - first, true);
+}
+
+void AddressDatabase::Impl::AskForRoads(const std::uint32_t* roads, std::size_t count, bool fences) const {
+  if (count > kRoadPrefetchLimit) return;
+  for (std::size_t k = 0; k < count; ++k) {
+    Prefetch(sections[kRoads], std::size_t{roads[k]} * sizeof(RoadRecord),
+             (std::size_t{roads[k]} + 1) * sizeof(RoadRecord));
+  }
+  const std::string_view strings = sections[kStrings];
+  for (std::size_t k = 0; k < count; ++k) {
+    const auto road = Road(roads[k]);
+    if (!road) continue;
+    // The names compared and those an answer writes.
+    for (const StrRef ref :
+         {road->name, road->city, road->town, road->region, road->regionEn, road->nameEn, road->cityEn, road->townEn}) {
+      PrefetchString(strings, ref);
+    }
+    if (!fences) continue;
+    const std::size_t fence = (std::size_t{road->firstRow} + kFenceStep - 1) / kFenceStep;
+    const std::size_t blocks = (std::size_t{road->rowCount} + kFenceStep - 1) / kFenceStep + 1;
+    if (blocks <= kFencePrefetchLimit) Prefetch(sections[kRowFences], fence * 4, (fence + blocks) * 4);
+  }
+}
+
+bool AddressDatabase::Impl::NarrowByFences(std::uint32_t want, std::size_t& lo, std::size_t& hi) const {
+  const std::size_t fences = Count(kRowFences);
+  if (fences != (Count(kRows) + kFenceStep - 1) / kFenceStep) return false;
+  // The fences of the rows in [lo, hi); the first whose key is not below
+  // want bounds the run from above, the one before it from below.
+  std::size_t first = (lo + kFenceStep - 1) / kFenceStep, last = (hi + kFenceStep - 1) / kFenceStep;
+  const std::size_t end = last;
+  // A road's fences take a few lines: asked for at once, the search below
+  // waits for memory once instead of at each step.
+  if (last - first <= kFencePrefetchLimit) Prefetch(sections[kRowFences], first * 4, last * 4);
+  while (first < last) {
+    const std::size_t mid = first + (last - first) / 2;
+    if (IndexAt(kRowFences, mid) < want)
+      first = mid + 1;
+    else
+      last = mid;
+  }
+  if (first < end) hi = first * kFenceStep;
+  if (first > (lo + kFenceStep - 1) / kFenceStep) lo = (first - 1) * kFenceStep + 1;
+  return true;
+}
+
+void AddressDatabase::Impl::RowsOfRoad(const RoadRecord& road, const Number* number,
+                                       std::vector<std::uint32_t>& out) const {
+  const std::size_t rows = Count(kRows);
+  if (road.firstRow >= rows) return;
+  const std::size_t end = road.firstRow + std::min<std::size_t>(road.rowCount, rows - road.firstRow);
+  if (!number) {
+    for (std::size_t i = road.firstRow; i < end; ++i) out.push_back(static_cast<std::uint32_t>(i));
+    return;
+  }
+  const std::uint32_t want = RowKey(number->marked, number->main, number->sub);
+  std::size_t lo = road.firstRow, hi = end;
+  // The fences leave a block of rows, fetched at once and searched.
+  if (NarrowByFences(want, lo, hi)) Prefetch(sections[kRows], lo * sizeof(RowRecord), hi * sizeof(RowRecord));
+  auto keyAt = [&](std::size_t i) {
+    const RowRecord r = *Row(i);
+    return RowKey(r.flags & kBasement, r.main, r.sub);
+  };
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (keyAt(mid) < want)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  for (std::size_t i = lo; i < end && keyAt(i) == want; ++i) {
+    const RowRecord r = *Row(i);
+    if (r.main == number->main && r.sub == number->sub && ((r.flags & kBasement) != 0) == number->marked) {
+      out.push_back(static_cast<std::uint32_t>(i));
+    }
+  }
+}
+
+void AddressDatabase::Impl::BuildingsAt(std::uint32_t nameHash, std::uint32_t key,
+                                        std::vector<BuildingSlot>& out) const {
+  const std::size_t buckets = Count(kBuildings);
+  if (buckets == 0) return;
+  std::size_t b = BuildingHome(nameHash, key, buckets);
+  // A damaged file may mark every bucket: each is read once at most.
+  for (std::size_t visited = 0; visited < buckets; ++visited) {
+    const BuildingBucket bucket = *Record<BuildingBucket>(kBuildings, b);
+    for (std::size_t k = 0; k < kBucketSlots; ++k) {
+      if (bucket.roads[k] != kNoRoad && bucket.keys[k] == key) out.push_back({bucket.roads[k], bucket.postcodes[k]});
+    }
+    if (bucket.overflow == 0) return;
+    b = b + 1 == buckets ? 0 : b + 1;
+  }
+}
+
+void AddressDatabase::Impl::AskForBuildings(std::uint32_t nameHash, std::uint32_t key) const {
+  const std::size_t buckets = Count(kBuildings);
+  if (buckets == 0) return;
+  const std::size_t at = BuildingHome(nameHash, key, buckets) * sizeof(BuildingBucket);
+  Prefetch(sections[kBuildings], at, at + sizeof(BuildingBucket));
+}
+
+void AddressDatabase::Impl::RowsAtLot(std::string_view locality, const Number& lot,
+                                      std::vector<std::uint32_t>& out) const {
+  const std::size_t n = Count(kLots);
+  auto key = [&](std::size_t k) {
+    const auto row = Row(IndexAt(kLots, k));
+    if (!row) return std::make_tuple(std::string_view(), std::uint32_t{0}, std::uint32_t{0}, 0);
+    return std::make_tuple(Str(row->ri != 0 ? row->ri : row->dong), row->lotMain, std::uint32_t{row->lotSub},
+                           row->flags & kMountain ? 1 : 0);
+  };
+  const auto want = std::make_tuple(locality, lot.main, lot.sub, lot.marked ? 1 : 0);
+  std::size_t lo = 0, hi = n;
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (key(mid) < want)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  for (std::size_t k = lo; k < n && key(k) == want; ++k) out.push_back(IndexAt(kLots, k));
+}
+
+bool AddressDatabase::Impl::NamesPlaceOf(const RoadRecord& road, const RowRecord& row, std::string_view word) const {
+  const std::string_view region = Str(road.region);
+  if (word == region) return true;
+  const std::string_view roman = RegionRoman(word);
+  if (!roman.empty() && roman == RegionRoman(region)) return true;
+  const std::string_view city = Str(road.city);
+  if (word == city) return true;
+  const std::size_t space = city.find(' ');
+  if (space != std::string_view::npos && (word == city.substr(0, space) || word == city.substr(space + 1))) {
+    return true;
+  }
+  return word == Str(road.town) || word == Str(row.dong) || word == Str(row.ri);
+}
+
+std::string AddressDatabase::Impl::PostcodeText(std::uint32_t code) {
+  std::string text;
+  PostcodeText(code, text);
+  return text;
+}
+
+void AddressDatabase::Impl::PostcodeText(std::uint32_t code, std::string& out) {
+  out.clear();
+  if (code == 0) return;
+  const bool six = code >= kSixDigits;
+  const std::uint32_t value = six ? code - kSixDigits : code;
+  // Written from the last digit, zero-padded to the code's width; a
+  // six-digit code's first three digits move left for the dash.
+  char text[16];
+  std::size_t at = static_cast<std::size_t>(DecimalBefore(std::end(text), value) - text);
+  while (sizeof text - at < (six ? 6u : 5u)) text[--at] = '0';
+  if (six) {
+    std::memmove(text + at - 1, text + at, 3);
+    text[at + 2] = '-';
+    --at;
+  }
+  out.assign(text + at, sizeof text - at);
+}
+
+namespace {
+
+void AppendWord(std::string& out, std::string_view word, std::string_view separator = " ") {
+  if (word.empty()) return;
+  if (!out.empty()) out += separator;
+  out += word;
+}
+
+void AppendNumber(std::string& out, std::uint32_t main, std::uint32_t sub) {
+  AppendDecimal(out, main);
+  if (sub != 0) {
+    out += '-';
+    AppendDecimal(out, sub);
+  }
+}
+
+std::string NumberText(std::uint32_t main, std::uint32_t sub) {
+  std::string text;
+  AppendNumber(text, main, sub);
+  return text;
+}
+
+}  // namespace
+
+std::string AddressDatabase::Impl::EnglishStreet(const RoadRecord& road, const RowBrief& row) const {
+  std::string street;
+  EnglishStreet(road, row, street);
+  return street;
+}
+
+void AddressDatabase::Impl::EnglishStreet(const RoadRecord& road, const RowBrief& row, std::string& out) const {
+  out.clear();
+  if (row.basement) out += 'B';
+  AppendNumber(out, row.main, row.sub);
+  out += ' ';
+  out += Str(road.nameEn);
+}
+
+std::string AddressDatabase::Impl::EnglishDistrict(const RoadRecord& road) const {
+  std::string district;
+  EnglishDistrict(road, district);
+  return district;
+}
+
+void AddressDatabase::Impl::EnglishDistrict(const RoadRecord& road, std::string& out) const {
+  out.clear();
+  AppendWord(out, Str(road.townEn), ", ");
+  AppendWord(out, Str(road.cityEn), ", ");
+}
+
+AddressMatch AddressDatabase::Impl::Describe(std::uint32_t index) const {
+  AddressMatch m;
+  const auto row = Row(index);
+  const auto road = row ? Road(row->road) : std::nullopt;
+  if (!road) return m;
+  m.postcode = PostcodeText(row->postcode != 0 ? row->postcode : row->oldPostcode);
+  m.oldPostcode = PostcodeText(row->oldPostcode);
+  m.building = std::string(Str(row->building != 0 ? row->building : row->bulk));
+  std::string place;
+  AppendWord(place, Str(road->region));
+  AppendWord(place, Str(road->city));
+  AppendWord(place, Str(road->town));
+  m.address = place;
+  AppendWord(m.address, Str(road->name));
+  AppendWord(m.address, std::string(row->flags & kBasement ? "지하 " : "") + NumberText(row->main, row->sub));
+  if (!m.building.empty()) m.address += " (" + m.building + ")";
+  m.lot = place;
+  if (Str(row->dong) != Str(road->town)) AppendWord(m.lot, Str(row->dong));
+  AppendWord(m.lot, Str(row->ri));
+  AppendWord(m.lot, std::string(row->flags & kMountain ? "산" : "") + NumberText(row->lotMain, row->lotSub));
+  m.english = EnglishStreet(*road, BriefOf(*row));
+  AppendWord(m.english, EnglishDistrict(*road), ", ");
+  AppendWord(m.english, Str(road->regionEn), ", ");
+  return m;
+}
+
+namespace {
+
+// The rows a query names, before they are ordered.
+class QueryRows {
+ public:
+  explicit QueryRows(const detail::DatabaseReader& db) : m_db(db) {}
+
+  std::vector<std::uint32_t> Find(std::string_view query) {
+    std::vector<std::string_view> words = Words(query);
+    if (words.empty()) return {};
+    if (words.size() == 1 && Postcode(words[0])) return std::move(m_rows);
+    if (Road(words) || Lot(words)) return std::move(m_rows);
+    Names(query);
+    return std::move(m_rows);
+  }
+
+ private:
+  bool Postcode(std::string_view word) {
+    std::string digits(word);
+    if (digits.size() == 7 && digits[3] == '-') digits.erase(3, 1);
+    if (!AllDigits(digits) || (digits.size() != 5 && digits.size() != 6)) return false;
+    std::uint32_t code = static_cast<std::uint32_t>(std::stoul(digits));
+    if (digits.size() == 6) code += kSixDigits;
+    Codes(kPostcodes, &RowRecord::postcode, code);
+    Codes(kOldPostcodes, &RowRecord::oldPostcode, code);
+    return true;
+  }
+
+  void Codes(Section index, std::uint32_t RowRecord::*field, std::uint32_t code) {
+    const std::size_t n = m_db.Count(index);
+    auto at = [&](std::size_t k) {
+      const auto row = m_db.Row(m_db.IndexAt(index, k));
+      return row ? (*row).*field : 0;
+    };
+    std::size_t lo = 0, hi = n;
+    while (lo < hi) {
+      const std::size_t mid = lo + (hi - lo) / 2;
+      if (at(mid) < code)
+        lo = mid + 1;
+      else
+        hi = mid;
+    }
+    for (std::size_t k = lo; k < n && at(k) == code; ++k) m_rows.push_back(m_db.IndexAt(index, k));
+  }
+
+  // [PLACE...] ROAD [BRANCH] [NUMBER]
+  bool Road(std::vector<std::string_view> words) {
+    Number number;
+    const bool numbered = TakeNumber(words, kBasementWord, number);
+    std::string name;
+    if (!words.empty() && IsBranchWord(words.back()) && words.size() >= 2 && IsRoadWord(words[words.size() - 2])) {
+      name = std::string(words[words.size() - 2]) + std::string(words.back());
+      words.resize(words.size() - 2);
+    } else if (!words.empty() && IsRoadWord(words.back())) {
+      name = std::string(words.back());
+      words.pop_back();
+    } else {
+      return false;
+    }
+    m_db.ForRoadsNamed(name,
+                       [&](std::uint32_t, const RoadRecord& road) { Keep(road, numbered ? &number : nullptr, words); });
+    return !m_rows.empty();
+  }
+
+  void Keep(const RoadRecord& road, const Number* number, const std::vector<std::string_view>& places) {
+    std::vector<std::uint32_t> rows;
+    m_db.RowsOfRoad(road, number, rows);
+    for (std::uint32_t i : rows) {
+      if (Placed(road, *m_db.Row(i), places)) m_rows.push_back(i);
+    }
+  }
+
+  bool Placed(const RoadRecord& road, const RowRecord& row, const std::vector<std::string_view>& places) const {
+    return std::all_of(places.begin(), places.end(),
+                       [&](std::string_view w) { return m_db.NamesPlaceOf(road, row, w); });
+  }
+
+  // [PLACE...] LOCALITY [산] NUMBER
+  bool Lot(std::vector<std::string_view> words) {
+    Number lot;
+    if (!TakeNumber(words, kMountainWord, lot) || words.empty() || !IsLocalityWord(words.back())) return false;
+    const std::string_view locality = words.back();
+    words.pop_back();
+    std::vector<std::uint32_t> rows;
+    m_db.RowsAtLot(locality, lot, rows);
+    for (std::uint32_t i : rows) {
+      const auto row = m_db.Row(i);
+      const auto road = row ? m_db.Road(row->road) : std::nullopt;
+      if (road && Placed(*road, *row, words)) m_rows.push_back(i);
+    }
+    return !m_rows.empty();
+  }
+
+  // The start of a building or bulk-delivery name.
+  void Names(std::string_view prefix) {
+    const std::size_t n = m_db.Count(kNames);
+    auto nameAt = [&](std::size_t k) {
+      const auto e = m_db.Record<NameEntry>(kNames, k);
+      return e ? m_db.Str(e->name) : std::string_view();
+    };
+    std::size_t lo = 0, hi = n;
+    while (lo < hi) {
+      const std::size_t mid = lo + (hi - lo) / 2;
+      if (nameAt(mid) < prefix)
+        lo = mid + 1;
+      else
+        hi = mid;
+    }
+    for (std::size_t k = lo; k < n && StartsWith(nameAt(k), prefix); ++k) {
+      m_rows.push_back(m_db.Record<NameEntry>(kNames, k)->row);
+    }
+  }
+
+  const detail::DatabaseReader& m_db;
+  std::vector<std::uint32_t> m_rows;
+};
+
+}  // namespace
+
+AddressLookupResult AddressDatabase::Lookup(std::string_view query, std::size_t limit) const {
+  AddressLookupResult result;
+  if (!m_impl) return result;
+  std::vector<std::uint32_t> rows = QueryRows(*m_impl).Find(query);
+  auto key = [&](std::uint32_t i) {
+    const auto row = m_impl->Row(i);
+    return std::make_pair(row ? (row->postcode != 0 ? row->postcode : row->oldPostcode) : 0u, i);
+  };
+  std::sort(rows.begin(), rows.end(), [&](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  for (std::uint32_t i : rows) {
+    if (result.matches.size() == limit) {
+      ++result.more;
+      continue;
+    }
+    if (m_impl->Row(i)) result.matches.push_back(m_impl->Describe(i));
+  }
+  return result;
+}
+
+AddressDbInfo AddressDatabase::Info() const {
+  AddressDbInfo info;
+  if (!m_impl) return info;
+  info.formatVersion = kFormatVersion;
+  std::string_view text = m_impl->sections[kInfo];
+  while (!text.empty()) {
+    std::size_t end = text.find('\n');
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(std::min(text.size(), end + 1));
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string_view::npos) continue;
+    const std::string_view key = line.substr(0, tab);
+    const std::string value(line.substr(tab + 1));
+    const std::size_t number = AllDigits(value) && value.size() < 19 ? std::stoull(value) : 0;
+    if (key == "rows") info.rows = number;
+    if (key == "roads") info.roads = number;
+    if (key == "postcodes") info.postcodes = number;
+    if (key == "skipped") info.skipped += number;
+    if (key == "source") info.sources.push_back(value);
+  }
+  return info;
+}
+
+std::string DefaultAddressDbPath() {
+  std::string env = detail::addrdb::EnvironmentValue("JASOKIT_ADDRDB");
+  if (!env.empty()) return env;
+  return UserAddressDbPath();
+}
+
+}  // namespace jasokit

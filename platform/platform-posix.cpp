@@ -1,0 +1,449 @@
+// The platform interface on POSIX systems.
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <thread>
+
+#include "cli/cli.h"
+#include "platform/platform.h"
+#include "platform/program_folder.h"
+
+namespace jasokit::cli {
+
+namespace {
+
+std::string Reason(int error) { return std::strerror(error); }
+
+// Standard streams through the file descriptors, output buffered in blocks.
+class PosixIo : public CliIo {
+ public:
+  PosixIo();
+  ~PosixIo() override;
+  long Read(char* buffer, std::size_t size) override;
+  bool Write(std::string_view bytes) override;
+  bool Flush() override;
+  void Error(std::string_view bytes) override;
+  std::string ExecutableDir() override;
+  bool InputReady() override;
+  std::optional<std::uint64_t> InputFileSize() override;
+  bool ErrorIsTerminal() override;
+
+ private:
+  bool WriteAll(std::string_view bytes);
+  static constexpr std::size_t kBufferSize = 1 << 16;
+  std::string m_out;
+  bool m_failed = false;
+};
+
+PosixIo::PosixIo() {
+  // A closed pipe must surface as a write error, not kill the process.
+  signal(SIGPIPE, SIG_IGN);
+  m_out.reserve(kBufferSize);
+}
+
+PosixIo::~PosixIo() { Flush(); }
+
+long PosixIo::Read(char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t got = ::read(0, buffer, size);
+    if (got < 0 && errno == EINTR) continue;
+    return static_cast<long>(got);
+  }
+}
+
+bool PosixIo::Write(std::string_view bytes) {
+  if (m_failed) return false;
+  // A batch's chunk goes out as it is, not copied through the buffer.
+  if (bytes.size() >= kBufferSize) return Flush() && WriteAll(bytes);
+  m_out.append(bytes.data(), bytes.size());
+  if (m_out.size() >= kBufferSize) return Flush();
+  return true;
+}
+
+bool PosixIo::WriteAll(std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(1, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      m_failed = true;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool PosixIo::Flush() {
+  if (m_failed) return false;
+  const bool ok = WriteAll(m_out);
+  m_out.clear();
+  return ok;
+}
+
+void PosixIo::Error(std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(2, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+bool PosixIo::InputReady() {
+  struct pollfd p {};
+  p.fd = 0;
+  p.events = POLLIN;
+  for (;;) {
+    const int n = ::poll(&p, 1, 0);
+    if (n < 0 && errno == EINTR) continue;
+    // An error is for the read to report; never wait on it here.
+    return n != 0;
+  }
+}
+
+std::optional<std::uint64_t> PosixIo::InputFileSize() {
+  struct stat st {};
+  if (::fstat(0, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool PosixIo::ErrorIsTerminal() { return ::isatty(2) == 1; }
+
+std::string PosixIo::ExecutableDir() { return platform::ExecutableDirectory(); }
+
+bool WriteAll(int fd, const char* data, std::size_t size, off_t at, bool positioned) {
+  while (size > 0) {
+    const ssize_t n = positioned ? ::pwrite(fd, data, size, at) : ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+    at += n;
+  }
+  return true;
+}
+
+// The temporary file of the table being written, removed if a signal ends
+// the program before the table is complete.
+char g_pendingTemp[4096];
+constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGTERM};
+struct sigaction g_previous[std::size(kEndingSignals)];
+
+extern "C" void RemovePendingTemp(int number) {
+  if (g_pendingTemp[0] != '\0') ::unlink(g_pendingTemp);
+  ::signal(number, SIG_DFL);
+  ::raise(number);
+}
+
+void GuardTemp(const std::string& temp) {
+  if (temp.size() >= sizeof g_pendingTemp) return;
+  std::memcpy(g_pendingTemp, temp.c_str(), temp.size() + 1);
+  struct sigaction action {};
+  action.sa_handler = RemovePendingTemp;
+  sigemptyset(&action.sa_mask);
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    ::sigaction(kEndingSignals[i], nullptr, &g_previous[i]);
+    // A signal ignored on purpose (nohup) stays ignored.
+    if (g_previous[i].sa_handler != SIG_IGN) ::sigaction(kEndingSignals[i], &action, nullptr);
+  }
+}
+
+void UnguardTemp() {
+  if (g_pendingTemp[0] == '\0') return;
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) ::sigaction(kEndingSignals[i], &g_previous[i], nullptr);
+  g_pendingTemp[0] = '\0';
+}
+
+const char* KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISFIFO(mode)) return "a pipe";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
+}
+
+std::string NotRegular(const std::string& target, mode_t mode) {
+  return target + " is " + KindOf(mode) + ", not a regular file; nothing was replaced";
+}
+
+}  // namespace
+
+std::vector<std::string> CommandLineArgs(int argc, char** argv) { return {argv + 1, argv + argc}; }
+
+const char kPathSeparators[] = "/";
+
+std::unique_ptr<CliIo> StandardIo() { return std::make_unique<PosixIo>(); }
+
+std::optional<FileId> IdentifyFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+bool IsMissing(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) != 0 && errno == ENOENT;
+}
+
+bool MakeParentFolders(const std::string& path, std::string& error) {
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    const std::string dir = path.substr(0, slash);
+    if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
+      error = "cannot make " + dir + ": " + Reason(errno);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool UtcTime(std::time_t time, std::tm& out) { return ::gmtime_r(&time, &out) != nullptr; }
+
+InputFile::~InputFile() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+bool InputFile::Open(const std::string& path, std::string& error) {
+  // Not blocking on a pipe or a device while its kind is found out.
+  m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (m_fd < 0) {
+    error = "cannot open " + path + ": " + Reason(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(m_fd, &st) != 0) {
+    error = "cannot read " + path + ": " + Reason(errno);
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    error = "cannot read " + path + ": it is a directory";
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error = "cannot read " + path + ": not a regular file (give '-' to read standard input)";
+    return false;
+  }
+  m_id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  m_modified = st.st_mtime;
+  const int flags = ::fcntl(m_fd, F_GETFL);
+  if (flags >= 0) ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
+  return true;
+}
+
+long InputFile::Read(char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t got = ::read(m_fd, buffer, size);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) m_errno = errno;
+    return static_cast<long>(got);
+  }
+}
+
+std::string InputFile::ReadError() const { return m_errno != 0 ? Reason(m_errno) : std::string(); }
+
+struct TableFile::Target {
+  struct stat st;
+};
+
+TableFile::~TableFile() { Discard(); }
+
+void TableFile::Discard() {
+  if (m_fd >= 0) ::close(m_fd);
+  m_fd = -1;
+  if (!m_temp.empty()) ::unlink(m_temp.c_str());
+  m_temp.clear();
+  UnguardTemp();
+}
+
+std::string TableFile::WriteError() const { return "error writing " + m_target + ": " + Reason(errno); }
+
+// Checks the file target names (old), following a symbolic link to the file
+// it names (m_path); 0 or an exit status with error set.
+int TableFile::CheckTarget(const std::string& target, const FileId* input, Target& replaced, std::string& error) {
+  struct stat& old = replaced.st;
+  if (S_ISLNK(old.st_mode)) {
+    // Replacing the link itself would cut whatever it ties together; write
+    // the file it names instead.
+    char* resolved = ::realpath(target.c_str(), nullptr);
+    if (resolved == nullptr) {
+      error = target + " is a symbolic link to nothing usable (" + Reason(errno) + "); nothing was replaced";
+      return kExitIo;
+    }
+    m_path = resolved;
+    std::free(resolved);
+    if (::stat(m_path.c_str(), &old) != 0) {
+      error = "cannot write " + target + ": " + Reason(errno);
+      return kExitDataError;
+    }
+  }
+  if (!S_ISREG(old.st_mode)) {
+    error = NotRegular(target, old.st_mode);
+    return kExitIo;
+  }
+  if (input && input->device == static_cast<std::uint64_t>(old.st_dev) &&
+      input->inode == static_cast<std::uint64_t>(old.st_ino)) {
+    error = target + " is the CSV itself; write the table to another file";
+    return kExitUsage;
+  }
+  // The folder may let us replace a file we could not write.
+  if (::access(m_path.c_str(), W_OK) != 0) {
+    error = "cannot replace " + target + ": " + Reason(errno);
+    return kExitDataError;
+  }
+  return kExitOk;
+}
+
+// Creates the temporary file beside m_path, with the mode (and the owner
+// where it may) of the file replaced, old; 0 or an exit status with error set.
+int TableFile::CreateTemp(const std::string& target, const Target* replaced, std::string& error) {
+  const struct stat* old = replaced ? &replaced->st : nullptr;
+  const std::size_t slash = m_path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : m_path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
+  std::string temp = folder + "." + name + ".XXXXXX";
+  m_fd = ::mkstemp(&temp[0]);
+  if (m_fd < 0) {
+    error = (old ? "cannot replace " : "cannot create ") + target + ": " + Reason(errno);
+    return kExitDataError;
+  }
+  m_temp = temp;
+  GuardTemp(m_temp);
+  ::fcntl(m_fd, F_SETFD, FD_CLOEXEC);
+  mode_t mode;
+  if (old) {
+    // The owner where we may (as root), else the group where we are in it;
+    // the mode always.
+    if (::fchown(m_fd, old->st_uid, old->st_gid) != 0) {
+      [[maybe_unused]] const int ignored = ::fchown(m_fd, static_cast<uid_t>(-1), old->st_gid);
+    }
+    mode = old->st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  if (::fchmod(m_fd, mode) != 0) {
+    error = "cannot set the mode of " + target + ": " + Reason(errno);
+    Discard();
+    return kExitDataError;
+  }
+  return kExitOk;
+}
+
+int TableFile::Open(const std::string& target, const FileId* input, std::string& error) {
+  m_target = target;
+  m_path = target;
+  Target old{};
+  const bool replacing = ::lstat(target.c_str(), &old.st) == 0;
+  if (!replacing && errno != ENOENT) {
+    error = "cannot write " + target + ": " + Reason(errno);
+    return kExitDataError;
+  }
+  if (replacing) {
+    if (const int status = CheckTarget(target, input, old, error)) return status;
+  }
+  return CreateTemp(target, replacing ? &old : nullptr, error);
+}
+
+bool TableFile::Flush(std::string& error) {
+  if (!WriteAll(m_fd, m_buffer.data(), m_buffer.size(), 0, false)) {
+    error = WriteError();
+    Discard();
+    return false;
+  }
+  m_buffer.clear();
+  return true;
+}
+
+int TableFile::Commit(std::string_view header, std::string& error) {
+  if (m_fd < 0) {
+    error = "error writing " + m_target;
+    return kExitDataError;
+  }
+  if (!Flush(error)) return kExitDataError;
+  if (!WriteAll(m_fd, header.data(), header.size(), 0, true) || ::fsync(m_fd) != 0) {
+    error = WriteError();
+    Discard();
+    return kExitDataError;
+  }
+  const int fd = m_fd;
+  m_fd = -1;
+  if (::close(fd) != 0) {
+    error = WriteError();
+    Discard();
+    return kExitDataError;
+  }
+  // Whatever took the target's place since it was checked is no table to
+  // replace either.
+  struct stat now {};
+  if (::lstat(m_path.c_str(), &now) == 0 && !S_ISREG(now.st_mode)) {
+    error = NotRegular(m_target, now.st_mode);
+    Discard();
+    return kExitIo;
+  }
+  if (::rename(m_temp.c_str(), m_path.c_str()) != 0) {
+    error = "cannot replace " + m_target + ": " + Reason(errno);
+    Discard();
+    return kExitDataError;
+  }
+  m_temp.clear();
+  UnguardTemp();
+  // The rename itself reaches the disk with its folder.
+  const std::size_t slash = m_path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : m_path.substr(0, slash + 1);
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return kExitOk;
+}
+
+std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd) {
+  if (isatty(errorFd) != 1) return std::nullopt;
+  struct stat st {};
+  if (fstat(inputFd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+struct TerminationRequests::Held {
+  sigset_t signals;
+  sigset_t previous;
+};
+
+TerminationRequests::TerminationRequests() : m_held(std::make_unique<Held>()) {
+  signal(SIGPIPE, SIG_IGN);
+  sigemptyset(&m_held->signals);
+  sigaddset(&m_held->signals, SIGINT);
+  sigaddset(&m_held->signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &m_held->signals, &m_held->previous);
+}
+
+TerminationRequests::~TerminationRequests() { pthread_sigmask(SIG_SETMASK, &m_held->previous, nullptr); }
+
+void TerminationRequests::Serve(const std::function<void()>& serve, const std::function<void()>& stop) {
+  // One thread takes the signals, so that stop runs as ordinary code.
+  std::thread watcher([&] {
+    int number = 0;
+    sigwait(&m_held->signals, &number);
+    stop();
+  });
+  serve();
+  // Ended otherwise: the watcher is woken as a signal would.
+  pthread_kill(watcher.native_handle(), SIGTERM);
+  watcher.join();
+}
+
+}  // namespace jasokit::cli

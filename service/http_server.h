@@ -1,0 +1,43 @@
+#pragma once
+// The HTTP service over HttpApi: routes, limits, headers, the page.
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "service/http_api.h"
+
+namespace jasokit::cli {
+
+struct ServerSettings {
+  std::string host = "127.0.0.1";
+  int port = 8080;  // 0: any free port
+  // Threads reading connections, and as many working on request bodies;
+  // past twice as many connections waiting for a request or with one in
+  // flight, the answer is 503.
+  std::size_t threads = 64;
+  std::size_t maxBody = 1 << 20;
+  int timeoutSeconds = 5;  // a connection's silence, while reading, writing or idle
+  std::string corsOrigin;  // empty: no CORS headers
+  // One line per request, without the query; empty: none.
+  std::function<void(const std::string& line)> log;
+};
+
+class HttpServer {
+ public:
+  HttpServer(const HttpApi& api, ServerSettings settings);
+  ~HttpServer();
+
+  // Binds the address; the port bound, or -1 with why in error.
+  int Bind(std::string& error);
+  // Serves until Stop; the requests in flight are finished first.
+  void Serve();
+  // From any thread, also before Serve has begun.
+  void Stop();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace jasokit::cli
