@@ -9,8 +9,8 @@ set(JASOKIT_SOVERSION 2)
 configure_file("${PROJECT_SOURCE_DIR}/include/jasokit/version.h.in"
                "${PROJECT_BINARY_DIR}/include/jasokit/version.h" @ONLY)
 
-# The eight-byte scanning helpers, header-only: the one internal piece the
-# programs share with the library (their codec and JSON writer scan the same way).
+# The eight-byte scanning helpers, header-only: one of the two internal pieces
+# the programs share with the library (their codec and JSON writer scan the same way).
 add_library(jasokit_bytes8 INTERFACE)
 target_include_directories(jasokit_bytes8 INTERFACE "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/lib/bytes8>")
 # UTF-8 to and from the UTF-16 of the Windows wide calls, header-only, which
