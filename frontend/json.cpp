@@ -215,6 +215,18 @@ void AppendJsonCp949String(std::string_view cp949, std::string& out) {
   AppendJsonString(utf8, out);
 }
 
+void AppendWarningsJson(const std::vector<Warning>& warnings, std::string& out) {
+  out += '[';
+  for (std::size_t i = 0; i < warnings.size(); ++i) {
+    out += i ? ",{\"code\":" : "{\"code\":";
+    AppendJsonString(warnings[i].code, out);
+    out += ",\"message\":";
+    AppendJsonString(warnings[i].message, out);
+    out += '}';
+  }
+  out += ']';
+}
+
 void AppendResultJson(const Result& r, std::string& out) {
   const AddressFields* f = r.fields ? &*r.fields : nullptr;
   const std::string_view none;
@@ -227,14 +239,17 @@ void AppendResultJson(const Result& r, std::string& out) {
       {",\"district\":", f ? f->district : none},
       {",\"region\":", f ? f->region : none},
       {",\"postcode\":", f ? f->postcode : none},
+      {",\"old_postcode\":", f ? f->oldPostcode : none},
       {",\"country\":", f ? f->country : none},
       {",\"source\":", f ? f->source : none},
   };
   if (f) {
-    AppendMembers(members, std::size(members), "}}", out);
+    AppendMembers(members, std::size(members), "},\"warnings\":", out);
   } else {
-    AppendMembers(members, 3, ",\"fields\":null}", out);
+    AppendMembers(members, 3, ",\"fields\":null,\"warnings\":", out);
   }
+  AppendWarningsJson(r.warnings, out);
+  out += '}';
 }
 
 void AppendZipJson(std::string_view key, const std::string* name, const ZipLines& lines, const Options* convert,

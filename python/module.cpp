@@ -64,6 +64,7 @@ py::object Fields(const jasokit::Result& r) {
   d["district"] = Str(f.district);
   d["region"] = Str(f.region);
   d["postcode"] = Str(f.postcode);
+  d["old_postcode"] = Str(f.oldPostcode);
   d["country"] = Str(f.country);
   d["source"] = Str(f.source);
   return std::move(d);
@@ -139,7 +140,20 @@ PYBIND11_MODULE(_jasokit, m) {
           "The address in English or the romanized text; '' for 'Empty' and 'TooLong'.")
       .def_property_readonly("fields", &Fields,
                              "For an official-style address a dict of detail, street, district, region, postcode "
-                             "and country ('' where absent); else None.")
+                             "old_postcode, country and source ('' where absent); else None.")
+      .def_property_readonly(
+          "warnings",
+          [](const jasokit::Result& r) {
+            py::list out;
+            for (const jasokit::Warning& w : r.warnings) {
+              py::dict d;
+              d["code"] = Str(w.code);
+              d["message"] = Str(w.message);
+              out.append(std::move(d));
+            }
+            return out;
+          },
+          "What was read other than as typed, or is unsure: a list of dicts of code and message; [] if none.")
       .def("__repr__", [](const jasokit::Result& r) {
         return "jasokit.Result(status='" + std::string(jasokit::ConversionStatusName(r.status)) +
                "', normalized=" + Repr(Str(r.normalized)) + ", output=" + Repr(Str(r.output)) + ")";

@@ -234,7 +234,7 @@ TEST(ConvertJson, OneObjectPerInput) {
       "{\"status\":\"Address\",\"normalized\":\"(06236) 서울특별시 강남구 테헤란로 152, 3층\","
       "\"output\":\"3F, 152 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea\",\"fields\":{\"detail\":"
       "\"3F\",\"street\":\"152 Teheran-ro\",\"district\":\"Gangnam-gu\",\"region\":\"Seoul\",\"postcode\":"
-      "\"06236\",\"country\":\"Republic of Korea\",\"source\":\"rules\"}}\n";
+      "\"06236\",\"old_postcode\":\"\",\"country\":\"Republic of Korea\",\"source\":\"rules\"},\"warnings\":[]}\n";
   const Outcome r = Convert(
       "(06236) 서울특별시 강남구 테헤란로 152, 3층\n\"한국\"\t\n\n" + std::string(3000, 'a') + "\n서울 강남구\n",
       {"--json", "--style", "official"});
@@ -242,26 +242,26 @@ TEST(ConvertJson, OneObjectPerInput) {
   EXPECT_EQ(r.out,
             seoul +
                 "{\"status\":\"PlainText\",\"normalized\":\"\\\"한국\\\"\",\"output\":\"\\\"hanguk\\\"\","
-                "\"fields\":null}\n"
-                "{\"status\":\"Empty\",\"normalized\":\"\",\"output\":\"\",\"fields\":null}\n"
-                "{\"status\":\"TooLong\",\"normalized\":\"\",\"output\":\"\",\"fields\":null}\n"
+                "\"fields\":null,\"warnings\":[]}\n"
+                "{\"status\":\"Empty\",\"normalized\":\"\",\"output\":\"\",\"fields\":null,\"warnings\":[]}\n"
+                "{\"status\":\"TooLong\",\"normalized\":\"\",\"output\":\"\",\"fields\":null,\"warnings\":[]}\n"
                 "{\"status\":\"Address\",\"normalized\":\"서울 강남구\",\"output\":\"Gangnam-gu, Seoul, "
                 "Republic of Korea\",\"fields\":{\"detail\":\"\",\"street\":\"\",\"district\":\"Gangnam-gu\","
-                "\"region\":\"Seoul\",\"postcode\":\"\",\"country\":\"Republic of Korea\",\"source\":\"rules\"}}\n");
+                "\"region\":\"Seoul\",\"postcode\":\"\",\"old_postcode\":\"\",\"country\":\"Republic of Korea\",\"source\":\"rules\"},\"warnings\":[]}\n");
   EXPECT_EQ(r.err, std::string("jasokit convert: line 4: ") + kRefusal + "\n");
 
   // Classic addresses have no fields; CP949 in, UTF-8 out; invalid bytes are \ufffd.
   EXPECT_EQ(Convert(Cp("서울 강남구\n"), {"--json", "--cp949"}).out,
             "{\"status\":\"Address\",\"normalized\":\"서울 강남구\",\"output\":\"Gangnam-gu Seoul S.KOREA \","
-            "\"fields\":null}\n");
+            "\"fields\":null,\"warnings\":[]}\n");
   EXPECT_EQ(Convert("", {"--json", "--cp949", "--style", "official", Cp("서울 강남구")}).out,
             seoul.substr(0, 0) +
                 "{\"status\":\"Address\",\"normalized\":\"서울 강남구\",\"output\":\"Gangnam-gu, Seoul, Republic of "
                 "Korea\",\"fields\":{\"detail\":\"\",\"street\":\"\",\"district\":\"Gangnam-gu\",\"region\":"
-                "\"Seoul\",\"postcode\":\"\",\"country\":\"Republic of Korea\",\"source\":\"rules\"}}\n");
+                "\"Seoul\",\"postcode\":\"\",\"old_postcode\":\"\",\"country\":\"Republic of Korea\",\"source\":\"rules\"},\"warnings\":[]}\n");
   EXPECT_EQ(
       Convert("a\xff\n", {"--json"}).out,
-      "{\"status\":\"PlainText\",\"normalized\":\"a\xEF\xBF\xBD\",\"output\":\"A\xEF\xBF\xBD\",\"fields\":null}\n");
+      "{\"status\":\"PlainText\",\"normalized\":\"a\xEF\xBF\xBD\",\"output\":\"A\xEF\xBF\xBD\",\"fields\":null,\"warnings\":[]}\n");
 }
 
 // 100,000 lines of every kind, in a fixed order.

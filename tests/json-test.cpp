@@ -111,14 +111,14 @@ TEST(ResultJsonTest, WritesEveryMemberInOrder) {
   r.output = "Seoul";
   std::string out;
   cli::AppendResultJson(r, out);
-  EXPECT_EQ(out, "{\"status\":\"Address\",\"normalized\":\"서울 \\\"1\\\"\",\"output\":\"Seoul\",\"fields\":null}");
+  EXPECT_EQ(out, "{\"status\":\"Address\",\"normalized\":\"서울 \\\"1\\\"\",\"output\":\"Seoul\",\"fields\":null,\"warnings\":[]}");
   r.fields = AddressFields{"B1", "12 Teheran-ro", "Gangnam-gu", "Seoul", "06234", "Korea", "rules"};
   r.output = std::string(5000, 'x');  // past the size written in one piece
   out = "[";
   cli::AppendResultJson(r, out);
   EXPECT_EQ(out, "[{\"status\":\"Address\",\"normalized\":\"서울 \\\"1\\\"\",\"output\":\"" + r.output +
                      "\",\"fields\":{\"detail\":\"B1\",\"street\":\"12 Teheran-ro\",\"district\":\"Gangnam-gu\","
-                     "\"region\":\"Seoul\",\"postcode\":\"06234\",\"country\":\"Korea\",\"source\":\"rules\"}}");
+                     "\"region\":\"Seoul\",\"postcode\":\"06234\",\"old_postcode\":\"\",\"country\":\"Korea\",\"source\":\"rules\"},\"warnings\":[]}");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "jasokit/export.h"
 #include "jasokit/style.h"
@@ -53,9 +54,19 @@ struct AddressFields {
   std::string street;    // building number and road, or lot number and locality
   std::string district;  // the administrative units, smallest first, joined by ", "
   std::string region;    // province or metropolitan city
-  std::string postcode;  // five digits
+  std::string postcode;  // five digits, never an abolished six-digit code
   std::string country;
   std::string source;  // "database" when written from the address data, else "rules"
+  // An abolished six-digit code ("135-080"), typed or from the data; empty
+  // when there is none. Never written into the address.
+  std::string oldPostcode;
+};
+
+// Something the converter read other than as typed, or is unsure of. The
+// codes are a fixed set (see the README); the message is for people.
+struct Warning {
+  std::string code;
+  std::string message;
 };
 
 // One conversion: UTF-8 texts from Convert, CP949 ones from ConvertInput.
@@ -65,6 +76,7 @@ struct Result {
   std::string output;                   // empty for TooLong and Empty
   std::optional<AddressFields> fields;  // official-style addresses only
   bool replacedInvalid = false;         // Convert only: the text held invalid UTF-8
+  std::vector<Warning> warnings;        // UTF-8, also from ConvertInput; empty when read as typed
 };
 
 // Converts UTF-8 text. Characters with no CP949 form pass through unchanged;

@@ -268,6 +268,7 @@ bool ConvertBytesKeepingFields(std::string_view text, const Options& options, bo
 
 void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
                       bool withFields, Result& result, Workspace& workspace) {
+  result.warnings.clear();
   if (!ConvertBytesKeepingFields(text, options, privateCodes, country, withFields, result, workspace)) {
     result.fields.reset();
   }
@@ -344,6 +345,7 @@ void ConvertUtf8Into(std::string_view utf8, const Options& options, bool* invali
     NormalizeSpaces<true>(TrimAsciiSpace(CutAtNul(utf8)), result.normalized);
   }
   ToUtf8(r.output, text.characters, result.output);
+  result.warnings = r.warnings;  // written in UTF-8 on either path
   if (!r.fields) {
     result.fields.reset();
     return;
@@ -357,6 +359,7 @@ void ConvertUtf8Into(std::string_view utf8, const Options& options, bool* invali
   ToUtf8(r.fields->postcode, text.characters, f.postcode);
   ToUtf8(r.fields->country, text.characters, f.country);
   f.source = r.fields->source;
+  ToUtf8(r.fields->oldPostcode, text.characters, f.oldPostcode);
 }
 
 Result ConvertUtf8(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields) {

@@ -66,14 +66,15 @@ def test_official_address(text, country, output):
 
 @pytest.mark.parametrize("text,fields", ids=short, argvalues=[
     ("서울특별시 강남구 테헤란로 152",
-     {"detail": "", "street": "152 Teheran-ro", "district": "Gangnam-gu", "region": "Seoul", "postcode": "",
+     {"detail": "", "street": "152 Teheran-ro", "district": "Gangnam-gu", "region": "Seoul", "postcode": "", "old_postcode": "",
       "country": "Republic of Korea", "source": "rules"}),
     ("(06236) 서울특별시 강남구 테헤란로 152, 3층",
-     {"detail": "3F", "street": "152 Teheran-ro", "district": "Gangnam-gu", "region": "Seoul", "postcode": "06236",
+     {"detail": "3F", "street": "152 Teheran-ro", "district": "Gangnam-gu", "region": "Seoul", "postcode": "06236", "old_postcode": "",
       "country": "Republic of Korea", "source": "rules"}),
     ("경기도 성남시 분당구 수내로46번길 4",
      {"detail": "", "street": "4 Sunae-ro 46beon-gil", "district": "Bundang-gu, Seongnam-si",
-      "region": "Gyeonggi-do", "postcode": "", "country": "Republic of Korea", "source": "rules"}),
+      "region": "Gyeonggi-do", "postcode": "", "old_postcode": "", "country": "Republic of Korea",
+      "source": "rules"}),
 ])
 def test_official_fields(text, fields):
     assert jasokit.convert(text, style="official").fields == fields
