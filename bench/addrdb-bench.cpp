@@ -45,7 +45,8 @@ const std::vector<std::string>& Addresses() {
     const std::size_t rows = db.Count(detail::addrdb::kRows);
     const std::size_t step = rows / 20000 + 1;
     for (std::size_t i = 0; i < rows; i += step) {
-      const AddressMatch m = db.Describe(static_cast<std::uint32_t>(i));
+      AddressMatch m;
+      if (!db.Describe(static_cast<std::uint32_t>(i), m)) std::abort();
       const std::size_t named = m.building.empty() ? 0 : m.building.size() + 3;
       out.push_back(m.address.substr(0, m.address.size() - named));
     }

@@ -8,9 +8,9 @@
 #include "cli/addrdb_source.h"
 #include "cli/cli.h"
 #include "cli/options.h"
-#include "platform/platform.h"
 #include "jasokit/address_db.h"
 #include "jasokit/address_db_builder.h"
+#include "platform/platform.h"
 
 namespace jasokit::cli {
 
@@ -19,6 +19,7 @@ namespace {
 constexpr const char* kAddrDbHelp =
     "usage: jasokit addrdb build SOURCE... (-o FILE | --install)\n"
     "       jasokit addrdb info [FILE]\n"
+    "       jasokit addrdb verify [FILE]\n"
     "\n"
     "build imports Korea Post's postcode files (\"우편번호 DB\", the per-province\n"
     "\"지역별 주소 DB\") into an address database: one row per building with its\n"
@@ -31,10 +32,12 @@ constexpr const char* kAddrDbHelp =
     "file's encoding is skipped and counted; the first lines skipped are named.\n"
     "\n"
     "The database is written to a new file beside FILE, synced, and renamed over\n"
-    "FILE once complete; FILE must be a regular file or a new name.\n"
+    "FILE once complete and read back against its checksums; FILE must be a\n"
+    "regular file or a new name.\n"
     "\n"
     "info prints the sources and their editions, the counts and the format\n"
-    "version of FILE (default: the database the programs use).\n"
+    "version of FILE (default: the database the programs use); it and verify\n"
+    "read the whole file against its checksums and tell a damaged one.\n"
     "\n"
     "The programs look for the database in this order: --addrdb FILE, the\n"
     "environment variable JASOKIT_ADDRDB, then $XDG_DATA_HOME/jasokit/address.db\n"
@@ -45,7 +48,8 @@ constexpr const char* kAddrDbHelp =
     "  --install           write it where the programs look by default\n"
     "  --help              show this help\n"
     "\n"
-    "exit status: 0 written, 1 info: no database, 2 usage error, a source\n"
+    "exit status: 0 written or sound, 1 info, verify: no database or a damaged\n"
+    "one, 2 usage error, a source\n"
     "with an unknown header or with no valid row, 3 FILE is not a regular\n"
     "file, 5 a source could not be read or the database could not be written\n";
 
@@ -148,7 +152,12 @@ int Build(const std::vector<const std::string*>& sources, const std::string& out
     io.Error("jasokit addrdb: " + error + "\n");
     return kExitDataError;
   }
-  if (const int status = file.Commit({}, error)) {
+  const auto check = [](const std::string& written) {
+    AddressDatabase database;
+    const std::string wrong = OpenVerified(written, database);
+    return wrong.empty() ? wrong : "the database written does not read back: " + wrong;
+  };
+  if (const int status = file.Commit({}, error, check)) {
     io.Error("jasokit addrdb: " + error + "\n");
     return status;
   }
@@ -159,9 +168,9 @@ int Build(const std::vector<const std::string*>& sources, const std::string& out
 
 int Info(const std::string& path, CliIo& io) {
   AddressDatabase database;
-  const AddressDbStatus status = database.Open(path);
-  if (status != AddressDbStatus::Ok) {
-    io.Error("jasokit addrdb: " + path + ": " + AddressDbStatusMessage(status) + "\n");
+  const std::string wrong = OpenVerified(path, database);
+  if (!wrong.empty()) {
+    io.Error("jasokit addrdb: " + path + ": " + wrong + "\n");
     return kExitTableError;
   }
   const AddressDbInfo info = database.Info();
@@ -170,6 +179,17 @@ int Info(const std::string& path, CliIo& io) {
   text += "rows " + std::to_string(info.rows) + "\nroads " + std::to_string(info.roads) + "\npostcodes " +
           std::to_string(info.postcodes) + "\nskipped rows " + std::to_string(info.skipped) + "\n";
   io.Write(text);
+  return kExitOk;
+}
+
+int Verify(const std::string& path, CliIo& io) {
+  AddressDatabase database;
+  const std::string wrong = OpenVerified(path, database);
+  if (!wrong.empty()) {
+    io.Error("jasokit addrdb: " + path + ": " + wrong + "\n");
+    return kExitTableError;
+  }
+  io.Write(path + ": sound\n");
   return kExitOk;
 }
 
@@ -205,20 +225,20 @@ int RunBuild(const ParsedArgs& parsed, CliIo& io) {
 namespace {
 
 int RunAddrDb(const ParsedArgs& parsed, CliIo& io) {
-  if (parsed.operands.empty()) return UsageError(io, "addrdb", "missing subcommand (build or info)");
+  if (parsed.operands.empty()) return UsageError(io, "addrdb", "missing subcommand (build, info or verify)");
   const std::string& sub = *parsed.operands[0];
-  if (sub != "build" && sub != "info") {
-    const std::string near = NearestName(sub, {"build", "info"});
+  if (sub != "build" && sub != "info" && sub != "verify") {
+    const std::string near = NearestName(sub, {"build", "info", "verify"});
     return UsageError(io, "addrdb",
                       "unknown subcommand '" + sub + "'" + (near.empty() ? "" : " (did you mean '" + near + "'?)"));
   }
   ParsedArgs rest = parsed;
   rest.operands.erase(rest.operands.begin());
   if (sub == "build") return RunBuild(rest, io);
-  if (!rest.options.empty()) return UsageError(io, "addrdb", "info takes no options");
-  if (rest.operands.size() > 1) return UsageError(io, "addrdb", "info takes one FILE");
+  if (!rest.options.empty()) return UsageError(io, "addrdb", sub + " takes no options");
+  if (rest.operands.size() > 1) return UsageError(io, "addrdb", sub + " takes one FILE");
   const std::string path = rest.operands.empty() ? DefaultAddressDbPath() : *rest.operands[0];
-  return Info(path, io);
+  return sub == "info" ? Info(path, io) : Verify(path, io);
 }
 
 }  // namespace

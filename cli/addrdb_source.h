@@ -69,10 +69,14 @@ class CliIo;
 enum class AddressDbFound { kOpened, kNone, kError };
 
 // Opens the database named by --addrdb (named), else JASOKIT_ADDRDB, else
-// the per-user one. A named file that cannot be opened is an error; a
-// default that does not exist is none, one that is damaged is reported as a
-// warning and is none.
-AddressDbFound OpenAddressDb(const std::string* named, const char* command, CliIo& io, AddressDatabase& db);
+// the per-user one; with verify, reads it whole against its checksums. A
+// named file that cannot be opened is an error; a default that does not
+// exist is none, one that is damaged is reported as a warning and is none.
+AddressDbFound OpenAddressDb(const std::string* named, const char* command, CliIo& io, AddressDatabase& db,
+                             bool verify = false);
+
+// Opens path and reads it whole against its checksums: "" or what is wrong.
+std::string OpenVerified(const std::string& path, AddressDatabase& db);
 
 // What the user is told when no database exists.
 std::string NoAddressDbMessage(const char* command);

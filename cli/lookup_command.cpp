@@ -4,9 +4,9 @@
 
 #include "cli/addrdb_source.h"
 #include "cli/cli.h"
+#include "cli/options.h"
 #include "frontend/input.h"
 #include "frontend/json.h"
-#include "cli/options.h"
 #include "jasokit/address_db.h"
 #include "jasokit/zip.h"
 
@@ -42,7 +42,8 @@ constexpr const char* kLookupHelp =
     "\n"
     "A query with no match is reported on standard error as \"찾지 못했습니다.\".\n"
     "\n"
-    "exit status: 0 every query matched, 1 no database could be opened,\n"
+    "exit status: 0 every query matched, 1 no database could be opened or it\n"
+    "is damaged,\n"
     "2 usage error, 3 input/output error, 4 some query matched nothing\n";
 
 class Lookup {
@@ -52,7 +53,11 @@ class Lookup {
   bool Query(const HeldLine& input) {
     const std::string_view query = input.overLong() ? std::string_view() : input.text();
     const AddressLookupResult result = m_db.Lookup(query);
-    if (result.matches.empty()) {
+    if (result.damaged) {
+      m_damaged = true;
+      m_io.Error(std::string("jasokit lookup: ") + AddressDbStatusMessage(AddressDbStatus::Damaged) +
+                 " (see 'jasokit addrdb verify')\n");
+    } else if (result.matches.empty()) {
       m_missed = true;
       m_io.Error("'" + std::string(query) + "': " + kNotFoundMessageUtf8 + "\n");
     }
@@ -72,12 +77,14 @@ class Lookup {
   }
 
   bool missed() const { return m_missed; }
+  bool damaged() const { return m_damaged; }
 
  private:
   CliIo& m_io;
   const AddressDatabase& m_db;
   bool m_json;
   bool m_missed = false;
+  bool m_damaged = false;
   std::string m_out;
 };
 
@@ -103,6 +110,7 @@ int RunLookup(const ParsedArgs& parsed, CliIo& io) {
   const int status =
       ForEachInput(parsed.operands, io, "lookup", query, [&](const char*, std::size_t) { return lookup.Query(query); });
   if (status != kExitOk) return status;
+  if (lookup.damaged()) return kExitTableError;
   return lookup.missed() ? kExitNotFound : kExitOk;
 }
 

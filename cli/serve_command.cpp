@@ -180,7 +180,7 @@ int RunServe(const ParsedArgs& parsed, CliIo& io) {
   std::optional<ZipDatabase> table;
   if (const int rc = LoadZipTable(parsed, io, table); rc != kExitOk) return rc;
   AddressDatabase addresses;
-  const AddressDbFound found = OpenAddressDb(parsed.Value(kOptAddrDb), "serve", io, addresses);
+  const AddressDbFound found = OpenAddressDb(parsed.Value(kOptAddrDb), "serve", io, addresses, true);
   if (found == AddressDbFound::kError) return kExitTableError;
   if (found == AddressDbFound::kNone) {
     io.Error("jasokit serve: warning: no address database; /v1/lookup answers 404\n");

@@ -3,13 +3,17 @@
 //
 // Input: the first byte chooses. Even: the rest is a database image; once
 // opened, it answers a query of every kind, a conversion that asks it, and
-// its info. Odd: the rest is a source line, read as a header and as a row
-// of each layout and encoding, and built into a database that must open.
+// its info. With bit 1 set as well, the image's checksums are first set to
+// its bytes, so that the reader's own checks meet every damage the sums
+// would have caught. Odd: the rest is a source line, read as a header and as
+// a row of each layout and encoding, and built into a database that must
+// open and verify.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "addrdb/address_db_writer.h"
 #include "addrdb/korea_post_rows.h"
 #include "fuzz-check.h"
 #include "jasokit/address_db.h"
@@ -65,6 +69,7 @@ void Lines(std::string_view line) {
   }));
   AddressDatabase db;
   FUZZ_CHECK(db.OpenBytes(image) == AddressDbStatus::Ok);
+  FUZZ_CHECK(db.Verify() == AddressDbStatus::Ok);
   FUZZ_CHECK(db.Lookup(line.substr(0, 5)).matches.size() <= AddressDatabase::kDefaultLimit);
 }
 
@@ -73,13 +78,16 @@ void Lines(std::string_view line) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   // A copy of its own size, so that a read past the end is caught.
-  const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+  std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
   if (data[0] & 1) {
     Lines(bytes);
     return 0;
   }
+  const bool sealed = (data[0] & 2) != 0;
+  if (sealed) SealImage(bytes);
   AddressDatabase db;
   if (db.OpenBytes(bytes) != AddressDbStatus::Ok) return 0;
+  FUZZ_CHECK(!sealed || db.Verify() == AddressDbStatus::Ok);
   for (const char* query : kQueries) db.Lookup(query, 5);
   Options options;
   options.style = Style::Official;

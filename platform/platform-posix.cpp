@@ -367,7 +367,8 @@ bool TableFile::Flush(std::string& error) {
   return true;
 }
 
-int TableFile::Commit(std::string_view header, std::string& error) {
+int TableFile::Commit(std::string_view header, std::string& error,
+                      const std::function<std::string(const std::string&)>& check) {
   if (m_fd < 0) {
     error = "error writing " + m_target;
     return kExitDataError;
@@ -392,6 +393,13 @@ int TableFile::Commit(std::string_view header, std::string& error) {
     error = NotRegular(m_target, now.st_mode);
     Discard();
     return kExitIo;
+  }
+  if (check) {
+    error = check(m_temp);
+    if (!error.empty()) {
+      Discard();
+      return kExitDataError;
+    }
   }
   if (::rename(m_temp.c_str(), m_path.c_str()) != 0) {
     error = "cannot replace " + m_target + ": " + Reason(errno);

@@ -527,7 +527,8 @@ bool TableFile::Flush(std::string& error) {
   return true;
 }
 
-int TableFile::Commit(std::string_view header, std::string& error) {
+int TableFile::Commit(std::string_view header, std::string& error,
+                      const std::function<std::string(const std::string&)>& check) {
   if (m_fd < 0) {
     error = "error writing " + m_target;
     return kExitDataError;
@@ -553,6 +554,13 @@ int TableFile::Commit(std::string_view header, std::string& error) {
     error = NotRegular(m_target, kind);
     Discard();
     return kExitIo;
+  }
+  if (check) {
+    error = check(m_temp);
+    if (!error.empty()) {
+      Discard();
+      return kExitDataError;
+    }
   }
   // rename() cannot replace a file on Windows; this can, and reaches the
   // disk before it returns.

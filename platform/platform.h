@@ -115,8 +115,11 @@ class TableFile {
   // Buffered; false with error set once writing has failed.
   bool Write(std::string_view bytes, std::string& error);
   // Writes header at the start, syncs, and renames the file over the target.
-  // Returns 0, or an exit status with error set.
-  int Commit(std::string_view header, std::string& error);
+  // check, when given, reads the file written (its path) before the rename:
+  // a reason it returns leaves the target as it was. Returns 0, or an exit
+  // status with error set.
+  int Commit(std::string_view header, std::string& error,
+             const std::function<std::string(const std::string&)>& check = {});
 
  private:
   struct Target;

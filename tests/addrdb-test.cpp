@@ -5,11 +5,15 @@
 #include <zip.h>
 #endif
 
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "addrdb/address_db_reader.h"
+#include "addrdb/address_db_writer.h"
 #include "cli/cli.h"
 #include "fake-io.h"
 #include "jasokit/address_db.h"
@@ -203,6 +207,8 @@ TEST_F(AddrDbTest, OpenerRefusesWhatIsNoSoundDatabase) {
   const std::string good = test::ReadBytes(Db());
   std::string otherVersion = good;
   otherVersion[8] = 9;
+  std::string formerVersion = good;
+  formerVersion[8] = 3;
   std::string damaged = good;
   damaged[39] = '\x7F';  // the first section's offset, far past the end
   const std::pair<std::string, AddressDbStatus> cases[] = {
@@ -211,6 +217,7 @@ TEST_F(AddrDbTest, OpenerRefusesWhatIsNoSoundDatabase) {
       {good.substr(0, 100), AddressDbStatus::Truncated},
       {good.substr(0, good.size() - 1), AddressDbStatus::Truncated},
       {otherVersion, AddressDbStatus::OtherVersion},
+      {formerVersion, AddressDbStatus::OtherVersion},
       {damaged, AddressDbStatus::Damaged},
       {good + "x", AddressDbStatus::Damaged},
   };
@@ -228,11 +235,107 @@ TEST_F(AddrDbTest, OpenerRefusesWhatIsNoSoundDatabase) {
                         ": not an address database (build one with 'jasokit addrdb build')\n");
 }
 
+// One bit flipped at the start, middle and end of every section: an open,
+// which reads the header alone, takes it; Verify names the section. In the
+// header or the table, the open refuses.
+TEST_F(AddrDbTest, ChecksumsCatchAFlippedBitInEverySection) {
+  const std::string good = test::ReadBytes(Db());
+  using namespace detail::addrdb;
+  const char* const names[] = {"strings",       "roads", "rows", "road names", "lots",     "postcodes",
+                               "old postcodes", "names", "info", "row fences", "buildings"};
+  ASSERT_EQ(SectionCountOf(good), std::size(names));
+  for (std::size_t k = 0; k < SectionCountOf(good); ++k) {
+    const TableEntry entry = EntryAt(good, k);
+    ASSERT_GT(entry.size, 0u) << names[k];
+    // The strings' first byte, always 0, the open checks itself.
+    for (const std::uint64_t at : {entry.offset + 1, entry.offset + entry.size / 2, entry.offset + entry.size - 1}) {
+      std::string bytes = good;
+      bytes[at] = static_cast<char>(bytes[at] ^ 0x10);
+      AddressDatabase db;
+      ASSERT_EQ(db.OpenBytes(bytes), AddressDbStatus::Ok) << names[k];
+      std::string section;
+      EXPECT_EQ(db.Verify(&section), AddressDbStatus::Damaged) << names[k] << " " << at;
+      EXPECT_EQ(section, names[entry.id]) << at;
+    }
+  }
+  for (const std::size_t at : {std::size_t{16}, std::size_t{29}, HeaderBytes(SectionCountOf(good)) - 1}) {
+    std::string bytes = good;
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x01);
+    AddressDatabase db;
+    EXPECT_EQ(db.OpenBytes(bytes), AddressDbStatus::Damaged) << at;
+  }
+  EXPECT_EQ(m_db.Verify(), AddressDbStatus::Ok);
+}
+
+// Damage past the checksums (resealed, as a writer with a fault would make
+// it): a lookup reports it and gives no blank row.
+TEST_F(AddrDbTest, ReferencesOutsideTheirSectionAreDamage) {
+  using namespace detail::addrdb;
+  const std::string good = test::ReadBytes(Db());
+  const auto section = [&](Section id) {
+    for (std::size_t k = 0; k < SectionCountOf(good); ++k) {
+      if (EntryAt(good, k).id == id) return EntryAt(good, k);
+    }
+    return TableEntry{};
+  };
+  struct Case {
+    const char* what;
+    Section id;
+    std::size_t field;  // byte offset in each record
+    std::uint32_t value;
+    std::vector<const char*> queries;
+  };
+  const Case cases[] = {
+      {"a row's road", kRows, offsetof(RowRecord, road), 0xFFFFFFF0u, {"06236", "역삼동 737", "아주"}},
+      {"a row's building name", kRows, offsetof(RowRecord, building), 0x7FFFFFF0u, {"테헤란로 152", "06236"}},
+      {"a road's rows", kRoads, offsetof(RoadRecord, firstRow), 0x7FFFFFF0u, {"테헤란로 152", "테헤란로"}},
+      {"an empty region", kRoads, offsetof(RoadRecord, region), 0, {"테헤란로 152", "06236"}},
+      {"a postcode's row", kPostcodes, 0, 0xFFFFFF00u, {"06236"}},
+      {"a name's row", kNames, offsetof(NameEntry, row), 0xFFFFFF00u, {"아주"}},
+  };
+  for (const Case& c : cases) {
+    const TableEntry entry = section(c.id);
+    std::string bytes = good;
+    const std::size_t record = kSectionInfo[c.id].recordSize;
+    for (std::uint64_t at = entry.offset + c.field; at + 4 <= entry.offset + entry.size; at += record) {
+      std::memcpy(&bytes[at], &c.value, 4);
+    }
+    SealImage(bytes);
+    AddressDatabase db;
+    ASSERT_EQ(db.OpenBytes(bytes), AddressDbStatus::Ok) << c.what;
+    ASSERT_EQ(db.Verify(), AddressDbStatus::Ok) << c.what;
+    for (const char* query : c.queries) {
+      const AddressLookupResult r = db.Lookup(query);
+      EXPECT_TRUE(r.damaged) << c.what << ": " << query;
+      for (const AddressMatch& m : r.matches) EXPECT_FALSE(m.address.empty()) << c.what;
+    }
+  }
+  EXPECT_FALSE(m_db.Lookup("테헤란로 152").damaged);
+}
+
+TEST_F(AddrDbTest, VerifyAndInfoTellADamagedFile) {
+  std::string bytes = test::ReadBytes(Db());
+  FakeIo sound;
+  EXPECT_EQ(Jasokit(sound, {"addrdb", "verify", Db()}), 0) << sound.err;
+  EXPECT_EQ(sound.out, Db() + ": sound\n");
+  bytes[bytes.size() - 100] = static_cast<char>(bytes[bytes.size() - 100] ^ 0x40);  // among the buildings
+  test::WriteBytes(Db(), bytes);
+  for (const char* sub : {"verify", "info"}) {
+    FakeIo io;
+    EXPECT_EQ(Jasokit(io, {"addrdb", sub, Db()}), 1) << sub;
+    EXPECT_EQ(io.out, "") << sub;
+    EXPECT_EQ(io.err, "jasokit addrdb: " + Db() +
+                          ": the address database is damaged (its section 'buildings' fails its checksum); build it "
+                          "again\n")
+        << sub;
+  }
+}
+
 TEST_F(AddrDbTest, InfoNamesSourcesEditionsAndCounts) {
   FakeIo io;
   ASSERT_EQ(Jasokit(io, {"addrdb", "info", Db()}), 0) << io.err;
   EXPECT_EQ(io.out, Db() +
-                        "\nformat version 3\nsources:\n"
+                        "\nformat version 4\nsources:\n"
                         "  seoul.txt (edition " +
                         io.out.substr(io.out.find("edition ") + 8, 10) +
                         ", current layout): 4 rows, 0 skipped\n"

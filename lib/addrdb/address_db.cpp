@@ -5,8 +5,9 @@
 #include <tuple>
 
 #include "addrdb/address_db_reader.h"
-#include "tables/official_tables.h"
+#include "addrdb/crc32c.h"
 #include "jasokit/cp949.h"
+#include "tables/official_tables.h"
 
 namespace jasokit {
 
@@ -152,27 +153,74 @@ std::string_view RegionRoman(std::string_view utf8) {
   return {};
 }
 
+TableEntry EntryAt(std::string_view image, std::size_t k) {
+  const std::size_t at = kTableOffset + k * kTableEntryBytes;
+  return TableEntry{static_cast<std::uint32_t>(GetLe(image, at, 4)),
+                    static_cast<std::uint32_t>(GetLe(image, at + 4, 4)), GetLe(image, at + 8, 8),
+                    GetLe(image, at + 16, 8)};
+}
+
+std::size_t SectionCountOf(std::string_view image) { return static_cast<std::size_t>(GetLe(image, 24, 4)); }
+
+namespace {
+
+// The header's checksum as written, and as its bytes give it.
+bool HeaderSumHolds(std::string_view image, std::size_t headerBytes) {
+  std::string header(image.substr(0, headerBytes));
+  std::memset(&header[kChecksumOffset], 0, 4);
+  return Crc32c(header) == GetLe(image, kChecksumOffset, 4);
+}
+
+// Whether entry lies within the file and fits what its id must be.
+bool EntryIsSound(const TableEntry& entry, std::size_t headerBytes, std::uint64_t fileSize) {
+  if (entry.offset < headerBytes || entry.offset > fileSize || entry.size > fileSize - entry.offset) return false;
+  if (entry.id >= kSectionCount) return true;  // a later writer's section: passed over
+  const SectionInfo& info = kSectionInfo[entry.id];
+  return entry.offset % info.align == 0 && entry.size % info.recordSize == 0;
+}
+
+}  // namespace
+
 AddressDbStatus CheckImage(std::string_view bytes, std::string_view (&sections)[kSectionCount]) {
   if (bytes.size() < kMagic.size() || bytes.substr(0, kMagic.size()) != kMagic) return AddressDbStatus::NotADatabase;
-  if (bytes.size() < kHeaderBytes) return AddressDbStatus::Truncated;
+  if (bytes.size() < kTableOffset) return AddressDbStatus::Truncated;
   if (GetLe(bytes, 8, 4) != kFormatVersion) return AddressDbStatus::OtherVersion;
   std::uint32_t mark;
   std::memcpy(&mark, bytes.data() + 12, 4);
   if (mark != kByteOrderMark) return AddressDbStatus::OtherVersion;  // written on a machine of the other byte order
+  const std::size_t count = SectionCountOf(bytes);
+  if (count == 0 || count > kMaxSections) return AddressDbStatus::Damaged;
+  const std::size_t headerBytes = HeaderBytes(count);
+  if (bytes.size() < headerBytes) return AddressDbStatus::Truncated;
+  if (!HeaderSumHolds(bytes, headerBytes)) return AddressDbStatus::Damaged;
   const std::uint64_t fileSize = GetLe(bytes, 16, 8);
   if (fileSize > bytes.size()) return AddressDbStatus::Truncated;
-  if (fileSize < bytes.size() || GetLe(bytes, 24, 4) != kSectionCount) return AddressDbStatus::Damaged;
+  if (fileSize < bytes.size()) return AddressDbStatus::Damaged;
+  bool seen[kSectionCount] = {};
+  for (std::size_t k = 0; k < count; ++k) {
+    const TableEntry entry = EntryAt(bytes, k);
+    if (!EntryIsSound(entry, headerBytes, fileSize)) return AddressDbStatus::Damaged;
+    if (entry.id >= kSectionCount) continue;
+    if (seen[entry.id]) return AddressDbStatus::Damaged;
+    seen[entry.id] = true;
+    sections[entry.id] = bytes.substr(entry.offset, entry.size);
+  }
   for (std::size_t s = 0; s < kSectionCount; ++s) {
-    const std::uint64_t offset = GetLe(bytes, kTableOffset + s * 16, 8);
-    const std::uint64_t size = GetLe(bytes, kTableOffset + s * 16 + 8, 8);
-    if (offset < kHeaderBytes || offset % 4 != 0 || offset > fileSize || size > fileSize - offset ||
-        size % kRecordSize[s] != 0) {
-      return AddressDbStatus::Damaged;
-    }
-    sections[s] = bytes.substr(offset, size);
+    if (!seen[s] && kSectionInfo[s].required) return AddressDbStatus::Damaged;
   }
   if (sections[kStrings].empty() || sections[kStrings][0] != '\0') return AddressDbStatus::Damaged;
   return AddressDbStatus::Ok;
+}
+
+std::string_view FirstDamagedSection(std::string_view image) {
+  const std::size_t count = SectionCountOf(image);
+  for (std::size_t k = 0; k < count; ++k) {
+    const TableEntry entry = EntryAt(image, k);
+    if (Crc32c(image.substr(entry.offset, entry.size)) != entry.checksum) {
+      return entry.id < kSectionCount ? kSectionInfo[entry.id].name : "unnamed";
+    }
+  }
+  return {};
 }
 
 }  // namespace detail::addrdb
@@ -201,8 +249,17 @@ AddressDbStatus AddressDatabase::OpenBytes(std::string_view bytes) {
   m_impl.reset();
   auto impl = std::make_unique<Impl>();
   const AddressDbStatus status = CheckImage(bytes, impl->sections);
+  impl->image = bytes;
   if (status == AddressDbStatus::Ok) m_impl = std::move(impl);
   return status;
+}
+
+AddressDbStatus AddressDatabase::Verify(std::string* damagedSection) const {
+  if (!m_impl) return AddressDbStatus::CannotOpen;
+  const std::string_view section = FirstDamagedSection(m_impl->image);
+  if (section.empty()) return AddressDbStatus::Ok;
+  if (damagedSection) damagedSection->assign(section);
+  return AddressDbStatus::Damaged;
 }
 
 AddressDbStatus AddressDatabase::Open(const std::string& path) {
@@ -210,7 +267,8 @@ AddressDbStatus AddressDatabase::Open(const std::string& path) {
   auto impl = std::make_unique<Impl>();
   AddressDbStatus status = MapFile(path, impl->mapped);
   if (status != AddressDbStatus::Ok) return status;
-  status = CheckImage(std::string_view(impl->mapped.data, impl->mapped.size), impl->sections);
+  impl->image = std::string_view(impl->mapped.data, impl->mapped.size);
+  status = CheckImage(impl->image, impl->sections);
   if (status == AddressDbStatus::Ok) m_impl = std::move(impl);
   return status;
 }
@@ -288,14 +346,14 @@ bool AddressDatabase::Impl::NarrowByFences(std::uint32_t want, std::size_t& lo, 
   return true;
 }
 
-void AddressDatabase::Impl::RowsOfRoad(const RoadRecord& road, const Number* number,
+bool AddressDatabase::Impl::RowsOfRoad(const RoadRecord& road, const Number* number,
                                        std::vector<std::uint32_t>& out) const {
   const std::size_t rows = Count(kRows);
-  if (road.firstRow >= rows) return;
-  const std::size_t end = road.firstRow + std::min<std::size_t>(road.rowCount, rows - road.firstRow);
+  if (road.firstRow >= rows || road.rowCount > rows - road.firstRow || road.rowCount == 0) return false;
+  const std::size_t end = road.firstRow + std::size_t{road.rowCount};
   if (!number) {
     for (std::size_t i = road.firstRow; i < end; ++i) out.push_back(static_cast<std::uint32_t>(i));
-    return;
+    return true;
   }
   const std::uint32_t want = RowKey(number->marked, number->main, number->sub);
   std::size_t lo = road.firstRow, hi = end;
@@ -318,6 +376,7 @@ void AddressDatabase::Impl::RowsOfRoad(const RoadRecord& road, const Number* num
       out.push_back(static_cast<std::uint32_t>(i));
     }
   }
+  return true;
 }
 
 void AddressDatabase::Impl::BuildingsAt(std::uint32_t nameHash, std::uint32_t key,
@@ -452,12 +511,17 @@ void AddressDatabase::Impl::EnglishDistrict(const RoadRecord& road, std::string&
   AppendWord(out, Str(road.cityEn), ", ");
 }
 
-AddressMatch AddressDatabase::Impl::Describe(std::uint32_t index) const {
-  AddressMatch m;
+bool AddressDatabase::Impl::Describe(std::uint32_t index, AddressMatch& m) const {
+  m = AddressMatch{};
   const auto row = Row(index);
   const auto road = row ? Road(row->road) : std::nullopt;
-  if (!road) return m;
-  m.postcode = PostcodeText(row->postcode != 0 ? row->postcode : row->oldPostcode);
+  if (!road) return false;
+  for (const StrRef ref : {road->region, road->regionEn, road->city, road->cityEn, road->town, road->townEn, road->name,
+                           road->nameEn, row->dong, row->ri, row->building, row->bulk}) {
+    if (!StrSound(ref)) return false;
+  }
+  if (road->region == 0 || road->name == 0) return false;
+  m.postcode = PostcodeText(row->postcode);
   m.oldPostcode = PostcodeText(row->oldPostcode);
   m.building = std::string(Str(row->building != 0 ? row->building : row->bulk));
   std::string place;
@@ -475,7 +539,7 @@ AddressMatch AddressDatabase::Impl::Describe(std::uint32_t index) const {
   m.english = EnglishStreet(*road, BriefOf(*row));
   AppendWord(m.english, EnglishDistrict(*road), ", ");
   AppendWord(m.english, Str(road->regionEn), ", ");
-  return m;
+  return true;
 }
 
 namespace {
@@ -510,6 +574,7 @@ class QueryRows {
     const std::size_t n = m_db.Count(index);
     auto at = [&](std::size_t k) {
       const auto row = m_db.Row(m_db.IndexAt(index, k));
+      if (!row) m_damaged = true;
       return row ? (*row).*field : 0;
     };
     std::size_t lo = 0, hi = n;
@@ -537,14 +602,15 @@ class QueryRows {
     } else {
       return false;
     }
-    m_db.ForRoadsNamed(name,
-                       [&](std::uint32_t, const RoadRecord& road) { Keep(road, numbered ? &number : nullptr, words); });
-    return !m_rows.empty();
+    const bool sound = m_db.ForRoadsNamed(
+        name, [&](std::uint32_t, const RoadRecord& road) { Keep(road, numbered ? &number : nullptr, words); });
+    m_damaged = m_damaged || !sound;
+    return !m_rows.empty() || m_damaged;
   }
 
   void Keep(const RoadRecord& road, const Number* number, const std::vector<std::string_view>& places) {
     std::vector<std::uint32_t> rows;
-    m_db.RowsOfRoad(road, number, rows);
+    if (!m_db.RowsOfRoad(road, number, rows)) m_damaged = true;
     for (std::uint32_t i : rows) {
       if (Placed(road, *m_db.Row(i), places)) m_rows.push_back(i);
     }
@@ -566,9 +632,10 @@ class QueryRows {
     for (std::uint32_t i : rows) {
       const auto row = m_db.Row(i);
       const auto road = row ? m_db.Road(row->road) : std::nullopt;
+      if (!road) m_damaged = true;
       if (road && Placed(*road, *row, words)) m_rows.push_back(i);
     }
-    return !m_rows.empty();
+    return !m_rows.empty() || m_damaged;
   }
 
   // The start of a building or bulk-delivery name.
@@ -593,6 +660,10 @@ class QueryRows {
 
   const detail::DatabaseReader& m_db;
   std::vector<std::uint32_t> m_rows;
+  bool m_damaged = false;
+
+ public:
+  bool damaged() const { return m_damaged; }
 };
 
 }  // namespace
@@ -600,7 +671,9 @@ class QueryRows {
 AddressLookupResult AddressDatabase::Lookup(std::string_view query, std::size_t limit) const {
   AddressLookupResult result;
   if (!m_impl) return result;
-  std::vector<std::uint32_t> rows = QueryRows(*m_impl).Find(query);
+  QueryRows finder(*m_impl);
+  std::vector<std::uint32_t> rows = finder.Find(query);
+  result.damaged = finder.damaged();
   auto key = [&](std::uint32_t i) {
     const auto row = m_impl->Row(i);
     return std::make_pair(row ? (row->postcode != 0 ? row->postcode : row->oldPostcode) : 0u, i);
@@ -612,7 +685,12 @@ AddressLookupResult AddressDatabase::Lookup(std::string_view query, std::size_t 
       ++result.more;
       continue;
     }
-    if (m_impl->Row(i)) result.matches.push_back(m_impl->Describe(i));
+    AddressMatch m;
+    if (m_impl->Describe(i, m)) {
+      result.matches.push_back(std::move(m));
+    } else {
+      result.damaged = true;
+    }
   }
   return result;
 }

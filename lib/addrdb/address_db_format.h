@@ -1,8 +1,11 @@
 #pragma once
 // The address database file. Little-endian, every section 4-byte aligned
 // (the buildings 64-byte):
-//   header (kHeaderBytes): magic, version, byte-order mark, file size,
-//     section count, then per section its offset and size (u64 each)
+//   header: magic, version, byte-order mark, file size, section count and
+//     the header's checksum, then the section table: per section its id,
+//     checksum, offset and size (TableEntry). The checksums are CRC-32C:
+//     the header's of the header and table with its own field as zero, each
+//     section's of its bytes.
 //   strings:   byte 0 is the empty string; each string is a length byte and
 //              its UTF-8 bytes, named by its offset (a StrRef)
 //   roads:     RoadRecord, sorted by region, city, town and road name
@@ -21,8 +24,11 @@
 //              64-byte buckets (BuildingBucket) that hold its road and its
 //              postcode, so that conversion finds a building with one read
 //              and never touches the rows, the largest section by far
-// A reader checks the header and section bounds on open and every
-// reference as it follows it, so a damaged file never leads out of bounds.
+// A reader checks the header, its checksum and the section bounds on open
+// (Verify checks the sections' sums too) and every reference as it follows
+// it, so a damaged file never leads out of bounds.
+// Sections are named by id, not by place: a reader passes over ids it does
+// not know, and one whose section is optional reads it as empty when absent.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -30,7 +36,7 @@
 namespace jasokit::detail::addrdb {
 
 inline constexpr std::string_view kMagic = "JKADDRDB";
-inline constexpr std::uint32_t kFormatVersion = 3;
+inline constexpr std::uint32_t kFormatVersion = 4;
 inline constexpr std::uint32_t kByteOrderMark = 0x01020304;
 
 enum Section : std::uint32_t {
@@ -49,9 +55,13 @@ enum Section : std::uint32_t {
 };
 
 // magic 8, version 4, byte-order mark 4, file size 8, section count 4,
-// reserved 4, then the table.
+// header checksum 4, then the table.
+inline constexpr std::size_t kChecksumOffset = 28;
 inline constexpr std::size_t kTableOffset = 32;
-inline constexpr std::size_t kHeaderBytes = kTableOffset + kSectionCount * 16;
+inline constexpr std::size_t kTableEntryBytes = 24;  // id 4, checksum 4, offset 8, size 8
+inline constexpr std::size_t kMaxSections = 64;
+
+inline constexpr std::size_t HeaderBytes(std::size_t sections) { return kTableOffset + sections * kTableEntryBytes; }
 
 using StrRef = std::uint32_t;
 
@@ -124,13 +134,29 @@ struct BuildingBucket {
 };
 static_assert(sizeof(BuildingBucket) == 64);
 
-inline constexpr std::size_t kRecordSize[kSectionCount] = {
-    1, sizeof(RoadRecord),     sizeof(RowRecord), sizeof(RoadNameEntry), 4, 4, 4, sizeof(NameEntry), 1,
-    4, sizeof(BuildingBucket),
+// What a reader knows of each section, by id: its name in messages, its
+// record size (its size is a multiple), where it starts (a bucket on one
+// cache line), and whether a file without it is damaged. A new section is
+// a new id and a row here; the writer adds its bytes with SectionList::Add.
+struct SectionInfo {
+  const char* name;
+  std::size_t recordSize;
+  std::size_t align;
+  bool required;
 };
-
-// Where a section starts: a bucket on one cache line.
-inline constexpr std::size_t kSectionAlign[kSectionCount] = {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 64};
+inline constexpr SectionInfo kSectionInfo[kSectionCount] = {
+    {"strings", 1, 4, true},
+    {"roads", sizeof(RoadRecord), 4, true},
+    {"rows", sizeof(RowRecord), 4, true},
+    {"road names", sizeof(RoadNameEntry), 4, true},
+    {"lots", 4, 4, true},
+    {"postcodes", 4, 4, true},
+    {"old postcodes", 4, 4, true},
+    {"names", sizeof(NameEntry), 4, true},
+    {"info", 1, 4, true},
+    {"row fences", 4, 4, true},
+    {"buildings", sizeof(BuildingBucket), 64, true},
+};
 
 // A building number as one number in the order of the rows: basement, then
 // the number, then the sub-number. Numbers past 32767 (none is real) share

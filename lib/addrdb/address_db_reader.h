@@ -31,8 +31,21 @@ struct MappedBytes {
 AddressDbStatus MapFile(const std::string& path, MappedBytes& out);
 std::string EnvironmentValue(const char* name);
 
-// Checks the header and the section table of bytes.
+// One row of the section table.
+struct TableEntry {
+  std::uint32_t id, checksum;
+  std::uint64_t offset, size;
+};
+// Row k, and the number of rows, of an image's table.
+TableEntry EntryAt(std::string_view image, std::size_t k);
+std::size_t SectionCountOf(std::string_view image);
+
+// Checks the header, its checksum and the section table of bytes, and
+// finds the sections the reader knows.
 AddressDbStatus CheckImage(std::string_view bytes, std::string_view (&sections)[kSectionCount]);
+// The name of the first section of an image CheckImage passed whose bytes
+// fail their checksum, or "".
+std::string_view FirstDamagedSection(std::string_view image);
 
 // Building number or lot number: main, sub, and its mark (지하 or 산).
 struct Number {
@@ -78,13 +91,22 @@ std::string_view RegionRoman(std::string_view utf8);
 
 struct JASOKIT_ADDRDB_HIDDEN AddressDatabase::Impl {
   detail::addrdb::MappedBytes mapped;
+  std::string_view image;  // the whole file
   std::string_view sections[detail::addrdb::kSectionCount];
 
   ~Impl() {
     if (mapped.release) mapped.release();
   }
 
-  std::size_t Count(detail::addrdb::Section s) const { return sections[s].size() / detail::addrdb::kRecordSize[s]; }
+  std::size_t Count(detail::addrdb::Section s) const {
+    return sections[s].size() / detail::addrdb::kSectionInfo[s].recordSize;
+  }
+
+  // Whether ref names a string that lies within its section.
+  bool StrSound(detail::addrdb::StrRef ref) const {
+    const std::string_view blob = sections[detail::addrdb::kStrings];
+    return ref < blob.size() && blob.size() - ref - 1 >= static_cast<unsigned char>(blob[ref]);
+  }
 
   std::string_view Str(detail::addrdb::StrRef ref) const {
     const std::string_view blob = sections[detail::addrdb::kStrings];
@@ -118,16 +140,20 @@ struct JASOKIT_ADDRDB_HIDDEN AddressDatabase::Impl {
   // are name's: its roads, and those of a name that shares both (rare).
   // The search reads no string.
   std::pair<std::size_t, std::size_t> RoadNameRange(std::string_view name) const;
-  // Calls each(index, road) for every road named name.
+  // Calls each(index, road) for every road named name; false when an entry
+  // names a road the file does not hold (damage).
   template <typename Each>
-  void ForRoadsNamed(std::string_view name, Each&& each) const {
+  bool ForRoadsNamed(std::string_view name, Each&& each) const {
     const auto range = RoadNameRange(name);
     AskForRoads(range.first, range.second);
+    bool sound = true;
     for (std::size_t k = range.first; k < range.second; ++k) {
       const std::uint32_t index = Record<detail::addrdb::RoadNameEntry>(detail::addrdb::kRoadNames, k)->road;
       const auto road = Road(index);
+      sound = sound && road;
       if (road && Str(road->name) == name) each(index, *road);
     }
+    return sound;
   }
   // Asks for the roads of entries [first, last) of the road-name index, then
   // for their names, places and row fences, so that these waits overlap
@@ -136,8 +162,9 @@ struct JASOKIT_ADDRDB_HIDDEN AddressDatabase::Impl {
   // The same for count roads by index (at most kRoadPrefetchLimit), with
   // their fences when fences is true.
   void AskForRoads(const std::uint32_t* roads, std::size_t count, bool fences) const;
-  // Rows of a road with the number (all rows when number is null).
-  void RowsOfRoad(const detail::addrdb::RoadRecord& road, const detail::addrdb::Number* number,
+  // Rows of a road with the number (all rows when number is null); false
+  // when the road's rows lie outside the file's (damage).
+  bool RowsOfRoad(const detail::addrdb::RoadRecord& road, const detail::addrdb::Number* number,
                   std::vector<std::uint32_t>& out) const;
   // The buildings of the buckets for a road name (by its NameHash) and a
   // key: the road and postcode of each with that key, whatever its road's
@@ -157,7 +184,9 @@ struct JASOKIT_ADDRDB_HIDDEN AddressDatabase::Impl {
   bool NamesPlaceOf(const detail::addrdb::RoadRecord& road, const detail::addrdb::RowRecord& row,
                     std::string_view word) const;
 
-  AddressMatch Describe(std::uint32_t row) const;
+  // The match of a row; false when a reference leads outside its section
+  // or the region or road name is empty (damage).
+  bool Describe(std::uint32_t row, AddressMatch& m) const;
   // "06236", "135-080" or "".
   static std::string PostcodeText(std::uint32_t code);
   static void PostcodeText(std::uint32_t code, std::string& out);

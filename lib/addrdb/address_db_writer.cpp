@@ -6,6 +6,8 @@
 #include <numeric>
 #include <tuple>
 
+#include "addrdb/crc32c.h"
+
 namespace jasokit::detail::addrdb {
 
 namespace {
@@ -196,33 +198,71 @@ std::size_t DistinctCodes(const std::vector<RowRecord>& rows, const std::vector<
 
 std::uint64_t AlignUp(std::uint64_t offset, std::size_t align) { return (offset + align - 1) / align * align; }
 
-// Where each section starts when laid out one after another, each aligned
-// as kSectionAlign says; the last entry is the file's size.
-void Layout(const std::string_view (&sections)[kSectionCount], std::uint64_t (&offsets)[kSectionCount + 1]) {
-  std::uint64_t offset = kHeaderBytes;
-  for (std::size_t s = 0; s < kSectionCount; ++s) {
-    offsets[s] = AlignUp(offset, kSectionAlign[s]);
-    offset = offsets[s] + sections[s].size();
-  }
-  offsets[kSectionCount] = AlignUp(offset, 4);
+}  // namespace
+
+void SectionList::Add(Section id, std::string_view bytes) { m_sections.emplace_back(id, bytes); }
+
+namespace {
+
+std::uint64_t GetLe(std::string_view bytes, std::size_t at, int size) {
+  std::uint64_t v = 0;
+  for (int i = size - 1; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+  return v;
 }
 
-std::string Header(const std::string_view (&sections)[kSectionCount],
-                   const std::uint64_t (&offsets)[kSectionCount + 1]) {
-  std::string header(kMagic);
-  PutLe(header, kFormatVersion, 4);
-  PutLe(header, kByteOrderMark, 4);
-  PutLe(header, offsets[kSectionCount], 8);
-  PutLe(header, kSectionCount, 4);
-  PutLe(header, 0, 4);
-  for (std::size_t s = 0; s < kSectionCount; ++s) {
-    PutLe(header, offsets[s], 8);
-    PutLe(header, sections[s].size(), 8);
-  }
-  return header;
+void SetLe(std::string& bytes, std::size_t at, std::uint32_t value) {
+  for (std::size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
 }
 
 }  // namespace
+
+void SealImage(std::string& image) {
+  const std::size_t count = image.size() < kTableOffset ? 0 : static_cast<std::size_t>(GetLe(image, 24, 4));
+  if (count > kMaxSections || image.size() < HeaderBytes(count)) return;
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::size_t at = kTableOffset + k * kTableEntryBytes;
+    const std::uint64_t offset = GetLe(image, at + 8, 8), size = GetLe(image, at + 16, 8);
+    if (offset <= image.size() && size <= image.size() - offset) {
+      SetLe(image, at + 4, Crc32c(std::string_view(image).substr(offset, size)));
+    }
+  }
+  SetLe(image, kChecksumOffset, 0);
+  SetLe(image, kChecksumOffset, Crc32c(std::string_view(image).substr(0, HeaderBytes(count))));
+}
+
+bool SectionList::Write(const std::function<bool(std::string_view)>& sink) const {
+  std::vector<std::uint64_t> offsets;
+  std::uint64_t end = HeaderBytes(m_sections.size());
+  for (const auto& [id, bytes] : m_sections) {
+    offsets.push_back(AlignUp(end, kSectionInfo[id].align));
+    end = offsets.back() + bytes.size();
+  }
+  end = AlignUp(end, 4);
+  std::string header(kMagic);
+  PutLe(header, kFormatVersion, 4);
+  PutLe(header, kByteOrderMark, 4);
+  PutLe(header, end, 8);
+  PutLe(header, m_sections.size(), 4);
+  PutLe(header, 0, 4);  // the header's checksum, below
+  for (std::size_t k = 0; k < m_sections.size(); ++k) {
+    PutLe(header, m_sections[k].first, 4);
+    PutLe(header, Crc32c(m_sections[k].second), 4);
+    PutLe(header, offsets[k], 8);
+    PutLe(header, m_sections[k].second.size(), 8);
+  }
+  SetLe(header, kChecksumOffset, Crc32c(header));
+  if (!sink(header)) return false;
+  static constexpr char kPadding[64] = {};
+  std::uint64_t at = header.size();
+  for (std::size_t k = 0; k <= m_sections.size(); ++k) {
+    const std::uint64_t next = k < m_sections.size() ? offsets[k] : end;
+    if (next > at && !sink(std::string_view(kPadding, next - at))) return false;
+    if (k == m_sections.size()) break;
+    if (!sink(m_sections[k].second)) return false;
+    at = next + m_sections[k].second.size();
+  }
+  return true;
+}
 
 std::vector<std::uint32_t> AddressDbWriter::LotIndex(const std::vector<RowRecord>& rows) const {
   std::vector<StrRef> localities;
@@ -331,23 +371,19 @@ bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
                                                           : DistinctCodes(rows, postcodes, &RowRecord::postcode);
   const std::string info = "rows\t" + std::to_string(rows.size()) + "\nroads\t" + std::to_string(roads.size()) +
                            "\npostcodes\t" + std::to_string(distinctPostcodes) + "\n" + m_info;
-  const std::string_view sections[kSectionCount] = {
-      m_strings,           Bytes(roads), Bytes(rows), Bytes(roadNames), Bytes(lots),      Bytes(postcodes),
-      Bytes(oldPostcodes), Bytes(names), info,        Bytes(rowFences), Bytes(buildings),
-  };
-  std::uint64_t offsets[kSectionCount + 1];
-  Layout(sections, offsets);
-  const std::string header = Header(sections, offsets);
-  if (!sink(header)) return false;
-  static constexpr char kPadding[64] = {};
-  std::uint64_t at = header.size();
-  for (std::size_t s = 0; s <= kSectionCount; ++s) {
-    if (offsets[s] > at && !sink(std::string_view(kPadding, offsets[s] - at))) return false;
-    if (s == kSectionCount) break;
-    if (!sink(sections[s])) return false;
-    at = offsets[s] + sections[s].size();
-  }
-  return true;
+  SectionList sections;
+  sections.Add(kStrings, m_strings);
+  sections.Add(kRoads, Bytes(roads));
+  sections.Add(kRows, Bytes(rows));
+  sections.Add(kRoadNames, Bytes(roadNames));
+  sections.Add(kLots, Bytes(lots));
+  sections.Add(kPostcodes, Bytes(postcodes));
+  sections.Add(kOldPostcodes, Bytes(oldPostcodes));
+  sections.Add(kNames, Bytes(names));
+  sections.Add(kInfo, info);
+  sections.Add(kRowFences, Bytes(rowFences));
+  sections.Add(kBuildings, Bytes(buildings));
+  return sections.Write(sink);
 }
 
 }  // namespace jasokit::detail::addrdb

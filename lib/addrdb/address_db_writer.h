@@ -22,6 +22,25 @@ struct SourceRow {
   bool basement = false, mountain = false;
 };
 
+// The sections of a file, written after a header that gives each one's id,
+// place, size and checksum (address_db_format.h). A section is added by its
+// id; its bytes must live until Write.
+class SectionList {
+ public:
+  void Add(Section id, std::string_view bytes);
+  // The header, then every section in the order added, each aligned as its
+  // SectionInfo says; false as soon as sink is.
+  bool Write(const std::function<bool(std::string_view)>& sink) const;
+
+ private:
+  std::vector<std::pair<Section, std::string_view>> m_sections;
+};
+
+// Sets the checksums of an image's section table and header to its bytes as
+// they stand, for tests and fuzzing that damage a file past its checksums
+// to reach the reader's own checks. The image must hold its whole table.
+void SealImage(std::string& image);
+
 class AddressDbWriter {
  public:
   AddressDbWriter();
