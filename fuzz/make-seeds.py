@@ -232,13 +232,23 @@ HTTP = {
     "options": b"OPTIONS /v1/convert HTTP/1.1\r\nHost: x\r\nOrigin: https://a\r\n\r\n",
     "expect": b"POST /v1/convert HTTP/1.1\r\nHost: x\r\nContent-Type: text/plain\r\nExpect: 100-continue\r\n"
               b"Content-Length: 99999\r\n\r\n",
+    "two-lengths": b"POST /v1/convert HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nContent-Length: 16\r\n"
+                   b"Content-Length: 4\r\n\r\n{\"texts\": [\"a\"]}",
+    "chunked-and-length": b"POST /v1/convert HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                          b"Content-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n",
+    "identity": b"POST /v1/convert HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                b"Transfer-Encoding: identity\r\n\r\n{}",
+    "chunked-over-limit": b"POST /v1/convert HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                          b"Transfer-Encoding: chunked\r\n\r\n" + b"800\r\n" + b" " * 2048 + b"\r\n" * 3 + b"0\r\n\r\n",
+    "many-parameters": b"GET /v1/convert?" + b"&".join(b"a=%d" % i for i in range(300)) + b" HTTP/1.1\r\n\r\n",
 }
 
 HTTP_DICTIONARY = [b"GET ", b"POST ", b"HEAD ", b"OPTIONS ", b"PUT ", b" HTTP/1.1\r\n", b"\r\n", b"\r\n\r\n",
                    b"Host: x", b"Content-Length: ", b"Content-Type: application/json", b"Transfer-Encoding: chunked",
                    b"Expect: 100-continue", b"Connection: close", b"/v1/convert", b"/v1/romanize", b"/v1/zip",
                    b"/v1/lookup", b"/healthz", b"?text=", b"&style=official", b"name=1", b"%EC%84%9C", b"%00",
-                   b'{"texts": ["a"]}']
+                   b'{"texts": ["a"]}', b"Content-Length: 4\r\nContent-Length: 5\r\n", b"Transfer-Encoding: identity",
+                   b"Transfer-Encoding: gzip, chunked", b"1000\r\n", b"\r\n0\r\n\r\n", b"&a=1&a=2&a=3"]
 
 
 def write(area, name, data):

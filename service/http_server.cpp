@@ -39,6 +39,7 @@ enum HttpStatus : int {
   kUriTooLong = 414,
   kUnsupportedMediaType = 415,
   kInternalError = 500,
+  kNotImplemented = 501,
   kUnavailable = 503,
 };
 
@@ -64,6 +65,10 @@ constexpr std::size_t kMaxUriBytes = 64 * 1024;
 // the answer is 400.
 constexpr std::size_t kMaxHeaderBytes = 8 * 1024;
 constexpr std::size_t kMaxHeaders = 100;
+// Past this many query parameters the answer is 400. The library would hold
+// each in the connection's memory, and a query of thousands would use it up
+// before the request could be answered at all.
+constexpr std::size_t kMaxParameters = 100;
 // Each connection's memory: a request the library cannot hold in it is
 // refused by the library itself (414 or 431, then closed). Room for the
 // longest URI answered and its headers, so that those refusals are ours.
@@ -108,13 +113,14 @@ std::string MakeNonce() {
   return Base64(bytes, sizeof bytes);
 }
 
-// The path for the access log: control characters and bytes past ASCII
-// escaped, so that a request cannot write lines of its own.
-std::string LogPath(std::string_view path) {
+// A field of the access log as the client sent it: control characters,
+// spaces and bytes past ASCII escaped, and cut after 200 bytes, so that a
+// request cannot write lines (or terminal codes) of its own.
+std::string LogField(std::string_view field) {
   constexpr std::size_t kMaxLogged = 200;
   std::string out;
-  for (std::size_t i = 0; i < path.size() && i < kMaxLogged; ++i) {
-    const auto c = static_cast<unsigned char>(path[i]);
+  for (std::size_t i = 0; i < field.size() && i < kMaxLogged; ++i) {
+    const auto c = static_cast<unsigned char>(field[i]);
     if (c < 0x21 || c >= 0x7F || c == '\\') {
       char hex[5];
       std::snprintf(hex, sizeof hex, "\\x%02x", c);
@@ -123,8 +129,43 @@ std::string LogPath(std::string_view path) {
       out += static_cast<char>(c);
     }
   }
-  if (path.size() > kMaxLogged) out += "...";
+  if (field.size() > kMaxLogged) out += "...";
   return out;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The path of a request target, percent-decoded as the library decodes it,
+// but whole: the library's ends at a decoded NUL, which would route
+// "/healthz%00" as "/healthz".
+std::string DecodedPath(std::string_view target) {
+  const std::string_view raw = target.substr(0, target.find('?'));
+  std::string out;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    const int high = raw[i] == '%' && i + 2 < raw.size() ? HexDigit(raw[i + 1]) : -1;
+    const int low = high >= 0 ? HexDigit(raw[i + 2]) : -1;
+    if (low >= 0) {
+      out += static_cast<char>(high * 16 + low);
+      i += 2;
+    } else {
+      out += raw[i];
+    }
+  }
+  return out;
+}
+
+// The parameters of a request target's query, counted as the library
+// splits them.
+std::size_t CountParameters(std::string_view target) {
+  const std::size_t query = target.find('?');
+  if (query == std::string_view::npos || query + 1 == target.size()) return 0;
+  return 1 +
+         static_cast<std::size_t>(std::count(target.begin() + static_cast<std::ptrdiff_t>(query), target.end(), '&'));
 }
 
 bool IsJsonType(std::string_view t) {
@@ -162,17 +203,52 @@ std::uint64_t DeclaredLength(MHD_Connection* connection) {
   return n;
 }
 
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// The header lines, and how they tell where the body ends.
 struct HeaderStats {
   std::size_t count = 0;
   std::size_t longest = 0;
+  std::size_t lengths = 0;  // Content-Length lines
+  bool lengthsDiffer = false;
+  std::string_view firstLength;
+  std::size_t encodings = 0;  // Transfer-Encoding lines
+  bool chunkedOnly = true;    // each of them says just "chunked"
 };
 
-MHD_Result CountHeader(void* cls, MHD_ValueKind, const char*, std::size_t key_size, const char*,
+MHD_Result CountHeader(void* cls, MHD_ValueKind, const char* key, std::size_t key_size, const char* value,
                        std::size_t value_size) {
   auto& stats = *static_cast<HeaderStats*>(cls);
   ++stats.count;
   stats.longest = std::max(stats.longest, key_size + value_size);
+  const std::string_view name(key, key_size);
+  const std::string_view text(value ? value : "", value ? value_size : 0);
+  if (EqualsNoCase(name, MHD_HTTP_HEADER_CONTENT_LENGTH)) {
+    if (stats.lengths++ == 0) stats.firstLength = text;
+    stats.lengthsDiffer = stats.lengthsDiffer || text != stats.firstLength;
+  } else if (EqualsNoCase(name, MHD_HTTP_HEADER_TRANSFER_ENCODING)) {
+    ++stats.encodings;
+    stats.chunkedOnly = stats.chunkedOnly && EqualsNoCase(text, "chunked");
+  }
   return MHD_YES;
+}
+
+// A head whose body a proxy in front could delimit otherwise (the ground of
+// request smuggling) is refused, and the connection closed after: where the
+// next request would begin is not known.
+std::optional<HttpAnswer> FramingError(const HeaderStats& stats) {
+  if (stats.encodings > 0 && !(stats.encodings == 1 && stats.chunkedOnly)) {
+    return ErrorAnswer(kNotImplemented, "only the chunked transfer coding is taken");
+  }
+  if (stats.encodings > 0 && stats.lengths > 0) {
+    return ErrorAnswer(kBadRequest, "both Transfer-Encoding and Content-Length");
+  }
+  if (stats.lengthsDiffer) return ErrorAnswer(kBadRequest, "conflicting Content-Length headers");
+  return std::nullopt;
 }
 
 MHD_Result AddArgument(void* cls, MHD_ValueKind, const char* key, std::size_t key_size, const char* value,
@@ -209,7 +285,11 @@ Reply NotAllowed(const Route& route) {
 // One request, from its first line to its answer.
 struct Request {
   std::size_t uriBytes = 0;
+  std::size_t parameters = 0;
+  std::string path;  // decoded, whole
   bool started = false;
+  bool answerNow = false;      // without reading the body, then closed
+  bool answeredEarly = false;  // written past the library, before the body's end
   const Route* route = nullptr;
   std::optional<Reply> reply;  // decided before the body is in
   std::string body;
@@ -296,7 +376,15 @@ struct HttpServer::Impl {
     auto& self = *static_cast<Impl*>(cls);
     ++self.inFlight;
     auto* request = new Request;
-    request->uriBytes = std::strlen(uri);
+    const std::string_view target(uri);
+    request->uriBytes = target.size();
+    request->path = DecodedPath(target.substr(0, std::min(target.size(), kMaxUriBytes)));
+    request->parameters = CountParameters(target);
+    if (request->parameters > kMaxParameters) {
+      // The library splits the query in place right after this call: an
+      // empty one leaves it none to hold (the request is refused anyway).
+      const_cast<char*>(uri)[target.find('?') + 1] = '\0';
+    }
     return request;
   }
 
@@ -338,12 +426,11 @@ struct HttpServer::Impl {
   }
 
   // No exception may pass into the library: a failure ends the connection.
-  static MHD_Result Handle(void* cls, MHD_Connection* connection, const char* url, const char* method, const char*,
+  static MHD_Result Handle(void* cls, MHD_Connection* connection, const char*, const char* method, const char*,
                            const char* upload, std::size_t* uploadSize, void** request) {
     if (!*request) *request = Begin(cls, "", connection);  // not reached: the library calls Begin first
     try {
-      return static_cast<Impl*>(cls)->Step(connection, url, method, upload, uploadSize,
-                                           *static_cast<Request*>(*request));
+      return static_cast<Impl*>(cls)->Step(connection, method, upload, uploadSize, *static_cast<Request*>(*request));
     } catch (...) {
       return MHD_NO;
     }
@@ -351,30 +438,36 @@ struct HttpServer::Impl {
 
   // Each call of the library for a request: its head, each piece of its
   // body, then its end.
-  MHD_Result Step(MHD_Connection* connection, const char* url, const char* method, const char* upload,
-                  std::size_t* uploadSize, Request& r) {
+  MHD_Result Step(MHD_Connection* connection, const char* method, const char* upload, std::size_t* uploadSize,
+                  Request& r) {
     if (!r.started) {
       r.started = true;
-      Refuse(connection, url, method, r);
+      Refuse(connection, method, r);
       // Answered at once, and the connection then closed, when the body is
-      // too large to drop or still waits for a go-ahead.
-      if (r.reply && (DeclaredLength(connection) > kMaxDroppedBytes || !Header(connection, "Expect").empty())) {
-        return Send(connection, url, method, std::move(*r.reply));
+      // too large to drop, still waits for a go-ahead, or cannot be told.
+      if (r.reply &&
+          (r.answerNow || DeclaredLength(connection) > kMaxDroppedBytes || !Header(connection, "Expect").empty())) {
+        return Send(connection, r.path, method, std::move(*r.reply));
       }
       return MHD_YES;
     }
     if (*uploadSize > 0) {
+      const bool refused = r.reply.has_value();
       Take(r, upload, *uploadSize);
       *uploadSize = 0;
+      if (!refused && r.reply && Header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH).empty()) {
+        AnswerEarly(connection, method, r);
+      }
       return r.dropped > kMaxDroppedBytes ? MHD_NO : MHD_YES;
     }
-    if (r.reply) return Send(connection, url, method, std::move(*r.reply));
+    if (r.answeredEarly) return MHD_NO;  // the connection ends with that answer
+    if (r.reply) return Send(connection, r.path, method, std::move(*r.reply));
     if (std::strcmp(method, MHD_HTTP_METHOD_POST) == 0) return Defer(connection, r);
-    return Send(connection, url, method, Get(*r.route, connection));
+    return Send(connection, r.path, method, Get(*r.route, connection));
   }
 
   // The answer of a request refused before its body is read, if it is.
-  void Refuse(MHD_Connection* connection, std::string_view url, std::string_view method, Request& r) {
+  void Refuse(MHD_Connection* connection, std::string_view method, Request& r) {
     ConnectionState* state = StateOf(connection);
     if (state && !state->counted) {  // a later request on the connection
       state->counted = true;
@@ -390,13 +483,23 @@ struct HttpServer::Impl {
       r.reply = Error(kUriTooLong, "URI too long");
       return;
     }
+    if (r.parameters > kMaxParameters) {
+      r.reply = Error(kBadRequest, "more than " + std::to_string(kMaxParameters) + " query parameters");
+      return;
+    }
     HeaderStats stats;
     MHD_get_connection_values_n(connection, MHD_HEADER_KIND, CountHeader, &stats);
     if (stats.count > kMaxHeaders || stats.longest > kMaxHeaderBytes) {
       r.reply = Error(kBadRequest, "request header fields too large");
       return;
     }
-    r.route = FindRoute(url);
+    if (std::optional<HttpAnswer> framing = FramingError(stats)) {
+      r.reply = Json(std::move(*framing));
+      r.reply->close = true;
+      r.answerNow = true;
+      return;
+    }
+    r.route = FindRoute(r.path);
     if (!r.route) {
       r.reply = Error(kNotFound, "no such path");
     } else if (method == MHD_HTTP_METHOD_GET || method == MHD_HTTP_METHOD_HEAD) {
@@ -481,7 +584,47 @@ struct HttpServer::Impl {
     return r;
   }
 
-  MHD_Result Send(MHD_Connection* connection, const char* url, const char* method, Reply reply) const {
+  // A refusal written on the socket at once, while the library still reads
+  // the body (it queues no answer before the body's end): a client sending
+  // a long body of unknown length reads it, rather than the reset of the
+  // connection closed under it. The body is still read to its end, or as
+  // long as a refused body is.
+  void AnswerEarly(MHD_Connection* connection, std::string_view method, Request& r) const {
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    if (!info) return;
+    const Reply& reply = *r.reply;
+    std::string head = "HTTP/1.1 " + std::to_string(reply.answer.status) + " " +
+                       MHD_get_reason_phrase_for(static_cast<unsigned>(reply.answer.status)) + "\r\n";
+    for (const auto& [name, value] : CommonHeaders(reply)) head += std::string(name) + ": " + value + "\r\n";
+    head += "Content-Length: " + std::to_string(reply.answer.body.size()) + "\r\nConnection: close\r\n\r\n";
+    const std::string all = head + reply.answer.body;
+    if (send(info->connect_fd, all.data(), all.size(), MSG_NOSIGNAL | MSG_DONTWAIT) < 0) return;
+    shutdown(info->connect_fd, SHUT_WR);
+    r.answeredEarly = true;
+    Log(connection, method, r.path, reply.answer.status, reply.answer.body.size());
+  }
+
+  // The headers every answer has beside its own.
+  std::vector<std::pair<const char*, std::string>> CommonHeaders(const Reply& reply) const {
+    std::vector<std::pair<const char*, std::string>> out;
+    if (reply.answer.status != kNoContent) out.emplace_back(MHD_HTTP_HEADER_CONTENT_TYPE, reply.type);
+    out.emplace_back("X-Content-Type-Options", "nosniff");
+    if (!settings.corsOrigin.empty()) {
+      out.emplace_back("Access-Control-Allow-Origin", settings.corsOrigin);
+      out.emplace_back("Vary", "Origin");
+    }
+    for (const auto& header : reply.headers) out.push_back(header);
+    return out;
+  }
+
+  void Log(MHD_Connection* connection, std::string_view method, std::string_view path, int status,
+           std::size_t size) const {
+    if (!settings.log) return;
+    settings.log(ClientAddress(connection) + " " + LogField(method) + " " + LogField(path) + " " +
+                 std::to_string(status) + " " + std::to_string(size));
+  }
+
+  MHD_Result Send(MHD_Connection* connection, std::string_view path, const char* method, Reply reply) const {
     const int status = reply.answer.status;
     const std::size_t size = reply.answer.body.size();
     auto* body = new std::string(std::move(reply.answer.body));
@@ -491,21 +634,12 @@ struct HttpServer::Impl {
       delete body;
       return MHD_NO;
     }
-    if (status != kNoContent) MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.type);
-    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
-    if (!settings.corsOrigin.empty()) {
-      MHD_add_response_header(response, "Access-Control-Allow-Origin", settings.corsOrigin.c_str());
-      MHD_add_response_header(response, "Vary", "Origin");
-    }
-    for (const auto& [name, value] : reply.headers) MHD_add_response_header(response, name, value.c_str());
+    for (const auto& [name, value] : CommonHeaders(reply)) MHD_add_response_header(response, name, value.c_str());
     // While stopping, each connection ends with the answer it is given.
     if (reply.close || stopping) MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
     const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
     MHD_destroy_response(response);
-    if (settings.log) {
-      settings.log(ClientAddress(connection) + " " + method + " " + LogPath(url) + " " + std::to_string(status) + " " +
-                   std::to_string(size));
-    }
+    Log(connection, method, path, status, size);
     return queued;
   }
 

@@ -231,6 +231,35 @@ def test_malformed_http_gets_400_or_a_closed_connection(server, data):
     assert request(server.port, "GET", "/healthz")[0] == 200
 
 
+POST_HEAD = b"POST /v1/convert HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+# Heads that a proxy in front could read otherwise, and targets the HTTP library reads in ways of its own.
+STRICT = [
+    (POST_HEAD + b"Content-Length: 13\r\nContent-Length: 5\r\n\r\n{\"texts\":[]}x", 400,
+     "conflicting Content-Length headers", True),
+    (POST_HEAD + b"Transfer-Encoding: identity\r\n\r\n{\"texts\":[]}", 501,
+     "only the chunked transfer coding is taken", True),
+    (POST_HEAD + b"Transfer-Encoding: gzip, chunked\r\n\r\n0\r\n\r\n", 501,
+     "only the chunked transfer coding is taken", True),
+    (POST_HEAD + b"Content-Length: 5\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 400,
+     "both Transfer-Encoding and Content-Length", True),
+    (b"GET /v1/convert?" + b"&".join(b"p%d=v" % i for i in range(4000)) + b" HTTP/1.1\r\nHost: x\r\n\r\n", 400,
+     "more than 100 query parameters", False),
+    (b"GET /healthz%00 HTTP/1.1\r\nHost: x\r\n\r\n", 404, "no such path", False),
+    # Over --max-body and of unknown length: answered while the body still comes, then read to its end.
+    (POST_HEAD + b"Transfer-Encoding: chunked\r\n\r\n" + (b"10000\r\n" + b"x" * 65536 + b"\r\n") * 16 + b"0\r\n\r\n",
+     413, "request body too large", True),
+]
+
+
+@pytest.mark.parametrize("data,status,message,closes", STRICT, ids=range(len(STRICT)))
+def test_strict_http(server, data, status, message, closes):
+    answer = raw_exchange(server.port, data)
+    head, _, body = answer.partition(b"\r\n\r\n")
+    assert head.startswith(b"HTTP/1.1 %d " % status), answer[:200]
+    assert json.loads(body) == {"error": message, "status": status}
+    assert (b"\r\nConnection: close" in head) == closes
+
+
 def test_many_or_long_headers_are_refused(server):
     many = b"".join(b"X-%d: y\r\n" % i for i in range(200))
     answer = raw_exchange(server.port, b"GET /healthz HTTP/1.1\r\nHost: x\r\n" + many + b"\r\n")
@@ -300,6 +329,9 @@ def test_sigterm_finishes_the_request_in_flight_and_cors_and_log(cli):
     status, headers, _ = request(s.port, "OPTIONS", "/v1/convert")
     assert status == 204 and headers["Access-Control-Allow-Origin"] == "https://shop.example"
     assert headers["Access-Control-Allow-Methods"] == "GET, POST"
+    # Each field of the log escaped, and cut: the method as much as the path.
+    for method in [b"G\rE\x1bT", b"X" * 5000]:
+        raw_exchange(s.port, method + b" /a%0d%0a\\b HTTP/1.1\r\nHost: x\r\n\r\n")
     body = b'{"texts": [' + b",".join([b'"\xec\x84\x9c\xec\x9a\xb8 secret"'] * 10000) + b"]}"
     connection = socket.create_connection(("127.0.0.1", s.port), timeout=20)
     connection.sendall(b"POST /v1/convert HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
@@ -313,5 +345,7 @@ def test_sigterm_finishes_the_request_in_flight_and_cors_and_log(cli):
     assert answer.startswith(b"HTTP/1.1 200") and answer.endswith(b"}]}")
     assert rc == 0
     log = err.splitlines()
-    assert [line.split(" ")[1:4] for line in log] == [["OPTIONS", "/v1/convert", "204"], ["POST", "/v1/convert", "200"]]
+    assert [line.split(" ")[1:4] for line in log] == [
+        ["OPTIONS", "/v1/convert", "204"], ["G\\x0dE\\x1bT", "/a\\x0d\\x0a\\x5cb", "404"],
+        ["X" * 200 + "...", "/a\\x0d\\x0a\\x5cb", "404"], ["POST", "/v1/convert", "200"]]
     assert "secret" not in err
