@@ -154,7 +154,7 @@ TEST_F(AddrDbTest, ConvertsFromTheDataAndFallsBackToTheRules) {
       {"서울 강남구 테헤란로 152", "152 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea", "database"},
       {"경기 영통구 월드컵로 206, 101동 202호",
        "101-dong 202-ho, 206 World cup-ro, Yeongtong-gu, Suwon-si, Gyeonggi-do, 16499, Republic of Korea", "database"},
-      {"(12345) 서울특별시 강남구 테헤란로 지하12-2", "B12-2 Teheran-ro, Gangnam-gu, Seoul, 12345, Republic of Korea",
+      {"(12345) 서울특별시 강남구 테헤란로 지하12-2", "B12-2 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea",
        "database"},
       {"서울 강남구 역삼동 737", "152 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea", "database"},
       {"세종 금남면 감성길 32", "32 Gamseong-gil, Geumnam-myeon, Sejong-si, 339-831, Republic of Korea", "database"},

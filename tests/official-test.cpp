@@ -193,11 +193,11 @@ TEST(OfficialAddress, FieldsSplitTheAddress) {
 
   const Result n = Convert("경기도 성남시 분당구 판교역로 235 (삼평동) 7층", Options{Style::Official, "KOREA"});
   ASSERT_TRUE(n.fields.has_value());
-  EXPECT_EQ(n.fields->detail, "(Sampyeong-dong), 7F");
+  EXPECT_EQ(n.fields->detail, "7F, (Sampyeong-dong)");
   EXPECT_EQ(n.fields->district, "Bundang-gu, Seongnam-si");
   EXPECT_EQ(n.fields->postcode, "");
   EXPECT_EQ(n.fields->country, "KOREA");
-  EXPECT_EQ(n.output, "(Sampyeong-dong), 7F, 235 Pangyoyeok-ro, Bundang-gu, Seongnam-si, Gyeonggi-do, KOREA");
+  EXPECT_EQ(n.output, "7F, (Sampyeong-dong), 235 Pangyoyeok-ro, Bundang-gu, Seongnam-si, Gyeonggi-do, KOREA");
 
   // The classic style has no fields.
   EXPECT_FALSE(Convert("서울 강남구").fields.has_value());
@@ -279,7 +279,7 @@ GeneratedAddress MakeAddress(std::size_t units, std::size_t notes, std::size_t d
       noteParts.push_back("(" + roman(name) + "-dong)");
     }
   }
-  noteParts.push_back(JoinNonEmpty(detailWords, " "));
+  noteParts.insert(noteParts.begin(), JoinNonEmpty(detailWords, " "));
   a.want = {JoinNonEmpty(noteParts, ", "),
             "12 " + roman(road) + "-ro",
             JoinNonEmpty(district, ", "),

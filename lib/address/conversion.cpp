@@ -7,6 +7,7 @@
 
 #include "address/address_converter.h"
 #include "address/official_address.h"
+#include "address/typed_form.h"
 #include "bytes8.h"
 #include "romanize/cp949.h"
 #include "romanize/hangul_romanizer.h"
@@ -57,6 +58,12 @@ struct Workspace::Parts {
                                    {MakeEngine(Style::Official, false), MakeEngine(Style::Official, true)}};
   AddressConverter converters[2];
   OfficialConverters official;
+  // The typed-form reader's clean text and its conversion, apart from the
+  // first reading until they are known to be better.
+  TypedForm typed;
+  std::string typedOutput;
+  AddressFields typedFields;
+  std::string composed;  // UTF-8 with loose jamo composed
   PrivateText text;
   Result result;
   std::string romanized;
@@ -220,6 +227,76 @@ namespace {
 // that their strings are reused.
 AddressFields& ReusedFields(Result& result) { return result.fields ? *result.fields : result.fields.emplace(); }
 
+void WarnPostcodeDiffers(std::string_view typed, std::string_view data, std::vector<Warning>& warnings) {
+  warnings.push_back(Warning{"postcode-differs", "the postcode typed, " + std::string(typed) +
+                                                     ", is not the building's; the data's " + std::string(data) +
+                                                     " is written"});
+}
+
+// The first reading stands unless the text has a typed form, or the reading
+// missed what a typed form would explain: no street, no number beside a
+// joined word, or a building the data does not hold.
+bool FirstReadingStands(unsigned typedSigns, const ReadingSigns& signs, bool database) {
+  if (!signs.street) return false;
+  if ((typedSigns & kTypedJoined) != 0 && !signs.number) return false;
+  return !database || signs.fromDatabase;
+}
+
+// The converter's reading of the typed form, into result; false, touching
+// nothing, when it reads no address.
+bool UseTypedForm(const Options& options, bool privateCodes, std::string_view country, bool withFields, Result& result,
+                  Workspace::Parts& parts) {
+  TypedForm& form = parts.typed;
+  if (!ReadTypedForm(result.normalized, privateCodes, options.database, form)) return false;
+  parts.typedFields.oldPostcode.clear();
+  if (!parts.official.Convert(form.text, country, privateCodes, parts.typedOutput,
+                              withFields ? &parts.typedFields : nullptr,
+                              DatabaseUse{options.database, options.keepLot})) {
+    return false;
+  }
+  result.output.swap(parts.typedOutput);
+  result.warnings = form.warnings;
+  const ReadingSigns& signs = parts.official.LastSigns(privateCodes);
+  if (!signs.typedPostcode.empty()) WarnPostcodeDiffers(signs.typedPostcode, signs.dataPostcode, result.warnings);
+  if (!withFields) return true;
+  AddressFields& fields = ReusedFields(result);
+  std::swap(fields, parts.typedFields);
+  if (form.oldPostcode.empty()) return true;
+  if (fields.oldPostcode.empty()) {
+    fields.oldPostcode = form.oldPostcode;
+  } else if (fields.oldPostcode != form.oldPostcode) {
+    WarnPostcodeDiffers(form.oldPostcode, fields.oldPostcode, result.warnings);
+  }
+  return true;
+}
+
+// The official style: the text as the converter reads it, and where a
+// quick pass or the reading itself shows a typed form, the reader's clean
+// form of it.
+bool ConvertOfficial(const Options& options, bool privateCodes, std::string_view country, bool withFields,
+                     Result& result, Workspace::Parts& parts) {
+  const DatabaseUse use{options.database, options.keepLot};
+  const unsigned typedSigns = ScanTypedForms(result.normalized);
+  bool read = false;
+  if ((typedSigns & kTypedSure) == 0) {
+    AddressFields* fields = withFields ? &ReusedFields(result) : nullptr;
+    if (fields) fields->oldPostcode.clear();
+    read = parts.official.Convert(result.normalized, country, privateCodes, result.output, fields, use);
+    const ReadingSigns& signs = parts.official.LastSigns(privateCodes);
+    if (read && FirstReadingStands(typedSigns, signs, options.database != nullptr)) {
+      if (!signs.typedPostcode.empty()) {
+        WarnPostcodeDiffers(signs.typedPostcode, signs.dataPostcode, result.warnings);
+      }
+      return true;
+    }
+  }
+  if (UseTypedForm(options, privateCodes, country, withFields, result, parts)) return true;
+  if (read || (typedSigns & kTypedSure) == 0) return read;
+  AddressFields* fields = withFields ? &ReusedFields(result) : nullptr;
+  if (fields) fields->oldPostcode.clear();
+  return parts.official.Convert(result.normalized, country, privateCodes, result.output, fields, use);
+}
+
 // ConvertBytesInto but for result.fields, which it writes only when it
 // returns true, and leaves as they were otherwise.
 bool ConvertBytesKeepingFields(std::string_view text, const Options& options, bool privateCodes,
@@ -239,9 +316,7 @@ bool ConvertBytesKeepingFields(std::string_view text, const Options& options, bo
 
   Workspace::Parts& parts = workspace.parts();
   if (options.style == Style::Official) {
-    if (parts.official.Convert(result.normalized, country, privateCodes, result.output,
-                               withFields ? &ReusedFields(result) : nullptr,
-                               DatabaseUse{options.database, options.keepLot})) {
+    if (ConvertOfficial(options, privateCodes, country, withFields, result, parts)) {
       result.status = ConversionStatus::Address;
       return withFields;
     }
@@ -290,6 +365,10 @@ bool ConvertPrivate(std::string_view utf8, const Options& options, bool* invalid
                     Workspace& workspace) {
   PrivateText& text = workspace.parts().text;
   utf8 = CutAtNul(utf8);
+  if (HasLooseJamo(utf8)) {
+    ComposeHangul(utf8, workspace.parts().composed);
+    utf8 = workspace.parts().composed;
+  }
   if (TrimAsciiSpace(utf8).size() > kSurelyTooLongUtf8) {
     if (invalidUtf8) *invalidUtf8 = !IsValidUtf8(utf8);
     return false;
@@ -379,6 +458,10 @@ void AppendRomanizedUtf8(std::string_view utf8, Style style, std::string& out, W
     return;
   }
   Workspace::Parts& parts = workspace.parts();
+  if (HasLooseJamo(utf8)) {
+    ComposeHangul(utf8, parts.composed);
+    utf8 = parts.composed;
+  }
   const bool clean = Utf8ToPrivate(utf8, parts.text);
   if (invalidUtf8) *invalidUtf8 = !clean;
   HangulRomanizer& romanizer = parts.Engine(style, true);

@@ -5,11 +5,11 @@
 #include <iterator>
 #include <vector>
 
-#include "address/address_match.h"
 #include "address/address_converter.h"
+#include "address/address_match.h"
+#include "romanize/hangul_romanizer.h"
 #include "tables/address_tables.h"
 #include "tables/official_tables.h"
-#include "romanize/hangul_romanizer.h"
 
 namespace jasokit::detail {
 
@@ -337,6 +337,7 @@ class OfficialAddress {
   bool Convert(std::string_view text, std::string_view country, const DatabaseUse& use, std::string& output,
                AddressFields* fields) {
     Split(text);
+    m_signs = ReadingSigns{};
     m_at = 0;
     m_postcode = {};
     if (!m_tokens.empty() && IsPostcode(m_tokens[0].text, &m_postcode)) m_at = 1;
@@ -354,9 +355,14 @@ class OfficialAddress {
     const bool fromDatabase =
         use.database && AnswerFromDatabase(*use.database, m_typed, use.keepLot, m_matchScratch, m_answer);
     if (region == nullptr && !fromDatabase) return false;
+    m_signs.number = !m_typed.number.empty();
+    m_signs.street = m_street.size() != 0;
+    m_signs.fromDatabase = fromDatabase;
     WriteAddress(m_typed.regionRoman, country.empty() ? kOfficialCountry : country, fromDatabase, output, fields);
     return true;
   }
+
+  const ReadingSigns& signs() const { return m_signs; }
 
  private:
   // Offsets into m_arena, which may move as it grows.
@@ -372,12 +378,17 @@ class OfficialAddress {
     if (kind == UnitKind::Town) m_typed.town = word;
   }
 
-  // The data's parts replace the rules' where it has them; a postcode the
-  // text gives stays.
-  void UseAnswer(std::string_view (&groups)[6]) const {
+  // The data's parts replace the rules' where it has them; its five-digit
+  // postcode wins over one typed, which is noted for a warning.
+  void UseAnswer(std::string_view (&groups)[6]) {
     if (!m_answer.street.empty()) groups[1] = m_answer.street;
     if (!m_answer.district.empty()) groups[2] = m_answer.district;
     if (!m_answer.region.empty()) groups[3] = m_answer.region;
+    if (!groups[4].empty() && m_answer.postcode.size() == 5 && groups[4] != m_answer.postcode) {
+      m_signs.typedPostcode.assign(groups[4]);
+      m_signs.dataPostcode = m_answer.postcode;
+      groups[4] = m_answer.postcode;
+    }
     if (groups[4].empty()) groups[4] = m_answer.postcode;
   }
 
@@ -553,13 +564,14 @@ class OfficialAddress {
   // postcode, country; empty ones left out.
   void WriteAddress(std::string_view region, std::string_view country, bool fromDatabase, std::string& output,
                     AddressFields* fields) {
-    // The details are one group, words apart; notes come first, each a group.
+    // The details are one group, words apart; the notes follow them, each a
+    // group, as the note follows the details in the Korean address.
     const std::size_t detailBegin = m_arena.size();
-    for (const Span& note : m_notes) JoinSpan(detailBegin, note, kGroupSeparator);
     for (std::size_t k = 0; k < m_details.size(); ++k) {
-      if (m_arena.size() != detailBegin) m_arena += k == 0 ? kGroupSeparator : " ";
+      if (k != 0) m_arena += ' ';
       m_arena.append(m_arena, m_details[k].begin, m_details[k].size());
     }
+    for (const Span& note : m_notes) JoinSpan(detailBegin, note, kGroupSeparator);
     const Span detail{detailBegin, m_arena.size()};
     const std::size_t districtBegin = m_arena.size();
     for (auto it = m_units.rbegin(); it != m_units.rend(); ++it) JoinSpan(districtBegin, it->second, kGroupSeparator);
@@ -592,6 +604,11 @@ class OfficialAddress {
       if (end == std::string_view::npos) end = text.size();
       std::string_view word = text.substr(start, end - start);
       start = end + 1;
+      // A comma at the front of a word (",101동") ends the word before.
+      while (!word.empty() && word.front() == ',') {
+        word.remove_prefix(1);
+        if (!m_tokens.empty()) m_tokens.back().commaEnded = true;
+      }
       const bool comma = !word.empty() && word.back() == ',';
       if (comma) word.remove_suffix(1);
       if (word.empty()) {
@@ -866,6 +883,7 @@ class OfficialAddress {
   DatabaseAnswer m_answer;
   MatchScratch m_matchScratch;
   const AddressDatabase* m_database = nullptr;  // the one of the text being read
+  ReadingSigns m_signs;
   HangulRomanizer m_engine{Style::Official};
 };
 
@@ -881,6 +899,10 @@ OfficialConverters::~OfficialConverters() = default;
 bool OfficialConverters::Convert(std::string_view text, std::string_view country, bool privateCodes,
                                  std::string& output, AddressFields* fields, const DatabaseUse& use) {
   return m_parts->addresses[privateCodes].Convert(text, country, use, output, fields);
+}
+
+const ReadingSigns& OfficialConverters::LastSigns(bool privateCodes) const {
+  return m_parts->addresses[privateCodes].signs();
 }
 
 }  // namespace jasokit::detail

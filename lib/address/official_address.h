@@ -21,6 +21,15 @@ struct DatabaseUse {
   bool keepLot = false;
 };
 
+// What a conversion found, for the reader of typed forms to judge it by.
+struct ReadingSigns {
+  bool number = false;        // a building or lot number
+  bool street = false;        // a street (road or locality)
+  bool fromDatabase = false;  // written from the data
+  std::string typedPostcode;  // a typed postcode the data's replaced, or ""
+  std::string dataPostcode;   // the data's, written in its place
+};
+
 // The official-style converters, one reading private codes and one not;
 // each conversion replaces all their state, and their buffers stay.
 class OfficialConverters {
@@ -37,6 +46,8 @@ class OfficialConverters {
   // With a database, a building the data holds is written from it.
   bool Convert(std::string_view text, std::string_view country, bool privateCodes, std::string& output,
                AddressFields* fields, const DatabaseUse& use = {});
+  // What the last Convert that returned true found.
+  const ReadingSigns& LastSigns(bool privateCodes) const;
 
  private:
   struct Parts;
