@@ -16,11 +16,11 @@
 
 #include "cli/addrdb_source.h"
 #include "cli/cli.h"
+#include "cli/options.h"
 #include "frontend/codec.h"
 #include "frontend/csv.h"
 #include "frontend/input.h"
 #include "frontend/json.h"
-#include "cli/options.h"
 #include "frontend/ordered_pipeline.h"
 #include "frontend/progress.h"
 #include "jasokit/address_db.h"
@@ -165,16 +165,19 @@ enum class Note : unsigned char {
   kInvalid,  // likewise
   kRefused,
   kEmptyField,  // CSV
+  kWarning,     // the conversion's own, in text
 };
 
 struct Event {
   std::uint64_t number;  // the line or argument
   Note note;
+  std::string text = {};  // kWarning: "code: message", UTF-8
 };
 
 struct ChunkBase {
   std::string out;
   std::vector<Event> events;
+  std::vector<Warning> warnings;  // a conversion's, reused
   std::uint64_t inputBytes = 0;
   std::size_t items = 0;
   bool idle = false;  // input was idle after it: flush once written
@@ -235,9 +238,13 @@ class TextConverter {
     // Known without converting for an over-long text only.
     bool invalid = overLong && !validUtf8;
     if (m_s.format == Format::kPlain) {
+      const bool official = m_s.options.style == Style::Official;
+      c.warnings.clear();
       const ConversionStatus status =
-          overLong ? ConversionStatus::TooLong : m_s.codec->AppendConverted(text, m_s.options, c.out, invalid);
+          overLong ? ConversionStatus::TooLong
+                   : m_s.codec->AppendConverted(text, m_s.options, c.out, invalid, official ? &c.warnings : nullptr);
       NoteResult(c, number, status, invalid, invalidNoted);
+      NoteWarnings(c, number, c.warnings);
       c.out += '\n';
       return;
     }
@@ -265,6 +272,11 @@ class TextConverter {
   ConversionStatus ConvertField(std::string_view value, std::string& text, bool& invalid) const {
     text.clear();
     return m_s.codec->AppendConverted(value, m_s.options, text, invalid);
+  }
+
+  // The conversion's warnings, one line each on standard error.
+  static void NoteWarnings(ChunkBase& c, std::uint64_t number, const std::vector<Warning>& warnings) {
+    for (const Warning& w : warnings) c.events.push_back({number, Note::kWarning, w.code + ": " + w.message});
   }
 
   static void NoteResult(ChunkBase& c, std::uint64_t number, ConversionStatus status, bool invalid,
@@ -311,6 +323,13 @@ class Reporter {
           message = "jasokit convert: warning: " + place + ": field " + std::to_string(m_s.column + 1) +
                     " is empty; its conversion is empty\n";
           break;
+        case Note::kWarning:
+          if (e.number != m_lastWarned) ++m_warnedTexts;
+          m_lastWarned = e.number;
+          message = "jasokit convert: warning: " + place + ": ";
+          m_s.codec->AppendFromUtf8(e.text, message);
+          message += '\n';
+          break;
       }
       if (m_meter && !cleared) {
         m_meter->Clear();
@@ -333,6 +352,13 @@ class Reporter {
 
   bool refused() const { return m_refused; }
 
+  // After a batch whose conversions warned: one line that counts them.
+  void Summarize() {
+    if (m_warnedTexts == 0) return;
+    m_io.Error("jasokit convert: " + std::to_string(m_warnedTexts) + (m_warnedTexts == 1 ? " line" : " lines") +
+               " with warnings; --json lists them\n");
+  }
+
  private:
   // The refusal message on one line, in the output encoding.
   std::string RefusalText() const {
@@ -350,6 +376,8 @@ class Reporter {
   bool m_nulWarned = false;
   bool m_invalidWarned = false;
   bool m_refused = false;
+  std::uint64_t m_warnedTexts = 0;
+  std::uint64_t m_lastWarned = 0;
 };
 
 bool WriteChunk(CliIo& io, const ChunkBase& c) {
@@ -772,6 +800,7 @@ int RunConvert(const ParsedArgs& parsed, CliIo& io) {
     return kExitIo;
   }
   if (meter) meter->Finish();
+  reporter.Summarize();
   return reporter.refused() ? kExitRefused : kExitOk;
 }
 

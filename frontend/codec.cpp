@@ -20,8 +20,9 @@ class Utf8Codec : public TextCodec {
   void AppendFromCp949(std::string_view cp949, std::string& out) const override { Cp949ToUtf8(cp949, out); }
   bool AppendCp949(std::string_view text, std::string& out) const override { return Utf8ToCp949(text, out); }
 
-  ConversionStatus AppendConverted(std::string_view text, const Options& options, std::string& out,
-                                   bool& invalid) const override {
+  ConversionStatus AppendConverted(std::string_view text, const Options& options, std::string& out, bool& invalid,
+                                   std::vector<Warning>* warnings) const override {
+    if (warnings) return jasokit::AppendConverted(text, options, out, &invalid, warnings);
     return jasokit::AppendConverted(text, options, out, &invalid);
   }
   Result Convert(std::string_view text, const Options& options, bool /*utf8*/, bool& invalid) const override {
@@ -66,10 +67,11 @@ class Cp949Codec : public TextCodec {
     return true;
   }
 
-  ConversionStatus AppendConverted(std::string_view text, const Options& options, std::string& out,
-                                   bool& /*invalid*/) const override {
-    const Result r = ConvertInput(text, options);
+  ConversionStatus AppendConverted(std::string_view text, const Options& options, std::string& out, bool& /*invalid*/,
+                                   std::vector<Warning>* warnings) const override {
+    Result r = ConvertInput(text, options);
     out += r.output;
+    if (warnings) warnings->swap(r.warnings);
     return r.status;
   }
   Result Convert(std::string_view text, const Options& options, bool utf8, bool& /*invalid*/) const override {

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <iterator>
 
+#include "bytes8.h"
 #include "jasokit/address_db.h"
 #include "jasokit/cp949.h"
 #include "jasokit/name.h"
-#include "bytes8.h"
 
 namespace jasokit::cli {
 
@@ -227,6 +227,21 @@ void AppendWarningsJson(const std::vector<Warning>& warnings, std::string& out) 
   out += ']';
 }
 
+// ,"suggestions":[{"address":...,"english":...,"postcode":...},...]
+static void AppendSuggestionsJson(const std::vector<Suggestion>& suggestions, std::string& out) {
+  out += ",\"suggestions\":[";
+  for (std::size_t i = 0; i < suggestions.size(); ++i) {
+    out += i ? ",{\"address\":" : "{\"address\":";
+    AppendJsonString(suggestions[i].address, out);
+    out += ",\"english\":";
+    AppendJsonString(suggestions[i].english, out);
+    out += ",\"postcode\":";
+    AppendJsonString(suggestions[i].postcode, out);
+    out += '}';
+  }
+  out += ']';
+}
+
 void AppendResultJson(const Result& r, std::string& out) {
   const AddressFields* f = r.fields ? &*r.fields : nullptr;
   const std::string_view none;
@@ -244,10 +259,13 @@ void AppendResultJson(const Result& r, std::string& out) {
       {",\"source\":", f ? f->source : none},
   };
   if (f) {
-    AppendMembers(members, std::size(members), "},\"warnings\":", out);
+    AppendMembers(members, std::size(members), "}", out);
   } else {
-    AppendMembers(members, 3, ",\"fields\":null,\"warnings\":", out);
+    AppendMembers(members, 3, ",\"fields\":null", out);
   }
+  // Only where the data is unsure, so that every other result reads as before.
+  if (!r.suggestions.empty()) AppendSuggestionsJson(r.suggestions, out);
+  out += ",\"warnings\":";
   AppendWarningsJson(r.warnings, out);
   out += '}';
 }

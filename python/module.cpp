@@ -154,6 +154,21 @@ PYBIND11_MODULE(_jasokit, m) {
             return out;
           },
           "What was read other than as typed, or is unsure: a list of dicts of code and message; [] if none.")
+      .def_property_readonly(
+          "suggestions",
+          [](const jasokit::Result& r) {
+            py::list out;
+            for (const jasokit::Suggestion& s : r.suggestions) {
+              py::dict d;
+              d["address"] = Str(s.address);
+              d["english"] = Str(s.english);
+              d["postcode"] = Str(s.postcode);
+              out.append(std::move(d));
+            }
+            return out;
+          },
+          "With a database, where it is unsure (an unknown road or building, several buildings): real "
+          "addresses near, as dicts of address, english and postcode; [] if none.")
       .def("__repr__", [](const jasokit::Result& r) {
         return "jasokit.Result(status='" + std::string(jasokit::ConversionStatusName(r.status)) +
                "', normalized=" + Repr(Str(r.normalized)) + ", output=" + Repr(Str(r.output)) + ")";

@@ -31,11 +31,13 @@ class FakeView : public DialogView {
     clipboard = text;
     return true;
   }
+  void showNote(const std::string& text) override { note = text; }
 
   std::map<int, std::string> boxes;
   std::vector<std::string> list;
   std::vector<std::string> messages;
   std::string clipboard = "untouched";
+  std::string note = "untouched";
 };
 
 std::string Field(std::string_view utf8, std::size_t width) {
@@ -131,6 +133,15 @@ TEST_F(DialogTest, StyleAndNameModeChooseTheConversion) {
   logic.setNameMode(true);
   enter(kInputBox, "홍길동");
   EXPECT_EQ(view.boxes[kOutputBox], "Hong Gildong");
+}
+
+TEST_F(DialogTest, TheFirstWarningIsANoteBesideTheResult) {
+  logic.setOfficialStyle(true);
+  enter(kInputBox, "서울특별씨 강남구 개포로 516");
+  EXPECT_EQ(view.note, "read 서울특별씨 as 서울특별시");
+  EXPECT_TRUE(view.messages.empty());
+  enter(kInputBox, "서울특별시 강남구 개포로 516");
+  EXPECT_EQ(view.note, "");
 }
 
 TEST_F(DialogTest, SearchListsLinesInByteOrderAndChoosingOneConvertsIt) {

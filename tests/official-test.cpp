@@ -193,7 +193,7 @@ TEST(OfficialAddress, FieldsSplitTheAddress) {
 
   const Result n = Convert("경기도 성남시 분당구 판교역로 235 (삼평동) 7층", Options{Style::Official, "KOREA"});
   ASSERT_TRUE(n.fields.has_value());
-  EXPECT_EQ(n.fields->detail, "7F, (Sampyeong-dong)");
+  EXPECT_EQ(n.fields->detail, "7F, (Sampyeong-dong)");  // a note never before a floor
   EXPECT_EQ(n.fields->district, "Bundang-gu, Seongnam-si");
   EXPECT_EQ(n.fields->postcode, "");
   EXPECT_EQ(n.fields->country, "KOREA");
@@ -279,7 +279,7 @@ GeneratedAddress MakeAddress(std::size_t units, std::size_t notes, std::size_t d
       noteParts.push_back("(" + roman(name) + "-dong)");
     }
   }
-  noteParts.insert(noteParts.begin(), JoinNonEmpty(detailWords, " "));
+  noteParts.push_back(JoinNonEmpty(detailWords, " "));
   a.want = {JoinNonEmpty(noteParts, ", "),
             "12 " + roman(road) + "-ro",
             JoinNonEmpty(district, ", "),

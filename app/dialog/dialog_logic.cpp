@@ -75,6 +75,7 @@ void DialogLogic::convertIn(Style style) {
       m_inputText = std::move(result.normalized);
       m_outputText = std::move(result.output);
       writeBoxes();
+      m_view.showNote(result.warnings.empty() ? std::string() : result.warnings.front().message);
       break;
     case ConversionStatus::TooLong: m_view.showMessage(kRefusalMessageUtf8); break;
     case ConversionStatus::Empty: break;

@@ -43,6 +43,10 @@ class DialogView {
   virtual void showMessage(const std::string& text) = 0;
   // False when the clipboard could not be had; nothing is said then.
   virtual bool setClipboardText(const std::string& text) = 0;
+  // A note beside the result, never a box to dismiss: the conversion's
+  // first warning, or "" to clear it. A window without a place for it
+  // leaves it out.
+  virtual void showNote(const std::string& text) { static_cast<void>(text); }
 };
 
 class DialogLogic {

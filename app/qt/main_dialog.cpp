@@ -13,14 +13,14 @@
 #include <QSettings>
 #include <QVariant>
 
-#include "app/qt/about_dialog.h"
-#include "jasokit/style.h"
-#include "platform/program_folder.h"
 #include "app/dialog/dialog_layout.h"
+#include "app/qt/about_dialog.h"
 #include "app/qt/message_box.h"
 #include "app/qt/resources.h"
 #include "app/qt/skin_button.h"
 #include "app/qt/web_browser.h"
+#include "jasokit/style.h"
+#include "platform/program_folder.h"
 
 #ifdef Q_OS_WIN
 #ifndef NOMINMAX
@@ -346,6 +346,10 @@ void MainDialog::setListLines(const std::vector<std::string>& lines) {
 }
 
 void MainDialog::showMessage(const std::string& text) { ShowMessage(this, QString::fromStdString(text)); }
+
+// The output box's tooltip: the window has no status bar, and a warning is
+// no reason to stop the user with a box.
+void MainDialog::showNote(const std::string& text) { m_outputBox->setToolTip(QString::fromStdString(text)); }
 
 bool MainDialog::setClipboardText(const std::string& text) {
   QApplication::clipboard()->setText(QString::fromStdString(text));

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/dialog/dialog_logic.h"
-#include "jasokit/zip.h"
 #include "app/qt/banner.h"
+#include "jasokit/zip.h"
 
 class QAction;
 class QFont;
@@ -90,6 +90,7 @@ class MainDialog : public QDialog, private DialogView {
   void setBoxText(int box, const std::string& text) override;
   void setListLines(const std::vector<std::string>& lines) override;
   void showMessage(const std::string& text) override;
+  void showNote(const std::string& text) override;
   bool setClipboardText(const std::string& text) override;
 
   DialogLogic m_logic{*this};

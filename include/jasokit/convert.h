@@ -69,6 +69,14 @@ struct Warning {
   std::string message;
 };
 
+// With the address data: a real address near one the data does not hold,
+// or one of several that fit. UTF-8.
+struct Suggestion {
+  std::string address;   // the road-name address in Korean
+  std::string english;   // number and road, town, city/district, region
+  std::string postcode;  // the building's
+};
+
 // One conversion: UTF-8 texts from Convert, CP949 ones from ConvertInput.
 struct Result {
   ConversionStatus status = ConversionStatus::Empty;
@@ -77,6 +85,7 @@ struct Result {
   std::optional<AddressFields> fields;  // official-style addresses only
   bool replacedInvalid = false;         // Convert only: the text held invalid UTF-8
   std::vector<Warning> warnings;        // UTF-8, also from ConvertInput; empty when read as typed
+  std::vector<Suggestion> suggestions;  // official style with a database: where it is unsure; else empty
 };
 
 // Converts UTF-8 text. Characters with no CP949 form pass through unchanged;
@@ -89,6 +98,9 @@ JASOKIT_API Result Convert(std::string_view utf8, const Options& options = {});
 // invalid UTF-8.
 JASOKIT_API ConversionStatus AppendConverted(std::string_view utf8, const Options& options, std::string& out,
                                              bool* replacedInvalid = nullptr);
+// The same, also giving the result's warnings (replacing warnings' content).
+JASOKIT_API ConversionStatus AppendConverted(std::string_view utf8, const Options& options, std::string& out,
+                                             bool* replacedInvalid, std::vector<Warning>* warnings);
 
 namespace detail {
 class Workspace;

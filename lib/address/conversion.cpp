@@ -1,11 +1,14 @@
 #include "address/conversion.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <vector>
 
 #include "address/address_converter.h"
+#include "address/address_doubt.h"
 #include "address/official_address.h"
 #include "address/typed_form.h"
 #include "bytes8.h"
@@ -61,6 +64,8 @@ struct Workspace::Parts {
   // The typed-form reader's clean text and its conversion, apart from the
   // first reading until they are known to be better.
   TypedForm typed;
+  Doubt doubt;
+  std::string corrected;
   std::string typedOutput;
   AddressFields typedFields;
   std::string composed;  // UTF-8 with loose jamo composed
@@ -233,21 +238,20 @@ void WarnPostcodeDiffers(std::string_view typed, std::string_view data, std::vec
                                                      " is written"});
 }
 
-// The first reading stands unless the text has a typed form, or the reading
-// missed what a typed form would explain: no street, no number beside a
-// joined word, or a building the data does not hold.
-bool FirstReadingStands(unsigned typedSigns, const ReadingSigns& signs, bool database) {
-  if (!signs.street) return false;
-  if ((typedSigns & kTypedJoined) != 0 && !signs.number) return false;
-  return !database || signs.fromDatabase;
+// The first reading stands unless it shows a typed form, or missed what a
+// typed form would explain: no street, or a building the data does not hold.
+bool FirstReadingStands(const ReadingSigns& signs, bool database) {
+  return signs.street && !signs.typedForm && (!database || signs.fromDatabase);
 }
 
 // The converter's reading of the typed form, into result; false, touching
-// nothing, when it reads no address.
+// nothing, when it reads no address. tried: the converter was run.
 bool UseTypedForm(const Options& options, bool privateCodes, std::string_view country, bool withFields, Result& result,
-                  Workspace::Parts& parts) {
+                  Workspace::Parts& parts, bool& tried) {
   TypedForm& form = parts.typed;
+  tried = false;
   if (!ReadTypedForm(result.normalized, privateCodes, options.database, form)) return false;
+  tried = true;
   parts.typedFields.oldPostcode.clear();
   if (!parts.official.Convert(form.text, country, privateCodes, parts.typedOutput,
                               withFields ? &parts.typedFields : nullptr,
@@ -270,31 +274,103 @@ bool UseTypedForm(const Options& options, bool privateCodes, std::string_view co
   return true;
 }
 
+constexpr bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A word of the rules' reading before a number that they read as no road
+// (개포르 516): the road as typed, for the data to be asked about.
+bool GuessRoad(std::string_view text, TypedAddress& typed) {
+  static constexpr std::string_view kUnits[] = {"\xBD\xC3", "\xB1\xBA", "\xB1\xB8", "\xC0\xBE",
+                                                "\xB8\xE9", "\xB5\xBF", "\xB0\xA1", "\xB8\xAE"};
+  std::string_view before;
+  for (std::size_t start = 0, words = 0; start < text.size(); ++words) {
+    std::size_t end = text.find(' ', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view word = text.substr(start, end - start);
+    start = end + 1;
+    while (!word.empty() && word.back() == ',') word.remove_suffix(1);
+    const bool number = !word.empty() && IsAsciiDigit(word[0]) && IsAsciiDigit(word.back());
+    // A post-office box (사서함) is numbered, and no road.
+    const bool box = before.size() >= 6 && before.substr(before.size() - 6) == "\xBB\xE7\xBC\xAD\xC7\xD4";
+    if (number && before.size() >= 4 && words >= 2 && !box &&
+        std::find(std::begin(kUnits), std::end(kUnits), before.substr(before.size() - 2)) == std::end(kUnits)) {
+      typed.road = before;
+      typed.branch = {};
+      typed.number = word;
+      return true;
+    }
+    // Syllables, or the letters of initials (ㄱㅍㄹ).
+    const bool hangul =
+        !word.empty() && static_cast<unsigned char>(word[0]) >= 0xA4 && static_cast<unsigned char>(word.back()) >= 0xA1;
+    before = hangul ? word : std::string_view();
+  }
+  return false;
+}
+
+// With the data, where it gave no building or no postcode: why, with real
+// addresses near, and the one road one jamo off read instead where it has
+// the building.
+void CheckWithData(const Options& options, bool privateCodes, std::string_view country, bool withFields,
+                   std::string_view text, Result& result, Workspace::Parts& parts) {
+  const ReadingSigns& signs = parts.official.LastSigns(privateCodes);
+  if (signs.fromDatabase && signs.dataGavePostcode) return;
+  TypedAddress typed = parts.official.LastTyped(privateCodes);
+  if (typed.road.empty() && (!typed.number.empty() || !GuessRoad(text, typed))) return;
+  Doubt& doubt = parts.doubt;
+  DoubtRoadAddress(*options.database, typed, signs.fromDatabase, signs.dataGavePostcode, doubt);
+  if (!doubt.road.empty()) {
+    const std::size_t begin = static_cast<std::size_t>(typed.road.data() - text.data());
+    const std::string_view last = typed.branch.empty() ? typed.road : typed.branch;
+    const std::size_t end = static_cast<std::size_t>(last.data() + last.size() - text.data());
+    std::string& corrected = parts.corrected;
+    corrected.assign(text.substr(0, begin));
+    Utf8ToCp949(doubt.road, corrected);  // appends
+    corrected.append(text.substr(end));
+    parts.typedFields.oldPostcode.clear();
+    if (parts.official.Convert(corrected, country, privateCodes, parts.typedOutput,
+                               withFields ? &parts.typedFields : nullptr,
+                               DatabaseUse{options.database, options.keepLot}) &&
+        parts.official.LastSigns(privateCodes).fromDatabase) {
+      result.output.swap(parts.typedOutput);
+      if (withFields) std::swap(ReusedFields(result), parts.typedFields);
+    }
+  }
+  result.warnings.insert(result.warnings.end(), doubt.warnings.begin(), doubt.warnings.end());
+  result.suggestions = doubt.suggestions;
+}
+
 // The official style: the text as the converter reads it, and where a
 // quick pass or the reading itself shows a typed form, the reader's clean
 // form of it.
 bool ConvertOfficial(const Options& options, bool privateCodes, std::string_view country, bool withFields,
                      Result& result, Workspace::Parts& parts) {
   const DatabaseUse use{options.database, options.keepLot};
-  const unsigned typedSigns = ScanTypedForms(result.normalized);
-  bool read = false;
-  if ((typedSigns & kTypedSure) == 0) {
-    AddressFields* fields = withFields ? &ReusedFields(result) : nullptr;
-    if (fields) fields->oldPostcode.clear();
-    read = parts.official.Convert(result.normalized, country, privateCodes, result.output, fields, use);
-    const ReadingSigns& signs = parts.official.LastSigns(privateCodes);
-    if (read && FirstReadingStands(typedSigns, signs, options.database != nullptr)) {
-      if (!signs.typedPostcode.empty()) {
-        WarnPostcodeDiffers(signs.typedPostcode, signs.dataPostcode, result.warnings);
-      }
-      return true;
-    }
-  }
-  if (UseTypedForm(options, privateCodes, country, withFields, result, parts)) return true;
-  if (read || (typedSigns & kTypedSure) == 0) return read;
   AddressFields* fields = withFields ? &ReusedFields(result) : nullptr;
   if (fields) fields->oldPostcode.clear();
-  return parts.official.Convert(result.normalized, country, privateCodes, result.output, fields, use);
+  bool read = parts.official.Convert(result.normalized, country, privateCodes, result.output, fields, use);
+  const ReadingSigns& signs = parts.official.LastSigns(privateCodes);
+  if (read && FirstReadingStands(signs, options.database != nullptr)) {
+    if (!signs.typedPostcode.empty()) WarnPostcodeDiffers(signs.typedPostcode, signs.dataPostcode, result.warnings);
+    if (options.database) CheckWithData(options, privateCodes, country, withFields, result.normalized, result, parts);
+    return true;
+  }
+  bool tried = false;
+  std::string_view readText = result.normalized;
+  if (UseTypedForm(options, privateCodes, country, withFields, result, parts, tried)) {
+    readText = parts.typed.text;
+    read = true;
+  } else if (!read) {
+    return false;
+  } else if (tried) {
+    // The converter's state is the typed form's: the text as it stands, again.
+    if (fields) fields->oldPostcode.clear();
+    read = parts.official.Convert(result.normalized, country, privateCodes, result.output, fields, use);
+  }
+  const ReadingSigns& again = parts.official.LastSigns(privateCodes);
+  if (read && readText == result.normalized && !again.typedPostcode.empty()) {
+    WarnPostcodeDiffers(again.typedPostcode, again.dataPostcode, result.warnings);
+  }
+  if (read && options.database) CheckWithData(options, privateCodes, country, withFields, readText, result, parts);
+  return read;
 }
 
 // ConvertBytesInto but for result.fields, which it writes only when it
@@ -344,6 +420,7 @@ bool ConvertBytesKeepingFields(std::string_view text, const Options& options, bo
 void ConvertBytesInto(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
                       bool withFields, Result& result, Workspace& workspace) {
   result.warnings.clear();
+  result.suggestions.clear();
   if (!ConvertBytesKeepingFields(text, options, privateCodes, country, withFields, result, workspace)) {
     result.fields.reset();
   }
@@ -358,6 +435,16 @@ Result ConvertBytes(std::string_view text, const Options& options, bool privateC
 
 namespace {
 
+// Utf8ToPrivate into parts.text, with loose jamo composed: they have no
+// CP949 form, so a text without private codes has none, and only one with
+// them is looked at again.
+bool ToPrivateComposed(std::string_view utf8, Workspace::Parts& parts) {
+  const bool clean = Utf8ToPrivate(utf8, parts.text);
+  if (parts.text.characters.empty() || !HasLooseJamo(utf8)) return clean;
+  ComposeHangul(utf8, parts.composed);
+  return Utf8ToPrivate(parts.composed, parts.text) && clean;
+}
+
 // The conversion of UTF-8 text into result, in bytes with private codes; the
 // codes' characters are in text. False when the text is surely too long, and
 // then nothing was converted.
@@ -365,15 +452,11 @@ bool ConvertPrivate(std::string_view utf8, const Options& options, bool* invalid
                     Workspace& workspace) {
   PrivateText& text = workspace.parts().text;
   utf8 = CutAtNul(utf8);
-  if (HasLooseJamo(utf8)) {
-    ComposeHangul(utf8, workspace.parts().composed);
-    utf8 = workspace.parts().composed;
-  }
   if (TrimAsciiSpace(utf8).size() > kSurelyTooLongUtf8) {
     if (invalidUtf8) *invalidUtf8 = !IsValidUtf8(utf8);
     return false;
   }
-  const bool clean = Utf8ToPrivate(utf8, text);
+  const bool clean = ToPrivateComposed(utf8, workspace.parts());
   if (invalidUtf8) *invalidUtf8 = !clean;
   // The country is encoded with the text, so that both share one set of codes.
   const std::size_t textBytes = text.bytes.size();
@@ -412,6 +495,8 @@ void ConvertUtf8Into(std::string_view utf8, const Options& options, bool* invali
     result.normalized.clear();
     result.output.clear();
     result.fields.reset();
+    result.warnings.clear();
+    result.suggestions.clear();
     return;
   }
   result.status = r.status;
@@ -425,6 +510,7 @@ void ConvertUtf8Into(std::string_view utf8, const Options& options, bool* invali
   }
   ToUtf8(r.output, text.characters, result.output);
   result.warnings = r.warnings;  // written in UTF-8 on either path
+  result.suggestions = r.suggestions;
   if (!r.fields) {
     result.fields.reset();
     return;
@@ -458,11 +544,7 @@ void AppendRomanizedUtf8(std::string_view utf8, Style style, std::string& out, W
     return;
   }
   Workspace::Parts& parts = workspace.parts();
-  if (HasLooseJamo(utf8)) {
-    ComposeHangul(utf8, parts.composed);
-    utf8 = parts.composed;
-  }
-  const bool clean = Utf8ToPrivate(utf8, parts.text);
+  const bool clean = ToPrivateComposed(utf8, parts);
   if (invalidUtf8) *invalidUtf8 = !clean;
   HangulRomanizer& romanizer = parts.Engine(style, true);
   romanizer.Romanize(parts.text.bytes);
@@ -489,6 +571,17 @@ Result Convert(std::string_view utf8, const Options& options) {
 ConversionStatus AppendConverted(std::string_view utf8, const Options& options, std::string& out,
                                  bool* replacedInvalid) {
   return detail::AppendConvertedUtf8(utf8, options, out, replacedInvalid);
+}
+
+ConversionStatus AppendConverted(std::string_view utf8, const Options& options, std::string& out, bool* replacedInvalid,
+                                 std::vector<Warning>* warnings) {
+  detail::LentWorkspace workspace;
+  const ConversionStatus status = detail::AppendConvertedUtf8(utf8, options, out, workspace.get(), replacedInvalid);
+  if (warnings) {
+    const std::vector<Warning>& given = workspace.get().parts().result.warnings;
+    warnings->assign(given.begin(), given.end());
+  }
+  return status;
 }
 
 ConversionWorkspace::ConversionWorkspace() : m_workspace(new detail::Workspace) {}

@@ -7,6 +7,7 @@
 
 #include "address/address_converter.h"
 #include "address/address_match.h"
+#include "romanize/cp949.h"
 #include "romanize/hangul_romanizer.h"
 #include "tables/address_tables.h"
 #include "tables/official_tables.h"
@@ -157,6 +158,8 @@ bool StartsWith(std::string_view text, std::string_view word) {
 }
 
 constexpr std::string_view kExpressway = " Expressway";
+constexpr std::string_view kTypedPostLabel = "\xBF\xEC";    // 우, as in 우) and 우편번호
+constexpr std::string_view kTypedLot = "\xB9\xF8\xC1\xF6";  // 번지
 
 // A road's type and what may stand before it: [N [번 [N2]]] [LETTER] TYPE,
 // as in 6로, 46번길, 3번로, 126번1길, 52안길, 7가길, 14남길 or 길.
@@ -337,7 +340,7 @@ class OfficialAddress {
   bool Convert(std::string_view text, std::string_view country, const DatabaseUse& use, std::string& output,
                AddressFields* fields) {
     Split(text);
-    m_signs = ReadingSigns{};
+    m_signs.Clear();
     m_at = 0;
     m_postcode = {};
     if (!m_tokens.empty() && IsPostcode(m_tokens[0].text, &m_postcode)) m_at = 1;
@@ -358,11 +361,13 @@ class OfficialAddress {
     m_signs.number = !m_typed.number.empty();
     m_signs.street = m_street.size() != 0;
     m_signs.fromDatabase = fromDatabase;
+    m_signs.dataGavePostcode = fromDatabase && !m_answer.postcode.empty();
     WriteAddress(m_typed.regionRoman, country.empty() ? kOfficialCountry : country, fromDatabase, output, fields);
     return true;
   }
 
   const ReadingSigns& signs() const { return m_signs; }
+  const TypedAddress& typed() const { return m_typed; }
 
  private:
   // Offsets into m_arena, which may move as it grows.
@@ -441,6 +446,7 @@ class OfficialAddress {
     m_units.clear();
     m_street = Span{0, 0};
     m_streetDone = false;
+    m_unitDetails = false;
     while (m_at < m_tokens.size()) {
       if (TakePostcode() || TakeNote()) continue;
       if (!m_streetDone && (TakeRoad() || TakeUnit())) continue;
@@ -448,6 +454,8 @@ class OfficialAddress {
       LocalityAsStreet();
       m_streetDone = true;
       const std::size_t begin = m_arena.size();
+      m_unitDetails = m_unitDetails || IsUnitDetail(m_tokens[m_at].text);
+      m_signs.typedForm = m_signs.typedForm || IsTypedDetail(m_tokens[m_at].text);
       Detail(m_tokens[m_at++].text, m_arena);
       m_details.push_back(Span{begin, m_arena.size()});
     }
@@ -468,6 +476,11 @@ class OfficialAddress {
     std::size_t end = m_at;
     while (end < m_tokens.size() && m_tokens[end].text.back() != ')') ++end;
     if (end == m_tokens.size()) return false;
+    // (135-080), (우): a postcode, typed as a note.
+    const std::string_view t = m_tokens[m_at].text;
+    const bool code = end == m_at && t.size() >= 8 && t.size() <= 9 && IsDigit(t[1]) && IsDigit(t[t.size() - 2]) &&
+                      (t.size() == 8 || t[4] == '-');
+    m_signs.typedForm = m_signs.typedForm || code || StartsWith(t.substr(1), kTypedPostLabel);
     const std::size_t begin = m_arena.size();
     Note(m_at, end, m_arena);
     m_notes.push_back(Span{begin, m_arena.size()});
@@ -512,6 +525,7 @@ class OfficialAddress {
     if (!ParseRoad(t, road) && !ParsePass(t, NextWord(m_at + 1), road)) return false;
     ++m_at;
     m_typed.road = t;
+    if (m_typed.cities.empty() && m_units.empty()) m_signs.typedForm = m_signs.typedForm || HoldsCityUnit(t);
     if (road.branch.type.empty() && ParseBranch(NextWord(m_at), road)) m_typed.branch = m_tokens[m_at++].text;
     const std::size_t begin = m_arena.size();
     if (TakeNumber(kOfficialBasement, "B")) {
@@ -524,6 +538,16 @@ class OfficialAddress {
     m_street = Span{begin, m_arena.size()};
     m_streetDone = true;
     return true;
+  }
+
+  // A si, gun or gu syllable inside a word, after a name and before more
+  // (강남구개포로): a district run into a road, where no district stands apart.
+  static bool HoldsCityUnit(std::string_view t) {
+    for (std::size_t k = Cp949CharLength(t, 0); k + 2 < t.size(); k += Cp949CharLength(t, k)) {
+      const std::uint16_t pair = LastTwo(t.substr(0, k + 2));
+      if (pair == kUnitTails[kUnitSi] || pair == kUnitTails[kUnitGun] || pair == kUnitTails[kUnitGu]) return true;
+    }
+    return false;
   }
 
   // A unit; a locality followed by a number is the street.
@@ -564,14 +588,20 @@ class OfficialAddress {
   // postcode, country; empty ones left out.
   void WriteAddress(std::string_view region, std::string_view country, bool fromDatabase, std::string& output,
                     AddressFields* fields) {
-    // The details are one group, words apart; the notes follow them, each a
-    // group, as the note follows the details in the Korean address.
+    // The details are one group, words apart; notes are each a group. A note
+    // comes first, but never before an apartment, a floor or a room: it
+    // follows those as it does in the Korean address.
     const std::size_t detailBegin = m_arena.size();
+    if (!m_unitDetails) {
+      for (const Span& note : m_notes) JoinSpan(detailBegin, note, kGroupSeparator);
+    }
     for (std::size_t k = 0; k < m_details.size(); ++k) {
-      if (k != 0) m_arena += ' ';
+      if (m_arena.size() != detailBegin) m_arena += k == 0 ? kGroupSeparator : " ";
       m_arena.append(m_arena, m_details[k].begin, m_details[k].size());
     }
-    for (const Span& note : m_notes) JoinSpan(detailBegin, note, kGroupSeparator);
+    if (m_unitDetails) {
+      for (const Span& note : m_notes) JoinSpan(detailBegin, note, kGroupSeparator);
+    }
     const Span detail{detailBegin, m_arena.size()};
     const std::size_t districtBegin = m_arena.size();
     for (auto it = m_units.rbegin(); it != m_units.rend(); ++it) JoinSpan(districtBegin, it->second, kGroupSeparator);
@@ -815,6 +845,27 @@ class OfficialAddress {
     out += kUnitSyllables[u.unit].suffix;
   }
 
+  // 101동, 1004호, 3층 or 지하1층: a detail of the building's units.
+  static bool IsUnitDetail(std::string_view t) {
+    const std::uint16_t tail = LastTwo(t);
+    if (tail != kFloorTail && tail != kDongTail && tail != kHoTail) return false;
+    std::string_view head = t.substr(0, t.size() - 2);
+    if (StartsWith(head, kOfficialBasement)) head.remove_prefix(kOfficialBasement.size());
+    return AllDigits(head);
+  }
+
+  // A detail that is a typed form of something else: a number run into
+  // its details (101동1203호, B1층), a postcode in brackets or with its
+  // label (우), an old code, 185번지, full-width digits.
+  static bool IsTypedDetail(std::string_view t) {
+    if (IsUnitDetail(t)) return false;
+    const auto first = static_cast<unsigned char>(t[0]);
+    if (IsDigit(t[0]) || first == '[' || first == 0xA3 || (t[0] == 'B' && t.size() > 1 && IsDigit(t[1]))) return true;
+    if (t[0] == '(') t.remove_prefix(1);
+    return StartsWith(t, kTypedPostLabel) || (!t.empty() && IsDigit(t[0])) ||
+           t.find(kTypedLot) != std::string_view::npos;
+  }
+
   // One word after the street: 101동, 1004호, 3층, 지하1층, a building word,
   // or the word romanized.
   void Detail(std::string_view t, std::string& out) {
@@ -878,6 +929,7 @@ class OfficialAddress {
   std::string_view m_postcode;
   Span m_street{0, 0};
   bool m_streetDone = false;
+  bool m_unitDetails = false;  // a detail is an apartment, a floor or a room
   NameCache m_cache;
   TypedAddress m_typed;
   DatabaseAnswer m_answer;
@@ -903,6 +955,10 @@ bool OfficialConverters::Convert(std::string_view text, std::string_view country
 
 const ReadingSigns& OfficialConverters::LastSigns(bool privateCodes) const {
   return m_parts->addresses[privateCodes].signs();
+}
+
+const TypedAddress& OfficialConverters::LastTyped(bool privateCodes) const {
+  return m_parts->addresses[privateCodes].typed();
 }
 
 }  // namespace jasokit::detail

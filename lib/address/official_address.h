@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "address/address_match.h"
 #include "jasokit/address_db.h"
 #include "jasokit/convert.h"
 
@@ -26,8 +27,17 @@ struct ReadingSigns {
   bool number = false;        // a building or lot number
   bool street = false;        // a street (road or locality)
   bool fromDatabase = false;  // written from the data
+  bool dataGavePostcode = false;
+  bool typedForm = false;     // a detail, note or road word only a typed form explains
   std::string typedPostcode;  // a typed postcode the data's replaced, or ""
   std::string dataPostcode;   // the data's, written in its place
+
+  // Empties it, keeping the strings' buffers.
+  void Clear() {
+    number = street = fromDatabase = dataGavePostcode = typedForm = false;
+    typedPostcode.clear();
+    dataPostcode.clear();
+  }
 };
 
 // The official-style converters, one reading private codes and one not;
@@ -48,6 +58,8 @@ class OfficialConverters {
                AddressFields* fields, const DatabaseUse& use = {});
   // What the last Convert that returned true found.
   const ReadingSigns& LastSigns(bool privateCodes) const;
+  // The words of the last address read, as views into its text.
+  const TypedAddress& LastTyped(bool privateCodes) const;
 
  private:
   struct Parts;

@@ -25,6 +25,8 @@ constexpr std::u16string_view kPostcodeLabel = u"\uC6B0\uD3B8\uBC88\uD638";  // 
 constexpr std::u16string_view kPostLabelShort = u"\uC6B0)";                  // 우)
 constexpr std::u16string_view kPostLabelRound = u"(\uC6B0)";                 // (우)
 
+constexpr std::string_view kSejong = "Sejong-si";
+
 constexpr bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 constexpr bool IsSyllable(char16_t c) { return c >= 0xAC00 && c <= 0xD7A3; }
 constexpr bool IsCityUnit(char16_t c) { return c == kSi || c == kGun || c == kGu; }
@@ -67,96 +69,7 @@ std::size_t TrailingNumber(std::u16string_view s) {
   return n;
 }
 
-// ---- The quick pass, on CP949 bytes -------------------------------------
-
-constexpr unsigned char kFullWidthLead = 0xA3;
-constexpr unsigned char kTildeLead = 0xA1, kTildeTrail = 0xAD;  // ～
-
-struct ScanState {
-  unsigned signs = kTypedNone;
-  std::size_t digits = 0;   // the ASCII digits just before
-  std::size_t wordPos = 0;  // characters since the word began
-  bool digitsThenDash = false;
-  std::size_t dashDigits = 0;
-};
-
-bool IsPair(std::string_view t, std::size_t i, const char* pair) {
-  return i + 1 < t.size() && t[i] == pair[0] && t[i + 1] == pair[1];
-}
-
-void ScanPair(std::string_view t, std::size_t i, std::size_t digitsBefore, ScanState& s) {
-  const auto lead = static_cast<unsigned char>(t[i]);
-  const auto trail = static_cast<unsigned char>(t[i + 1]);
-  if (lead == kFullWidthLead || (lead == kTildeLead && trail == kTildeTrail)) s.signs |= kTypedSure;
-  if (IsPair(t, i, "\xB9\xF8") && IsPair(t, i + 2, "\xC1\xF6")) s.signs |= kTypedSure;  // 번지
-  if (IsPair(t, i, "\xBF\xEC")) {
-    // 우) and 우편번호 start a word
-    if (i + 2 < t.size() && (t[i + 2] == ')' || IsPair(t, i + 2, "\xC6\xED"))) s.signs |= kTypedSure;
-  }
-  const bool digitNext = i + 2 < t.size() && t[i + 2] >= '0' && t[i + 2] <= '9';
-  if (digitNext && (IsPair(t, i, "\xB7\xCE") || IsPair(t, i, "\xB1\xE6"))) s.signs |= kTypedJoined;  // 로, 길
-  if (digitNext && digitsBefore > 0 && (IsPair(t, i, "\xB5\xBF") || IsPair(t, i, "\xC3\xFE"))) {
-    s.signs |= kTypedSure;  // 101동1203호, 3층301호
-  }
-  const bool hangulNext = i + 2 < t.size() && static_cast<unsigned char>(t[i + 2]) >= 0xB0;
-  if (hangulNext && s.wordPos > 0 &&
-      (IsPair(t, i, "\xBD\xC3") || IsPair(t, i, "\xB1\xBA") || IsPair(t, i, "\xB1\xB8"))) {
-    s.signs |= kTypedJoined;  // 강남구개포로
-  }
-}
-
-void EndDigitRun(char next, ScanState& s) {
-  if (s.digits == 0) return;
-  if (s.digitsThenDash && s.digits == 3 && s.dashDigits == 3) s.signs |= kTypedSure;  // 135-080
-  if (s.digits == 6 && !s.digitsThenDash) s.signs |= kTypedSure;                      // 135080
-  s.digitsThenDash = next == '-' && !s.digitsThenDash;
-  if (s.digitsThenDash) s.dashDigits = s.digits;
-  s.digits = 0;
-}
-
-void ScanByte(std::string_view t, std::size_t i, ScanState& s) {
-  const char c = t[i];
-  const char next = i + 1 < t.size() ? t[i + 1] : ' ';
-  switch (c) {
-    case '[':
-    case ']': s.signs |= kTypedSure; break;
-    case ',':
-      if (i == 0 || t[i - 1] == ' ' || next != ' ') s.signs |= kTypedSure;
-      break;
-    case 'B':
-      if (next >= '0' && next <= '9') s.signs |= kTypedSure;  // B1층
-      break;
-    default: break;
-  }
-}
-
 }  // namespace
-
-unsigned ScanTypedForms(std::string_view t) {
-  ScanState s;
-  for (std::size_t i = 0; i < t.size();) {
-    const char c = t[i];
-    if (c >= '0' && c <= '9') {
-      ++s.digits;
-      ++s.wordPos;
-      ++i;
-      continue;
-    }
-    const std::size_t digitsBefore = s.digits;
-    EndDigitRun(c, s);
-    if (IsCp949LeadByte(static_cast<unsigned char>(c)) && i + 1 < t.size()) {
-      ScanPair(t, i, digitsBefore, s);
-      ++s.wordPos;
-      i += 2;
-      continue;
-    }
-    ScanByte(t, i, s);
-    s.wordPos = c == ' ' ? 0 : s.wordPos + 1;
-    ++i;
-  }
-  EndDigitRun(' ', s);
-  return s.signs;
-}
 
 namespace {
 
@@ -248,9 +161,11 @@ class TypedReader {
   void SplitWords() {
     m_words.clear();
     std::size_t start = 0;
+    int depth = 0;  // a comma inside brackets is the note's own
     for (std::size_t k = 0; k <= m_text.size(); ++k) {
       const bool end = k == m_text.size();
-      if (!end && m_text[k] != u' ' && m_text[k] != u',') continue;
+      if (!end) depth += m_text[k] == u'(' ? 1 : m_text[k] == u')' && depth > 0 ? -1 : 0;
+      if (!end && m_text[k] != u' ' && (m_text[k] != u',' || depth > 0)) continue;
       AddWord(std::u16string_view(m_text).substr(start, k - start));
       if (!end && m_text[k] == u',' && !m_words.empty()) m_words.back().comma = true;
       start = k + 1;
@@ -453,15 +368,22 @@ class TypedReader {
   }
 
   // A si, gun or gu at the front of w with more after it (강남구개포로),
-  // where the rest is no bare unit (남동구 stays one).
-  static std::size_t CityPiece(std::u16string_view w) {
+  // where the rest is a word of its own: a unit (수원시영통구), or a road
+  // with a name of two syllables or more (남동구 and 금남구즉로 stay whole).
+  // Sejong has no si, gun or gu; with the data, a road it names stays whole.
+  std::size_t CityPiece(std::u16string_view w) const {
+    if (m_regionAt < m_words.size() && RegionRomanOf(m_words[m_regionAt].text) == kSejong) return 0;
     for (std::size_t k = 1; k + 2 < w.size(); ++k) {
       if (!IsCityUnit(w[k]) || !IsSyllable(w[k + 1]) || IsCityUnit(w[k + 1])) continue;
       const std::u16string_view rest = w.substr(k + 1);
-      // The rest must be a word of its own: a unit, or a road with a name.
       const std::size_t number = TrailingNumber(rest);
       const std::u16string_view head = rest.substr(0, rest.size() - number);
-      if (head.size() >= 2 && (IsStreetWord(head) || IsCityUnit(head.back()))) return k + 1;
+      const bool unit = head.size() >= 2 && IsCityUnit(head.back());
+      const bool road = head.size() >= 3 && IsStreetWord(head) && !EndsWith(head, u"\uB300\uB85C");
+      const bool roadDaero = head.size() >= 4 && EndsWith(head, u"\uB300\uB85C");
+      if (!unit && !road && !roadDaero) continue;
+      if (m_db && IsDataRoad(*m_db, w.substr(0, w.size() - TrailingNumber(w)))) return 0;
+      return k + 1;
     }
     return 0;
   }
@@ -544,12 +466,18 @@ bool ReadTypedForm(std::string_view text, bool privateCodes, const AddressDataba
 // ---- Loose jamo at the UTF-8 edge -------------------------------------------
 
 bool HasLooseJamo(std::string_view utf8) {
-  for (std::size_t k = 0; k + 2 < utf8.size(); ++k) {
-    const auto a = static_cast<unsigned char>(utf8[k]), b = static_cast<unsigned char>(utf8[k + 1]);
-    if (a == 0xE1 && b >= 0x84 && b <= 0x87) return true;  // U+1100..U+11FF
-    if (a == 0xEF && (b == 0xBE ? static_cast<unsigned char>(utf8[k + 2]) >= 0xA0 : b == 0xBF)) {
-      if (b == 0xBE || static_cast<unsigned char>(utf8[k + 2]) <= 0x9C) return true;  // U+FFA0..U+FFDC
-    }
+  // Their first bytes are rare in Korean text, so most texts are passed over
+  // by two searches for a byte.
+  const char* const end = utf8.data() + utf8.size();
+  for (const char* p = utf8.data(); (p = static_cast<const char*>(std::memchr(p, 0xE1, end - p))) && end - p >= 3;
+       ++p) {
+    const auto b = static_cast<unsigned char>(p[1]);
+    if (b >= 0x84 && b <= 0x87) return true;  // U+1100..U+11FF
+  }
+  for (const char* p = utf8.data(); (p = static_cast<const char*>(std::memchr(p, 0xEF, end - p))) && end - p >= 3;
+       ++p) {
+    const auto b = static_cast<unsigned char>(p[1]), c = static_cast<unsigned char>(p[2]);
+    if ((b == 0xBE && c >= 0xA0) || (b == 0xBF && c <= 0x9C)) return true;  // U+FFA0..U+FFDC
   }
   return false;
 }

@@ -13,21 +13,6 @@
 
 namespace jasokit::detail {
 
-// What a quick pass over a normalised CP949 text finds.
-enum TypedSign : unsigned {
-  kTypedNone = 0,
-  // A form the converter never reads as typed: brackets, a postcode label,
-  // 번지, a full-width form, a stray comma, an old code, details run together.
-  kTypedSure = 1,
-  // A road's type or a unit right before a digit, or a unit inside a word
-  // ending in a road's type: clean text has these too, so they count only
-  // where the converter found no number or no street.
-  kTypedJoined = 2,
-};
-
-// One pass, no allocation: what the text may need of the reader.
-unsigned ScanTypedForms(std::string_view text);
-
 struct TypedForm {
   std::string text;         // the clean form, in the text's own bytes
   std::string postcode;     // five digits typed anywhere, or ""

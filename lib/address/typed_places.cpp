@@ -154,4 +154,12 @@ bool DistrictWithUnit(const AddressDatabase& db, std::string_view regionRoman, s
   return true;
 }
 
+bool IsDataRoad(const AddressDatabase& db, std::u16string_view name) {
+  const DatabaseReader* impl = AddressDatabaseSeam::Of(db);
+  if (impl == nullptr) return false;
+  bool found = false;
+  impl->ForRoadsNamed(Utf8Of(name), [&](std::uint32_t, const addrdb::RoadRecord&) { found = true; });
+  return found;
+}
+
 }  // namespace jasokit::detail

@@ -28,4 +28,7 @@ std::string_view RegionRomanOf(std::u16string_view w);
 bool DistrictWithUnit(const AddressDatabase& db, std::string_view regionRoman, std::u16string_view name,
                       std::u16string& full);
 
+// Whether the data has a road of that name (테헤란로, 테헤란로7길) anywhere.
+bool IsDataRoad(const AddressDatabase& db, std::u16string_view name);
+
 }  // namespace jasokit::detail
