@@ -139,7 +139,8 @@ class Doubter {
 
   void Suggest(std::uint32_t row) {
     if (m_out.suggestions.size() >= kMaxSuggestions) return;
-    const AddressMatch m = m_db.Describe(row);
+    AddressMatch m;
+    if (!m_db.Describe(row, m)) return;
     for (const Suggestion& s : m_out.suggestions) {
       if (s.address == m.address) return;
     }
