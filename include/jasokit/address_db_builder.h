@@ -26,6 +26,10 @@ struct AddressSkippedRow {
 struct AddressTextCounts {
   std::size_t rows = 0;
   std::size_t skipped = 0;
+  std::size_t currentPostcodes = 0;  // rows with a five-digit postcode
+  // The 2013 layout: its six-digit postcodes, abolished in 2015, are kept
+  // as old postcodes only.
+  bool oldLayout = false;
   std::vector<AddressSkippedRow> firstSkipped;  // the first kReportedRows of them
 };
 

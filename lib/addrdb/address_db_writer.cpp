@@ -370,7 +370,8 @@ bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
   const std::size_t distinctPostcodes = postcodes.empty() ? DistinctCodes(rows, oldPostcodes, &RowRecord::oldPostcode)
                                                           : DistinctCodes(rows, postcodes, &RowRecord::postcode);
   const std::string info = "rows\t" + std::to_string(rows.size()) + "\nroads\t" + std::to_string(roads.size()) +
-                           "\npostcodes\t" + std::to_string(distinctPostcodes) + "\n" + m_info;
+                           "\npostcodes\t" + std::to_string(distinctPostcodes) + "\ncurrent\t" +
+                           std::to_string(postcodes.size()) + "\n" + m_info;
   SectionList sections;
   sections.Add(kStrings, m_strings);
   sections.Add(kRoads, Bytes(roads));

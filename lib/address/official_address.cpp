@@ -622,6 +622,7 @@ class OfficialAddress {
       fields->postcode.assign(groups[4]);
       fields->country.assign(groups[5]);
       fields->source = fromDatabase ? kSourceDatabase : kSourceRules;
+      if (fromDatabase && !m_answer.oldPostcode.empty()) fields->oldPostcode = m_answer.oldPostcode;
     }
     output.resize(CutAtCharacter(output, kOutputBufferBytes));
   }
