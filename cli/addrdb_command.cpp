@@ -199,8 +199,15 @@ int Build(const std::vector<const std::string*>& sources, const std::string& out
     io.Error("jasokit addrdb: " + error + "\n");
     return status;
   }
-  io.Error("jasokit addrdb: " + out + ": " + std::to_string(rows) + " rows, " +
-           std::to_string(importer.builder().skipped()) + " skipped\n");
+  const AddressDbBuilder& built = importer.builder();
+  if (built.cutTexts() > 0) {
+    io.Error("jasokit addrdb: warning: " + std::to_string(built.cutTexts()) +
+             " texts longer than 255 bytes cut to fit, before a character\n");
+  }
+  io.Error("jasokit addrdb: " + out + ": " + std::to_string(rows - built.merged()) + " rows, " +
+           std::to_string(built.skipped()) + " skipped" +
+           (built.merged() > 0 ? ", " + std::to_string(built.merged()) + " duplicate rows merged" : std::string()) +
+           "\n");
   return kExitOk;
 }
 
@@ -227,7 +234,8 @@ int Info(const std::string& path, CliIo& io) {
   for (const std::string& source : info.sources) text += "  " + source + "\n";
   text += "newest edition " + AgeText(info) + "\nrows " + std::to_string(info.rows) + " (" +
           std::to_string(info.currentPostcodeRows) + " with a current postcode)\nroads " + std::to_string(info.roads) +
-          "\npostcodes " + std::to_string(info.postcodes) + "\nskipped rows " + std::to_string(info.skipped) + "\n";
+          "\npostcodes " + std::to_string(info.postcodes) + "\nskipped rows " + std::to_string(info.skipped) +
+          "\nduplicate rows merged " + std::to_string(info.merged) + "\n";
   io.Write(text);
   return kExitOk;
 }

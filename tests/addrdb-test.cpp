@@ -1,10 +1,16 @@
 // The address database: import of both layouts (texts and zips), the
 // opener's refusals, lookups of every kind, and conversion with the data.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 #ifndef JASOKIT_NO_LIBZIP
 #include <zip.h>
 #endif
 
+#include <chrono>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -355,7 +361,8 @@ TEST_F(AddrDbTest, InfoNamesSourcesEditionsAndCounts) {
                         " (edition 2013-06-04, 2013 layout): 2 rows, 0 skipped\n"
                         "newest edition 2013-06-04 (" +
                         age.substr(0, age.find('\n')) +
-                        "\nrows 6 (4 with a current postcode)\nroads 4\npostcodes 3\nskipped rows 0\n");
+                        "\nrows 6 (4 with a current postcode)\nroads 4\npostcodes 3\nskipped rows 0\n"
+                        "duplicate rows merged 0\n");
   EXPECT_NE(age.find(" years old)"), std::string::npos) << age;
 }
 
@@ -435,6 +442,47 @@ TEST_F(AddrDbTest, BadRowsAreSkippedAndNamedBadSourcesRefused) {
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("x.db")));
   }
 }
+
+#ifndef _WIN32
+// The same source twice, and a building listed twice, are merged and
+// counted; a text past 255 bytes is cut before a character; a temporary
+// file an ended build left is removed, one a live build holds is not.
+TEST_F(AddrDbTest, DuplicatesMergedLongTextsCutStaleTempsRemoved) {
+  const std::size_t first = kCurrentRows.find('\n') + 1;
+  const std::string row = kCurrentRows.substr(first, kCurrentRows.find('\n', first) + 1 - first);
+  std::string longName = "a";
+  for (int k = 0; k < 100; ++k) longName += "가";  // 301 bytes
+  std::string longRow = row;
+  longRow.replace(longRow.find("강남파이낸스센터"), std::string("강남파이낸스센터").size(), longName);
+  longRow.replace(longRow.find("|152|"), 5, "|153|");
+  test::WriteBytes(m_dir.File("twice.txt"), std::string(kCurrentHeader) + row + row + longRow);
+  const std::string stale = m_dir.File(".d.db.Ab3dE9"), held = m_dir.File(".d.db.Zz9yX8");
+  test::WriteBytes(stale, "JKADDRDB");
+  test::WriteBytes(held, "JKADDRDB");
+  for (const std::string& file : {stale, held}) {
+    std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) - std::chrono::minutes(5));
+  }
+  const int holder = ::open(held.c_str(), O_RDONLY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  FakeIo io;
+  ASSERT_EQ(
+      Jasokit(io, {"addrdb", "build", m_dir.File("twice.txt"), m_dir.File("twice.txt"), "-o", m_dir.File("d.db")}), 0);
+  EXPECT_EQ(io.err,
+            "jasokit addrdb: warning: 2 texts longer than 255 bytes cut to fit, before a character\n"
+            "jasokit addrdb: " +
+                m_dir.File("d.db") + ": 2 rows, 0 skipped, 4 duplicate rows merged\n");
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_TRUE(std::filesystem::exists(held));
+  ::close(holder);
+  AddressDatabase db;
+  ASSERT_EQ(db.Open(m_dir.File("d.db")), AddressDbStatus::Ok);
+  EXPECT_EQ(db.Info().merged, 4u);
+  EXPECT_EQ(db.Lookup("테헤란로 152").matches.size(), 1u);
+  const AddressMatch m = db.Lookup("테헤란로 153").matches.at(0);
+  EXPECT_EQ(m.building, longName.substr(0, 1 + 84 * 3));
+}
+#endif
 
 #ifndef JASOKIT_NO_LIBZIP
 // A zip that gives no row keeps the database it would replace, and says

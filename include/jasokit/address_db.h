@@ -55,6 +55,7 @@ struct AddressDbInfo {
   std::size_t roads = 0;
   std::size_t postcodes = 0;
   std::size_t currentPostcodeRows = 0;  // rows with a five-digit postcode
+  std::size_t merged = 0;               // rows dropped as copies of others
   std::size_t skipped = 0;
   std::vector<std::string> sources;  // "NAME (edition DATE, LAYOUT layout): N rows, M skipped"
   std::string newestEdition;         // YYYY-MM-DD of the newest source, "" when none is known

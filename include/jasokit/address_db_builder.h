@@ -59,6 +59,11 @@ class JASOKIT_API AddressDbBuilder {
 
   std::size_t rows() const;
   std::size_t skipped() const;
+  // After Write: the rows dropped as copies of earlier ones (the same source
+  // given twice, a building listed twice), and the texts longer than the
+  // file keeps (255 bytes), cut before a character.
+  std::size_t merged() const;
+  std::size_t cutTexts() const;
 
   // Sorts, indexes and hands the database to sink piece by piece; false as
   // soon as sink returns false. The rows are given up: write once.

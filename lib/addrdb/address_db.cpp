@@ -746,6 +746,7 @@ AddressDbInfo AddressDatabase::Info() const {
     if (key == "roads") count(counted[1], info.roads, number);
     if (key == "postcodes") count(counted[2], info.postcodes, number);
     if (key == "current") info.currentPostcodeRows = number;
+    if (key == "merged") info.merged = number;
     if (key == "skipped") info.skipped += number;
     if (key == "source") info.sources.push_back(value);
     if (key == "edition" && IsEditionDate(value) && value > info.newestEdition) info.newestEdition = value;

@@ -77,6 +77,8 @@ AddressTextCounts AddressDbBuilder::EndText(std::string_view name, std::string_v
 
 std::size_t AddressDbBuilder::rows() const { return m_impl->rows; }
 std::size_t AddressDbBuilder::skipped() const { return m_impl->skipped; }
+std::size_t AddressDbBuilder::merged() const { return m_impl->writer.merged(); }
+std::size_t AddressDbBuilder::cutTexts() const { return m_impl->writer.cut(); }
 
 bool AddressDbBuilder::Write(const std::function<bool(std::string_view)>& sink) { return m_impl->writer.Write(sink); }
 
