@@ -361,7 +361,7 @@ class OfficialAddress {
     m_signs.number = !m_typed.number.empty();
     m_signs.street = m_street.size() != 0;
     m_signs.fromDatabase = fromDatabase;
-    m_signs.dataGavePostcode = fromDatabase && !m_answer.postcode.empty();
+    m_signs.dataGavePostcode = fromDatabase && (!m_answer.postcode.empty() || !m_answer.oldPostcode.empty());
     WriteAddress(m_typed.regionRoman, country.empty() ? kOfficialCountry : country, fromDatabase, output, fields);
     return true;
   }
