@@ -720,36 +720,44 @@ AddressLookupResult AddressDatabase::Lookup(std::string_view query, std::size_t 
   return result;
 }
 
+namespace {
+
+// One "key<TAB>value" line of the info section into info. The counts are
+// the writer's first lines; a later line of the same key (none is
+// written) cannot change them.
+void ReadInfoLine(std::string_view key, const std::string& value, bool (&counted)[3], AddressDbInfo& info) {
+  const std::size_t number = AllDigits(value) && value.size() < 19 ? std::stoull(value) : 0;
+  std::size_t* const counts[3] = {&info.rows, &info.roads, &info.postcodes};
+  const std::string_view countKeys[3] = {"rows", "roads", "postcodes"};
+  for (std::size_t k = 0; k < 3; ++k) {
+    if (key == countKeys[k] && !counted[k]) {
+      *counts[k] = number;
+      counted[k] = true;
+    }
+  }
+  if (key == "current") info.currentPostcodeRows = number;
+  if (key == "merged") info.merged = number;
+  if (key == "skipped") info.skipped += number;
+  if (key == "source") info.sources.push_back(value);
+  if (key == "edition" && IsEditionDate(value) && value > info.newestEdition) info.newestEdition = value;
+}
+
+}  // namespace
+
 AddressDbInfo AddressDatabase::Info() const {
   AddressDbInfo info;
   if (!m_impl) return info;
   info.formatVersion = kFormatVersion;
   std::string_view text = m_impl->sections[kInfo];
-  // The counts are the writer's first lines; a later line of the same key
-  // (none is written) cannot change them.
   bool counted[3] = {};
-  const auto count = [&](bool& done, std::size_t& field, std::size_t number) {
-    if (!done) field = number;
-    done = true;
-  };
   while (!text.empty()) {
     std::size_t end = text.find('\n');
     if (end == std::string_view::npos) end = text.size();
     const std::string_view line = text.substr(0, end);
     text.remove_prefix(std::min(text.size(), end + 1));
     const std::size_t tab = line.find('\t');
-    if (tab == std::string_view::npos) continue;
-    const std::string_view key = line.substr(0, tab);
-    const std::string value(line.substr(tab + 1));
-    const std::size_t number = AllDigits(value) && value.size() < 19 ? std::stoull(value) : 0;
-    if (key == "rows") count(counted[0], info.rows, number);
-    if (key == "roads") count(counted[1], info.roads, number);
-    if (key == "postcodes") count(counted[2], info.postcodes, number);
-    if (key == "current") info.currentPostcodeRows = number;
-    if (key == "merged") info.merged = number;
-    if (key == "skipped") info.skipped += number;
-    if (key == "source") info.sources.push_back(value);
-    if (key == "edition" && IsEditionDate(value) && value > info.newestEdition) info.newestEdition = value;
+    if (tab != std::string_view::npos)
+      ReadInfoLine(line.substr(0, tab), std::string(line.substr(tab + 1)), counted, info);
   }
   return info;
 }
