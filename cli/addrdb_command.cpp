@@ -1,6 +1,7 @@
 // jasokit addrdb build / info: Korea Post's postcode files into the address
 // database, and what a database holds.
 #include <cstring>
+#include <ctime>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -17,7 +18,7 @@ namespace jasokit::cli {
 namespace {
 
 constexpr const char* kAddrDbHelp =
-    "usage: jasokit addrdb build SOURCE... (-o FILE | --install)\n"
+    "usage: jasokit addrdb build SOURCE... (-o FILE | --install) [--edition DATE]\n"
     "       jasokit addrdb info [FILE]\n"
     "       jasokit addrdb verify [FILE]\n"
     "\n"
@@ -28,14 +29,20 @@ constexpr const char* kAddrDbHelp =
     "not named *.txt are passed over), in either layout, told apart by its\n"
     "header line: the current one (26 columns, UTF-8) or that of 2013 (24\n"
     "columns, CP949). A file with another header is refused.\n"
-    "A row with a wrong column count, a bad number or bytes invalid in the\n"
-    "file's encoding is skipped and counted; the first lines skipped are named.\n"
+    "A row with a wrong column count, a bad number, no region or road name, a\n"
+    "control character or bytes invalid in the file's encoding is skipped and\n"
+    "counted; the first lines skipped are named. A source that gives no row\n"
+    "writes nothing. The 2013 layout's postcodes are six-digit ones, abolished\n"
+    "in 2015: they are kept as old postcodes, and the build warns.\n"
+    "The edition of a text is the date its name, or its zip's, carries\n"
+    "(20230604_..., ..._2023-12-05, ...202312...), else --edition, else unknown.\n"
     "\n"
     "The database is written to a new file beside FILE, synced, and renamed over\n"
     "FILE once complete and read back against its checksums; FILE must be a\n"
     "regular file or a new name.\n"
     "\n"
-    "info prints the sources and their editions, the counts and the format\n"
+    "info prints the sources and their editions, the database's age, the\n"
+    "counts (and how many rows have a current postcode) and the format\n"
     "version of FILE (default: the database the programs use); it and verify\n"
     "read the whole file against its checksums and tell a damaged one.\n"
     "\n"
@@ -46,6 +53,7 @@ constexpr const char* kAddrDbHelp =
     "options:\n"
     "  -o, --output FILE   the database to write\n"
     "  --install           write it where the programs look by default\n"
+    "  --edition DATE      the edition (YYYY-MM-DD) of sources whose names give none\n"
     "  --help              show this help\n"
     "\n"
     "exit status: 0 written or sound, 1 info, verify: no database or a damaged\n"
@@ -57,20 +65,42 @@ constexpr const char* kAddrDbHelp =
 // without being held.
 constexpr std::size_t kMaxRowBytes = 4096;
 
+// At most kListedEntries names, then how many more.
+constexpr std::size_t kListedEntries = 20;
+std::string EntryList(const std::vector<std::string>& entries) {
+  std::string list;
+  for (std::size_t k = 0; k < entries.size() && k < kListedEntries; ++k) list += (k ? ", " : "") + entries[k];
+  if (entries.size() > kListedEntries) list += " and " + std::to_string(entries.size() - kListedEntries) + " more";
+  return list;
+}
+
 class Importer {
  public:
-  explicit Importer(CliIo& io) : m_io(io) {}
+  Importer(CliIo& io, std::string edition) : m_io(io), m_edition(std::move(edition)) {}
 
   // Reads every text of one source; returns an exit status.
   int Source(const std::string& path) {
     int status = kExitOk;
-    const std::string error = ForEachSourceText(path, [&](SourceText& text) {
-      status = Text(text);
-      return status == kExitOk;
-    });
+    const std::size_t before = m_builder.rows();
+    std::vector<std::string> entries;
+    const std::string error = ForEachSourceText(
+        path,
+        [&](SourceText& text) {
+          status = Text(text);
+          return status == kExitOk;
+        },
+        &entries);
     if (!error.empty()) {
       m_io.Error("jasokit addrdb: " + error + "\n");
       return kExitDataError;
+    }
+    if (status == kExitOk && m_builder.rows() == before) {
+      m_io.Error("jasokit addrdb: " + Printable(path) + ": no valid row" +
+                 (entries.empty() ? std::string(": the zip is empty") : ": the zip holds no .txt file") + "\n");
+      status = kExitUsage;
+    }
+    if (status == kExitUsage && !entries.empty()) {
+      m_io.Error("jasokit addrdb: " + Printable(path) + " holds: " + EntryList(entries) + "\n");
     }
     return status;
   }
@@ -102,7 +132,8 @@ class Importer {
       }
     }
     if (lines.failed()) return ReadError(text);
-    return Finish(text, m_builder.EndText(text.name, text.edition));
+    const std::string& edition = !text.edition.empty() ? text.edition : m_edition;
+    return Finish(text, m_builder.EndText(text.name, edition.empty() ? "unknown" : edition));
   }
 
   int Finish(const SourceText& text, const AddressTextCounts& counts) {
@@ -113,6 +144,11 @@ class Importer {
       m_io.Error("jasokit addrdb: " + text.name + ": no valid row\n");
       return kExitUsage;
     }
+    if (counts.oldLayout) {
+      m_io.Error("jasokit addrdb: warning: " + text.name +
+                 ": the 2013 layout: its postcodes are the six-digit ones abolished in 2015, kept as old postcodes; "
+                 "current postcodes need a current file\n");
+    }
     return kExitOk;
   }
 
@@ -122,10 +158,12 @@ class Importer {
   }
 
   CliIo& m_io;
+  std::string m_edition;
   AddressDbBuilder m_builder;
 };
 
-int Build(const std::vector<const std::string*>& sources, const std::string& out, CliIo& io) {
+int Build(const std::vector<const std::string*>& sources, const std::string& out, const std::string& edition,
+          CliIo& io) {
   const std::optional<FileId> target = IdentifyFile(out);
   for (const std::string* source : sources) {
     const std::optional<FileId> id = target ? IdentifyFile(*source) : std::nullopt;
@@ -133,7 +171,7 @@ int Build(const std::vector<const std::string*>& sources, const std::string& out
       return UsageError(io, "addrdb", "the output " + out + " is also a SOURCE");
     }
   }
-  Importer importer(io);
+  Importer importer(io, edition);
   for (const std::string* source : sources) {
     if (const int status = importer.Source(*source)) {
       io.Error("jasokit addrdb: " + out + " not written\n");
@@ -161,9 +199,27 @@ int Build(const std::vector<const std::string*>& sources, const std::string& out
     io.Error("jasokit addrdb: " + error + "\n");
     return status;
   }
-  io.Error("jasokit addrdb: " + out + ": " + std::to_string(rows) + " rows, " +
-           std::to_string(importer.builder().skipped()) + " skipped\n");
+  const AddressDbBuilder& built = importer.builder();
+  if (built.cutTexts() > 0) {
+    io.Error("jasokit addrdb: warning: " + std::to_string(built.cutTexts()) +
+             " texts longer than 255 bytes cut to fit, before a character\n");
+  }
+  io.Error("jasokit addrdb: " + out + ": " + std::to_string(rows - built.merged()) + " rows, " +
+           std::to_string(built.skipped()) + " skipped" +
+           (built.merged() > 0 ? ", " + std::to_string(built.merged()) + " duplicate rows merged" : std::string()) +
+           "\n");
   return kExitOk;
+}
+
+// "2023-12-05 (3 years old)", "unknown".
+std::string AgeText(const AddressDbInfo& info) {
+  const long long days = AddressDbAgeDays(info, static_cast<long long>(std::time(nullptr)));
+  if (days < 0) return "unknown";
+  const long long years = days / 365, months = days / 30;
+  const std::string age = years > 0    ? std::to_string(years) + (years == 1 ? " year" : " years")
+                          : months > 0 ? std::to_string(months) + (months == 1 ? " month" : " months")
+                                       : std::to_string(days) + (days == 1 ? " day" : " days");
+  return info.newestEdition + " (" + age + " old)";
 }
 
 int Info(const std::string& path, CliIo& io) {
@@ -176,8 +232,10 @@ int Info(const std::string& path, CliIo& io) {
   const AddressDbInfo info = database.Info();
   std::string text = path + "\nformat version " + std::to_string(info.formatVersion) + "\nsources:\n";
   for (const std::string& source : info.sources) text += "  " + source + "\n";
-  text += "rows " + std::to_string(info.rows) + "\nroads " + std::to_string(info.roads) + "\npostcodes " +
-          std::to_string(info.postcodes) + "\nskipped rows " + std::to_string(info.skipped) + "\n";
+  text += "newest edition " + AgeText(info) + "\nrows " + std::to_string(info.rows) + " (" +
+          std::to_string(info.currentPostcodeRows) + " with a current postcode)\nroads " + std::to_string(info.roads) +
+          "\npostcodes " + std::to_string(info.postcodes) + "\nskipped rows " + std::to_string(info.skipped) +
+          "\nduplicate rows merged " + std::to_string(info.merged) + "\n";
   io.Write(text);
   return kExitOk;
 }
@@ -193,16 +251,29 @@ int Verify(const std::string& path, CliIo& io) {
   return kExitOk;
 }
 
-enum AddrDbOption : std::size_t { kOptOutput, kOptInstall };
+enum AddrDbOption : std::size_t { kOptOutput, kOptInstall, kOptEdition };
 constexpr OptionRule kAddrDbOptions[] = {
     {"--output", "-o", "a FILE"},
     {"--install", nullptr, nullptr},
+    {"--edition", nullptr, "a DATE"},
 };
+
+// YYYY-MM-DD of a real month and day.
+bool IsDate(const std::string& text) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+  for (const std::size_t k : {0, 1, 2, 3, 5, 6, 8, 9}) {
+    if (text[k] < '0' || text[k] > '9') return false;
+  }
+  const int month = (text[5] - '0') * 10 + (text[6] - '0'), day = (text[8] - '0') * 10 + (text[9] - '0');
+  return month >= 1 && month <= 12 && day >= 1 && day <= 31;
+}
 
 int RunBuild(const ParsedArgs& parsed, CliIo& io) {
   const std::string* out = parsed.Value(kOptOutput);
   if (parsed.operands.empty()) return UsageError(io, "addrdb", "build needs a SOURCE");
   if (out && parsed.Has(kOptInstall)) return UsageError(io, "addrdb", "-o and --install exclude each other");
+  const std::string* edition = parsed.Value(kOptEdition);
+  if (edition && !IsDate(*edition)) return UsageError(io, "addrdb", "--edition takes a date YYYY-MM-DD");
   std::string target;
   if (parsed.Has(kOptInstall)) {
     target = UserAddressDbPath();
@@ -217,7 +288,7 @@ int RunBuild(const ParsedArgs& parsed, CliIo& io) {
   } else {
     return UsageError(io, "addrdb", "build needs -o FILE or --install");
   }
-  return Build(parsed.operands, target, io);
+  return Build(parsed.operands, target, edition ? *edition : std::string(), io);
 }
 
 }  // namespace

@@ -25,18 +25,58 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A name that starts with its date (20130604_대구광역시.txt) gives it;
-// otherwise the file's own date.
-std::string Edition(std::string_view name, std::time_t modified) {
-  bool dated = name.size() >= 8;
-  for (std::size_t i = 0; dated && i < 8; ++i) dated = name[i] >= '0' && name[i] <= '9';
-  if (dated) {
-    return std::string(name.substr(0, 4)) + "-" + std::string(name.substr(4, 2)) + "-" + std::string(name.substr(6, 2));
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int Number(std::string_view digits) {
+  int n = 0;
+  for (const char c : digits) n = n * 10 + (c - '0');
+  return n;
+}
+
+// YYYY, MM and DD as a date of the years Korea Post can have published;
+// dd empty for a month alone.
+std::string DateOf(std::string_view yyyy, std::string_view mm, std::string_view dd) {
+  const int year = Number(yyyy), month = Number(mm), day = dd.empty() ? 1 : Number(dd);
+  if (year < 1990 || year > 2099 || month < 1 || month > 12 || day < 1 || day > 31) return {};
+  return std::string(yyyy) + "-" + std::string(mm) + (dd.empty() ? "" : "-" + std::string(dd));
+}
+
+// 2023-12-05, 2023.12.05 or 2023_12_05 at the run of four digits at begin.
+std::string SeparatedDate(std::string_view name, std::size_t begin) {
+  const std::string_view rest = name.substr(begin);
+  if (rest.size() < 10 || (rest.size() > 10 && IsDigit(rest[10]))) return {};
+  const char sep = rest[4];
+  if ((sep != '-' && sep != '.' && sep != '_') || rest[7] != sep) return {};
+  for (const std::size_t k : {5, 6, 8, 9}) {
+    if (!IsDigit(rest[k])) return {};
   }
-  char text[16] = "unknown";
-  std::tm date{};
-  if (UtcTime(modified, date)) std::strftime(text, sizeof text, "%Y-%m-%d", &date);
-  return text;
+  return DateOf(rest.substr(0, 4), rest.substr(5, 2), rest.substr(8, 2));
+}
+
+}  // namespace
+
+// The first date a name's runs of digits give: eight digits (20230604_대구.txt),
+// a date with separators (서울_2023-12-05.txt), or six digits for a month
+// (zipcode_202312.zip). Four digits alone (a year) are no edition.
+std::string Edition(std::string_view name) {
+  for (std::size_t i = 0; i < name.size();) {
+    if (!IsDigit(name[i])) {
+      ++i;
+      continue;
+    }
+    std::size_t end = i;
+    while (end < name.size() && IsDigit(name[end])) ++end;
+    const std::string_view run = name.substr(i, end - i);
+    std::string date;
+    if (run.size() == 4) date = SeparatedDate(name, i);
+    if (run.size() == 8) date = DateOf(run.substr(0, 4), run.substr(4, 2), run.substr(6, 2));
+    if (run.size() == 6) date = DateOf(run.substr(0, 4), run.substr(4, 2), {});
+    if (!date.empty()) return date;
+    i = end;
+  }
+  return {};
 }
 
 // An entry name as the user reads it: UTF-8 when it is, else CP949 (what
@@ -55,7 +95,30 @@ bool IsText(std::string_view name) {
   return tail == ".txt";
 }
 
-std::string ForEachSourceText(const std::string& path, const std::function<bool(SourceText&)>& each) {
+std::string Printable(std::string_view name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    const auto next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0u;
+    if (c < 0x20 || c == 0x7F) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      out += "\\u00";
+      out += kHex[next >> 4];
+      out += kHex[next & 15];
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+std::string ForEachSourceText(const std::string& path, const std::function<bool(SourceText&)>& each,
+                              std::vector<std::string>* entries) {
   auto file = std::make_shared<InputFile>();
   std::string error;
   if (!file->Open(path, error)) {
@@ -72,8 +135,8 @@ std::string ForEachSourceText(const std::string& path, const std::function<bool(
     got += n;
   }
   head->resize(static_cast<std::size_t>(got > 0 ? got : 0));
-  if (*head == "PK\x03\x04") return ForEachZipEntry(path, each);
-  SourceText text{BaseName(path), Edition(BaseName(path), file->modified()),
+  if (*head == "PK\x03\x04") return ForEachZipEntry(path, each, entries);
+  SourceText text{Printable(BaseName(path)), Edition(BaseName(path)),
                   [file, head](char* buffer, std::size_t size) -> long {
                     if (head->empty()) return file->Read(buffer, size);
                     const std::size_t n = std::min(size, head->size());
@@ -169,7 +232,11 @@ AddressDbFound OpenAddressDb(const std::string* named, const char* command, CliI
   const AddressDbStatus status = db.Open(path);
   std::string section;
   const AddressDbStatus verified = status == AddressDbStatus::Ok && verify ? db.Verify(&section) : status;
-  if (verified == AddressDbStatus::Ok) return AddressDbFound::kOpened;
+  if (verified == AddressDbStatus::Ok) {
+    const std::string old = AddressDbAgeWarning(db.Info(), static_cast<long long>(std::time(nullptr)));
+    if (!old.empty()) io.Error(std::string("jasokit ") + command + ": warning: " + path + ": " + old + "\n");
+    return AddressDbFound::kOpened;
+  }
   db = AddressDatabase();
   const std::string why = status == AddressDbStatus::CannotOpen && errno != 0 ? std::strerror(errno)
                           : !section.empty()                                  ? DamagedMessage(section)

@@ -2,15 +2,15 @@
 // The sources of `jasokit addrdb build`: Korea Post texts, plain or in zips
 // (read with libzip), handed out line by line with bounded memory.
 #include <cstdint>
-#include <ctime>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace jasokit::cli {
 
 // One text of a source: its name for messages ("Daegu.zip: 20130604_대구광역시.txt"),
-// its edition (YYYY-MM-DD from the name, else the file's date) and a pull
+// its edition (from its name or its zip's, else "unknown") and a pull
 // function for its bytes (0 at the end, -1 on an error).
 struct SourceText {
   std::string name;
@@ -19,18 +19,27 @@ struct SourceText {
 };
 
 // Calls each for every text in path (the file itself, or each entry of a
-// zip). Returns "" or why path cannot be read.
-std::string ForEachSourceText(const std::string& path, const std::function<bool(SourceText&)>& each);
+// zip). entries, when given, receives the name of every entry of a zip,
+// texts or not, as Printable gives it. Returns "" or why path cannot be read.
+std::string ForEachSourceText(const std::string& path, const std::function<bool(SourceText&)>& each,
+                              std::vector<std::string>* entries = nullptr);
 
 // Each text entry of the zip at path; "" or why it cannot be read. Where the
 // build has no zip reader, it says so.
-std::string ForEachZipEntry(const std::string& path, const std::function<bool(SourceText&)>& each);
+std::string ForEachZipEntry(const std::string& path, const std::function<bool(SourceText&)>& each,
+                            std::vector<std::string>* entries = nullptr);
 
-// For the readers: the last part of a path; the edition a name or a date
-// gives (YYYY-MM-DD); an entry's name in UTF-8 (CP949 otherwise); whether a
-// name is a text (.txt).
+// A name as a terminal may show it: control characters (C0, DEL, C1) as
+// \xHH or \u00HH, so that a name can neither break a line nor act on the
+// terminal.
+std::string Printable(std::string_view name);
+
+// For the readers: the last part of a path; the edition a name gives
+// (YYYY-MM-DD, or YYYY-MM for a month alone; "" when it gives none, never a
+// file's date); an entry's name in UTF-8 (CP949 otherwise); whether a name
+// is a text (.txt).
 std::string BaseName(const std::string& path);
-std::string Edition(std::string_view name, std::time_t modified);
+std::string Edition(std::string_view name);
 std::string EntryName(const char* raw);
 bool IsText(std::string_view name);
 
@@ -72,6 +81,7 @@ enum class AddressDbFound { kOpened, kNone, kError };
 // the per-user one; with verify, reads it whole against its checksums. A
 // named file that cannot be opened is an error; a default that does not
 // exist is none, one that is damaged is reported as a warning and is none.
+// A database whose newest edition is more than a year old is warned of.
 AddressDbFound OpenAddressDb(const std::string* named, const char* command, CliIo& io, AddressDatabase& db,
                              bool verify = false);
 

@@ -3,7 +3,8 @@
 
 namespace jasokit::cli {
 
-std::string ForEachZipEntry(const std::string& path, const std::function<bool(SourceText&)>&) {
+std::string ForEachZipEntry(const std::string& path, const std::function<bool(SourceText&)>&,
+                            std::vector<std::string>*) {
   return "cannot read " + path + ": this build reads no zips; unpack it and give its .txt files";
 }
 

@@ -1,14 +1,17 @@
 // The platform interface on POSIX systems.
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <iterator>
 #include <thread>
 
@@ -167,6 +170,32 @@ void UnguardTemp() {
   g_pendingTemp[0] = '\0';
 }
 
+// The temporary files of a table named name in folder that no writer
+// holds locked: left by one ended outright (SIGKILL, a crash, a power cut).
+// Only regular files of this user, named as CreateTemp names them, and
+// untouched for a minute.
+constexpr std::time_t kStaleSeconds = 60;
+void RemoveStaleTemps(const std::string& folder, const std::string& name) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return;
+  const std::string prefix = "." + name + ".";
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view file = entry->d_name;
+    if (file.size() != prefix.size() + 6 || file.substr(0, prefix.size()) != prefix) continue;
+    const std::string path = folder + std::string(file);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) continue;
+    struct stat st {};
+    // A file a writer made a moment ago may not hold its lock yet.
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        st.st_mtime + kStaleSeconds < std::time(nullptr) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      ::unlink(path.c_str());
+    }
+    ::close(fd);
+  }
+  ::closedir(dir);
+}
+
 const char* KindOf(mode_t mode) {
   if (S_ISDIR(mode)) return "a folder";
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
@@ -265,6 +294,8 @@ void TableFile::Discard() {
   if (!m_temp.empty()) ::unlink(m_temp.c_str());
   m_temp.clear();
   UnguardTemp();
+  if (m_lockFd >= 0) ::close(m_lockFd);
+  m_lockFd = -1;
 }
 
 std::string TableFile::WriteError() const { return "error writing " + m_target + ": " + Reason(errno); }
@@ -312,15 +343,28 @@ int TableFile::CreateTemp(const std::string& target, const Target* replaced, std
   const std::size_t slash = m_path.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : m_path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
+  RemoveStaleTemps(folder, name);
   std::string temp = folder + "." + name + ".XXXXXX";
+  // No ending signal between the file's creation and its guard.
+  sigset_t ending, previous;
+  sigemptyset(&ending);
+  for (const int signal : kEndingSignals) sigaddset(&ending, signal);
+  pthread_sigmask(SIG_BLOCK, &ending, &previous);
   m_fd = ::mkstemp(&temp[0]);
+  const int created = errno;
+  if (m_fd >= 0) {
+    m_temp = temp;
+    GuardTemp(m_temp);
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   if (m_fd < 0) {
-    error = (old ? "cannot replace " : "cannot create ") + target + ": " + Reason(errno);
+    error = (old ? "cannot replace " : "cannot create ") + target + ": " + Reason(created);
     return kExitDataError;
   }
-  m_temp = temp;
-  GuardTemp(m_temp);
   ::fcntl(m_fd, F_SETFD, FD_CLOEXEC);
+  // Held until the file is renamed or removed: a later writer that finds
+  // the file unlocked knows it stale.
+  if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) m_lockFd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
   mode_t mode;
   if (old) {
     // The owner where we may (as root), else the group where we are in it;
@@ -408,6 +452,8 @@ int TableFile::Commit(std::string_view header, std::string& error,
   }
   m_temp.clear();
   UnguardTemp();
+  if (m_lockFd >= 0) ::close(m_lockFd);
+  m_lockFd = -1;
   // The rename itself reaches the disk with its folder.
   const std::size_t slash = m_path.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : m_path.substr(0, slash + 1);

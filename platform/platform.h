@@ -108,7 +108,9 @@ class TableFile {
   // Removes the temporary file unless the table was committed.
   ~TableFile();
 
-  // Checks target and creates the temporary file beside it. input, when
+  // Checks target and creates the temporary file beside it (and removes
+  // those of the same target that an earlier writer, ended outright, left
+  // behind: POSIX). input, when
   // given, is the file being read, which must not be the target. Returns 0,
   // or an exit status with error set ("cannot replace X: reason").
   int Open(const std::string& target, const FileId* input, std::string& error);
@@ -133,6 +135,7 @@ class TableFile {
   std::string m_path;    // the file replaced: the target, or what its link names
   std::string m_temp;    // empty once renamed or removed
   int m_fd = -1;
+  int m_lockFd = -1;  // holds the temporary file's lock (POSIX) until it is renamed or removed
   std::string m_buffer;
 };
 

@@ -1,10 +1,16 @@
 // The address database: import of both layouts (texts and zips), the
 // opener's refusals, lookups of every kind, and conversion with the data.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 #ifndef JASOKIT_NO_LIBZIP
 #include <zip.h>
 #endif
 
+#include <chrono>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +20,7 @@
 
 #include "addrdb/address_db_reader.h"
 #include "addrdb/address_db_writer.h"
+#include "cli/addrdb_source.h"
 #include "cli/cli.h"
 #include "fake-io.h"
 #include "jasokit/address_db.h"
@@ -157,7 +164,7 @@ TEST_F(AddrDbTest, ConvertsFromTheDataAndFallsBackToTheRules) {
       {"(12345) 서울특별시 강남구 테헤란로 지하12-2", "B12-2 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea",
        "database"},
       {"서울 강남구 역삼동 737", "152 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea", "database"},
-      {"세종 금남면 감성길 32", "32 Gamseong-gil, Geumnam-myeon, Sejong-si, 339-831, Republic of Korea", "database"},
+      {"세종 금남면 감성길 32", "32 Gamseong-gil, Geumnam-myeon, Sejong-si, Republic of Korea", "database"},
       {"서울 강남구 테헤란로 153", "153 Teheran-ro, Gangnam-gu, Seoul, Republic of Korea", "rules"},
       {"부산 월드컵로 206", "206 Woldeukeop-ro, Busan, Republic of Korea", "rules"},
   };
@@ -167,6 +174,17 @@ TEST_F(AddrDbTest, ConvertsFromTheDataAndFallsBackToTheRules) {
     ASSERT_TRUE(r.fields) << c.text;
     EXPECT_EQ(r.fields->source, c.source) << c.text;
   }
+  // The 2013 data's six-digit code is an old postcode, never a current one.
+  for (const char* text : {"세종 금남면 감성길 32", "서울 강남구 테헤란로 152"}) {
+    const Result r = Official(text);
+    ASSERT_TRUE(r.fields) << text;
+    const bool sejong = r.fields->region == "Sejong-si";
+    EXPECT_EQ(r.fields->postcode, sejong ? "" : "06236") << text;
+    EXPECT_EQ(r.fields->oldPostcode, sejong ? "339-831" : "") << text;
+  }
+  const AddressMatch sejong = m_db.Lookup("감성길 32").matches.at(0);
+  EXPECT_EQ(sejong.postcode, "");
+  EXPECT_EQ(sejong.oldPostcode, "339-831");
   EXPECT_EQ(Official("서울 강남구 역삼동 737", true).output,
             "737 Yeoksam-dong, Gangnam-gu, Seoul, 06236, Republic of Korea");
   Options classic;
@@ -185,7 +203,7 @@ TEST_F(AddrDbTest, PlacesAnAddressWithoutRegionOrCityWhereUnambiguous) {
       {"역삼동 737", gangnam},
       {"테헤란로 지하12-2", "B12-2 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea"},
       {"테헤란로 지하 12-2", "B12-2 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea"},
-      {"감성리 산42", "19-6 Gamseong-gil, Geumnam-myeon, Sejong-si, 339-831, Republic of Korea"},
+      {"감성리 산42", "19-6 Gamseong-gil, Geumnam-myeon, Sejong-si, Republic of Korea"},
       {"영통구 월드컵로 206", "206 World cup-ro, Yeongtong-gu, Suwon-si, Gyeonggi-do, 16499, Republic of Korea"},
   };
   for (const auto& [text, output] : placed) {
@@ -336,15 +354,62 @@ TEST_F(AddrDbTest, VerifyAndInfoTellADamagedFile) {
 TEST_F(AddrDbTest, InfoNamesSourcesEditionsAndCounts) {
   FakeIo io;
   ASSERT_EQ(Jasokit(io, {"addrdb", "info", Db()}), 0) << io.err;
+  const std::string age = io.out.substr(io.out.find("2013-06-04 (") + 12);
   EXPECT_EQ(io.out, Db() +
                         "\nformat version 4\nsources:\n"
-                        "  seoul.txt (edition " +
-                        io.out.substr(io.out.find("edition ") + 8, 10) +
-                        ", current layout): 4 rows, 0 skipped\n"
+                        "  seoul.txt (edition unknown, current layout): 4 rows, 0 skipped\n"
                         "  " +
                         kSejongSource +
                         " (edition 2013-06-04, 2013 layout): 2 rows, 0 skipped\n"
-                        "rows 6\nroads 4\npostcodes 4\nskipped rows 0\n");
+                        "newest edition 2013-06-04 (" +
+                        age.substr(0, age.find('\n')) +
+                        "\nrows 6 (4 with a current postcode)\nroads 4\npostcodes 3\nskipped rows 0\n"
+                        "duplicate rows merged 0\n");
+  EXPECT_NE(age.find(" years old)"), std::string::npos) << age;
+}
+
+TEST(AddressDbAgeTest, WarnsPastAYear) {
+  struct Case {
+    const char* edition;
+    long long now;
+    long long days;
+    const char* warning;
+  };
+  const Case cases[] = {
+      {"2023-12-05", 1733356800, 366, ""},  // 2024-12-05
+      {"2023-12-05", 1733529600, 368,       // 2024-12-07
+       "the address database's newest edition is 2023-12-05, 1 year old; postcodes and addresses change every "
+       "month: build it again from Korea Post's current files"},
+      {"2023-12", 1733529600, 372,
+       "the address database's newest edition is 2023-12, 1 year old; postcodes and addresses change every month: "
+       "build it again from Korea Post's current files"},
+      {"2013-06-04", 1796774400, 4936,  // 2026-12-09
+       "the address database's newest edition is 2013-06-04, 13 years old; postcodes and addresses change every "
+       "month: build it again from Korea Post's current files"},
+      {"2024-12-07", 1733356800, 0, ""},  // an edition dated after today
+      {"", 1796774400, -1, ""},
+  };
+  for (const Case& c : cases) {
+    AddressDbInfo info;
+    info.newestEdition = c.edition;
+    EXPECT_EQ(AddressDbAgeDays(info, c.now), c.days) << c.edition;
+    EXPECT_EQ(AddressDbAgeWarning(info, c.now), c.warning) << c.edition;
+  }
+}
+
+TEST(AddrDbSourceTest, EditionComesFromTheNameOnly) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"20230604_서울특별시.txt", "2023-06-04"},
+      {"서울특별시_2023-12-05.txt", "2023-12-05"},
+      {"jibun_2023.12.05.txt", "2023-12-05"},
+      {"zipcode_DB_202312.zip", "2023-12"},
+      {"seoul-gangnam-2023-part1.txt", ""},
+      {"20231399_x.txt", ""},
+      {"2023-12-055.txt", ""},
+      {"123456789.txt", ""},
+      {"서울특별시.txt", ""},
+  };
+  for (const auto& [name, edition] : cases) EXPECT_EQ(cli::Edition(name), edition) << name;
 }
 
 TEST_F(AddrDbTest, BadRowsAreSkippedAndNamedBadSourcesRefused) {
@@ -356,14 +421,19 @@ TEST_F(AddrDbTest, BadRowsAreSkippedAndNamedBadSourcesRefused) {
       "1|01|0||\n" +
       Cp949(
           "06236|서울특별시|Seoul|강남구|Gangnam-gu|||1|테헤란로|Teheran-ro|0|1|0|1|||1|역삼동||역삼1동|"
-          "0|1|01|0||\n");
+          "0|1|01|0||\n") +
+      "06236|서울특별시|Seoul|강남구|Gangnam-gu|||1|테헤란로|Teheran-ro|0|2|0|1||\x1B]0;pwned\x07|1|역삼동||역삼1동|"
+      "0|1|01|0||\n"
+      "06236|서울특별시|Seoul|강남구|Gangnam-gu|||1||Teheran-ro|0|3|0|1|||1|역삼동||역삼1동|0|1|01|0||\n";
   test::WriteBytes(m_dir.File("bad.txt"), bad);
   FakeIo io;
   EXPECT_EQ(Jasokit(io, {"addrdb", "build", m_dir.File("bad.txt"), "-o", m_dir.File("bad.db")}), 0);
   const std::string where = "jasokit addrdb: bad.txt:";
   EXPECT_EQ(io.err, where + "3: skipped: a wrong number of columns\n" + where + "4: skipped: a bad number\n" + where +
-                        "5: skipped: bytes invalid in the file's encoding\n" +
-                        "jasokit addrdb: " + m_dir.File("bad.db") + ": 1 rows, 3 skipped\n");
+                        "5: skipped: bytes invalid in the file's encoding\n" + where +
+                        "6: skipped: a control character in a field\n" + where +
+                        "7: skipped: no region or road name\n" + "jasokit addrdb: " + m_dir.File("bad.db") +
+                        ": 1 rows, 5 skipped\n");
 
   test::WriteBytes(m_dir.File("other.txt"), "zipcode,province\n1,2\n");
   test::WriteBytes(m_dir.File("empty.txt"), kCurrentHeader);
@@ -373,6 +443,113 @@ TEST_F(AddrDbTest, BadRowsAreSkippedAndNamedBadSourcesRefused) {
     EXPECT_NE(refused.err.find(name), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("x.db")));
   }
+}
+
+#ifndef _WIN32
+// The same source twice, and a building listed twice, are merged and
+// counted; a text past 255 bytes is cut before a character; a temporary
+// file an ended build left is removed, one a live build holds is not.
+TEST_F(AddrDbTest, DuplicatesMergedLongTextsCutStaleTempsRemoved) {
+  const std::size_t first = kCurrentRows.find('\n') + 1;
+  const std::string row = kCurrentRows.substr(first, kCurrentRows.find('\n', first) + 1 - first);
+  std::string longName = "a";
+  for (int k = 0; k < 100; ++k) longName += "가";  // 301 bytes
+  std::string longRow = row;
+  longRow.replace(longRow.find("강남파이낸스센터"), std::string("강남파이낸스센터").size(), longName);
+  longRow.replace(longRow.find("|152|"), 5, "|153|");
+  test::WriteBytes(m_dir.File("twice.txt"), std::string(kCurrentHeader) + row + row + longRow);
+  const std::string stale = m_dir.File(".d.db.Ab3dE9"), held = m_dir.File(".d.db.Zz9yX8");
+  test::WriteBytes(stale, "JKADDRDB");
+  test::WriteBytes(held, "JKADDRDB");
+  for (const std::string& file : {stale, held}) {
+    std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) - std::chrono::minutes(5));
+  }
+  const int holder = ::open(held.c_str(), O_RDONLY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  FakeIo io;
+  ASSERT_EQ(
+      Jasokit(io, {"addrdb", "build", m_dir.File("twice.txt"), m_dir.File("twice.txt"), "-o", m_dir.File("d.db")}), 0);
+  EXPECT_EQ(io.err,
+            "jasokit addrdb: warning: 2 texts longer than 255 bytes cut to fit, before a character\n"
+            "jasokit addrdb: " +
+                m_dir.File("d.db") + ": 2 rows, 0 skipped, 4 duplicate rows merged\n");
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_TRUE(std::filesystem::exists(held));
+  ::close(holder);
+  AddressDatabase db;
+  ASSERT_EQ(db.Open(m_dir.File("d.db")), AddressDbStatus::Ok);
+  EXPECT_EQ(db.Info().merged, 4u);
+  EXPECT_EQ(db.Lookup("테헤란로 152").matches.size(), 1u);
+  const AddressMatch m = db.Lookup("테헤란로 153").matches.at(0);
+  EXPECT_EQ(m.building, longName.substr(0, 1 + 84 * 3));
+}
+#endif
+
+#ifndef JASOKIT_NO_LIBZIP
+// A zip that gives no row keeps the database it would replace, and says
+// what it holds instead.
+TEST_F(AddrDbTest, ASourceWithNoRowKeepsTheDatabase) {
+  const std::string kept = test::ReadBytes(Db());
+  WriteZip(m_dir.File("csvonly.zip"), {{"seoul.csv", "a,b\n"}, {"안내.pdf", "%PDF"}});
+  WriteZip(m_dir.File("skipped.zip"), {{"seoul.txt", std::string(kCurrentHeader) + "06236|too|few\n"}});
+  WriteZip(m_dir.File("forged.zip"), {{"x\nrows\t999.txt", "a,b\n"}});
+  const std::pair<const char*, std::string> cases[] = {
+      {"csvonly.zip", "jasokit addrdb: " + m_dir.File("csvonly.zip") + ": no valid row: the zip holds no .txt file\n" +
+                          "jasokit addrdb: " + m_dir.File("csvonly.zip") + " holds: seoul.csv, 안내.pdf\n"},
+      {"skipped.zip",
+       "jasokit addrdb: skipped.zip: seoul.txt:2: skipped: a wrong number of columns\n"
+       "jasokit addrdb: skipped.zip: seoul.txt: no valid row\n"
+       "jasokit addrdb: " +
+           m_dir.File("skipped.zip") + " holds: seoul.txt\n"},
+      {"forged.zip",
+       "jasokit addrdb: forged.zip: x\\x0Arows\\x09999.txt: not a Korea Post postcode file (its first "
+       "line is not the header of the current or the 2013 layout)\n"
+       "jasokit addrdb: " +
+           m_dir.File("forged.zip") + " holds: x\\x0Arows\\x09999.txt\n"},
+  };
+  for (const auto& [name, err] : cases) {
+    FakeIo io;
+    EXPECT_EQ(Jasokit(io, {"addrdb", "build", m_dir.File(name), "-o", Db()}), 2) << name;
+    EXPECT_EQ(io.err, err + "jasokit addrdb: " + Db() + " not written\n");
+    EXPECT_EQ(test::ReadBytes(Db()), kept) << name;
+  }
+}
+#endif
+
+// A 2013 text is warned of; a name with a line break stays one line of the
+// database's info.
+TEST_F(AddrDbTest, OldLayoutWarnsAndNamesCannotForgeTheInfo) {
+  test::WriteBytes(m_dir.File("sejong.txt"), k2013Rows);
+  FakeIo io;
+  ASSERT_EQ(Jasokit(io, {"addrdb", "build", m_dir.File("sejong.txt"), "-o", m_dir.File("s.db")}), 0);
+  EXPECT_EQ(io.err,
+            "jasokit addrdb: warning: sejong.txt: the 2013 layout: its postcodes are the six-digit ones abolished in "
+            "2015, kept as old postcodes; current postcodes need a current file\n"
+            "jasokit addrdb: " +
+                m_dir.File("s.db") + ": 2 rows, 0 skipped\n");
+  AddressDbBuilder builder;
+  ASSERT_TRUE(builder.BeginText(Cp949(k2013Header)));
+  ASSERT_EQ(builder.AddLine(Cp949("339831|081|세종특별자치시|Sejong-si|||금남면|Geumnam-myeon|5|감성길|Gamseong-gil|0|"
+                                  "32|0|5|||6||감성리|0|44|01|0\r\n"),
+                            2),
+            "");
+  const AddressTextCounts counts = builder.EndText("x\nrows\t999999999\nedition\t2099-01-01", "2013-06-04");
+  EXPECT_TRUE(counts.oldLayout);
+  EXPECT_EQ(counts.currentPostcodes, 0u);
+  std::string image;
+  ASSERT_TRUE(builder.Write([&](std::string_view bytes) {
+    image += bytes;
+    return true;
+  }));
+  AddressDatabase db;
+  ASSERT_EQ(db.OpenBytes(image), AddressDbStatus::Ok);
+  const AddressDbInfo info = db.Info();
+  EXPECT_EQ(info.rows, 1u);
+  EXPECT_EQ(info.currentPostcodeRows, 0u);
+  EXPECT_EQ(info.newestEdition, "2013-06-04");
+  EXPECT_EQ(info.sources, std::vector<std::string>{"x\\x0Arows\\x09999999999\\x0Aedition\\x092099-01-01 (edition "
+                                                   "2013-06-04, 2013 layout): 1 rows, 0 skipped"});
 }
 
 TEST(AddressDbBuilderTest, BuildsInMemoryAndCountsWhatItSkips) {
@@ -443,7 +620,11 @@ TEST_F(AddrDbTest, LookupCommandWritesJsonAndTellsMisses) {
             "(아주대학교)\",\"lot\":\"경기도 수원시 영통구 원천동 5\",\"english\":\"206 World cup-ro, Yeongtong-gu, "
             "Suwon-si, Gyeonggi-do\",\"building\":\"아주대학교\",\"old_postcode\":\"443-749\"}],\"more\":0}\n"
             "{\"query\":\"테헤란로 1\",\"matches\":[],\"more\":0}\n");
-  EXPECT_EQ(io.err, "'테헤란로 1': 찾지 못했습니다.\n");
+  // The fixture's newest edition is of 2013: one warning, then the miss.
+  const std::string warning =
+      "jasokit lookup: warning: " + Db() + ": the address database's newest edition is 2013-06-04, ";
+  EXPECT_EQ(io.err.substr(0, warning.size()), warning);
+  EXPECT_EQ(io.err.substr(io.err.find('\n') + 1), "'테헤란로 1': 찾지 못했습니다.\n");
 
   test::SetEnv("JASOKIT_ADDRDB", m_dir.File("none.db"));
   FakeIo none;

@@ -31,7 +31,7 @@ JASOKIT_API const char* AddressDbStatusMessage(AddressDbStatus status);
 
 // One building as the lookup shows it. UTF-8.
 struct AddressMatch {
-  std::string postcode;     // five digits, or a six-digit code (123-456) in older data
+  std::string postcode;     // five digits, or "" where the data has only an old code
   std::string address;      // road-name address, with the building name in brackets
   std::string lot;          // lot-number address
   std::string english;      // number and road, town, city/district, region
@@ -54,8 +54,11 @@ struct AddressDbInfo {
   std::size_t rows = 0;
   std::size_t roads = 0;
   std::size_t postcodes = 0;
+  std::size_t currentPostcodeRows = 0;  // rows with a five-digit postcode
+  std::size_t merged = 0;               // rows dropped as copies of others
   std::size_t skipped = 0;
   std::vector<std::string> sources;  // "NAME (edition DATE, LAYOUT layout): N rows, M skipped"
+  std::string newestEdition;         // YYYY-MM-DD of the newest source, "" when none is known
 };
 
 class JASOKIT_API AddressDatabase {
@@ -91,6 +94,14 @@ class JASOKIT_API AddressDatabase {
   friend struct detail::AddressDatabaseSeam;
   std::unique_ptr<Impl> m_impl;
 };
+
+// How old a database is: the whole days from its newest edition to now
+// (seconds since 1970, UTC), or -1 when no source's edition is known.
+JASOKIT_API long long AddressDbAgeDays(const AddressDbInfo& info, long long now);
+// Past this, the programs warn (once, when they open the database).
+inline constexpr long long kAddressDbMaxAgeDays = 366;
+// That warning, in English, or "" for a database newer or of no known edition.
+JASOKIT_API std::string AddressDbAgeWarning(const AddressDbInfo& info, long long now);
 
 // Where the programs look for the database when not told: the environment
 // variable JASOKIT_ADDRDB, else $XDG_DATA_HOME/jasokit/address.db, else

@@ -26,6 +26,10 @@ struct AddressSkippedRow {
 struct AddressTextCounts {
   std::size_t rows = 0;
   std::size_t skipped = 0;
+  std::size_t currentPostcodes = 0;  // rows with a five-digit postcode
+  // The 2013 layout: its six-digit postcodes, abolished in 2015, are kept
+  // as old postcodes only.
+  bool oldLayout = false;
   std::vector<AddressSkippedRow> firstSkipped;  // the first kReportedRows of them
 };
 
@@ -55,6 +59,11 @@ class JASOKIT_API AddressDbBuilder {
 
   std::size_t rows() const;
   std::size_t skipped() const;
+  // After Write: the rows dropped as copies of earlier ones (the same source
+  // given twice, a building listed twice), and the texts longer than the
+  // file keeps (255 bytes), cut before a character.
+  std::size_t merged() const;
+  std::size_t cutTexts() const;
 
   // Sorts, indexes and hands the database to sink piece by piece; false as
   // soon as sink returns false. The rows are given up: write once.

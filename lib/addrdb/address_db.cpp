@@ -144,6 +144,31 @@ RowBrief BriefOf(const RowRecord& row) {
   return RowBrief{(row.flags & kBasement) != 0, row.main, row.sub, row.postcode != 0 ? row.postcode : row.oldPostcode};
 }
 
+bool IsEditionDate(std::string_view text) {
+  const bool month = text.size() == 7;
+  if ((!month && text.size() != 10) || text[4] != '-' || (!month && text[7] != '-')) return false;
+  if (!AllDigits(text.substr(0, 4)) || !AllDigits(text.substr(5, 2)) || (!month && !AllDigits(text.substr(8, 2)))) {
+    return false;
+  }
+  const int mm = (text[5] - '0') * 10 + (text[6] - '0');
+  const int dd = month ? 1 : (text[8] - '0') * 10 + (text[9] - '0');
+  return mm >= 1 && mm <= 12 && dd >= 1 && dd <= 31;
+}
+
+namespace {
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+long long DaysFromCivil(int y, int m, int d) {
+  y -= m <= 2 ? 1 : 0;
+  const int era = (y >= 0 ? y : y - 399) / 400;
+  const int yoe = y - era * 400;
+  const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return static_cast<long long>(era) * 146097 + doe - 719468;
+}
+
+}  // namespace
+
 std::string_view RegionRoman(std::string_view utf8) {
   std::string cp949;
   if (utf8.empty() || !Utf8ToCp949(utf8, cp949)) return {};
@@ -521,7 +546,7 @@ bool AddressDatabase::Impl::Describe(std::uint32_t index, AddressMatch& m) const
     if (!StrSound(ref)) return false;
   }
   if (road->region == 0 || road->name == 0) return false;
-  m.postcode = PostcodeText(row->postcode);
+  m.postcode = row->postcode < kSixDigits ? PostcodeText(row->postcode) : std::string();
   m.oldPostcode = PostcodeText(row->oldPostcode);
   m.building = std::string(Str(row->building != 0 ? row->building : row->bulk));
   std::string place;
@@ -695,28 +720,64 @@ AddressLookupResult AddressDatabase::Lookup(std::string_view query, std::size_t 
   return result;
 }
 
+namespace {
+
+// One "key<TAB>value" line of the info section into info. The counts are
+// the writer's first lines; a later line of the same key (none is
+// written) cannot change them.
+void ReadInfoLine(std::string_view key, const std::string& value, bool (&counted)[3], AddressDbInfo& info) {
+  const std::size_t number = AllDigits(value) && value.size() < 19 ? std::stoull(value) : 0;
+  std::size_t* const counts[3] = {&info.rows, &info.roads, &info.postcodes};
+  const std::string_view countKeys[3] = {"rows", "roads", "postcodes"};
+  for (std::size_t k = 0; k < 3; ++k) {
+    if (key == countKeys[k] && !counted[k]) {
+      *counts[k] = number;
+      counted[k] = true;
+    }
+  }
+  if (key == "current") info.currentPostcodeRows = number;
+  if (key == "merged") info.merged = number;
+  if (key == "skipped") info.skipped += number;
+  if (key == "source") info.sources.push_back(value);
+  if (key == "edition" && IsEditionDate(value) && value > info.newestEdition) info.newestEdition = value;
+}
+
+}  // namespace
+
 AddressDbInfo AddressDatabase::Info() const {
   AddressDbInfo info;
   if (!m_impl) return info;
   info.formatVersion = kFormatVersion;
   std::string_view text = m_impl->sections[kInfo];
+  bool counted[3] = {};
   while (!text.empty()) {
     std::size_t end = text.find('\n');
     if (end == std::string_view::npos) end = text.size();
     const std::string_view line = text.substr(0, end);
     text.remove_prefix(std::min(text.size(), end + 1));
     const std::size_t tab = line.find('\t');
-    if (tab == std::string_view::npos) continue;
-    const std::string_view key = line.substr(0, tab);
-    const std::string value(line.substr(tab + 1));
-    const std::size_t number = AllDigits(value) && value.size() < 19 ? std::stoull(value) : 0;
-    if (key == "rows") info.rows = number;
-    if (key == "roads") info.roads = number;
-    if (key == "postcodes") info.postcodes = number;
-    if (key == "skipped") info.skipped += number;
-    if (key == "source") info.sources.push_back(value);
+    if (tab != std::string_view::npos)
+      ReadInfoLine(line.substr(0, tab), std::string(line.substr(tab + 1)), counted, info);
   }
   return info;
+}
+
+long long AddressDbAgeDays(const AddressDbInfo& info, long long now) {
+  const std::string& e = info.newestEdition;
+  if (!IsEditionDate(e)) return -1;
+  const auto two = [&](std::size_t at) { return (e[at] - '0') * 10 + (e[at + 1] - '0'); };
+  const int year = two(0) * 100 + two(2);
+  const long long days = DaysFromCivil(year, two(5), e.size() == 10 ? two(8) : 1);
+  const long long today = now >= 0 ? now / 86400 : (now - 86399) / 86400;
+  return today >= days ? today - days : 0;
+}
+
+std::string AddressDbAgeWarning(const AddressDbInfo& info, long long now) {
+  const long long days = AddressDbAgeDays(info, now);
+  if (days <= kAddressDbMaxAgeDays) return {};
+  return "the address database's newest edition is " + info.newestEdition + ", " + std::to_string(days / 365) +
+         (days / 365 == 1 ? " year" : " years") +
+         " old; postcodes and addresses change every month: build it again from Korea Post's current files";
 }
 
 std::string DefaultAddressDbPath() {

@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "addrdb/address_db_reader.h"
 #include "addrdb/address_db_writer.h"
 #include "addrdb/korea_post_rows.h"
 
@@ -33,6 +34,7 @@ bool AddressDbBuilder::BeginText(std::string_view header) {
   if (format.layout == Layout::kUnknown) return false;
   m_impl->format = format;
   m_impl->text = AddressTextCounts{};
+  m_impl->text.oldLayout = format.layout == Layout::k2013;
   return true;
 }
 
@@ -45,6 +47,7 @@ std::string_view AddressDbBuilder::AddLine(std::string_view line, std::size_t li
   if (error != RowError::kNone) return d.Skip(lineNumber, error);
   d.writer.Add(d.row);
   ++d.text.rows;
+  if (d.row.postcode != 0) ++d.text.currentPostcodes;
   return {};
 }
 
@@ -63,15 +66,19 @@ AddressTextCounts AddressDbBuilder::EndText(std::string_view name, std::string_v
   d.rows += counts.rows;
   d.skipped += counts.skipped;
   if (counts.rows == 0) return counts;
-  d.writer.AddInfo("source\t" + std::string(name) + " (edition " + std::string(edition) + ", " + LayoutName(layout) +
-                   " layout): " + std::to_string(counts.rows) + " rows, " + std::to_string(counts.skipped) +
-                   " skipped");
+  // A name is one line of the info, whatever it holds.
+  d.writer.AddInfo("source\t" + WithoutControls(name) + " (edition " + WithoutControls(edition) + ", " +
+                   LayoutName(layout) + " layout): " + std::to_string(counts.rows) + " rows, " +
+                   std::to_string(counts.skipped) + " skipped");
   d.writer.AddInfo("skipped\t" + std::to_string(counts.skipped));
+  if (IsEditionDate(edition)) d.writer.AddInfo("edition\t" + std::string(edition));
   return counts;
 }
 
 std::size_t AddressDbBuilder::rows() const { return m_impl->rows; }
 std::size_t AddressDbBuilder::skipped() const { return m_impl->skipped; }
+std::size_t AddressDbBuilder::merged() const { return m_impl->writer.merged(); }
+std::size_t AddressDbBuilder::cutTexts() const { return m_impl->writer.cut(); }
 
 bool AddressDbBuilder::Write(const std::function<bool(std::string_view)>& sink) { return m_impl->writer.Write(sink); }
 

@@ -74,7 +74,8 @@ static_assert(sizeof(RoadRecord) == 40);
 enum RowFlag : std::uint8_t { kBasement = 1, kMountain = 2 };
 
 // Postcodes as numbers: five-digit codes as they are, six-digit ones plus
-// kSixDigits, so the two systems never meet; 0 is none.
+// kSixDigits, so the two systems never meet; 0 is none. A row's postcode
+// is five-digit or none; its old postcode six-digit or none.
 inline constexpr std::uint32_t kSixDigits = 1000000;
 
 struct RowRecord {

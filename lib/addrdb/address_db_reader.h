@@ -77,6 +77,10 @@ struct BuildingSlot {
 // The most roads asked for at once.
 inline constexpr std::size_t kRoadPrefetchLimit = 16;
 
+// Whether text is a date YYYY-MM-DD, or a month YYYY-MM (month 01-12, day
+// 01-31).
+bool IsEditionDate(std::string_view text);
+
 // A region in UTF-8 (서울, 서울시, 서울특별시...) as its Roman name, or "".
 std::string_view RegionRoman(std::string_view utf8);
 

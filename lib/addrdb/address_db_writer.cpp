@@ -64,7 +64,13 @@ std::string SmallestFirst(std::string_view cityEn) {
 AddressDbWriter::AddressDbWriter() { m_strings.assign(1, '\0'); }
 
 StrRef AddressDbWriter::Intern(std::string_view text) {
-  if (text.size() > kMaxStringBytes) text = text.substr(0, kMaxStringBytes);
+  if (text.size() > kMaxStringBytes) {
+    // Cut before a character, never inside one.
+    std::size_t end = kMaxStringBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    text = text.substr(0, end);
+    ++m_cut;
+  }
   if (text.empty()) return 0;
   auto [it, added] = m_interned.try_emplace(std::string(text), 0);
   if (added) {
@@ -128,6 +134,35 @@ void AddressDbWriter::Add(const SourceRow& row) {
 void AddressDbWriter::AddInfo(std::string_view line) {
   m_info += line;
   m_info += '\n';
+}
+
+// Drops every row the same in all its fields as one before it (the same
+// source given twice, a building listed twice), keeping the order of the
+// rest: sorted indexes, so that a million copies cost no more than a
+// million rows.
+void AddressDbWriter::MergeDuplicates() {
+  const auto key = [this](std::uint32_t i) {
+    const RowRecord& r = m_rows[i];
+    return std::make_tuple(r.road, r.main, r.sub, r.flags, r.dong, r.ri, r.building, r.bulk, r.postcode, r.oldPostcode,
+                           r.lotMain, r.lotSub);
+  };
+  std::vector<std::uint32_t> order(m_rows.size());
+  std::iota(order.begin(), order.end(), 0u);
+  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    const auto ka = key(a), kb = key(b);
+    return ka < kb || (ka == kb && a < b);
+  });
+  std::vector<bool> duplicate(m_rows.size());
+  for (std::size_t k = 1; k < order.size(); ++k) {
+    if (key(order[k]) == key(order[k - 1])) duplicate[order[k]] = true;
+  }
+  std::vector<std::uint32_t>().swap(order);
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < m_rows.size(); ++i) {
+    if (!duplicate[i]) m_rows[kept++] = m_rows[i];
+  }
+  m_merged += m_rows.size() - kept;
+  m_rows.resize(kept);
 }
 
 // Rank of each road by region, city, town and name.
@@ -322,9 +357,24 @@ std::vector<BuildingBucket> AddressDbWriter::BuildingTable(const std::vector<Row
   std::fill(std::begin(empty.roads), std::end(empty.roads), kNoRoad);
   std::vector<BuildingBucket> buckets(std::max<std::size_t>(1, (rows.size() + 3) / 4), empty);
   std::vector<std::uint8_t> used(buckets.size());
+  // A road and number's rows follow one another. Its first postcode and
+  // one other tell conversion all it needs (the one code, or that there are
+  // several): more slots would only lengthen the probe.
+  std::uint32_t lastRoad = kNoRoad, lastKey = 0, firstCode = 0;
+  std::size_t taken = 0;
   for (const RowRecord& r : rows) {
     const std::uint32_t key = RowKey(r.flags & kBasement, r.main, r.sub);
     if (!KeyIsExact(key)) continue;
+    const std::uint32_t code = r.postcode != 0 ? r.postcode : r.oldPostcode;
+    if (r.road != lastRoad || key != lastKey) {
+      lastRoad = r.road;
+      lastKey = key;
+      firstCode = code;
+      taken = 0;
+    } else if (taken == 2 || code == firstCode) {
+      continue;
+    }
+    ++taken;
     std::size_t b = BuildingHome(nameHashes[r.road], key, buckets.size());
     while (used[b] == kBucketSlots) {
       buckets[b].overflow = 1;
@@ -334,12 +384,13 @@ std::vector<BuildingBucket> AddressDbWriter::BuildingTable(const std::vector<Row
     const std::size_t slot = used[b]++;
     bucket.keys[slot] = key;
     bucket.roads[slot] = r.road;
-    bucket.postcodes[slot] = r.postcode != 0 ? r.postcode : r.oldPostcode;
+    bucket.postcodes[slot] = code;
   }
   return buckets;
 }
 
 bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
+  MergeDuplicates();
   const std::vector<std::uint32_t> roadRank = RankRoads();
   std::vector<RoadRecord> roads(m_roads.size());
   for (std::uint32_t id = 0; id < m_roads.size(); ++id) roads[roadRank[id]] = m_roads[id];
@@ -370,7 +421,8 @@ bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
   const std::size_t distinctPostcodes = postcodes.empty() ? DistinctCodes(rows, oldPostcodes, &RowRecord::oldPostcode)
                                                           : DistinctCodes(rows, postcodes, &RowRecord::postcode);
   const std::string info = "rows\t" + std::to_string(rows.size()) + "\nroads\t" + std::to_string(roads.size()) +
-                           "\npostcodes\t" + std::to_string(distinctPostcodes) + "\n" + m_info;
+                           "\npostcodes\t" + std::to_string(distinctPostcodes) + "\ncurrent\t" +
+                           std::to_string(postcodes.size()) + "\nmerged\t" + std::to_string(m_merged) + "\n" + m_info;
   SectionList sections;
   sections.Add(kStrings, m_strings);
   sections.Add(kRoads, Bytes(roads));

@@ -48,6 +48,10 @@ class AddressDbWriter {
   // A line for the info section ("source\t...", "skipped\tN").
   void AddInfo(std::string_view line);
   std::size_t rowCount() const { return m_rows.size(); }
+  // After Write: the rows dropped as copies of others, and the texts cut
+  // to 255 bytes (at a character's start).
+  std::size_t merged() const { return m_merged; }
+  std::size_t cut() const { return m_cut; }
 
   // Sorts, indexes and hands the file to sink piece by piece; false as soon
   // as sink does.
@@ -55,6 +59,7 @@ class AddressDbWriter {
 
  private:
   StrRef Intern(std::string_view text);
+  void MergeDuplicates();
   std::string_view Text(StrRef ref) const;
   std::uint32_t RoadId(const SourceRow& row);
   std::vector<std::uint32_t> RankRoads() const;
@@ -79,6 +84,8 @@ class AddressDbWriter {
   std::vector<RoadRecord> m_roads;
   std::vector<RowRecord> m_rows;
   std::string m_info;
+  std::size_t m_merged = 0;
+  std::size_t m_cut = 0;
 };
 
 // "Suwon-si Yeongtong-gu" (largest first) becomes "Yeongtong-gu, Suwon-si";

@@ -74,11 +74,41 @@ bool ReadNumbers(const Columns& c, const std::array<std::string_view, kMaxColumn
          (c.oldPostcode == kNone || Postcode(f[c.oldPostcode], true, row.oldPostcode)) &&
          Flag(f[c.basement], row.basement) && Flag(f[c.mountain], row.mountain) &&
          Numbers(f[c.main], f[c.sub], 0xFFFF, row.main, row.sub) &&
-         (f[c.lotMain].empty() || Numbers(f[c.lotMain], f[c.lotSub], 0xFFFFFFFF, row.lotMain, row.lotSub)) &&
-         !f[c.road].empty();
+         (f[c.lotMain].empty() || Numbers(f[c.lotMain], f[c.lotSub], 0xFFFFFFFF, row.lotMain, row.lotSub));
 }
 
+bool IsC1(std::string_view text, std::size_t i) {
+  return static_cast<unsigned char>(text[i]) == 0xC2 && i + 1 < text.size() &&
+         static_cast<unsigned char>(text[i + 1]) >= 0x80 && static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+}
+
+bool IsC0(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
 }  // namespace
+
+bool HasControl(std::string_view utf8) {
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    if (IsC0(utf8[i]) || IsC1(utf8, i)) return true;
+  }
+  return false;
+}
+
+std::string WithoutControls(std::string_view utf8) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const bool c1 = IsC1(utf8, i);
+    if (!c1 && !IsC0(utf8[i])) {
+      out += utf8[i];
+      continue;
+    }
+    const auto c = static_cast<unsigned char>(utf8[c1 ? ++i : i]);
+    out += c1 ? "\\u00" : "\\x";
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+  }
+  return out;
+}
 
 SourceFormat ReadHeader(std::string_view line) {
   line = StripLineEnd(line);
@@ -110,6 +140,8 @@ const char* RowErrorText(RowError error) {
     case RowError::kColumns: return "a wrong number of columns";
     case RowError::kNumber: return "a bad number";
     case RowError::kEncoding: return "bytes invalid in the file's encoding";
+    case RowError::kControl: return "a control character in a field";
+    case RowError::kName: return "no region or road name";
   }
   return "";
 }
@@ -123,6 +155,7 @@ RowError ParseRow(const SourceFormat& format, std::string_view line, std::string
     if (!IsValidUtf8(line)) return RowError::kEncoding;
     scratch.assign(line);
   }
+  if (HasControl(scratch)) return RowError::kControl;
   const Columns& c = format.layout == Layout::k2013 ? k2013Columns : kCurrentColumns;
   std::array<std::string_view, kMaxColumns> f{};
   std::size_t count = 0;
@@ -137,6 +170,13 @@ RowError ParseRow(const SourceFormat& format, std::string_view line, std::string
   if (count != c.count) return RowError::kColumns;
   row = SourceRow{};
   if (!ReadNumbers(c, f, row)) return RowError::kNumber;
+  if (f[c.region].empty() || f[c.road].empty()) return RowError::kName;
+  // A six-digit code (the 2013 files have no other) was abolished in 2015:
+  // it is an old postcode, never a current one.
+  if (row.postcode >= kSixDigits) {
+    if (row.oldPostcode == 0) row.oldPostcode = row.postcode;
+    row.postcode = 0;
+  }
   row.region = f[c.region];
   row.regionEn = f[c.regionEn];
   row.city = f[c.city];

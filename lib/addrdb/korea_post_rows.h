@@ -29,7 +29,14 @@ enum class RowError {
   kColumns,   // a wrong column count
   kNumber,    // a postcode, building or lot number that is no number, or a flag not 0 or 1
   kEncoding,  // bytes invalid in the file's encoding
+  kControl,   // a control character (TAB, CR, ESC...) in a field
+  kName,      // no region or road name
 };
+
+// Whether UTF-8 text holds a C0 control, DEL or a C1 control.
+bool HasControl(std::string_view utf8);
+// text with those written as \xHH (\u00HH for C1), for a line of its own.
+std::string WithoutControls(std::string_view utf8);
 
 // What the user is told for a skipped row.
 const char* RowErrorText(RowError error);

@@ -146,8 +146,7 @@ AnswerKey KeyOf(const DatabaseReader& db, const MatchCandidate& c) {
   return k;
 }
 
-void WriteAnswer(const DatabaseReader& db, const MatchCandidate& c, const AnswerKey& key,
-                 DatabaseAnswer& answer) {
+void WriteAnswer(const DatabaseReader& db, const MatchCandidate& c, const AnswerKey& key, DatabaseAnswer& answer) {
   answer.street.clear();
   if (key.street) db.EnglishStreet(c.road, c.row, answer.street);
   answer.district.clear();
@@ -156,7 +155,10 @@ void WriteAnswer(const DatabaseReader& db, const MatchCandidate& c, const Answer
     answer.district += key.district[k];
   }
   answer.region.assign(key.region);
-  DatabaseReader::PostcodeText(key.postcode, answer.postcode);
+  // The buildings' table holds the current code, else the old one.
+  const bool old = key.postcode >= kSixDigits;
+  DatabaseReader::PostcodeText(old ? 0 : key.postcode, answer.postcode);
+  DatabaseReader::PostcodeText(old ? key.postcode : 0, answer.oldPostcode);
 }
 
 }  // namespace
@@ -195,7 +197,10 @@ bool AnswerFromDatabase(const AddressDatabase& db, const TypedAddress& typed, bo
   }
   if (!sameStreet && !lot) return false;
   WriteAnswer(*impl, candidates[0], first, answer);
-  if (!samePostcode) answer.postcode.clear();
+  if (!samePostcode) {
+    answer.postcode.clear();
+    answer.oldPostcode.clear();
+  }
   if (lot && (keepLot || !sameStreet)) answer.street.clear();
   return true;
 }

@@ -38,7 +38,8 @@ struct DatabaseAnswer {
   std::string street;    // "152 Teheran-ro"
   std::string district;  // town, city: "Yeongtong-gu, Suwon-si"
   std::string region;
-  std::string postcode;  // "06236", or "135-080" in older data
+  std::string postcode;     // "06236", or "" where the data has only an old code
+  std::string oldPostcode;  // "135-080" where the data has no current code
 };
 
 // A building the words fit.

@@ -361,7 +361,7 @@ class OfficialAddress {
     m_signs.number = !m_typed.number.empty();
     m_signs.street = m_street.size() != 0;
     m_signs.fromDatabase = fromDatabase;
-    m_signs.dataGavePostcode = fromDatabase && !m_answer.postcode.empty();
+    m_signs.dataGavePostcode = fromDatabase && (!m_answer.postcode.empty() || !m_answer.oldPostcode.empty());
     WriteAddress(m_typed.regionRoman, country.empty() ? kOfficialCountry : country, fromDatabase, output, fields);
     return true;
   }
@@ -622,6 +622,7 @@ class OfficialAddress {
       fields->postcode.assign(groups[4]);
       fields->country.assign(groups[5]);
       fields->source = fromDatabase ? kSourceDatabase : kSourceRules;
+      if (fromDatabase && !m_answer.oldPostcode.empty()) fields->oldPostcode = m_answer.oldPostcode;
     }
     output.resize(CutAtCharacter(output, kOutputBufferBytes));
   }
