@@ -408,6 +408,10 @@ bool ConvertBytesKeepingFields(std::string_view text, const Options& options, bo
       return false;
     }
   }
+  std::string why;
+  if (options.style == Style::Official && WhyNotAnAddress(result.normalized, why)) {
+    result.warnings.push_back(Warning{"not-an-address", std::move(why)});
+  }
   HangulRomanizer& romanizer = parts.Engine(options.style, privateCodes);
   romanizer.Romanize(result.normalized);
   romanizer.GetResult(result.output);

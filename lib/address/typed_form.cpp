@@ -463,6 +463,27 @@ bool ReadTypedForm(std::string_view text, bool privateCodes, const AddressDataba
   return reader.Read(text);
 }
 
+bool WhyNotAnAddress(std::string_view text, std::string& why) {
+  static constexpr std::string_view kPlaceEnds[] = {"\xBD\xC3", "\xB1\xBA", "\xB1\xB8", "\xC0\xBE", "\xB8\xE9",
+                                                    "\xB5\xBF", "\xB8\xAE", "\xB7\xCE", "\xB1\xE6"};
+  bool place = false, number = false;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find(' ', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view word = text.substr(start, end - start);
+    start = end + 1;
+    while (!word.empty() && word.back() == ',') word.remove_suffix(1);
+    if (word.size() >= 4 &&
+        std::find(std::begin(kPlaceEnds), std::end(kPlaceEnds), word.substr(word.size() - 2)) != std::end(kPlaceEnds)) {
+      place = true;
+    }
+    number = number || (!word.empty() && word.back() >= '0' && word.back() <= '9');
+  }
+  if (!place || !number) return false;
+  why = "read as plain text: no region (the first word names no province or metropolitan city)";
+  return true;
+}
+
 // ---- Loose jamo at the UTF-8 edge -------------------------------------------
 
 bool HasLooseJamo(std::string_view utf8) {
