@@ -239,9 +239,10 @@ void WarnPostcodeDiffers(std::string_view typed, std::string_view data, std::vec
 }
 
 // The first reading stands unless it shows a typed form, or missed what a
-// typed form would explain: no street, or a building the data does not hold.
+// typed form would explain: no street but words read as details, or a
+// numbered building the data does not hold.
 bool FirstReadingStands(const ReadingSigns& signs, bool database) {
-  return signs.street && !signs.typedForm && (!database || signs.fromDatabase);
+  return (signs.street || !signs.details) && !signs.typedForm && (!database || signs.fromDatabase || !signs.number);
 }
 
 // The converter's reading of the typed form, into result; false, touching

@@ -26,6 +26,7 @@ struct DatabaseUse {
 struct ReadingSigns {
   bool number = false;        // a building or lot number
   bool street = false;        // a street (road or locality)
+  bool details = false;       // words after the street, or read as none
   bool fromDatabase = false;  // written from the data
   bool dataGavePostcode = false;
   bool typedForm = false;     // a detail, note or road word only a typed form explains
@@ -34,7 +35,7 @@ struct ReadingSigns {
 
   // Empties it, keeping the strings' buffers.
   void Clear() {
-    number = street = fromDatabase = dataGavePostcode = typedForm = false;
+    number = street = details = fromDatabase = dataGavePostcode = typedForm = false;
     typedPostcode.clear();
     dataPostcode.clear();
   }
