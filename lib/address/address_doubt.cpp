@@ -113,20 +113,57 @@ class Doubter {
   }
 
  private:
+  // The roads of the place typed. Roads come sorted by region and city, so
+  // a place's roads stand together: the range they stand in is found once
+  // per place and kept in the doubt's workspace for the next address.
   template <typename Each>
-  void ForFittingRoads(Each&& each) const {
-    const std::size_t roads = m_db.Count(kRoads);
-    for (std::size_t i = 0; i < roads; ++i) {
+  void ForFittingRoads(Each&& each) {
+    const std::pair<std::size_t, std::size_t> range = PlaceRange();
+    for (std::size_t i = range.first; i < range.second; ++i) {
       const auto road = m_db.Road(i);
       if (road && Fits(*road)) each(*road);
     }
   }
 
-  bool Fits(const RoadRecord& road) const {
-    if (!m_typed.regionRoman.empty() && m_db.Str(road.regionEn) != m_typed.regionRoman &&
-        RegionRoman(m_db.Str(road.region)) != m_typed.regionRoman) {
-      return false;
+  std::pair<std::size_t, std::size_t> PlaceRange() {
+    std::string key(m_typed.regionRoman);
+    for (const std::string& c : m_cities) key += '|' + c;
+    key += '|' + m_town;
+    const std::size_t roads = m_db.Count(kRoads);
+    if (m_out.placesOf != &m_db || m_out.placesRoads != roads) {
+      m_out.places.clear();
+      m_out.placesOf = &m_db;
+      m_out.placesRoads = roads;
     }
+    for (const Doubt::Place& p : m_out.places) {
+      if (p.key == key) return {p.first, p.last};
+    }
+    std::size_t first = roads, last = 0;
+    for (std::size_t i = 0; i < roads; ++i) {
+      const auto road = m_db.Road(i);
+      if (!road || !Fits(*road)) continue;
+      first = std::min(first, i);
+      last = i + 1;
+    }
+    if (first > last) first = last = 0;
+    if (m_out.places.size() >= Doubt::kPlacesKept) m_out.places.erase(m_out.places.begin());
+    m_out.places.push_back(Doubt::Place{key, first, last});
+    return {first, last};
+  }
+
+  // The region's verdict is kept while the roads keep to one region.
+  bool InRegion(const RoadRecord& road) {
+    if (m_typed.regionRoman.empty()) return true;
+    if (road.region != m_lastRegion) {
+      m_lastRegion = road.region;
+      m_lastRegionFits =
+          m_db.Str(road.regionEn) == m_typed.regionRoman || RegionRoman(m_db.Str(road.region)) == m_typed.regionRoman;
+    }
+    return m_lastRegionFits;
+  }
+
+  bool Fits(const RoadRecord& road) {
+    if (!InRegion(road)) return false;
     const std::string_view city = m_db.Str(road.city);
     const std::size_t space = city.find(' ');
     for (const std::string& word : m_cities) {
@@ -225,6 +262,8 @@ class Doubter {
   std::string m_town, m_name;
   Number m_number;
   bool m_hasNumber = false;
+  StrRef m_lastRegion = ~StrRef{0};
+  bool m_lastRegionFits = false;
 };
 
 }  // namespace

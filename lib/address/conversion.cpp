@@ -238,12 +238,10 @@ void WarnPostcodeDiffers(std::string_view typed, std::string_view data, std::vec
                                                      " is written"});
 }
 
-// The first reading stands unless it shows a typed form, or missed what a
-// typed form would explain: no street but words read as details, or a
-// numbered building the data does not hold.
-bool FirstReadingStands(const ReadingSigns& signs, bool database) {
-  return (signs.street || !signs.details) && !signs.typedForm && (!database || signs.fromDatabase || !signs.number);
-}
+// The first reading stands unless it shows a typed form, or read words as
+// details where it found no street. (A building the data does not hold is
+// the doubts' to explain, not the reader's.)
+bool FirstReadingStands(const ReadingSigns& signs) { return (signs.street || !signs.details) && !signs.typedForm; }
 
 // The converter's reading of the typed form, into result; false, touching
 // nothing, when it reads no address. tried: the converter was run.
@@ -277,6 +275,10 @@ bool UseTypedForm(const Options& options, bool privateCodes, std::string_view co
 
 constexpr bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
+bool IsAsciiNumber(std::string_view word) {
+  return !word.empty() && std::all_of(word.begin(), word.end(), IsAsciiDigit);
+}
+
 // A word of the rules' reading before a number that they read as no road
 // (개포르 516): the road as typed, for the data to be asked about.
 bool GuessRoad(std::string_view text, TypedAddress& typed) {
@@ -289,7 +291,9 @@ bool GuessRoad(std::string_view text, TypedAddress& typed) {
     std::string_view word = text.substr(start, end - start);
     start = end + 1;
     while (!word.empty() && word.back() == ',') word.remove_suffix(1);
-    const bool number = !word.empty() && IsAsciiDigit(word[0]) && IsAsciiDigit(word.back());
+    const std::size_t dash = word.find('-');
+    const bool number =
+        IsAsciiNumber(word.substr(0, dash)) && (dash == std::string_view::npos || IsAsciiNumber(word.substr(dash + 1)));
     // A post-office box (사서함) is numbered, and no road.
     const bool box = before.size() >= 6 && before.substr(before.size() - 6) == "\xBB\xE7\xBC\xAD\xC7\xD4";
     if (number && before.size() >= 4 && words >= 2 && !box &&
@@ -314,8 +318,11 @@ void CheckWithData(const Options& options, bool privateCodes, std::string_view c
                    std::string_view text, Result& result, Workspace::Parts& parts) {
   const ReadingSigns& signs = parts.official.LastSigns(privateCodes);
   if (signs.fromDatabase && signs.dataGavePostcode) return;
-  TypedAddress typed = parts.official.LastTyped(privateCodes);
-  if (typed.road.empty() && (!typed.number.empty() || !GuessRoad(text, typed))) return;
+  const TypedAddress& read = parts.official.LastTyped(privateCodes);
+  // A road the rules could not read is guessed only where they read no street.
+  if (read.road.empty() && (!read.number.empty() || signs.street)) return;
+  TypedAddress typed = read;
+  if (typed.road.empty() && !GuessRoad(text, typed)) return;
   Doubt& doubt = parts.doubt;
   DoubtRoadAddress(*options.database, typed, signs.fromDatabase, signs.dataGavePostcode, doubt);
   if (!doubt.road.empty()) {
@@ -349,7 +356,7 @@ bool ConvertOfficial(const Options& options, bool privateCodes, std::string_view
   if (fields) fields->oldPostcode.clear();
   bool read = parts.official.Convert(result.normalized, country, privateCodes, result.output, fields, use);
   const ReadingSigns& signs = parts.official.LastSigns(privateCodes);
-  if (read && FirstReadingStands(signs, options.database != nullptr)) {
+  if (read && FirstReadingStands(signs)) {
     if (!signs.typedPostcode.empty()) WarnPostcodeDiffers(signs.typedPostcode, signs.dataPostcode, result.warnings);
     if (options.database) CheckWithData(options, privateCodes, country, withFields, result.normalized, result, parts);
     return true;
