@@ -303,6 +303,7 @@ class TypedReader {
   // its number, details.
   void SplitJoined() {
     if (m_regionAt >= m_words.size()) return;
+    m_regionRoman = RegionRomanOf(m_words[m_regionAt].text);  // the words move below
     std::vector<Word> words;
     words.reserve(m_words.size() + 4);
     bool cityNext = true, numberDone = false;
@@ -350,8 +351,8 @@ class TypedReader {
       const std::u16string_view bare = EndsWith(head, kBasement)   ? head.substr(0, head.size() - 2)
                                        : EndsWith(head, u"\uC0B0") ? head.substr(0, head.size() - 1)
                                                                    : head;
-      const std::size_t piece = cityNext ? CityPiece(bare) : 0;
-      if (piece != 0) return piece;
+      if (const std::size_t piece = cityNext ? CityPiece(bare) : 0) return piece;
+      if (const std::size_t town = TownPiece(bare)) return town;
       if (IsStreetWord(bare)) return bare.size();
       return 0;
     }
@@ -372,18 +373,29 @@ class TypedReader {
   // with a name of two syllables or more (남동구 and 금남구즉로 stay whole).
   // Sejong has no si, gun or gu; with the data, a road it names stays whole.
   std::size_t CityPiece(std::u16string_view w) const {
-    if (m_regionAt < m_words.size() && RegionRomanOf(m_words[m_regionAt].text) == kSejong) return 0;
-    for (std::size_t k = 1; k + 2 < w.size(); ++k) {
-      if (!IsCityUnit(w[k]) || !IsSyllable(w[k + 1]) || IsCityUnit(w[k + 1])) continue;
+    if (m_regionRoman == kSejong) return 0;
+    const std::size_t town = TownPiece(w);
+    for (std::size_t k = 1; k + 2 < w.size() && (town == 0 || k < town); ++k) {
+      if (!IsCityUnit(w[k]) || (!IsSyllable(w[k + 1]) && !IsDigit(w[k + 1]))) continue;
       const std::u16string_view rest = w.substr(k + 1);
       const std::size_t number = TrailingNumber(rest);
       const std::u16string_view head = rest.substr(0, rest.size() - number);
       const bool unit = head.size() >= 2 && IsCityUnit(head.back());
-      const bool road = head.size() >= 3 && IsStreetWord(head) && !EndsWith(head, u"\uB300\uB85C");
-      const bool roadDaero = head.size() >= 4 && EndsWith(head, u"\uB300\uB85C");
-      if (!unit && !road && !roadDaero) continue;
+      const bool road = head.size() >= 3 && IsStreetWord(head);
+      if (!unit && !road) continue;
       if (m_db && IsDataRoad(*m_db, w.substr(0, w.size() - TrailingNumber(w)))) return 0;
       return k + 1;
+    }
+    return 0;
+  }
+
+  // An eup or myeon at the front of a road word (논공읍노이길): the town
+  // and a road with a name of two syllables or more.
+  static std::size_t TownPiece(std::u16string_view w) {
+    for (std::size_t k = 1; k + 3 < w.size(); ++k) {
+      if ((w[k] != kEup && w[k] != kMyeon) || !IsSyllable(w[k + 1])) continue;
+      const std::u16string_view rest = w.substr(k + 1);
+      if (rest.size() >= 3 && (rest.back() == kRo || rest.back() == kGil)) return k + 1;
     }
     return 0;
   }
@@ -411,7 +423,7 @@ class TypedReader {
     std::u16string& w = m_words[m_regionAt + 1].text;
     if (w.size() < 2 || !IsSyllable(w.back()) || IsCityUnit(w.back()) || IsStreetWord(w)) return;
     std::u16string full;
-    if (!DistrictWithUnit(*m_db, RegionRomanOf(m_words[m_regionAt].text), w, full)) return;
+    if (!DistrictWithUnit(*m_db, m_regionRoman, w, full)) return;
     Warn("region-read-as", "read " + ToUtf8(w) + " as " + ToUtf8(full));
     w = full;
   }
@@ -450,6 +462,7 @@ class TypedReader {
   std::u16string m_text;
   std::vector<Word> m_words;
   std::size_t m_regionAt = 0;
+  std::string_view m_regionRoman;
 };
 
 }  // namespace
