@@ -27,6 +27,8 @@ constexpr const char* kRows[] = {
     "0|737|01|0|135-984|",
     "06329|서울특별시|Seoul|강남구|Gangnam-gu|||1|개포로|Gaepo-ro|0|512|0|3||개포종합상가|1|개포동||개포2동|0|186|"
     "01|17||",
+    "06329|서울특별시|Seoul|강남구|Gangnam-gu|||1|개포로|Gaepo-ro|0|514|0|6||상가2동|1|개포동||개포2동|0|186|"
+    "01|17||",
     "42600|대구광역시|Daegu|달서구|Dalseo-gu|||4|달서대로|Dalseo-daero|0|467|0|4||A동|5|감삼동||죽전동|0|50|01|0||",
     "42601|대구광역시|Daegu|달서구|Dalseo-gu|||4|달서대로|Dalseo-daero|0|467|0|5|||5|감삼동||죽전동|0|51|01|0||",
 };
@@ -221,11 +223,16 @@ TEST_F(TypedFormWithData, NeverConfidentlyWrong) {
       {"서울특별시 강남구 개포로 513",
        "513 Gaepo-ro, Gangnam-gu, Seoul, Republic of Korea",
        "unknown-building",
-       {"서울특별시 강남구 개포로 512 (개포종합상가) 06329", "서울특별시 강남구 개포로 516 (개포주공아파트) 06330"}},
+       {"서울특별시 강남구 개포로 512 (개포종합상가) 06329", "서울특별시 강남구 개포로 514 (상가2동) 06329",
+        "서울특별시 강남구 개포로 516 (개포주공아파트) 06330"}},
       {"대구광역시 달서구 달서대로 467",
        "467 Dalseo-daero, Dalseo-gu, Daegu, Republic of Korea",
        "ambiguous",
        {"대구광역시 달서구 달서대로 467 (A동) 42600", "대구광역시 달서구 달서대로 467 42601"}},
+      {"서울 강남구 개포동 186-17번지",
+       "186-17 Gaepo-dong, Gangnam-gu, Seoul, 06329, Republic of Korea",
+       "ambiguous",
+       {"서울특별시 강남구 개포로 512 (개포종합상가) 06329", "서울특별시 강남구 개포로 514 (상가2동) 06329"}},
       // A district the data does not cover says nothing of its roads.
       {"서울 종로구 세종대로 175", "175 Sejong-daero, Jongno-gu, Seoul, Republic of Korea", "", {}},
       {"강남구 개포르 516", "Gangnamgu gaeporeu 516", "not-an-address", {}},

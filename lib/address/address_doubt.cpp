@@ -249,6 +249,30 @@ class Doubter {
                                  "; the address is written by the rules, without a postcode");
   }
 
+ public:
+  // The buildings at the lot typed, in the place typed.
+  void AtLot() {
+    std::string locality;
+    Cp949ToUtf8(m_typed.locality, locality);
+    if (!m_hasNumber) return;
+    std::vector<std::uint32_t> rows, fitting;
+    m_db.RowsAtLot(locality, m_number, rows);
+    for (const std::uint32_t i : rows) {
+      const auto row = m_db.Row(i);
+      const auto road = row ? m_db.Road(row->road) : std::nullopt;
+      if (road && Fits(*road)) fitting.push_back(i);
+    }
+    if (fitting.size() < 2) return;
+    for (const std::uint32_t i : fitting) Suggest(i);
+    if (m_out.suggestions.size() < 2) {
+      m_out.suggestions.clear();  // one building, written from several rows
+      return;
+    }
+    Warn("ambiguous", std::to_string(fitting.size()) + " buildings of the data stand at " + locality + " " +
+                          std::string(m_typed.number) + "; the lot number is written");
+  }
+
+ private:
   void Ambiguous(const std::vector<std::uint32_t>& rows) {
     for (const std::uint32_t i : rows) Suggest(i);
     Warn("ambiguous", std::to_string(rows.size()) + " buildings of the data fit " + m_name + " " +
@@ -267,6 +291,15 @@ class Doubter {
 };
 
 }  // namespace
+
+void DoubtLotAddress(const AddressDatabase& db, const TypedAddress& typed, Doubt& out) {
+  out.warnings.clear();
+  out.suggestions.clear();
+  out.road.clear();
+  const DatabaseReader* impl = AddressDatabaseSeam::Of(db);
+  if (impl == nullptr || typed.locality.empty() || typed.number.empty()) return;
+  Doubter(*impl, typed, out).AtLot();
+}
 
 void DoubtRoadAddress(const AddressDatabase& db, const TypedAddress& typed, bool answered, bool postcodeGiven,
                       Doubt& out) {

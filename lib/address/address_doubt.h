@@ -35,4 +35,8 @@ struct Doubt {
 void DoubtRoadAddress(const AddressDatabase& db, const TypedAddress& typed, bool answered, bool postcodeGiven,
                       Doubt& out);
 
+// A lot address (typed.locality and number) that the data places on two
+// or more buildings: ambiguous, with them as suggestions.
+void DoubtLotAddress(const AddressDatabase& db, const TypedAddress& typed, Doubt& out);
+
 }  // namespace jasokit::detail

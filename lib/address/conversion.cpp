@@ -317,13 +317,20 @@ bool GuessRoad(std::string_view text, TypedAddress& typed) {
 void CheckWithData(const Options& options, bool privateCodes, std::string_view country, bool withFields,
                    std::string_view text, Result& result, Workspace::Parts& parts) {
   const ReadingSigns& signs = parts.official.LastSigns(privateCodes);
-  if (signs.fromDatabase && signs.dataGavePostcode) return;
   const TypedAddress& read = parts.official.LastTyped(privateCodes);
+  Doubt& doubt = parts.doubt;
+  if (signs.fromDatabase && read.road.empty() && !signs.dataGaveStreet) {
+    // A lot the data answered without its street: more than one building stands there.
+    DoubtLotAddress(*options.database, read, doubt);
+    result.warnings.insert(result.warnings.end(), doubt.warnings.begin(), doubt.warnings.end());
+    result.suggestions = doubt.suggestions;
+    return;
+  }
+  if (signs.fromDatabase && signs.dataGavePostcode) return;
   // A road the rules could not read is guessed only where they read no street.
   if (read.road.empty() && (!read.number.empty() || signs.street)) return;
   TypedAddress typed = read;
   if (typed.road.empty() && !GuessRoad(text, typed)) return;
-  Doubt& doubt = parts.doubt;
   DoubtRoadAddress(*options.database, typed, signs.fromDatabase, signs.dataGavePostcode, doubt);
   if (!doubt.road.empty()) {
     const std::size_t begin = static_cast<std::size_t>(typed.road.data() - text.data());

@@ -365,6 +365,7 @@ class OfficialAddress {
     m_signs.details = !m_details.empty() && !m_box;
     m_signs.fromDatabase = fromDatabase;
     m_signs.dataGavePostcode = fromDatabase && !m_answer.postcode.empty();
+    m_signs.dataGaveStreet = fromDatabase && !m_answer.street.empty();
     WriteAddress(m_typed.regionRoman, country.empty() ? kOfficialCountry : country, fromDatabase, output, fields);
     return true;
   }

@@ -29,13 +29,14 @@ struct ReadingSigns {
   bool details = false;       // words after the street, or read as none
   bool fromDatabase = false;  // written from the data
   bool dataGavePostcode = false;
+  bool dataGaveStreet = false;
   bool typedForm = false;     // a detail, note or road word only a typed form explains
   std::string typedPostcode;  // a typed postcode the data's replaced, or ""
   std::string dataPostcode;   // the data's, written in its place
 
   // Empties it, keeping the strings' buffers.
   void Clear() {
-    number = street = details = fromDatabase = dataGavePostcode = typedForm = false;
+    number = street = details = fromDatabase = dataGavePostcode = dataGaveStreet = typedForm = false;
     typedPostcode.clear();
     dataPostcode.clear();
   }

@@ -343,7 +343,7 @@ class TypedReader {
   }
 
   // The length of the first piece of w, or 0 to keep it whole.
-  std::size_t NextPiece(std::u16string_view w, bool& cityNext) const {
+  std::size_t NextPiece(std::u16string_view w, bool& cityNext) {
     const std::size_t number = TrailingNumber(w);
     if (number != 0 && number < w.size()) {
       // 개포로516, 개포로지하420, 개포동185, 개포동산12
@@ -372,11 +372,13 @@ class TypedReader {
   // where the rest is a word of its own: a unit (수원시영통구), or a road
   // with a name of two syllables or more (남동구 and 금남구즉로 stay whole).
   // Sejong has no si, gun or gu; with the data, a road it names stays whole.
-  std::size_t CityPiece(std::u16string_view w) const {
+  std::size_t CityPiece(std::u16string_view w) {
     if (m_regionRoman == kSejong) return 0;
     const std::size_t town = TownPiece(w);
     for (std::size_t k = 1; k + 2 < w.size() && (town == 0 || k < town); ++k) {
       if (!IsCityUnit(w[k]) || (!IsSyllable(w[k + 1]) && !IsDigit(w[k + 1]))) continue;
+      // Under a city, only its gu (수원시영통구): 서구서대구로 is one district.
+      if (m_cityUnit != 0 && (m_cityUnit != kSi || w[k] != kGu)) continue;
       const std::u16string_view rest = w.substr(k + 1);
       const std::size_t number = TrailingNumber(rest);
       const std::u16string_view head = rest.substr(0, rest.size() - number);
@@ -384,6 +386,7 @@ class TypedReader {
       const bool road = head.size() >= 3 && IsStreetWord(head);
       if (!unit && !road) continue;
       if (m_db && IsDataRoad(*m_db, w.substr(0, w.size() - TrailingNumber(w)))) return 0;
+      m_cityUnit = w[k];
       return k + 1;
     }
     return 0;
@@ -463,6 +466,7 @@ class TypedReader {
   std::vector<Word> m_words;
   std::size_t m_regionAt = 0;
   std::string_view m_regionRoman;
+  char16_t m_cityUnit = 0;  // of the last district taken out of a word
 };
 
 }  // namespace
