@@ -265,11 +265,12 @@ bool UseTypedForm(const Options& options, bool privateCodes, std::string_view co
   AddressFields& fields = ReusedFields(result);
   std::swap(fields, parts.typedFields);
   if (form.oldPostcode.empty()) return true;
-  if (fields.oldPostcode.empty()) {
-    fields.oldPostcode = form.oldPostcode;
-  } else if (fields.oldPostcode != form.oldPostcode) {
-    WarnPostcodeDiffers(form.oldPostcode, fields.oldPostcode, result.warnings);
-  }
+  // The data's six-digit code, given as the old postcode or, from older
+  // data, as the postcode.
+  const std::string& data = !fields.oldPostcode.empty() ? fields.oldPostcode : fields.postcode;
+  const bool dataHasOne = data.size() == 7 && data[3] == '-';
+  if (dataHasOne && data != form.oldPostcode) WarnPostcodeDiffers(form.oldPostcode, data, result.warnings);
+  if (fields.oldPostcode.empty()) fields.oldPostcode = dataHasOne ? data : form.oldPostcode;
   return true;
 }
 
