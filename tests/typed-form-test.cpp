@@ -260,6 +260,7 @@ TEST_F(TypedFormWithData, NeverConfidentlyWrong) {
 struct Row {
   std::string postcode, region, regionEn, city, cityEn, road, roadEn, number;
   bool basement = false;
+  std::string dong, lot;  // the lot address's locality and number ("산 12", "185-3")
 };
 
 std::vector<std::string> Split(const std::string& line) {
@@ -303,6 +304,11 @@ std::map<std::string, std::string> Forms(const Row& r) {
   f["full-width number"] =
       r.region + " " + r.city + " " + r.road + " " + (r.basement ? "지하 " : "") + FullWidth(r.number);
   f["details joined"] = clean + " 101동1203호";
+  // With the data only: what the text does not say, or says wrongly.
+  f["wrong code (data)"] = "(00000) " + clean;
+  if (r.city.size() > 3)
+    f["district without unit (data)"] = r.region + " " + r.city.substr(0, r.city.size() - 3) + " " + street;
+  if (!r.dong.empty()) f["lot with 번지 (data)"] = r.region + " " + r.city + " " + r.dong + " " + r.lot + "번지";
   return f;
 }
 
@@ -316,7 +322,9 @@ TEST(TypedFormRows, RealRowsTypedEveryWay) {
   while (std::getline(in, line)) {
     const std::vector<std::string> f = Split(line);
     if (f.size() != 26 || !f[5].empty()) continue;  // rows with a town are typed with it; left out here
-    Row r{f[0], f[1], f[2], f[3], f[4], f[8], f[9], f[11] + (f[12] == "0" ? "" : "-" + f[12]), f[10] == "1"};
+    const std::string lot = (f[20] == "1" ? "산 " : "") + f[21] + (f[23] == "0" ? "" : "-" + f[23]);
+    Row r{f[0],         f[1],  f[2], f[3], f[4], f[8], f[9], f[11] + (f[12] == "0" ? "" : "-" + f[12]),
+          f[10] == "1", f[17], lot};
     lines.push_back(line);
     rows.push_back(r);
   }
@@ -345,7 +353,11 @@ TEST(TypedFormRows, RealRowsTypedEveryWay) {
     for (const auto& [name, text] : forms) {
       ++cases;
       const std::string want = (name == "details joined" ? "101-dong 1203-ho, " : "") + street + place;
-      if (Convert(text, withData).output != want) ++misses[name];
+      const Result got = Convert(text, withData);
+      // Buildings that share a lot are named as candidates, not guessed.
+      const bool shared = !got.warnings.empty() && got.warnings.back().code == "ambiguous";
+      if (got.output != want && !shared) ++misses[name];
+      if (name.find("(data)") != std::string::npos) continue;
       std::string rules = Convert(text, rulesOnly).output;
       if (name != "details joined" && name.find("code") == std::string::npos && rules != cleanRules) {
         ++sameWithoutData[name];
