@@ -79,6 +79,23 @@ TEST(CliConvert, InvalidUtf8IsReportedOnce) {
   EXPECT_EQ(io.err, "jasokit convert: warning: line 2: invalid UTF-8, converted as U+FFFD\n");
 }
 
+TEST(CliConvert, TypedFormWarningsGoToStandardErrorWithASummary) {
+  FakeIo io("서울특별씨 강남구 개포로 516\n서울 강남구 개포로 516\n135-240 서울 강남구 개포로 516\n");
+  EXPECT_EQ(RunJasokit(io, {"convert", "--style", "official"}), cli::kExitOk);
+  const std::string line = "516 Gaepo-ro, Gangnam-gu, Seoul, Republic of Korea\n";
+  EXPECT_EQ(io.out, line + line + line);
+  EXPECT_EQ(io.err,
+            "jasokit convert: warning: line 1: region-read-as: read 서울특별씨 as 서울특별시\n"
+            "jasokit convert: warning: line 3: old-postcode: the six-digit postcode 135-240 is no longer in use; "
+            "it is given as the old postcode, not in the address\n"
+            "jasokit convert: 2 lines with warnings; --json lists them\n");
+  FakeIo json("135-240 서울 강남구 개포로 516\n");
+  EXPECT_EQ(RunJasokit(json, {"convert", "--style", "official", "--json"}), cli::kExitOk);
+  EXPECT_NE(json.out.find("\"old_postcode\":\"135-240\""), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"warnings\":[{\"code\":\"old-postcode\""), std::string::npos) << json.out;
+  EXPECT_EQ(json.err, "");
+}
+
 TEST(CliConvert, NulBytesAreReportedOnce) {
   FakeIo io(std::string("a\0b\nc\0\n", 7));
   EXPECT_EQ(RunJasokit(io, {"convert"}), cli::kExitOk);

@@ -111,14 +111,29 @@ TEST(ResultJsonTest, WritesEveryMemberInOrder) {
   r.output = "Seoul";
   std::string out;
   cli::AppendResultJson(r, out);
-  EXPECT_EQ(out, "{\"status\":\"Address\",\"normalized\":\"서울 \\\"1\\\"\",\"output\":\"Seoul\",\"fields\":null,\"warnings\":[]}");
+  EXPECT_EQ(out,
+            "{\"status\":\"Address\",\"normalized\":\"서울 "
+            "\\\"1\\\"\",\"output\":\"Seoul\",\"fields\":null,\"warnings\":[]}");
   r.fields = AddressFields{"B1", "12 Teheran-ro", "Gangnam-gu", "Seoul", "06234", "Korea", "rules"};
   r.output = std::string(5000, 'x');  // past the size written in one piece
   out = "[";
   cli::AppendResultJson(r, out);
   EXPECT_EQ(out, "[{\"status\":\"Address\",\"normalized\":\"서울 \\\"1\\\"\",\"output\":\"" + r.output +
                      "\",\"fields\":{\"detail\":\"B1\",\"street\":\"12 Teheran-ro\",\"district\":\"Gangnam-gu\","
-                     "\"region\":\"Seoul\",\"postcode\":\"06234\",\"old_postcode\":\"\",\"country\":\"Korea\",\"source\":\"rules\"},\"warnings\":[]}");
+                     "\"region\":\"Seoul\",\"postcode\":\"06234\",\"old_postcode\":\"\",\"country\":\"Korea\","
+                     "\"source\":\"rules\"},\"warnings\":[]}");
+  // Suggestions, where there are some, come before the warnings.
+  r.fields.reset();
+  r.output = "x";
+  r.suggestions = {{"서울특별시 강남구 개포로 516", "516 Gaepo-ro, Gangnam-gu, Seoul", "06330"}};
+  r.warnings = {{"unknown-road", "no \"road\""}};
+  out.clear();
+  cli::AppendResultJson(r, out);
+  EXPECT_EQ(
+      out,
+      "{\"status\":\"Address\",\"normalized\":\"서울 \\\"1\\\"\",\"output\":\"x\",\"fields\":null,"
+      "\"suggestions\":[{\"address\":\"서울특별시 강남구 개포로 516\",\"english\":\"516 Gaepo-ro, Gangnam-gu, "
+      "Seoul\",\"postcode\":\"06330\"}],\"warnings\":[{\"code\":\"unknown-road\",\"message\":\"no \\\"road\\\"\"}]}");
 }
 
 }  // namespace

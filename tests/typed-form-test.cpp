@@ -25,6 +25,12 @@ constexpr const char* kRows[] = {
     "01|0|135-240|",
     "06236|서울특별시|Seoul|강남구|Gangnam-gu|||2|테헤란로|Teheran-ro|0|152|0|2||강남파이낸스센터|1|역삼동||역삼1동|"
     "0|737|01|0|135-984|",
+    "06329|서울특별시|Seoul|강남구|Gangnam-gu|||1|개포로|Gaepo-ro|0|512|0|3||개포종합상가|1|개포동||개포2동|0|186|"
+    "01|17||",
+    "06329|서울특별시|Seoul|강남구|Gangnam-gu|||1|개포로|Gaepo-ro|0|514|0|6||상가2동|1|개포동||개포2동|0|186|"
+    "01|17||",
+    "42600|대구광역시|Daegu|달서구|Dalseo-gu|||4|달서대로|Dalseo-daero|0|467|0|4||A동|5|감삼동||죽전동|0|50|01|0||",
+    "42601|대구광역시|Daegu|달서구|Dalseo-gu|||4|달서대로|Dalseo-daero|0|467|0|5|||5|감삼동||죽전동|0|51|01|0||",
 };
 
 // Builds a database of rows in memory; empty when they are refused.
@@ -174,7 +180,7 @@ TEST(TypedForm, DetailsStayInTheirPlace) {
 class TypedFormWithData : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_bytes = BuildDatabase({kRows[0], kRows[1]});
+    m_bytes = BuildDatabase({std::begin(kRows), std::end(kRows)});
     ASSERT_EQ(m_db.OpenBytes(m_bytes), AddressDbStatus::Ok);
   }
   std::string m_bytes;
@@ -195,11 +201,66 @@ TEST_F(TypedFormWithData, TheDataWinsAndSaysSo) {
   ExpectAll(std::begin(cases), std::end(cases), &m_db);
 }
 
+// Where the data gives no building, or more than one: the rules' answer, the
+// reason, and real addresses near; one road one jamo off is read.
+TEST_F(TypedFormWithData, NeverConfidentlyWrong) {
+  struct Case {
+    const char* input;
+    const char* output;
+    const char* warnings;
+    std::vector<std::string> suggestions;  // address (postcode)
+  };
+  const Case cases[] = {
+      {"서울 강남구 개포르 516", kGaepoCode, "corrected", {"서울특별시 강남구 개포로 516 (개포주공아파트) 06330"}},
+      {"서울 강남구 개퍼르 516",
+       "Gaepeoreu 516, Gangnam-gu, Seoul, Republic of Korea",
+       "unknown-road",
+       {"서울특별시 강남구 개포로 516 (개포주공아파트) 06330"}},
+      {"서울 강남구 ㄱㅍㄹ 516",
+       "ㄱㅍㄹ 516, Gangnam-gu, Seoul, Republic of Korea",
+       "unknown-road",
+       {"서울특별시 강남구 개포로 516 (개포주공아파트) 06330"}},
+      {"서울특별시 강남구 개포로 513",
+       "513 Gaepo-ro, Gangnam-gu, Seoul, Republic of Korea",
+       "unknown-building",
+       {"서울특별시 강남구 개포로 512 (개포종합상가) 06329", "서울특별시 강남구 개포로 514 (상가2동) 06329",
+        "서울특별시 강남구 개포로 516 (개포주공아파트) 06330"}},
+      {"대구광역시 달서구 달서대로 467",
+       "467 Dalseo-daero, Dalseo-gu, Daegu, Republic of Korea",
+       "ambiguous",
+       {"대구광역시 달서구 달서대로 467 (A동) 42600", "대구광역시 달서구 달서대로 467 42601"}},
+      {"서울 강남구 개포동 186-17번지",
+       "186-17 Gaepo-dong, Gangnam-gu, Seoul, 06329, Republic of Korea",
+       "ambiguous",
+       {"서울특별시 강남구 개포로 512 (개포종합상가) 06329", "서울특별시 강남구 개포로 514 (상가2동) 06329"}},
+      // A district the data does not cover says nothing of its roads.
+      {"서울 종로구 세종대로 175", "175 Sejong-daero, Jongno-gu, Seoul, Republic of Korea", "", {}},
+      {"강남구 개포르 516", "Gangnamgu gaeporeu 516", "not-an-address", {}},
+  };
+  Options options;
+  options.style = Style::Official;
+  options.database = &m_db;
+  for (const Case& c : cases) {
+    const Result r = Convert(c.input, options);
+    EXPECT_EQ(r.output, c.output) << c.input;
+    EXPECT_EQ(Codes(r), c.warnings) << c.input;
+    std::vector<std::string> got;
+    for (const Suggestion& s : r.suggestions) got.push_back(s.address + " " + s.postcode);
+    EXPECT_EQ(got, c.suggestions) << c.input;
+  }
+  const Result r = Convert("서울 강남구 개포르 516", options);
+  ASSERT_EQ(r.suggestions.size(), 1u);
+  EXPECT_EQ(r.suggestions[0].english, "516 Gaepo-ro, Gangnam-gu, Seoul");
+  ASSERT_TRUE(r.fields);
+  EXPECT_EQ(r.fields->source, "database");
+}
+
 // ---- Real rows, typed every way --------------------------------------------
 
 struct Row {
   std::string postcode, region, regionEn, city, cityEn, road, roadEn, number;
   bool basement = false;
+  std::string dong, lot;  // the lot address's locality and number ("산 12", "185-3")
 };
 
 std::vector<std::string> Split(const std::string& line) {
@@ -243,6 +304,11 @@ std::map<std::string, std::string> Forms(const Row& r) {
   f["full-width number"] =
       r.region + " " + r.city + " " + r.road + " " + (r.basement ? "지하 " : "") + FullWidth(r.number);
   f["details joined"] = clean + " 101동1203호";
+  // With the data only: what the text does not say, or says wrongly.
+  f["wrong code (data)"] = "(00000) " + clean;
+  if (r.city.size() > 3)
+    f["district without unit (data)"] = r.region + " " + r.city.substr(0, r.city.size() - 3) + " " + street;
+  if (!r.dong.empty()) f["lot with 번지 (data)"] = r.region + " " + r.city + " " + r.dong + " " + r.lot + "번지";
   return f;
 }
 
@@ -256,7 +322,9 @@ TEST(TypedFormRows, RealRowsTypedEveryWay) {
   while (std::getline(in, line)) {
     const std::vector<std::string> f = Split(line);
     if (f.size() != 26 || !f[5].empty()) continue;  // rows with a town are typed with it; left out here
-    Row r{f[0], f[1], f[2], f[3], f[4], f[8], f[9], f[11] + (f[12] == "0" ? "" : "-" + f[12]), f[10] == "1"};
+    const std::string lot = (f[20] == "1" ? "산 " : "") + f[21] + (f[23] == "0" ? "" : "-" + f[23]);
+    Row r{f[0],         f[1],  f[2], f[3], f[4], f[8], f[9], f[11] + (f[12] == "0" ? "" : "-" + f[12]),
+          f[10] == "1", f[17], lot};
     lines.push_back(line);
     rows.push_back(r);
   }
@@ -285,7 +353,11 @@ TEST(TypedFormRows, RealRowsTypedEveryWay) {
     for (const auto& [name, text] : forms) {
       ++cases;
       const std::string want = (name == "details joined" ? "101-dong 1203-ho, " : "") + street + place;
-      if (Convert(text, withData).output != want) ++misses[name];
+      const Result got = Convert(text, withData);
+      // Buildings that share a lot are named as candidates, not guessed.
+      const bool shared = !got.warnings.empty() && got.warnings.back().code == "ambiguous";
+      if (got.output != want && !shared) ++misses[name];
+      if (name.find("(data)") != std::string::npos) continue;
       std::string rules = Convert(text, rulesOnly).output;
       if (name != "details joined" && name.find("code") == std::string::npos && rules != cleanRules) {
         ++sameWithoutData[name];

@@ -113,20 +113,57 @@ class Doubter {
   }
 
  private:
+  // The roads of the place typed. Roads come sorted by region and city, so
+  // a place's roads stand together: the range they stand in is found once
+  // per place and kept in the doubt's workspace for the next address.
   template <typename Each>
-  void ForFittingRoads(Each&& each) const {
-    const std::size_t roads = m_db.Count(kRoads);
-    for (std::size_t i = 0; i < roads; ++i) {
+  void ForFittingRoads(Each&& each) {
+    const std::pair<std::size_t, std::size_t> range = PlaceRange();
+    for (std::size_t i = range.first; i < range.second; ++i) {
       const auto road = m_db.Road(i);
       if (road && Fits(*road)) each(*road);
     }
   }
 
-  bool Fits(const RoadRecord& road) const {
-    if (!m_typed.regionRoman.empty() && m_db.Str(road.regionEn) != m_typed.regionRoman &&
-        RegionRoman(m_db.Str(road.region)) != m_typed.regionRoman) {
-      return false;
+  std::pair<std::size_t, std::size_t> PlaceRange() {
+    std::string key(m_typed.regionRoman);
+    for (const std::string& c : m_cities) key += '|' + c;
+    key += '|' + m_town;
+    const std::size_t roads = m_db.Count(kRoads);
+    if (m_out.placesOf != &m_db || m_out.placesRoads != roads) {
+      m_out.places.clear();
+      m_out.placesOf = &m_db;
+      m_out.placesRoads = roads;
     }
+    for (const Doubt::Place& p : m_out.places) {
+      if (p.key == key) return {p.first, p.last};
+    }
+    std::size_t first = roads, last = 0;
+    for (std::size_t i = 0; i < roads; ++i) {
+      const auto road = m_db.Road(i);
+      if (!road || !Fits(*road)) continue;
+      first = std::min(first, i);
+      last = i + 1;
+    }
+    if (first > last) first = last = 0;
+    if (m_out.places.size() >= Doubt::kPlacesKept) m_out.places.erase(m_out.places.begin());
+    m_out.places.push_back(Doubt::Place{key, first, last});
+    return {first, last};
+  }
+
+  // The region's verdict is kept while the roads keep to one region.
+  bool InRegion(const RoadRecord& road) {
+    if (m_typed.regionRoman.empty()) return true;
+    if (road.region != m_lastRegion) {
+      m_lastRegion = road.region;
+      m_lastRegionFits =
+          m_db.Str(road.regionEn) == m_typed.regionRoman || RegionRoman(m_db.Str(road.region)) == m_typed.regionRoman;
+    }
+    return m_lastRegionFits;
+  }
+
+  bool Fits(const RoadRecord& road) {
+    if (!InRegion(road)) return false;
     const std::string_view city = m_db.Str(road.city);
     const std::size_t space = city.find(' ');
     for (const std::string& word : m_cities) {
@@ -212,6 +249,30 @@ class Doubter {
                                  "; the address is written by the rules, without a postcode");
   }
 
+ public:
+  // The buildings at the lot typed, in the place typed.
+  void AtLot() {
+    std::string locality;
+    Cp949ToUtf8(m_typed.locality, locality);
+    if (!m_hasNumber) return;
+    std::vector<std::uint32_t> rows, fitting;
+    m_db.RowsAtLot(locality, m_number, rows);
+    for (const std::uint32_t i : rows) {
+      const auto row = m_db.Row(i);
+      const auto road = row ? m_db.Road(row->road) : std::nullopt;
+      if (road && Fits(*road)) fitting.push_back(i);
+    }
+    if (fitting.size() < 2) return;
+    for (const std::uint32_t i : fitting) Suggest(i);
+    if (m_out.suggestions.size() < 2) {
+      m_out.suggestions.clear();  // one building, written from several rows
+      return;
+    }
+    Warn("ambiguous", std::to_string(fitting.size()) + " buildings of the data stand at " + locality + " " +
+                          std::string(m_typed.number) + "; the lot number is written");
+  }
+
+ private:
   void Ambiguous(const std::vector<std::uint32_t>& rows) {
     for (const std::uint32_t i : rows) Suggest(i);
     Warn("ambiguous", std::to_string(rows.size()) + " buildings of the data fit " + m_name + " " +
@@ -225,9 +286,20 @@ class Doubter {
   std::string m_town, m_name;
   Number m_number;
   bool m_hasNumber = false;
+  StrRef m_lastRegion = ~StrRef{0};
+  bool m_lastRegionFits = false;
 };
 
 }  // namespace
+
+void DoubtLotAddress(const AddressDatabase& db, const TypedAddress& typed, Doubt& out) {
+  out.warnings.clear();
+  out.suggestions.clear();
+  out.road.clear();
+  const DatabaseReader* impl = AddressDatabaseSeam::Of(db);
+  if (impl == nullptr || typed.locality.empty() || typed.number.empty()) return;
+  Doubter(*impl, typed, out).AtLot();
+}
 
 void DoubtRoadAddress(const AddressDatabase& db, const TypedAddress& typed, bool answered, bool postcodeGiven,
                       Doubt& out) {

@@ -238,11 +238,10 @@ void WarnPostcodeDiffers(std::string_view typed, std::string_view data, std::vec
                                                      " is written"});
 }
 
-// The first reading stands unless it shows a typed form, or missed what a
-// typed form would explain: no street, or a building the data does not hold.
-bool FirstReadingStands(const ReadingSigns& signs, bool database) {
-  return signs.street && !signs.typedForm && (!database || signs.fromDatabase);
-}
+// The first reading stands unless it shows a typed form, or read words as
+// details where it found no street. (A building the data does not hold is
+// the doubts' to explain, not the reader's.)
+bool FirstReadingStands(const ReadingSigns& signs) { return (signs.street || !signs.details) && !signs.typedForm; }
 
 // The converter's reading of the typed form, into result; false, touching
 // nothing, when it reads no address. tried: the converter was run.
@@ -266,15 +265,20 @@ bool UseTypedForm(const Options& options, bool privateCodes, std::string_view co
   AddressFields& fields = ReusedFields(result);
   std::swap(fields, parts.typedFields);
   if (form.oldPostcode.empty()) return true;
-  if (fields.oldPostcode.empty()) {
-    fields.oldPostcode = form.oldPostcode;
-  } else if (fields.oldPostcode != form.oldPostcode) {
-    WarnPostcodeDiffers(form.oldPostcode, fields.oldPostcode, result.warnings);
-  }
+  // The data's six-digit code, given as the old postcode or, from older
+  // data, as the postcode.
+  const std::string& data = !fields.oldPostcode.empty() ? fields.oldPostcode : fields.postcode;
+  const bool dataHasOne = data.size() == 7 && data[3] == '-';
+  if (dataHasOne && data != form.oldPostcode) WarnPostcodeDiffers(form.oldPostcode, data, result.warnings);
+  if (fields.oldPostcode.empty()) fields.oldPostcode = dataHasOne ? data : form.oldPostcode;
   return true;
 }
 
 constexpr bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsAsciiNumber(std::string_view word) {
+  return !word.empty() && std::all_of(word.begin(), word.end(), IsAsciiDigit);
+}
 
 // A word of the rules' reading before a number that they read as no road
 // (개포르 516): the road as typed, for the data to be asked about.
@@ -288,7 +292,9 @@ bool GuessRoad(std::string_view text, TypedAddress& typed) {
     std::string_view word = text.substr(start, end - start);
     start = end + 1;
     while (!word.empty() && word.back() == ',') word.remove_suffix(1);
-    const bool number = !word.empty() && IsAsciiDigit(word[0]) && IsAsciiDigit(word.back());
+    const std::size_t dash = word.find('-');
+    const bool number =
+        IsAsciiNumber(word.substr(0, dash)) && (dash == std::string_view::npos || IsAsciiNumber(word.substr(dash + 1)));
     // A post-office box (사서함) is numbered, and no road.
     const bool box = before.size() >= 6 && before.substr(before.size() - 6) == "\xBB\xE7\xBC\xAD\xC7\xD4";
     if (number && before.size() >= 4 && words >= 2 && !box &&
@@ -312,10 +318,20 @@ bool GuessRoad(std::string_view text, TypedAddress& typed) {
 void CheckWithData(const Options& options, bool privateCodes, std::string_view country, bool withFields,
                    std::string_view text, Result& result, Workspace::Parts& parts) {
   const ReadingSigns& signs = parts.official.LastSigns(privateCodes);
-  if (signs.fromDatabase && signs.dataGavePostcode) return;
-  TypedAddress typed = parts.official.LastTyped(privateCodes);
-  if (typed.road.empty() && (!typed.number.empty() || !GuessRoad(text, typed))) return;
+  const TypedAddress& read = parts.official.LastTyped(privateCodes);
   Doubt& doubt = parts.doubt;
+  if (signs.fromDatabase && read.road.empty() && !signs.dataGaveStreet) {
+    // A lot the data answered without its street: more than one building stands there.
+    DoubtLotAddress(*options.database, read, doubt);
+    result.warnings.insert(result.warnings.end(), doubt.warnings.begin(), doubt.warnings.end());
+    result.suggestions = doubt.suggestions;
+    return;
+  }
+  if (signs.fromDatabase && signs.dataGavePostcode) return;
+  // A road the rules could not read is guessed only where they read no street.
+  if (read.road.empty() && (!read.number.empty() || signs.street)) return;
+  TypedAddress typed = read;
+  if (typed.road.empty() && !GuessRoad(text, typed)) return;
   DoubtRoadAddress(*options.database, typed, signs.fromDatabase, signs.dataGavePostcode, doubt);
   if (!doubt.road.empty()) {
     const std::size_t begin = static_cast<std::size_t>(typed.road.data() - text.data());
@@ -348,7 +364,7 @@ bool ConvertOfficial(const Options& options, bool privateCodes, std::string_view
   if (fields) fields->oldPostcode.clear();
   bool read = parts.official.Convert(result.normalized, country, privateCodes, result.output, fields, use);
   const ReadingSigns& signs = parts.official.LastSigns(privateCodes);
-  if (read && FirstReadingStands(signs, options.database != nullptr)) {
+  if (read && FirstReadingStands(signs)) {
     if (!signs.typedPostcode.empty()) WarnPostcodeDiffers(signs.typedPostcode, signs.dataPostcode, result.warnings);
     if (options.database) CheckWithData(options, privateCodes, country, withFields, result.normalized, result, parts);
     return true;
@@ -407,6 +423,10 @@ bool ConvertBytesKeepingFields(std::string_view text, const Options& options, bo
       result.status = ConversionStatus::Address;
       return false;
     }
+  }
+  std::string why;
+  if (options.style == Style::Official && WhyNotAnAddress(result.normalized, why)) {
+    result.warnings.push_back(Warning{"not-an-address", std::move(why)});
   }
   HangulRomanizer& romanizer = parts.Engine(options.style, privateCodes);
   romanizer.Romanize(result.normalized);

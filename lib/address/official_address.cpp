@@ -152,6 +152,7 @@ constexpr std::uint16_t kGilTail = LastTwo(kOfficialGil);
 constexpr std::uint16_t kFloorTail = LastTwo(kOfficialFloor);
 constexpr std::uint16_t kDongTail = LastTwo(kOfficialDong);
 constexpr std::uint16_t kHoTail = LastTwo(kOfficialHo);
+constexpr std::uint16_t kBoxTail = LastTwo(kPostOfficeBox);
 
 bool StartsWith(std::string_view text, std::string_view word) {
   return text.size() >= word.size() && text.compare(0, word.size(), word) == 0;
@@ -360,8 +361,11 @@ class OfficialAddress {
     if (region == nullptr && !fromDatabase) return false;
     m_signs.number = !m_typed.number.empty();
     m_signs.street = m_street.size() != 0;
+    // A post-office box is read as a detail, and is no street missed.
+    m_signs.details = !m_details.empty() && !m_box;
     m_signs.fromDatabase = fromDatabase;
     m_signs.dataGavePostcode = fromDatabase && (!m_answer.postcode.empty() || !m_answer.oldPostcode.empty());
+    m_signs.dataGaveStreet = fromDatabase && !m_answer.street.empty();
     WriteAddress(m_typed.regionRoman, country.empty() ? kOfficialCountry : country, fromDatabase, output, fields);
     return true;
   }
@@ -447,6 +451,7 @@ class OfficialAddress {
     m_street = Span{0, 0};
     m_streetDone = false;
     m_unitDetails = false;
+    m_box = false;
     while (m_at < m_tokens.size()) {
       if (TakePostcode() || TakeNote()) continue;
       if (!m_streetDone && (TakeRoad() || TakeUnit())) continue;
@@ -456,6 +461,7 @@ class OfficialAddress {
       const std::size_t begin = m_arena.size();
       m_unitDetails = m_unitDetails || IsUnitDetail(m_tokens[m_at].text);
       m_signs.typedForm = m_signs.typedForm || IsTypedDetail(m_tokens[m_at].text);
+      m_box = m_box || (LastTwo(m_tokens[m_at].text) == kBoxTail && EndsWith(m_tokens[m_at].text, kPostOfficeBox));
       Detail(m_tokens[m_at++].text, m_arena);
       m_details.push_back(Span{begin, m_arena.size()});
     }
@@ -856,15 +862,37 @@ class OfficialAddress {
   }
 
   // A detail that is a typed form of something else: a number run into
-  // its details (101동1203호, B1층), a postcode in brackets or with its
-  // label (우), an old code, 185번지, full-width digits.
+  // its details (101동1203호, 516,101동, B1층), a postcode in brackets or
+  // with its label (우), an old code, 185번지, full-width digits. A lot
+  // range (53∼469) and other details that start with digits are not.
   static bool IsTypedDetail(std::string_view t) {
-    if (IsUnitDetail(t)) return false;
     const auto first = static_cast<unsigned char>(t[0]);
-    if (IsDigit(t[0]) || first == '[' || first == 0xA3 || (t[0] == 'B' && t.size() > 1 && IsDigit(t[1]))) return true;
+    if (first == '[' || first == 0xA3 || (t[0] == 'B' && t.size() > 1 && IsDigit(t[1]))) return true;
     if (t[0] == '(') t.remove_prefix(1);
-    return StartsWith(t, kTypedPostLabel) || (!t.empty() && IsDigit(t[0])) ||
-           t.find(kTypedLot) != std::string_view::npos;
+    // Most details are names: one whose first byte starts no digit, 우,
+    // 산 or 번 is passed at once.
+    if (t.empty() ||
+        (!IsDigit(t[0]) && t[0] != kTypedPostLabel[0] && t[0] != kOfficialMountain[0] && t[0] != kTypedLot[0])) {
+      return false;
+    }
+    if (!IsDigit(t[0]) && !StartsWith(t, kTypedPostLabel) && !StartsWith(t, kOfficialMountain) &&
+        !StartsWith(t, kTypedLot)) {
+      return false;
+    }
+    if (StartsWith(t, kTypedPostLabel)) {
+      return t.size() > 2 && (t[2] == ')' || StartsWith(t.substr(2), "\xC6\xED"));  // 우) or 우편
+    }
+    if (IsUnitDetail(t)) return false;
+    if (t.find(kTypedLot) != std::string_view::npos) return true;
+    std::size_t digits = 0;
+    while (digits < t.size() && IsDigit(t[digits])) ++digits;
+    if (digits == 0 || digits == t.size()) return digits == 6;
+    // 135-080; 101동1203호, 3층301호; 516,101동
+    const std::string_view rest = t.substr(digits);
+    if (digits == 3 && rest.size() >= 4 && rest[0] == '-' && AllDigits(rest.substr(1, 3))) return true;
+    const std::uint16_t unit = LastTwo(rest.substr(0, std::min<std::size_t>(2, rest.size())));
+    return rest[0] == ',' || static_cast<unsigned char>(rest[0]) == 0xA3 ||
+           ((unit == kDongTail || unit == kFloorTail) && rest.size() > 2 && IsDigit(rest[2]));
   }
 
   // One word after the street: 101동, 1004호, 3층, 지하1층, a building word,
@@ -931,6 +959,7 @@ class OfficialAddress {
   Span m_street{0, 0};
   bool m_streetDone = false;
   bool m_unitDetails = false;  // a detail is an apartment, a floor or a room
+  bool m_box = false;          // a detail is a post-office box
   NameCache m_cache;
   TypedAddress m_typed;
   DatabaseAnswer m_answer;

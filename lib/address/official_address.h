@@ -26,15 +26,17 @@ struct DatabaseUse {
 struct ReadingSigns {
   bool number = false;        // a building or lot number
   bool street = false;        // a street (road or locality)
+  bool details = false;       // words after the street, or read as none
   bool fromDatabase = false;  // written from the data
   bool dataGavePostcode = false;
+  bool dataGaveStreet = false;
   bool typedForm = false;     // a detail, note or road word only a typed form explains
   std::string typedPostcode;  // a typed postcode the data's replaced, or ""
   std::string dataPostcode;   // the data's, written in its place
 
   // Empties it, keeping the strings' buffers.
   void Clear() {
-    number = street = fromDatabase = dataGavePostcode = typedForm = false;
+    number = street = details = fromDatabase = dataGavePostcode = dataGaveStreet = typedForm = false;
     typedPostcode.clear();
     dataPostcode.clear();
   }

@@ -303,6 +303,7 @@ class TypedReader {
   // its number, details.
   void SplitJoined() {
     if (m_regionAt >= m_words.size()) return;
+    m_regionRoman = RegionRomanOf(m_words[m_regionAt].text);  // the words move below
     std::vector<Word> words;
     words.reserve(m_words.size() + 4);
     bool cityNext = true, numberDone = false;
@@ -342,7 +343,7 @@ class TypedReader {
   }
 
   // The length of the first piece of w, or 0 to keep it whole.
-  std::size_t NextPiece(std::u16string_view w, bool& cityNext) const {
+  std::size_t NextPiece(std::u16string_view w, bool& cityNext) {
     const std::size_t number = TrailingNumber(w);
     if (number != 0 && number < w.size()) {
       // 개포로516, 개포로지하420, 개포동185, 개포동산12
@@ -350,8 +351,8 @@ class TypedReader {
       const std::u16string_view bare = EndsWith(head, kBasement)   ? head.substr(0, head.size() - 2)
                                        : EndsWith(head, u"\uC0B0") ? head.substr(0, head.size() - 1)
                                                                    : head;
-      const std::size_t piece = cityNext ? CityPiece(bare) : 0;
-      if (piece != 0) return piece;
+      if (const std::size_t piece = cityNext ? CityPiece(bare) : 0) return piece;
+      if (const std::size_t town = TownPiece(bare)) return town;
       if (IsStreetWord(bare)) return bare.size();
       return 0;
     }
@@ -371,19 +372,33 @@ class TypedReader {
   // where the rest is a word of its own: a unit (수원시영통구), or a road
   // with a name of two syllables or more (남동구 and 금남구즉로 stay whole).
   // Sejong has no si, gun or gu; with the data, a road it names stays whole.
-  std::size_t CityPiece(std::u16string_view w) const {
-    if (m_regionAt < m_words.size() && RegionRomanOf(m_words[m_regionAt].text) == kSejong) return 0;
-    for (std::size_t k = 1; k + 2 < w.size(); ++k) {
-      if (!IsCityUnit(w[k]) || !IsSyllable(w[k + 1]) || IsCityUnit(w[k + 1])) continue;
+  std::size_t CityPiece(std::u16string_view w) {
+    if (m_regionRoman == kSejong) return 0;
+    const std::size_t town = TownPiece(w);
+    for (std::size_t k = 1; k + 2 < w.size() && (town == 0 || k < town); ++k) {
+      if (!IsCityUnit(w[k]) || (!IsSyllable(w[k + 1]) && !IsDigit(w[k + 1]))) continue;
+      // Under a city, only its gu (수원시영통구): 서구서대구로 is one district.
+      if (m_cityUnit != 0 && (m_cityUnit != kSi || w[k] != kGu)) continue;
       const std::u16string_view rest = w.substr(k + 1);
       const std::size_t number = TrailingNumber(rest);
       const std::u16string_view head = rest.substr(0, rest.size() - number);
       const bool unit = head.size() >= 2 && IsCityUnit(head.back());
-      const bool road = head.size() >= 3 && IsStreetWord(head) && !EndsWith(head, u"\uB300\uB85C");
-      const bool roadDaero = head.size() >= 4 && EndsWith(head, u"\uB300\uB85C");
-      if (!unit && !road && !roadDaero) continue;
+      const bool road = head.size() >= 3 && IsStreetWord(head);
+      if (!unit && !road) continue;
       if (m_db && IsDataRoad(*m_db, w.substr(0, w.size() - TrailingNumber(w)))) return 0;
+      m_cityUnit = w[k];
       return k + 1;
+    }
+    return 0;
+  }
+
+  // An eup or myeon at the front of a road word (논공읍노이길): the town
+  // and a road with a name of two syllables or more.
+  static std::size_t TownPiece(std::u16string_view w) {
+    for (std::size_t k = 1; k + 3 < w.size(); ++k) {
+      if ((w[k] != kEup && w[k] != kMyeon) || !IsSyllable(w[k + 1])) continue;
+      const std::u16string_view rest = w.substr(k + 1);
+      if (rest.size() >= 3 && (rest.back() == kRo || rest.back() == kGil)) return k + 1;
     }
     return 0;
   }
@@ -411,7 +426,7 @@ class TypedReader {
     std::u16string& w = m_words[m_regionAt + 1].text;
     if (w.size() < 2 || !IsSyllable(w.back()) || IsCityUnit(w.back()) || IsStreetWord(w)) return;
     std::u16string full;
-    if (!DistrictWithUnit(*m_db, RegionRomanOf(m_words[m_regionAt].text), w, full)) return;
+    if (!DistrictWithUnit(*m_db, m_regionRoman, w, full)) return;
     Warn("region-read-as", "read " + ToUtf8(w) + " as " + ToUtf8(full));
     w = full;
   }
@@ -450,6 +465,8 @@ class TypedReader {
   std::u16string m_text;
   std::vector<Word> m_words;
   std::size_t m_regionAt = 0;
+  std::string_view m_regionRoman;
+  char16_t m_cityUnit = 0;  // of the last district taken out of a word
 };
 
 }  // namespace
@@ -461,6 +478,27 @@ bool ReadTypedForm(std::string_view text, bool privateCodes, const AddressDataba
   out.warnings.clear();
   TypedReader reader(privateCodes, db, out);
   return reader.Read(text);
+}
+
+bool WhyNotAnAddress(std::string_view text, std::string& why) {
+  static constexpr std::string_view kPlaceEnds[] = {"\xBD\xC3", "\xB1\xBA", "\xB1\xB8", "\xC0\xBE", "\xB8\xE9",
+                                                    "\xB5\xBF", "\xB8\xAE", "\xB7\xCE", "\xB1\xE6"};
+  bool place = false, number = false;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find(' ', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view word = text.substr(start, end - start);
+    start = end + 1;
+    while (!word.empty() && word.back() == ',') word.remove_suffix(1);
+    if (word.size() >= 4 &&
+        std::find(std::begin(kPlaceEnds), std::end(kPlaceEnds), word.substr(word.size() - 2)) != std::end(kPlaceEnds)) {
+      place = true;
+    }
+    number = number || (!word.empty() && word.back() >= '0' && word.back() <= '9');
+  }
+  if (!place || !number) return false;
+  why = "read as plain text: no region (the first word names no province or metropolitan city)";
+  return true;
 }
 
 // ---- Loose jamo at the UTF-8 edge -------------------------------------------

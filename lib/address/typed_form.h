@@ -26,6 +26,12 @@ struct TypedForm {
 // complete a district written without its unit.
 bool ReadTypedForm(std::string_view text, bool privateCodes, const AddressDatabase* db, TypedForm& out);
 
+// Why a text (CP949) that the official style romanized as plain text looks
+// like an address and was not read as one ("no region", "no number"...);
+// false when it does not look like one: no word ends in a unit or a road's
+// type.
+bool WhyNotAnAddress(std::string_view text, std::string& why);
+
 // Whether UTF-8 text holds conjoining jamo or half-width Hangul letters,
 // which ComposeHangul writes as syllables.
 bool HasLooseJamo(std::string_view utf8);

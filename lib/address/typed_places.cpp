@@ -110,15 +110,42 @@ std::string_view RegionRomanOf(std::u16string_view w) {
   return p ? p->roman : std::string_view();
 }
 
+namespace {
+
+// Notes in found the one of units that a word of city ("수원시 영통구") is;
+// false when it is another than found already holds.
+bool NoteCityWords(std::string_view city, const std::vector<std::string>& units, std::string& found) {
+  for (std::size_t start = 0; start <= city.size();) {
+    std::size_t end = city.find(' ', start);
+    if (end == std::string_view::npos) end = city.size();
+    const std::string_view word = city.substr(start, end - start);
+    for (const std::string& u : units) {
+      if (word != u) continue;
+      if (!found.empty() && found != u) return false;
+      found = u;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+bool InRegion(const DatabaseReader& db, const addrdb::RoadRecord& road, std::string_view regionRoman) {
+  return regionRoman.empty() || db.Str(road.regionEn) == regionRoman ||
+         addrdb::RegionRoman(db.Str(road.region)) == regionRoman;
+}
+
+}  // namespace
+
 bool DistrictWithUnit(const AddressDatabase& db, std::string_view regionRoman, std::u16string_view name,
                       std::u16string& full) {
   const DatabaseReader* impl = AddressDatabaseSeam::Of(db);
   if (impl == nullptr) return false;
+  std::vector<std::u16string> forms;
   std::vector<std::string> units;
   for (const char16_t unit : {kGu, kSi, kGun}) {
-    std::u16string f(name);
-    f += unit;
-    units.push_back(Utf8Of(f));
+    forms.emplace_back(name);
+    forms.back() += unit;
+    units.push_back(Utf8Of(forms.back()));
   }
   std::string found;
   std::string_view lastCity;
@@ -129,29 +156,12 @@ bool DistrictWithUnit(const AddressDatabase& db, std::string_view regionRoman, s
     const std::string_view city = impl->Str(road->city);
     if (city == lastCity) continue;  // roads come sorted by region and city
     lastCity = city;
-    const std::string_view roman = impl->Str(road->regionEn);
-    if (!regionRoman.empty() && roman != regionRoman && addrdb::RegionRoman(impl->Str(road->region)) != regionRoman) {
-      continue;
-    }
-    for (std::size_t start = 0; start <= city.size();) {
-      std::size_t end = city.find(' ', start);
-      if (end == std::string_view::npos) end = city.size();
-      const std::string_view word = city.substr(start, end - start);
-      for (const std::string& u : units) {
-        if (word != u) continue;
-        if (!found.empty() && found != u) return false;
-        found = u;
-      }
-      start = end + 1;
-    }
+    if (InRegion(*impl, *road, regionRoman) && !NoteCityWords(city, units, found)) return false;
   }
-  if (found.empty()) return false;
-  for (const char16_t unit : {kGu, kSi, kGun}) {
-    std::u16string f(name);
-    f += unit;
-    if (Utf8Of(f) == found) full = f;
+  for (std::size_t k = 0; k < units.size(); ++k) {
+    if (units[k] == found) full = forms[k];
   }
-  return true;
+  return !found.empty();
 }
 
 bool IsDataRoad(const AddressDatabase& db, std::u16string_view name) {

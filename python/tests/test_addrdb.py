@@ -40,3 +40,15 @@ def test_missing_database_is_a_value_error(tmp_path):
     (tmp_path / "other.db").write_bytes(b"not a database")
     with pytest.raises(ValueError, match="not an address database"):
         jasokit.AddressDB(str(tmp_path / "other.db"))
+
+
+def test_warnings_and_suggestions_come_through(db):
+    typed = jasokit.convert("[06303] 서울특별씨 강남구 개포로17길 9-3", style="official", db=db)
+    assert typed.output == "9-3 Gaepo-ro 17-gil, Gangnam-gu, Seoul, 06303, Republic of Korea"
+    assert [w["code"] for w in typed.warnings] == ["region-read-as"]
+    assert typed.suggestions == []
+    old = jasokit.convert("135-240 서울 강남구 개포로17길 9-3", style="official")
+    assert old.fields["old_postcode"] == "135-240"
+    unknown = jasokit.convert("서울 강남구 개포로17길 99999-1", style="official", db=db)
+    assert [w["code"] for w in unknown.warnings] == ["unknown-building"]
+    assert set(unknown.suggestions[0]) == {"address", "english", "postcode"}
