@@ -343,7 +343,7 @@ void CheckWithData(const Options& options, bool privateCodes, std::string_view c
 // form of it.
 bool ConvertOfficial(const Options& options, bool privateCodes, std::string_view country, bool withFields,
                      Result& result, Workspace::Parts& parts) {
-  const DatabaseUse use{options.database, options.keepLot};
+  const DatabaseUse use{options.database, options.keepLot, privateCodes ? &parts.text.characters : nullptr};
   AddressFields* fields = withFields ? &ReusedFields(result) : nullptr;
   if (fields) fields->oldPostcode.clear();
   bool read = parts.official.Convert(result.normalized, country, privateCodes, result.output, fields, use);
