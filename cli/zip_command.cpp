@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/options.h"
 #include "frontend/codec.h"
 #include "frontend/input.h"
 #include "frontend/json.h"
-#include "cli/options.h"
 #include "frontend/zip_query.h"
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
@@ -104,6 +104,10 @@ class ZipLookup {
       return WriteJson(&name, {});
     }
     const ZipLines lines = FindZipLines(m_db, m_mode, query);
+    if (!lines.empty() && m_db.isSample() && !m_sampleTold) {
+      m_io.Error(std::string("jasokit zip: note: ") + kSampleTableNote + "\n");
+      m_sampleTold = true;
+    }
     if (lines.empty()) {
       std::vector<std::string> suggestions;
       if (m_mode == LookupMode::kExact) suggestions = m_db.SuggestLocalities(query);
@@ -152,7 +156,7 @@ class ZipLookup {
     if (name) m_codec.AppendUtf8(*name, utf8Name);
     m_out.clear();
     AppendZipJson(kModeKeys[static_cast<std::size_t>(m_mode)], name ? &utf8Name : nullptr, lines,
-                  m_convert ? &m_options : nullptr, m_out);
+                  m_convert ? &m_options : nullptr, m_db.isSample(), m_out);
     m_out += '\n';
     return m_io.Write(m_out);
   }
@@ -168,6 +172,7 @@ class ZipLookup {
   bool m_json;
   bool m_nameEachMiss;
   bool m_missed = false;
+  bool m_sampleTold = false;
   std::string m_out;
 };
 
@@ -196,9 +201,16 @@ int RunZip(const ParsedArgs& parsed, CliIo& io) {
   }
   ZipDatabase db;
   const ZipLoadStatus loaded = db.Load(path);
-  if (loaded != ZipLoadStatus::Ok) {
-    std::string message = std::string(ZipLoadMessage(loaded)) + "\n";
-    if (loaded == ZipLoadStatus::NotRegularFile) message += "jasokit zip: " + path + ": not a regular file\n";
+  // The table beside the program loads as the window's does; one the user
+  // names must be a table, and a folder or a device is named as such.
+  const bool named = parsed.Value(kOptDb) != nullptr;
+  const std::string problem = named ? NamedTableProblem(path, loaded, db) : std::string();
+  if (loaded != ZipLoadStatus::Ok || !problem.empty()) {
+    std::string message = loaded != ZipLoadStatus::Ok ? std::string(ZipLoadMessage(loaded)) + "\n" : std::string();
+    const bool says = loaded == ZipLoadStatus::Ok || loaded == ZipLoadStatus::IsDirectory;
+    if (loaded == ZipLoadStatus::NotRegularFile || (named && says)) {
+      message += "jasokit zip: " + path + ": " + NamedTableProblem(path, loaded, db) + "\n";
+    }
     io.Error(message);
     return kExitTableError;
   }

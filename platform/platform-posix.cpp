@@ -198,6 +198,11 @@ bool IsMissing(const std::string& path) {
   return ::stat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool MakeParentFolders(const std::string& path, std::string& error) {
   for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
     const std::string dir = path.substr(0, slash);

@@ -87,6 +87,8 @@ class InputFile {
 std::optional<FileId> IdentifyFile(const std::string& path);
 // Whether path names nothing at all (not: cannot be reached).
 bool IsMissing(const std::string& path);
+// Whether path names a folder (a link followed).
+bool IsFolder(const std::string& path);
 // Makes the folders above path where missing; false with error set
 // ("cannot make DIR: reason").
 bool MakeParentFolders(const std::string& path, std::string& error);

@@ -5,14 +5,14 @@
 #include <optional>
 #include <vector>
 
-#include "service/batch_pool.h"
-#include "service/batch_request.h"
 #include "frontend/json.h"
 #include "frontend/zip_query.h"
 #include "jasokit/address_db.h"
 #include "jasokit/cp949.h"
 #include "jasokit/name.h"
 #include "jasokit/version.h"
+#include "service/batch_pool.h"
+#include "service/batch_request.h"
 
 namespace jasokit::cli {
 
@@ -242,14 +242,14 @@ HttpAnswer HttpApi::Zip(const HttpQuery& query) const {
   const char* key = kModeKeys[static_cast<std::size_t>(*mode)];
   HttpAnswer a;
   if (name->size() > kMaxNameBytes) {
-    AppendZipJson(key, nullptr, {}, nullptr, a.body);
+    AppendZipJson(key, nullptr, {}, nullptr, m_zip->isSample(), a.body);
     return a;
   }
   std::string cp949;
   // A table of CP949 text cannot hold a name without a CP949 form.
   ZipLines lines;
   if (Utf8ToCp949(*name, cp949)) lines = FindZipLines(*m_zip, *mode, cp949);
-  AppendZipJson(key, name, lines, nullptr, a.body);
+  AppendZipJson(key, name, lines, nullptr, m_zip->isSample(), a.body);
   return a;
 }
 
