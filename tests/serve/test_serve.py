@@ -80,6 +80,16 @@ def test_convert_answers_equal_the_command_line(cli, server, style):
         assert (status, answer.decode()) == (200, line)
 
 
+def test_a_nul_cuts_the_text_with_a_warning(server):
+    query = urllib.parse.urlencode({"text": "서울특별시 강남구\0 테헤란로 152", "style": "official"})
+    status, _, answer = request(server.port, "GET", "/v1/convert?" + query)
+    result = json.loads(answer)
+    assert (status, result["normalized"], [w["code"] for w in result["warnings"]]) == (
+        200, "서울특별시 강남구", ["text-cut-at-nul"])
+    status, _, answer = post_json(server.port, '{"texts": ["한국\\u0000어"]}'.encode())
+    assert [w["code"] for w in json.loads(answer)["results"][0]["warnings"]] == ["text-cut-at-nul"]
+
+
 def test_romanize_and_zip_answers_equal_the_command_line(cli, server, zip_table):
     for text in ["읽어요 같이", "종로 café"]:
         expected = cli_lines(cli, ["romanize", "--style", "official", text], b"")[0]
