@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "frontend/csv_convert.h"
 #include "frontend/json.h"
 #include "frontend/zip_query.h"
 #include "jasokit/address_db.h"
@@ -180,6 +181,53 @@ HttpAnswer HttpApi::ConvertBatch(std::string_view body) const {
   });
   for (std::size_t part = 1; part < parts; ++part) a.body += outs[part];
   a.body += "]}";
+  return a;
+}
+
+namespace {
+
+// The column options of convert --csv, by the same rules and in the same words.
+std::optional<HttpAnswer> ReadCsvColumn(const HttpQuery& query, bool header, CsvSettings& s,
+                                        const std::string*& columnName) {
+  if (const std::string* column = Param(query, "column")) {
+    const bool digits = !column->empty() && column->size() < 10 &&
+                        std::all_of(column->begin(), column->end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (digits && std::stoul(*column) == 0) return ErrorAnswer(kBadRequest, "'column' counts from 1");
+    if (digits) {
+      s.column = std::stoul(*column) - 1;
+    } else if (header) {
+      columnName = column;
+    } else {
+      return ErrorAnswer(kBadRequest, "'column' '" + *column + "' is a name, which needs header=1");
+    }
+  }
+  if (const std::string* name = Param(query, "output_column")) {
+    if (!header) return ErrorAnswer(kBadRequest, "'output_column' needs header=1");
+    if (s.inPlace) return ErrorAnswer(kBadRequest, "'output_column' and 'in_place' exclude each other");
+    s.outputColumn = *name;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+HttpAnswer HttpApi::ConvertCsv(const HttpQuery& query, std::string_view body) const {
+  CsvSettings s;
+  bool header = false, cp949 = false;
+  for (const auto& [key, flag] :
+       {std::pair<const char*, bool*>{"header", &header}, {"in_place", &s.inPlace}, {"cp949", &cp949}}) {
+    if (auto error = ReadFlag(query, key, *flag)) return *error;
+  }
+  if (auto error = ReadOptions(Param(query, "style"), Param(query, "country"), s.options)) return *error;
+  const std::string* columnName = nullptr;
+  if (auto error = ReadCsvColumn(query, header, s, columnName)) return *error;
+  s.codec = &TextCodec::For(cp949);
+  CsvTextResult result;
+  if (!ConvertCsvText(body, s, header, columnName, result)) return ErrorAnswer(kBadRequest, result.error);
+  HttpAnswer a{200, std::move(result.out), cp949 ? "text/csv; charset=cp949" : "text/csv; charset=utf-8", {}};
+  for (const Event& e : result.events) {
+    if (e.note == Note::kInvalid && e.looksCp949) a.hint = "cp949";
+  }
   return a;
 }
 
