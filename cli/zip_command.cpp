@@ -67,7 +67,7 @@ constexpr const char* kZipHelp =
 class ZipLookup {
  public:
   ZipLookup(CliIo& io, const ZipDatabase& db, const Options& options, LookupMode mode, const TextCodec& codec,
-            bool convert, bool json, bool nameEachMiss)
+            bool convert, bool json, bool nameEachMiss, bool utf8)
       : m_io(io),
         m_db(db),
         m_options(options),
@@ -75,7 +75,8 @@ class ZipLookup {
         m_codec(codec),
         m_convert(convert),
         m_json(json),
-        m_nameEachMiss(nameEachMiss) {}
+        m_nameEachMiss(nameEachMiss),
+        m_utf8(utf8) {}
 
   // Looks up one name as given on the command line or standard input; false
   // once standard output has failed.
@@ -134,14 +135,20 @@ class ZipLookup {
   void ReportMiss(std::string_view name, bool quoteName, const std::vector<std::string>* suggestions) {
     m_missed = true;
     std::string message;
-    if (quoteName) message = "'" + std::string(name) + "': ";
+    if (quoteName) {
+      message = "'";
+      AppendVisible(name, m_utf8, message);
+      message += "': ";
+    }
     m_codec.AppendFromUtf8(kNotFoundMessageUtf8, message);
     message += '\n';
     if (suggestions && !suggestions->empty()) {
       message += "did you mean: ";
       for (std::size_t i = 0; i < suggestions->size(); ++i) {
         if (i > 0) message += ", ";
-        m_codec.AppendFromCp949((*suggestions)[i], message);
+        std::string suggestion;
+        m_codec.AppendFromCp949((*suggestions)[i], suggestion);
+        AppendVisible(suggestion, m_utf8, message);
       }
       message += '\n';
     }
@@ -161,7 +168,12 @@ class ZipLookup {
     return m_io.Write(m_out);
   }
 
-  void AppendText(const std::string& cp949) { m_codec.AppendFromCp949(cp949, m_out); }
+  // The table's bytes with their control characters escaped.
+  void AppendText(const std::string& cp949) {
+    m_text.clear();
+    m_codec.AppendFromCp949(cp949, m_text);
+    AppendVisible(m_text, m_utf8, m_out);
+  }
 
   CliIo& m_io;
   const ZipDatabase& m_db;
@@ -173,7 +185,9 @@ class ZipLookup {
   bool m_nameEachMiss;
   bool m_missed = false;
   bool m_sampleTold = false;
+  bool m_utf8;  // the output's encoding is UTF-8, not CP949
   std::string m_out;
+  std::string m_text;
 };
 
 enum ZipOption : std::size_t { kOptDb, kOptCp949, kOptConvert, kOptStyle, kOptPrefix, kOptCode, kOptJson };
@@ -219,7 +233,7 @@ int RunZip(const ParsedArgs& parsed, CliIo& io) {
                           : parsed.Has(kOptCode) ? LookupMode::kCode
                                                  : LookupMode::kExact;
   ZipLookup lookup(io, db, options, mode, TextCodec::For(parsed.Has(kOptCp949)), parsed.Has(kOptConvert),
-                   parsed.Has(kOptJson), parsed.operands.size() != 1);
+                   parsed.Has(kOptJson), parsed.operands.size() != 1, !parsed.Has(kOptCp949));
   // The CR of a CRLF line ending is not part of the name.
   HeldLine name(kMaxNameBytes, HeldLine::kStripCr);
   const int status = ForEachInput(parsed.operands, io, "zip", name, [&](const char* where, std::size_t number) {

@@ -860,7 +860,7 @@ TEST_F(ZipFaults, OddNamesOnStandardInputAreEachAnswered) {
                        "jasokit zip: line 2: invalid UTF-8 or a character with no CP949 form\n"
                        "'\xff': 찾지 못했습니다.\n"
                        "'': 찾지 못했습니다.\n" +
-                       Bytes("'역\0': 찾지 못했습니다.\n") + "'" + name + "\r" + name + "': 찾지 못했습니다.\n");
+                       "'역\\x00': 찾지 못했습니다.\n'" + name + "\\r" + name + "': 찾지 못했습니다.\n");
 }
 
 TEST_F(ZipFaults, ReaderClosingThePipeMidListingGivesStatus3) {
