@@ -67,6 +67,11 @@ def test_typing_an_address_shows_the_conversion_and_its_fields(page):
     wait_for(page, lambda: "S.KOREA" in text_of(page, "output"))
     assert not page.find_element(By.ID, "fields").is_displayed()
     page.find_element(By.ID, "style-official").click()
+    # Sejong has no district: a form's City is the region.
+    box.clear()
+    box.send_keys("세종특별자치시 한누리대로 2130" + Keys.ENTER)
+    wait_for(page, lambda: text_of(page, "f-street") == "2130 Hannuri-daero")
+    assert (text_of(page, "f-district"), text_of(page, "f-region")) == ("Sejong-si", "Sejong-si")
 
 
 def test_clicking_a_zip_result_converts_it(page):
