@@ -564,7 +564,7 @@ int RunConvert(const ParsedArgs& parsed, CliIo& io) {
     return kExitIo;
   }
   if (result == PipelineResult::kReadFailed) {
-    reporter.Fail("jasokit convert: error reading standard input\n");
+    reporter.Fail(InputReadError(io, "convert"));
     return kExitIo;
   }
   if (meter) meter->Finish();

@@ -35,6 +35,7 @@ class PosixIo : public CliIo {
   bool InputReady() override;
   std::optional<std::uint64_t> InputFileSize() override;
   bool ErrorIsTerminal() override;
+  bool InputIsFolder() override;
 
  private:
   bool WriteAll(std::string_view bytes);
@@ -118,6 +119,11 @@ std::optional<std::uint64_t> PosixIo::InputFileSize() {
 }
 
 bool PosixIo::ErrorIsTerminal() { return ::isatty(2) == 1; }
+
+bool PosixIo::InputIsFolder() {
+  struct stat st {};
+  return ::fstat(0, &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 std::string PosixIo::ExecutableDir() { return platform::ExecutableDirectory(); }
 

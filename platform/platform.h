@@ -37,6 +37,8 @@ class CliIo {
   virtual std::optional<std::uint64_t> InputFileSize() { return std::nullopt; }
   // Whether standard error is a terminal, which a progress meter may draw on.
   virtual bool ErrorIsTerminal() { return false; }
+  // Whether standard input is a folder (`< /some/dir`), which no read takes.
+  virtual bool InputIsFolder() { return false; }
 };
 
 // The arguments after the program's name, in UTF-8 (on Windows taken from

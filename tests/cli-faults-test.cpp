@@ -394,7 +394,6 @@ TEST_F(CliFaults, BrokenStreamsGiveStatus3) {
   } cases[] = {
       {"stdout closed", input, "", kWriteError},
       {"stdout full", input, "/dev/full", kWriteError},
-      {"stdin a directory", m_dir.string(), Path("stdout").string(), kReadError},
       {"stdin closed", "", Path("stdout").string(), kReadError},
   };
   for (const auto& c : cases) {
@@ -669,6 +668,16 @@ TEST_F(CliFaults, ConcurrentBuildsLeaveOneWholeTable) {
   unsetenv("SOURCE_DATE_EPOCH");
   EXPECT_EQ(Names(m_dir), (std::vector<std::string>{"a.csv", "a.err", "b.csv", "b.err", "stderr", "stdout", "t.dbf"}));
   std::printf("last writer: a %d times, b %d times\n", wins[0], wins[1]);
+}
+
+// Standard input redirected from a folder is named as one.
+TEST_F(CliFaults, StandardInputFromAFolderIsNamed) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"convert"}, {"convert", "--csv"}, {"zip"}, {"romanize", "--name"}}) {
+    const Outcome o = Run(args, m_dir.string());
+    EXPECT_EQ(o.status, 3) << args[0];
+    EXPECT_EQ(o.err, "jasokit " + args[0] + ": standard input is a folder, not a file\n") << args.size();
+  }
 }
 
 // jasokit zip with a damaged, odd or huge table file given by --db.
