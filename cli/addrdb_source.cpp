@@ -206,43 +206,27 @@ bool SourceLines::Next(std::string_view& line, bool& overLong) {
 
 namespace jasokit::cli {
 
-namespace {
-
-std::string DamagedMessage(const std::string& section) {
-  return "the address database is damaged (its section '" + section + "' fails its checksum); build it again";
-}
-
-}  // namespace
-
 std::string OpenVerified(const std::string& path, AddressDatabase& db) {
   AddressDbStatus status = db.Open(path);
   std::string section;
   if (status == AddressDbStatus::Ok) status = db.Verify(&section);
   if (status == AddressDbStatus::Ok) return {};
   db = AddressDatabase();
-  return section.empty() ? AddressDbStatusMessage(status) : DamagedMessage(section);
+  return section.empty() ? AddressDbStatusMessage(status) : AddressDbDamagedMessage(section);
 }
 
 AddressDbFound OpenAddressDb(const std::string* named, const char* command, CliIo& io, AddressDatabase& db,
                              bool verify) {
-  const std::string path = named ? *named : DefaultAddressDbPath();
-  if (path.empty()) return AddressDbFound::kNone;
-  if (!named && IsMissing(path)) return AddressDbFound::kNone;
-  errno = 0;
-  const AddressDbStatus status = db.Open(path);
-  std::string section;
-  const AddressDbStatus verified = status == AddressDbStatus::Ok && verify ? db.Verify(&section) : status;
-  if (verified == AddressDbStatus::Ok) {
-    const std::string old = AddressDbAgeWarning(db.Info(), static_cast<long long>(std::time(nullptr)));
-    if (!old.empty()) io.Error(std::string("jasokit ") + command + ": warning: " + path + ": " + old + "\n");
-    return AddressDbFound::kOpened;
+  const AddressDbOpening opening = FindAddressDb(named, db, verify);
+  if (!opening.problem.empty()) {
+    io.Error(std::string("jasokit ") + command + ": " + (named ? "" : "warning: ") + opening.path + ": " +
+             opening.problem + "\n");
   }
-  db = AddressDatabase();
-  const std::string why = status == AddressDbStatus::CannotOpen && errno != 0 ? std::strerror(errno)
-                          : !section.empty()                                  ? DamagedMessage(section)
-                                                                              : AddressDbStatusMessage(verified);
-  io.Error(std::string("jasokit ") + command + ": " + (named ? "" : "warning: ") + path + ": " + why + "\n");
-  return named ? AddressDbFound::kError : AddressDbFound::kNone;
+  if (opening.found == AddressDbFound::kOpened) {
+    const std::string old = AddressDbAgeWarning(db.Info(), static_cast<long long>(std::time(nullptr)));
+    if (!old.empty()) io.Error(std::string("jasokit ") + command + ": warning: " + opening.path + ": " + old + "\n");
+  }
+  return opening.found;
 }
 
 std::string NoAddressDbMessage(const char* command) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "frontend/address_db_open.h"
+
 namespace jasokit::cli {
 
 // One text of a source: its name for messages ("Daegu.zip: 20130604_대구광역시.txt"),
@@ -67,21 +69,12 @@ class SourceLines {
 
 }  // namespace jasokit::cli
 
-namespace jasokit {
-class AddressDatabase;
-}
-
 namespace jasokit::cli {
 
 class CliIo;
 
-enum class AddressDbFound { kOpened, kNone, kError };
-
-// Opens the database named by --addrdb (named), else JASOKIT_ADDRDB, else
-// the per-user one; with verify, reads it whole against its checksums. A
-// named file that cannot be opened is an error; a default that does not
-// exist is none, one that is damaged is reported as a warning and is none.
-// A database whose newest edition is more than a year old is warned of.
+// FindAddressDb for --addrdb (named), telling why a database was not
+// opened: an error for a named one, a warning for a default.
 AddressDbFound OpenAddressDb(const std::string* named, const char* command, CliIo& io, AddressDatabase& db,
                              bool verify = false);
 

@@ -19,6 +19,7 @@
 #include "cli/options.h"
 #include "frontend/codec.h"
 #include "frontend/csv.h"
+#include "frontend/csv_convert.h"
 #include "frontend/input.h"
 #include "frontend/json.h"
 #include "frontend/ordered_pipeline.h"
@@ -143,54 +144,14 @@ constexpr OptionRule kConvertOptions[] = {
     {"--keep-lot", nullptr, nullptr},
 };
 
-constexpr const char* kDefaultOutputColumn = "converted";
 // Far more threads than any machine has cores is a mistake, not a wish.
 constexpr std::size_t kMaxJobs = 1024;
 
 enum class Format { kPlain, kTsv, kJson };
 
-struct Settings {
-  Options options;
-  const TextCodec* codec = &TextCodec::For(false);
+struct Settings : CsvSettings {
+  Settings() { outputColumn = kDefaultOutputColumn; }
   Format format = Format::kPlain;
-  // CSV
-  std::size_t column = 0;  // 0-based
-  bool inPlace = false;
-  std::string outputColumn = kDefaultOutputColumn;
-};
-
-// What a chunk has to say on standard error, in input order.
-enum class Note : unsigned char {
-  kNul,      // reported for the first only
-  kInvalid,  // likewise
-  kRefused,
-  kEmptyField,  // CSV
-  kWarning,     // the conversion's own, in text
-};
-
-struct Event {
-  std::uint64_t number;  // the line or argument
-  Note note;
-  std::string text = {};  // kWarning: "code: message", UTF-8
-};
-
-struct ChunkBase {
-  std::string out;
-  std::vector<Event> events;
-  std::vector<Warning> warnings;  // a conversion's, reused
-  std::uint64_t inputBytes = 0;
-  std::size_t items = 0;
-  bool idle = false;  // input was idle after it: flush once written
-  bool refused = false;
-
-  void Reset() {
-    out.clear();
-    events.clear();
-    inputBytes = 0;
-    items = 0;
-    idle = false;
-    refused = false;
-  }
 };
 
 // Lines or arguments, trimmed and held up to what a conversion may take.
@@ -208,26 +169,6 @@ struct LineChunk : ChunkBase {
   std::uint64_t first = 0;  // the number of texts[0]
 };
 
-// Records laid out one after another, so that a worker reads one block of
-// memory the reader wrote, not three strings per record.
-struct CsvChunk : ChunkBase {
-  enum class Kind : unsigned char { kRecord, kBlank, kHeader };
-  struct Item {
-    std::size_t begin;   // of the record's bytes as read, BOM and line end included
-    std::size_t cut;     // where the conversion goes in
-    std::size_t resume;  // where the bytes go on after it
-    std::size_t end;
-    std::size_t valueBegin;  // of the field's value in values
-    std::size_t valueSize;
-    std::uint64_t line;
-    Kind kind;
-    bool quoteBom;  // a conversion starting with BOM bytes would be taken for one
-  };
-  std::string bytes;
-  std::string values;
-  std::vector<Item> records;
-};
-
 // Converts one text and formats its result into out; notes what to report.
 class TextConverter {
  public:
@@ -243,7 +184,7 @@ class TextConverter {
       const ConversionStatus status =
           overLong ? ConversionStatus::TooLong
                    : m_s.codec->AppendConverted(text, m_s.options, c.out, invalid, official ? &c.warnings : nullptr);
-      NoteResult(c, number, status, invalid, invalidNoted);
+      NoteResult(c, number, status, invalid, invalidNoted, text);
       NoteWarnings(c, number, c.warnings);
       c.out += '\n';
       return;
@@ -255,7 +196,7 @@ class TextConverter {
       // JSON is UTF-8 whatever the input.
       r = m_s.codec->Convert(text, m_s.options, m_s.format == Format::kJson, invalid);
     }
-    NoteResult(c, number, r.status, invalid, invalidNoted);
+    NoteResult(c, number, r.status, invalid, invalidNoted, text);
     if (m_s.format == Format::kTsv) {
       c.out += ConversionStatusName(r.status);
       c.out += '\t';
@@ -268,27 +209,9 @@ class TextConverter {
     c.out += '\n';
   }
 
-  // The conversion of a CSV field, for AppendCsvRecord; nothing for TooLong and Empty.
-  ConversionStatus ConvertField(std::string_view value, std::string& text, bool& invalid) const {
-    text.clear();
-    return m_s.codec->AppendConverted(value, m_s.options, text, invalid);
-  }
-
   // The conversion's warnings, one line each on standard error.
   static void NoteWarnings(ChunkBase& c, std::uint64_t number, const std::vector<Warning>& warnings) {
     for (const Warning& w : warnings) c.events.push_back({number, Note::kWarning, w.code + ": " + w.message});
-  }
-
-  static void NoteResult(ChunkBase& c, std::uint64_t number, ConversionStatus status, bool invalid,
-                         bool& invalidNoted) {
-    if (invalid && !invalidNoted) {
-      invalidNoted = true;
-      c.events.push_back({number, Note::kInvalid});
-    }
-    if (status == ConversionStatus::TooLong) {
-      c.refused = true;
-      c.events.push_back({number, Note::kRefused});
-    }
   }
 
  private:
@@ -316,7 +239,8 @@ class Reporter {
         case Note::kInvalid:
           if (m_invalidWarned) continue;
           m_invalidWarned = true;
-          message = "jasokit convert: warning: " + place + ": invalid UTF-8, converted as U+FFFD\n";
+          message = "jasokit convert: warning: " + place + ": invalid UTF-8, converted as U+FFFD" +
+                    (e.looksCp949 ? std::string("; ") + kCp949Hint : std::string()) + "\n";
           break;
         case Note::kRefused: message = "jasokit convert: " + place + ": " + RefusalText() + "\n"; break;
         case Note::kEmptyField:
@@ -499,162 +423,6 @@ void ConvertLines(const TextConverter& converter, LineChunk& c) {
   }
 }
 
-// Reads CSV records into chunks, checking that each has the field.
-class CsvSource {
- public:
-  CsvSource(CliIo& io, Settings& s, bool header, const std::string* columnName)
-      : m_io(io),
-        m_s(s),
-        m_reader([&io](char* buffer, std::size_t size) { return io.Read(buffer, size); }),
-        m_headerPending(header),
-        m_columnName(columnName) {}
-
-  ChunkRead Read(CsvChunk& c) {
-    c.Reset();
-    c.bytes.clear();
-    c.values.clear();
-    c.records.clear();
-    if (m_stopped) return ChunkRead::kFailed;
-    const std::uint64_t before = m_reader.consumed();
-    // Records read are answered before waiting for more, even for the rest
-    // of a record begun.
-    m_reader.SetPause([&] { return c.items > 0 && !m_io.InputReady(); });
-    while (c.items < kChunkLines && c.bytes.size() < kChunkBytes) {
-      if (!ReadRecord(c)) break;
-    }
-    c.inputBytes = m_reader.consumed() - before;
-    if (c.items == 0) return m_stopped ? ChunkRead::kFailed : ChunkRead::kEnd;
-    return c.idle ? ChunkRead::kChunkIdle : ChunkRead::kChunk;
-  }
-
-  // Why the reading stopped early; "" when it did not.
-  std::string error() const {
-    if (!m_error.empty()) return m_error;
-    return m_reader.error().message;
-  }
-  bool readFailed() const { return m_reader.error().kind == CsvErrorKind::kReadFailed; }
-
- private:
-  // Reads one record into c; false when the chunk is to go now.
-  bool ReadRecord(CsvChunk& c) {
-    CsvRecord& r = m_record;
-    if (!m_reader.Next(r)) {
-      if (m_reader.paused()) {
-        c.idle = true;
-        return false;
-      }
-      m_stopped = m_reader.error().kind != CsvErrorKind::kNone;
-      m_ended = true;
-      return false;
-    }
-    const bool header = m_headerPending && !r.blank();
-    if (header && !TakeHeader(r)) return false;
-    if (!r.blank() && r.size() <= m_s.column) {
-      m_error = MissingFieldError(r, m_s.column).message;
-      m_stopped = true;
-      return false;
-    }
-    Lay(r, header, c);
-    ++c.items;
-    return true;
-  }
-
-  // Finds the column named on the command line; false when there is none.
-  bool TakeHeader(const CsvRecord& r) {
-    m_headerPending = false;
-    if (!m_columnName) return true;
-    const std::size_t at = FindCsvField(r, *m_columnName);
-    if (at == std::string_view::npos) {
-      m_error = "line " + std::to_string(r.line()) + ": no column named '" + *m_columnName + "' in the header";
-      m_stopped = true;
-      return false;
-    }
-    m_s.column = at;
-    return true;
-  }
-
-  void Lay(const CsvRecord& r, bool header, CsvChunk& c) {
-    CsvChunk::Item item{};
-    item.begin = c.bytes.size();
-    c.bytes += r.prefix();
-    const std::size_t raw = c.bytes.size();
-    c.bytes += r.raw();
-    item.cut = item.resume = c.bytes.size();
-    c.bytes += r.terminator();
-    item.end = c.bytes.size();
-    item.line = r.line();
-    item.kind = header ? CsvChunk::Kind::kHeader : r.blank() ? CsvChunk::Kind::kBlank : CsvChunk::Kind::kRecord;
-    if (item.kind != CsvChunk::Kind::kBlank) {
-      const CsvField field = r[m_s.column];
-      if (m_s.inPlace) {
-        item.cut = raw + static_cast<std::size_t>(field.raw.data() - r.raw().data());
-        item.resume = item.cut + field.raw.size();
-      }
-      item.valueBegin = c.values.size();
-      item.valueSize = field.value.size();
-      if (item.kind == CsvChunk::Kind::kRecord) c.values += field.value;
-      item.quoteBom = m_first && r.prefix().empty() && m_s.inPlace && m_s.column == 0;
-    }
-    m_first = false;
-    c.records.push_back(item);
-  }
-
-  CliIo& m_io;
-  Settings& m_s;
-  CsvReader m_reader;
-  CsvRecord m_record;
-  bool m_first = true;
-  bool m_headerPending;
-  const std::string* m_columnName;
-  bool m_stopped = false;
-  bool m_ended = false;
-  std::string m_error;
-};
-
-// Appends the conversion as a field, quoted as AppendCsvRecord would.
-void AppendConvertedField(std::string_view text, bool quoteBom, std::string& out) {
-  if (quoteBom && text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
-    out += '"';
-    for (char ch : text) {
-      if (ch == '"') out += '"';
-      out += ch;
-    }
-    out += '"';
-  } else {
-    AppendCsvField(text, out);
-  }
-}
-
-void ConvertRecords(const TextConverter& converter, const Settings& s, CsvChunk& c) {
-  bool nulNoted = false;
-  bool invalidNoted = false;
-  std::string text;  // once per chunk; never thread_local on a worker (GCC PR 80816)
-  const std::string_view bytes = c.bytes;
-  for (const CsvChunk::Item& item : c.records) {
-    if (item.kind == CsvChunk::Kind::kBlank || (item.kind == CsvChunk::Kind::kHeader && s.inPlace)) {
-      c.out += bytes.substr(item.begin, item.end - item.begin);
-      continue;
-    }
-    std::string_view converted = s.outputColumn;
-    if (item.kind == CsvChunk::Kind::kRecord) {
-      const std::string_view value = std::string_view(c.values).substr(item.valueBegin, item.valueSize);
-      if (!nulNoted && value.find('\0') != std::string_view::npos) {
-        nulNoted = true;
-        c.events.push_back({item.line, Note::kNul});
-      }
-      bool invalid = false;
-      const ConversionStatus status = converter.ConvertField(value, text, invalid);
-      TextConverter::NoteResult(c, item.line, status, invalid, invalidNoted);
-      if (status == ConversionStatus::Empty) c.events.push_back({item.line, Note::kEmptyField});
-      converted = text;
-    }
-    c.out += bytes.substr(item.begin, item.cut - item.begin);
-    if (!s.inPlace) c.out += ',';
-    AppendConvertedField(converted, item.quoteBom, c.out);
-    c.out += bytes.substr(item.resume, item.end - item.resume);
-  }
-}
-
 // What the command line asks for besides Settings.
 struct Request {
   bool csv = false;
@@ -732,10 +500,10 @@ void StartMeter(const ParsedArgs& parsed, CliIo& io, std::optional<ProgressMeter
 // Converts the CSV records of standard input; -1 when the run went to its
 // end (the pipeline's result in result), else the exit status.
 int RunCsv(CliIo& io, Settings& s, const Request& request, Reporter& reporter, PipelineResult& result) {
-  const TextConverter converter(s);
-  CsvSource source(io, s, request.header, request.columnName);
+  CsvSource source([&io](char* buffer, std::size_t size) { return io.Read(buffer, size); },
+                   [&io] { return io.InputReady(); }, s, request.header, request.columnName);
   result = RunOrderedPipeline<CsvChunk>(
-      request.jobs, [&](CsvChunk& c) { return source.Read(c); }, [&](CsvChunk& c) { ConvertRecords(converter, s, c); },
+      request.jobs, [&](CsvChunk& c) { return source.Read(c); }, [&](CsvChunk& c) { ConvertCsvRecords(s, c); },
       [&](CsvChunk& c) {
         reporter.Report(c, "line");
         return WriteChunk(io, c);
@@ -796,7 +564,7 @@ int RunConvert(const ParsedArgs& parsed, CliIo& io) {
     return kExitIo;
   }
   if (result == PipelineResult::kReadFailed) {
-    reporter.Fail("jasokit convert: error reading standard input\n");
+    reporter.Fail(InputReadError(io, "convert"));
     return kExitIo;
   }
   if (meter) meter->Finish();

@@ -5,6 +5,7 @@
 #include "cli/addrdb_source.h"
 #include "cli/cli.h"
 #include "cli/options.h"
+#include "frontend/codec.h"
 #include "frontend/input.h"
 #include "frontend/json.h"
 #include "jasokit/address_db.h"
@@ -46,6 +47,12 @@ constexpr const char* kLookupHelp =
     "is damaged,\n"
     "2 usage error, 3 input/output error, 4 some query matched nothing\n";
 
+std::string Visible(std::string_view text) {
+  std::string out;
+  AppendVisible(text, true, out);
+  return out;
+}
+
 class Lookup {
  public:
   Lookup(CliIo& io, const AddressDatabase& db, bool json) : m_io(io), m_db(db), m_json(json) {}
@@ -59,7 +66,7 @@ class Lookup {
                  " (see 'jasokit addrdb verify')\n");
     } else if (result.matches.empty()) {
       m_missed = true;
-      m_io.Error("'" + std::string(query) + "': " + kNotFoundMessageUtf8 + "\n");
+      m_io.Error("'" + Visible(query) + "': " + kNotFoundMessageUtf8 + "\n");
     }
     m_out.clear();
     if (m_json) {
@@ -67,11 +74,17 @@ class Lookup {
       m_out += '\n';
       return m_io.Write(m_out);
     }
+    // The data's names come out with their control characters escaped: a
+    // tab would break the columns, an escape sequence act on the terminal.
     for (const AddressMatch& m : result.matches) {
-      m_out += m.postcode + '\t' + m.address + '\t' + m.lot + '\t' + m.english + '\n';
+      for (const std::string* field : {&m.postcode, &m.address, &m.lot, &m.english}) {
+        if (field != &m.postcode) m_out += '\t';
+        AppendVisible(*field, true, m_out);
+      }
+      m_out += '\n';
     }
     if (result.more > 0) {
-      m_io.Error("'" + std::string(query) + "': " + std::to_string(result.more) + " more matches not listed\n");
+      m_io.Error("'" + Visible(query) + "': " + std::to_string(result.more) + " more matches not listed\n");
     }
     return m_io.Write(m_out);
   }

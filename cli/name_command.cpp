@@ -7,10 +7,10 @@
 #include <string>
 
 #include "cli/cli.h"
+#include "cli/options.h"
 #include "frontend/csv.h"
 #include "frontend/input.h"
 #include "frontend/json.h"
-#include "cli/options.h"
 #include "jasokit/cp949.h"
 #include "jasokit/name.h"
 
@@ -214,7 +214,7 @@ int RunCsv(CsvSettings& s, NameWriter& writer, CliIo& io) {
     return kExitIo;
   }
   if (reader.error().kind == CsvErrorKind::kReadFailed) {
-    io.Error("jasokit romanize: error reading standard input\n");
+    io.Error(InputReadError(io, "romanize"));
     return kExitIo;
   }
   if (error.empty()) error = reader.error().message;

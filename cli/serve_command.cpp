@@ -5,12 +5,13 @@
 
 #include "cli/addrdb_source.h"
 #include "cli/cli.h"
-#include "service/http_api.h"
-#include "service/http_server.h"
 #include "cli/options.h"
-#include "platform/platform.h"
+#include "frontend/zip_query.h"
 #include "jasokit/address_db.h"
 #include "jasokit/zip.h"
+#include "platform/platform.h"
+#include "service/http_api.h"
+#include "service/http_server.h"
 
 namespace jasokit::cli {
 
@@ -154,14 +155,17 @@ int LoadZipTable(const ParsedArgs& parsed, CliIo& io, std::optional<ZipDatabase>
   const std::string path = given ? *given : dir + kZipFileName;
   ZipDatabase db;
   const ZipLoadStatus loaded = db.Load(path);
+  if (given) {
+    const std::string problem = NamedTableProblem(path, loaded, db);
+    if (!problem.empty()) {
+      io.Error("jasokit serve: " + path + ": " + problem + "\n");
+      return kExitTableError;
+    }
+  }
   const std::string reason = ZipLoadMessage(loaded);
   if (loaded == ZipLoadStatus::Ok) {
     table.emplace(std::move(db));
     return kExitOk;
-  }
-  if (given) {
-    io.Error("jasokit serve: " + path + ": " + reason + "\n");
-    return kExitTableError;
   }
   io.Error("jasokit serve: warning: no zip table (" + path + ": " + reason + "); /v1/zip answers 404\n");
   return kExitOk;

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/options.h"
 #include "frontend/codec.h"
 #include "frontend/input.h"
 #include "frontend/json.h"
-#include "cli/options.h"
 #include "frontend/zip_query.h"
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
@@ -67,7 +67,7 @@ constexpr const char* kZipHelp =
 class ZipLookup {
  public:
   ZipLookup(CliIo& io, const ZipDatabase& db, const Options& options, LookupMode mode, const TextCodec& codec,
-            bool convert, bool json, bool nameEachMiss)
+            bool convert, bool json, bool nameEachMiss, bool utf8)
       : m_io(io),
         m_db(db),
         m_options(options),
@@ -75,7 +75,8 @@ class ZipLookup {
         m_codec(codec),
         m_convert(convert),
         m_json(json),
-        m_nameEachMiss(nameEachMiss) {}
+        m_nameEachMiss(nameEachMiss),
+        m_utf8(utf8) {}
 
   // Looks up one name as given on the command line or standard input; false
   // once standard output has failed.
@@ -104,6 +105,10 @@ class ZipLookup {
       return WriteJson(&name, {});
     }
     const ZipLines lines = FindZipLines(m_db, m_mode, query);
+    if (!lines.empty() && m_db.isSample() && !m_sampleTold) {
+      m_io.Error(std::string("jasokit zip: note: ") + kSampleTableNote + "\n");
+      m_sampleTold = true;
+    }
     if (lines.empty()) {
       std::vector<std::string> suggestions;
       if (m_mode == LookupMode::kExact) suggestions = m_db.SuggestLocalities(query);
@@ -130,14 +135,20 @@ class ZipLookup {
   void ReportMiss(std::string_view name, bool quoteName, const std::vector<std::string>* suggestions) {
     m_missed = true;
     std::string message;
-    if (quoteName) message = "'" + std::string(name) + "': ";
+    if (quoteName) {
+      message = "'";
+      AppendVisible(name, m_utf8, message);
+      message += "': ";
+    }
     m_codec.AppendFromUtf8(kNotFoundMessageUtf8, message);
     message += '\n';
     if (suggestions && !suggestions->empty()) {
       message += "did you mean: ";
       for (std::size_t i = 0; i < suggestions->size(); ++i) {
         if (i > 0) message += ", ";
-        m_codec.AppendFromCp949((*suggestions)[i], message);
+        std::string suggestion;
+        m_codec.AppendFromCp949((*suggestions)[i], suggestion);
+        AppendVisible(suggestion, m_utf8, message);
       }
       message += '\n';
     }
@@ -152,12 +163,17 @@ class ZipLookup {
     if (name) m_codec.AppendUtf8(*name, utf8Name);
     m_out.clear();
     AppendZipJson(kModeKeys[static_cast<std::size_t>(m_mode)], name ? &utf8Name : nullptr, lines,
-                  m_convert ? &m_options : nullptr, m_out);
+                  m_convert ? &m_options : nullptr, m_db.isSample(), m_out);
     m_out += '\n';
     return m_io.Write(m_out);
   }
 
-  void AppendText(const std::string& cp949) { m_codec.AppendFromCp949(cp949, m_out); }
+  // The table's bytes with their control characters escaped.
+  void AppendText(const std::string& cp949) {
+    m_text.clear();
+    m_codec.AppendFromCp949(cp949, m_text);
+    AppendVisible(m_text, m_utf8, m_out);
+  }
 
   CliIo& m_io;
   const ZipDatabase& m_db;
@@ -168,7 +184,10 @@ class ZipLookup {
   bool m_json;
   bool m_nameEachMiss;
   bool m_missed = false;
+  bool m_sampleTold = false;
+  bool m_utf8;  // the output's encoding is UTF-8, not CP949
   std::string m_out;
+  std::string m_text;
 };
 
 enum ZipOption : std::size_t { kOptDb, kOptCp949, kOptConvert, kOptStyle, kOptPrefix, kOptCode, kOptJson };
@@ -196,9 +215,16 @@ int RunZip(const ParsedArgs& parsed, CliIo& io) {
   }
   ZipDatabase db;
   const ZipLoadStatus loaded = db.Load(path);
-  if (loaded != ZipLoadStatus::Ok) {
-    std::string message = std::string(ZipLoadMessage(loaded)) + "\n";
-    if (loaded == ZipLoadStatus::NotRegularFile) message += "jasokit zip: " + path + ": not a regular file\n";
+  // The table beside the program loads as the window's does; one the user
+  // names must be a table, and a folder or a device is named as such.
+  const bool named = parsed.Value(kOptDb) != nullptr;
+  const std::string problem = named ? NamedTableProblem(path, loaded, db) : std::string();
+  if (loaded != ZipLoadStatus::Ok || !problem.empty()) {
+    std::string message = loaded != ZipLoadStatus::Ok ? std::string(ZipLoadMessage(loaded)) + "\n" : std::string();
+    const bool says = loaded == ZipLoadStatus::Ok || loaded == ZipLoadStatus::IsDirectory;
+    if (loaded == ZipLoadStatus::NotRegularFile || (named && says)) {
+      message += "jasokit zip: " + path + ": " + NamedTableProblem(path, loaded, db) + "\n";
+    }
     io.Error(message);
     return kExitTableError;
   }
@@ -207,7 +233,7 @@ int RunZip(const ParsedArgs& parsed, CliIo& io) {
                           : parsed.Has(kOptCode) ? LookupMode::kCode
                                                  : LookupMode::kExact;
   ZipLookup lookup(io, db, options, mode, TextCodec::For(parsed.Has(kOptCp949)), parsed.Has(kOptConvert),
-                   parsed.Has(kOptJson), parsed.operands.size() != 1);
+                   parsed.Has(kOptJson), parsed.operands.size() != 1, !parsed.Has(kOptCp949));
   // The CR of a CRLF line ending is not part of the name.
   HeldLine name(kMaxNameBytes, HeldLine::kStripCr);
   const int status = ForEachInput(parsed.operands, io, "zip", name, [&](const char* where, std::size_t number) {

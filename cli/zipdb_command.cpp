@@ -8,18 +8,18 @@
 #include <string>
 
 #include "cli/cli.h"
-#include "frontend/csv.h"
 #include "cli/options.h"
-#include "platform/platform.h"
+#include "frontend/csv.h"
 #include "jasokit/cp949.h"
 #include "jasokit/zip.h"
+#include "platform/platform.h"
 
 namespace jasokit::cli {
 
 namespace {
 
 constexpr const char* kZipDbHelp =
-    "usage: jasokit zipdb build CSV -o FILE\n"
+    "usage: jasokit zipdb build CSV -o FILE [--sample]\n"
     "\n"
     "Builds the zip code table (a dBASE III file, CP949 text) that 'jasokit zip'\n"
     "and the desktop program read as zipcode030101t6.dbf.\n"
@@ -50,6 +50,9 @@ constexpr const char* kZipDbHelp =
     "\n"
     "options:\n"
     "  -o, --output FILE   the table to write\n"
+    "  --sample            mark the table as a demonstration sample, its zip\n"
+    "                      codes made up: the programs say so where they show\n"
+    "                      its rows\n"
     "  --help              show this help\n"
     "\n"
     "exit status: 0 written, 2 usage error (FILE is the CSV), or a CSV with a\n"
@@ -259,13 +262,15 @@ int CheckRead(const CsvReader& reader, const ByteSource& source, RowWriter& rows
 
 // Ends the table and puts it in place, with a warning for a table the
 // programs would not read whole.
-int Finish(TableFile& table, const ZipTableWriter& writer, std::size_t rows, CliIo& io) {
+int Finish(TableFile& table, const ZipTableWriter& writer, std::size_t rows, bool sample, CliIo& io) {
   std::string error;
   if (!table.Write(std::string(1, ZipTableWriter::kEndOfFile), error)) {
     io.Error("jasokit zipdb: " + error + "\n");
     return kExitDataError;
   }
-  if (const int status = table.Commit(writer.Header(static_cast<std::uint32_t>(rows)), error)) {
+  std::string header = writer.Header(static_cast<std::uint32_t>(rows));
+  if (sample) MarkZipTableSample(header);
+  if (const int status = table.Commit(header, error)) {
     io.Error("jasokit zipdb: " + error + "\n");
     return status;
   }
@@ -278,7 +283,7 @@ int Finish(TableFile& table, const ZipTableWriter& writer, std::size_t rows, Cli
   return kExitOk;
 }
 
-int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
+int Build(const std::string& csvPath, const std::string& outPath, bool sample, CliIo& io) {
   const bool fromStdin = csvPath == "-";
   const std::string where = "jasokit zipdb: " + (fromStdin ? std::string("<stdin>") : csvPath);
   InputFile file;
@@ -301,12 +306,13 @@ int Build(const std::string& csvPath, const std::string& outPath, CliIo& io) {
     if (!rows.Take(row)) return kExitDataError;
   }
   if (const int status = CheckRead(reader, source, rows, csvPath, fromStdin, where, outPath, io)) return status;
-  return Finish(table, writer, rows.rows(), io);
+  return Finish(table, writer, rows.rows(), sample, io);
 }
 
-enum ZipDbOption : std::size_t { kOptOutput };
+enum ZipDbOption : std::size_t { kOptOutput, kOptSample };
 constexpr OptionRule kZipDbOptions[] = {
     {"--output", "-o", "a FILE"},
+    {"--sample", nullptr, nullptr},
 };
 
 int RunZipDb(const ParsedArgs& parsed, CliIo& io) {
@@ -319,7 +325,7 @@ int RunZipDb(const ParsedArgs& parsed, CliIo& io) {
     io.Error("jasokit zipdb: the output FILE is empty\n");
     return kExitUsage;
   }
-  return Build(*parsed.operands[0], *out, io);
+  return Build(*parsed.operands[0], *out, parsed.Has(kOptSample), io);
 }
 
 }  // namespace

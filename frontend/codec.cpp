@@ -93,4 +93,28 @@ const TextCodec& TextCodec::For(bool cp949) {
   return kUtf8;
 }
 
+void AppendVisible(std::string_view text, bool utf8, std::string& out) {
+  constexpr char kHex[] = "0123456789ABCDEF";
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    const bool c1 = utf8 && b == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+    if (c1) {
+      const auto c = static_cast<unsigned char>(text[++i]);
+      out += "\\u00";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else if (b == '\t' || b == '\n' || b == '\r') {
+      out += '\\';
+      out += b == '\t' ? 't' : b == '\n' ? 'n' : 'r';
+    } else if (b < 0x20 || b == 0x7F) {
+      out += "\\x";
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += static_cast<char>(b);
+    }
+  }
+}
+
 }  // namespace jasokit::cli

@@ -51,4 +51,11 @@ class TextCodec {
   virtual std::string Romanize(std::string_view text, Style style, bool& invalid) const = 0;
 };
 
+// Appends text for a terminal or a line-based reader: control characters
+// (C0, DEL, and in UTF-8 the C1 range) written as \t, \n, \r or \xHH
+// (\u00HH for C1), so that a name in the data can neither break a line or
+// a column nor send the terminal an escape sequence. Bytes of CP949 that
+// follow a lead byte are never below 0x41, so both encodings are safe bytewise.
+void AppendVisible(std::string_view text, bool utf8, std::string& out);
+
 }  // namespace jasokit::cli

@@ -16,6 +16,13 @@
 
 namespace jasokit::cli {
 
+// What a command tells when standard input cannot be read: a folder is
+// named as a folder.
+inline std::string InputReadError(CliIo& io, const char* command) {
+  return std::string("jasokit ") + command +
+         (io.InputIsFolder() ? ": standard input is a folder, not a file\n" : ": error reading standard input\n");
+}
+
 // Reads standard input line by line; a line ends at LF, which is not part of
 // it (a CR before it is). Each line reaches its reader in pieces, as read.
 class LineReader {
@@ -187,7 +194,7 @@ int ForEachInput(const std::vector<const std::string*>& texts, CliIo& io, const 
       if (!reader.Next(line) || !each("line", ++number)) break;
     }
     if (reader.failed()) {
-      io.Error(std::string("jasokit ") + command + ": error reading standard input\n");
+      io.Error(InputReadError(io, command));
       return kExitIo;
     }
   }

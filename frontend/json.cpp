@@ -271,7 +271,7 @@ void AppendResultJson(const Result& r, std::string& out) {
 }
 
 void AppendZipJson(std::string_view key, const std::string* name, const ZipLines& lines, const Options* convert,
-                   std::string& out) {
+                   bool sample, std::string& out) {
   out += '{';
   AppendJsonString(key, out);
   out += ':';
@@ -296,7 +296,7 @@ void AppendZipJson(std::string_view key, const std::string* name, const ZipLines
     }
     out += '}';
   }
-  out += "]}";
+  out += sample ? "],\"sample\":true}" : "],\"sample\":false}";
 }
 
 void AppendJsonObject(const JsonField* fields, std::size_t count, std::string& out) {

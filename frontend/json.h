@@ -27,11 +27,12 @@ void AppendJsonCp949String(std::string_view cp949, std::string& out);
 // {"status", "normalized", "output", "fields"}: the object of convert --json.
 void AppendResultJson(const Result& r, std::string& out);
 
-// {"KEY": NAME, "records": [...]}: the object of zip --json. name is UTF-8,
-// nullptr for a name too long to hold; with convert each record gets its
-// "conversion" in that style.
+// {"KEY": NAME, "records": [...], "sample": BOOL}: the object of zip --json.
+// name is UTF-8, nullptr for a name too long to hold; with convert each
+// record gets its "conversion" in that style; sample: the table's codes are
+// made up.
 void AppendZipJson(std::string_view key, const std::string* name, const ZipLines& lines, const Options* convert,
-                   std::string& out);
+                   bool sample, std::string& out);
 
 // {"query": QUERY, "matches": [...], "more": N}: the object of lookup --json.
 void AppendLookupJson(std::string_view query, const AddressLookupResult& result, std::string& out);

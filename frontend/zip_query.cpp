@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/platform.h"
+
 namespace jasokit::cli {
 
 std::string NormalizeZipCode(std::string_view code) {
@@ -11,6 +13,21 @@ std::string NormalizeZipCode(std::string_view code) {
     return std::string(code.substr(0, kHyphenAt)) + "-" + std::string(code.substr(kHyphenAt));
   }
   return std::string(code);
+}
+
+std::string NamedTableProblem(const std::string& path, ZipLoadStatus status, const ZipDatabase& db) {
+  switch (status) {
+    case ZipLoadStatus::Ok: break;
+    case ZipLoadStatus::NoFileName: return "no file named";
+    case ZipLoadStatus::StatFailed: return IsMissing(path) ? "no such file" : "cannot be reached";
+    case ZipLoadStatus::IsDirectory: return "a folder, not a zip code table";
+    case ZipLoadStatus::NotRegularFile: return "not a regular file";
+    case ZipLoadStatus::OpenFailed: return "cannot be opened for reading";
+    case ZipLoadStatus::OutOfMemory: return "not enough memory to load it";
+  }
+  if (db.hasTableLayout()) return std::string();
+  return "not a zip code table (a dBASE III table with a 225-byte header and 90-byte records of 7, 4, 13, 43, 17 "
+         "and 5 bytes)";
 }
 
 ZipLines FindZipLines(const ZipDatabase& db, LookupMode mode, std::string_view query) {

@@ -108,6 +108,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (records > kZipRecordCount) records = kZipRecordCount;
   FUZZ_CHECK(db.size() == records);
   FUZZ_CHECK(db.imageBytes() == std::min(fileBytes, kZipTableBytes));
+  // The checks of a table the user names read the header alone, and only
+  // within the image.
+  const bool layout = db.hasTableLayout();
+  FUZZ_CHECK(!layout || fileBytes >= kZipHeaderBytes);
+  FUZZ_CHECK(!db.isSample() || fileBytes >= kZipHeaderBytes);
 
   // The first, the last and a few records between are found under their key,
   // whole.

@@ -38,6 +38,7 @@ class PosixIo : public CliIo {
   bool InputReady() override;
   std::optional<std::uint64_t> InputFileSize() override;
   bool ErrorIsTerminal() override;
+  bool InputIsFolder() override;
 
  private:
   bool WriteAll(std::string_view bytes);
@@ -121,6 +122,11 @@ std::optional<std::uint64_t> PosixIo::InputFileSize() {
 }
 
 bool PosixIo::ErrorIsTerminal() { return ::isatty(2) == 1; }
+
+bool PosixIo::InputIsFolder() {
+  struct stat st {};
+  return ::fstat(0, &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 std::string PosixIo::ExecutableDir() { return platform::ExecutableDirectory(); }
 
@@ -225,6 +231,11 @@ std::optional<FileId> IdentifyFile(const std::string& path) {
 bool IsMissing(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) != 0 && errno == ENOENT;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool MakeParentFolders(const std::string& path, std::string& error) {

@@ -348,6 +348,11 @@ bool IsMissing(const std::string& path) {
   return ::GetFileAttributesW(Widen(path).c_str()) == INVALID_FILE_ATTRIBUTES && IsMissingError(::GetLastError());
 }
 
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(Widen(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 bool MakeParentFolders(const std::string& path, std::string& error) {
   // Past the root (C:\, \\server\share\), which is never made.
   const std::size_t root = Narrow(std::filesystem::path(Widen(path)).root_path().native()).size();

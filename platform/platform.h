@@ -37,6 +37,8 @@ class CliIo {
   virtual std::optional<std::uint64_t> InputFileSize() { return std::nullopt; }
   // Whether standard error is a terminal, which a progress meter may draw on.
   virtual bool ErrorIsTerminal() { return false; }
+  // Whether standard input is a folder (`< /some/dir`), which no read takes.
+  virtual bool InputIsFolder() { return false; }
 };
 
 // The arguments after the program's name, in UTF-8 (on Windows taken from
@@ -87,6 +89,8 @@ class InputFile {
 std::optional<FileId> IdentifyFile(const std::string& path);
 // Whether path names nothing at all (not: cannot be reached).
 bool IsMissing(const std::string& path);
+// Whether path names a folder (a link followed).
+bool IsFolder(const std::string& path);
 // Makes the folders above path where missing; false with error set
 // ("cannot make DIR: reason").
 bool MakeParentFolders(const std::string& path, std::string& error);

@@ -1,27 +1,32 @@
 // jasokit.AddressDB: the address database from Python.
-#include "jasokit/address_db.h"
-
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <string>
 
+#include "frontend/address_db_open.h"
+#include "jasokit/address_db.h"
+
 namespace py = pybind11;
 
 namespace {
 
+// OSError for a file that cannot be read, ValueError for one that is no
+// sound database, with the programs' messages.
 std::unique_ptr<jasokit::AddressDatabase> OpenDb(py::object path) {
-  const std::string file = path.is_none() ? jasokit::DefaultAddressDbPath() : py::str(path).cast<std::string>();
+  std::string named;
+  if (!path.is_none()) named = py::str(path).cast<std::string>();
   auto db = std::make_unique<jasokit::AddressDatabase>();
-  const jasokit::AddressDbStatus status = db->Open(file);
-  if (status == jasokit::AddressDbStatus::CannotOpen) {
-    throw py::value_error("cannot open the address database " + file +
-                          " (build one with 'jasokit addrdb build SOURCE... --install')");
+  const jasokit::cli::AddressDbOpening o = jasokit::cli::FindAddressDb(path.is_none() ? nullptr : &named, *db);
+  if (o.found == jasokit::cli::AddressDbFound::kOpened) return db;
+  if (o.path.empty()) {
+    PyErr_SetString(PyExc_OSError, ("no address database at " + jasokit::DefaultAddressDbPath() +
+                                    "; build one with 'jasokit addrdb build SOURCE... --install'")
+                                       .c_str());
+    throw py::error_already_set();
   }
-  if (status != jasokit::AddressDbStatus::Ok) {
-    throw py::value_error(file + ": " + jasokit::AddressDbStatusMessage(status));
-  }
-  return db;
+  PyErr_SetString(o.unreadable ? PyExc_OSError : PyExc_ValueError, (o.path + ": " + o.problem).c_str());
+  throw py::error_already_set();
 }
 
 py::list Lookup(const jasokit::AddressDatabase& db, const std::string& query) {
@@ -50,7 +55,9 @@ void BindAddressDb(py::module_& m) {
            "AddressDB(path=None)\n\n"
            "Opens the database at path (str or os.PathLike); None: $JASOKIT_ADDRDB, else\n"
            "$XDG_DATA_HOME/jasokit/address.db or ~/.local/share/jasokit/address.db.\n"
-           "ValueError when it is missing, damaged or of another format version.")
+           "OSError when it cannot be read (or, for None, when there is none),\n"
+           "ValueError when it is no address database, is damaged or of another\n"
+           "format version.")
       .def("lookup", &Lookup, py::arg("query"),
            "lookup(query) -> list[dict]\n\n"
            "The buildings a query names (a road-name or lot-number address, a road,\n"

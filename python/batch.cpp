@@ -345,16 +345,24 @@ class Batch {
   std::vector<std::thread> m_workers;
 };
 
+// More threads than cores only cost memory (a stack each): they are capped
+// at the cores, with a warning.
 std::size_t ThreadsArg(py::handle threads) {
-  if (threads.is_none()) return std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  if (threads.is_none()) return cores;
   if (!PyLong_Check(threads.ptr()) || PyBool_Check(threads.ptr())) {
     throw py::type_error(std::string("threads must be int or None, not ") + Py_TYPE(threads.ptr())->tp_name);
   }
   int overflow = 0;
   const long long n = PyLong_AsLongLongAndOverflow(threads.ptr(), &overflow);
-  if (overflow > 0) return SIZE_MAX;  // more than there is work for
-  if (overflow < 0 || n < 1) throw py::value_error("threads must be at least 1, not " + std::string(py::str(threads)));
-  return static_cast<std::size_t>(n);
+  if (overflow < 0 || (overflow == 0 && n < 1)) {
+    throw py::value_error("threads must be at least 1, not " + std::string(py::str(threads)));
+  }
+  if (overflow == 0 && static_cast<unsigned long long>(n) <= cores) return static_cast<std::size_t>(n);
+  const std::string message = "threads=" + std::string(py::str(threads)) + " is more than the " +
+                              std::to_string(cores) + " cores; using " + std::to_string(cores);
+  if (PyErr_WarnEx(PyExc_RuntimeWarning, message.c_str(), 2) != 0) throw py::error_already_set();
+  return cores;
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "batch.h"
+#include "frontend/address_db_open.h"
+#include "frontend/zip_query.h"
 #include "jasokit/address_db.h"
 #include "jasokit/convert.h"
 #include "jasokit/name.h"
@@ -46,12 +48,50 @@ jasokit::Style StyleArg(py::handle style) {
   return parsed;
 }
 
-jasokit::Options OptionsArg(py::handle style, py::handle country, py::handle db = py::none()) {
+// The database the programs use when none is named ($JASOKIT_ADDRDB, else
+// the per-user one), opened on first use and again when the path changes.
+// A missing file is looked for again at each call; a damaged one is warned
+// about once.
+py::object DefaultDb() {
+  struct Cache {
+    std::string path;
+    py::object db;
+    bool missing = true;
+  };
+  static Cache* cache = new Cache;  // never destroyed: Python may be gone by then
+  const std::string path = jasokit::DefaultAddressDbPath();
+  if (path == cache->path && !cache->missing) return cache->db;
+  auto db = std::make_unique<jasokit::AddressDatabase>();
+  const jasokit::cli::AddressDbOpening opening = jasokit::cli::FindAddressDb(nullptr, *db);
+  cache->path = path;
+  cache->missing = opening.path.empty();
+  cache->db = opening.found == jasokit::cli::AddressDbFound::kOpened ? py::cast(std::move(db)) : py::none();
+  if (!opening.problem.empty()) {
+    const std::string message = opening.path + ": " + opening.problem + "; converting without the address database";
+    if (PyErr_WarnEx(PyExc_RuntimeWarning, message.c_str(), 2) != 0) throw py::error_already_set();
+  }
+  return cache->db;
+}
+
+// The options of a conversion. db: an AddressDB, None (the official style
+// uses the programs' default database, if any) or False (none); holder
+// keeps the database alive for the call.
+jasokit::Options OptionsArg(py::handle style, py::handle country, py::handle db, py::object& holder) {
   jasokit::Options options;
   options.style = StyleArg(style);
   if (!country.is_none()) options.country = Utf8(country, "country");
-  // The caller's argument keeps the database alive for the call.
-  if (!db.is_none()) options.database = &db.cast<const jasokit::AddressDatabase&>();
+  if (db.ptr() == Py_False) return options;
+  if (!db.is_none() && options.style != jasokit::Style::Official) {
+    throw py::value_error("db is for style='official': the classic style never uses the address database");
+  }
+  if (db.is_none()) {
+    holder = options.style == jasokit::Style::Official ? DefaultDb() : py::none();
+  } else if (py::isinstance<jasokit::AddressDatabase>(db)) {
+    holder = py::reinterpret_borrow<py::object>(db);
+  } else {
+    throw py::type_error(std::string("db must be AddressDB, None or False, not ") + Py_TYPE(db.ptr())->tp_name);
+  }
+  if (!holder.is_none()) options.database = &holder.cast<const jasokit::AddressDatabase&>();
   return options;
 }
 
@@ -71,7 +111,9 @@ py::object Fields(const jasokit::Result& r) {
 }
 
 py::list ConvertMany(py::handle texts, py::handle style, py::handle country, py::handle threads, py::handle db) {
-  return jasokit::python::RunBatch(texts, {false, OptionsArg(style, country, db)}, threads, py::none(), "texts");
+  py::object holder;
+  return jasokit::python::RunBatch(texts, {false, OptionsArg(style, country, db, holder)}, threads, py::none(),
+                                   "texts");
 }
 
 py::list RomanizeMany(py::handle texts, py::handle style, py::handle threads) {
@@ -83,23 +125,30 @@ py::list RomanizeMany(py::handle texts, py::handle style, py::handle threads) {
 // convert_many for a column: missing values, as isMissing tells them, are
 // kept; what names the column in errors.
 py::list ConvertColumn(py::handle texts, py::handle style, py::handle country, py::handle threads, py::handle isMissing,
-                       const std::string& what) {
-  return jasokit::python::RunBatch(texts, {false, OptionsArg(style, country)}, threads, isMissing, what);
+                       const std::string& what, py::handle db) {
+  py::object holder;
+  return jasokit::python::RunBatch(texts, {false, OptionsArg(style, country, db, holder)}, threads, isMissing, what);
 }
 
 class ZipTable {
  public:
+  // OSError for a file that cannot be read, ValueError for one that is no
+  // table, with the messages of zip --db.
   explicit ZipTable(const std::string& path) {
     jasokit::ZipLoadStatus status;
     {
       py::gil_scoped_release release;
       status = m_db.Load(path);
     }
-    if (status != jasokit::ZipLoadStatus::Ok) {
-      PyErr_SetString(PyExc_OSError, jasokit::ZipLoadMessage(status));
-      throw py::error_already_set();
-    }
+    const std::string problem = jasokit::cli::NamedTableProblem(path, status, m_db);
+    if (problem.empty()) return;
+    if (status == jasokit::ZipLoadStatus::OutOfMemory) throw std::bad_alloc();
+    PyErr_SetString(status == jasokit::ZipLoadStatus::Ok ? PyExc_ValueError : PyExc_OSError,
+                    (path + ": " + problem).c_str());
+    throw py::error_already_set();
   }
+
+  bool sample() const { return m_db.isSample(); }
 
   // A name with no CP949 form finds nothing: the table cannot hold it.
   std::vector<ZipRecord> Find(py::handle name) const { return jasokit::FindAllUtf8(m_db, Utf8(name, "name")); }
@@ -177,7 +226,8 @@ PYBIND11_MODULE(_jasokit, m) {
   m.def(
       "convert",
       [](py::handle text, py::handle style, py::handle country, py::handle db) {
-        const jasokit::Options options = OptionsArg(style, country, db);
+        py::object holder;
+        const jasokit::Options options = OptionsArg(style, country, db, holder);
         return jasokit::Convert(Utf8(text, "text"), options);
       },
       py::arg("text"), py::arg("style") = "classic", py::arg("country") = py::none(), py::arg("db") = py::none(),
@@ -187,10 +237,12 @@ PYBIND11_MODULE(_jasokit, m) {
       "style is 'classic' (words in reverse order, ending in S.KOREA) or\n"
       "'official' (the official English address format and the Revised\n"
       "Romanization); country replaces 'Republic of Korea' at the end of an\n"
-      "official-style address; db, an AddressDB, writes an official-style\n"
-      "address whose building it holds from its data. The text ends at its\n"
-      "first NUL character; a lone\n"
-      "surrogate counts as U+FFFD.");
+      "official-style address. The official style writes a building the\n"
+      "address database holds from its data: db is an AddressDB, None for the\n"
+      "one the programs use ($JASOKIT_ADDRDB, else the per-user one, if it\n"
+      "exists) or False for none; with the classic style, which never uses it,\n"
+      "an AddressDB is a ValueError. The text ends at its first NUL character,\n"
+      "with the warning 'text-cut-at-nul'; a lone surrogate counts as U+FFFD.");
 
   m.def("convert_many", &ConvertMany, py::arg("texts"), py::arg("style") = "classic", py::arg("country") = py::none(),
         py::arg("threads") = py::none(), py::arg("db") = py::none(),
@@ -198,7 +250,8 @@ PYBIND11_MODULE(_jasokit, m) {
         "convert(text, style, country, db).output for every str of an iterable (a list,\n"
         "a generator, a pandas Series), in order; '' for empty and refused texts.\n"
         "The texts are converted without the GIL on threads threads: None for\n"
-        "every core, 1 for the calling thread only.");
+        "every core, 1 for the calling thread only; more than the cores are\n"
+        "capped at them, with a RuntimeWarning.");
 
   m.def("romanize_many", &RomanizeMany, py::arg("texts"), py::arg("style") = "classic", py::arg("threads") = py::none(),
         "romanize_many(texts, style='classic', threads=None) -> list[str]\n\n"
@@ -206,7 +259,8 @@ PYBIND11_MODULE(_jasokit, m) {
         "threads as convert_many.");
 
   m.def("_convert_column", &ConvertColumn, py::arg("texts"), py::arg("style"), py::arg("country"), py::arg("threads"),
-        py::arg("is_missing"), py::arg("what"), "convert_many that keeps the missing values; convert_series calls it.");
+        py::arg("is_missing"), py::arg("what"), py::arg("db") = py::none(),
+        "convert_many that keeps the missing values; convert_series calls it.");
 
   m.def(
       "romanize",
@@ -266,6 +320,8 @@ PYBIND11_MODULE(_jasokit, m) {
            "The result lines of name as 'jasokit zip' prints them: zip code, province,\n"
            "district, place name and detail joined by spaces, in ascending order of\n"
            "their CP949 bytes.")
+      .def_property_readonly("sample", &ZipTable::sample,
+                             "True for the demonstration sample table, whose zip codes are made up.")
       .def("__len__", &ZipTable::size, "The number of records.")
       .def("__repr__",
            [](const ZipTable& t) { return "<jasokit.ZipTable of " + std::to_string(t.size()) + " records>"; });

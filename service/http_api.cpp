@@ -5,14 +5,15 @@
 #include <optional>
 #include <vector>
 
-#include "service/batch_pool.h"
-#include "service/batch_request.h"
+#include "frontend/csv_convert.h"
 #include "frontend/json.h"
 #include "frontend/zip_query.h"
 #include "jasokit/address_db.h"
 #include "jasokit/cp949.h"
 #include "jasokit/name.h"
 #include "jasokit/version.h"
+#include "service/batch_pool.h"
+#include "service/batch_request.h"
 
 namespace jasokit::cli {
 
@@ -183,6 +184,53 @@ HttpAnswer HttpApi::ConvertBatch(std::string_view body) const {
   return a;
 }
 
+namespace {
+
+// The column options of convert --csv, by the same rules and in the same words.
+std::optional<HttpAnswer> ReadCsvColumn(const HttpQuery& query, bool header, CsvSettings& s,
+                                        const std::string*& columnName) {
+  if (const std::string* column = Param(query, "column")) {
+    const bool digits = !column->empty() && column->size() < 10 &&
+                        std::all_of(column->begin(), column->end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (digits && std::stoul(*column) == 0) return ErrorAnswer(kBadRequest, "'column' counts from 1");
+    if (digits) {
+      s.column = std::stoul(*column) - 1;
+    } else if (header) {
+      columnName = column;
+    } else {
+      return ErrorAnswer(kBadRequest, "'column' '" + *column + "' is a name, which needs header=1");
+    }
+  }
+  if (const std::string* name = Param(query, "output_column")) {
+    if (!header) return ErrorAnswer(kBadRequest, "'output_column' needs header=1");
+    if (s.inPlace) return ErrorAnswer(kBadRequest, "'output_column' and 'in_place' exclude each other");
+    s.outputColumn = *name;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+HttpAnswer HttpApi::ConvertCsv(const HttpQuery& query, std::string_view body) const {
+  CsvSettings s;
+  bool header = false, cp949 = false;
+  for (const auto& [key, flag] :
+       {std::pair<const char*, bool*>{"header", &header}, {"in_place", &s.inPlace}, {"cp949", &cp949}}) {
+    if (auto error = ReadFlag(query, key, *flag)) return *error;
+  }
+  if (auto error = ReadOptions(Param(query, "style"), Param(query, "country"), s.options)) return *error;
+  const std::string* columnName = nullptr;
+  if (auto error = ReadCsvColumn(query, header, s, columnName)) return *error;
+  s.codec = &TextCodec::For(cp949);
+  CsvTextResult result;
+  if (!ConvertCsvText(body, s, header, columnName, result)) return ErrorAnswer(kBadRequest, result.error);
+  HttpAnswer a{200, std::move(result.out), cp949 ? "text/csv; charset=cp949" : "text/csv; charset=utf-8", {}};
+  for (const Event& e : result.events) {
+    if (e.note == Note::kInvalid && e.looksCp949) a.hint = "cp949";
+  }
+  return a;
+}
+
 HttpAnswer HttpApi::Romanize(const HttpQuery& query) const {
   const std::string* text = Param(query, "text");
   if (!text) return ErrorAnswer(kBadRequest, "missing parameter 'text'");
@@ -242,14 +290,14 @@ HttpAnswer HttpApi::Zip(const HttpQuery& query) const {
   const char* key = kModeKeys[static_cast<std::size_t>(*mode)];
   HttpAnswer a;
   if (name->size() > kMaxNameBytes) {
-    AppendZipJson(key, nullptr, {}, nullptr, a.body);
+    AppendZipJson(key, nullptr, {}, nullptr, m_zip->isSample(), a.body);
     return a;
   }
   std::string cp949;
   // A table of CP949 text cannot hold a name without a CP949 form.
   ZipLines lines;
   if (Utf8ToCp949(*name, cp949)) lines = FindZipLines(*m_zip, *mode, cp949);
-  AppendZipJson(key, name, lines, nullptr, a.body);
+  AppendZipJson(key, name, lines, nullptr, m_zip->isSample(), a.body);
   return a;
 }
 

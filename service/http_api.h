@@ -16,7 +16,9 @@ namespace jasokit::cli {
 
 struct HttpAnswer {
   int status = 200;
-  std::string body;  // JSON
+  std::string body;            // JSON unless type says otherwise
+  const char* type = nullptr;  // the body's media type; nullptr: JSON
+  std::string hint = {};       // for X-Jasokit-Hint, when set
 };
 
 using HttpQuery = std::multimap<std::string, std::string>;
@@ -44,6 +46,11 @@ class HttpApi {
   // POST /v1/romanize?name=1 (and the names options) with {"texts": [...]}:
   // {"results": [...]} of those objects, in order.
   HttpAnswer RomanizeNames(const HttpQuery& query, std::string_view body) const;
+  // POST /v1/convert/csv: the body converted as convert --csv converts
+  // standard input, with its options as parameters (column, header, style,
+  // country, in_place, output_column, cp949); 400 with the line and the
+  // reason for a malformed file.
+  HttpAnswer ConvertCsv(const HttpQuery& query, std::string_view body) const;
   HttpAnswer Zip(const HttpQuery& query) const;
   HttpAnswer Lookup(const HttpQuery& query) const;
   HttpAnswer Health() const;

@@ -43,7 +43,7 @@ enum HttpStatus : int {
   kUnavailable = 503,
 };
 
-enum class Endpoint { kConvert, kRomanize, kZip, kLookup, kHealth, kPage };
+enum class Endpoint { kConvert, kConvertCsv, kRomanize, kZip, kLookup, kHealth, kPage };
 
 struct Route {
   const char* path;
@@ -52,12 +52,17 @@ struct Route {
 };
 
 constexpr Route kRoutes[] = {
-    {"/v1/convert", Endpoint::kConvert, true}, {"/v1/romanize", Endpoint::kRomanize, true},
-    {"/v1/zip", Endpoint::kZip, false},        {"/v1/lookup", Endpoint::kLookup, false},
-    {"/healthz", Endpoint::kHealth, false},    {"/", Endpoint::kPage, false},
+    {"/v1/convert", Endpoint::kConvert, true},
+    {"/v1/convert/csv", Endpoint::kConvertCsv, true},
+    {"/v1/romanize", Endpoint::kRomanize, true},
+    {"/v1/zip", Endpoint::kZip, false},
+    {"/v1/lookup", Endpoint::kLookup, false},
+    {"/healthz", Endpoint::kHealth, false},
+    {"/", Endpoint::kPage, false},
 };
 
 constexpr const char* kJsonType = "application/json";
+constexpr const char* kCsvType = "text/csv";
 constexpr const char* kNoncePlaceholder = "%NONCE%";
 // A longer URI is answered 414.
 constexpr std::size_t kMaxUriBytes = 64 * 1024;
@@ -168,8 +173,7 @@ std::size_t CountParameters(std::string_view target) {
          static_cast<std::size_t>(std::count(target.begin() + static_cast<std::ptrdiff_t>(query), target.end(), '&'));
 }
 
-bool IsJsonType(std::string_view t) {
-  const std::string_view expected(kJsonType);
+bool IsMediaType(std::string_view t, std::string_view expected) {
   if (t.size() < expected.size()) return false;
   for (std::size_t i = 0; i < expected.size(); ++i) {
     if (std::tolower(static_cast<unsigned char>(t[i])) != expected[i]) return false;
@@ -272,13 +276,20 @@ struct Reply {
   bool close = false;  // the connection ends after it
 };
 
-Reply Json(HttpAnswer answer) { return Reply{std::move(answer), kJsonType, {}, false}; }
+Reply Json(HttpAnswer answer) {
+  const char* type = answer.type ? answer.type : kJsonType;
+  Reply r{std::move(answer), type, {}, false};
+  if (!r.answer.hint.empty()) r.headers.emplace_back("X-Jasokit-Hint", r.answer.hint);
+  return r;
+}
 
 Reply Error(int status, std::string_view message) { return Json(ErrorAnswer(status, message)); }
 
 Reply NotAllowed(const Route& route) {
   Reply r = Error(kMethodNotAllowed, "method not allowed");
-  r.headers.emplace_back("Allow", route.post ? "GET, HEAD, POST" : "GET, HEAD");
+  r.headers.emplace_back("Allow", route.endpoint == Endpoint::kConvertCsv ? "POST"
+                                  : route.post                            ? "GET, HEAD, POST"
+                                                                          : "GET, HEAD");
   return r;
 }
 
@@ -508,8 +519,9 @@ struct HttpServer::Impl {
       r.reply = Options(*r.route);
     } else if (method != MHD_HTTP_METHOD_POST || !r.route->post) {
       r.reply = NotAllowed(*r.route);
-    } else if (!IsJsonType(Header(connection, MHD_HTTP_HEADER_CONTENT_TYPE))) {
-      r.reply = Error(kUnsupportedMediaType, "the body must be application/json");
+    } else if (const bool csv = r.route->endpoint == Endpoint::kConvertCsv;
+               !IsMediaType(Header(connection, MHD_HTTP_HEADER_CONTENT_TYPE), csv ? kCsvType : kJsonType)) {
+      r.reply = Error(kUnsupportedMediaType, csv ? "the body must be text/csv" : "the body must be application/json");
     } else if (DeclaredLength(connection) > settings.maxBody) {
       r.reply = Error(kPayloadTooLarge, "request body too large");
     }
@@ -543,8 +555,9 @@ struct HttpServer::Impl {
     MHD_suspend_connection(connection);
     workers.Post([this, connection, &r, query = std::move(query)] {
       try {
-        r.reply = Json(r.route->endpoint == Endpoint::kRomanize ? api.RomanizeNames(query, r.body)
-                                                                : api.ConvertBatch(r.body));
+        r.reply = Json(r.route->endpoint == Endpoint::kRomanize     ? api.RomanizeNames(query, r.body)
+                       : r.route->endpoint == Endpoint::kConvertCsv ? api.ConvertCsv(query, r.body)
+                                                                    : api.ConvertBatch(r.body));
       } catch (...) {
         r.reply = Error(kInternalError, "internal error");
       }
@@ -557,6 +570,7 @@ struct HttpServer::Impl {
   Reply Get(const Route& route, MHD_Connection* connection) const {
     switch (route.endpoint) {
       case Endpoint::kConvert: return Json(api.Convert(Arguments(connection)));
+      case Endpoint::kConvertCsv: return NotAllowed(route);
       case Endpoint::kRomanize: return Json(api.Romanize(Arguments(connection)));
       case Endpoint::kZip: return Json(api.Zip(Arguments(connection)));
       case Endpoint::kLookup: return Json(api.Lookup(Arguments(connection)));

@@ -96,6 +96,18 @@ TEST(CliConvert, TypedFormWarningsGoToStandardErrorWithASummary) {
   EXPECT_EQ(json.err, "");
 }
 
+// What Excel saves on a Korean Windows: the warning names --cp949.
+TEST(CliConvert, Cp949ReadAsUtf8GetsTheHint) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"convert", "--csv", "--column", "2"}, std::vector<std::string>{"convert"}}) {
+    FakeIo io(args.size() > 1 ? "x," + test::Cp("서울 강남구") + "\n" : test::Cp("서울 강남구") + "\n");
+    EXPECT_EQ(RunJasokit(io, args), cli::kExitOk);
+    EXPECT_EQ(io.err,
+              "jasokit convert: warning: line 1: invalid UTF-8, converted as U+FFFD; the bytes read as "
+              "CP949 (EUC-KR), as Excel saves CSV on a Korean Windows: give --cp949\n");
+  }
+}
+
 TEST(CliConvert, NulBytesAreReportedOnce) {
   FakeIo io(std::string("a\0b\nc\0\n", 7));
   EXPECT_EQ(RunJasokit(io, {"convert"}), cli::kExitOk);

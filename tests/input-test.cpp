@@ -12,6 +12,7 @@
 
 #include "address/conversion.h"
 #include "fake-io.h"
+#include "frontend/codec.h"
 #include "romanize/cp949.h"
 #include "test-util.h"
 
@@ -314,6 +315,34 @@ TEST(LineReader, LinesStraddleReadsInAnyChunking) {
     got.lines.pop_back();  // the one started at the end
     EXPECT_EQ(got.lines, expected) << chunk;
     EXPECT_FALSE(reader.failed());
+  }
+}
+
+// What the data or a query holds reaches a terminal as text, never as a
+// control: TAB, CR, LF and escape sequences are written out.
+TEST(AppendVisible, EscapesControlCharacters) {
+  const struct {
+    std::string text;
+    bool utf8;
+    std::string visible;
+  } cases[] = {
+      {"테헤란로\t152", true, "테헤란로\\t152"},
+      {"a\r\nb", true, "a\\r\\nb"},
+      {"\x1B]0;title\x07x", true, "\\x1B]0;title\\x07x"},
+      {"\x1B[31mred", true, "\\x1B[31mred"},
+      {std::string("a\0b", 3), true, "a\\x00b"},
+      {"del\x7F", true, "del\\x7F"},
+      {"c1\xC2\x9B"
+       "31m",
+       true, "c1\\u009B31m"},
+      {"3·1 é", true, "3·1 é"},
+      {"\xC2\x9B", false, "\xC2\x9B"},  // a CP949 character, not C1
+      {"\xB0\xA1\t", false, "\xB0\xA1\\t"},
+  };
+  for (const auto& c : cases) {
+    std::string out = "<";
+    AppendVisible(c.text, c.utf8, out);
+    EXPECT_EQ(out, "<" + c.visible) << c.text;
   }
 }
 

@@ -56,6 +56,12 @@ constexpr NameCase kNames[] = {
     {"홍길동2", "Hong Gildong2", "Hong Gildong2"},
     {"김 jane", "Kim jane", "Gim jane"},
     {"Smith", "Smith", "Smith"},
+    // Direction marks and zero-width characters are dropped, other spaces read as a space.
+    {"\u200F김연아", "Kim Yeona", "Gim Yeona"},
+    {"\u202B김연아\u202C", "Kim Yeona", "Gim Yeona"},
+    {"\uFEFF김\u200B연아", "Kim Yeona", "Gim Yeona"},
+    {"김\u00A0연아", "Kim Yeona", "Gim Yeona"},
+    {"\u00A0황\u3000보라\u00A0", "Hwang Bora", "Hwang Bora"},
 };
 
 TEST(RomanizeName, WritesEachSyllableWithItsOwnLetters) {

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "address/conversion.h"
+#include "jasokit/address_db.h"
+#include "jasokit/address_db_builder.h"
 #include "jasokit/convert.h"
 #include "test-util.h"
 
@@ -406,6 +408,62 @@ TEST(OfficialRomanization, TheStandardsExamples) {
     ++checked;
   }
   EXPECT_GT(checked, 50);
+}
+
+// The data's English beyond ASCII comes back byte for byte, in UTF-8 and
+// in CP949 where the character has a CP949 form.
+TEST(OfficialAddress, DataEnglishBeyondAsciiPassesUnchanged) {
+  struct Row {
+    const char* road;
+    const char* roadEn;
+    const char* district;
+    const char* districtEn;
+    const char* text;
+    const char* output;
+    bool inCp949;
+  };
+  const Row rows[] = {
+      {"3·1만세운동길", "3·1manseundong-gil", "남구", "Nam-gu", "광주광역시 남구 3·1만세운동길 13-2",
+       "13-2 3·1manseundong-gil, Nam-gu, Gwangju, 61700, Republic of Korea", true},
+      {"가나길", "Gaㆍna-gil", "서구", "Seo-gu", "광주광역시 서구 가나길 1",
+       "1 Gaㆍna-gil, Seo-gu, Gwangju, 61701, Republic of Korea", true},
+      {"다라길", "Da’ra-gil", "동구", "Dong-gu", "광주광역시 동구 다라길 1",
+       "1 Da’ra-gil, Dong-gu, Gwangju, 61702, Republic of Korea", true},
+      {"마바길", "Mabá-gil", "북구", "Bük-gu", "광주광역시 북구 마바길 1",
+       "1 Mabá-gil, Bük-gu, Gwangju, 61703, Republic of Korea", false},
+  };
+  AddressDbBuilder builder;
+  ASSERT_TRUE(builder.BeginText(
+      "우편번호|시도|시도영문|시군구|시군구영문|읍면|읍면영문|도로명코드|도로명|도로명영문|지하여부|건물번호본번|"
+      "건물번호부번|건물관리번호|다량배달처명|시군구용건물명|법정동코드|법정동명|리명|행정동명|산여부|지번본번|"
+      "읍면동일련번호|지번부번|구우편번호|우편번호일련번호\n"));
+  for (std::size_t k = 0; k < std::size(rows); ++k) {
+    const Row& r = rows[k];
+    const std::string n = std::to_string(k + 1);
+    const std::string number = k == 0 ? "13|2" : "1|0";
+    ASSERT_EQ(builder.AddLine("6170" + std::to_string(k) + "|광주광역시|Gwangju|" + r.district + "|" + r.districtEn +
+                                  "|||" + n + "|" + r.road + "|" + r.roadEn + "|0|" + number + "|" + n + "|||" + n +
+                                  "|양림동||양림동|0|" + n + "|01|0||\n",
+                              k + 2),
+              "");
+  }
+  builder.EndText("gwangju.txt", "2023-01-01");
+  std::ostringstream out;
+  ASSERT_TRUE(builder.Write(out));
+  const std::string bytes = out.str();
+  AddressDatabase db;
+  ASSERT_EQ(db.OpenBytes(bytes), AddressDbStatus::Ok);
+  Options options{Style::Official, ""};
+  options.database = &db;
+  for (const Row& r : rows) {
+    const Result result = Convert(r.text, options);
+    EXPECT_EQ(result.output, r.output) << r.text;
+    ASSERT_TRUE(result.fields) << r.text;
+    EXPECT_EQ(result.fields->source, "database") << r.text;
+    if (r.inCp949) {
+      EXPECT_EQ(ConvertInput(Cp(r.text), options).output, Cp(r.output)) << r.text;
+    }
+  }
 }
 
 }  // namespace

@@ -185,8 +185,15 @@ TEST(Utf8Convert, InvalidUtf8BecomesReplacementCharacters) {
   EXPECT_EQ(out, "x" + r.output);
   EXPECT_EQ(Romanize("\xFF", Style::Classic, &invalid), kFffd);
   EXPECT_TRUE(invalid);
-  // The text ends at a NUL byte.
+  // The text ends at a NUL byte, and the result says so.
   EXPECT_EQ(Convert(std::string("한국\0\xFF", 8)).output, "Hanguk");
+  for (const std::string& text :
+       {std::string("서울특별시 강남구\0 테헤란로 152", 43), std::string("\0한국", 7), std::string(3000, 'x') + '\0'}) {
+    const Result cut = Convert(text, {Style::Official, ""});
+    ASSERT_EQ(cut.warnings.size(), 1u) << cut.output;
+    EXPECT_EQ(cut.warnings[0].code, "text-cut-at-nul");
+  }
+  EXPECT_TRUE(Convert("서울특별시 강남구 테헤란로 152", {Style::Official, ""}).warnings.empty());
 }
 
 TEST(Utf8Romanize, RomanizesAsItStands) {

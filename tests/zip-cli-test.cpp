@@ -229,12 +229,17 @@ TEST_F(ZipCommandTest, UsageErrors) {
 
 TEST_F(ZipCommandTest, LoadFailuresEndTheProgramWithStatus1) {
   fs::create_directory(m_dir.File("folder"));
+  WriteBytes(m_dir.File("README.md"), "# A text, not a table\n" + std::string(300, 'x'));
   const struct {
     std::string db;
     std::string err;
   } kCases[] = {
       {m_dir.File("missing.dbf"), "stat function failed\n"},
-      {m_dir.File("folder"), "db file open failed\n"},
+      {m_dir.File("folder"),
+       "db file open failed\njasokit zip: " + m_dir.File("folder") + ": a folder, not a zip code table\n"},
+      {m_dir.File("README.md"), "jasokit zip: " + m_dir.File("README.md") +
+                                    ": not a zip code table (a dBASE III table with a 225-byte header and 90-byte "
+                                    "records of 7, 4, 13, 43, 17 and 5 bytes)\n"},
   };
   for (const auto& c : kCases) {
     const Outcome o = RunProgram({"zip", "--db", c.db, "역삼동"}, m_dir);
@@ -256,6 +261,10 @@ TEST_F(ZipCommandTest, SampleTableShipsBesideTheProgram) {
   EXPECT_GE(all.size(), 4u);
   EXPECT_TRUE(std::is_sorted(all.begin(), all.end() - 1));  // the box comes after the 중앙동 lines
   EXPECT_NE(o.out.find("광화문우체국사서함"), std::string::npos);
+  // Its codes are made up: said once, on standard error and in JSON.
+  EXPECT_EQ(o.err, "jasokit zip: note: the zip code table is the sample: its zip codes are made up\n");
+  const Outcome json = RunProgram({"zip", "--json", "없는동", "광화문우체국사서함"}, m_dir);
+  EXPECT_EQ(json.out.substr(0, json.out.find('\n')), "{\"name\":\"없는동\",\"records\":[],\"sample\":true}");
 }
 
 // Lookups by prefix and by zip code, suggestions, JSON.
@@ -373,23 +382,23 @@ TEST_F(ZipLookupTest, JsonObjectPerName) {
        "",
        kExitNotFound,
        "{\"name\":\"역삼1동\",\"records\":[" + r1 + "," + r1b + "," + r1c +
-           "]}\n{\"name\":\"없는동\",\"records\":[]}\n"},
+           "],\"sample\":false}\n{\"name\":\"없는동\",\"records\":[],\"sample\":false}\n"},
       {{"--prefix", "역삼"},
        "",
        kExitOk,
-       "{\"prefix\":\"역삼\",\"records\":[" + r1 + "," + r1b + "," + r2 + "," + r1c + "]}\n"},
-      {{"--code"}, "135082\n", kExitOk, "{\"code\":\"135082\",\"records\":[" + r2 + "]}\n"},
+       "{\"prefix\":\"역삼\",\"records\":[" + r1 + "," + r1b + "," + r2 + "," + r1c + "],\"sample\":false}\n"},
+      {{"--code"}, "135082\n", kExitOk, "{\"code\":\"135082\",\"records\":[" + r2 + "],\"sample\":false}\n"},
       {{"--code", "--convert", "135-082"},
        "",
        kExitOk,
        "{\"code\":\"135-082\",\"records\":[" + r2.substr(0, r2.size() - 1) + ",\"conversion\":\"" + converted +
-           "\"}]}\n"},
+           "\"}],\"sample\":false}\n"},
       // JSON is UTF-8 whatever the input.
-      {{"--cp949", Cp("역삼2동")}, "", kExitOk, "{\"name\":\"역삼2동\",\"records\":[" + r2 + "]}\n"},
+      {{"--cp949", Cp("역삼2동")}, "", kExitOk, "{\"name\":\"역삼2동\",\"records\":[" + r2 + "],\"sample\":false}\n"},
       {{},
        "\xff\n" + std::string(2000, 'x') + "\n",
        kExitNotFound,
-       "{\"name\":\"\\ufffd\",\"records\":[]}\n{\"name\":null,\"records\":[]}\n"},
+       "{\"name\":\"\\ufffd\",\"records\":[],\"sample\":false}\n{\"name\":null,\"records\":[],\"sample\":false}\n"},
   };
   for (const auto& c : kCases) {
     Args args = c.args;
@@ -651,7 +660,7 @@ TEST_F(ZipDbTest, UsageAndFileErrors) {
     EXPECT_EQ(o.rc, c.rc) << c.args.size();
     EXPECT_EQ(o.err, c.err);
   }
-  EXPECT_EQ(RunInMemory({"zipdb", "--help"}).out.rfind("usage: jasokit zipdb build CSV -o FILE\n", 0), 0u);
+  EXPECT_EQ(RunInMemory({"zipdb", "--help"}).out.rfind("usage: jasokit zipdb build CSV -o FILE [--sample]\n", 0), 0u);
   // A folder where the table should go is not replaced.
   EXPECT_EQ(RunInMemory({"zipdb", "build", csv, "--output", m_dir.File("folder")}).rc, kExitIo);
   EXPECT_TRUE(fs::is_directory(m_dir.File("folder")));

@@ -524,6 +524,39 @@ TEST(ZipTableWriterTest, RoundTripInMemory) {
   EXPECT_EQ(Hits(db, Cp("명동1가 x")).size(), 1u);
 }
 
+// A table the user names is asked whether it is one; the sample says so.
+TEST(ZipTableWriterTest, LayoutAndSampleMarkAreReadFromTheHeader) {
+  const ZipTableWriter writer(std::tm{});
+  const std::string table = writer.Build({{"135-080", Cp("서울"), Cp("강남구"), Cp("역삼동"), ""}});
+  std::string sample = table;
+  MarkZipTableSample(sample);
+  EXPECT_EQ(sample.substr(16, 6), "SAMPLE");
+  std::string otherRecords = table;
+  otherRecords[10] = 91;
+  std::string otherField = table;
+  otherField[32 + 2 * 32 + 16] = 12;  // the third field, 13 bytes in the layout
+  const struct {
+    const char* what;
+    std::string bytes;
+    bool layout;
+    bool sample;
+  } cases[] = {
+      {"written", table, true, false},
+      {"marked", sample, true, true},
+      {"header only", table.substr(0, kZipHeaderBytes), true, false},
+      {"empty", "", false, false},
+      {"text", "# README\n" + std::string(400, 'x'), false, false},
+      {"other record size", otherRecords, false, false},
+      {"other field width", otherField, false, false},
+  };
+  for (const auto& c : cases) {
+    ZipDatabase db;
+    ASSERT_EQ(db.Parse(c.bytes), ZipLoadStatus::Ok) << c.what;
+    EXPECT_EQ(db.hasTableLayout(), c.layout) << c.what;
+    EXPECT_EQ(db.isSample(), c.sample) << c.what;
+  }
+}
+
 TEST(ZipTableWriterTest, CheckZipValueRefusesWhatTheLoaderWouldChange) {
   struct {
     ZipField field;

@@ -42,6 +42,8 @@ inline constexpr UnitRect kInputUnits{28, 120, 230, 12};
 inline constexpr UnitRect kOutputUnits{28, 152, 230, 12};
 inline constexpr UnitRect kZipQueryUnits{28, 214, 230, 12};
 inline constexpr UnitRect kZipListUnits{28, 231, 230, 54};
+// Under the list: the note that the table is the sample (its codes made up).
+inline constexpr UnitRect kZipNoteUnits{28, 287, 230, 9};
 inline constexpr UnitRect kBannerUnits{134, 7, 191, 45};
 inline constexpr UnitRect kCopyInputUnits{266, 117, 21, 14};
 inline constexpr UnitRect kCopyOutputUnits{266, 148, 21, 14};

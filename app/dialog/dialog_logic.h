@@ -26,6 +26,8 @@ inline constexpr const char* kAboutItemText = "Jaso_Kit 정보(&A)...";
 inline constexpr const char* kOfficialStyleText = "공식 영문 주소 (도로명)";
 inline constexpr const char* kNameModeText = "이름 (여권)";
 inline constexpr const char* kCurrentPostcodeText = "최신 우편번호 (5자리)";
+inline constexpr const char* kChooseAddressDbText = "주소 데이터베이스 파일 선택…";
+inline constexpr const char* kSampleTableLabel = "견본 우편번호표: 우편번호는 가상입니다 (sample)";
 inline constexpr const char* kNoAddressDbTip =
     "주소 DB가 없습니다. 우체국 \"우편번호 DB\"(지역별 주소 DB)를 받아\n"
     "jasokit addrdb build 파일... --install 로 만드세요.";

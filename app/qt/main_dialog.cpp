@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QFileDialog>
 #include <QFont>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -54,7 +56,26 @@ const QString kAboutText = QString::fromUtf8(kAboutItemText);
 constexpr const char* kSettingsName = "Jaso_Kit";   // organisation and application alike
 constexpr const char* kStyleKey = "style";          // StyleName's words
 constexpr const char* kNameModeKey = "names";       // true: Enter romanizes names
-constexpr const char* kZipSourceKey = "zipsource";  // "database" or absent
+constexpr const char* kZipSourceKey = "zipsource";  // "database", "" (off) or absent (not chosen yet)
+constexpr const char* kAddressDbKey = "addressdb";  // the database file chosen with its item
+
+QString SavedText(const char* key) {
+  const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QLatin1String(kSettingsName),
+                           QLatin1String(kSettingsName));
+  return settings.value(QLatin1String(key)).toString();
+}
+
+void SaveText(const char* key, const QString& value) {
+  QSettings settings(QSettings::IniFormat, QSettings::UserScope, QLatin1String(kSettingsName),
+                     QLatin1String(kSettingsName));
+  settings.setValue(QLatin1String(key), value);
+}
+
+std::string ChooseWithDialog(QWidget* parent) {
+  return QFileDialog::getOpenFileName(parent, QString::fromUtf8(kChooseAddressDbText), QString(),
+                                      QStringLiteral("주소 데이터베이스 (*.db);;모든 파일 (*)"))
+      .toStdString();
+}
 
 bool SavedFlag(const char* key, const char* value) {
   const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QLatin1String(kSettingsName),
@@ -120,11 +141,13 @@ MainDialog::MainDialog(const MainDialogSetup& setup, QWidget* parent) : QDialog(
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFont(DialogFont());
   createControls();
+  m_chooseAddressDbFile = setup.chooseAddressDbFile ? setup.chooseAddressDbFile : ChooseWithDialog;
   setUpAddressDb(setup.addressDbPath);
 
   ZipDatabase& zipTable = m_logic.zipDatabase();
   m_zipLoadStatus = setup.loadZipTable ? setup.loadZipTable(zipTable) : LoadBesideProgram(zipTable);
   if (m_zipLoadStatus != ZipLoadStatus::Ok) return;
+  m_sampleLabel->setVisible(zipTable.isSample());
   initDialog(setup.banner);
 }
 
@@ -152,6 +175,11 @@ void MainDialog::createControls() {
   m_zipList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_zipList->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_zipList->setUniformItemSizes(true);
+
+  m_sampleLabel = new QLabel(QString::fromUtf8(kSampleTableLabel), this);
+  m_sampleLabel->setObjectName(QStringLiteral("sampleLabel"));
+  m_sampleLabel->setGeometry(Place(layout::kZipNoteUnits));
+  m_sampleLabel->setVisible(false);
 
   m_browser = new CWebBrowser2(this);
   m_browser->setObjectName(QStringLiteral("banner"));
@@ -285,6 +313,7 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   menu.addAction(m_officialStyleAction);
   menu.addAction(m_nameModeAction);
   menu.addAction(m_currentPostcodeAction);
+  menu.addAction(m_chooseAddressDbAction);
   menu.exec(event->globalPos());
 #endif
 }
@@ -360,15 +389,40 @@ void MainDialog::setUpAddressDb(const std::string& path) {
   m_currentPostcodeAction = new QAction(QString::fromUtf8(kCurrentPostcodeText), this);
   m_currentPostcodeAction->setObjectName(QStringLiteral("currentPostcodeAction"));
   m_currentPostcodeAction->setCheckable(true);
-  const bool open = m_logic.openAddressDb({path.empty() ? DefaultAddressDbPath() : path});
-  m_currentPostcodeAction->setEnabled(open);
-  m_currentPostcodeAction->setChecked(open && SavedFlag(kZipSourceKey, "database"));
-  m_logic.setCurrentPostcode(m_currentPostcodeAction->isChecked());
-  if (!open) m_currentPostcodeAction->setToolTip(QString::fromUtf8(kNoAddressDbTip));
+  m_chooseAddressDbAction = new QAction(QString::fromUtf8(kChooseAddressDbText), this);
+  m_chooseAddressDbAction->setObjectName(QStringLiteral("chooseAddressDbAction"));
+  connect(m_chooseAddressDbAction, &QAction::triggered, this, &MainDialog::chooseAddressDb);
+  const std::string chosen = SavedText(kAddressDbKey).toStdString();
+  const std::string file = !path.empty() ? path : !chosen.empty() ? chosen : DefaultAddressDbPath();
+  useAddressDb(m_logic.openAddressDb({file}));
   connect(m_currentPostcodeAction, &QAction::toggled, this, [this](bool on) {
     m_logic.setCurrentPostcode(on);
     SaveFlag(kZipSourceKey, "database", on);
   });
+}
+
+// With a database the five-digit item is offered, checked unless the user
+// once unchecked it.
+void MainDialog::useAddressDb(bool open) {
+  const QSignalBlocker quiet(m_currentPostcodeAction);
+  const bool chosenBefore = !SavedText(kZipSourceKey).isNull();
+  m_currentPostcodeAction->setEnabled(open);
+  m_currentPostcodeAction->setChecked(open && (!chosenBefore || SavedFlag(kZipSourceKey, "database")));
+  m_currentPostcodeAction->setToolTip(open ? QString() : QString::fromUtf8(kNoAddressDbTip));
+  m_logic.setCurrentPostcode(m_currentPostcodeAction->isChecked());
+}
+
+void MainDialog::chooseAddressDb() {
+  const std::string path = m_chooseAddressDbFile(this);
+  if (path.empty()) return;
+  AddressDatabase probe;
+  const AddressDbStatus status = probe.Open(path);
+  if (status != AddressDbStatus::Ok) {
+    showMessage(path + ": " + AddressDbStatusMessage(status));
+    return;
+  }
+  SaveText(kAddressDbKey, QString::fromStdString(path));
+  useAddressDb(m_logic.openAddressDb({path}));
 }
 
 void MainDialog::onListSelect() {

@@ -18,6 +18,7 @@
 
 class QAction;
 class QFont;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 
@@ -30,9 +31,12 @@ struct MainDialogSetup {
   // Fills the zip code table; empty: the file beside the executable.
   std::function<ZipLoadStatus(ZipDatabase&)> loadZipTable;
   BannerSettings banner;
-  // The address database; empty: DefaultAddressDbPath(). Without one, the
+  // The address database; empty: the one chosen with the database item
+  // (kept in the settings), else DefaultAddressDbPath(). Without one, the
   // zip search uses the table alone.
   std::string addressDbPath;
+  // Asks for a database file; empty: a file dialog. "" when none was chosen.
+  std::function<std::string(QWidget*)> chooseAddressDbFile;
 };
 
 class MainDialog : public QDialog, private DialogView {
@@ -83,6 +87,8 @@ class MainDialog : public QDialog, private DialogView {
   void initDialog(const BannerSettings& banner);
   void addSystemMenuItems();
   void setUpAddressDb(const std::string& path);
+  void chooseAddressDb();
+  void useAddressDb(bool open);
   QLineEdit* box(int number) const;
 
   // DialogView
@@ -106,6 +112,9 @@ class MainDialog : public QDialog, private DialogView {
   QAction* m_officialStyleAction = nullptr;    // checked: conversions use Style::Official
   QAction* m_nameModeAction = nullptr;         // checked: Enter romanizes the input as a personal name
   QAction* m_currentPostcodeAction = nullptr;  // checked: the zip search asks the address database
+  QAction* m_chooseAddressDbAction = nullptr;
+  std::function<std::string(QWidget*)> m_chooseAddressDbFile;
+  QLabel* m_sampleLabel = nullptr;  // shown for the sample table
   ZipLoadStatus m_zipLoadStatus = ZipLoadStatus::Ok;
   bool m_initialFocus = false;
   bool m_fillingList = false;  // list changes made by the program notify nothing

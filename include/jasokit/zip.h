@@ -154,6 +154,18 @@ class JASOKIT_API ZipDatabase {
   // Bytes of the table image held in memory.
   std::size_t imageBytes() const;
 
+  // Whether the file is a table of the fixed layout: at least its header,
+  // and that a dBASE III header of 225 bytes ending in 0x0D for records of
+  // 90 bytes with fields of 7, 4, 13, 43, 17 and 5 bytes. (The records are
+  // read as loading always reads them: those present whole, up to 44,338,
+  // whatever count the header gives.) Loading never asks, so that any file
+  // under the table's name loads as it always has; the programs ask it of a
+  // table the user names.
+  bool hasTableLayout() const;
+  // Whether the header carries the mark of a demonstration sample, whose
+  // zip codes are made up (MarkZipTableSample).
+  bool isSample() const;
+
  private:
   std::unique_ptr<Impl> m_impl;
 };
@@ -226,5 +238,9 @@ class JASOKIT_API ZipTableWriter {
  private:
   std::tm m_date;
 };
+
+// Marks a table's header as that of a demonstration sample: "SAMPLE" in
+// bytes 16 to 21, which dBASE III reserves and no reader of records uses.
+JASOKIT_API void MarkZipTableSample(std::string& header);
 
 }  // namespace jasokit

@@ -359,7 +359,7 @@ void CheckWithData(const Options& options, bool privateCodes, std::string_view c
 // form of it.
 bool ConvertOfficial(const Options& options, bool privateCodes, std::string_view country, bool withFields,
                      Result& result, Workspace::Parts& parts) {
-  const DatabaseUse use{options.database, options.keepLot};
+  const DatabaseUse use{options.database, options.keepLot, privateCodes ? &parts.text.characters : nullptr};
   AddressFields* fields = withFields ? &ReusedFields(result) : nullptr;
   if (fields) fields->oldPostcode.clear();
   bool read = parts.official.Convert(result.normalized, country, privateCodes, result.output, fields, use);
@@ -503,6 +503,18 @@ ConversionStatus AppendConvertedUtf8(std::string_view utf8, const Options& optio
   return parts.result.status;
 }
 
+namespace {
+
+// A caller that hands over a text with a NUL in it is told that the rest
+// was dropped, not left to believe all of it was converted.
+void NoteCutAtNul(std::string_view utf8, Result& result) {
+  if (utf8.find('\0') == std::string_view::npos) return;
+  result.warnings.push_back(Warning{std::string(kWarningTextCutAtNul),
+                                    "the text ended at a NUL character; what followed it was not converted"});
+}
+
+}  // namespace
+
 void ConvertUtf8Into(std::string_view utf8, const Options& options, bool* invalidUtf8, bool withFields, Result& result,
                      Workspace& workspace) {
   const PrivateText& text = workspace.parts().text;
@@ -517,6 +529,7 @@ void ConvertUtf8Into(std::string_view utf8, const Options& options, bool* invali
     result.fields.reset();
     result.warnings.clear();
     result.suggestions.clear();
+    NoteCutAtNul(utf8, result);
     return;
   }
   result.status = r.status;
@@ -531,6 +544,7 @@ void ConvertUtf8Into(std::string_view utf8, const Options& options, bool* invali
   ToUtf8(r.output, text.characters, result.output);
   result.warnings = r.warnings;  // written in UTF-8 on either path
   result.suggestions = r.suggestions;
+  NoteCutAtNul(utf8, result);
   if (!r.fields) {
     result.fields.reset();
     return;

@@ -18,9 +18,13 @@ std::string_view TrimWhitespace(std::string_view text);
 std::string NormalizeWhitespace(std::string_view text);
 void NormalizeWhitespaceInto(std::string_view text, std::string& out);
 
+// Result::warnings code of a UTF-8 text that held a NUL, where it ended.
+inline constexpr std::string_view kWarningTextCutAtNul = "text-cut-at-nul";
+
 // The conversion on CP949 bytes. With privateCodes the text may hold the
-// private codes of romanize/cp949.h, and the results keep them; country is
-// in the same bytes (empty: the style's own).
+// private codes of romanize/cp949.h, and the results keep them (the data's
+// characters with no CP949 form get codes after those of the workspace's
+// text); country is in the same bytes (empty: the style's own).
 // withFields false leaves the result's fields out, for callers that need
 // the output only.
 Result ConvertBytes(std::string_view text, const Options& options, bool privateCodes, std::string_view country,

@@ -1,5 +1,6 @@
 #include "address/official_address.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <iterator>
@@ -359,6 +360,7 @@ class OfficialAddress {
     const bool fromDatabase =
         use.database && AnswerFromDatabase(*use.database, m_typed, use.keepLot, m_matchScratch, m_answer);
     if (region == nullptr && !fromDatabase) return false;
+    if (fromDatabase) AnswerInTextBytes(use.codes);
     m_signs.number = !m_typed.number.empty();
     m_signs.street = m_street.size() != 0;
     // A post-office box is read as a detail, and is no street missed.
@@ -399,6 +401,24 @@ class OfficialAddress {
       groups[4] = m_answer.postcode;
     }
     if (groups[4].empty()) groups[4] = m_answer.postcode;
+  }
+
+  // The data's names are UTF-8 and the text is CP949, with private codes
+  // when codes is given: a name beyond ASCII (3·1manseundong-gil) is
+  // written in the text's bytes, so that it comes back as the data has it.
+  void AnswerInTextBytes(std::vector<char32_t>* codes) {
+    for (std::string* part : {&m_answer.street, &m_answer.district, &m_answer.region}) {
+      if (std::all_of(part->begin(), part->end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        continue;
+      }
+      m_answerBytes.clear();
+      if (codes) {
+        AppendUtf8ToPrivateCodes(*part, *codes, m_answerBytes);
+      } else {
+        Utf8ToCp949(*part, m_answerBytes);
+      }
+      part->swap(m_answerBytes);
+    }
   }
 
   std::string_view View(Span s) const { return std::string_view(m_arena).substr(s.begin, s.size()); }
@@ -963,6 +983,7 @@ class OfficialAddress {
   NameCache m_cache;
   TypedAddress m_typed;
   DatabaseAnswer m_answer;
+  std::string m_answerBytes;
   MatchScratch m_matchScratch;
   const AddressDatabase* m_database = nullptr;  // the one of the text being read
   ReadingSigns m_signs;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "address/address_match.h"
 #include "jasokit/address_db.h"
@@ -20,6 +21,9 @@ inline constexpr std::string_view kSourceRules = "rules";
 struct DatabaseUse {
   const AddressDatabase* database = nullptr;
   bool keepLot = false;
+  // The characters of the text's private codes, which the data's own
+  // characters with no CP949 form extend; null for a text in plain CP949.
+  std::vector<char32_t>* codes = nullptr;
 };
 
 // What a conversion found, for the reader of typed forms to judge it by.

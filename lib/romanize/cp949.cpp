@@ -148,11 +148,15 @@ bool Utf8ToPrivate(std::string_view utf8, PrivateText& out) {
 }
 
 bool AppendUtf8ToPrivate(std::string_view utf8, PrivateText& out) {
+  return AppendUtf8ToPrivateCodes(utf8, out.characters, out.bytes);
+}
+
+bool AppendUtf8ToPrivateCodes(std::string_view utf8, std::vector<char32_t>& characters, std::string& bytes) {
   // A character takes no more bytes here than in UTF-8, and an invalid byte
   // two: room for that is made first, and what is left over cut after.
-  const std::size_t start = out.bytes.size();
-  out.bytes.resize(start + 2 * utf8.size());
-  char* const first = out.bytes.data() + start;
+  const std::size_t start = bytes.size();
+  bytes.resize(start + 2 * utf8.size());
+  char* const first = bytes.data() + start;
   char* o = first;
   bool clean = true;
   const std::size_t n = utf8.size();
@@ -180,10 +184,10 @@ bool AppendUtf8ToPrivate(std::string_view utf8, PrivateText& out) {
       continue;
     }
     std::size_t code = 0;
-    while (code < out.characters.size() && out.characters[code] != cp) ++code;
-    if (code == out.characters.size()) {
+    while (code < characters.size() && characters[code] != cp) ++code;
+    if (code == characters.size()) {
       if (code < kPrivateCodeCount) {
-        out.characters.push_back(cp);
+        characters.push_back(cp);
       } else {
         code = kPrivateCodeCount - 1;
       }
@@ -191,7 +195,7 @@ bool AppendUtf8ToPrivate(std::string_view utf8, PrivateText& out) {
     *o++ = static_cast<char>(kPrivateLeadFirst + code / kPrivateTrailCount);
     *o++ = static_cast<char>(kPrivateTrailFirst + code % kPrivateTrailCount);
   }
-  out.bytes.resize(start + static_cast<std::size_t>(o - first));
+  bytes.resize(start + static_cast<std::size_t>(o - first));
   return clean;
 }
 

@@ -80,6 +80,10 @@ bool Utf8ToPrivate(std::string_view utf8, PrivateText& out);
 // The same, appending to out and extending its characters.
 bool AppendUtf8ToPrivate(std::string_view utf8, PrivateText& out);
 
+// The same, appending to bytes, with the codes of characters, which it
+// extends: for text written into a conversion whose codes are already given.
+bool AppendUtf8ToPrivateCodes(std::string_view utf8, std::vector<char32_t>& characters, std::string& bytes);
+
 // Bytes with private codes -> UTF-8, appended to out; characters holds what
 // the codes stand for. A pair that is neither mapped nor a private code, or
 // a lone lead byte, becomes U+FFFD.

@@ -6,8 +6,8 @@
 #include "jasokit/name.h"
 #include "romanize/cp949.h"
 #include "romanize/hangul_romanizer.h"
-#include "tables/name_tables.h"
 #include "romanize/sound_tables.h"
+#include "tables/name_tables.h"
 
 namespace jasokit {
 
@@ -29,6 +29,29 @@ struct NameChar {
 bool IsSyllable(char32_t cp) { return cp >= detail::kFirstSyllable && cp <= detail::kLastSyllable; }
 bool IsSpace(char32_t cp) { return cp == ' ' || cp == '\t'; }
 
+// Marks that only steer the direction of text or join nothing (a name
+// pasted from a right-to-left page or a form starts with one): dropped.
+struct CodeRange {
+  char32_t first;
+  char32_t last;
+};
+constexpr CodeRange kInvisibleMarks[] = {
+    {0x061C, 0x061C}, {0x200B, 0x200F}, {0x202A, 0x202E}, {0x2060, 0x2060}, {0x2066, 0x2069}, {0xFEFF, 0xFEFF},
+};
+// Spaces other than the ASCII one (no-break, ideographic, the typographic
+// widths): read as a space.
+constexpr CodeRange kOtherSpaces[] = {
+    {0x00A0, 0x00A0}, {0x2000, 0x200A}, {0x202F, 0x202F}, {0x205F, 0x205F}, {0x3000, 0x3000},
+};
+
+template <std::size_t N>
+bool InRanges(char32_t cp, const CodeRange (&ranges)[N]) {
+  for (const CodeRange& r : ranges) {
+    if (cp >= r.first && cp <= r.last) return true;
+  }
+  return false;
+}
+
 void Decode(std::string_view utf8, std::vector<NameChar>& out) {
   std::size_t i = 0;
   while (i < utf8.size()) {
@@ -41,7 +64,11 @@ void Decode(std::string_view utf8, std::vector<NameChar>& out) {
     const auto b0 = static_cast<unsigned char>(utf8[i]);
     char32_t cp = n == 1 ? b0 : b0 & (0x7F >> n);
     for (std::size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    out.push_back({cp, utf8.substr(i, n)});
+    if (InRanges(cp, kOtherSpaces)) {
+      out.push_back({' ', " "});
+    } else if (!InRanges(cp, kInvisibleMarks)) {
+      out.push_back({cp, utf8.substr(i, n)});
+    }
     i += n;
   }
 }

@@ -469,4 +469,41 @@ ZipRecordView ZipDatabase::record(std::size_t i) const { return m_impl->Record(s
 
 std::size_t ZipDatabase::imageBytes() const { return m_impl->imageBytes; }
 
+namespace {
+
+std::uint32_t Le(const char* p, std::size_t bytes) {
+  std::uint32_t v = 0;
+  for (std::size_t k = bytes; k-- > 0;) v = v << 8 | static_cast<unsigned char>(p[k]);
+  return v;
+}
+
+constexpr std::size_t kDbaseDescriptorBytes = 32;
+constexpr std::size_t kDbaseFieldLengthAt = 16;
+constexpr std::size_t kFieldLengths[] = {kZipCodeBytes,     kZipProvinceBytes, kZipDistrictBytes,
+                                         kZipLocalityBytes, kZipDetailBytes,   kZipSequenceBytes};
+
+}  // namespace
+
+bool ZipDatabase::hasTableLayout() const {
+  const Impl& impl = *m_impl;
+  if (impl.imageBytes < kZipHeaderBytes) return false;
+  const char* h = impl.image.data();
+  if (h[0] != 0x03 || Le(h + 8, 2) != kZipHeaderBytes || Le(h + 10, 2) != kZipRecordBytes ||
+      h[kZipHeaderBytes - 1] != 0x0D) {
+    return false;
+  }
+  for (std::size_t i = 0; i < std::size(kFieldLengths); ++i) {
+    if (static_cast<unsigned char>(h[kDbaseDescriptorBytes * (i + 1) + kDbaseFieldLengthAt]) != kFieldLengths[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ZipDatabase::isSample() const {
+  const Impl& impl = *m_impl;
+  return impl.imageBytes >= kZipHeaderBytes &&
+         std::string_view(impl.image.data() + kZipSampleMarkAt, kZipSampleMark.size()) == kZipSampleMark;
+}
+
 }  // namespace jasokit

@@ -38,6 +38,10 @@ inline constexpr const char* kZipSequenceName = "SEQ";
 inline constexpr std::size_t kZipSequenceOffset = kZipFields[4].offset + kZipDetailBytes;
 static_assert(kZipSequenceOffset + kZipSequenceBytes == kZipRecordBytes);
 
+// Where a sample table's header carries its mark (MarkZipTableSample).
+inline constexpr std::size_t kZipSampleMarkAt = 16;
+inline constexpr std::string_view kZipSampleMark = "SAMPLE";
+
 inline const ZipFieldLayout& LayoutOf(ZipField field) { return kZipFields[static_cast<std::size_t>(field)]; }
 
 // The bytes of a fixed-width field before its first NUL.

@@ -93,4 +93,10 @@ std::string ZipTableWriter::Build(const std::vector<ZipRecord>& rows) const {
   return table;
 }
 
+void MarkZipTableSample(std::string& header) {
+  if (header.size() >= kZipSampleMarkAt + kZipSampleMark.size()) {
+    header.replace(kZipSampleMarkAt, kZipSampleMark.size(), kZipSampleMark);
+  }
+}
+
 }  // namespace jasokit

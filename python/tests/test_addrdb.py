@@ -34,12 +34,52 @@ def test_convert_with_the_database(db):
     assert jasokit.convert_many([text], style="official", db=db) == [with_db.output]
 
 
-def test_missing_database_is_a_value_error(tmp_path):
-    with pytest.raises(ValueError, match="cannot open the address database"):
-        jasokit.AddressDB(str(tmp_path / "none.db"))
+def test_unreadable_file_is_an_os_error_and_bad_content_a_value_error(tmp_path):
     (tmp_path / "other.db").write_bytes(b"not a database")
-    with pytest.raises(ValueError, match="not an address database"):
-        jasokit.AddressDB(str(tmp_path / "other.db"))
+    cases = [
+        (tmp_path / "none.db", OSError, "No such file or directory"),
+        (tmp_path, OSError, "a folder, not an address database"),
+        (tmp_path / "other.db", ValueError, "not an address database (build one with 'jasokit addrdb build')"),
+    ]
+    for path, error, message in cases:
+        with pytest.raises(error) as raised:
+            jasokit.AddressDB(str(path))
+        assert (type(raised.value), str(raised.value)) == (error, f"{path}: {message}")
+
+
+def test_official_style_reads_the_programs_database(cli, monkeypatch, tmp_path):
+    text = "서울 강남구 개포로17길 9-3"
+    monkeypatch.setenv("JASOKIT_ADDRDB", str(pathlib.Path(cli).parent / "address-sample.db"))
+    assert jasokit.convert(text, style="official").fields["source"] == "database"
+    assert jasokit.convert(text, style="official", db=False).fields["source"] == "rules"
+    assert jasokit.convert_many([text], style="official", db=False) != jasokit.convert_many([text], style="official")
+    pandas = pytest.importorskip("pandas")
+    series = pandas.Series([text, None])
+    assert list(jasokit.convert_series(series, style="official")) == [
+        "9-3 Gaepo-ro 17-gil, Gangnam-gu, Seoul, 06303, Republic of Korea", None]
+    assert list(jasokit.convert_series(series, style="official", db=False))[0].endswith("Seoul, Republic of Korea")
+    monkeypatch.setenv("JASOKIT_ADDRDB", str(tmp_path / "none.db"))
+    assert jasokit.convert(text, style="official").fields["source"] == "rules"
+    with pytest.raises(OSError, match="^no address database at .*none.db; build one with"):
+        jasokit.AddressDB()
+    (tmp_path / "bad.db").write_bytes(b"not a database")
+    monkeypatch.setenv("JASOKIT_ADDRDB", str(tmp_path / "bad.db"))
+    with pytest.warns(RuntimeWarning, match="bad.db: not an address database"):
+        assert jasokit.convert(text, style="official").fields["source"] == "rules"
+
+
+def test_classic_style_refuses_a_database(db):
+    for call in [lambda: jasokit.convert("서울", db=db), lambda: jasokit.convert_many(["서울"], db=db)]:
+        with pytest.raises(ValueError, match="^db is for style='official': the classic style never uses"):
+            call()
+    assert jasokit.convert("서울", db=False).output == "Seoul S.KOREA "
+    with pytest.raises(TypeError, match="db must be AddressDB, None or False, not str"):
+        jasokit.convert("서울", style="official", db="address.db")
+
+
+def test_a_nul_cuts_the_text_with_a_warning():
+    r = jasokit.convert("서울특별시 강남구\0 테헤란로 152", style="official")
+    assert (r.output, [w["code"] for w in r.warnings]) == ("Gangnam-gu, Seoul, Republic of Korea", ["text-cut-at-nul"])
 
 
 def test_warnings_and_suggestions_come_through(db):

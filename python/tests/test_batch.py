@@ -1,4 +1,6 @@
+import os
 import random
+import warnings
 
 import pytest
 
@@ -54,9 +56,14 @@ def test_bad_batch_arguments(call, error, message):
     assert str(raised.value) == message
 
 
-def test_more_threads_than_work():
-    assert jasokit.convert_many(["서울"], threads=10**30) == ["Seoul S.KOREA "]
-    assert jasokit.romanize_many([], threads=8) == []
+def test_more_threads_than_cores_are_capped_with_a_warning():
+    cores = os.cpu_count()
+    for threads in [cores + 1, 10000, 10**30]:
+        with pytest.warns(RuntimeWarning, match=f"^threads={threads} is more than the {cores} cores; using {cores}$"):
+            assert jasokit.convert_many(["서울"], threads=threads) == ["Seoul S.KOREA "]
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        assert jasokit.romanize_many([], threads=cores) == []
 
 
 def test_a_list_that_shrinks_during_the_call_is_an_error():

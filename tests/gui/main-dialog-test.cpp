@@ -21,13 +21,13 @@
 #include <memory>
 
 #include "address/conversion.h"
+#include "app/dialog/dialog_layout.h"
 #include "app/qt/about_dialog.h"
 #include "app/qt/converter_app.h"
 #include "app/qt/main_dialog.h"
-#include "gui-test-util.h"
-#include "app/dialog/dialog_layout.h"
 #include "app/qt/skin_button.h"
 #include "app/qt/web_browser.h"
+#include "gui-test-util.h"
 
 using namespace jasokit;
 using jasokit::test::ClosedPort;
@@ -149,7 +149,7 @@ class MainDialogTest : public QObject {
     for (const QWidget* child : d.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) names << child->objectName();
     names.sort();
     QCOMPARE(names, (QStringList{"banner", "copyInputButton", "copyOutputButton", "copyQueryButton", "inputBox",
-                                 "outputBox", "resetButton", "zipList", "zipQueryBox"}));
+                                 "outputBox", "resetButton", "sampleLabel", "zipList", "zipQueryBox"}));
 
     // Tab walks the controls in template order and wraps around.
     const QList<QWidget*> order = {c.inputBox,        c.outputBox,        c.zipQueryBox,     c.zipList,    c.banner,
@@ -592,8 +592,9 @@ class MainDialogTest : public QObject {
     });
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 300), d.mapToGlobal(QPoint(10, 300)));
     QApplication::sendEvent(&d, &event);
-    QCOMPARE(items, (QStringList{QStringLiteral("Jaso_Kit 정보(&A)..."), kOfficialStyleItem, kNameModeItem,
-                                 QStringLiteral("최신 우편번호 (5자리)")}));
+    QCOMPARE(items,
+             (QStringList{QStringLiteral("Jaso_Kit 정보(&A)..."), kOfficialStyleItem, kNameModeItem,
+                          QStringLiteral("최신 우편번호 (5자리)"), QStringLiteral("주소 데이터베이스 파일 선택…")}));
     QVERIFY(aboutShown);
   }
 
@@ -607,9 +608,9 @@ class MainDialogTest : public QObject {
       QList<QAction*> actions;
       QVERIFY(WithContextMenu(d, [&](QMenu& menu) {
         actions = menu.actions();
-        if (actions.size() == 4) actions[1]->trigger();
+        if (actions.size() == 5) actions[1]->trigger();
       }));
-      QCOMPARE(actions.size(), 4);
+      QCOMPARE(actions.size(), 5);
       QCOMPARE(actions[1], item);
       QCOMPARE(item->isChecked(), checkedAfter);
     }
@@ -761,7 +762,9 @@ class MainDialogTest : public QObject {
     const test::Controls c(d);
     QVERIFY(c.complete());
     auto* item = d.findChild<QAction*>(QStringLiteral("currentPostcodeAction"));
-    QVERIFY(item != nullptr && item->isEnabled() && !item->isChecked());
+    // With a database, the item starts checked the first time.
+    QVERIFY(item != nullptr && item->isEnabled() && item->isChecked());
+    item->setChecked(false);
     item->setChecked(true);
     QCOMPARE(std::unique_ptr<QSettings>(NewProgramSettings())->value(QStringLiteral("zipsource")).toString(),
              QStringLiteral("database"));
@@ -782,6 +785,53 @@ class MainDialogTest : public QObject {
     PressEnter(c.zipQueryBox);
     QCOMPARE(c.zipList->count(), 4);
     QVERIFY(messages.texts().isEmpty());
+  }
+
+  // The database item asks for a file, keeps it in the settings, and the
+  // five-digit item follows; a file that is no database is refused by name.
+  void theDatabaseItemChoosesTheFileAndKeepsIt() {
+    MessageRecorder messages;
+    const std::string sample = JASOKIT_BINARY_DIR "/cli/address-sample.db";
+    QTemporaryDir dir;
+    QFile text(dir.filePath(QStringLiteral("notes.db")));
+    QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a database\n") > 0);
+    text.close();
+    std::string answer = text.fileName().toStdString();
+    MainDialogSetup setup = TestSetup();
+    setup.chooseAddressDbFile = [&](QWidget*) { return answer; };
+    MainDialog& d = openDialog(setup);
+    auto* choose = d.findChild<QAction*>(QStringLiteral("chooseAddressDbAction"));
+    auto* current = d.findChild<QAction*>(QStringLiteral("currentPostcodeAction"));
+    QVERIFY(choose != nullptr && current != nullptr && !current->isEnabled());
+    choose->trigger();
+    QCOMPARE(messages.texts().size(), 1);
+    QVERIFY(messages.texts().first().startsWith(QString::fromStdString(answer) + QStringLiteral(": ")));
+    QVERIFY(!current->isEnabled());
+    answer = sample;
+    choose->trigger();
+    QVERIFY(current->isEnabled() && current->isChecked());
+    QCOMPARE(std::unique_ptr<QSettings>(NewProgramSettings())->value(QStringLiteral("addressdb")).toString(),
+             QString::fromStdString(sample));
+    // The next start opens it without being told.
+    MainDialogSetup next = TestSetup();
+    next.addressDbPath.clear();
+    MainDialog& again = openDialog(next);
+    QVERIFY(again.findChild<QAction*>(QStringLiteral("currentPostcodeAction"))->isEnabled());
+  }
+
+  void theSampleTableIsLabelled() {
+    MainDialog& d = openDialog();
+    QVERIFY(!d.findChild<QLabel*>(QStringLiteral("sampleLabel"))->isVisible());
+    MainDialogSetup setup = TestSetup();
+    setup.loadZipTable = [](ZipDatabase& db) {
+      std::string table = ZipTableWriter(std::tm{}).Build({Record("135-080", "서울", "강남구", "역삼동", "")});
+      MarkZipTableSample(table);
+      return db.Parse(table);
+    };
+    MainDialog& sample = openDialog(setup);
+    auto* label = sample.findChild<QLabel*>(QStringLiteral("sampleLabel"));
+    QVERIFY(label->isVisible());
+    QVERIFY(label->text().contains(QStringLiteral("sample")));
   }
 
   void missingTableEndsTheProgram() {

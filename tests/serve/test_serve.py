@@ -80,6 +80,70 @@ def test_convert_answers_equal_the_command_line(cli, server, style):
         assert (status, answer.decode()) == (200, line)
 
 
+CSV = ("\ufeffname,address\r\n박민수,서울특별시 강남구 테헤란로 152\r\n\r\n"
+       '"Lee, J",\"부산 해운대구 우동\"\r\n김철수,\r\n').encode()
+
+
+@pytest.mark.parametrize("params,options", [
+    ({"column": "2"}, ["--column", "2"]),
+    ({"column": "address", "header": "1", "style": "official"}, ["--column", "address", "--header", "--style",
+                                                                  "official"]),
+    ({"column": "2", "in_place": "1"}, ["--column", "2", "--in-place"]),
+    ({"column": "2", "header": "1", "output_column": "en"}, ["--column", "2", "--header", "--output-column", "en"]),
+])
+def test_csv_answers_equal_the_command_line(cli, server, params, options):
+    for body, cp949 in [(CSV, False), (CSV.decode().replace("\ufeff", "").encode("cp949"), True)]:
+        extra = {"cp949": "1"} if cp949 else {}
+        expected = subprocess.run([cli, "convert", "--csv", *options] + (["--cp949"] if cp949 else []), input=body,
+                                  capture_output=True, timeout=30).stdout
+        status, headers, answer = request(server.port, "POST", "/v1/convert/csv?" +
+                                          urllib.parse.urlencode({**params, **extra}), body,
+                                          {"Content-Type": "text/csv"})
+        assert (status, headers["Content-Type"].split(";")[0], answer) == (200, "text/csv", expected)
+
+
+@pytest.mark.parametrize("body,line,reason", [
+    (b'name,address\n"kim,\xec\x84\x9c\xec\x9a\xb8\n', "line 2:", "quote"),
+    ('박"민수,서울 강남구\n'.encode(), "line 1:", "a quote inside unquoted field 1"),
+    (b"\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR\x00\x00\x00\x10" + b'"\x00' * 40, "line ", ""),
+])
+def test_csv_malformed_is_400_with_the_command_lines_words(cli, server, body, line, reason):
+    err = subprocess.run([cli, "convert", "--csv", "--column", "2"], input=body, capture_output=True,
+                         timeout=30).stderr.decode()
+    status, _, answer = request(server.port, "POST", "/v1/convert/csv?column=2", body, {"Content-Type": "text/csv"})
+    message = json.loads(answer)["error"]
+    assert status == 400 and message.startswith(line) and reason in message
+    assert f"jasokit convert: {message}; the output stops before this record" in err
+
+
+def test_csv_hint_options_and_media_type(server):
+    path = "/v1/convert/csv?column=2"
+    status, headers, _ = request(server.port, "POST", path, "x,서울 강남구\n".encode("cp949"),
+                                 {"Content-Type": "text/csv"})
+    assert (status, headers.get("X-Jasokit-Hint")) == (200, "cp949")
+    for query, content_type, expected in [
+        ("column=2", "application/json", (415, "the body must be text/csv")),
+        ("column=name", "text/csv", (400, "'column' 'name' is a name, which needs header=1")),
+        ("column=0", "text/csv", (400, "'column' counts from 1")),
+        ("column=3", "text/csv", (400, "line 1: ")),
+    ]:
+        status, _, answer = request(server.port, "POST", "/v1/convert/csv?" + query, b"a,b\n",
+                                    {"Content-Type": content_type})
+        assert (status, json.loads(answer)["error"][:len(expected[1])]) == expected
+    status, headers, _ = request(server.port, "GET", path)
+    assert (status, headers["Allow"]) == (405, "POST")
+
+
+def test_a_nul_cuts_the_text_with_a_warning(server):
+    query = urllib.parse.urlencode({"text": "서울특별시 강남구\0 테헤란로 152", "style": "official"})
+    status, _, answer = request(server.port, "GET", "/v1/convert?" + query)
+    result = json.loads(answer)
+    assert (status, result["normalized"], [w["code"] for w in result["warnings"]]) == (
+        200, "서울특별시 강남구", ["text-cut-at-nul"])
+    status, _, answer = post_json(server.port, '{"texts": ["한국\\u0000어"]}'.encode())
+    assert [w["code"] for w in json.loads(answer)["results"][0]["warnings"]] == ["text-cut-at-nul"]
+
+
 def test_romanize_and_zip_answers_equal_the_command_line(cli, server, zip_table):
     for text in ["읽어요 같이", "종로 café"]:
         expected = cli_lines(cli, ["romanize", "--style", "official", text], b"")[0]
