@@ -20,6 +20,7 @@ class QAction;
 class QFont;
 class QLineEdit;
 class QListWidget;
+class QTimer;
 
 namespace jasokit {
 
@@ -53,6 +54,8 @@ class MainDialog : public QDialog, private DialogView {
   void runNameRomanization() { m_logic.runNameRomanization(); }  // Enter in the input box with the name item checked
   void runZipSearch() { m_logic.runZipSearch(); }
   void onListSelect();
+  // The search box's hint: what may be typed in database mode.
+  void updateSearchHint();
   void resetAll() { m_logic.resetAll(); }
   void showAbout();
 
@@ -108,7 +111,8 @@ class MainDialog : public QDialog, private DialogView {
   QAction* m_currentPostcodeAction = nullptr;  // checked: the zip search asks the address database
   ZipLoadStatus m_zipLoadStatus = ZipLoadStatus::Ok;
   bool m_initialFocus = false;
-  bool m_fillingList = false;  // list changes made by the program notify nothing
+  bool m_fillingList = false;      // list changes made by the program notify nothing
+  QTimer* m_typedTimer = nullptr;  // the pause after typing in the search box
 };
 
 // The dialog font: the Korean system font, 9 point.

@@ -685,20 +685,11 @@ void Search::Names(const std::vector<Token>& tokens) {
   std::vector<std::string> words;
   std::string joined;
   for (const Token& t : tokens) {
-    const std::string& w = t.glued.empty() ? t.text : t.glued;
-    if (w == "지하" || w == "산" || (!t.glued.empty() && &t != &tokens.back() && false)) continue;
-    if (!t.glued.empty()) {
-      words.push_back(w);
-      joined += w;
-      continue;
-    }
-    if (AllDigits(w) && !words.empty() && !tokens.empty()) {
-      // a number after a name is part of it (래미안 1차)
-      joined += w;
-      continue;
-    }
-    words.push_back(w);
+    const std::string& w = t.text;
+    if (w == "지하" || w == "산") continue;
     joined += w;
+    // A number belongs to the name before it (래미안 1차, 주공2단지).
+    if (!AllDigits(w) || words.empty()) words.push_back(w);
   }
   Places none(m_db, {}, false);
   NameRows(joined, {}, none, true);

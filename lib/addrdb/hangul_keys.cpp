@@ -258,4 +258,27 @@ void SlipKeys(std::string_view utf8, std::vector<std::uint32_t>& out) {
   }
 }
 
+std::string ToKeyboardLayout(std::string_view utf8) {
+  // Initial, vowel and final indexes as the keys that type them.
+  static constexpr const char* kInitialKeys[19] = {"r", "R", "s", "e", "E", "f", "a", "q", "Q", "t",
+                                                   "T", "d", "w", "W", "c", "z", "x", "v", "g"};
+  static constexpr const char* kVowelKeys[21] = {"k",  "o", "i", "O",  "j",  "p",  "u", "P", "h",  "hk", "ho",
+                                                 "hl", "y", "n", "nj", "np", "nl", "b", "m", "ml", "l"};
+  static constexpr const char* kFinalKeys[28] = {"",   "r",  "R",  "rt", "s",  "sw", "sg", "e", "f",  "fr",
+                                                 "fa", "fq", "ft", "fx", "fv", "fg", "a",  "q", "qt", "t",
+                                                 "T",  "d",  "w",  "c",  "z",  "x",  "v",  "g"};
+  std::string out;
+  for (const char32_t c : CodePoints(utf8)) {
+    if (!IsSyllable(c)) {
+      AppendUtf8(c, out);
+      continue;
+    }
+    const unsigned s = c - kFirstSyllable;
+    out += kInitialKeys[s / (kVowels * kFinals)];
+    out += kVowelKeys[s / kFinals % kVowels];
+    out += kFinalKeys[s % kFinals];
+  }
+  return out;
+}
+
 }  // namespace jasokit::detail::addrdb

@@ -57,4 +57,8 @@ inline constexpr std::uint32_t kSlipSeed = 0x534C4950u;
 // Lowercases ASCII letters.
 std::string AsciiLower(std::string_view text);
 
+// Hangul as the keys of the two-set layout that type it ("개포로" ->
+// "rovhfh"); other characters kept. For generating what users type.
+std::string ToKeyboardLayout(std::string_view utf8);
+
 }  // namespace jasokit::detail::addrdb
