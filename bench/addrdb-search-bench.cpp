@@ -104,7 +104,8 @@ const std::vector<std::vector<Query>>& Queries() {
         add(kRoadPrefix, prefix);
       }
       std::string dong(db.Str(row.ri != 0 ? row.ri : row.dong));
-      add(kLot, city + " " + dong + " " + std::to_string(row.lotMain) + "번지");
+      add(kLot, city + " " + dong + " " + (row.flags & kMountain ? "산" : "") + std::to_string(row.lotMain) +
+                    (row.lotSub ? "-" + std::to_string(row.lotSub) : "") + "번지");
       if (!m.building.empty()) add(kBuilding, m.building);
       add(kDong, dong);
       add(kPostcode, m.postcode);

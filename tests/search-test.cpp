@@ -70,7 +70,7 @@ TEST_F(SearchTest, FindsWhatPeopleType) {
       {"rovhfh 516", k516, 90, "fuzzy"},
       {"강남구 개포동 185번지", k516, 100, "lot"},
       {"개포동 185", k516, 100, "lot"},
-      {"개포동", "서울특별시 강남구 개포로 205 (양재빌딩)", 72, "dong"},
+      {"개포동", "서울특별시 강남구 개포로109길 5 (대치아파트)", 72, "dong"},  // the first of its lot 12
       {"06330", k516, 100, "postcode"},
   };
   for (const Case& c : cases) {

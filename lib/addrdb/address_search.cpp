@@ -7,7 +7,8 @@
 //       holds it, 70: holds each of its words)
 //    80 a building of the road named without a number (70: of a road the
 //       query starts)
-//    72 a building of the dong, ri, eup or myeon named
+//    72 a building of the dong, ri, eup or myeon named, by lot (in an eup
+//       or myeon road by road)
 //    60 another building of the road whose number was asked, nearest first
 //   less 15 a jamo slip in the road's name (at most two), 20 the road named
 //       by initial consonants, 10 text typed with the English layout on;
@@ -16,6 +17,7 @@
 //       only those are listed.
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -39,6 +41,7 @@ constexpr const char* kKindNames[] = {"address",  "road",         "lot",     "bu
 
 constexpr int kScoreExact = 100;
 constexpr int kScoreName = 90;
+constexpr int kScoreSubLot = 90;
 constexpr int kScoreNameStart = 85;
 constexpr int kScoreRoad = 80;
 constexpr int kScoreNameHolds = 75;
@@ -58,6 +61,8 @@ constexpr std::size_t kMaxNames = 2048;
 constexpr std::size_t kMaxRoads = 512;
 constexpr std::size_t kMaxPrefixEntries = 4096;
 constexpr std::size_t kMaxSlipCandidates = 512;
+constexpr std::size_t kMaxPlaceChecks = 512;
+constexpr std::size_t kMaxSlipNames = 16;
 
 constexpr std::string_view kNoOldCodes = "the data has no six-digit postcodes";
 
@@ -134,6 +139,7 @@ struct Hit {
   int score;
   Kind kind;
   bool placed;
+  std::uint32_t order;  // a dong's buildings keep their lot order; 0 for others
 };
 
 // Where a building lies, for the place words of a query.
@@ -256,21 +262,27 @@ class Search {
     bool all = true;
     const int named = places.Count(*road, *r, all);
     ++total;
+    m_good += all ? 1 : 0;
     if (all && !places.empty()) {
       ++placedTotal;
       anyPlaced = true;
     }
     if (hits.size() >= kMaxHits) return;
     if (m_layout) kind = Kind::kFuzzy;
-    hits.push_back({row, std::min(100, score - m_penalty + named * kPlaceBonus), kind, all});
+    const auto order = kind == Kind::kDong ? static_cast<std::uint32_t>(hits.size() + 1) : 0u;
+    hits.push_back({row, std::min(100, score - m_penalty + named * kPlaceBonus), kind, all, order});
   }
 
   bool Postcode(std::string_view word);
   void Codes(Section index, std::uint32_t RowRecord::*field, std::uint32_t code, Kind kind);
   bool Roads(const std::vector<Token>& tokens);
   std::vector<RoadReading> ReadRoad(const Token& token, std::vector<std::string>& places) const;
-  void RoadRows(const std::vector<RoadReading>& readings, const Number* number, Places& places, Kind numbered);
+  void RoadRows(std::vector<RoadReading> readings, const Number* number, Places& places, Kind numbered);
+  std::pair<std::size_t, std::size_t> LotRange(std::string_view locality, const std::uint32_t* main) const;
+  void AddLots(std::size_t first, std::size_t last, int score, Kind kind, Places& places,
+               const std::function<int(const RowRecord&)>& adjust);
   bool Lot(const std::vector<Token>& tokens);
+  void RoadStarts(const std::vector<Token>& tokens);
   bool Locality(const std::vector<Token>& tokens);
   void Names(const std::vector<Token>& tokens);
   void NameRows(std::string_view word, const std::vector<std::string>& others, Places& places, bool joined);
@@ -293,6 +305,7 @@ class Search {
 
   const detail::DatabaseReader& m_db;
   std::size_t m_limit;
+  std::size_t m_good = 0;  // hits in every place named
   int m_penalty;
   bool m_layout;
 };
@@ -304,6 +317,7 @@ void Search::Run(const std::vector<Token>& tokens, std::string_view query) {
   if (Roads(tokens) || Lot(tokens)) return;
   // A dong's own buildings, not those named after it.
   if (!Locality(tokens)) Names(tokens);
+  if (hits.empty()) RoadStarts(tokens);
 }
 
 bool Search::Postcode(std::string_view word) {
@@ -454,8 +468,12 @@ void Search::SlipRoads(std::string_view word, std::vector<RoadReading>& out, int
   std::unordered_set<StrRef> seen;
   std::vector<std::pair<unsigned, std::string_view>> found;
   const std::string_view section = m_db.sections[kSearchFirst + kSlipRoads];
-  for (const std::uint32_t key : keys) {
-    const auto [first, last] = KeyRange(section, key);
+  // SlipKeys gives the keys of one unknown character first: a name they
+  // find within one slip ends the search before the wider keys.
+  const std::size_t singles = std::min(keys.size(), Units(word));
+  for (std::size_t n = 0; n < keys.size() && seen.size() < kMaxSlipCandidates; ++n) {
+    if (n == singles && !found.empty() && found.front().first == 1) break;
+    const auto [first, last] = KeyRange(section, keys[n]);
     for (std::size_t k = first; k < last && seen.size() < kMaxSlipCandidates; ++k) {
       const auto road = m_db.Road(KeyAt(section, k).id);
       if (!road || !seen.insert(road->name).second) continue;
@@ -463,10 +481,11 @@ void Search::SlipRoads(std::string_view word, std::vector<RoadReading>& out, int
       const unsigned d = JamoDistance(typed, JamoOf(name), 2);
       if (d >= 1 && d <= 2) found.emplace_back(d, name);
     }
+    std::sort(found.begin(), found.end());
   }
-  std::sort(found.begin(), found.end());
+  // The nearest names only, a few.
   for (const auto& [d, name] : found) {
-    if (out.size() >= kMaxRoads) break;
+    if (out.size() >= kMaxSlipNames || d > found.front().first) break;
     out.push_back({std::string(name), score - static_cast<int>(d) * kSlipPenalty, Kind::kFuzzy});
   }
 }
@@ -528,7 +547,9 @@ void Search::SameRoad(const RoadRecord& road, const std::vector<std::uint32_t>& 
   }
 }
 
-void Search::RoadRows(const std::vector<RoadReading>& readings, const Number* number, Places& places, Kind numbered) {
+void Search::RoadRows(std::vector<RoadReading> readings, const Number* number, Places& places, Kind numbered) {
+  std::stable_sort(readings.begin(), readings.end(),
+                   [](const RoadReading& a, const RoadReading& b) { return a.score > b.score; });
   for (const RoadReading& reading : readings) {
     const bool sound = m_db.ForRoadsNamed(reading.name, [&](std::uint32_t, const RoadRecord& road) {
       const std::size_t rows = m_db.Count(kRows);
@@ -538,6 +559,20 @@ void Search::RoadRows(const std::vector<RoadReading>& readings, const Number* nu
       }
       const std::size_t end = road.firstRow + std::min<std::size_t>(road.rowCount, rows - road.firstRow);
       const bool fuzzy = reading.kind == Kind::kFuzzy;
+      // Enough to fill the list from better readings: the rest are
+      // counted, but for the buildings with the number asked.
+      if (m_good >= 2 * m_limit) {
+        std::size_t exact = 0;
+        if (number && !reading.ownsNumber) {
+          std::vector<std::uint32_t> rowsAt;
+          m_db.RowsOfRoad(road, number, rowsAt);
+          for (const std::uint32_t i : rowsAt) Add(i, reading.score, fuzzy ? Kind::kFuzzy : numbered, places);
+          exact = rowsAt.size();
+        }
+        total += end - road.firstRow - exact;
+        placedTotal += end - road.firstRow - exact;
+        return;
+      }
       if (reading.ownsNumber) {
         AddRun(road.firstRow, end, reading.score, Kind::kRoad, places);
       } else if (number) {
@@ -572,7 +607,68 @@ std::vector<std::string> PlaceWords(const std::vector<Token>& tokens, std::size_
   return words;
 }
 
-// [PLACES] LOCALITY [산] NUMBER
+// [PLACES] START: the start of a road's name, when nothing else is found.
+void Search::RoadStarts(const std::vector<Token>& tokens) {
+  const std::string& w = tokens.back().text;
+  if (Units(w) < 2 || static_cast<unsigned char>(w[0]) < 0x80 || IsInitials(w)) return;
+  std::vector<RoadReading> readings;
+  RoadsStarting(w, readings, kScoreRoadStart + (kScoreExact - kScoreRoad), false);
+  if (readings.empty()) return;
+  Places places(m_db, PlaceWords(tokens, tokens.size() - 1, tokens.size()), false);
+  askedPlaces = askedPlaces || !places.empty();
+  RoadRows(std::move(readings), nullptr, places, Kind::kRoad);
+}
+
+// The entries [first, last) of the lots index in the dong or ri, and with
+// the lot's main number when main is given.
+std::pair<std::size_t, std::size_t> Search::LotRange(std::string_view locality, const std::uint32_t* main) const {
+  const std::size_t n = m_db.Count(kLots);
+  auto key = [&](std::size_t k) {
+    const auto row = m_db.Row(m_db.IndexAt(kLots, k));
+    if (!row) return std::make_pair(std::string_view(), std::uint32_t{0});
+    return std::make_pair(m_db.Str(row->ri != 0 ? row->ri : row->dong), main ? row->lotMain : 0u);
+  };
+  const auto want = std::make_pair(locality, main ? *main : 0u);
+  std::size_t lo = 0, hi = n;
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (key(mid) < want)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  std::size_t first = lo;
+  hi = n;
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (key(mid) <= want)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return {first, lo};
+}
+
+// Adds the rows of lots index entries [first, last): every one while the
+// places need checking (up to kMaxPlaceChecks), else m_limit; the rest are
+// counted as lying where those checked do.
+void Search::AddLots(std::size_t first, std::size_t last, int score, Kind kind, Places& places,
+                     const std::function<int(const RowRecord&)>& adjust) {
+  const std::size_t detailed = std::min(last - first, places.empty() ? m_limit : kMaxPlaceChecks);
+  std::size_t placed = 0;
+  for (std::size_t k = first; k < first + detailed; ++k) {
+    const std::uint32_t r = m_db.IndexAt(kLots, k);
+    const auto row = m_db.Row(r);
+    if (!row) continue;
+    Add(r, score + (adjust ? adjust(*row) : 0), kind, places);
+    placed += !hits.empty() && hits.back().placed ? 1 : 0;
+  }
+  const std::size_t rest = last - first - detailed;
+  total += rest;
+  if (detailed > 0) placedTotal += rest * placed / detailed;
+}
+
+// [PLACES] LOCALITY [산] NUMBER[번지]
 bool Search::Lot(const std::vector<Token>& tokens) {
   for (std::size_t i = 0; i + 1 < tokens.size(); ++i) {
     if (!IsLocalityWord(tokens[i].text)) continue;
@@ -582,53 +678,50 @@ bool Search::Lot(const std::vector<Token>& tokens) {
     if (mountain) ++at;
     if (at >= tokens.size() || !ParseNumber(tokens[at].text, lot)) continue;
     lot.marked = mountain;
-    std::vector<std::uint32_t> rows;
-    m_db.RowsAtLot(tokens[i].text, lot, rows);
     Places places(m_db, PlaceWords(tokens, i, at + 1), false);
     askedPlaces = askedPlaces || !places.empty();
-    for (const std::uint32_t r : rows) Add(r, kScoreExact, Kind::kLot, places);
+    // The lot and its sub-lots (185 finds 185-3 too, below 185 itself).
+    const auto [first, last] = LotRange(tokens[i].text, &lot.main);
+    AddLots(first, last, kScoreExact, Kind::kLot, places, [&](const RowRecord& row) {
+      const bool same = row.lotSub == lot.sub && ((row.flags & kMountain) != 0) == lot.marked;
+      return same ? 0 : -(kScoreExact - kScoreSubLot);
+    });
     if (!hits.empty()) return true;
   }
   return false;
 }
 
-// [PLACES] DONG, RI, EUP or MYEON: its buildings, road by road.
+// [PLACES] DONG, RI, EUP or MYEON: its buildings, by lot in a dong or ri,
+// road by road in an eup or myeon.
 bool Search::Locality(const std::vector<Token>& tokens) {
   for (std::size_t i = tokens.size(); i-- > 0;) {
     const std::string& w = tokens[i].text;
     if (!IsLocalityWord(w)) continue;
-    const std::string_view section = m_db.sections[kSearchFirst + kLocalityRoads];
-    const auto [first, last] = KeyRange(section, KeyHash(w, kLocalitySeed));
-    if (first == last) continue;
     Places places(m_db, PlaceWords(tokens, i, i + 1), false);
-    askedPlaces = askedPlaces || !places.empty();
-    StrRef ref = 0;  // w's own string, once seen: rows compare references
-    std::size_t added = 0;
-    const std::size_t rows = m_db.Count(kRows);
-    for (std::size_t k = first; k < last && k - first < kMaxRoads * 4; ++k) {
-      const auto road = m_db.Road(KeyAt(section, k).id);
-      if (!road || road->firstRow >= rows) continue;
-      const std::size_t end = road->firstRow + std::min<std::size_t>(road->rowCount, rows - road->firstRow);
-      const bool town = m_db.Str(road->town) == w;
-      for (std::size_t r = road->firstRow; r < end; ++r) {
-        const RowRecord row = *m_db.Row(r);
-        bool here = town || (ref != 0 && (row.dong == ref || row.ri == ref));
-        if (!here && ref == 0) {
-          if (m_db.Str(row.dong) == w) ref = row.dong;
-          if (m_db.Str(row.ri) == w) ref = row.ri;
-          here = ref != 0;
-        }
-        if (!here) continue;
-        if (added < m_limit) {
-          Add(static_cast<std::uint32_t>(r), kScoreDong, Kind::kDong, places);
-          ++added;
-        } else {
-          ++total;
-          if (!hits.empty() && hits.back().placed && !places.empty()) ++placedTotal;
-        }
-      }
+    const auto [first, last] = LotRange(w, nullptr);
+    if (first < last) {
+      askedPlaces = askedPlaces || !places.empty();
+      AddLots(first, last, kScoreDong, Kind::kDong, places, nullptr);
+      return true;
     }
-    if (added > 0) return true;
+    const std::string_view section = m_db.sections[kSearchFirst + kLocalityRoads];
+    const auto range = KeyRange(section, KeyHash(w, kLocalitySeed));
+    const std::size_t rows = m_db.Count(kRows);
+    const std::size_t before = total;
+    for (std::size_t k = range.first; k < range.second && k - range.first < kMaxRoads; ++k) {
+      const auto road = m_db.Road(KeyAt(section, k).id);
+      if (!road || road->firstRow >= rows || m_db.Str(road->town) != w) continue;
+      const std::size_t end = road->firstRow + std::min<std::size_t>(road->rowCount, rows - road->firstRow);
+      if (hits.size() >= m_limit && places.empty()) {
+        total += end - road->firstRow;
+        continue;
+      }
+      AddRun(road->firstRow, end, kScoreDong, Kind::kDong, places);
+    }
+    if (total > before) {
+      askedPlaces = askedPlaces || !places.empty();
+      return true;
+    }
   }
   return false;
 }
@@ -650,21 +743,39 @@ void Search::NameRows(std::string_view word, const std::vector<std::string>& oth
   }
   std::vector<Places> otherPlaces;
   for (const std::string& o : others) otherPlaces.emplace_back(m_db, std::vector<std::string>{o}, false);
-  const std::size_t names = m_db.Count(kNames);
+  // The names that hold the word, best first, then their buildings.
+  struct Named {
+    int score;
+    std::uint32_t id;
+    std::string lower;
+  };
+  std::vector<Named> found;
   for (std::size_t k = best.first; k < best.second && k - best.first < kMaxNames; ++k) {
     const std::uint32_t id = KeyAt(section, k).id;
     const auto entry = m_db.Record<NameEntry>(kNames, id);
     if (!entry) continue;
-    const std::string lower = AsciiLower(m_db.Str(entry->name));
+    std::string lower = AsciiLower(m_db.Str(entry->name));
     const std::size_t at = lower.find(word);
     if (at == std::string::npos) continue;
     const int score = !joined         ? kScoreNameWords
                       : lower == word ? kScoreName
                       : at == 0       ? kScoreNameStart
                                       : kScoreNameHolds;
-    for (std::size_t j = id; j < names; ++j) {
+    found.push_back({score, id, std::move(lower)});
+  }
+  std::stable_sort(found.begin(), found.end(), [](const Named& a, const Named& b) { return a.score > b.score; });
+  const std::size_t names = m_db.Count(kNames);
+  for (const Named& n : found) {
+    const StrRef ref = m_db.Record<NameEntry>(kNames, n.id)->name;
+    for (std::size_t j = n.id; j < names; ++j) {
       const auto e = m_db.Record<NameEntry>(kNames, j);
-      if (!e || e->name != entry->name) break;
+      if (!e || e->name != ref) break;
+      // Enough to fill the list from better names: the rest are counted.
+      if (m_good >= 2 * m_limit && others.empty()) {
+        ++total;
+        ++placedTotal;
+        continue;
+      }
       const auto row = m_db.Row(e->row);
       const auto road = row ? m_db.Road(row->road) : std::nullopt;
       if (!road) {
@@ -674,9 +785,9 @@ void Search::NameRows(std::string_view word, const std::vector<std::string>& oth
       bool all = true;
       for (std::size_t o = 0; o < others.size() && all; ++o) {
         bool placed = false;
-        all = lower.find(others[o]) != std::string::npos || (otherPlaces[o].Count(*road, *row, placed) > 0);
+        all = n.lower.find(others[o]) != std::string::npos || (otherPlaces[o].Count(*road, *row, placed) > 0);
       }
-      if (all) Add(e->row, score, Kind::kBuilding, places);
+      if (all) Add(e->row, n.score, Kind::kBuilding, places);
     }
   }
 }
@@ -812,6 +923,7 @@ AddressLookupResult AddressDatabase::Lookup(std::string_view query, std::size_t 
   const std::size_t shown = std::min(limit, hits.size());
   const auto better = [&](const Hit& a, const Hit& b) {
     if (a.score != b.score) return a.score > b.score;
+    if (a.order != b.order) return a.order < b.order;
     const std::uint32_t ca = code(a.row), cb = code(b.row);
     return ca != cb ? ca < cb : a.row < b.row;
   };

@@ -251,9 +251,9 @@ void SlipKeys(std::string_view utf8, std::vector<std::uint32_t>& out) {
     for (std::size_t k = 0; k < n; ++k) AppendUtf8(k == a || k == b ? U'*' : units[k], key);
     out.push_back(KeyHash(key, kSlipSeed));
   };
+  for (std::size_t a = 0; a < n; ++a) emit(a, a);
+  if (n < 4 || n > 8) return;
   for (std::size_t a = 0; a < n; ++a) {
-    emit(a, a);
-    if (n < 4 || n > 8) continue;
     for (std::size_t b = a + 1; b < n; ++b) emit(a, b);
   }
 }

@@ -40,7 +40,8 @@ std::string EnglishKey(std::string_view text);
 
 // A name's keys with one, or (at four to eight characters) two, of its
 // characters unknown: a name typed with slips within one or two
-// characters shares one with it. Hashes, in no order.
+// characters shares one with it. Hashes: those of one unknown character
+// first, one for each character in order.
 void SlipKeys(std::string_view utf8, std::vector<std::uint32_t>& out);
 
 // FNV-1a of bytes, seeded so that the indexes' keys of one kind never meet
