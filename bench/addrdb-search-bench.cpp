@@ -85,7 +85,8 @@ const std::vector<std::vector<Query>>& Queries() {
     for (std::size_t i = 0; i < rows; i += step) {
       const RowRecord row = *db.Row(i);
       const RoadRecord road = *db.Road(row.road);
-      const AddressMatch m = db.Describe(static_cast<std::uint32_t>(i));
+      AddressMatch m;
+      if (!db.Describe(static_cast<std::uint32_t>(i), m)) continue;
       const std::string name(db.Str(road.name));
       std::string number = (row.flags & kBasement ? "지하 " : "") + std::to_string(row.main);
       if (row.sub) number += "-" + std::to_string(row.sub);
