@@ -112,7 +112,11 @@ const std::vector<std::vector<Query>>& Queries() {
       add(kPostcode, m.postcode);
       add(kInitials, InitialsOf(name) + " " + number);
       add(kLayout, ToKeyboardLayout(name + " " + number));
-      add(kSlip, Slipped(name) + " " + number);
+      // A slip that makes another road's name is no slip.
+      const std::string slipped = Slipped(name);
+      bool taken = false;
+      db.ForRoadsNamed(slipped, [&](std::uint32_t, const RoadRecord&) { taken = true; });
+      if (!taken) add(kSlip, slipped + " " + number);
     }
     std::mt19937 shuffle(20261209);
     for (auto& list : out) std::shuffle(list.begin(), list.end(), shuffle);

@@ -60,7 +60,8 @@ constexpr std::size_t kMaxHits = 4096;
 constexpr std::size_t kMaxNames = 2048;
 constexpr std::size_t kMaxRoads = 512;
 constexpr std::size_t kMaxPrefixEntries = 4096;
-constexpr std::size_t kMaxSlipCandidates = 512;
+constexpr std::size_t kMaxSlipCandidates = 256;
+constexpr std::size_t kMaxDetailedRoads = 128;
 constexpr std::size_t kMaxPlaceChecks = 512;
 constexpr std::size_t kMaxSlipNames = 16;
 
@@ -278,6 +279,7 @@ class Search {
   bool Roads(const std::vector<Token>& tokens);
   std::vector<RoadReading> ReadRoad(const Token& token, std::vector<std::string>& places) const;
   void RoadRows(std::vector<RoadReading> readings, const Number* number, Places& places, Kind numbered);
+  void OneRoad(const RoadReading& reading, const RoadRecord& road, const Number* number, Places& places, Kind numbered);
   std::pair<std::size_t, std::size_t> LotRange(std::string_view locality, const std::uint32_t* main) const;
   void AddLots(std::size_t first, std::size_t last, int score, Kind kind, Places& places,
                const std::function<int(const RowRecord&)>& adjust);
@@ -286,7 +288,19 @@ class Search {
   bool Locality(const std::vector<Token>& tokens);
   void Names(const std::vector<Token>& tokens);
   void NameRows(std::string_view word, const std::vector<std::string>& others, Places& places, bool joined);
+  // A building name that holds a word: its score, first entry, string.
+  struct Named {
+    int score;
+    std::uint32_t id;
+    StrRef ref;
+    std::string lower;
+  };
+  std::vector<Named> NamesHolding(std::string_view word, bool joined) const;
+  static bool HoldsOthers(const Named& n, const std::vector<std::string>& others, std::vector<Places>& otherPlaces,
+                          const RoadRecord& road, const RowRecord& row);
   bool English(std::string_view query);
+  std::vector<std::string> EnglishRoads(const std::string& key) const;
+  bool EnglishRun(const std::vector<std::string>& names, std::size_t from, std::size_t len, const Number* number);
 
   bool RoadExists(std::string_view name) const {
     bool found = false;
@@ -356,31 +370,42 @@ void Search::Codes(Section index, std::uint32_t RowRecord::*field, std::uint32_t
   for (std::size_t k = lo; k < n && at(k) == code; ++k) Add(m_db.IndexAt(index, k), kScoreExact, kind, none);
 }
 
+// Whether tokens[i] may be a road's name: a word ending in 로 or 길,
+// initial consonants, or a Korean word before a number (a slip).
+bool MayBeRoad(const std::vector<Token>& tokens, std::size_t i, std::size_t next) {
+  const std::string& w = tokens[i].text;
+  if (IsRoadWord(w) || IsInitials(w)) return true;
+  const bool numberAfter =
+      next < tokens.size() && (tokens[next].text == "지하" || AllDigits(tokens[next].text.substr(0, 1)));
+  const bool hangul = !w.empty() && static_cast<unsigned char>(w[0]) >= 0x80 && !IsDetailWord(w) && w != "지하";
+  return hangul && numberAfter && !IsLocalityWord(w);
+}
+
+// The number at tokens[next] ([지하] NUMBER); false when there is none.
+bool NumberAt(const std::vector<Token>& tokens, std::size_t next, Number& number) {
+  if (next >= tokens.size()) return false;
+  if (tokens[next].text == "지하") {
+    if (next + 1 >= tokens.size() || !ParseNumber(tokens[next + 1].text, number)) return false;
+    number.marked = true;
+    return true;
+  }
+  return ParseNumber(tokens[next].text, number);
+}
+
 // [PLACES] ROAD [BRANCH] [지하] [NUMBER] [DETAILS]
 bool Search::Roads(const std::vector<Token>& tokens) {
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     const std::string& w = tokens[i].text;
     const bool branch = i + 1 < tokens.size() && IsBranchWord(tokens[i + 1].text) && IsRoadWord(w);
-    std::size_t next = branch ? i + 2 : i + 1;
-    const bool before =
-        next < tokens.size() && (tokens[next].text == "지하" || AllDigits(tokens[next].text.substr(0, 1)));
-    const bool hangul = !w.empty() && static_cast<unsigned char>(w[0]) >= 0x80 && !IsDetailWord(w) && w != "지하";
-    if (!IsRoadWord(w) && !IsInitials(w) && !(hangul && before && !IsLocalityWord(w))) continue;
-    Token road = tokens[i];
-    if (branch) road = Token{w + tokens[i + 1].text, {}};
+    const std::size_t next = branch ? i + 2 : i + 1;
+    if (!MayBeRoad(tokens, i, next)) continue;
+    const Token road = branch ? Token{w + tokens[i + 1].text, {}} : tokens[i];
     std::vector<std::string> placeWords;
     for (std::size_t k = 0; k < i; ++k) placeWords.push_back(tokens[k].text);
     const std::vector<RoadReading> readings = ReadRoad(road, placeWords);
     if (readings.empty()) continue;
     Number number;
-    bool numbered = false;
-    if (next < tokens.size() && tokens[next].text == "지하" && next + 1 < tokens.size() &&
-        ParseNumber(tokens[next + 1].text, number)) {
-      number.marked = true;
-      numbered = true;
-    } else if (next < tokens.size() && ParseNumber(tokens[next].text, number)) {
-      numbered = true;
-    }
+    const bool numbered = NumberAt(tokens, next, number);
     // Words that name no place: marks and numbers of another reading.
     placeWords.erase(
         std::remove_if(placeWords.begin(), placeWords.end(),
@@ -469,10 +494,10 @@ void Search::SlipRoads(std::string_view word, std::vector<RoadReading>& out, int
   std::vector<std::pair<unsigned, std::string_view>> found;
   const std::string_view section = m_db.sections[kSearchFirst + kSlipRoads];
   // SlipKeys gives the keys of one unknown character first: a name they
-  // find within one slip ends the search before the wider keys.
+  // find ends the search before the wider keys.
   const std::size_t singles = std::min(keys.size(), Units(word));
   for (std::size_t n = 0; n < keys.size() && seen.size() < kMaxSlipCandidates; ++n) {
-    if (n == singles && !found.empty() && found.front().first == 1) break;
+    if (n == singles && !found.empty()) break;
     const auto [first, last] = KeyRange(section, keys[n]);
     for (std::size_t k = first; k < last && seen.size() < kMaxSlipCandidates; ++k) {
       const auto road = m_db.Road(KeyAt(section, k).id);
@@ -551,49 +576,45 @@ void Search::RoadRows(std::vector<RoadReading> readings, const Number* number, P
   std::stable_sort(readings.begin(), readings.end(),
                    [](const RoadReading& a, const RoadReading& b) { return a.score > b.score; });
   for (const RoadReading& reading : readings) {
-    const bool sound = m_db.ForRoadsNamed(reading.name, [&](std::uint32_t, const RoadRecord& road) {
-      const std::size_t rows = m_db.Count(kRows);
-      if (road.firstRow >= rows || road.rowCount > rows - road.firstRow) {
-        damaged = true;
-        return;
-      }
-      const std::size_t end = road.firstRow + std::min<std::size_t>(road.rowCount, rows - road.firstRow);
-      const bool fuzzy = reading.kind == Kind::kFuzzy;
-      // Enough to fill the list from better readings: the rest are
-      // counted, but for the buildings with the number asked.
-      if (m_good >= 2 * m_limit) {
-        std::size_t exact = 0;
-        if (number && !reading.ownsNumber) {
-          std::vector<std::uint32_t> rowsAt;
-          m_db.RowsOfRoad(road, number, rowsAt);
-          for (const std::uint32_t i : rowsAt) Add(i, reading.score, fuzzy ? Kind::kFuzzy : numbered, places);
-          exact = rowsAt.size();
-        }
-        total += end - road.firstRow - exact;
-        placedTotal += end - road.firstRow - exact;
-        return;
-      }
-      if (reading.ownsNumber) {
-        AddRun(road.firstRow, end, reading.score, Kind::kRoad, places);
-      } else if (number) {
-        std::vector<std::uint32_t> exact;
-        m_db.RowsOfRoad(road, number, exact);
-        for (const std::uint32_t i : exact) Add(i, reading.score, fuzzy ? Kind::kFuzzy : numbered, places);
-        SameRoad(road, exact, *number, reading.score - (kScoreExact - kScoreSameRoad),
-                 fuzzy                        ? Kind::kFuzzy
-                 : numbered == Kind::kEnglish ? Kind::kEnglish
-                                              : Kind::kRoad,
-                 places);
-      } else {
-        AddRun(road.firstRow, end, reading.score - (kScoreExact - kScoreRoad),
-               fuzzy                        ? Kind::kFuzzy
-               : numbered == Kind::kEnglish ? Kind::kEnglish
-                                            : Kind::kRoad,
-               places);
-      }
-    });
+    const bool sound = m_db.ForRoadsNamed(
+        reading.name, [&](std::uint32_t, const RoadRecord& road) { OneRoad(reading, road, number, places, numbered); });
     damaged = damaged || !sound;
   }
+}
+
+void Search::OneRoad(const RoadReading& reading, const RoadRecord& road, const Number* number, Places& places,
+                     Kind numbered) {
+  const std::size_t rows = m_db.Count(kRows);
+  if (road.firstRow >= rows || road.rowCount > rows - road.firstRow) {
+    damaged = true;
+    return;
+  }
+  const std::size_t end = road.firstRow + road.rowCount;
+  const bool fuzzy = reading.kind == Kind::kFuzzy;
+  const Kind exactKind = fuzzy ? Kind::kFuzzy : numbered;
+  const Kind roadKind = fuzzy ? Kind::kFuzzy : numbered == Kind::kEnglish ? Kind::kEnglish : Kind::kRoad;
+  if (reading.ownsNumber || !number) {
+    const int score = reading.ownsNumber ? reading.score : reading.score - (kScoreExact - kScoreRoad);
+    // Enough to fill the list from better readings: the rest are counted.
+    if (m_good >= 2 * m_limit) {
+      total += road.rowCount;
+      placedTotal += road.rowCount;
+    } else {
+      AddRun(road.firstRow, end, score, reading.ownsNumber ? Kind::kRoad : roadKind, places);
+    }
+    return;
+  }
+  const bool full = m_good >= 2 * m_limit;
+  std::vector<std::uint32_t> exact;
+  if (!m_db.RowsOfRoad(road, number, exact)) damaged = true;
+  for (const std::uint32_t i : exact) Add(i, reading.score, exactKind, places);
+  if (full) {
+    // The buildings with the number are read; the rest of the road counted.
+    total += road.rowCount - exact.size();
+    placedTotal += road.rowCount - exact.size();
+    return;
+  }
+  SameRoad(road, exact, *number, reading.score - (kScoreExact - kScoreSameRoad), roadKind, places);
 }
 
 std::vector<std::string> PlaceWords(const std::vector<Token>& tokens, std::size_t skipFirst, std::size_t skipLast) {
@@ -726,30 +747,26 @@ bool Search::Locality(const std::vector<Token>& tokens) {
   return false;
 }
 
-void Search::NameRows(std::string_view word, const std::vector<std::string>& others, Places& places, bool joined) {
-  const std::vector<char32_t> units = CodePoints(word);
-  if (units.size() < 2) return;
-  const std::string_view section = m_db.sections[kSearchFirst + kNameGrams];
+// The entries of the name grams of word's rarest pair of characters.
+std::pair<std::size_t, std::size_t> RarestGram(std::string_view section, const std::vector<char32_t>& units) {
   std::pair<std::size_t, std::size_t> best{0, 0};
-  bool any = false;
   std::string gram;
   for (std::size_t i = 0; i + 1 < units.size(); ++i) {
     gram.clear();
     AppendUtf8(units[i], gram);
     AppendUtf8(units[i + 1], gram);
     const auto range = KeyRange(section, KeyHash(gram, kGramSeed));
-    if (!any || range.second - range.first < best.second - best.first) best = range;
-    any = true;
+    if (i == 0 || range.second - range.first < best.second - best.first) best = range;
   }
-  std::vector<Places> otherPlaces;
-  for (const std::string& o : others) otherPlaces.emplace_back(m_db, std::vector<std::string>{o}, false);
-  // The names that hold the word, best first, then their buildings.
-  struct Named {
-    int score;
-    std::uint32_t id;
-    std::string lower;
-  };
+  return best;
+}
+
+std::vector<Search::Named> Search::NamesHolding(std::string_view word, bool joined) const {
   std::vector<Named> found;
+  const std::vector<char32_t> units = CodePoints(word);
+  if (units.size() < 2) return found;
+  const std::string_view section = m_db.sections[kSearchFirst + kNameGrams];
+  const auto best = RarestGram(section, units);
   for (std::size_t k = best.first; k < best.second && k - best.first < kMaxNames; ++k) {
     const std::uint32_t id = KeyAt(section, k).id;
     const auto entry = m_db.Record<NameEntry>(kNames, id);
@@ -761,15 +778,31 @@ void Search::NameRows(std::string_view word, const std::vector<std::string>& oth
                       : lower == word ? kScoreName
                       : at == 0       ? kScoreNameStart
                                       : kScoreNameHolds;
-    found.push_back({score, id, std::move(lower)});
+    found.push_back({score, id, entry->name, std::move(lower)});
   }
+  // The best names first, so that a full list stops at the lesser ones.
   std::stable_sort(found.begin(), found.end(), [](const Named& a, const Named& b) { return a.score > b.score; });
+  return found;
+}
+
+// Whether each of others is in the name or names a place of the row.
+bool Search::HoldsOthers(const Named& n, const std::vector<std::string>& others, std::vector<Places>& otherPlaces,
+                         const RoadRecord& road, const RowRecord& row) {
+  for (std::size_t o = 0; o < others.size(); ++o) {
+    bool placed = false;
+    if (n.lower.find(others[o]) == std::string::npos && otherPlaces[o].Count(road, row, placed) == 0) return false;
+  }
+  return true;
+}
+
+void Search::NameRows(std::string_view word, const std::vector<std::string>& others, Places& places, bool joined) {
+  std::vector<Places> otherPlaces;
+  for (const std::string& o : others) otherPlaces.emplace_back(m_db, std::vector<std::string>{o}, false);
   const std::size_t names = m_db.Count(kNames);
-  for (const Named& n : found) {
-    const StrRef ref = m_db.Record<NameEntry>(kNames, n.id)->name;
+  for (const Named& n : NamesHolding(word, joined)) {
     for (std::size_t j = n.id; j < names; ++j) {
       const auto e = m_db.Record<NameEntry>(kNames, j);
-      if (!e || e->name != ref) break;
+      if (!e || e->name != n.ref) break;
       // Enough to fill the list from better names: the rest are counted.
       if (m_good >= 2 * m_limit && others.empty()) {
         ++total;
@@ -780,14 +813,9 @@ void Search::NameRows(std::string_view word, const std::vector<std::string>& oth
       const auto road = row ? m_db.Road(row->road) : std::nullopt;
       if (!road) {
         damaged = true;
-        continue;
+      } else if (HoldsOthers(n, others, otherPlaces, *road, *row)) {
+        Add(e->row, n.score, Kind::kBuilding, places);
       }
-      bool all = true;
-      for (std::size_t o = 0; o < others.size() && all; ++o) {
-        bool placed = false;
-        all = n.lower.find(others[o]) != std::string::npos || (otherPlaces[o].Count(*road, *row, placed) > 0);
-      }
-      if (all) Add(e->row, n.score, Kind::kBuilding, places);
     }
   }
 }
@@ -819,70 +847,103 @@ void Search::Names(const std::vector<Token>& tokens) {
   }
 }
 
-// NUMBER ROAD [PLACES] or [PLACES] ROAD [NUMBER], in the data's English.
-bool Search::English(std::string_view query) {
-  std::vector<std::string> words;
+// The words of an English query, lowercased, commas and brackets dropped;
+// its first number (B12 a basement's) taken out into number.
+std::vector<std::string> EnglishWords(std::string_view query, Number& number, bool& numbered) {
   std::string clean(query);
   for (char& c : clean) {
     if (c == ',' || c == '\t' || c == '(' || c == ')') c = ' ';
   }
+  std::vector<std::string> names;
   std::size_t start = 0;
   while (start < clean.size()) {
     std::size_t end = clean.find(' ', start);
     if (end == std::string::npos) end = clean.size();
-    if (end > start) words.push_back(AsciiLower(std::string_view(clean).substr(start, end - start)));
+    const std::string w = AsciiLower(std::string_view(clean).substr(start, end - start));
     start = end + 1;
-  }
-  Number number;
-  bool numbered = false;
-  std::vector<std::string> names;
-  for (const std::string& w : words) {
-    Number n;
+    if (w.empty()) continue;
     const bool basement = w.size() > 1 && w[0] == 'b' && IsDigit(w[1]);
-    if (!numbered && ParseNumber(basement ? std::string_view(w).substr(1) : std::string_view(w), n)) {
-      number = n;
+    if (!numbered && ParseNumber(basement ? std::string_view(w).substr(1) : std::string_view(w), number)) {
       number.marked = basement;
       numbered = true;
     } else {
       names.push_back(w);
     }
   }
+  return names;
+}
+
+// The Korean names of the roads whose English reduces to key.
+std::vector<std::string> Search::EnglishRoads(const std::string& key) const {
   const std::string_view section = m_db.sections[kSearchFirst + kEnglishRoads];
-  // The longest run of words that is a road's English; the rest are places.
+  const auto [first, last] = KeyRange(section, KeyHash(key, kEnglishSeed));
+  std::vector<std::string> roads;
+  for (std::size_t k = first; k < last && roads.size() < kMaxRoads; ++k) {
+    const auto road = m_db.Road(KeyAt(section, k).id);
+    if (road && EnglishKey(m_db.Str(road->nameEn)) == key) roads.emplace_back(m_db.Str(road->name));
+  }
+  std::sort(roads.begin(), roads.end());
+  roads.erase(std::unique(roads.begin(), roads.end()), roads.end());
+  return roads;
+}
+
+// The buildings of the roads named by names[from, from + len) in English,
+// the other words their places.
+bool Search::EnglishRun(const std::vector<std::string>& names, std::size_t from, std::size_t len,
+                        const Number* number) {
+  std::string key;
+  for (std::size_t k = from; k < from + len; ++k) key += EnglishKey(names[k]);
+  if (key.empty()) return false;
+  const std::vector<std::string> roads = EnglishRoads(key);
+  if (roads.empty()) return false;
+  std::vector<std::string> placeWords(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(from));
+  placeWords.insert(placeWords.end(), names.begin() + static_cast<std::ptrdiff_t>(from + len), names.end());
+  Places places(m_db, placeWords, true);
+  askedPlaces = askedPlaces || !places.empty();
+  std::vector<RoadReading> readings;
+  for (const std::string& r : roads) readings.push_back({r, kScoreExact, Kind::kEnglish});
+  RoadRows(readings, number, places, Kind::kEnglish);
+  // Roads of one Korean name may differ in English: only those named.
+  hits.erase(std::remove_if(hits.begin(), hits.end(),
+                            [&](const Hit& h) {
+                              const auto row = m_db.Row(h.row);
+                              const auto road = row ? m_db.Road(row->road) : std::nullopt;
+                              return !road || EnglishKey(m_db.Str(road->nameEn)) != key;
+                            }),
+             hits.end());
+  return !hits.empty();
+}
+
+// NUMBER ROAD [PLACES] or [PLACES] ROAD [NUMBER], in the data's English:
+// the longest run of words that is a road's English.
+bool Search::English(std::string_view query) {
+  Number number;
+  bool numbered = false;
+  const std::vector<std::string> names = EnglishWords(query, number, numbered);
   for (std::size_t len = names.size(); len > 0; --len) {
     for (std::size_t from = 0; from + len <= names.size(); ++from) {
-      std::string key;
-      for (std::size_t k = from; k < from + len; ++k) key += EnglishKey(names[k]);
-      if (key.empty()) continue;
-      const auto [first, last] = KeyRange(section, KeyHash(key, kEnglishSeed));
-      std::vector<std::string> roads;
-      for (std::size_t k = first; k < last && roads.size() < kMaxRoads; ++k) {
-        const auto road = m_db.Road(KeyAt(section, k).id);
-        if (road && EnglishKey(m_db.Str(road->nameEn)) == key) roads.emplace_back(m_db.Str(road->name));
-      }
-      if (roads.empty()) continue;
-      std::sort(roads.begin(), roads.end());
-      roads.erase(std::unique(roads.begin(), roads.end()), roads.end());
-      std::vector<std::string> placeWords(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(from));
-      placeWords.insert(placeWords.end(), names.begin() + static_cast<std::ptrdiff_t>(from + len), names.end());
-      Places places(m_db, placeWords, true);
-      askedPlaces = askedPlaces || !places.empty();
-      std::vector<RoadReading> readings;
-      for (const std::string& r : roads) readings.push_back({r, kScoreExact, Kind::kEnglish});
-      // Roads of one Korean name may differ in English: only those named.
-      RoadRows(readings, numbered ? &number : nullptr, places, Kind::kEnglish);
-      const std::string* keyed = &key;
-      hits.erase(std::remove_if(hits.begin(), hits.end(),
-                                [&](const Hit& h) {
-                                  const auto row = m_db.Row(h.row);
-                                  const auto road = row ? m_db.Road(row->road) : std::nullopt;
-                                  return !road || EnglishKey(m_db.Str(road->nameEn)) != *keyed;
-                                }),
-                 hits.end());
-      if (!hits.empty()) return true;
+      if (EnglishRun(names, from, len, numbered ? &number : nullptr)) return true;
     }
   }
   return false;
+}
+
+// One row once, at its best score; where some lie in every place named,
+// only those. Returns how many there are in all.
+std::size_t Settle(Search& search) {
+  std::vector<Hit>& hits = search.hits;
+  std::sort(hits.begin(), hits.end(),
+            [](const Hit& a, const Hit& b) { return a.row != b.row ? a.row < b.row : a.score > b.score; });
+  const std::size_t found = hits.size();
+  hits.erase(std::unique(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.row == b.row; }),
+             hits.end());
+  const std::size_t repeated = found - hits.size();
+  std::size_t total = search.total;
+  if (search.askedPlaces && search.anyPlaced) {
+    hits.erase(std::remove_if(hits.begin(), hits.end(), [](const Hit& h) { return !h.placed; }), hits.end());
+    total = search.placedTotal;
+  }
+  return std::max(hits.size(), total > repeated ? total - repeated : 0);
 }
 
 }  // namespace
@@ -901,21 +962,9 @@ AddressLookupResult AddressDatabase::Lookup(std::string_view query, std::size_t 
       if (!again->hits.empty()) search = std::move(again);
     }
   }
-  std::vector<Hit>& hits = search->hits;
   result.note = search->note;
-  // One row once, at its best score.
-  std::sort(hits.begin(), hits.end(),
-            [](const Hit& a, const Hit& b) { return a.row != b.row ? a.row < b.row : a.score > b.score; });
-  const std::size_t found = hits.size();
-  hits.erase(std::unique(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.row == b.row; }),
-             hits.end());
-  const std::size_t repeated = found - hits.size();
-  std::size_t total = search->total;
-  if (search->askedPlaces && search->anyPlaced) {
-    hits.erase(std::remove_if(hits.begin(), hits.end(), [](const Hit& h) { return !h.placed; }), hits.end());
-    total = search->placedTotal;
-  }
-  total = std::max(hits.size(), total > repeated ? total - repeated : 0);
+  const std::size_t total = Settle(*search);
+  std::vector<Hit>& hits = search->hits;
   auto code = [&](std::uint32_t i) {
     const auto row = m_impl->Row(i);
     return row ? (row->postcode != 0 ? row->postcode : row->oldPostcode) : 0u;

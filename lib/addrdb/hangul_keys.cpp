@@ -1,6 +1,7 @@
 #include "addrdb/hangul_keys.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace jasokit::detail::addrdb {
 
@@ -101,21 +102,31 @@ bool Compose(const std::vector<char32_t>& jamo, std::string& out) {
 
 }  // namespace
 
+namespace {
+
+// The code point at s[i] and its length; U+FFFD and 1 for an invalid byte.
+std::pair<char32_t, std::size_t> CodePointAt(std::string_view s, std::size_t i) {
+  const auto b = static_cast<unsigned char>(s[i]);
+  const std::size_t n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+  if (n == 0 || i + n > s.size()) return {0xFFFD, 1};
+  char32_t c = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
+  for (std::size_t k = 1; k < n; ++k) {
+    const auto t = static_cast<unsigned char>(s[i + k]);
+    if ((t & 0xC0) != 0x80) return {0xFFFD, 1};
+    c = c << 6 | (t & 0x3F);
+  }
+  return {c, n};
+}
+
+}  // namespace
+
 std::vector<char32_t> CodePoints(std::string_view s) {
   std::vector<char32_t> out;
   out.reserve(s.size());
   for (std::size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    const std::size_t n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-    char32_t c = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
-    bool ok = n != 0 && i + n <= s.size();
-    for (std::size_t k = 1; ok && k < n; ++k) {
-      const auto t = static_cast<unsigned char>(s[i + k]);
-      ok = (t & 0xC0) == 0x80;
-      c = c << 6 | (t & 0x3F);
-    }
-    out.push_back(ok ? c : 0xFFFD);
-    i += ok ? n : 1;
+    const auto [c, n] = CodePointAt(s, i);
+    out.push_back(c);
+    i += n;
   }
   return out;
 }
