@@ -72,6 +72,8 @@ TEST_F(SearchTest, FindsWhatPeopleType) {
       {"개포동 185", k516, 100, "lot"},
       {"개포동", "서울특별시 강남구 개포로109길 5 (대치아파트)", 72, "dong"},  // the first of its lot 12
       {"06330", k516, 100, "postcode"},
+      // Decomposed: 개포로 as conjoining jamo.
+      {"\u1100\u1162\u1111\u1169\u1105\u1169 516", k516, 100, "address"},
   };
   for (const Case& c : cases) {
     const AddressLookupResult r = s_db->Lookup(c.query, 3);

@@ -28,6 +28,7 @@
 #include "addrdb/address_db_reader.h"
 #include "addrdb/hangul_keys.h"
 #include "addrdb/search_index.h"
+#include "address/typed_form.h"
 
 namespace jasokit {
 
@@ -948,9 +949,13 @@ std::size_t Settle(Search& search) {
 
 }  // namespace
 
-AddressLookupResult AddressDatabase::Lookup(std::string_view query, std::size_t limit) const {
+AddressLookupResult AddressDatabase::Lookup(std::string_view typedQuery, std::size_t limit) const {
   AddressLookupResult result;
   if (!m_impl) return result;
+  // Decomposed Hangul (conjoining jamo, as some systems type it) as syllables.
+  std::string composed;
+  if (detail::HasLooseJamo(typedQuery)) detail::ComposeHangul(typedQuery, composed);
+  const std::string_view query = composed.empty() ? typedQuery : std::string_view(composed);
   auto search = std::make_unique<Search>(*m_impl, limit, 0, false);
   search->Run(Tokens(query), query);
   if (search->hits.empty() && HasAsciiLetter(query)) {
