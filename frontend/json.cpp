@@ -316,8 +316,17 @@ void AppendLookupJson(std::string_view query, const AddressLookupResult& result,
         {"english", m.english},   {"building", m.building}, {"old_postcode", m.oldPostcode},
     };
     AppendJsonObject(fields, out);
+    out.pop_back();
+    out += ",\"score\":" + std::to_string(m.score) + ",\"matched\":";
+    AppendJsonString(m.matched, out);
+    out += '}';
   }
-  out += "],\"more\":" + std::to_string(result.more) + "}";
+  out += "],\"more\":" + std::to_string(result.more);
+  if (!result.note.empty()) {
+    out += ",\"note\":";
+    AppendJsonString(result.note, out);
+  }
+  out += '}';
 }
 
 void AppendNameJson(const NameResult& r, std::string& out) {

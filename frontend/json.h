@@ -34,7 +34,8 @@ void AppendResultJson(const Result& r, std::string& out);
 void AppendZipJson(std::string_view key, const std::string* name, const ZipLines& lines, const Options* convert,
                    bool sample, std::string& out);
 
-// {"query": QUERY, "matches": [...], "more": N}: the object of lookup --json.
+// {"query": QUERY, "matches": [... "score", "matched"], "more": N[, "note": TEXT]}:
+// the object of lookup --json.
 void AppendLookupJson(std::string_view query, const AddressLookupResult& result, std::string& out);
 
 // {"name", "family", "given", "output", "surname_table"}: the object of

@@ -1,13 +1,15 @@
 // The address database opener and its lookups on arbitrary images, and the
 // reading of Korea Post source lines.
 //
-// Input: the first byte chooses. Even: the rest is a database image; once
-// opened, it answers a query of every kind, a conversion that asks it, and
-// its info. With bit 1 set as well, the image's checksums are first set to
-// its bytes, so that the reader's own checks meet every damage the sums
-// would have caught. Odd: the rest is a source line, read as a header and as
-// a row of each layout and encoding, and built into a database that must
-// open and verify.
+// Input: the first byte chooses. Odd: the rest is a source line, read as a
+// header and as a row of each layout and encoding, and built into a
+// database that must open and verify. Even with bit 2 set: the rest is a
+// query, searched in a small sound database with a limit from the byte's
+// high bits; the matches keep to the limit and come best first. Otherwise
+// the rest is a database image; once opened, it answers a query of every
+// kind, a conversion that asks it, and its info. With bit 1 set as well,
+// the image's checksums are first set to its bytes, so that the reader's
+// own checks meet every damage the sums would have caught.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -38,7 +40,29 @@ constexpr const char* kQueries[] = {
     "개포로17길 9-3",
     "",
     " ",
+    "516 Gaepo-ro, Gangnam-gu",
+    "Gangnam-gu Teheran-ro",
+    "ㄱㅍㄹ 516",
+    "rovhfh 516",
+    "개포르 516",
+    "강남구개포로516",
+    "논현로8",
+    "역삼동",
+    "개포동 185번지",
+    "g-heim",
 };
+
+// Rows of a sound database for the queries.
+const std::string kSoundRows = std::string(
+    "06236|서울특별시|Seoul|강남구|Gangnam-gu|||1|테헤란로|Teheran-ro|0|152|0|1||강남파이낸스센터|1|역삼동||역삼1동|0|"
+    "737|01|0|135-984|\n"
+    "06236|서울특별시|Seoul|강남구|Gangnam-gu|||1|테헤란로|Teheran-ro|1|12|2|2|||1|역삼동||역삼1동|0|736|01|1||\n"
+    "06303|서울특별시|Seoul|강남구|Gangnam-gu|||2|개포로17길|Gaepo-ro 17-gil|0|9|3|3||G-heim|2|개포동||개포4동|0|1245|"
+    "01|5||\n"
+    "06330|서울특별시|Seoul|강남구|Gangnam-gu|||3|개포로|Gaepo-ro|0|516|0|4||개포주공아파트|2|개포동||개포2동|0|185|01|"
+    "0||\n"
+    "16499|경기도|Gyeonggi-do|수원시 영통구|Suwon-si Yeongtong-gu|||4|월드컵로|World cup-ro|0|206|0|5|아주대학교|"
+    "아주대학교|4|원천동||원천동|0|5|01|0|443-749|\n");
 
 constexpr const char* kAddresses[] = {
     "서울 강남구 테헤란로 152",   "서울 강남구 역삼동 737", "세종 금남면 감성길 32",
@@ -73,6 +97,38 @@ void Lines(std::string_view line) {
   FUZZ_CHECK(db.Lookup(line.substr(0, 5)).matches.size() <= AddressDatabase::kDefaultLimit);
 }
 
+const AddressDatabase& SoundDatabase() {
+  static const std::string* image = [] {
+    AddressDbBuilder builder;
+    builder.BeginText(kCurrentHeader);
+    std::size_t n = 2, start = 0;
+    for (std::size_t end; (end = kSoundRows.find('\n', start)) != std::string::npos; start = end + 1) {
+      builder.AddLine(std::string_view(kSoundRows).substr(start, end - start), n++);
+    }
+    builder.EndText("fuzz.txt", "2026-01-01");
+    auto* bytes = new std::string;
+    builder.Write([&](std::string_view piece) {
+      *bytes += piece;
+      return true;
+    });
+    return bytes;
+  }();
+  static AddressDatabase db;
+  static const bool opened = db.OpenBytes(*image) == AddressDbStatus::Ok;
+  FUZZ_CHECK(opened);
+  return db;
+}
+
+void Search(std::string_view query, std::size_t limit) {
+  const AddressLookupResult r = SoundDatabase().Lookup(query, limit);
+  FUZZ_CHECK(r.matches.size() <= limit);
+  for (std::size_t i = 0; i < r.matches.size(); ++i) {
+    FUZZ_CHECK(r.matches[i].score <= 100);
+    FUZZ_CHECK(!r.matches[i].matched.empty());
+    FUZZ_CHECK(i == 0 || r.matches[i - 1].score >= r.matches[i].score);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -81,6 +137,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
   if (data[0] & 1) {
     Lines(bytes);
+    return 0;
+  }
+  if (data[0] & 4) {
+    Search(bytes, 1 + (data[0] >> 3));
     return 0;
   }
   const bool sealed = (data[0] & 2) != 0;

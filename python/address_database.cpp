@@ -29,8 +29,9 @@ std::unique_ptr<jasokit::AddressDatabase> OpenDb(py::object path) {
   throw py::error_already_set();
 }
 
-py::list Lookup(const jasokit::AddressDatabase& db, const std::string& query) {
-  const jasokit::AddressLookupResult result = db.Lookup(query);
+py::list Lookup(const jasokit::AddressDatabase& db, const std::string& query, std::size_t limit) {
+  if (limit == 0) throw py::value_error("limit must be 1 or more");
+  const jasokit::AddressLookupResult result = db.Lookup(query, limit);
   py::list matches;
   for (const jasokit::AddressMatch& m : result.matches) {
     py::dict d;
@@ -40,6 +41,8 @@ py::list Lookup(const jasokit::AddressDatabase& db, const std::string& query) {
     d["english"] = m.english;
     d["building"] = m.building;
     d["old_postcode"] = m.oldPostcode;
+    d["score"] = m.score;
+    d["matched"] = m.matched;
     matches.append(std::move(d));
   }
   return matches;
@@ -58,10 +61,10 @@ void BindAddressDb(py::module_& m) {
            "OSError when it cannot be read (or, for None, when there is none),\n"
            "ValueError when it is no address database, is damaged or of another\n"
            "format version.")
-      .def("lookup", &Lookup, py::arg("query"),
-           "lookup(query) -> list[dict]\n\n"
-           "The buildings a query names (a road-name or lot-number address, a road,\n"
-           "the start of a building name, a five- or six-digit postcode), at most\n"
-           "100, ordered by postcode then address; each a dict of postcode, address,\n"
-           "lot, english, building and old_postcode.");
+      .def("lookup", &Lookup, py::arg("query"), py::arg("limit") = jasokit::AddressDatabase::kDefaultLimit,
+           "lookup(query, limit=100) -> list[dict]\n\n"
+           "The ranked search of 'jasokit lookup': the buildings a query names (an\n"
+           "address however typed, a road, a building's name or words, a dong, a\n"
+           "postcode, the English...), at most limit, the best first; each a dict of\n"
+           "postcode, address, lot, english, building, old_postcode, score and matched.");
 }

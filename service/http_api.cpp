@@ -305,10 +305,17 @@ HttpAnswer HttpApi::Lookup(const HttpQuery& query) const {
   const std::string* q = Param(query, "q");
   if (!q) return ErrorAnswer(kBadRequest, "missing parameter 'q'");
   if (!m_addresses) return ErrorAnswer(kNotFound, "no address database");
+  if (q->size() > kMaxQueryBytes) return ErrorAnswer(kBadRequest, "parameter 'q' is too long");
+  if (q->find_first_not_of(" \t\r\n") == std::string::npos) return ErrorAnswer(kBadRequest, "parameter 'q' is empty");
+  std::size_t limit = AddressDatabase::kDefaultLimit;
+  if (const std::string* l = Param(query, "limit")) {
+    const bool digits = !l->empty() && l->size() <= 6 && l->find_first_not_of("0123456789") == std::string::npos;
+    limit = digits ? std::stoul(*l) : 0;
+    if (limit == 0) return ErrorAnswer(kBadRequest, "parameter 'limit' must be a number from 1 on");
+  }
   // No match is an answer too: 200 with no matches, as lookup --json writes.
-  const std::string_view text = q->size() > kMaxQueryBytes ? std::string_view() : std::string_view(*q);
   HttpAnswer a;
-  AppendLookupJson(text, m_addresses->Lookup(text), a.body);
+  AppendLookupJson(*q, m_addresses->Lookup(*q, limit), a.body);
   return a;
 }
 

@@ -1,5 +1,6 @@
 // The address database: import of both layouts (texts and zips), the
 // opener's refusals, lookups of every kind, and conversion with the data.
+#include <algorithm>
 #include <gtest/gtest.h>
 #ifndef _WIN32
 #include <fcntl.h>
@@ -124,8 +125,10 @@ TEST_F(AddrDbTest, LooksUpEveryKindOfQuery) {
     std::vector<std::string> addresses;
   };
   const Case cases[] = {
-      {"테헤란로 152", {"서울특별시 강남구 테헤란로 152 (강남파이낸스센터)"}},
-      {"서울 강남구 테헤란로 지하 12-2", {"서울특별시 강남구 테헤란로 지하 12-2"}},
+      // The building asked for, then the rest of its road.
+      {"테헤란로 152", {"서울특별시 강남구 테헤란로 152 (강남파이낸스센터)", "서울특별시 강남구 테헤란로 지하 12-2"}},
+      {"서울 강남구 테헤란로 지하 12-2",
+       {"서울특별시 강남구 테헤란로 지하 12-2", "서울특별시 강남구 테헤란로 152 (강남파이낸스센터)"}},
       {"테헤란로", {"서울특별시 강남구 테헤란로 152 (강남파이낸스센터)", "서울특별시 강남구 테헤란로 지하 12-2"}},
       {"월드컵로 206",
        {"서울특별시 마포구 월드컵로 206 (월드컵경기장)", "경기도 수원시 영통구 월드컵로 206 (아주대학교)"}},
@@ -136,7 +139,8 @@ TEST_F(AddrDbTest, LooksUpEveryKindOfQuery) {
       {"06236", {"서울특별시 강남구 테헤란로 152 (강남파이낸스센터)", "서울특별시 강남구 테헤란로 지하 12-2"}},
       {"135-984", {"서울특별시 강남구 테헤란로 152 (강남파이낸스센터)", "서울특별시 강남구 테헤란로 지하 12-2"}},
       {"339831", {"세종특별자치시 금남면 감성길 19-6", "세종특별자치시 금남면 감성길 32"}},
-      {"테헤란로 153", {}},
+      {"테헤란로 153", {"서울특별시 강남구 테헤란로 152 (강남파이낸스센터)", "서울특별시 강남구 테헤란로 지하 12-2"}},
+      {"없는로 153", {}},
   };
   for (const Case& c : cases) {
     std::vector<std::string> got;
@@ -259,8 +263,10 @@ TEST_F(AddrDbTest, OpenerRefusesWhatIsNoSoundDatabase) {
 TEST_F(AddrDbTest, ChecksumsCatchAFlippedBitInEverySection) {
   const std::string good = test::ReadBytes(Db());
   using namespace detail::addrdb;
-  const char* const names[] = {"strings",       "roads", "rows", "road names", "lots",     "postcodes",
-                               "old postcodes", "names", "info", "row fences", "buildings"};
+  const char* const names[] = {"strings",        "roads",         "rows",          "road names",
+                               "lots",           "postcodes",     "old postcodes", "names",
+                               "info",           "row fences",    "buildings",     "name grams",
+                               "locality roads", "English roads", "initial roads", "slip roads"};
   ASSERT_EQ(SectionCountOf(good), std::size(names));
   for (std::size_t k = 0; k < SectionCountOf(good); ++k) {
     const TableEntry entry = EntryAt(good, k);
@@ -336,7 +342,12 @@ TEST_F(AddrDbTest, VerifyAndInfoTellADamagedFile) {
   FakeIo sound;
   EXPECT_EQ(Jasokit(sound, {"addrdb", "verify", Db()}), 0) << sound.err;
   EXPECT_EQ(sound.out, Db() + ": sound\n");
-  bytes[bytes.size() - 100] = static_cast<char>(bytes[bytes.size() - 100] ^ 0x40);  // among the buildings
+  std::size_t buildings = 0;
+  for (std::size_t k = 0; k < detail::addrdb::SectionCountOf(bytes); ++k) {
+    const detail::addrdb::TableEntry e = detail::addrdb::EntryAt(bytes, k);
+    if (e.id == detail::addrdb::kBuildings) buildings = e.offset + e.size - 100;
+  }
+  bytes[buildings] = static_cast<char>(bytes[buildings] ^ 0x40);  // among the buildings
   // A copy, as the fixture keeps Db() open and Windows cannot write a mapped file.
   const std::string damaged = Db() + ".damaged";
   test::WriteBytes(damaged, bytes);
@@ -480,7 +491,10 @@ TEST_F(AddrDbTest, DuplicatesMergedLongTextsCutStaleTempsRemoved) {
   AddressDatabase db;
   ASSERT_EQ(db.Open(m_dir.File("d.db")), AddressDbStatus::Ok);
   EXPECT_EQ(db.Info().merged, 4u);
-  EXPECT_EQ(db.Lookup("테헤란로 152").matches.size(), 1u);
+  const std::vector<AddressMatch> found = db.Lookup("테헤란로 152").matches;  // 152 first, then its road
+  EXPECT_EQ(std::count_if(found.begin(), found.end(),
+                          [](const AddressMatch& f) { return f.address.find("테헤란로 152") != std::string::npos; }),
+            1);
   const AddressMatch m = db.Lookup("테헤란로 153").matches.at(0);
   EXPECT_EQ(m.building, longName.substr(0, 1 + 84 * 3));
 }
@@ -613,18 +627,46 @@ TEST(AddressDbBuilderTest, BuildingsOfOneRoadNameAndNumberEachFoundInTheirCity) 
 }
 
 TEST_F(AddrDbTest, LookupCommandWritesJsonAndTellsMisses) {
-  FakeIo io("아주\n테헤란로 1\n");
-  EXPECT_EQ(Jasokit(io, {"lookup", "--addrdb", Db(), "--json"}), 4);
-  EXPECT_EQ(io.out,
-            "{\"query\":\"아주\",\"matches\":[{\"postcode\":\"16499\",\"address\":\"경기도 수원시 영통구 월드컵로 206 "
-            "(아주대학교)\",\"lot\":\"경기도 수원시 영통구 원천동 5\",\"english\":\"206 World cup-ro, Yeongtong-gu, "
-            "Suwon-si, Gyeonggi-do\",\"building\":\"아주대학교\",\"old_postcode\":\"443-749\"}],\"more\":0}\n"
-            "{\"query\":\"테헤란로 1\",\"matches\":[],\"more\":0}\n");
+  FakeIo io("아주\n없는로 1\n테헤란로\n");
+  EXPECT_EQ(Jasokit(io, {"lookup", "--addrdb", Db(), "--json", "--limit", "1"}), 4);
+  EXPECT_EQ(
+      io.out,
+      "{\"query\":\"아주\",\"matches\":[{\"postcode\":\"16499\",\"address\":\"경기도 수원시 영통구 월드컵로 206 "
+      "(아주대학교)\",\"lot\":\"경기도 수원시 영통구 원천동 5\",\"english\":\"206 World cup-ro, Yeongtong-gu, "
+      "Suwon-si, Gyeonggi-do\",\"building\":\"아주대학교\",\"old_postcode\":\"443-749\",\"score\":85,"
+      "\"matched\":\"building\"}],\"more\":0}\n"
+      "{\"query\":\"없는로 1\",\"matches\":[],\"more\":0}\n"
+      "{\"query\":\"테헤란로\",\"matches\":[{\"postcode\":\"06236\",\"address\":\"서울특별시 강남구 테헤란로 152 "
+      "(강남파이낸스센터)\",\"lot\":\"서울특별시 강남구 역삼동 737\",\"english\":\"152 Teheran-ro, Gangnam-gu, Seoul\","
+      "\"building\":\"강남파이낸스센터\",\"old_postcode\":\"135-984\",\"score\":80,\"matched\":\"road\"}],"
+      "\"more\":1}\n");
   // The fixture's newest edition is of 2013: one warning, then the miss.
   const std::string warning =
       "jasokit lookup: warning: " + Db() + ": the address database's newest edition is 2013-06-04, ";
   EXPECT_EQ(io.err.substr(0, warning.size()), warning);
-  EXPECT_EQ(io.err.substr(io.err.find('\n') + 1), "'테헤란로 1': 찾지 못했습니다.\n");
+  EXPECT_EQ(io.err.substr(io.err.find('\n') + 1), "'없는로 1': 찾지 못했습니다.\n");
+
+  // Bad input: a clear status, and no control byte echoed.
+  struct Bad {
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+  };
+  const Bad bad[] = {
+      {{"  "}, 2, "jasokit lookup: an empty query\n"},
+      {{std::string(1025, 'a')}, 2, "jasokit lookup: a query of 1025 bytes is too long (at most 1024)\n"},
+      {{"없는\x1b[31m로 1"}, 4, "'없는\\x1B[31m로 1': 찾지 못했습니다.\n"},
+      {{"--limit", "0", "테헤란로"}, 2, "jasokit lookup: --limit needs a number of matches from 1 on, not '0'\n"},
+      {{"135-984"}, 0, ""},
+  };
+  for (const Bad& b : bad) {
+    FakeIo one;
+    std::vector<std::string> args = {"lookup", "--addrdb", Db()};
+    args.insert(args.end(), b.args.begin(), b.args.end());
+    EXPECT_EQ(Jasokit(one, args), b.status) << b.args.back();
+    const bool aged = one.err.rfind("jasokit lookup: warning: ", 0) == 0;
+    EXPECT_EQ(aged ? one.err.substr(one.err.find('\n') + 1) : one.err, b.err) << b.args.back();
+  }
 
   test::SetEnv("JASOKIT_ADDRDB", m_dir.File("none.db"));
   FakeIo none;

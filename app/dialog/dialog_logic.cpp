@@ -1,5 +1,8 @@
 #include "app/dialog/dialog_logic.h"
 
+#include <algorithm>
+#include <iterator>
+#include <string_view>
 #include <utility>
 
 #include "jasokit/convert.h"
@@ -84,7 +87,7 @@ void DialogLogic::convertIn(Style style) {
 
 void DialogLogic::runZipSearch() {
   readBoxes();
-  std::vector<Line> lines = currentPostcode() ? databaseLines() : tableLines();
+  std::vector<Line> lines = currentPostcode() ? databaseLines(AddressDatabase::kDefaultLimit) : tableLines();
   const bool found = !lines.empty();
   showLines(std::move(lines));
   if (!found) m_view.showMessage(kNotFoundMessageUtf8);
@@ -105,14 +108,46 @@ std::vector<DialogLogic::Line> DialogLogic::tableLines() const {
 
 // Rows such as "06236 서울특별시 강남구 테헤란로 152 (강남파이낸스센터)";
 // choosing one converts the road-name address without the building.
-std::vector<DialogLogic::Line> DialogLogic::databaseLines() const {
+std::vector<DialogLogic::Line> DialogLogic::databaseLines(std::size_t limit) const {
   std::vector<Line> lines;
-  for (const AddressMatch& m : m_addressDb.Lookup(m_zipQuery).matches) {
+  if (m_zipQuery.find_first_not_of(" \t") == std::string::npos) return lines;
+  for (const AddressMatch& m : m_addressDb.Lookup(m_zipQuery, limit).matches) {
     const std::size_t named = m.building.empty() ? 0 : m.building.size() + 3;  // " (" and ")"
     lines.push_back({m.postcode + " " + m.address, m.address.substr(0, m.address.size() - named), true});
   }
   return lines;
 }
+
+void DialogLogic::zipTyped() {
+  if (!currentPostcode()) return;
+  readBoxes();
+  showLines(databaseLines(kTypedMatches));
+}
+
+namespace {
+
+// The details typed after an address (101동, 1203호, 3층, 지하1층).
+std::string TypedDetails(const std::string& query) {
+  static constexpr std::string_view kMarks[] = {"동", "호", "층", "호실"};
+  std::string details;
+  std::size_t start = 0;
+  while (start < query.size()) {
+    std::size_t end = query.find_first_of(" ,\t", start);
+    if (end == std::string::npos) end = query.size();
+    const std::string_view word(query.data() + start, end - start);
+    start = end + 1;
+    std::string_view number = word;
+    if (number.rfind("지하", 0) == 0) number.remove_prefix(std::string_view("지하").size());
+    std::size_t n = 0;
+    while (n < number.size() && number[n] >= '0' && number[n] <= '9') ++n;
+    if (n == 0 || std::find(std::begin(kMarks), std::end(kMarks), number.substr(n)) == std::end(kMarks)) continue;
+    if (!details.empty()) details += ' ';
+    details += word;
+  }
+  return details;
+}
+
+}  // namespace
 
 void DialogLogic::showLines(std::vector<Line> lines) {
   m_lines = std::move(lines);
@@ -127,6 +162,10 @@ void DialogLogic::chooseLine(std::size_t index) {
   const Line& line = m_lines[index];
   // All three boxes are rewritten before the conversion reads them back.
   m_inputText = line.address;
+  if (line.official) {
+    const std::string details = TypedDetails(m_zipQuery);
+    if (!details.empty()) m_inputText += " " + details;
+  }
   writeBoxes();
   if (line.official) {
     convertIn(Style::Official);

@@ -32,6 +32,10 @@ inline constexpr const char* kNoAddressDbTip =
     "주소 DB가 없습니다. 우체국 \"우편번호 DB\"(지역별 주소 DB)를 받아\n"
     "jasokit addrdb build 파일... --install 로 만드세요.";
 inline constexpr const char* kMainCaption = "주소변환기 + 우편번호찾기";
+// The search box's hint in database mode: what may be typed.
+inline constexpr const char* kDatabaseSearchHint = "도로명과 번호, 건물 이름, 동 이름 (예: 테헤란로 152, 역삼동)";
+// Matches listed as the user types.
+inline constexpr std::size_t kTypedMatches = 20;
 
 // The window side: every text is UTF-8.
 class DialogView {
@@ -75,8 +79,13 @@ class DialogLogic {
   void runConversion();
   void runNameRomanization();
   void runZipSearch();
+  // The search box was typed in (after a pause): in database mode the list
+  // fills with the best matches, and a text that matches nothing says
+  // nothing; the classic search waits for Enter.
+  void zipTyped();
   // A row of the result list was chosen: its address goes into the input
-  // box and is converted.
+  // box, with the details (동, 호, 층) typed in the search box after it, and
+  // is converted.
   void chooseLine(std::size_t index);
   // Copies the box's current text.
   void copyBox(int box);
@@ -105,7 +114,7 @@ class DialogLogic {
   void convertIn(Style style);
   void showLines(std::vector<Line> lines);
   std::vector<Line> tableLines() const;
-  std::vector<Line> databaseLines() const;
+  std::vector<Line> databaseLines(std::size_t limit) const;
 
   DialogView& m_view;
   int m_focusedBox = kNoBox;

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QSettings>
+#include <QTimer>
 #include <QVariant>
 
 #include "app/dialog/dialog_layout.h"
@@ -34,6 +35,9 @@
 namespace jasokit {
 
 namespace {
+
+// The pause after a keystroke before the list is filled.
+constexpr int kTypedPauseMs = 150;
 
 // The table beside the executable; an unknown folder must not turn into the
 // current directory, so it gives an empty path.
@@ -202,6 +206,14 @@ void MainDialog::createControls() {
                       m_copyInputButton, m_copyOutputButton, m_copyQueryButton, m_resetButton};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
+  // In database mode the list fills as the user types, after a pause.
+  m_typedTimer = new QTimer(this);
+  m_typedTimer->setSingleShot(true);
+  m_typedTimer->setInterval(kTypedPauseMs);
+  connect(m_typedTimer, &QTimer::timeout, this, [this] { m_logic.zipTyped(); });
+  connect(m_zipQueryBox, &QLineEdit::textEdited, this, [this] {
+    if (m_logic.currentPostcode()) m_typedTimer->start();
+  });
   connect(m_zipList, &QListWidget::itemSelectionChanged, this, [this] {
     if (!m_fillingList && !m_zipList->selectedItems().isEmpty()) onListSelect();
   });
@@ -345,7 +357,15 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
-void MainDialog::dispatchEnter() { m_logic.dispatchEnter(); }
+void MainDialog::dispatchEnter() {
+  // Enter searches at once; the pause's search would come after it.
+  m_typedTimer->stop();
+  m_logic.dispatchEnter();
+}
+
+void MainDialog::updateSearchHint() {
+  m_zipQueryBox->setPlaceholderText(m_logic.currentPostcode() ? QString::fromUtf8(kDatabaseSearchHint) : QString());
+}
 
 QLineEdit* MainDialog::box(int number) const {
   switch (number) {
@@ -398,7 +418,9 @@ void MainDialog::setUpAddressDb(const std::string& path) {
   connect(m_currentPostcodeAction, &QAction::toggled, this, [this](bool on) {
     m_logic.setCurrentPostcode(on);
     SaveFlag(kZipSourceKey, "database", on);
+    updateSearchHint();
   });
+  updateSearchHint();
 }
 
 // With a database the five-digit item is offered, checked unless the user

@@ -21,6 +21,7 @@ class QFont;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QTimer;
 
 namespace jasokit {
 
@@ -57,6 +58,8 @@ class MainDialog : public QDialog, private DialogView {
   void runNameRomanization() { m_logic.runNameRomanization(); }  // Enter in the input box with the name item checked
   void runZipSearch() { m_logic.runZipSearch(); }
   void onListSelect();
+  // The search box's hint: what may be typed in database mode.
+  void updateSearchHint();
   void resetAll() { m_logic.resetAll(); }
   void showAbout();
 
@@ -117,7 +120,8 @@ class MainDialog : public QDialog, private DialogView {
   QLabel* m_sampleLabel = nullptr;  // shown for the sample table
   ZipLoadStatus m_zipLoadStatus = ZipLoadStatus::Ok;
   bool m_initialFocus = false;
-  bool m_fillingList = false;  // list changes made by the program notify nothing
+  bool m_fillingList = false;      // list changes made by the program notify nothing
+  QTimer* m_typedTimer = nullptr;  // the pause after typing in the search box
 };
 
 // The dialog font: the Korean system font, 9 point.

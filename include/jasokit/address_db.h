@@ -37,11 +37,15 @@ struct AddressMatch {
   std::string english;      // number and road, town, city/district, region
   std::string building;     // the building or bulk-delivery name, or ""
   std::string oldPostcode;  // the six-digit code (123-456), or ""
+  int score = 0;            // 0..100: how well it answers the query (README: "Lookup score")
+  std::string matched;      // what matched: address, road, lot, building, dong, postcode,
+                            // old_postcode, english or fuzzy
 };
 
 struct AddressLookupResult {
-  std::vector<AddressMatch> matches;  // ordered by postcode, then by address
+  std::vector<AddressMatch> matches;  // best first; ties by postcode, then by address
   std::size_t more = 0;               // matches beyond the limit
+  std::string note;                   // what the data cannot answer, or ""
   // A reference of the file led outside its section, or to an empty name
   // where one is required: the file is damaged, and what it would have
   // answered is missing from matches.
@@ -81,9 +85,12 @@ class JASOKIT_API AddressDatabase {
   // written. Tens of milliseconds for a national database.
   AddressDbStatus Verify(std::string* damagedSection = nullptr) const;
 
-  // A road-name address with or without its number, a lot-number address, a
-  // road name, the start of a building name, a five-digit postcode or a
-  // six-digit one (with or without its hyphen). UTF-8.
+  // A ranked search for what a user types (UTF-8): a road-name or lot-number
+  // address (with places, details after it, run together), the start of a
+  // road name, a building's name or its words, a dong, ri, eup or myeon, a
+  // five- or six-digit postcode, the data's English, initial consonants,
+  // Korean typed with the English layout, a slip or two in a road's name.
+  // The best match first; at most limit, the rest counted in more.
   AddressLookupResult Lookup(std::string_view query, std::size_t limit = kDefaultLimit) const;
 
   AddressDbInfo Info() const;

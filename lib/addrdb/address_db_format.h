@@ -24,6 +24,7 @@
 //              64-byte buckets (BuildingBucket) that hold its road and its
 //              postcode, so that conversion finds a building with one read
 //              and never touches the rows, the largest section by far
+//   search:    the search's keys, five sections (search_index.h)
 // A reader checks the header, its checksum and the section bounds on open
 // (Verify checks the sections' sums too) and every reference as it follows
 // it, so a damaged file never leads out of bounds.
@@ -51,7 +52,8 @@ enum Section : std::uint32_t {
   kInfo,
   kRowFences,
   kBuildings,
-  kSectionCount,
+  kSearchFirst,  // the search's five sections (search_index.h)
+  kSectionCount = kSearchFirst + 5,
 };
 
 // magic 8, version 4, byte-order mark 4, file size 8, section count 4,
@@ -157,6 +159,12 @@ inline constexpr SectionInfo kSectionInfo[kSectionCount] = {
     {"info", 1, 4, true},
     {"row fences", 4, 4, true},
     {"buildings", sizeof(BuildingBucket), 64, true},
+    // The search's keys: a file without them opens and finds less.
+    {"name grams", 8, 4, false},
+    {"locality roads", 8, 4, false},
+    {"English roads", 8, 4, false},
+    {"initial roads", 8, 4, false},
+    {"slip roads", 8, 4, false},
 };
 
 // A building number as one number in the order of the rows: basement, then

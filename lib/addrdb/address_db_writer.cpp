@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "addrdb/crc32c.h"
+#include "addrdb/search_index.h"
 
 namespace jasokit::detail::addrdb {
 
@@ -435,6 +436,10 @@ bool AddressDbWriter::Write(const std::function<bool(std::string_view)>& sink) {
   sections.Add(kInfo, info);
   sections.Add(kRowFences, Bytes(rowFences));
   sections.Add(kBuildings, Bytes(buildings));
+  std::string search[kSearchSectionCount];
+  BuildSearchSections(SearchSource{[this](StrRef s) { return Text(s); }, roads, rows, names}, search);
+  for (std::uint32_t k = 0; k < kSearchSectionCount; ++k)
+    sections.Add(static_cast<Section>(kSearchFirst + k), search[k]);
   return sections.Write(sink);
 }
 

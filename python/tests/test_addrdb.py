@@ -21,8 +21,13 @@ def test_lookup_by_postcode_and_building(db):
         "english": "9-3 Gaepo-ro 17-gil, Gangnam-gu, Seoul",
         "building": "G-heim",
         "old_postcode": "",
+        "score": 90,
+        "matched": "building",
     }]
-    assert matches[0] in db.lookup("06303")
+    by_code = db.lookup("06303", limit=2)
+    assert len(by_code) == 2 and {m["matched"] for m in by_code} == {"postcode"}
+    with pytest.raises(ValueError, match="limit"):
+        db.lookup("06303", limit=0)
 
 
 def test_convert_with_the_database(db):

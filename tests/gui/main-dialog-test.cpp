@@ -834,6 +834,45 @@ class MainDialogTest : public QObject {
     QVERIFY(label->text().contains(QStringLiteral("sample")));
   }
 
+  void inDatabaseModeTheListFillsAsOneTypes() {
+    MessageRecorder messages;
+    MainDialogSetup setup = TestSetup();
+    setup.addressDbPath = JASOKIT_BINARY_DIR "/cli/address-sample.db";
+    MainDialog& d = openDialog(setup);
+    const test::Controls c(d);
+    QVERIFY(c.complete());
+    auto* item = d.findChild<QAction*>(QStringLiteral("currentPostcodeAction"));
+    QVERIFY(item != nullptr);
+    item->setChecked(true);
+    QVERIFY(c.zipQueryBox->placeholderText().contains(QStringLiteral("건물 이름")));
+    focus(c.zipQueryBox);
+    // Qt 6.4's keyClicks stops at text that is not ASCII: the text is set,
+    // then one key is typed.
+    c.zipQueryBox->setText(QStringLiteral("개포로17길 9-3 2층"));
+    QTest::keyClick(c.zipQueryBox, Qt::Key_Space);
+    QTRY_VERIFY(c.zipList->count() > 0);
+    QCOMPARE(c.zipList->item(0)->text(), QStringLiteral("06303 서울특별시 강남구 개포로17길 9-3 (G-heim)"));
+    focus(c.zipList);
+    QTest::mouseClick(c.zipList->viewport(), Qt::LeftButton, {},
+                      c.zipList->visualItemRect(c.zipList->item(0)).center());
+    QCOMPARE(c.inputBox->text(), QStringLiteral("서울특별시 강남구 개포로17길 9-3 2층"));
+    QCOMPARE(c.outputBox->text(),
+             QStringLiteral("2F, 9-3 Gaepo-ro 17-gil, Gangnam-gu, Seoul, 06303, Republic of Korea"));
+    // Typing what matches nothing empties the list and says nothing.
+    focus(c.zipQueryBox);
+    c.zipQueryBox->setText(QStringLiteral("없는로"));
+    QTest::keyClick(c.zipQueryBox, Qt::Key_Space);
+    QTRY_COMPARE(c.zipList->count(), 0);
+    QVERIFY(messages.texts().isEmpty());
+    // The classic search keeps its empty hint and waits for Enter.
+    item->setChecked(false);
+    QVERIFY(c.zipQueryBox->placeholderText().isEmpty());
+    c.zipQueryBox->setText(QStringLiteral("역삼동"));
+    QTest::keyClick(c.zipQueryBox, Qt::Key_Space);
+    QTest::qWait(300);
+    QCOMPARE(c.zipList->count(), 0);
+  }
+
   void missingTableEndsTheProgram() {
     // A copy of this program in a folder without the table; a table in the
     // current folder does not count.

@@ -147,7 +147,7 @@ def test_the_sample_tables_rows_are_labelled(page):
     search.clear()
     search.send_keys("청운" + Keys.ENTER)
     wait_for(page, lambda: text_of(page, "zip-status").startswith("1건"))
-    assert text_of(page, "zip-status") == "1건 · 2003년 우편번호표의 견본 (sample): 번호는 가상입니다"
+    assert text_of(page, "zip-status").startswith("1건 · 2003년 우편번호표의 견본 (sample): 번호는 가상입니다. ")
 
 
 def test_the_page_runs_under_its_csp_without_console_errors(page):
@@ -159,24 +159,49 @@ def test_the_page_runs_under_its_csp_without_console_errors(page):
     assert errors == []
 
 
-def test_with_an_address_database_the_search_box_finds_addresses(cli, zip_table, address_db, browser):
+def test_without_an_address_database_the_page_says_current_postcodes_need_one(page):
+    wait_for(page, lambda: "현행 우편번호를 찾으려면 주소 데이터베이스가 필요합니다" in text_of(page, "zip-status"))
+
+
+def test_with_an_address_database_the_search_box_suggests_as_one_types(cli, zip_table, address_db, browser):
     server = Server(cli, "--db", zip_table, "--addrdb", address_db)
     try:
         browser.get(f"http://127.0.0.1:{server.port}/")
         wait_for(browser, lambda: text_of(browser, "zip-title") == "주소·우편번호 찾기")
-        browser.find_element(By.ID, "zip-query").send_keys("개포로17길 9-3 101동 202호" + Keys.ENTER)
-        wait_for(browser, lambda: browser.find_elements(By.CSS_SELECTOR, "#zip-results button"))
-        row = browser.find_elements(By.CSS_SELECTOR, "#zip-results button")[0]
-        assert row.text == "06303 서울특별시 강남구 개포로17길 9-3 (G-heim)"
-        row.click()
-        wait_for(browser, lambda: text_of(browser, "source") == "주소 데이터로 확인했습니다 (source: database).")
-        assert browser.find_element(By.ID, "text").get_attribute("value") == (
-            "서울특별시 강남구 개포로17길 9-3 (G-heim) 101동 202호")
-        assert "101-dong 202-ho" in text_of(browser, "output")
-        # No match among the addresses: the zip table is searched.
-        search = browser.find_element(By.ID, "zip-query")
-        search.clear()
-        search.send_keys("청운" + Keys.ENTER)
-        wait_for(browser, lambda: text_of(browser, "zip-status").startswith("1건 · 2003년 우편번호표"))
+        box = browser.find_element(By.ID, "zip-query")
+        assert [box.get_attribute(a) for a in ["role", "aria-expanded", "aria-controls"]] == [
+            "combobox", "false", "zip-results"]
+        options = "#zip-results [role=option]"
+        # Typed, with details after the address: suggestions without Enter.
+        box.send_keys("개포로17길 9-3 2층")
+        wait_for(browser, lambda: browser.find_elements(By.CSS_SELECTOR, options))
+        found = browser.find_elements(By.CSS_SELECTOR, options)
+        assert found[0].text == "06303 서울특별시 강남구 개포로17길 9-3 (G-heim)"
+        assert len(found) <= 8
+        assert browser.find_element(By.ID, "zip-results").get_attribute("role") == "listbox"
+        assert box.get_attribute("aria-expanded") == "true"
+        # Keyboard alone: arrow, Enter; the typed floor is kept.
+        box.send_keys(Keys.ARROW_DOWN)
+        assert box.get_attribute("aria-activedescendant") == found[0].get_attribute("id")
+        assert found[0].get_attribute("aria-selected") == "true"
+        box.send_keys(Keys.ENTER)
+        wait_for(browser, lambda: browser.find_element(By.ID, "text").get_attribute("value") ==
+                 "서울특별시 강남구 개포로17길 9-3 2층")
+        wait_for(browser, lambda: text_of(browser, "output") ==
+                 "2F, 9-3 Gaepo-ro 17-gil, Gangnam-gu, Seoul, 06303, Republic of Korea")
+        assert box.get_attribute("aria-expanded") == "false"
+        assert text_of(browser, "source") == "주소 데이터로 확인했습니다 (source: database)."
+        # The mouse, on a building's name in other case.
+        box.clear()
+        box.send_keys("g-heim")
+        wait_for(browser, lambda: browser.find_elements(By.CSS_SELECTOR, options))
+        browser.find_elements(By.CSS_SELECTOR, options)[0].click()
+        wait_for(browser, lambda: browser.find_element(By.ID, "text").get_attribute("value") ==
+                 "서울특별시 강남구 개포로17길 9-3")
+        # No match among the addresses: the 2003 table is never mixed in.
+        box.clear()
+        box.send_keys("청운" + Keys.ENTER)
+        wait_for(browser, lambda: text_of(browser, "zip-status") == "찾지 못했습니다.")
+        assert browser.find_elements(By.CSS_SELECTOR, "#zip-results li") == []
     finally:
         assert server.stop()[0] == 0

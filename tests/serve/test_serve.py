@@ -161,10 +161,17 @@ def test_lookup_health_and_official_conversion_use_the_address_database(cli, add
     s = Server(cli, "--addrdb", address_db)
     try:
         # A query without a match is an answer too: 200 with no matches.
-        for query in ["개포로17길", "06303", "개포동 1245", "G-heim", "없는로 1", "x" * 1100]:
-            expected = cli_lines(cli, ["lookup", "--addrdb", address_db, "--json"], query.encode() + b"\n")[0]
-            status, _, answer = request(s.port, "GET", "/v1/lookup?" + urllib.parse.urlencode({"q": query}))
+        for query, limit in [("개포로17길", "2"), ("06303", None), ("개포동 1245", None), ("G-heim", None),
+                             ("없는로 1", None), ("rovhfh", "8")]:
+            expected = cli_lines(cli, ["lookup", "--addrdb", address_db, "--json", "--limit", limit or "100"],
+                                 query.encode() + b"\n")[0]
+            params = {"q": query, **({"limit": limit} if limit else {})}
+            status, _, answer = request(s.port, "GET", "/v1/lookup?" + urllib.parse.urlencode(params))
             assert (status, answer.decode()) == (200, expected)
+        for params, error in [({"q": "x" * 1100}, "parameter 'q' is too long"), ({"q": " "}, "parameter 'q' is empty"),
+                              ({"q": "06303", "limit": "0"}, "parameter 'limit' must be a number from 1 on")]:
+            status, _, answer = request(s.port, "GET", "/v1/lookup?" + urllib.parse.urlencode(params))
+            assert (status, json.loads(answer)["error"]) == (400, error)
         health = json.loads(request(s.port, "GET", "/healthz")[2])["address_database"]
         assert (health["rows"], health["skipped"], len(health["sources"])) == (313, 0, 1)
         assert health["sources"][0].startswith("korea-post-sample.txt (edition ")
