@@ -431,6 +431,14 @@ struct HeldAnswer {
   ~HeldAnswer() { *held -= body.size(); }
 };
 
+// A connection closed with an answer unfinished (too slow a reader, or one
+// silent past the time-out) is reset rather than closed: what its socket
+// still holds for the reader is dropped, not kept by the kernel for it.
+void Reset(int fd) {
+  const linger reset{1, 0};
+  if (fd >= 0) setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+}
+
 }  // namespace
 
 struct HttpServer::Impl {
@@ -471,7 +479,7 @@ struct HttpServer::Impl {
     return request;
   }
 
-  static void Completed(void* cls, MHD_Connection* connection, void** request, MHD_RequestTerminationCode) {
+  static void Completed(void* cls, MHD_Connection* connection, void** request, MHD_RequestTerminationCode code) {
     auto& self = *static_cast<Impl*>(cls);
     auto* r = static_cast<Request*>(*request);
     if (r) self.held -= r->held;
@@ -480,6 +488,7 @@ struct HttpServer::Impl {
     if (ConnectionState* state = StateOf(connection)) {
       if (state->counted) --self.busy;
       state->counted = false;
+      if (state->phase == Phase::kSending && code != MHD_REQUEST_TERMINATED_COMPLETED_OK) Reset(state->fd);
       state->Enter(Phase::kHead);  // the next request's head, from now
     }
     --self.inFlight;
@@ -810,10 +819,7 @@ struct HttpServer::Impl {
         shutdown(state->fd, SHUT_RDWR);
         state->cut = true;
       } else if (phase == Phase::kSending && TooSlow(*state, since, now)) {
-        // Reset, not closed: what the socket still holds for the reader is
-        // dropped too.
-        const linger reset{1, 0};
-        setsockopt(state->fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        Reset(state->fd);
         shutdown(state->fd, SHUT_RDWR);
         state->cut = true;
       }
