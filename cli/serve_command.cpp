@@ -20,6 +20,8 @@ namespace {
 constexpr const char* kServeHelp =
     "usage: jasokit serve [--listen ADDR:PORT] [--db ZIPTABLE] [--addrdb FILE]\n"
     "                     [--threads N] [--max-body BYTES] [--timeout SECONDS]\n"
+    "                     [--header-timeout SECONDS] [--max-per-client N]\n"
+    "                     [--answer-memory BYTES] [--min-rate BYTES]\n"
     "                     [--cors ORIGIN] [--log]\n"
     "\n"
     "Answers HTTP requests with JSON, as the command line's --json does:\n"
@@ -51,11 +53,25 @@ constexpr const char* kServeHelp =
     "                      'jasokit addrdb build --install' wrote, if any)\n"
     "  --threads N         threads reading connections, and as many working\n"
     "                      on request bodies (default: 64); past twice as\n"
-    "                      many connections waiting for a request or with\n"
-    "                      one in flight the answer is 503\n"
+    "                      many connections with a request in (its head\n"
+    "                      read) the answer is 503\n"
     "  --max-body BYTES    the largest request body (default: 1048576)\n"
     "  --timeout SECONDS   how long a connection may stay silent, reading a\n"
     "                      request, writing an answer or idle (default: 5)\n"
+    "  --header-timeout SECONDS\n"
+    "                      the whole time a request's head may take, from\n"
+    "                      the connection's start or its previous answer;\n"
+    "                      then the connection is closed (default: 10)\n"
+    "  --max-per-client N  connections from one client address at a time;\n"
+    "                      more are closed at once (default: 0, any number:\n"
+    "                      behind a proxy every client has its address)\n"
+    "  --answer-memory BYTES\n"
+    "                      the memory held for request bodies and answers\n"
+    "                      together; past it a body is answered 503\n"
+    "                      (default: 134217728)\n"
+    "  --min-rate BYTES    the least bytes a second, over each --timeout, at\n"
+    "                      which an answer over 64 KiB must be read; a\n"
+    "                      slower reader is cut off (default: 1024; 0: any)\n"
     "  --cors ORIGIN       allow pages from ORIGIN to call the service\n"
     "  --log               one line per request on standard error: client,\n"
     "                      method, path (never the query), status, bytes\n"
@@ -74,6 +90,10 @@ enum ServeOption : std::size_t {
   kOptThreads,
   kOptMaxBody,
   kOptTimeout,
+  kOptHeaderTimeout,
+  kOptMaxPerClient,
+  kOptAnswerMemory,
+  kOptMinRate,
   kOptCors,
   kOptLog,
 };
@@ -84,6 +104,10 @@ constexpr OptionRule kServeOptions[] = {
     {"--threads", nullptr, "a number of threads"},
     {"--max-body", nullptr, "a number of bytes"},
     {"--timeout", nullptr, "a number of seconds"},
+    {"--header-timeout", nullptr, "a number of seconds"},
+    {"--max-per-client", nullptr, "a number of connections"},
+    {"--answer-memory", nullptr, "a number of bytes"},
+    {"--min-rate", nullptr, "a number of bytes"},
     {"--cors", nullptr, "an ORIGIN"},
     {"--log", nullptr, nullptr},
 };
@@ -91,6 +115,7 @@ constexpr OptionRule kServeOptions[] = {
 constexpr std::size_t kMaxThreads = 4096;
 constexpr std::size_t kMaxPort = 65535;
 constexpr std::size_t kMaxTimeout = 3600;
+constexpr std::size_t kMaxClients = 65535;
 
 std::optional<std::size_t> ParseNumber(const std::string& text, std::size_t min, std::size_t max) {
   constexpr std::size_t kMaxDigits = 12;
@@ -117,6 +142,19 @@ bool ParseListen(const std::string& text, ServerSettings& s) {
   return true;
 }
 
+void Assign(ServeOption option, std::size_t number, ServerSettings& s) {
+  switch (option) {
+    case kOptThreads: s.threads = number; break;
+    case kOptMaxBody: s.maxBody = number; break;
+    case kOptTimeout: s.timeoutSeconds = static_cast<int>(number); break;
+    case kOptHeaderTimeout: s.headerTimeoutSeconds = static_cast<int>(number); break;
+    case kOptMaxPerClient: s.maxPerClient = number; break;
+    case kOptAnswerMemory: s.answerMemory = number; break;
+    case kOptMinRate: s.minRate = number; break;
+    default: break;
+  }
+}
+
 struct NumberOption {
   ServeOption option;
   std::size_t min;
@@ -127,8 +165,11 @@ int ReadSettings(const ParsedArgs& parsed, CliIo& io, ServerSettings& s) {
   if (const std::string* listen = parsed.Value(kOptListen); listen && !ParseListen(*listen, s)) {
     return UsageError(io, "serve", "--listen takes ADDR:PORT, not '" + *listen + "'");
   }
-  constexpr NumberOption kNumbers[] = {
-      {kOptThreads, 1, kMaxThreads}, {kOptMaxBody, 1, std::size_t{1} << 40}, {kOptTimeout, 1, kMaxTimeout}};
+  constexpr std::size_t kMaxBytes = std::size_t{1} << 40;
+  constexpr NumberOption kNumbers[] = {{kOptThreads, 1, kMaxThreads},      {kOptMaxBody, 1, kMaxBytes},
+                                       {kOptTimeout, 1, kMaxTimeout},      {kOptHeaderTimeout, 1, kMaxTimeout},
+                                       {kOptMaxPerClient, 0, kMaxClients}, {kOptAnswerMemory, 1, kMaxBytes},
+                                       {kOptMinRate, 0, kMaxBytes}};
   for (const NumberOption& n : kNumbers) {
     const std::string* value = parsed.Value(n.option);
     if (!value) continue;
@@ -138,9 +179,7 @@ int ReadSettings(const ParsedArgs& parsed, CliIo& io, ServerSettings& s) {
                         std::string(kServeOptions[n.option].name) + " takes a number from " + std::to_string(n.min) +
                             " to " + std::to_string(n.max) + ", not '" + *value + "'");
     }
-    if (n.option == kOptThreads) s.threads = *number;
-    if (n.option == kOptMaxBody) s.maxBody = *number;
-    if (n.option == kOptTimeout) s.timeoutSeconds = static_cast<int>(*number);
+    Assign(n.option, *number, s);
   }
   if (const std::string* cors = parsed.Value(kOptCors)) s.corsOrigin = *cors;
   if (parsed.Has(kOptLog)) s.log = [&io](const std::string& line) { io.Error(line + "\n"); };

@@ -4,6 +4,7 @@
 #include <microhttpd.h>
 #include <netdb.h>
 #include <sys/random.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include <optional>
 #include <string_view>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -85,6 +87,39 @@ constexpr std::size_t kRefusalQueue = 64;
 // that the client reads the answer rather than a reset; beyond it the
 // connection is closed after the answer.
 constexpr std::uint64_t kMaxDroppedBytes = 16 << 20;
+// A larger answer is handed to the library in pieces of this size, so that
+// the watchdog sees how fast it leaves.
+constexpr std::size_t kPieceBytes = 64 * 1024;
+// The socket's send buffer under a large answer (the kernel doubles it):
+// some 4 ms of a gigabit link.
+constexpr int kAnswerSocketBuffer = 256 * 1024;
+// What the answer to a body takes for each of its bytes, about (from 4 for
+// classic addresses to 12 for one-syllable texts): held for the answer
+// while the body is worked on.
+constexpr std::size_t kAnswerBytesPerBodyByte = 8;
+// How often the watchdog looks at the connections.
+constexpr std::chrono::milliseconds kWatchEvery{250};
+// Descriptors kept for other than connections: per reading thread (its
+// epoll and its wake-up channel), and for the rest of the program.
+constexpr std::size_t kFilesPerThread = 4;
+constexpr std::size_t kOtherFiles = 64;
+constexpr std::size_t kMaxConnections = 1 << 16;
+
+// As many connections as the open files allow, the limit on them raised to
+// its ceiling first: a connection reading its head or idle costs a
+// descriptor and a little memory, and the watchdog bounds how long.
+std::size_t ConnectionLimit(std::size_t threads) {
+  const std::size_t reserved = kFilesPerThread * threads + kOtherFiles;
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) != 0) return 2 * threads + kRefusalQueue;
+  const rlim_t wanted = std::min<rlim_t>(files.rlim_max, kMaxConnections + reserved);
+  if (files.rlim_cur < wanted) {
+    files.rlim_cur = wanted;
+    if (setrlimit(RLIMIT_NOFILE, &files) != 0) getrlimit(RLIMIT_NOFILE, &files);
+  }
+  const std::size_t open = files.rlim_cur == RLIM_INFINITY ? kMaxConnections + reserved : files.rlim_cur;
+  return std::max(2 * threads + kRefusalQueue, open > reserved ? open - reserved : 0);
+}
 
 const Route* FindRoute(std::string_view path) {
   for (const Route& r : kRoutes) {
@@ -285,6 +320,12 @@ Reply Json(HttpAnswer answer) {
 
 Reply Error(int status, std::string_view message) { return Json(ErrorAnswer(status, message)); }
 
+Reply Busy() {
+  Reply r = Error(kUnavailable, "server overloaded; try again");
+  r.headers.emplace_back("Retry-After", "1");
+  return r;
+}
+
 Reply NotAllowed(const Route& route) {
   Reply r = Error(kMethodNotAllowed, "method not allowed");
   r.headers.emplace_back("Allow", route.endpoint == Endpoint::kConvertCsv ? "POST"
@@ -305,6 +346,7 @@ struct Request {
   std::optional<Reply> reply;  // decided before the body is in
   std::string body;
   std::uint64_t dropped = 0;  // body bytes read past a refusal
+  std::size_t held = 0;       // counted in the memory held for answers
 };
 
 // Threads for the requests with a body (a batch may take a while), so that
@@ -355,10 +397,58 @@ class Workers {
   std::vector<std::thread> m_threads;
 };
 
-struct ConnectionState {
-  bool counted = true;  // in the bound on busy connections
-  bool overloaded = false;
+using Clock = std::chrono::steady_clock;
+
+std::int64_t Now() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+}
+
+enum class Phase : int {
+  kHead,     // reading a request's head, or idle before one
+  kWorking,  // the head is in: reading the body, working, or answering
+  kSending,  // a large answer leaving
 };
+
+// The bytes of a large answer the library has taken so far.
+struct Progress {
+  std::atomic<std::uint64_t> sent{0};
+};
+
+// A connection as the watchdog sees it. The phase and its start are set by
+// the library's threads; the rest is the watchdog's own.
+struct ConnectionState {
+  int fd = -1;
+  std::atomic<Phase> phase{Phase::kHead};
+  std::atomic<std::int64_t> since{0};  // ms, when the phase began
+  std::shared_ptr<Progress> progress = std::make_shared<Progress>();
+  bool counted = false;  // in the bound on busy connections
+  bool overloaded = false;
+  bool cut = false;
+  std::int64_t windowStart = 0;
+  std::uint64_t windowSent = 0;
+
+  void Enter(Phase p) {
+    since = Now();
+    phase = p;
+  }
+};
+
+// A large answer, handed to the library piece by piece so that its progress
+// shows, and counted in the memory held for answers until it is gone.
+struct HeldAnswer {
+  std::string body;
+  std::shared_ptr<Progress> progress;
+  std::atomic<std::size_t>* held;
+  ~HeldAnswer() { *held -= body.size(); }
+};
+
+// A connection closed with an answer unfinished (too slow a reader, or one
+// silent past the time-out) is reset rather than closed: what its socket
+// still holds for the reader is dropped, not kept by the kernel for it.
+void Reset(int fd) {
+  const linger reset{1, 0};
+  if (fd >= 0) setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+}
 
 }  // namespace
 
@@ -375,6 +465,7 @@ struct HttpServer::Impl {
 
   ~Impl() {
     if (daemon) MHD_stop_daemon(daemon);
+    StopWatchdog();
     if (listenSocket >= 0) close(listenSocket);
   }
 
@@ -399,31 +490,45 @@ struct HttpServer::Impl {
     return request;
   }
 
-  static void Completed(void* cls, MHD_Connection* connection, void** request, MHD_RequestTerminationCode) {
+  static void Completed(void* cls, MHD_Connection* connection, void** request, MHD_RequestTerminationCode code) {
     auto& self = *static_cast<Impl*>(cls);
-    delete static_cast<Request*>(*request);
+    auto* r = static_cast<Request*>(*request);
+    if (r) self.held -= r->held;
+    delete r;
     *request = nullptr;
-    if (ConnectionState* state = StateOf(connection); state && state->counted) {
-      --self.busy;
+    if (ConnectionState* state = StateOf(connection)) {
+      if (state->counted) --self.busy;
       state->counted = false;
+      if (state->phase == Phase::kSending && code != MHD_REQUEST_TERMINATED_COMPLETED_OK) Reset(state->fd);
+      state->Enter(Phase::kHead);  // the next request's head, from now
     }
     --self.inFlight;
   }
 
-  // The bound counts the connections waiting for a request or with one in
-  // flight; one idle between requests does not count (it is only closed at
-  // the time-out), so that a client closing it and connecting anew is not
-  // taken for two.
-  static void Connected(void* cls, MHD_Connection*, void** context, MHD_ConnectionNotificationCode code) {
+  // The bound counts the connections with a request in: one still reading
+  // its head, or idle between requests, holds no thread and no slot (the
+  // watchdog bounds how long it may take).
+  static void Connected(void* cls, MHD_Connection* connection, void** context, MHD_ConnectionNotificationCode code) {
     auto& self = *static_cast<Impl*>(cls);
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
       auto* state = new ConnectionState;
-      state->overloaded = self.CountIn();
+      const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+      state->fd = info ? info->connect_fd : -1;
+      state->Enter(Phase::kHead);
       *context = state;
+      std::lock_guard<std::mutex> lock(self.watchMutex);
+      self.watched.insert(state);
       return;
     }
     auto* state = static_cast<ConnectionState*>(*context);
-    if (state && state->counted) --self.busy;
+    if (!state) return;
+    {
+      // Before the library closes the socket: the watchdog never cuts a
+      // descriptor taken by a newer connection.
+      std::lock_guard<std::mutex> lock(self.watchMutex);
+      self.watched.erase(state);
+    }
+    if (state->counted) --self.busy;
     delete state;
     *context = nullptr;
   }
@@ -458,7 +563,7 @@ struct HttpServer::Impl {
       // too large to drop, still waits for a go-ahead, or cannot be told.
       if (r.reply &&
           (r.answerNow || DeclaredLength(connection) > kMaxDroppedBytes || !Header(connection, "Expect").empty())) {
-        return Send(connection, r.path, method, std::move(*r.reply));
+        return Send(connection, r, method, std::move(*r.reply));
       }
       return MHD_YES;
     }
@@ -472,21 +577,21 @@ struct HttpServer::Impl {
       return r.dropped > kMaxDroppedBytes ? MHD_NO : MHD_YES;
     }
     if (r.answeredEarly) return MHD_NO;  // the connection ends with that answer
-    if (r.reply) return Send(connection, r.path, method, std::move(*r.reply));
+    if (r.reply) return Send(connection, r, method, std::move(*r.reply));
     if (std::strcmp(method, MHD_HTTP_METHOD_POST) == 0) return Defer(connection, r);
-    return Send(connection, r.path, method, Get(*r.route, connection));
+    return Send(connection, r, method, Get(*r.route, connection));
   }
 
   // The answer of a request refused before its body is read, if it is.
   void Refuse(MHD_Connection* connection, std::string_view method, Request& r) {
     ConnectionState* state = StateOf(connection);
-    if (state && !state->counted) {  // a later request on the connection
+    if (state && !state->counted) {
       state->counted = true;
       state->overloaded = CountIn();
+      state->Enter(Phase::kWorking);
     }
     if (state && state->overloaded) {
-      r.reply = Error(kUnavailable, "server overloaded; try again");
-      r.reply->headers.emplace_back("Retry-After", "1");
+      r.reply = Busy();
       r.reply->close = true;
       return;
     }
@@ -524,6 +629,8 @@ struct HttpServer::Impl {
       r.reply = Error(kUnsupportedMediaType, csv ? "the body must be text/csv" : "the body must be application/json");
     } else if (DeclaredLength(connection) > settings.maxBody) {
       r.reply = Error(kPayloadTooLarge, "request body too large");
+    } else if (held + DeclaredLength(connection) > settings.answerMemory) {
+      r.reply = Busy();
     }
   }
 
@@ -536,21 +643,31 @@ struct HttpServer::Impl {
     return r;
   }
 
-  void Take(Request& r, const char* data, std::size_t size) const {
+  void Take(Request& r, const char* data, std::size_t size) {
     if (!r.reply && r.body.size() + size > settings.maxBody) {
       r.reply = Error(kPayloadTooLarge, "request body too large");
       r.dropped = r.body.size();
+      held -= r.held;
+      r.held = 0;
       std::string().swap(r.body);
     }
     if (r.reply) {
       r.dropped += size;
     } else {
       r.body.append(data, size);
+      r.held += size;
+      held += size;
     }
   }
 
   // A body is worked on by the workers; the connection waits meanwhile.
   MHD_Result Defer(MHD_Connection* connection, Request& r) {
+    // The answer's memory is held from now, or the body refused while too
+    // much is held for others.
+    const std::size_t answer = r.body.size() * kAnswerBytesPerBodyByte;
+    if (held + answer > settings.answerMemory) return Send(connection, r, MHD_HTTP_METHOD_POST, Busy());
+    held += answer;
+    r.held += answer;
     HttpQuery query = Arguments(connection);
     MHD_suspend_connection(connection);
     workers.Post([this, connection, &r, query = std::move(query)] {
@@ -561,6 +678,8 @@ struct HttpServer::Impl {
       } catch (...) {
         r.reply = Error(kInternalError, "internal error");
       }
+      held -= r.body.size();
+      r.held -= r.body.size();
       std::string().swap(r.body);
       MHD_resume_connection(connection);
     });
@@ -638,23 +757,113 @@ struct HttpServer::Impl {
                  std::to_string(status) + " " + std::to_string(size));
   }
 
-  MHD_Result Send(MHD_Connection* connection, std::string_view path, const char* method, Reply reply) const {
+  static ssize_t ReadPiece(void* cls, std::uint64_t pos, char* buffer, std::size_t max) {
+    auto& answer = *static_cast<HeldAnswer*>(cls);
+    if (pos >= answer.body.size()) return MHD_CONTENT_READER_END_OF_STREAM;
+    const std::size_t n = std::min<std::size_t>(max, answer.body.size() - pos);
+    std::memcpy(buffer, answer.body.data() + pos, n);
+    answer.progress->sent = pos + n;
+    return static_cast<ssize_t>(n);
+  }
+
+  // The library's response for an answer body: a large one is held, counted,
+  // and watched while it leaves.
+  MHD_Response* Response(MHD_Connection* connection, std::string body) {
+    ConnectionState* state = StateOf(connection);
+    if (body.size() <= kPieceBytes || !state) {
+      auto* owned = new std::string(std::move(body));
+      MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+          owned->size(), owned->data(), [](void* p) { delete static_cast<std::string*>(p); }, owned);
+      if (!response) delete owned;
+      return response;
+    }
+    held += body.size();
+    auto* answer = new HeldAnswer{std::move(body), state->progress, &held};
+    MHD_Response* response = MHD_create_response_from_callback(answer->body.size(), kPieceBytes, &ReadPiece, answer,
+                                                               [](void* p) { delete static_cast<HeldAnswer*>(p); });
+    if (!response) {
+      delete answer;
+      return nullptr;
+    }
+    // What the kernel holds for a reader is memory of the service's too, and
+    // hides how fast it reads: a large answer waits in the answer instead.
+    const int buffer = kAnswerSocketBuffer;
+    setsockopt(state->fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
+    state->progress->sent = 0;
+    state->Enter(Phase::kSending);
+    return response;
+  }
+
+  MHD_Result Send(MHD_Connection* connection, Request& r, const char* method, Reply reply) {
     const int status = reply.answer.status;
     const std::size_t size = reply.answer.body.size();
-    auto* body = new std::string(std::move(reply.answer.body));
-    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
-        body->size(), body->data(), [](void* owned) { delete static_cast<std::string*>(owned); }, body);
-    if (!response) {
-      delete body;
-      return MHD_NO;
-    }
+    held -= r.held;  // what was held for the answer, which is counted now
+    r.held = 0;
+    MHD_Response* response = Response(connection, std::move(reply.answer.body));
+    if (!response) return MHD_NO;
     for (const auto& [name, value] : CommonHeaders(reply)) MHD_add_response_header(response, name, value.c_str());
     // While stopping, each connection ends with the answer it is given.
     if (reply.close || stopping) MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
     const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
     MHD_destroy_response(response);
-    Log(connection, method, path, status, size);
+    Log(connection, method, r.path, status, size);
     return queued;
+  }
+
+  // The watchdog: cuts off a connection whose request head takes longer
+  // than --header-timeout (the library's time-out counts silence only), and
+  // one whose answer leaves slower than --min-rate over --timeout. The
+  // library then closes it as one the client closed.
+  void Watch() {
+    std::unique_lock<std::mutex> lock(watchStopMutex);
+    while (!watchStop) {
+      watchStopSignal.wait_for(lock, kWatchEvery);
+      Sweep();
+    }
+  }
+
+  void Sweep() {
+    const std::int64_t now = Now();
+    std::lock_guard<std::mutex> lock(watchMutex);
+    for (ConnectionState* state : watched) {
+      if (state->cut || state->fd < 0) continue;
+      const Phase phase = state->phase;
+      const std::int64_t since = state->since;
+      if (phase == Phase::kHead && now - since > std::int64_t{settings.headerTimeoutSeconds} * 1000) {
+        shutdown(state->fd, SHUT_RDWR);
+        state->cut = true;
+      } else if (phase == Phase::kSending && TooSlow(*state, since, now)) {
+        Reset(state->fd);
+        shutdown(state->fd, SHUT_RDWR);
+        state->cut = true;
+      }
+    }
+  }
+
+  // Whether the answer leaving has moved less than --min-rate allows over
+  // the last window of --timeout seconds.
+  bool TooSlow(ConnectionState& state, std::int64_t since, std::int64_t now) const {
+    if (settings.minRate == 0) return false;
+    if (state.windowStart < since) {  // a new answer
+      state.windowStart = since;
+      state.windowSent = 0;
+    }
+    const std::int64_t window = std::int64_t{settings.timeoutSeconds} * 1000;
+    if (now - state.windowStart < window) return false;
+    const std::uint64_t sent = state.progress->sent;
+    if (sent < state.windowSent + settings.minRate * static_cast<std::uint64_t>(settings.timeoutSeconds)) return true;
+    state.windowStart = now;
+    state.windowSent = sent;
+    return false;
+  }
+
+  void StopWatchdog() {
+    {
+      std::lock_guard<std::mutex> lock(watchStopMutex);
+      watchStop = true;
+    }
+    watchStopSignal.notify_all();
+    if (watchdog.joinable()) watchdog.join();
   }
 
   const HttpApi& api;
@@ -665,6 +874,13 @@ struct HttpServer::Impl {
   MHD_Daemon* daemon = nullptr;
   std::atomic<std::size_t> busy{0};      // connections counted in the bound
   std::atomic<std::size_t> inFlight{0};  // requests begun and not yet answered
+  std::atomic<std::size_t> held{0};      // bytes of bodies and answers held
+  std::mutex watchMutex;
+  std::unordered_set<ConnectionState*> watched;
+  std::thread watchdog;
+  std::mutex watchStopMutex;
+  std::condition_variable watchStopSignal;
+  bool watchStop = false;
   std::atomic<bool> stopping{false};
   std::mutex stopMutex;
   std::condition_variable stopSignal;
@@ -714,15 +930,29 @@ bool HttpServer::Impl::Start(std::string& error) {
   // avoid (a p99 of 8-16 ms against 10-22 ms with one per core, with batches
   // posted meanwhile).
   const auto readers = static_cast<unsigned>(settings.threads);
-  const auto limit = static_cast<unsigned>(2 * settings.threads + kRefusalQueue);
+  const auto limit = static_cast<unsigned>(ConnectionLimit(settings.threads));
+  std::vector<MHD_OptionItem> options = {
+      {MHD_OPTION_LISTEN_SOCKET, listenSocket, nullptr},
+      {MHD_OPTION_THREAD_POOL_SIZE, readers, nullptr},
+      {MHD_OPTION_CONNECTION_LIMIT, limit, nullptr},
+      {MHD_OPTION_CONNECTION_TIMEOUT, settings.timeoutSeconds, nullptr},
+      {MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<intptr_t>(kConnectionMemory), nullptr},
+      {MHD_OPTION_URI_LOG_CALLBACK, reinterpret_cast<intptr_t>(&Begin), this},
+      {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&Completed), this},
+      {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&Connected), this},
+  };
+  if (settings.maxPerClient > 0) {
+    options.push_back({MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<intptr_t>(settings.maxPerClient), nullptr});
+  }
+  options.push_back({MHD_OPTION_END, 0, nullptr});
   daemon = MHD_start_daemon(MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr,
-                            nullptr, &Handle, this, MHD_OPTION_LISTEN_SOCKET, listenSocket, MHD_OPTION_THREAD_POOL_SIZE,
-                            readers, MHD_OPTION_CONNECTION_LIMIT, limit, MHD_OPTION_CONNECTION_TIMEOUT,
-                            static_cast<unsigned>(settings.timeoutSeconds), MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-                            kConnectionMemory, MHD_OPTION_URI_LOG_CALLBACK, &Begin, this, MHD_OPTION_NOTIFY_COMPLETED,
-                            &Completed, this, MHD_OPTION_NOTIFY_CONNECTION, &Connected, this, MHD_OPTION_END);
-  if (!daemon) error = "the HTTP library could not start";
-  return daemon != nullptr;
+                            nullptr, &Handle, this, MHD_OPTION_ARRAY, options.data(), MHD_OPTION_END);
+  if (!daemon) {
+    error = "the HTTP library could not start";
+    return false;
+  }
+  watchdog = std::thread([this] { Watch(); });
+  return true;
 }
 
 void HttpServer::Impl::Serve() {
@@ -739,6 +969,7 @@ void HttpServer::Impl::Serve() {
   while (inFlight > 0 && busy > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   MHD_stop_daemon(daemon);
   daemon = nullptr;
+  StopWatchdog();
 }
 
 HttpServer::HttpServer(const HttpApi& api, ServerSettings settings)

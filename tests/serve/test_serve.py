@@ -371,11 +371,16 @@ def test_concurrent_clients_and_the_bound_on_connections(cli, server):
         t.join(timeout=60)
     assert not failures
 
-    # One thread and one waiting: a third connection is refused with 503.
-    # (Few enough for the library's accept backlog of 5 to keep them in order.)
+    # Connections without a request hold no slot; with one thread, two with a request in (their bodies
+    # awaited) do, and a third request is refused with 503.
     small = Server(cli, "--threads", "1", "--timeout", "2")
     try:
-        idle = [socket.create_connection(("127.0.0.1", small.port), timeout=5) for _ in range(2)]
+        idle = [socket.create_connection(("127.0.0.1", small.port), timeout=5) for _ in range(3)]
+        time.sleep(0.2)
+        served = raw_exchange(small.port, b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
+        for _ in range(2):
+            idle.append(socket.create_connection(("127.0.0.1", small.port), timeout=5))
+            idle[-1].sendall(POST_HEAD + b"Content-Length: 10\r\n\r\n")
         time.sleep(0.2)
         answer = raw_exchange(small.port, b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
         for s in idle:
@@ -383,6 +388,7 @@ def test_concurrent_clients_and_the_bound_on_connections(cli, server):
     finally:
         rc, _ = small.stop()
     assert rc == 0
+    assert served.startswith(b"HTTP/1.1 200")
     assert answer.startswith(b"HTTP/1.1 503") and b"Retry-After: 1" in answer
     assert answer.endswith(b'{"error":"server overloaded; try again","status":503}')
 
@@ -408,11 +414,18 @@ def test_sigterm_finishes_the_request_in_flight_and_cors_and_log(cli):
     connection.sendall(b"POST /v1/convert HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
                        b"Content-Length: %d\r\n\r\n" % len(body) + body)
     time.sleep(0.2)
+    answer = []  # read while the server stops: a large answer leaves only as fast as it is read
+
+    def read():
+        while chunk := connection.recv(1 << 20):
+            answer.append(chunk)
+
+    reader = threading.Thread(target=read)
+    reader.start()
     rc, err = s.stop()
-    answer = b""
-    while chunk := connection.recv(1 << 20):
-        answer += chunk
+    reader.join(timeout=20)
     connection.close()
+    answer = b"".join(answer)
     assert answer.startswith(b"HTTP/1.1 200") and answer.endswith(b"}]}")
     assert rc == 0
     log = err.splitlines()
@@ -420,3 +433,99 @@ def test_sigterm_finishes_the_request_in_flight_and_cors_and_log(cli):
         ["OPTIONS", "/v1/convert", "204"], ["G\\x0dE\\x1bT", "/a\\x0d\\x0a\\x5cb", "404"],
         ["X" * 200 + "...", "/a\\x0d\\x0a\\x5cb", "404"], ["POST", "/v1/convert", "200"]]
     assert "secret" not in err
+
+
+def closed_within(sockets, seconds):
+    """How many of the sockets the server closed (or reset) within the time, reading what comes."""
+    deadline = time.monotonic() + seconds
+    closed = 0
+    for s in sockets:
+        s.settimeout(max(0.01, deadline - time.monotonic()))
+        try:
+            while s.recv(65536):
+                pass
+            closed += 1
+        except ConnectionResetError:
+            closed += 1
+        except socket.timeout:
+            pass
+    return closed
+
+
+def test_slow_heads_and_idle_connections_neither_hold_slots_nor_stay(cli):
+    # A byte of the head each 0.2 s stays under --timeout; --header-timeout cuts it all the same.
+    s = Server(cli, "--threads", "2", "--timeout", "5", "--header-timeout", "2")
+    idle = [socket.create_connection(("127.0.0.1", s.port), timeout=5) for _ in range(200)]
+    slow = [socket.create_connection(("127.0.0.1", s.port), timeout=5) for _ in range(20)]
+    started = time.monotonic()
+    stop = threading.Event()
+
+    def trickle():
+        head = b"GET /healthz HTTP/1.1\r\nX-Slow: " + b"y" * 100
+        for i in range(len(head)):
+            for c in slow:
+                try:
+                    c.send(head[i:i + 1])
+                except OSError:
+                    pass
+            if stop.wait(0.2):
+                return
+
+    sender = threading.Thread(target=trickle)
+    sender.start()
+    try:
+        answers = [request(s.port, "GET", "/healthz")[0] for _ in range(20)]
+        closed = closed_within(slow + idle, 2 + 2 - (time.monotonic() - started))
+    finally:
+        stop.set()
+        sender.join(timeout=10)
+        for c in slow + idle:
+            c.close()
+        assert s.stop()[0] == 0
+    assert answers == [200] * 20
+    assert closed == len(slow) + len(idle)
+
+
+def test_a_slow_reader_of_a_large_answer_is_cut_off(cli):
+    # Never silent for --timeout, but slower than --min-rate.
+    s = Server(cli, "--threads", "2", "--timeout", "3", "--min-rate", "400000")
+    # An answer of some 4 MB, far more than the sockets between the server and the reader hold.
+    body = json.dumps({"texts": ["서울특별시 종로구 청운동 %d 1층 (%d호) 청운빌딩 앞" % (i, i) for i in range(10000)],
+                       "style": "official"}, ensure_ascii=False).encode()
+    c = socket.socket()
+    c.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 65536)
+    c.settimeout(5)
+    received, ended = 0, False
+    try:
+        c.connect(("127.0.0.1", s.port))
+        c.sendall(POST_HEAD + b"Content-Length: %d\r\n\r\n" % len(body) + body)
+        started = time.monotonic()
+        try:
+            while time.monotonic() - started < 5:  # some 100 KB/s
+                received += len(c.recv(8192))
+                time.sleep(0.08)
+            # Then as fast as it comes: what the server let go of, not the whole answer.
+            while chunk := c.recv(65536):
+                received += len(chunk)
+            ended = True
+        except ConnectionResetError:
+            ended = True
+    finally:
+        c.close()
+        assert s.stop()[0] == 0
+    assert ended and received < 3_000_000, received
+
+
+def test_bodies_past_the_answer_memory_and_clients_past_their_cap_are_refused(cli):
+    s = Server(cli, "--answer-memory", "1000000", "--max-per-client", "3")
+    try:
+        body = json.dumps({"texts": ["서울"] * 20000}).encode()[:200000]
+        status, _, answer = request(s.port, "POST", "/v1/convert", body, {"Content-Type": "application/json"})
+        assert (status, json.loads(answer)) == (503, {"error": "server overloaded; try again", "status": 503})
+        held = [socket.create_connection(("127.0.0.1", s.port), timeout=5) for _ in range(3)]
+        assert closed_within(held, 0.3) == 0
+        assert closed_within([socket.create_connection(("127.0.0.1", s.port), timeout=5)], 2) == 1
+        for c in held:
+            c.close()
+    finally:
+        assert s.stop()[0] == 0
