@@ -14,8 +14,6 @@ namespace jasokit::cli {
 
 namespace {
 
-constexpr std::size_t kMaxQueryBytes = 1024;
-
 constexpr const char* kLookupHelp =
     "usage: jasokit lookup [--addrdb FILE] [--json] [QUERY...]\n"
     "\n"
@@ -106,7 +104,7 @@ int RunLookup(const ParsedArgs& parsed, CliIo& io) {
     case AddressDbFound::kError: return kExitTableError;
   }
   Lookup lookup(io, db, parsed.Has(kOptJson));
-  HeldLine query(kMaxQueryBytes, HeldLine::kStripCr);
+  HeldLine query(kMaxLookupQueryBytes, HeldLine::kStripCr);
   const int status =
       ForEachInput(parsed.operands, io, "lookup", query, [&](const char*, std::size_t) { return lookup.Query(query); });
   if (status != kExitOk) return status;

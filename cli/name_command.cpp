@@ -95,7 +95,6 @@ constexpr OptionRule kNameOptions[] = {
 constexpr const char* kCommand = "romanize";
 // Usage errors point at the help of names.
 constexpr const char* kUsageCommand = "romanize --name";
-constexpr std::size_t kMaxNameBytes = 4 * kMaxRomanizeUnits;
 
 struct CsvSettings : CsvColumnChoice {
   CsvSettings() { outputColumn = "romanized"; }
@@ -144,7 +143,7 @@ class NameWriter {
 
 int RunLines(const ParsedArgs& parsed, NameWriter& writer, CliIo& io) {
   const bool json = parsed.Has(kOptJson);
-  HeldLine text(kMaxNameBytes, HeldLine::kStripCr | HeldLine::kCutAtNul | HeldLine::kCheckUtf8);
+  HeldLine text(kMaxPersonNameBytes, HeldLine::kStripCr | HeldLine::kCutAtNul | HeldLine::kCheckUtf8);
   std::string out;
   const int status = ForEachInput(parsed.operands, io, kCommand, text, [&](const char* where, std::size_t number) {
     out.clear();

@@ -18,10 +18,6 @@ namespace jasokit::cli {
 
 namespace {
 
-// Far more than any place name takes (43 CP949 bytes in the table); a longer
-// name is a miss, and is not held.
-constexpr std::size_t kMaxNameBytes = 1024;
-
 constexpr const char* kZipHelp =
     "usage: jasokit zip [--db FILE] [--prefix | --code] [--cp949] [--json]\n"
     "                   [--convert [--style S]] [NAME...]\n"
@@ -83,7 +79,7 @@ class ZipLookup {
     if (input.overLong()) {
       // Not held, and not worth a search: no place name comes near the limit.
       m_io.Error("jasokit zip: " + std::string(where) + " " + std::to_string(number) + ": more than " +
-                 std::to_string(kMaxNameBytes) + " bytes, longer than any place name\n");
+                 std::to_string(kMaxZipNameBytes) + " bytes, longer than any place name\n");
       ReportMiss(std::string_view(), false, nullptr);
       return WriteJson(nullptr, {});
     }
@@ -209,7 +205,7 @@ int RunZip(const ParsedArgs& parsed, CliIo& io) {
   ZipLookup lookup(io, db, options, mode, TextCodec::For(parsed.Has(kOptCp949)), parsed.Has(kOptConvert),
                    parsed.Has(kOptJson), parsed.operands.size() != 1);
   // The CR of a CRLF line ending is not part of the name.
-  HeldLine name(kMaxNameBytes, HeldLine::kStripCr);
+  HeldLine name(kMaxZipNameBytes, HeldLine::kStripCr);
   const int status = ForEachInput(parsed.operands, io, "zip", name, [&](const char* where, std::size_t number) {
     return lookup.Lookup(name, where, number);
   });

@@ -18,8 +18,6 @@ namespace jasokit::cli {
 
 namespace {
 
-// Longer than any place name: the command line does not hold it either.
-constexpr std::size_t kMaxNameBytes = 1024;
 // A batch smaller than this is converted on the request's own thread.
 constexpr std::size_t kBatchSplitTexts = 1024;
 // About what the object of an official-style address takes.
@@ -35,10 +33,6 @@ const std::string* Param(const HttpQuery& query, const char* name) {
   const auto it = query.find(name);
   return it == query.end() ? nullptr : &it->second;
 }
-
-// As the command line takes them: longer queries and names are not read.
-constexpr std::size_t kMaxQueryBytes = 1024;
-constexpr std::size_t kMaxPersonNameBytes = 4 * kMaxRomanizeUnits;
 
 // A flag of the names mode: "1" or "true" sets it, "0" or "false" (or
 // leaving it out) does not.
@@ -241,7 +235,7 @@ HttpAnswer HttpApi::Zip(const HttpQuery& query) const {
   if (!m_zip) return ErrorAnswer(kNotFound, "no zip table");
   const char* key = kModeKeys[static_cast<std::size_t>(*mode)];
   HttpAnswer a;
-  if (name->size() > kMaxNameBytes) {
+  if (name->size() > kMaxZipNameBytes) {
     AppendZipJson(key, nullptr, {}, nullptr, a.body);
     return a;
   }
@@ -258,7 +252,7 @@ HttpAnswer HttpApi::Lookup(const HttpQuery& query) const {
   if (!q) return ErrorAnswer(kBadRequest, "missing parameter 'q'");
   if (!m_addresses) return ErrorAnswer(kNotFound, "no address database");
   // No match is an answer too: 200 with no matches, as lookup --json writes.
-  const std::string_view text = q->size() > kMaxQueryBytes ? std::string_view() : std::string_view(*q);
+  const std::string_view text = q->size() > kMaxLookupQueryBytes ? std::string_view() : std::string_view(*q);
   HttpAnswer a;
   AppendLookupJson(text, m_addresses->Lookup(text), a.body);
   return a;

@@ -58,6 +58,10 @@ struct AddressDbInfo {
   std::vector<std::string> sources;  // "NAME (edition DATE, LAYOUT layout): N rows, M skipped"
 };
 
+// The longest query the programs read (lookup QUERY, GET /v1/lookup); a
+// longer one is not read and matches nothing.
+inline constexpr std::size_t kMaxLookupQueryBytes = 1024;
+
 class JASOKIT_API AddressDatabase {
  public:
   static constexpr std::size_t kDefaultLimit = 100;
