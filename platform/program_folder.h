@@ -1,6 +1,7 @@
 #pragma once
-// What the programs ask of the system about themselves. The library never
-// asks: it is given paths.
+// What the programs ask of the system about themselves. The library does not
+// ask where a program lives; it asks only where its address database may be
+// (JASOKIT_ADDRDB and the user's folder, lib/sys/).
 #include <string>
 
 namespace jasokit::platform {
