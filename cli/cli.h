@@ -51,6 +51,11 @@ extern const Command kLookupCommand;
 // argv[0] excluded.
 int RunCli(const Args& args, CliIo& io);
 
+// The exit status of a table file that could not be opened or committed:
+// kExitIo for no regular file, kExitUsage for the input itself, else
+// kExitDataError; kExitOk for Ok.
+int ExitCodeOf(TableFileStatus status);
+
 // Escapes backslash, tab, CR and LF for a TSV field.
 void AppendTsvField(std::string_view field, std::string& out);
 

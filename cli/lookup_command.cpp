@@ -105,9 +105,9 @@ int RunLookup(const ParsedArgs& parsed, CliIo& io) {
   }
   Lookup lookup(io, db, parsed.Has(kOptJson));
   HeldLine query(kMaxLookupQueryBytes, HeldLine::kStripCr);
-  const int status =
+  const bool read =
       ForEachInput(parsed.operands, io, "lookup", query, [&](const char*, std::size_t) { return lookup.Query(query); });
-  if (status != kExitOk) return status;
+  if (!read) return kExitIo;
   if (lookup.damaged()) return kExitTableError;
   return lookup.missed() ? kExitNotFound : kExitOk;
 }

@@ -145,7 +145,7 @@ int RunLines(const ParsedArgs& parsed, NameWriter& writer, CliIo& io) {
   const bool json = parsed.Has(kOptJson);
   HeldLine text(kMaxPersonNameBytes, HeldLine::kStripCr | HeldLine::kCutAtNul | HeldLine::kCheckUtf8);
   std::string out;
-  const int status = ForEachInput(parsed.operands, io, kCommand, text, [&](const char* where, std::size_t number) {
+  const bool read = ForEachInput(parsed.operands, io, kCommand, text, [&](const char* where, std::size_t number) {
     out.clear();
     if (text.overLong()) {
       writer.Refuse(where, number);
@@ -162,7 +162,7 @@ int RunLines(const ParsedArgs& parsed, NameWriter& writer, CliIo& io) {
     out += '\n';
     return io.Write(out);
   });
-  if (status != kExitOk) return status;
+  if (!read) return kExitIo;
   return writer.refused() ? kExitRefused : kExitOk;
 }
 

@@ -52,7 +52,7 @@ int RunRomanize(const ParsedArgs& parsed, CliIo& io) {
   std::string out;
   std::string result;
   HeldLine text = codec.Romanizable();
-  const int status = ForEachInput(parsed.operands, io, "romanize", text, [&](const char* where, std::size_t number) {
+  const bool read = ForEachInput(parsed.operands, io, "romanize", text, [&](const char* where, std::size_t number) {
     // Known without romanizing for an over-long text only.
     bool invalid = text.overLong() && !text.validUtf8();
     if (text.overLong()) {
@@ -74,7 +74,7 @@ int RunRomanize(const ParsedArgs& parsed, CliIo& io) {
     out += '\n';
     return io.Write(out);
   });
-  if (status != kExitOk) return status;
+  if (!read) return kExitIo;
   return refused ? kExitRefused : kExitOk;
 }
 

@@ -206,10 +206,10 @@ int RunZip(const ParsedArgs& parsed, CliIo& io) {
                    parsed.Has(kOptJson), parsed.operands.size() != 1);
   // The CR of a CRLF line ending is not part of the name.
   HeldLine name(kMaxZipNameBytes, HeldLine::kStripCr);
-  const int status = ForEachInput(parsed.operands, io, "zip", name, [&](const char* where, std::size_t number) {
+  const bool read = ForEachInput(parsed.operands, io, "zip", name, [&](const char* where, std::size_t number) {
     return lookup.Lookup(name, where, number);
   });
-  if (status != kExitOk) return status;
+  if (!read) return kExitIo;
   return lookup.missed() ? kExitNotFound : kExitOk;
 }
 
