@@ -15,12 +15,12 @@ namespace jasokit::cli {
 
 enum ExitCode : int {
   kExitOk = 0,
-  kExitRefused = 1,     // convert, romanize: at least one input was refused as too long
+  kExitTableError = 1,  // the zip table (as the window ends) or the address database could not be loaded
   kExitUsage = 2,       // bad command line; convert --csv: badly formed CSV; zipdb: a CSV with a header and no rows
   kExitIo = 3,          // reading or writing failed; zipdb: the output is no regular file
-  kExitTableError = 1,  // zip: the table could not be loaded
   kExitNotFound = 4,    // zip: no record matched
   kExitDataError = 5,   // a data file could not be read or written
+  kExitRefused = 6,     // convert, romanize: at least one input was refused as too long
 };
 
 using Args = std::vector<std::string>;

@@ -62,8 +62,8 @@ constexpr const char* kNameHelp =
     "characters, is refused: its output is empty, and the refusal is reported.\n"
     "A NUL byte ends the name; invalid UTF-8 becomes U+FFFD, with a warning.\n"
     "\n"
-    "exit status: 0 all romanized, 1 some name refused as too long,\n"
-    "2 usage error or badly formed CSV, 3 input/output error\n";
+    "exit status: 0 all romanized, 2 usage error or badly formed CSV,\n"
+    "3 input/output error, 6 some name refused as too long\n";
 
 enum NameOption : std::size_t {
   kOptName,

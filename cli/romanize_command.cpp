@@ -34,8 +34,8 @@ constexpr const char* kRomanizeHelp =
     "1024 bytes, is refused: its output line is empty and the refusal is\n"
     "reported on standard error.\n"
     "\n"
-    "exit status: 0 all romanized, 1 some input refused as too long,\n"
-    "2 usage error, 3 input/output error\n";
+    "exit status: 0 all romanized, 2 usage error, 3 input/output error,\n"
+    "6 some input refused as too long\n";
 
 enum RomanizeOption : std::size_t { kOptStyle, kOptCp949 };
 constexpr OptionRule kRomanizeOptions[] = {
