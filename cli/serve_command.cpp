@@ -9,6 +9,7 @@
 #include "service/http_server.h"
 #include "cli/options.h"
 #include "platform/platform.h"
+#include "platform/program_folder.h"
 #include "jasokit/address_db.h"
 #include "jasokit/zip.h"
 
@@ -151,7 +152,7 @@ int LoadZipTable(const ParsedArgs& parsed, CliIo& io, std::optional<ZipDatabase>
   const std::string* given = parsed.Value(kOptDb);
   const std::string dir = io.ExecutableDir();
   if (!given && dir.empty()) return kExitOk;
-  const std::string path = given ? *given : dir + kZipFileName;
+  const std::string path = given ? *given : platform::FileBeside(dir, kZipFileName);
   ZipDatabase db;
   const ZipLoadStatus loaded = db.Load(path);
   const std::string reason = ZipLoadMessage(loaded);

@@ -13,6 +13,7 @@
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
 #include "jasokit/zip.h"
+#include "platform/program_folder.h"
 
 namespace jasokit::cli {
 
@@ -60,18 +61,25 @@ constexpr const char* kZipHelp =
     "message is on standard error), 2 usage error, 3 input/output error,\n"
     "4 some name matched nothing\n";
 
+// What each lookup writes beside its rows.
+struct ZipWriting {
+  bool convert = false;       // --convert: each row's address converted
+  bool json = false;          // --json: one object per name
+  bool nameEachMiss = false;  // more than one name: a miss says which
+};
+
 class ZipLookup {
  public:
   ZipLookup(CliIo& io, const ZipDatabase& db, const Options& options, LookupMode mode, const TextCodec& codec,
-            bool convert, bool json, bool nameEachMiss)
+            const ZipWriting& writing)
       : m_io(io),
         m_db(db),
         m_options(options),
         m_mode(mode),
         m_codec(codec),
-        m_convert(convert),
-        m_json(json),
-        m_nameEachMiss(nameEachMiss) {}
+        m_convert(writing.convert),
+        m_json(writing.json),
+        m_nameEachMiss(writing.nameEachMiss) {}
 
   // Looks up one name as given on the command line or standard input; false
   // once standard output has failed.
@@ -182,14 +190,8 @@ int RunZip(const ParsedArgs& parsed, CliIo& io) {
     return UsageError(io, "zip", "--prefix and --code exclude each other");
   }
 
-  // An unknown executable folder must not turn into the current directory.
-  std::string path;
-  if (const std::string* db = parsed.Value(kOptDb)) {
-    path = *db;
-  } else {
-    const std::string dir = io.ExecutableDir();
-    if (!dir.empty()) path = dir + kZipFileName;
-  }
+  const std::string* given = parsed.Value(kOptDb);
+  const std::string path = given ? *given : platform::FileBeside(io.ExecutableDir(), kZipFileName);
   ZipDatabase db;
   const ZipLoadStatus loaded = db.Load(path);
   if (loaded != ZipLoadStatus::Ok) {
@@ -202,8 +204,11 @@ int RunZip(const ParsedArgs& parsed, CliIo& io) {
   const LookupMode mode = parsed.Has(kOptPrefix) ? LookupMode::kPrefix
                           : parsed.Has(kOptCode) ? LookupMode::kCode
                                                  : LookupMode::kExact;
-  ZipLookup lookup(io, db, options, mode, TextCodec::For(parsed.Has(kOptCp949)), parsed.Has(kOptConvert),
-                   parsed.Has(kOptJson), parsed.operands.size() != 1);
+  ZipWriting writing;
+  writing.convert = parsed.Has(kOptConvert);
+  writing.json = parsed.Has(kOptJson);
+  writing.nameEachMiss = parsed.operands.size() != 1;
+  ZipLookup lookup(io, db, options, mode, TextCodec::For(parsed.Has(kOptCp949)), writing);
   // The CR of a CRLF line ending is not part of the name.
   HeldLine name(kMaxZipNameBytes, HeldLine::kStripCr);
   const bool read = ForEachInput(parsed.operands, io, "zip", name, [&](const char* where, std::size_t number) {

@@ -10,4 +10,10 @@ namespace jasokit::platform {
 // system cannot tell.
 std::string ExecutableDirectory();
 
+// The file name in folder (a program's, with its trailing separator); empty
+// when the folder is unknown, which must not turn into the current directory.
+inline std::string FileBeside(const std::string& folder, const char* name) {
+  return folder.empty() ? std::string() : folder + name;
+}
+
 }  // namespace jasokit::platform

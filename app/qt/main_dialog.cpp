@@ -29,8 +29,7 @@ namespace {
 // The table beside the executable; an unknown folder must not turn into the
 // current directory, so it gives an empty path.
 ZipLoadStatus LoadBesideProgram(ZipDatabase& db) {
-  const std::string dir = platform::ExecutableDirectory();
-  return db.Load(dir.empty() ? std::string() : dir + kZipFileName);
+  return db.Load(platform::FileBeside(platform::ExecutableDirectory(), kZipFileName));
 }
 
 constexpr QRgb kFaceKeyColour = 0xFFFFFF;

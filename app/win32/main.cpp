@@ -11,9 +11,8 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   using namespace jasokit;
   win32::MainWindow window(instance);
-  // An unknown folder must not turn into the current directory.
-  const std::string dir = platform::ExecutableDirectory();
-  const ZipLoadStatus status = window.logic().zipDatabase().Load(dir.empty() ? std::string() : dir + kZipFileName);
+  const ZipLoadStatus status =
+      window.logic().zipDatabase().Load(platform::FileBeside(platform::ExecutableDirectory(), kZipFileName));
   if (status != ZipLoadStatus::Ok) {
     win32::ShowMessageBox(nullptr, ZipLoadMessage(status));
     return 1;
