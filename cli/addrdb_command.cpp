@@ -180,9 +180,9 @@ int Build(const std::vector<const std::string*>& sources, const std::string& out
   }
   std::string error;
   TableFile file;
-  if (const int status = file.Open(out, nullptr, error)) {
+  if (const TableFileStatus status = file.Open(out, nullptr, error); status != TableFileStatus::Ok) {
     io.Error("jasokit addrdb: " + error + "\n");
-    return status;
+    return ExitCodeOf(status);
   }
   const std::size_t rows = importer.builder().rows();
   const bool written = importer.builder().Write([&](std::string_view bytes) { return file.Write(bytes, error); });
@@ -195,9 +195,9 @@ int Build(const std::vector<const std::string*>& sources, const std::string& out
     const std::string wrong = OpenVerified(written, database);
     return wrong.empty() ? wrong : "the database written does not read back: " + wrong;
   };
-  if (const int status = file.Commit({}, error, check)) {
+  if (const TableFileStatus status = file.Commit({}, error, check); status != TableFileStatus::Ok) {
     io.Error("jasokit addrdb: " + error + "\n");
-    return status;
+    return ExitCodeOf(status);
   }
   const AddressDbBuilder& built = importer.builder();
   if (built.cutTexts() > 0) {

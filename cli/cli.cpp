@@ -108,6 +108,16 @@ int RunCli(const Args& args, CliIo& io) {
   return kExitUsage;
 }
 
+int ExitCodeOf(TableFileStatus status) {
+  switch (status) {
+    case TableFileStatus::Ok: return kExitOk;
+    case TableFileStatus::NotRegular: return kExitIo;
+    case TableFileStatus::IsInput: return kExitUsage;
+    case TableFileStatus::Failed: break;
+  }
+  return kExitDataError;
+}
+
 void AppendTsvField(std::string_view field, std::string& out) {
   for (char c : field) {
     switch (c) {

@@ -15,12 +15,12 @@ namespace jasokit::cli {
 
 enum ExitCode : int {
   kExitOk = 0,
-  kExitRefused = 1,     // convert, romanize: at least one input was refused as too long
+  kExitTableError = 1,  // the zip table (as the window ends) or the address database could not be loaded
   kExitUsage = 2,       // bad command line; convert --csv: badly formed CSV; zipdb: a CSV with a header and no rows
   kExitIo = 3,          // reading or writing failed; zipdb: the output is no regular file
-  kExitTableError = 1,  // zip: the table could not be loaded
   kExitNotFound = 4,    // zip: no record matched
   kExitDataError = 5,   // a data file could not be read or written
+  kExitRefused = 6,     // convert, romanize: at least one input was refused as too long
 };
 
 using Args = std::vector<std::string>;
@@ -50,6 +50,11 @@ extern const Command kLookupCommand;
 
 // argv[0] excluded.
 int RunCli(const Args& args, CliIo& io);
+
+// The exit status of a table file that could not be opened or committed:
+// kExitIo for no regular file, kExitUsage for the input itself, else
+// kExitDataError; kExitOk for Ok.
+int ExitCodeOf(TableFileStatus status);
 
 // Escapes backslash, tab, CR and LF for a TSV field.
 void AppendTsvField(std::string_view field, std::string& out);

@@ -106,8 +106,9 @@ constexpr const char* kConvertHelp =
     "Typed on a terminal, or sent slowly down a pipe, each line is answered as\n"
     "soon as no more input is waiting.\n"
     "\n"
-    "exit status: 0 all converted, 1 some input refused as too long,\n"
-    "2 usage error or badly formed CSV, 3 input/output error\n";
+    "exit status: 0 all converted, 1 the address database given could not be\n"
+    "opened, 2 usage error or badly formed CSV, 3 input/output error, 6 some\n"
+    "input refused as too long\n";
 
 enum ConvertOption : std::size_t {
   kOptStyle,

@@ -16,8 +16,6 @@ namespace jasokit::cli {
 
 namespace {
 
-constexpr std::size_t kMaxQueryBytes = 1024;
-
 constexpr const char* kLookupHelp =
     "usage: jasokit lookup [--addrdb FILE] [--json] [--limit N] [QUERY...]\n"
     "\n"
@@ -72,7 +70,7 @@ class Lookup {
     if (input.overLong()) {
       m_refused = true;
       m_io.Error("jasokit lookup: a query of " + std::to_string(input.size()) + " bytes is too long (at most " +
-                 std::to_string(kMaxQueryBytes) + ")\n");
+                 std::to_string(kMaxLookupQueryBytes) + ")\n");
       return true;
     }
     const std::string_view query = input.text();
@@ -155,10 +153,10 @@ int RunLookup(const ParsedArgs& parsed, CliIo& io) {
     case AddressDbFound::kError: return kExitTableError;
   }
   Lookup lookup(io, db, parsed.Has(kOptJson), limit);
-  HeldLine query(kMaxQueryBytes, HeldLine::kStripCr);
-  const int status =
+  HeldLine query(kMaxLookupQueryBytes, HeldLine::kStripCr);
+  const bool read =
       ForEachInput(parsed.operands, io, "lookup", query, [&](const char*, std::size_t) { return lookup.Query(query); });
-  if (status != kExitOk) return status;
+  if (!read) return kExitIo;
   if (lookup.damaged()) return kExitTableError;
   if (lookup.refused()) return kExitUsage;
   return lookup.missed() ? kExitNotFound : kExitOk;

@@ -62,8 +62,8 @@ constexpr const char* kNameHelp =
     "characters, is refused: its output is empty, and the refusal is reported.\n"
     "A NUL byte ends the name; invalid UTF-8 becomes U+FFFD, with a warning.\n"
     "\n"
-    "exit status: 0 all romanized, 1 some name refused as too long,\n"
-    "2 usage error or badly formed CSV, 3 input/output error\n";
+    "exit status: 0 all romanized, 2 usage error or badly formed CSV,\n"
+    "3 input/output error, 6 some name refused as too long\n";
 
 enum NameOption : std::size_t {
   kOptName,
@@ -95,7 +95,6 @@ constexpr OptionRule kNameOptions[] = {
 constexpr const char* kCommand = "romanize";
 // Usage errors point at the help of names.
 constexpr const char* kUsageCommand = "romanize --name";
-constexpr std::size_t kMaxNameBytes = 4 * kMaxRomanizeUnits;
 
 struct CsvSettings : CsvColumnChoice {
   CsvSettings() { outputColumn = "romanized"; }
@@ -144,9 +143,9 @@ class NameWriter {
 
 int RunLines(const ParsedArgs& parsed, NameWriter& writer, CliIo& io) {
   const bool json = parsed.Has(kOptJson);
-  HeldLine text(kMaxNameBytes, HeldLine::kStripCr | HeldLine::kCutAtNul | HeldLine::kCheckUtf8);
+  HeldLine text(kMaxPersonNameBytes, HeldLine::kStripCr | HeldLine::kCutAtNul | HeldLine::kCheckUtf8);
   std::string out;
-  const int status = ForEachInput(parsed.operands, io, kCommand, text, [&](const char* where, std::size_t number) {
+  const bool read = ForEachInput(parsed.operands, io, kCommand, text, [&](const char* where, std::size_t number) {
     out.clear();
     if (text.overLong()) {
       writer.Refuse(where, number);
@@ -163,7 +162,7 @@ int RunLines(const ParsedArgs& parsed, NameWriter& writer, CliIo& io) {
     out += '\n';
     return io.Write(out);
   });
-  if (status != kExitOk) return status;
+  if (!read) return kExitIo;
   return writer.refused() ? kExitRefused : kExitOk;
 }
 

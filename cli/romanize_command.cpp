@@ -34,8 +34,8 @@ constexpr const char* kRomanizeHelp =
     "1024 bytes, is refused: its output line is empty and the refusal is\n"
     "reported on standard error.\n"
     "\n"
-    "exit status: 0 all romanized, 1 some input refused as too long,\n"
-    "2 usage error, 3 input/output error\n";
+    "exit status: 0 all romanized, 2 usage error, 3 input/output error,\n"
+    "6 some input refused as too long\n";
 
 enum RomanizeOption : std::size_t { kOptStyle, kOptCp949 };
 constexpr OptionRule kRomanizeOptions[] = {
@@ -52,7 +52,7 @@ int RunRomanize(const ParsedArgs& parsed, CliIo& io) {
   std::string out;
   std::string result;
   HeldLine text = codec.Romanizable();
-  const int status = ForEachInput(parsed.operands, io, "romanize", text, [&](const char* where, std::size_t number) {
+  const bool read = ForEachInput(parsed.operands, io, "romanize", text, [&](const char* where, std::size_t number) {
     // Known without romanizing for an over-long text only.
     bool invalid = text.overLong() && !text.validUtf8();
     if (text.overLong()) {
@@ -74,7 +74,7 @@ int RunRomanize(const ParsedArgs& parsed, CliIo& io) {
     out += '\n';
     return io.Write(out);
   });
-  if (status != kExitOk) return status;
+  if (!read) return kExitIo;
   return refused ? kExitRefused : kExitOk;
 }
 

@@ -7,6 +7,8 @@
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "frontend/zip_query.h"
+#include "platform/platform.h"
+#include "platform/program_folder.h"
 #include "jasokit/address_db.h"
 #include "jasokit/zip.h"
 #include "platform/platform.h"
@@ -191,7 +193,7 @@ int LoadZipTable(const ParsedArgs& parsed, CliIo& io, std::optional<ZipDatabase>
   const std::string* given = parsed.Value(kOptDb);
   const std::string dir = io.ExecutableDir();
   if (!given && dir.empty()) return kExitOk;
-  const std::string path = given ? *given : dir + kZipFileName;
+  const std::string path = given ? *given : platform::FileBeside(dir, kZipFileName);
   ZipDatabase db;
   const ZipLoadStatus loaded = db.Load(path);
   if (given) {

@@ -13,14 +13,11 @@
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
 #include "jasokit/zip.h"
+#include "platform/program_folder.h"
 
 namespace jasokit::cli {
 
 namespace {
-
-// Far more than any place name takes (43 CP949 bytes in the table); a longer
-// name is a miss, and is not held.
-constexpr std::size_t kMaxNameBytes = 1024;
 
 constexpr const char* kZipHelp =
     "usage: jasokit zip [--db FILE] [--prefix | --code] [--cp949] [--json]\n"
@@ -64,19 +61,27 @@ constexpr const char* kZipHelp =
     "message is on standard error), 2 usage error, 3 input/output error,\n"
     "4 some name matched nothing\n";
 
+// What each lookup writes beside its rows.
+struct ZipWriting {
+  bool convert = false;       // --convert: each row's address converted
+  bool json = false;          // --json: one object per name
+  bool nameEachMiss = false;  // more than one name: a miss says which
+  bool utf8 = true;           // the output is UTF-8, not CP949 (--cp949)
+};
+
 class ZipLookup {
  public:
   ZipLookup(CliIo& io, const ZipDatabase& db, const Options& options, LookupMode mode, const TextCodec& codec,
-            bool convert, bool json, bool nameEachMiss, bool utf8)
+            const ZipWriting& writing)
       : m_io(io),
         m_db(db),
         m_options(options),
         m_mode(mode),
         m_codec(codec),
-        m_convert(convert),
-        m_json(json),
-        m_nameEachMiss(nameEachMiss),
-        m_utf8(utf8) {}
+        m_convert(writing.convert),
+        m_json(writing.json),
+        m_nameEachMiss(writing.nameEachMiss),
+        m_utf8(writing.utf8) {}
 
   // Looks up one name as given on the command line or standard input; false
   // once standard output has failed.
@@ -84,7 +89,7 @@ class ZipLookup {
     if (input.overLong()) {
       // Not held, and not worth a search: no place name comes near the limit.
       m_io.Error("jasokit zip: " + std::string(where) + " " + std::to_string(number) + ": more than " +
-                 std::to_string(kMaxNameBytes) + " bytes, longer than any place name\n");
+                 std::to_string(kMaxZipNameBytes) + " bytes, longer than any place name\n");
       ReportMiss(std::string_view(), false, nullptr);
       return WriteJson(nullptr, {});
     }
@@ -205,14 +210,8 @@ int RunZip(const ParsedArgs& parsed, CliIo& io) {
     return UsageError(io, "zip", "--prefix and --code exclude each other");
   }
 
-  // An unknown executable folder must not turn into the current directory.
-  std::string path;
-  if (const std::string* db = parsed.Value(kOptDb)) {
-    path = *db;
-  } else {
-    const std::string dir = io.ExecutableDir();
-    if (!dir.empty()) path = dir + kZipFileName;
-  }
+  const std::string* given = parsed.Value(kOptDb);
+  const std::string path = given ? *given : platform::FileBeside(io.ExecutableDir(), kZipFileName);
   ZipDatabase db;
   const ZipLoadStatus loaded = db.Load(path);
   // The table beside the program loads as the window's does; one the user
@@ -232,14 +231,18 @@ int RunZip(const ParsedArgs& parsed, CliIo& io) {
   const LookupMode mode = parsed.Has(kOptPrefix) ? LookupMode::kPrefix
                           : parsed.Has(kOptCode) ? LookupMode::kCode
                                                  : LookupMode::kExact;
-  ZipLookup lookup(io, db, options, mode, TextCodec::For(parsed.Has(kOptCp949)), parsed.Has(kOptConvert),
-                   parsed.Has(kOptJson), parsed.operands.size() != 1, !parsed.Has(kOptCp949));
+  ZipWriting writing;
+  writing.convert = parsed.Has(kOptConvert);
+  writing.json = parsed.Has(kOptJson);
+  writing.nameEachMiss = parsed.operands.size() != 1;
+  writing.utf8 = !parsed.Has(kOptCp949);
+  ZipLookup lookup(io, db, options, mode, TextCodec::For(parsed.Has(kOptCp949)), writing);
   // The CR of a CRLF line ending is not part of the name.
-  HeldLine name(kMaxNameBytes, HeldLine::kStripCr);
-  const int status = ForEachInput(parsed.operands, io, "zip", name, [&](const char* where, std::size_t number) {
+  HeldLine name(kMaxZipNameBytes, HeldLine::kStripCr);
+  const bool read = ForEachInput(parsed.operands, io, "zip", name, [&](const char* where, std::size_t number) {
     return lookup.Lookup(name, where, number);
   });
-  if (status != kExitOk) return status;
+  if (!read) return kExitIo;
   return lookup.missed() ? kExitNotFound : kExitOk;
 }
 

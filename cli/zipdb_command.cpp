@@ -221,9 +221,10 @@ int OpenFiles(const std::string& csvPath, bool fromStdin, const std::string& out
     io.Error("jasokit zipdb: " + error + "\n");
     return kExitDataError;
   }
-  if (const int status = table.Open(outPath, fromStdin ? nullptr : &file.id(), error)) {
+  if (const TableFileStatus status = table.Open(outPath, fromStdin ? nullptr : &file.id(), error);
+      status != TableFileStatus::Ok) {
     io.Error("jasokit zipdb: " + error + "\n");
-    return status;
+    return ExitCodeOf(status);
   }
   return kExitOk;
 }
@@ -270,9 +271,9 @@ int Finish(TableFile& table, const ZipTableWriter& writer, std::size_t rows, boo
   }
   std::string header = writer.Header(static_cast<std::uint32_t>(rows));
   if (sample) MarkZipTableSample(header);
-  if (const int status = table.Commit(header, error)) {
+  if (const TableFileStatus status = table.Commit(header, error); status != TableFileStatus::Ok) {
     io.Error("jasokit zipdb: " + error + "\n");
-    return status;
+    return ExitCodeOf(status);
   }
   if (rows == 0) {
     io.Error("jasokit zipdb: warning: the CSV holds no rows; the table written is empty\n");

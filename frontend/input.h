@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/cli.h"
 #include "jasokit/convert.h"
+#include "platform/platform.h"
 
 namespace jasokit::cli {
 
@@ -176,10 +176,9 @@ Result ConvertTrimmedUtf8(const TrimmedText& text, const Options& options, bool*
 // Feeds each(where, number) every argument in texts, or every line of
 // standard input when there are none ("argument 2", "line 3"), each first
 // given to line (Start, then Append), stopping when each returns false; then
-// flushes. Returns kExitOk, or kExitIo after reporting the read or write
-// error.
+// flushes. False after reporting the read or write error.
 template <typename Line, typename Each>
-int ForEachInput(const std::vector<const std::string*>& texts, CliIo& io, const char* command, Line& line, Each each) {
+bool ForEachInput(const std::vector<const std::string*>& texts, CliIo& io, const char* command, Line& line, Each each) {
   if (!texts.empty()) {
     for (std::size_t i = 0; i < texts.size(); ++i) {
       line.Start(false);
@@ -195,14 +194,14 @@ int ForEachInput(const std::vector<const std::string*>& texts, CliIo& io, const 
     }
     if (reader.failed()) {
       io.Error(InputReadError(io, command));
-      return kExitIo;
+      return false;
     }
   }
   if (!io.Flush()) {
     io.Error(std::string("jasokit ") + command + ": error writing standard output\n");
-    return kExitIo;
+    return false;
   }
-  return kExitOk;
+  return true;
 }
 
 }  // namespace jasokit::cli

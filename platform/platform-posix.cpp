@@ -15,7 +15,6 @@
 #include <iterator>
 #include <thread>
 
-#include "cli/cli.h"
 #include "platform/platform.h"
 #include "platform/program_folder.h"
 
@@ -312,8 +311,9 @@ void TableFile::Discard() {
 std::string TableFile::WriteError() const { return "error writing " + m_target + ": " + Reason(errno); }
 
 // Checks the file target names (old), following a symbolic link to the file
-// it names (m_path); 0 or an exit status with error set.
-int TableFile::CheckTarget(const std::string& target, const FileId* input, Target& replaced, std::string& error) {
+// it names (m_path); anything but Ok comes with error set.
+TableFileStatus TableFile::CheckTarget(const std::string& target, const FileId* input, Target& replaced,
+                                       std::string& error) {
   struct stat& old = replaced.st;
   if (S_ISLNK(old.st_mode)) {
     // Replacing the link itself would cut whatever it ties together; write
@@ -321,35 +321,35 @@ int TableFile::CheckTarget(const std::string& target, const FileId* input, Targe
     char* resolved = ::realpath(target.c_str(), nullptr);
     if (resolved == nullptr) {
       error = target + " is a symbolic link to nothing usable (" + Reason(errno) + "); nothing was replaced";
-      return kExitIo;
+      return TableFileStatus::NotRegular;
     }
     m_path = resolved;
     std::free(resolved);
     if (::stat(m_path.c_str(), &old) != 0) {
       error = "cannot write " + target + ": " + Reason(errno);
-      return kExitDataError;
+      return TableFileStatus::Failed;
     }
   }
   if (!S_ISREG(old.st_mode)) {
     error = NotRegular(target, old.st_mode);
-    return kExitIo;
+    return TableFileStatus::NotRegular;
   }
   if (input && input->device == static_cast<std::uint64_t>(old.st_dev) &&
       input->inode == static_cast<std::uint64_t>(old.st_ino)) {
     error = target + " is the CSV itself; write the table to another file";
-    return kExitUsage;
+    return TableFileStatus::IsInput;
   }
   // The folder may let us replace a file we could not write.
   if (::access(m_path.c_str(), W_OK) != 0) {
     error = "cannot replace " + target + ": " + Reason(errno);
-    return kExitDataError;
+    return TableFileStatus::Failed;
   }
-  return kExitOk;
+  return TableFileStatus::Ok;
 }
 
 // Creates the temporary file beside m_path, with the mode (and the owner
-// where it may) of the file replaced, old; 0 or an exit status with error set.
-int TableFile::CreateTemp(const std::string& target, const Target* replaced, std::string& error) {
+// where it may) of the file replaced, old; anything but Ok comes with error set.
+TableFileStatus TableFile::CreateTemp(const std::string& target, const Target* replaced, std::string& error) {
   const struct stat* old = replaced ? &replaced->st : nullptr;
   const std::size_t slash = m_path.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : m_path.substr(0, slash + 1);
@@ -370,7 +370,7 @@ int TableFile::CreateTemp(const std::string& target, const Target* replaced, std
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   if (m_fd < 0) {
     error = (old ? "cannot replace " : "cannot create ") + target + ": " + Reason(created);
-    return kExitDataError;
+    return TableFileStatus::Failed;
   }
   ::fcntl(m_fd, F_SETFD, FD_CLOEXEC);
   // Held until the file is renamed or removed: a later writer that finds
@@ -392,22 +392,24 @@ int TableFile::CreateTemp(const std::string& target, const Target* replaced, std
   if (::fchmod(m_fd, mode) != 0) {
     error = "cannot set the mode of " + target + ": " + Reason(errno);
     Discard();
-    return kExitDataError;
+    return TableFileStatus::Failed;
   }
-  return kExitOk;
+  return TableFileStatus::Ok;
 }
 
-int TableFile::Open(const std::string& target, const FileId* input, std::string& error) {
+TableFileStatus TableFile::Open(const std::string& target, const FileId* input, std::string& error) {
   m_target = target;
   m_path = target;
   Target old{};
   const bool replacing = ::lstat(target.c_str(), &old.st) == 0;
   if (!replacing && errno != ENOENT) {
     error = "cannot write " + target + ": " + Reason(errno);
-    return kExitDataError;
+    return TableFileStatus::Failed;
   }
   if (replacing) {
-    if (const int status = CheckTarget(target, input, old, error)) return status;
+    if (const TableFileStatus status = CheckTarget(target, input, old, error); status != TableFileStatus::Ok) {
+      return status;
+    }
   }
   return CreateTemp(target, replacing ? &old : nullptr, error);
 }
@@ -422,24 +424,24 @@ bool TableFile::Flush(std::string& error) {
   return true;
 }
 
-int TableFile::Commit(std::string_view header, std::string& error,
-                      const std::function<std::string(const std::string&)>& check) {
+TableFileStatus TableFile::Commit(std::string_view header, std::string& error,
+                                  const std::function<std::string(const std::string&)>& check) {
   if (m_fd < 0) {
     error = "error writing " + m_target;
-    return kExitDataError;
+    return TableFileStatus::Failed;
   }
-  if (!Flush(error)) return kExitDataError;
+  if (!Flush(error)) return TableFileStatus::Failed;
   if (!WriteAll(m_fd, header.data(), header.size(), 0, true) || ::fsync(m_fd) != 0) {
     error = WriteError();
     Discard();
-    return kExitDataError;
+    return TableFileStatus::Failed;
   }
   const int fd = m_fd;
   m_fd = -1;
   if (::close(fd) != 0) {
     error = WriteError();
     Discard();
-    return kExitDataError;
+    return TableFileStatus::Failed;
   }
   // Whatever took the target's place since it was checked is no table to
   // replace either.
@@ -447,19 +449,19 @@ int TableFile::Commit(std::string_view header, std::string& error,
   if (::lstat(m_path.c_str(), &now) == 0 && !S_ISREG(now.st_mode)) {
     error = NotRegular(m_target, now.st_mode);
     Discard();
-    return kExitIo;
+    return TableFileStatus::NotRegular;
   }
   if (check) {
     error = check(m_temp);
     if (!error.empty()) {
       Discard();
-      return kExitDataError;
+      return TableFileStatus::Failed;
     }
   }
   if (::rename(m_temp.c_str(), m_path.c_str()) != 0) {
     error = "cannot replace " + m_target + ": " + Reason(errno);
     Discard();
-    return kExitDataError;
+    return TableFileStatus::Failed;
   }
   m_temp.clear();
   UnguardTemp();
@@ -473,7 +475,7 @@ int TableFile::Commit(std::string_view header, std::string& error,
     ::fsync(dir);
     ::close(dir);
   }
-  return kExitOk;
+  return TableFileStatus::Ok;
 }
 
 std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd) {

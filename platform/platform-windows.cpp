@@ -11,7 +11,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "cli/cli.h"
 #include "platform/platform.h"
 #include "platform/program_folder.h"
 #include "utf16.h"
@@ -430,13 +429,14 @@ void TableFile::Discard() {
 std::string TableFile::WriteError() const { return "error writing " + m_target + ": " + Reason(errno); }
 
 // Checks the file target names, following a symbolic link to the file it
-// names (m_path); 0 or an exit status with error set.
-int TableFile::CheckTarget(const std::string& target, const FileId* input, Target& old, std::string& error) {
+// names (m_path); anything but Ok comes with error set.
+TableFileStatus TableFile::CheckTarget(const std::string& target, const FileId* input, Target& old,
+                                       std::string& error) {
   const std::wstring wide = Widen(target);
   HandleCloser file{OpenForInfo(wide)};
   if (file.handle == INVALID_HANDLE_VALUE) {
     error = target + " is a symbolic link to nothing usable (" + LastReason() + "); nothing was replaced";
-    return kExitIo;
+    return TableFileStatus::NotRegular;
   }
   const DWORD attributes = ::GetFileAttributesW(wide.c_str());
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
@@ -446,35 +446,35 @@ int TableFile::CheckTarget(const std::string& target, const FileId* input, Targe
     const DWORD n = ::GetFinalPathNameByHandleW(file.handle, final.data(), static_cast<DWORD>(final.size()), 0);
     if (n == 0 || n >= final.size()) {
       error = target + " is a symbolic link to nothing usable (" + LastReason() + "); nothing was replaced";
-      return kExitIo;
+      return TableFileStatus::NotRegular;
     }
     final.resize(n);
     m_path = Narrow(final);
   }
   if (const char* kind = IrregularKind(Widen(m_path))) {
     error = NotRegular(target, kind);
-    return kExitIo;
+    return TableFileStatus::NotRegular;
   }
   BY_HANDLE_FILE_INFORMATION info{};
   if (!::GetFileInformationByHandle(file.handle, &info)) {
     error = "cannot write " + target + ": " + LastReason();
-    return kExitDataError;
+    return TableFileStatus::Failed;
   }
   old.id = IdOf(info);
   if (input && input->device == old.id.device && input->inode == old.id.inode) {
     error = target + " is the CSV itself; write the table to another file";
-    return kExitUsage;
+    return TableFileStatus::IsInput;
   }
   if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
     error = "cannot replace " + target + ": " + Reason(EACCES);
-    return kExitDataError;
+    return TableFileStatus::Failed;
   }
-  return kExitOk;
+  return TableFileStatus::Ok;
 }
 
-// Creates the temporary file beside m_path; 0 or an exit status with error
+// Creates the temporary file beside m_path; anything but Ok comes with error
 // set. It takes the folder's permissions, as any new file there would.
-int TableFile::CreateTemp(const std::string& target, const Target* old, std::string& error) {
+TableFileStatus TableFile::CreateTemp(const std::string& target, const Target* old, std::string& error) {
   const std::string folder = Folder(m_path);
   const std::string name = m_path.substr(folder.size());
   static std::atomic<unsigned> counter{0};
@@ -491,7 +491,7 @@ int TableFile::CreateTemp(const std::string& target, const Target* old, std::str
       const DWORD why = ::GetLastError();
       if (why == ERROR_FILE_EXISTS || why == ERROR_ALREADY_EXISTS) continue;
       error = (old ? "cannot replace " : "cannot create ") + target + ": " + Reason(ErrnoOf(why));
-      return kExitDataError;
+      return TableFileStatus::Failed;
     }
     m_fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
     if (m_fd < 0) {
@@ -501,23 +501,25 @@ int TableFile::CreateTemp(const std::string& target, const Target* old, std::str
     }
     m_temp = temp;
     GuardTemp(wide);
-    return kExitOk;
+    return TableFileStatus::Ok;
   }
   error = (old ? "cannot replace " : "cannot create ") + target + ": " + Reason(EEXIST);
-  return kExitDataError;
+  return TableFileStatus::Failed;
 }
 
-int TableFile::Open(const std::string& target, const FileId* input, std::string& error) {
+TableFileStatus TableFile::Open(const std::string& target, const FileId* input, std::string& error) {
   m_target = target;
   m_path = target;
   Target old{};
   const bool replacing = ::GetFileAttributesW(Widen(target).c_str()) != INVALID_FILE_ATTRIBUTES;
   if (!replacing && !IsMissingError(::GetLastError())) {
     error = "cannot write " + target + ": " + LastReason();
-    return kExitDataError;
+    return TableFileStatus::Failed;
   }
   if (replacing) {
-    if (const int status = CheckTarget(target, input, old, error)) return status;
+    if (const TableFileStatus status = CheckTarget(target, input, old, error); status != TableFileStatus::Ok) {
+      return status;
+    }
   }
   return CreateTemp(target, replacing ? &old : nullptr, error);
 }
@@ -532,39 +534,39 @@ bool TableFile::Flush(std::string& error) {
   return true;
 }
 
-int TableFile::Commit(std::string_view header, std::string& error,
-                      const std::function<std::string(const std::string&)>& check) {
+TableFileStatus TableFile::Commit(std::string_view header, std::string& error,
+                                  const std::function<std::string(const std::string&)>& check) {
   if (m_fd < 0) {
     error = "error writing " + m_target;
-    return kExitDataError;
+    return TableFileStatus::Failed;
   }
-  if (!Flush(error)) return kExitDataError;
+  if (!Flush(error)) return TableFileStatus::Failed;
   const bool written = ::_lseeki64(m_fd, 0, SEEK_SET) == 0 && WriteAll(m_fd, header.data(), header.size());
   if (!written || !::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(m_fd)))) {
     if (written) errno = ErrnoOf(::GetLastError());
     error = WriteError();
     Discard();
-    return kExitDataError;
+    return TableFileStatus::Failed;
   }
   const int fd = m_fd;
   m_fd = -1;
   if (::_close(fd) != 0) {
     error = WriteError();
     Discard();
-    return kExitDataError;
+    return TableFileStatus::Failed;
   }
   // Whatever took the target's place since it was checked is no table to
   // replace either.
   if (const char* kind = IrregularKind(Widen(m_path))) {
     error = NotRegular(m_target, kind);
     Discard();
-    return kExitIo;
+    return TableFileStatus::NotRegular;
   }
   if (check) {
     error = check(m_temp);
     if (!error.empty()) {
       Discard();
-      return kExitDataError;
+      return TableFileStatus::Failed;
     }
   }
   // rename() cannot replace a file on Windows; this can, and reaches the
@@ -573,11 +575,11 @@ int TableFile::Commit(std::string_view header, std::string& error,
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     error = "cannot replace " + m_target + ": " + LastReason();
     Discard();
-    return kExitDataError;
+    return TableFileStatus::Failed;
   }
   m_temp.clear();
   UnguardTemp();
-  return kExitOk;
+  return TableFileStatus::Ok;
 }
 
 std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd) {

@@ -104,6 +104,13 @@ bool UtcTime(std::time_t time, std::tm& out);
 // program removes it. Only a regular file, or a new name, is a target: a
 // device, a pipe or a folder is refused, and a symbolic link is followed to
 // the regular file it names, which is replaced while the link stays.
+enum class TableFileStatus {
+  Ok,
+  NotRegular,  // the target is a device, a pipe, a folder or a link to nothing usable
+  IsInput,     // the target is the file being read
+  Failed,      // creating, writing, syncing, checking or renaming it failed
+};
+
 class TableFile {
  public:
   TableFile() = default;
@@ -114,23 +121,23 @@ class TableFile {
 
   // Checks target and creates the temporary file beside it (and removes
   // those of the same target that an earlier writer, ended outright, left
-  // behind: POSIX). input, when
-  // given, is the file being read, which must not be the target. Returns 0,
-  // or an exit status with error set ("cannot replace X: reason").
-  int Open(const std::string& target, const FileId* input, std::string& error);
+  // behind: POSIX). input, when given, is the file being read, which must
+  // not be the target. Anything but Ok comes with error set ("cannot
+  // replace X: reason").
+  TableFileStatus Open(const std::string& target, const FileId* input, std::string& error);
   // Buffered; false with error set once writing has failed.
   bool Write(std::string_view bytes, std::string& error);
   // Writes header at the start, syncs, and renames the file over the target.
   // check, when given, reads the file written (its path) before the rename:
-  // a reason it returns leaves the target as it was. Returns 0, or an exit
-  // status with error set.
-  int Commit(std::string_view header, std::string& error,
-             const std::function<std::string(const std::string&)>& check = {});
+  // a reason it returns leaves the target as it was. Anything but Ok comes
+  // with error set.
+  TableFileStatus Commit(std::string_view header, std::string& error,
+                         const std::function<std::string(const std::string&)>& check = {});
 
  private:
   struct Target;
-  int CheckTarget(const std::string& target, const FileId* input, Target& old, std::string& error);
-  int CreateTemp(const std::string& target, const Target* old, std::string& error);
+  TableFileStatus CheckTarget(const std::string& target, const FileId* input, Target& old, std::string& error);
+  TableFileStatus CreateTemp(const std::string& target, const Target* old, std::string& error);
   bool Flush(std::string& error);
   std::string WriteError() const;
   void Discard();

@@ -169,8 +169,8 @@ struct Chunk {
   bool converted = false;  // guarded by the batch's mutex
 };
 
-// The calling thread's, kept from call to call as the library keeps its own
-// for a single conversion: a Python thread outlives its batches.
+// The calling thread's, kept from call to call: a Python thread outlives its
+// batches. (A single conversion in the library is lent a pooled workspace.)
 ConversionWorkspace& CallerWorkspace() {
   thread_local ConversionWorkspace workspace;
   return workspace;

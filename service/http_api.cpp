@@ -19,8 +19,6 @@ namespace jasokit::cli {
 
 namespace {
 
-// Longer than any place name: the command line does not hold it either.
-constexpr std::size_t kMaxNameBytes = 1024;
 // A batch smaller than this is converted on the request's own thread.
 constexpr std::size_t kBatchSplitTexts = 1024;
 // About what the object of an official-style address takes.
@@ -36,10 +34,6 @@ const std::string* Param(const HttpQuery& query, const char* name) {
   const auto it = query.find(name);
   return it == query.end() ? nullptr : &it->second;
 }
-
-// As the command line takes them: longer queries and names are not read.
-constexpr std::size_t kMaxQueryBytes = 1024;
-constexpr std::size_t kMaxPersonNameBytes = 4 * kMaxRomanizeUnits;
 
 // A flag of the names mode: "1" or "true" sets it, "0" or "false" (or
 // leaving it out) does not.
@@ -289,7 +283,7 @@ HttpAnswer HttpApi::Zip(const HttpQuery& query) const {
   if (!m_zip) return ErrorAnswer(kNotFound, "no zip table");
   const char* key = kModeKeys[static_cast<std::size_t>(*mode)];
   HttpAnswer a;
-  if (name->size() > kMaxNameBytes) {
+  if (name->size() > kMaxZipNameBytes) {
     AppendZipJson(key, nullptr, {}, nullptr, m_zip->isSample(), a.body);
     return a;
   }
@@ -305,7 +299,7 @@ HttpAnswer HttpApi::Lookup(const HttpQuery& query) const {
   const std::string* q = Param(query, "q");
   if (!q) return ErrorAnswer(kBadRequest, "missing parameter 'q'");
   if (!m_addresses) return ErrorAnswer(kNotFound, "no address database");
-  if (q->size() > kMaxQueryBytes) return ErrorAnswer(kBadRequest, "parameter 'q' is too long");
+  if (q->size() > kMaxLookupQueryBytes) return ErrorAnswer(kBadRequest, "parameter 'q' is too long");
   if (q->find_first_not_of(" \t\r\n") == std::string::npos) return ErrorAnswer(kBadRequest, "parameter 'q' is empty");
   std::size_t limit = AddressDatabase::kDefaultLimit;
   if (const std::string* l = Param(query, "limit")) {

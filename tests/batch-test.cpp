@@ -125,7 +125,7 @@ TEST(ConvertCsv, EveryOtherByteStaysAsItWas) {
       {"a refused field",
        "1,한국\n2," + refused + "\n3,신라\n",
        {"--column", "2"},
-       1,
+       cli::kExitRefused,
        "1,한국,Hanguk\n2," + refused + ",\n3,신라,Silla\n",
        std::string("jasokit convert: line 2: ") + kRefusal + "\n"},
       {"invalid UTF-8, reported once",
@@ -500,7 +500,7 @@ TEST(ConvertProgress, WarningsAreNotGarbled) {
   for (int i = 0; i < 60000; ++i) input += i == 30000 ? std::string(3000, 'a') + "\n" : "한국 신라\n";
   const PtyRun r = RunOnTerminal({"convert", "--progress"}, input, false);
   if (r.status == -1) GTEST_SKIP() << "the program's run with a slow pipe needs fork here";
-  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.status, 6);
   const std::string warning = std::string("jasokit convert: line 30001: ") + kRefusal + "\n";
   const std::size_t at = r.tty.find(warning);
   ASSERT_NE(at, std::string::npos) << r.tty;

@@ -319,7 +319,7 @@ TEST_F(CliFaults, HundredMegabyteLineIsRefusedAndTheRestConverted) {
   WriteLines(in, {{"한국\n", 1}, {block, 100}, {"\n신라\n", 1}, {block, 100}});  // last line without LF
   const Outcome o = Run({"convert"}, in.string());
   EXPECT_TRUE(o.exited);
-  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.status, 6);
   EXPECT_EQ(o.out, "Hanguk\n\nSilla\n\n");
   EXPECT_EQ(o.err,
             std::string("jasokit convert: line 2: ") + kRefusal + "\njasokit convert: line 4: " + kRefusal + "\n");
@@ -364,7 +364,7 @@ TEST_F(CliFaults, LongBatchLosesNoLine) {
     }
   }
   const Outcome o = Run({"convert"}, Input(input).string());
-  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.status, 6);
   ASSERT_EQ(o.out.size(), expected.size());
   EXPECT_TRUE(o.out == expected);
   std::size_t errLines = 0;
@@ -468,14 +468,14 @@ TEST_F(CliFaults, HugeLinesFitInTheMemoryTarget) {
        "한국\n",
        'a',
        "\n신라\n",
-       1,
+       6,
        "Hanguk\n\nSilla\n",
        std::string("jasokit convert: line 2: ") + kRefusal + "\n"},
       {{"convert", "--cp949"},
        test::Cp("한국\n"),
        'a',
        test::Cp("\n신라\n"),
-       1,
+       6,
        "Hanguk\n\nSilla\n",
        "jasokit convert: line 2: " + test::Cp(kRefusal) + "\n"},
       {{"convert", "--tsv"},
@@ -489,7 +489,7 @@ TEST_F(CliFaults, HugeLinesFitInTheMemoryTarget) {
        "한국\n",
        'a',
        "\n신라\n",
-       1,
+       6,
        "Hanguk\n\nSilla\n",
        "jasokit romanize: line 2: too long to romanize (more than 1024 characters, or more than 1024 bytes of "
        "result)\n"},

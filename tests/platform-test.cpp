@@ -59,7 +59,7 @@ TEST(PlatformFiles, KoreanPathsReplacementAndIdentity) {
   EXPECT_EQ(std::string(buffer, 5), "a\x1a\r\nb");
 
   cli::TableFile same;
-  EXPECT_EQ(same.Open(csv, &input.id(), error), cli::kExitUsage);
+  EXPECT_EQ(same.Open(csv, &input.id(), error), cli::TableFileStatus::IsInput);
   EXPECT_EQ(error, csv + " is the CSV itself; write the table to another file");
   const std::optional<cli::FileId> id = cli::IdentifyFile(csv);
   ASSERT_TRUE(id);
@@ -67,9 +67,9 @@ TEST(PlatformFiles, KoreanPathsReplacementAndIdentity) {
   EXPECT_EQ(id->device, input.id().device);
 
   cli::TableFile out;
-  ASSERT_EQ(out.Open(table, &input.id(), error), cli::kExitOk) << error;
+  ASSERT_EQ(out.Open(table, &input.id(), error), cli::TableFileStatus::Ok) << error;
   ASSERT_TRUE(out.Write("body", error)) << error;
-  ASSERT_EQ(out.Commit("HEAD", error), cli::kExitOk) << error;
+  ASSERT_EQ(out.Commit("HEAD", error), cli::TableFileStatus::Ok) << error;
   EXPECT_EQ(test::ReadBytes(fs::u8path(table)), "HEAD");  // the header is written over the start
   std::size_t files = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++files;

@@ -6,6 +6,7 @@
 #include "app/qt/main_dialog.h"
 #include "app/dialog/dialog_layout.h"
 #include "app/qt/resources.h"
+#include "jasokit/version.h"
 
 namespace jasokit {
 
@@ -29,7 +30,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   icon->setPixmap(ApplicationIcon().pixmap(32, 32));
   icon->setGeometry(QRect(Place(layout::kAboutIconUnits).topLeft(), QSize(32, 32)));
 
-  auto* version = new QLabel(QStringLiteral("Jaso_Kit 버전 1.0"), this);
+  auto* version =
+      new QLabel(QStringLiteral("Jaso_Kit 버전 %1.%2").arg(JASOKIT_VERSION_MAJOR).arg(JASOKIT_VERSION_MINOR), this);
   version->setGeometry(Place(layout::kAboutVersionUnits));
   auto* year = new QLabel(QStringLiteral("Copyright (C) 2003"), this);
   year->setGeometry(Place(layout::kAboutYearUnits));

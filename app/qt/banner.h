@@ -25,8 +25,8 @@ struct BannerSettings {
   int timeoutMs = kBannerProbeTimeoutMs;
   QString onlineUrl = DefaultBannerUrl();
   QString offlinePath;  // empty: jasokit_view_off.html beside the executable
-  // Starts the platform's networking; false shows "WSAStartup failed".
-  bool (*startNetworking)() = nullptr;  // null: the platform's own
+  // Starts networking; false shows "WSAStartup failed".
+  bool (*startNetworking)() = nullptr;  // null: nothing to start
 };
 
 // The executable's folder + jasokit_view_off.html.
@@ -36,8 +36,8 @@ QString OfflineBannerPath();
 // set up within timeoutMs. Sends and reads nothing.
 bool ProbeBannerServer(const QString& address, quint16 port, int timeoutMs);
 
-// Starts networking (Windows Sockets 2.2 where the platform has such a
-// start-up), probes, and navigates browser to the online or the local page.
+// Starts networking (settings.startNetworking, where a test gives one),
+// probes, and navigates browser to the online or the local page.
 // Returns false, after the message "WSAStartup failed", when networking
 // could not start; the panel then stays empty.
 bool RunBannerStartup(CWebBrowser2& browser, const BannerSettings& settings);

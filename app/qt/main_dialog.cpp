@@ -25,13 +25,6 @@
 #include "jasokit/style.h"
 #include "platform/program_folder.h"
 
-#ifdef Q_OS_WIN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#endif
-
 namespace jasokit {
 
 namespace {
@@ -42,8 +35,7 @@ constexpr int kTypedPauseMs = 150;
 // The table beside the executable; an unknown folder must not turn into the
 // current directory, so it gives an empty path.
 ZipLoadStatus LoadBesideProgram(ZipDatabase& db) {
-  const std::string dir = platform::ExecutableDirectory();
-  return db.Load(dir.empty() ? std::string() : dir + kZipFileName);
+  return db.Load(platform::FileBeside(platform::ExecutableDirectory(), kZipFileName));
 }
 
 constexpr QRgb kFaceKeyColour = 0xFFFFFF;
@@ -230,12 +222,6 @@ void MainDialog::createControls() {
   connect(m_officialStyleAction, &QAction::toggled, this, [this](bool official) {
     m_logic.setOfficialStyle(official);
     SaveStyle(official ? Style::Official : Style::Classic);
-#ifdef Q_OS_WIN
-    HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
-    if (menu != nullptr) {
-      CheckMenuItem(menu, layout::kOfficialStyleCommand, MF_BYCOMMAND | (official ? MF_CHECKED : MF_UNCHECKED));
-    }
-#endif
   });
 
   m_nameModeAction = new QAction(QString::fromUtf8(kNameModeText), this);
@@ -246,16 +232,11 @@ void MainDialog::createControls() {
   connect(m_nameModeAction, &QAction::toggled, this, [this](bool on) {
     m_logic.setNameMode(on);
     SaveNameMode(on);
-#ifdef Q_OS_WIN
-    HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
-    if (menu != nullptr) CheckMenuItem(menu, layout::kNameModeCommand, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
-#endif
   });
 }
 
 void MainDialog::initDialog(const BannerSettings& banner) {
   writeBoxes();
-  addSystemMenuItems();
   setWindowIcon(ApplicationIcon());
   m_copyInputButton->setFaces(layout::kIdCopyFace, layout::kIdCopyFace, layout::kIdCopyHoverFace, kFaceKeyColour);
   m_copyOutputButton->setFaces(layout::kIdCopyFace, layout::kIdCopyFace, layout::kIdCopyHoverFace, kFaceKeyColour);
@@ -276,49 +257,8 @@ void MainDialog::initDialog(const BannerSettings& banner) {
   }
 }
 
-void MainDialog::addSystemMenuItems() {
-#ifdef Q_OS_WIN
-  HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
-  if (menu != nullptr) {
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, layout::kAboutCommand, reinterpret_cast<const wchar_t*>(kAboutText.utf16()));
-    AppendMenuW(menu, MF_STRING | (m_officialStyleAction->isChecked() ? MF_CHECKED : MF_UNCHECKED),
-                layout::kOfficialStyleCommand, reinterpret_cast<const wchar_t*>(m_officialStyleAction->text().utf16()));
-    AppendMenuW(menu, MF_STRING | (m_nameModeAction->isChecked() ? MF_CHECKED : MF_UNCHECKED), layout::kNameModeCommand,
-                reinterpret_cast<const wchar_t*>(m_nameModeAction->text().utf16()));
-  }
-#endif
-}
-
-#ifdef Q_OS_WIN
-bool MainDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
-  if (eventType == "windows_generic_MSG") {
-    const MSG* msg = static_cast<const MSG*>(message);
-    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == static_cast<WPARAM>(layout::kAboutCommand)) {
-      showAbout();
-      *result = 0;
-      return true;
-    }
-    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == static_cast<WPARAM>(layout::kOfficialStyleCommand)) {
-      m_officialStyleAction->toggle();  // the check mark follows in the toggled handler
-      *result = 0;
-      return true;
-    }
-    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == static_cast<WPARAM>(layout::kNameModeCommand)) {
-      m_nameModeAction->toggle();
-      *result = 0;
-      return true;
-    }
-  }
-  return QDialog::nativeEvent(eventType, message, result);
-}
-#endif
-
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
-#ifdef Q_OS_WIN
-  QDialog::contextMenuEvent(event);
-#else
-  // Without a system menu to extend, the About and style items live here.
+  // The About and style items live here, not in a system menu.
   QMenu menu(this);
   menu.setToolTipsVisible(true);  // the database item says how to get a database
   menu.addAction(kAboutText, this, &MainDialog::showAbout);
@@ -327,7 +267,6 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   menu.addAction(m_currentPostcodeAction);
   menu.addAction(m_chooseAddressDbAction);
   menu.exec(event->globalPos());
-#endif
 }
 
 void MainDialog::paintEvent(QPaintEvent*) {

@@ -81,14 +81,10 @@ class MainDialog : public QDialog, private DialogView {
   bool eventFilter(QObject* watched, QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
-#ifdef Q_OS_WIN
-  bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
-#endif
 
  private:
   void createControls();
   void initDialog(const BannerSettings& banner);
-  void addSystemMenuItems();
   void setUpAddressDb(const std::string& path);
   void chooseAddressDb();
   void useAddressDb(bool open);

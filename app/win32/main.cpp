@@ -11,13 +11,12 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   using namespace jasokit;
   win32::MainWindow window(instance);
-  // An unknown folder must not turn into the current directory.
   const std::string dir = platform::ExecutableDirectory();
-  const ZipLoadStatus status = window.logic().zipDatabase().Load(dir.empty() ? std::string() : dir + kZipFileName);
+  const ZipLoadStatus status = window.logic().zipDatabase().Load(platform::FileBeside(dir, kZipFileName));
   if (status != ZipLoadStatus::Ok) {
     win32::ShowMessageBox(nullptr, ZipLoadMessage(status));
     return 1;
   }
-  window.logic().openAddressDb({DefaultAddressDbPath(), dir.empty() ? std::string() : dir + "address.db"});
+  window.logic().openAddressDb({DefaultAddressDbPath(), platform::FileBeside(dir, "address.db")});
   return window.run();
 }

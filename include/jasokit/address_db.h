@@ -65,6 +65,10 @@ struct AddressDbInfo {
   std::string newestEdition;         // YYYY-MM-DD of the newest source, "" when none is known
 };
 
+// The longest query the programs read (lookup QUERY, GET /v1/lookup); a
+// longer one is not read and matches nothing.
+inline constexpr std::size_t kMaxLookupQueryBytes = 1024;
+
 class JASOKIT_API AddressDatabase {
  public:
   static constexpr std::size_t kDefaultLimit = 100;

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "jasokit/convert.h"
 #include "jasokit/export.h"
 
 namespace jasokit {
@@ -23,6 +24,10 @@ enum class SurnameTable {
 JASOKIT_API const char* SurnameTableName(SurnameTable table);
 // Reads "common" or "rr"; false for anything else.
 JASOKIT_API bool ParseSurnameTable(std::string_view name, SurnameTable& table);
+
+// The longest text the programs read as one name (romanize --name,
+// GET /v1/romanize?names=1): four UTF-8 bytes for each unit Romanize takes.
+inline constexpr std::size_t kMaxPersonNameBytes = 4 * kMaxRomanizeUnits;
 
 struct NameOptions {
   SurnameTable surnames = SurnameTable::Common;

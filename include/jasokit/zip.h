@@ -28,6 +28,9 @@ inline constexpr std::size_t kZipDetailBytes = 17;
 inline constexpr std::size_t kZipSequenceBytes = 5;  // sixth field, never read
 // A complete table; bytes after it are ignored.
 inline constexpr std::size_t kZipTableBytes = kZipHeaderBytes + kZipRecordCount * kZipRecordBytes;
+// The longest name the programs look up (zip NAME, GET /v1/zip): far more than
+// any place name takes (kZipLocalityBytes); a longer name is a miss, not held.
+inline constexpr std::size_t kMaxZipNameBytes = 1024;
 
 // What a search with no hits tells the user (UTF-8).
 inline constexpr const char* kNotFoundMessageUtf8 = "찾지 못했습니다.";

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "jasokit/convert.h"
 #include "jasokit/style.h"
 #include "romanize/pair_rules.h"
 #include "romanize/sound_tables.h"
@@ -85,6 +86,7 @@ inline constexpr int kSyllablesPerInitial = kMedialCount * kFinalCount;  // 588
 // Limits of the conversion areas at entry (UTF-16 units) and exit (bytes).
 inline constexpr std::size_t kMaxUnits = 1024;
 inline constexpr std::size_t kMaxResultBytes = 1024;
+static_assert(kMaxUnits == kMaxRomanizeUnits, "the public limit of Romanize is the engine's own");
 
 CharKind Classify(char16_t unit);
 SyllableRecord Decompose(char16_t unit);

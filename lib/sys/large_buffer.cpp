@@ -2,8 +2,9 @@
 
 #include <new>
 
-// The one call to the system inside the library: advice, so a system
-// without it loses speed, nothing else.
+// Advice to the system, so a system without it loses speed, nothing else.
+// The library's other system calls are in system-posix.cpp and
+// system-windows.cpp.
 #if __has_include(<sys/mman.h>)
 #include <sys/mman.h>
 #endif

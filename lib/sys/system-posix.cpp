@@ -1,6 +1,6 @@
 // The address database on POSIX: the file mapping behind
-// AddressDatabase::Open, and the user's folder. Other systems without a file
-// of their own (system-windows.cpp) read the file whole.
+// AddressDatabase::Open, and the user's folder. Windows maps it too, in a
+// file of its own (system-windows.cpp); other systems read the file whole.
 #include <cstdlib>
 
 #include "addrdb/address_db_reader.h"

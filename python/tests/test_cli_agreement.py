@@ -61,7 +61,7 @@ def test_convert_agrees_with_jasokit_convert(cli, tmp_path, style):
     source.write_bytes("".join(t + "\n" for t in texts).encode("utf-8"))
     with open(source, "rb") as stdin:
         run = subprocess.run([cli, "convert", "--tsv", "--style", style], stdin=stdin, capture_output=True)
-    assert run.returncode in (0, 1), run.stderr
+    assert run.returncode in (0, 6), run.stderr  # 6: some text refused as too long
     printed = run.stdout.decode("utf-8").split("\n")
     assert printed[-1] == ""
     assert len(printed) - 1 == len(texts)

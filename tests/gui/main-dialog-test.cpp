@@ -572,7 +572,6 @@ class MainDialogTest : public QObject {
     QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
   }
 
-#ifndef Q_OS_WIN
   void contextMenuOffersTheAboutBox() {
     MainDialog& d = openDialog();
     QStringList items;
@@ -615,7 +614,6 @@ class MainDialogTest : public QObject {
       QCOMPARE(item->isChecked(), checkedAfter);
     }
   }
-#endif
 
   void officialStyleItemIsCheckableAndOffByDefault() {
     MainDialog& d = openDialog();
