@@ -9,6 +9,7 @@
 
 #include "address/address_converter.h"
 #include "address/address_doubt.h"
+#include "address/address_match.h"
 #include "address/official_address.h"
 #include "address/typed_form.h"
 #include "bytes8.h"
@@ -22,6 +23,10 @@ namespace detail {
 namespace {
 
 constexpr bool IsSingleByteSpace(unsigned char b) { return b == 0x20 || (b >= 0x09 && b <= 0x0D); }
+
+constexpr const char* kDatabaseChangedWarning = "database-changed";
+constexpr const char* kDatabaseChangedMessage =
+    "the address database file changed while open; the rules answered without it";
 
 std::string_view CutAtNul(std::string_view text) {
   const std::size_t nul = text.find('\0');
@@ -423,6 +428,10 @@ void ConvertBytesInto(std::string_view text, const Options& options, bool privat
   result.suggestions.clear();
   if (!ConvertBytesKeepingFields(text, options, privateCodes, country, withFields, result, workspace)) {
     result.fields.reset();
+  }
+  // The data answers nothing once its file changed: the rules did.
+  if (options.database && options.style == Style::Official && DatabaseChanged(*options.database)) {
+    result.warnings.push_back({kDatabaseChangedWarning, kDatabaseChangedMessage});
   }
 }
 
