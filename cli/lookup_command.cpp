@@ -42,9 +42,9 @@ constexpr const char* kLookupHelp =
     "\n"
     "A query with no match is reported on standard error as \"찾지 못했습니다.\".\n"
     "\n"
-    "exit status: 0 every query matched, 1 no database could be opened or it\n"
-    "is damaged,\n"
-    "2 usage error, 3 input/output error, 4 some query matched nothing\n";
+    "exit status: 0 every query matched, 1 no database could be opened, it\n"
+    "is damaged, or its file changed while open, 2 usage error, 3 input/output\n"
+    "error, 4 some query matched nothing\n";
 
 class Lookup {
  public:
@@ -53,6 +53,12 @@ class Lookup {
   bool Query(const HeldLine& input) {
     const std::string_view query = input.overLong() ? std::string_view() : input.text();
     const AddressLookupResult result = m_db.Lookup(query);
+    if (result.status != AddressDbStatus::Ok) {
+      // Told once; the queries after it get no answers either.
+      if (!m_changed) m_io.Error(std::string("jasokit lookup: ") + AddressDbStatusMessage(result.status) + "\n");
+      m_changed = true;
+      return true;
+    }
     if (result.damaged) {
       m_damaged = true;
       m_io.Error(std::string("jasokit lookup: ") + AddressDbStatusMessage(AddressDbStatus::Damaged) +
@@ -78,6 +84,7 @@ class Lookup {
 
   bool missed() const { return m_missed; }
   bool damaged() const { return m_damaged; }
+  bool changed() const { return m_changed; }
 
  private:
   CliIo& m_io;
@@ -85,6 +92,7 @@ class Lookup {
   bool m_json;
   bool m_missed = false;
   bool m_damaged = false;
+  bool m_changed = false;
   std::string m_out;
 };
 
@@ -110,7 +118,7 @@ int RunLookup(const ParsedArgs& parsed, CliIo& io) {
   const int status =
       ForEachInput(parsed.operands, io, "lookup", query, [&](const char*, std::size_t) { return lookup.Query(query); });
   if (status != kExitOk) return status;
-  if (lookup.damaged()) return kExitTableError;
+  if (lookup.damaged() || lookup.changed()) return kExitTableError;
   return lookup.missed() ? kExitNotFound : kExitOk;
 }
 

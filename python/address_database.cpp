@@ -26,6 +26,11 @@ std::unique_ptr<jasokit::AddressDatabase> OpenDb(py::object path) {
 
 py::list Lookup(const jasokit::AddressDatabase& db, const std::string& query) {
   const jasokit::AddressLookupResult result = db.Lookup(query);
+  if (result.status != jasokit::AddressDbStatus::Ok) {
+    PyErr_SetString(PyExc_OSError,
+                    (std::string(jasokit::AddressDbStatusMessage(result.status)) + "; open it again").c_str());
+    throw py::error_already_set();
+  }
   py::list matches;
   for (const jasokit::AddressMatch& m : result.matches) {
     py::dict d;
@@ -43,6 +48,10 @@ py::list Lookup(const jasokit::AddressDatabase& db, const std::string& query) {
 }  // namespace
 
 void BindAddressDb(py::module_& m) {
+  // From import on, a database file cut short under the interpreter makes
+  // lookup raise instead of ending the process (SIGBUS); other faults go to
+  // the handler there was.
+  static const jasokit::AddressDbFaultGuard guard;
   py::class_<jasokit::AddressDatabase>(m, "AddressDB",
                                        "The address database built by 'jasokit addrdb build': Korea Post's\n"
                                        "per-building postcode data, mapped from its file.")
@@ -56,5 +65,8 @@ void BindAddressDb(py::module_& m) {
            "The buildings a query names (a road-name or lot-number address, a road,\n"
            "the start of a building name, a five- or six-digit postcode), at most\n"
            "100, ordered by postcode then address; each a dict of postcode, address,\n"
-           "lot, english, building and old_postcode.");
+           "lot, english, building and old_postcode. OSError once the file was cut\n"
+           "short or written over in place since it was opened (a file replaced by\n"
+           "rename leaves this one as it was); conversions with it then answer by\n"
+           "the rules, with the warning database-changed.");
 }

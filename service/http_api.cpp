@@ -5,14 +5,15 @@
 #include <optional>
 #include <vector>
 
-#include "service/batch_pool.h"
-#include "service/batch_request.h"
 #include "frontend/json.h"
 #include "frontend/zip_query.h"
 #include "jasokit/address_db.h"
 #include "jasokit/cp949.h"
 #include "jasokit/name.h"
 #include "jasokit/version.h"
+#include "service/batch_pool.h"
+#include "service/batch_request.h"
+#include "service/live_address_db.h"
 
 namespace jasokit::cli {
 
@@ -29,6 +30,7 @@ enum HttpStatus : int {
   kBadRequest = 400,
   kNotFound = 404,
   kPayloadTooLarge = 413,
+  kUnavailable = 503,
 };
 
 const std::string* Param(const HttpQuery& query, const char* name) {
@@ -70,6 +72,12 @@ std::optional<HttpAnswer> RefuseNameOptions(const HttpQuery& query) {
     if (Param(query, key)) return ErrorAnswer(kBadRequest, "'" + std::string(key) + "' needs name=1");
   }
   return std::nullopt;
+}
+
+// An answer read from a database whose file changed under it is no answer.
+std::optional<HttpAnswer> RefuseChanged(const AddressDatabase* db) {
+  if (!db || db->Check() == AddressDbStatus::Ok) return std::nullopt;
+  return ErrorAnswer(kUnavailable, AddressDbStatusMessage(AddressDbStatus::Changed));
 }
 
 std::string AddressDbJson(const AddressDatabase* db) {
@@ -115,22 +123,22 @@ HttpAnswer ErrorAnswer(int status, std::string_view message) {
   return a;
 }
 
-HttpApi::HttpApi(const ZipDatabase* zip, std::size_t batchThreads, const AddressDatabase* addresses)
-    : m_zip(zip),
-      m_pool(std::make_unique<BatchPool>(std::max<std::size_t>(1, batchThreads))),
-      m_addresses(addresses),
-      m_addressesJson(AddressDbJson(addresses)) {}
+HttpApi::HttpApi(const ZipDatabase* zip, std::size_t batchThreads, const LiveAddressDb* addresses)
+    : m_zip(zip), m_pool(std::make_unique<BatchPool>(std::max<std::size_t>(1, batchThreads))), m_addresses(addresses) {}
 
 HttpApi::~HttpApi() = default;
 
-std::optional<HttpAnswer> HttpApi::ReadOptions(const std::string* style, const std::string* country,
-                                               Options& options) const {
+std::optional<HttpAnswer> HttpApi::ReadOptions(const std::string* style, const std::string* country, Options& options,
+                                               std::shared_ptr<const AddressDatabase>& held) const {
   if (style && !ParseStyle(*style, options.style)) {
     return ErrorAnswer(kBadRequest, "unknown style '" + *style + "' (classic or official)");
   }
   if (country) options.country = *country;
   // As convert --addrdb: buildings the database holds are written from it.
-  if (options.style == Style::Official) options.database = m_addresses;
+  if (options.style == Style::Official && m_addresses) {
+    held = m_addresses->Current();
+    options.database = held.get();
+  }
   return std::nullopt;
 }
 
@@ -138,9 +146,11 @@ HttpAnswer HttpApi::Convert(const HttpQuery& query) const {
   const std::string* text = Param(query, "text");
   if (!text) return ErrorAnswer(kBadRequest, "missing parameter 'text'");
   Options options;
-  if (auto error = ReadOptions(Param(query, "style"), Param(query, "country"), options)) return *error;
+  std::shared_ptr<const AddressDatabase> held;
+  if (auto error = ReadOptions(Param(query, "style"), Param(query, "country"), options, held)) return *error;
   HttpAnswer a;
   AppendConversion(*text, options, a.body);
+  if (auto error = RefuseChanged(held.get())) return *error;
   return a;
 }
 
@@ -148,8 +158,9 @@ HttpAnswer HttpApi::ConvertBatch(std::string_view body) const {
   BatchRequest request;
   if (auto error = ReadBatch(body, request)) return *error;
   Options options;
+  std::shared_ptr<const AddressDatabase> held;
   if (auto e = ReadOptions(request.style ? &*request.style : nullptr, request.country ? &*request.country : nullptr,
-                           options)) {
+                           options, held)) {
     return *e;
   }
   const BatchTexts& texts = request.texts;
@@ -160,6 +171,7 @@ HttpAnswer HttpApi::ConvertBatch(std::string_view body) const {
       AppendConversion(texts[i], options, a.body);
     }
     a.body += "]}";
+    if (auto error = RefuseChanged(held.get())) return *error;
     return a;
   }
   // The first part is written into the answer itself, which is reserved for
@@ -180,6 +192,7 @@ HttpAnswer HttpApi::ConvertBatch(std::string_view body) const {
   });
   for (std::size_t part = 1; part < parts; ++part) a.body += outs[part];
   a.body += "]}";
+  if (auto error = RefuseChanged(held.get())) return *error;
   return a;
 }
 
@@ -191,7 +204,8 @@ HttpAnswer HttpApi::Romanize(const HttpQuery& query) const {
   if (names) return RomanizeName(*text, query);
   if (auto error = RefuseNameOptions(query)) return *error;
   Options options;
-  if (auto error = ReadOptions(Param(query, "style"), nullptr, options)) return *error;
+  std::shared_ptr<const AddressDatabase> held;
+  if (auto error = ReadOptions(Param(query, "style"), nullptr, options, held)) return *error;
   HttpAnswer a{200, "{\"output\":"};
   AppendJsonString(jasokit::Romanize(*text, options.style), a.body);
   a.body += '}';
@@ -259,15 +273,20 @@ HttpAnswer HttpApi::Lookup(const HttpQuery& query) const {
   if (!m_addresses) return ErrorAnswer(kNotFound, "no address database");
   // No match is an answer too: 200 with no matches, as lookup --json writes.
   const std::string_view text = q->size() > kMaxQueryBytes ? std::string_view() : std::string_view(*q);
+  const std::shared_ptr<const AddressDatabase> db = m_addresses->Current();
+  const AddressLookupResult found = db->Lookup(text);
+  if (found.status != AddressDbStatus::Ok) return ErrorAnswer(kUnavailable, AddressDbStatusMessage(found.status));
   HttpAnswer a;
-  AppendLookupJson(text, m_addresses->Lookup(text), a.body);
+  AppendLookupJson(text, found, a.body);
   return a;
 }
 
 HttpAnswer HttpApi::Health() const {
   HttpAnswer a{200, "{\"status\":\"ok\",\"version\":\"" JASOKIT_VERSION_STRING "\",\"zip_rows\":"};
   a.body += std::to_string(m_zip ? m_zip->size() : 0);
-  a.body += ",\"address_database\":" + m_addressesJson + "}";
+  const std::shared_ptr<const AddressDatabase> db = m_addresses ? m_addresses->Current() : nullptr;
+  if (auto error = RefuseChanged(db.get())) return *error;
+  a.body += ",\"address_database\":" + AddressDbJson(db.get()) + "}";
   return a;
 }
 

@@ -78,7 +78,8 @@ class JASOKIT_API AddressDatabase {
   // Reads the whole file against the checksums its header keeps (an open
   // checks the header alone): Ok, or Damaged with damagedSection, when
   // given, set to the name of the first section that differs from what was
-  // written. Tens of milliseconds for a national database.
+  // written; Changed when the file changed while it was read. Tens of
+  // milliseconds for a national database.
   AddressDbStatus Verify(std::string* damagedSection = nullptr) const;
 
   // A road-name address with or without its number, a lot-number address, a

@@ -40,3 +40,15 @@ def test_missing_database_is_a_value_error(tmp_path):
     (tmp_path / "other.db").write_bytes(b"not a database")
     with pytest.raises(ValueError, match="not an address database"):
         jasokit.AddressDB(str(tmp_path / "other.db"))
+
+
+def test_a_database_cut_short_under_it_raises(cli, tmp_path):
+    path = tmp_path / "address.db"
+    path.write_bytes((pathlib.Path(cli).parent / "address-sample.db").read_bytes())
+    db = jasokit.AddressDB(str(path))
+    assert db.lookup("G-heim")
+    os.truncate(path, 100)
+    with pytest.raises(OSError, match="changed while open"):
+        db.lookup("G-heim")
+    result = jasokit.convert("서울 강남구 개포로17길 9-3", style="official", db=db)
+    assert (result.fields["source"], [w["code"] for w in result.warnings]) == ("rules", ["database-changed"])
