@@ -146,7 +146,8 @@ AnswerKey KeyOf(const DatabaseReader& db, const MatchCandidate& c) {
   return k;
 }
 
-void WriteAnswer(const DatabaseReader& db, const MatchCandidate& c, const AnswerKey& key, DatabaseAnswer& answer) {
+void WriteAnswer(const DatabaseReader& db, const MatchCandidate& c, const AnswerKey& key,
+                 DatabaseAnswer& answer) {
   answer.street.clear();
   if (key.street) db.EnglishStreet(c.road, c.row, answer.street);
   answer.district.clear();
@@ -169,10 +170,10 @@ void AskForBuilding(const AddressDatabase& db, const TypedAddress& typed, MatchS
   }
 }
 
-namespace {
-
-bool ReadAnswer(const DatabaseReader* impl, const TypedAddress& typed, bool keepLot, MatchScratch& scratch,
-                DatabaseAnswer& answer) {
+bool AnswerFromDatabase(const AddressDatabase& db, const TypedAddress& typed, bool keepLot, MatchScratch& scratch,
+                        DatabaseAnswer& answer) {
+  const DatabaseReader* impl = AddressDatabaseSeam::Of(db);
+  if (!impl || typed.number.empty()) return false;
   const bool lot = typed.road.empty();
   if (lot && typed.locality.empty()) return false;
   Matcher matcher(*impl, typed, scratch);
@@ -197,17 +198,6 @@ bool ReadAnswer(const DatabaseReader* impl, const TypedAddress& typed, bool keep
   if (!samePostcode) answer.postcode.clear();
   if (lot && (keepLot || !sameStreet)) answer.street.clear();
   return true;
-}
-
-}  // namespace
-
-bool AnswerFromDatabase(const AddressDatabase& db, const TypedAddress& typed, bool keepLot, MatchScratch& scratch,
-                        DatabaseAnswer& answer) {
-  const DatabaseReader* impl = AddressDatabaseSeam::Of(db);
-  if (!impl || typed.number.empty()) return false;
-  const bool found = ReadAnswer(impl, typed, keepLot, scratch, answer);
-  // Checked after the reads, which are then known to be of the file opened.
-  return impl->Intact() && found;
 }
 
 }  // namespace jasokit::detail

@@ -66,16 +66,21 @@ void AskForBuilding(const AddressDatabase& db, const TypedAddress& typed, MatchS
 // Whether the data holds the building (or, for a lot address, the lot) and
 // then its parts. keepLot leaves a lot address's street to the rules. An
 // address without its region (regionRoman empty) is matched by the rest;
-// the data's region is then given. False, for good, once the file changed
-// under the reads.
+// the data's region is then given.
 bool AnswerFromDatabase(const AddressDatabase& db, const TypedAddress& typed, bool keepLot, MatchScratch& scratch,
                         DatabaseAnswer& answer);
 
-// Whether a read of db found its file cut short or written over (it then
-// answers nothing more): a flag, which AnswerFromDatabase sets.
+// Whether db's file was cut short or written over: a flag, set by the first
+// check that found it so.
 inline bool DatabaseChanged(const AddressDatabase& db) {
   const DatabaseReader* impl = AddressDatabaseSeam::Of(db);
   return impl && impl->changed.load(std::memory_order_relaxed);
+}
+// Whether every read of db so far was of the file opened (two cache lines,
+// no system call); false for good once the file changed.
+inline bool DatabaseIntact(const AddressDatabase& db) {
+  const DatabaseReader* impl = AddressDatabaseSeam::Of(db);
+  return !impl || impl->Intact();
 }
 
 }  // namespace jasokit::detail

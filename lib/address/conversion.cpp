@@ -426,13 +426,21 @@ void ConvertBytesInto(std::string_view text, const Options& options, bool privat
                       bool withFields, Result& result, Workspace& workspace) {
   result.warnings.clear();
   result.suggestions.clear();
-  if (!ConvertBytesKeepingFields(text, options, privateCodes, country, withFields, result, workspace)) {
-    result.fields.reset();
-  }
-  // The data answers nothing once its file changed: the rules did.
-  if (options.database && options.style == Style::Official && DatabaseChanged(*options.database)) {
+  bool fields = ConvertBytesKeepingFields(text, options, privateCodes, country, withFields, result, workspace);
+  if (options.database && options.style == Style::Official &&
+      (DatabaseChanged(*options.database) ||
+       // What may have come from the data is checked after it was read; a
+       // text romanized as it stands, with nothing to say, took nothing.
+       ((result.status == ConversionStatus::Address || !result.warnings.empty() || !result.suggestions.empty()) &&
+        !DatabaseIntact(*options.database)))) {
+    Options rules = options;
+    rules.database = nullptr;
+    result.warnings.clear();
+    result.suggestions.clear();
+    fields = ConvertBytesKeepingFields(text, rules, privateCodes, country, withFields, result, workspace);
     result.warnings.push_back({kDatabaseChangedWarning, kDatabaseChangedMessage});
   }
+  if (!fields) result.fields.reset();
 }
 
 Result ConvertBytes(std::string_view text, const Options& options, bool privateCodes, std::string_view country,
