@@ -125,6 +125,13 @@ struct JASOKIT_ADDRDB_HIDDEN AddressDatabase::Impl {
     if (!ok) changed.store(true, std::memory_order_relaxed);
     return ok;
   }
+  // Intact as far as the flags tell: a fault, or a change found before.
+  bool NoFault() const {
+    if (changed.load(std::memory_order_relaxed)) return false;
+    if (!(mapped.faulted && mapped.faulted->load(std::memory_order_relaxed))) return true;
+    changed.store(true, std::memory_order_relaxed);
+    return false;
+  }
   // Intact, and the file's size and time as they were (a system call).
   bool Unchanged() const {
     if (!Intact()) return false;
