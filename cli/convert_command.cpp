@@ -570,6 +570,10 @@ int RunConvert(const ParsedArgs& parsed, CliIo& io) {
   }
   if (meter) meter->Finish();
   reporter.Summarize();
+  if (s.options.database && addressDb.Check() != AddressDbStatus::Ok) {
+    io.Error(std::string("jasokit convert: warning: ") + AddressDbStatusMessage(AddressDbStatus::Changed) +
+             "; the lines converted since were written by the rules\n");
+  }
   return reporter.refused() ? kExitRefused : kExitOk;
 }
 

@@ -48,8 +48,8 @@ constexpr const char* kLookupHelp =
     "\n"
     "A query with no match is reported on standard error as \"찾지 못했습니다.\".\n"
     "\n"
-    "exit status: 0 every query matched, 1 no database could be opened or it\n"
-    "is damaged,\n"
+    "exit status: 0 every query matched, 1 no database could be opened, it\n"
+    "is damaged, or its file changed while open,\n"
     "2 usage error (also an empty query, or one longer than 1024 bytes),\n"
     "3 input/output error, 4 some query matched nothing\n";
 
@@ -80,6 +80,12 @@ class Lookup {
       return true;
     }
     const AddressLookupResult result = m_db.Lookup(query, m_limit);
+    if (result.status != AddressDbStatus::Ok) {
+      // Told once; the queries after it get no answers either.
+      if (!m_changed) m_io.Error(std::string("jasokit lookup: ") + AddressDbStatusMessage(result.status) + "\n");
+      m_changed = true;
+      return true;
+    }
     if (!result.note.empty()) m_io.Error("'" + Visible(query) + "': " + result.note + "\n");
     if (result.damaged) {
       m_damaged = true;
@@ -113,6 +119,7 @@ class Lookup {
   bool missed() const { return m_missed; }
   bool damaged() const { return m_damaged; }
   bool refused() const { return m_refused; }
+  bool changed() const { return m_changed; }
 
  private:
   CliIo& m_io;
@@ -122,6 +129,7 @@ class Lookup {
   bool m_missed = false;
   bool m_damaged = false;
   bool m_refused = false;
+  bool m_changed = false;
   std::string m_out;
 };
 
@@ -157,7 +165,7 @@ int RunLookup(const ParsedArgs& parsed, CliIo& io) {
   const bool read =
       ForEachInput(parsed.operands, io, "lookup", query, [&](const char*, std::size_t) { return lookup.Query(query); });
   if (!read) return kExitIo;
-  if (lookup.damaged()) return kExitTableError;
+  if (lookup.damaged() || lookup.changed()) return kExitTableError;
   if (lookup.refused()) return kExitUsage;
   return lookup.missed() ? kExitNotFound : kExitOk;
 }

@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "service/http_api.h"
 #include "service/http_server.h"
+#include "service/live_address_db.h"
 
 namespace jasokit::cli {
 
@@ -43,7 +44,9 @@ constexpr const char* kServeHelp =
     "  GET  /                                      a page for people\n"
     "Errors are {\"error\": MESSAGE, \"status\": N}. Request texts are never\n"
     "logged. SIGINT and SIGTERM end the service once the requests in flight\n"
-    "are answered.\n"
+    "are answered. A new address database renamed over the file in use is\n"
+    "loaded within a second (and on SIGHUP) without dropping a request; while\n"
+    "the file in use is changed in place, the answers that need it are 503.\n"
     "\n"
     "options:\n"
     "  --listen ADDR:PORT  where to listen (default: 127.0.0.1:8080; port 0:\n"
@@ -221,17 +224,19 @@ int RunServe(const ParsedArgs& parsed, CliIo& io) {
   ServerSettings settings;
   if (const int rc = ReadSettings(parsed, io, settings); rc != kExitOk) return rc;
   // Before any thread starts, so that every thread holds the signals back.
-  TerminationRequests termination;
+  TerminationRequests termination(true);
   std::optional<ZipDatabase> table;
   if (const int rc = LoadZipTable(parsed, io, table); rc != kExitOk) return rc;
   AddressDatabase addresses;
-  const AddressDbFound found = OpenAddressDb(parsed.Value(kOptAddrDb), "serve", io, addresses, true);
+  const std::string* named = parsed.Value(kOptAddrDb);
+  const AddressDbFound found = OpenAddressDb(named, "serve", io, addresses, true);
   if (found == AddressDbFound::kError) return kExitTableError;
   if (found == AddressDbFound::kNone) {
     io.Error("jasokit serve: warning: no address database; /v1/lookup answers 404\n");
   }
-  const HttpApi api(table ? &*table : nullptr, std::thread::hardware_concurrency(),
-                    found == AddressDbFound::kOpened ? &addresses : nullptr);
+  std::optional<LiveAddressDb> live;
+  if (found == AddressDbFound::kOpened) live.emplace(named ? *named : DefaultAddressDbPath(), std::move(addresses));
+  const HttpApi api(table ? &*table : nullptr, std::thread::hardware_concurrency(), live ? &*live : nullptr);
   HttpServer server(api, settings);
   std::string error;
   const int port = server.Bind(error);
@@ -243,7 +248,12 @@ int RunServe(const ParsedArgs& parsed, CliIo& io) {
   const bool v6 = settings.host.find(':') != std::string::npos;
   io.Error("jasokit serve: listening on http://" + (v6 ? "[" + settings.host + "]" : settings.host) + ":" +
            std::to_string(port) + "/\n");
-  termination.Serve([&] { server.Serve(); }, [&] { server.Stop(); });
+  // The database file is looked at each second, and on SIGHUP.
+  termination.Serve([&] { server.Serve(); }, [&] { server.Stop(); },
+                    [&](bool asked) {
+                      const std::string line = live ? live->Refresh(asked) : "";
+                      if (!line.empty()) io.Error(line);
+                    });
   return kExitOk;
 }
 

@@ -490,21 +490,35 @@ struct TerminationRequests::Held {
   sigset_t previous;
 };
 
-TerminationRequests::TerminationRequests() : m_held(std::make_unique<Held>()) {
+TerminationRequests::TerminationRequests(bool hangups) : m_held(std::make_unique<Held>()) {
   signal(SIGPIPE, SIG_IGN);
   sigemptyset(&m_held->signals);
   sigaddset(&m_held->signals, SIGINT);
   sigaddset(&m_held->signals, SIGTERM);
+  if (hangups) sigaddset(&m_held->signals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &m_held->signals, &m_held->previous);
 }
 
 TerminationRequests::~TerminationRequests() { pthread_sigmask(SIG_SETMASK, &m_held->previous, nullptr); }
 
 void TerminationRequests::Serve(const std::function<void()>& serve, const std::function<void()>& stop) {
-  // One thread takes the signals, so that stop runs as ordinary code.
+  Serve(serve, stop, nullptr);
+}
+
+void TerminationRequests::Serve(const std::function<void()>& serve, const std::function<void()>& stop,
+                                const std::function<void(bool)>& tick) {
+  // One thread takes the signals, so that stop and tick run as ordinary code.
   std::thread watcher([&] {
-    int number = 0;
-    sigwait(&m_held->signals, &number);
+    const timespec second{1, 0};
+    for (;;) {
+      const int number =
+          tick ? sigtimedwait(&m_held->signals, nullptr, &second) : sigwaitinfo(&m_held->signals, nullptr);
+      if (number == SIGHUP || (number < 0 && errno == EAGAIN)) {
+        if (tick) tick(number == SIGHUP);
+      } else if (number >= 0) {
+        break;
+      }
+    }
     stop();
   });
   serve();

@@ -158,10 +158,11 @@ std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd);
 // taken as ordinary events: from construction on they are held back from
 // this thread and the threads it starts, so that no handler runs amid a
 // server's work; destruction lets them through again. A write to a peer
-// that has gone is an error there, never the end of the program.
+// that has gone is an error there, never the end of the program. With
+// hangups, SIGHUP is held back too, as a request to load files again.
 class TerminationRequests {
  public:
-  TerminationRequests();
+  explicit TerminationRequests(bool hangups = false);
   ~TerminationRequests();
   TerminationRequests(const TerminationRequests&) = delete;
   TerminationRequests& operator=(const TerminationRequests&) = delete;
@@ -169,6 +170,10 @@ class TerminationRequests {
   // Runs serve; once a request to end comes, calls stop from another thread,
   // and serve must then return soon.
   void Serve(const std::function<void()>& serve, const std::function<void()>& stop);
+  // The same, and meanwhile tick(true) on each SIGHUP, tick(false) about
+  // once a second, on the thread that takes the signals.
+  void Serve(const std::function<void()>& serve, const std::function<void()>& stop,
+             const std::function<void(bool)>& tick);
 
  private:
   struct Held;

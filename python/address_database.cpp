@@ -32,6 +32,11 @@ std::unique_ptr<jasokit::AddressDatabase> OpenDb(py::object path) {
 py::list Lookup(const jasokit::AddressDatabase& db, const std::string& query, std::size_t limit) {
   if (limit == 0) throw py::value_error("limit must be 1 or more");
   const jasokit::AddressLookupResult result = db.Lookup(query, limit);
+  if (result.status != jasokit::AddressDbStatus::Ok) {
+    PyErr_SetString(PyExc_OSError,
+                    (std::string(jasokit::AddressDbStatusMessage(result.status)) + "; open it again").c_str());
+    throw py::error_already_set();
+  }
   py::list matches;
   for (const jasokit::AddressMatch& m : result.matches) {
     py::dict d;
@@ -51,6 +56,10 @@ py::list Lookup(const jasokit::AddressDatabase& db, const std::string& query, st
 }  // namespace
 
 void BindAddressDb(py::module_& m) {
+  // From import on, a database file cut short under the interpreter makes
+  // lookup raise instead of ending the process (SIGBUS); other faults go to
+  // the handler there was.
+  static const jasokit::AddressDbFaultGuard guard;
   py::class_<jasokit::AddressDatabase>(m, "AddressDB",
                                        "The address database built by 'jasokit addrdb build': Korea Post's\n"
                                        "per-building postcode data, mapped from its file.")
@@ -66,5 +75,9 @@ void BindAddressDb(py::module_& m) {
            "The ranked search of 'jasokit lookup': the buildings a query names (an\n"
            "address however typed, a road, a building's name or words, a dong, a\n"
            "postcode, the English...), at most limit, the best first; each a dict of\n"
-           "postcode, address, lot, english, building, old_postcode, score and matched.");
+           "postcode, address, lot, english, building, old_postcode, score and matched.\n"
+           "OSError once the file was cut short or written over in place since it\n"
+           "was opened (a file replaced by rename leaves this one as it was);\n"
+           "conversions with it then answer by the rules, with the warning\n"
+           "database-changed.");
 }

@@ -14,6 +14,7 @@
 #include "jasokit/version.h"
 #include "service/batch_pool.h"
 #include "service/batch_request.h"
+#include "service/live_address_db.h"
 
 namespace jasokit::cli {
 
@@ -28,6 +29,7 @@ enum HttpStatus : int {
   kBadRequest = 400,
   kNotFound = 404,
   kPayloadTooLarge = 413,
+  kUnavailable = 503,
 };
 
 const std::string* Param(const HttpQuery& query, const char* name) {
@@ -65,6 +67,12 @@ std::optional<HttpAnswer> RefuseNameOptions(const HttpQuery& query) {
     if (Param(query, key)) return ErrorAnswer(kBadRequest, "'" + std::string(key) + "' needs name=1");
   }
   return std::nullopt;
+}
+
+// An answer read from a database whose file changed under it is no answer.
+std::optional<HttpAnswer> RefuseChanged(const AddressDatabase* db) {
+  if (!db || db->Check() == AddressDbStatus::Ok) return std::nullopt;
+  return ErrorAnswer(kUnavailable, AddressDbStatusMessage(AddressDbStatus::Changed));
 }
 
 std::string AddressDbJson(const AddressDatabase* db) {
@@ -110,22 +118,22 @@ HttpAnswer ErrorAnswer(int status, std::string_view message) {
   return a;
 }
 
-HttpApi::HttpApi(const ZipDatabase* zip, std::size_t batchThreads, const AddressDatabase* addresses)
-    : m_zip(zip),
-      m_pool(std::make_unique<BatchPool>(std::max<std::size_t>(1, batchThreads))),
-      m_addresses(addresses),
-      m_addressesJson(AddressDbJson(addresses)) {}
+HttpApi::HttpApi(const ZipDatabase* zip, std::size_t batchThreads, const LiveAddressDb* addresses)
+    : m_zip(zip), m_pool(std::make_unique<BatchPool>(std::max<std::size_t>(1, batchThreads))), m_addresses(addresses) {}
 
 HttpApi::~HttpApi() = default;
 
-std::optional<HttpAnswer> HttpApi::ReadOptions(const std::string* style, const std::string* country,
-                                               Options& options) const {
+std::optional<HttpAnswer> HttpApi::ReadOptions(const std::string* style, const std::string* country, Options& options,
+                                               std::shared_ptr<const AddressDatabase>& held) const {
   if (style && !ParseStyle(*style, options.style)) {
     return ErrorAnswer(kBadRequest, "unknown style '" + *style + "' (classic or official)");
   }
   if (country) options.country = *country;
   // As convert --addrdb: buildings the database holds are written from it.
-  if (options.style == Style::Official) options.database = m_addresses;
+  if (options.style == Style::Official && m_addresses) {
+    held = m_addresses->Current();
+    options.database = held.get();
+  }
   return std::nullopt;
 }
 
@@ -133,9 +141,11 @@ HttpAnswer HttpApi::Convert(const HttpQuery& query) const {
   const std::string* text = Param(query, "text");
   if (!text) return ErrorAnswer(kBadRequest, "missing parameter 'text'");
   Options options;
-  if (auto error = ReadOptions(Param(query, "style"), Param(query, "country"), options)) return *error;
+  std::shared_ptr<const AddressDatabase> held;
+  if (auto error = ReadOptions(Param(query, "style"), Param(query, "country"), options, held)) return *error;
   HttpAnswer a;
   AppendConversion(*text, options, a.body);
+  if (auto error = RefuseChanged(held.get())) return *error;
   return a;
 }
 
@@ -143,8 +153,9 @@ HttpAnswer HttpApi::ConvertBatch(std::string_view body) const {
   BatchRequest request;
   if (auto error = ReadBatch(body, request)) return *error;
   Options options;
+  std::shared_ptr<const AddressDatabase> held;
   if (auto e = ReadOptions(request.style ? &*request.style : nullptr, request.country ? &*request.country : nullptr,
-                           options)) {
+                           options, held)) {
     return *e;
   }
   const BatchTexts& texts = request.texts;
@@ -155,6 +166,7 @@ HttpAnswer HttpApi::ConvertBatch(std::string_view body) const {
       AppendConversion(texts[i], options, a.body);
     }
     a.body += "]}";
+    if (auto error = RefuseChanged(held.get())) return *error;
     return a;
   }
   // The first part is written into the answer itself, which is reserved for
@@ -175,6 +187,7 @@ HttpAnswer HttpApi::ConvertBatch(std::string_view body) const {
   });
   for (std::size_t part = 1; part < parts; ++part) a.body += outs[part];
   a.body += "]}";
+  if (auto error = RefuseChanged(held.get())) return *error;
   return a;
 }
 
@@ -212,12 +225,14 @@ HttpAnswer HttpApi::ConvertCsv(const HttpQuery& query, std::string_view body) co
        {std::pair<const char*, bool*>{"header", &header}, {"in_place", &s.inPlace}, {"cp949", &cp949}}) {
     if (auto error = ReadFlag(query, key, *flag)) return *error;
   }
-  if (auto error = ReadOptions(Param(query, "style"), Param(query, "country"), s.options)) return *error;
+  std::shared_ptr<const AddressDatabase> held;
+  if (auto error = ReadOptions(Param(query, "style"), Param(query, "country"), s.options, held)) return *error;
   const std::string* columnName = nullptr;
   if (auto error = ReadCsvColumn(query, header, s, columnName)) return *error;
   s.codec = &TextCodec::For(cp949);
   CsvTextResult result;
   if (!ConvertCsvText(body, s, header, columnName, result)) return ErrorAnswer(kBadRequest, result.error);
+  if (auto error = RefuseChanged(held.get())) return *error;
   HttpAnswer a{200, std::move(result.out), cp949 ? "text/csv; charset=cp949" : "text/csv; charset=utf-8", {}};
   for (const Event& e : result.events) {
     if (e.note == Note::kInvalid && e.looksCp949) a.hint = "cp949";
@@ -233,7 +248,8 @@ HttpAnswer HttpApi::Romanize(const HttpQuery& query) const {
   if (names) return RomanizeName(*text, query);
   if (auto error = RefuseNameOptions(query)) return *error;
   Options options;
-  if (auto error = ReadOptions(Param(query, "style"), nullptr, options)) return *error;
+  std::shared_ptr<const AddressDatabase> held;
+  if (auto error = ReadOptions(Param(query, "style"), nullptr, options, held)) return *error;
   HttpAnswer a{200, "{\"output\":"};
   AppendJsonString(jasokit::Romanize(*text, options.style), a.body);
   a.body += '}';
@@ -308,15 +324,20 @@ HttpAnswer HttpApi::Lookup(const HttpQuery& query) const {
     if (limit == 0) return ErrorAnswer(kBadRequest, "parameter 'limit' must be a number from 1 on");
   }
   // No match is an answer too: 200 with no matches, as lookup --json writes.
+  const std::shared_ptr<const AddressDatabase> db = m_addresses->Current();
+  const AddressLookupResult found = db->Lookup(*q, limit);
+  if (found.status != AddressDbStatus::Ok) return ErrorAnswer(kUnavailable, AddressDbStatusMessage(found.status));
   HttpAnswer a;
-  AppendLookupJson(*q, m_addresses->Lookup(*q, limit), a.body);
+  AppendLookupJson(*q, found, a.body);
   return a;
 }
 
 HttpAnswer HttpApi::Health() const {
   HttpAnswer a{200, "{\"status\":\"ok\",\"version\":\"" JASOKIT_VERSION_STRING "\",\"zip_rows\":"};
   a.body += std::to_string(m_zip ? m_zip->size() : 0);
-  a.body += ",\"address_database\":" + m_addressesJson + "}";
+  const std::shared_ptr<const AddressDatabase> db = m_addresses ? m_addresses->Current() : nullptr;
+  if (auto error = RefuseChanged(db.get())) return *error;
+  a.body += ",\"address_database\":" + AddressDbJson(db.get()) + "}";
   return a;
 }
 

@@ -29,13 +29,14 @@ HttpAnswer ErrorAnswer(int status, std::string_view message);
 inline constexpr std::size_t kMaxBatchTexts = 10000;
 
 class BatchPool;
+class LiveAddressDb;
 
 class HttpApi {
  public:
   // zip: the loaded table, or nullptr; batchThreads: threads a large batch
   // is split over; addresses: the address database, or nullptr (then
   // /v1/lookup answers 404 and official conversions use the rules alone).
-  HttpApi(const ZipDatabase* zip, std::size_t batchThreads, const AddressDatabase* addresses = nullptr);
+  HttpApi(const ZipDatabase* zip, std::size_t batchThreads, const LiveAddressDb* addresses = nullptr);
   ~HttpApi();
 
   HttpAnswer Convert(const HttpQuery& query) const;
@@ -58,13 +59,13 @@ class HttpApi {
  private:
   HttpAnswer RomanizeName(const std::string& text, const HttpQuery& query) const;
   // The style and country asked for, with the database in the official
-  // style; or the error answer.
-  std::optional<HttpAnswer> ReadOptions(const std::string* style, const std::string* country, Options& options) const;
+  // style (held by held until the answer is written); or the error answer.
+  std::optional<HttpAnswer> ReadOptions(const std::string* style, const std::string* country, Options& options,
+                                        std::shared_ptr<const AddressDatabase>& held) const;
 
   const ZipDatabase* m_zip;
   std::unique_ptr<BatchPool> m_pool;
-  const AddressDatabase* m_addresses;
-  std::string m_addressesJson;  // for /healthz: the database's counts and sources, or null
+  const LiveAddressDb* m_addresses;
 };
 
 }  // namespace jasokit::cli

@@ -10,11 +10,17 @@
 #ifndef JASOKIT_NO_LIBZIP
 #include <zip.h>
 #endif
+#ifndef _WIN32
+#include <signal.h>
+#include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -679,6 +685,79 @@ TEST_F(AddrDbTest, LookupCommandWritesJsonAndTellsMisses) {
   EXPECT_NE(rules.out.find("\"source\":\"rules\""), std::string::npos) << rules.out;
   test::UnsetEnv("JASOKIT_ADDRDB");
 }
+
+#ifndef _WIN32  // a mapped file cannot be cut short there
+// Whatever happens to the file under an open database, no read crashes; a
+// file cut short or written over in place gives no answers from the data
+// (Changed, the rules with a warning), one replaced by rename stays sound.
+TEST_F(AddrDbTest, SurvivesItsFileCutShortOrWrittenOver) {
+  const AddressDbFaultGuard guard;
+  const std::string good = test::ReadBytes(Db());
+  FakeIo io;
+  ASSERT_EQ(Jasokit(io, {"addrdb", "build", m_dir.File("seoul.txt"), "-o", m_dir.File("seoul.db")}), 0) << io.err;
+  const std::string seoulOnly = test::ReadBytes(m_dir.File("seoul.db"));
+  const std::string path = Db();
+  struct Case {
+    const char* what;
+    std::function<void()> change;
+    AddressDbStatus status;
+  };
+  const Case cases[] = {
+      {"cut to nothing", [&] { ASSERT_EQ(::truncate(path.c_str(), 0), 0); }, AddressDbStatus::Changed},
+      {"cut after its header", [&] { ASSERT_EQ(::truncate(path.c_str(), 300), 0); }, AddressDbStatus::Changed},
+      {"written over", [&] { test::WriteBytes(path, seoulOnly); }, AddressDbStatus::Changed},
+      {"replaced by rename", [&] { ASSERT_EQ(std::rename(m_dir.File("seoul.db").c_str(), path.c_str()), 0); },
+       AddressDbStatus::Ok},
+  };
+  for (const Case& c : cases) {
+    test::WriteBytes(path, good);
+    AddressDatabase db;
+    ASSERT_EQ(db.Open(path), AddressDbStatus::Ok);
+    c.change();
+    const bool changed = c.status == AddressDbStatus::Changed;
+    const AddressLookupResult found = db.Lookup("테헤란로 152");
+    EXPECT_EQ(found.status, c.status) << c.what;
+    EXPECT_EQ(found.matches.empty(), changed) << c.what;
+    Options options;
+    options.style = Style::Official;
+    options.database = &db;
+    const Result r = Convert("서울 강남구 테헤란로 152", options);
+    EXPECT_EQ(r.output, changed ? "152 Teheran-ro, Gangnam-gu, Seoul, Republic of Korea"
+                                : "152 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea")
+        << c.what;
+    ASSERT_EQ(r.warnings.size(), changed ? 1u : 0u) << c.what;
+    if (changed) EXPECT_EQ(r.warnings[0].code, "database-changed");
+    EXPECT_EQ(db.Check(), c.status) << c.what;
+  }
+  // The file now in place opens as it is.
+  AddressDatabase db;
+  ASSERT_EQ(db.Open(path), AddressDbStatus::Ok);
+  EXPECT_FALSE(db.Lookup("테헤란로 152").matches.empty());
+}
+
+volatile sig_atomic_t g_faultsPassedOn = 0;
+
+void CountFault(int, siginfo_t*, void*) { g_faultsPassedOn = g_faultsPassedOn + 1; }
+
+// A fault that is no database's goes where it went before the guard, and
+// the guard's end puts the old handler back.
+TEST(AddressDbFaultGuardTest, PassesOtherFaultsOnAndPutsTheHandlerBack) {
+  struct sigaction counting {
+  }, before{}, after{};
+  counting.sa_sigaction = CountFault;
+  counting.sa_flags = SA_SIGINFO;
+  sigemptyset(&counting.sa_mask);
+  ASSERT_EQ(sigaction(SIGBUS, &counting, &before), 0);
+  {
+    const AddressDbFaultGuard outer;
+    const AddressDbFaultGuard inner;
+    raise(SIGBUS);
+  }
+  EXPECT_EQ(g_faultsPassedOn, 1);
+  sigaction(SIGBUS, &before, &after);
+  EXPECT_EQ(after.sa_sigaction, &CountFault);
+}
+#endif
 
 }  // namespace
 }  // namespace jasokit

@@ -24,6 +24,7 @@ enum class AddressDbStatus {
   OtherVersion,  // a database of a format version this build does not read
   Truncated,     // shorter than its header says
   Damaged,       // a checksum fails, or a section lies outside the file or has an impossible size
+  Changed,       // the file was cut short or written over while open
 };
 
 // What the user is told, in English, for a status other than Ok.
@@ -50,6 +51,8 @@ struct AddressLookupResult {
   // where one is required: the file is damaged, and what it would have
   // answered is missing from matches.
   bool damaged = false;
+  // Changed when the file changed under the lookup: then no matches.
+  AddressDbStatus status = AddressDbStatus::Ok;
 };
 
 // The counts and sources recorded when the database was built.
@@ -86,7 +89,8 @@ class JASOKIT_API AddressDatabase {
   // Reads the whole file against the checksums its header keeps (an open
   // checks the header alone): Ok, or Damaged with damagedSection, when
   // given, set to the name of the first section that differs from what was
-  // written. Tens of milliseconds for a national database.
+  // written; Changed when the file changed while it was read. Tens of
+  // milliseconds for a national database.
   AddressDbStatus Verify(std::string* damagedSection = nullptr) const;
 
   // A ranked search for what a user types (UTF-8): a road-name or lot-number
@@ -98,6 +102,13 @@ class JASOKIT_API AddressDatabase {
   AddressLookupResult Lookup(std::string_view query, std::size_t limit = kDefaultLimit) const;
 
   AddressDbInfo Info() const;
+
+  // Ok while the file is the one opened; Changed, for good, once it has been
+  // cut short or written over in place (answers read since then may be
+  // wrong: conversions fall back to the rules with the warning
+  // "database-changed"). A file replaced by rename leaves this one intact.
+  // Reads the file's attributes: a system call. Ok for OpenBytes.
+  AddressDbStatus Check() const;
 
  private:
   struct Impl;
@@ -113,6 +124,20 @@ JASOKIT_API long long AddressDbAgeDays(const AddressDbInfo& info, long long now)
 inline constexpr long long kAddressDbMaxAgeDays = 366;
 // That warning, in English, or "" for a database newer or of no known edition.
 JASOKIT_API std::string AddressDbAgeWarning(const AddressDbInfo& info, long long now);
+// A mapped file cut short under its reader makes the system end the process
+// on the next read of a page past the new end (SIGBUS). While a guard lives,
+// such a read of an open database's mapping reads zeros instead, and the
+// database reports Changed. Signals are the process's: the library never
+// takes this one unless a program asks, by holding a guard (guards nest). A
+// fault outside the databases goes to the handler there was before. A no-op
+// where a mapped file cannot be cut short (Windows).
+class JASOKIT_API AddressDbFaultGuard {
+ public:
+  AddressDbFaultGuard();
+  ~AddressDbFaultGuard();
+  AddressDbFaultGuard(const AddressDbFaultGuard&) = delete;
+  AddressDbFaultGuard& operator=(const AddressDbFaultGuard&) = delete;
+};
 
 // Where the programs look for the database when not told: the environment
 // variable JASOKIT_ADDRDB, else $XDG_DATA_HOME/jasokit/address.db, else

@@ -206,6 +206,8 @@ const char* AddressDbStatusMessage(AddressDbStatus status) {
       return "an address database of another format version; build it again with 'jasokit addrdb build'";
     case AddressDbStatus::Truncated: return "the address database is truncated; build it again";
     case AddressDbStatus::Damaged: return "the address database is damaged; build it again";
+    case AddressDbStatus::Changed:
+      return "the address database file was changed while open (replace it by renaming a new file over it)";
   }
   return "";
 }
@@ -229,6 +231,7 @@ AddressDbStatus AddressDatabase::OpenBytes(std::string_view bytes) {
 AddressDbStatus AddressDatabase::Verify(std::string* damagedSection) const {
   if (!m_impl) return AddressDbStatus::CannotOpen;
   const std::string_view section = FirstDamagedSection(m_impl->image);
+  if (!m_impl->Unchanged()) return AddressDbStatus::Changed;  // read while the file changed
   if (section.empty()) return AddressDbStatus::Ok;
   if (damagedSection) damagedSection->assign(section);
   return AddressDbStatus::Damaged;
@@ -241,8 +244,23 @@ AddressDbStatus AddressDatabase::Open(const std::string& path) {
   if (status != AddressDbStatus::Ok) return status;
   impl->image = std::string_view(impl->mapped.data, impl->mapped.size);
   status = CheckImage(impl->image, impl->sections);
-  if (status == AddressDbStatus::Ok) m_impl = std::move(impl);
+  if (status != AddressDbStatus::Ok) return status;
+  // The first bytes hold the file's size and the checksum of the header,
+  // which covers the table and so every section's checksum.
+  impl->header.assign(impl->mapped.data, kTableOffset);
+  std::size_t mark = impl->mapped.size - 1;
+  while (mark > 0 && impl->mapped.data[mark] == '\0') --mark;
+  impl->lastMark = mark;
+  impl->lastMarkByte = impl->mapped.data[mark];
+  // Cut short while being checked: what was read is not the file.
+  if (!impl->Unchanged()) return AddressDbStatus::Changed;
+  m_impl = std::move(impl);
   return status;
+}
+
+AddressDbStatus AddressDatabase::Check() const {
+  if (!m_impl || m_impl->Unchanged()) return AddressDbStatus::Ok;
+  return AddressDbStatus::Changed;
 }
 
 std::pair<std::size_t, std::size_t> AddressDatabase::Impl::RoadNameRange(std::string_view name) const {

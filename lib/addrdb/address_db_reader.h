@@ -1,6 +1,7 @@
 #pragma once
 // Checked access to an opened address database: every reference is tested
 // against its section before it is followed.
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -22,6 +23,12 @@ struct MappedBytes {
   const char* data = nullptr;
   std::size_t size = 0;
   std::function<void()> release;
+  // Set, from a signal handler, once a read of the mapping found the file
+  // cut short (see AddressDbFaultGuard); null where that cannot happen.
+  const std::atomic<bool>* faulted = nullptr;
+  // False once the file's size or modification time is no longer what it
+  // was when mapped; null where the file cannot change under the mapping.
+  std::function<bool()> unchanged;
 };
 
 // What a platform gives (system-posix.cpp, system-windows.cpp): path mapped
@@ -97,9 +104,43 @@ struct JASOKIT_ADDRDB_HIDDEN AddressDatabase::Impl {
   detail::addrdb::MappedBytes mapped;
   std::string_view image;  // the whole file
   std::string_view sections[detail::addrdb::kSectionCount];
+  // The header's first bytes as opened: a file written over in place shows
+  // another size or header checksum, which Intact notices cheaply.
+  std::string header;
+  // The file's last byte that is not zero: a file cut short anywhere before
+  // it reads it as zero (or faults), while one cut only in the zeros after
+  // it still reads what it held.
+  std::size_t lastMark = 0;
+  char lastMarkByte = 0;
+  mutable std::atomic<bool> changed{false};
 
   ~Impl() {
     if (mapped.release) mapped.release();
+  }
+
+  // Whether every read so far was of the file opened: no fault, the header
+  // and the last mark unchanged. Cheap enough for each conversion (two cache
+  // lines that stay hot); sticky once false.
+  bool Intact() const {
+    if (changed.load(std::memory_order_relaxed)) return false;
+    const bool ok = !(mapped.faulted && mapped.faulted->load(std::memory_order_relaxed)) &&
+                    (header.empty() || (std::memcmp(header.data(), mapped.data, header.size()) == 0 &&
+                                        mapped.data[lastMark] == lastMarkByte));
+    if (!ok) changed.store(true, std::memory_order_relaxed);
+    return ok;
+  }
+  // Intact as far as the flags tell: a fault, or a change found before.
+  bool NoFault() const {
+    if (changed.load(std::memory_order_relaxed)) return false;
+    if (!(mapped.faulted && mapped.faulted->load(std::memory_order_relaxed))) return true;
+    changed.store(true, std::memory_order_relaxed);
+    return false;
+  }
+  // Intact, and the file's size and time as they were (a system call).
+  bool Unchanged() const {
+    if (!Intact()) return false;
+    if (mapped.unchanged && !mapped.unchanged()) changed.store(true, std::memory_order_relaxed);
+    return !changed.load(std::memory_order_relaxed);
   }
 
   std::size_t Count(detail::addrdb::Section s) const {

@@ -994,6 +994,12 @@ AddressLookupResult AddressDatabase::Lookup(std::string_view typedQuery, std::si
     result.matches.push_back(std::move(m));
   }
   result.more = total - shown;
+  if (!m_impl->Unchanged()) {
+    result.matches.clear();
+    result.more = 0;
+    result.damaged = false;  // what looked damaged was the file changing
+    result.status = AddressDbStatus::Changed;
+  }
   return result;
 }
 

@@ -71,4 +71,28 @@ void AskForBuilding(const AddressDatabase& db, const TypedAddress& typed, MatchS
 bool AnswerFromDatabase(const AddressDatabase& db, const TypedAddress& typed, bool keepLot, MatchScratch& scratch,
                         DatabaseAnswer& answer);
 
+// Whether db's file was cut short or written over: a flag, set by the first
+// check that found it so.
+inline bool DatabaseChanged(const AddressDatabase& db) {
+  const DatabaseReader* impl = AddressDatabaseSeam::Of(db);
+  return impl && impl->changed.load(std::memory_order_relaxed);
+}
+// Whether the reads of db were of the file opened. A fault is seen at once;
+// the mapping's own bytes are compared on one call in kIntactEvery on a
+// thread, since a conversion's reads push their two cache lines out and
+// fetching them again costs more than the rest of the check (a tenth of a
+// conversion on a virtual machine).
+inline constexpr unsigned kIntactEvery = 64;
+inline bool DatabaseIntact(const AddressDatabase& db) {
+  const DatabaseReader* impl = AddressDatabaseSeam::Of(db);
+  if (!impl) return true;
+  thread_local unsigned countdown = 0;
+  if (countdown != 0) {
+    --countdown;
+    return impl->NoFault();
+  }
+  countdown = kIntactEvery - 1;
+  return impl->Intact();
+}
+
 }  // namespace jasokit::detail

@@ -9,6 +9,7 @@
 
 #include "address/address_converter.h"
 #include "address/address_doubt.h"
+#include "address/address_match.h"
 #include "address/official_address.h"
 #include "address/typed_form.h"
 #include "bytes8.h"
@@ -22,6 +23,10 @@ namespace detail {
 namespace {
 
 constexpr bool IsSingleByteSpace(unsigned char b) { return b == 0x20 || (b >= 0x09 && b <= 0x0D); }
+
+constexpr const char* kDatabaseChangedWarning = "database-changed";
+constexpr const char* kDatabaseChangedMessage =
+    "the address database file changed while open; the rules answered without it";
 
 std::string_view CutAtNul(std::string_view text) {
   const std::size_t nul = text.find('\0');
@@ -441,9 +446,21 @@ void ConvertBytesInto(std::string_view text, const Options& options, bool privat
                       bool withFields, Result& result, Workspace& workspace) {
   result.warnings.clear();
   result.suggestions.clear();
-  if (!ConvertBytesKeepingFields(text, options, privateCodes, country, withFields, result, workspace)) {
-    result.fields.reset();
+  bool fields = ConvertBytesKeepingFields(text, options, privateCodes, country, withFields, result, workspace);
+  if (options.database && options.style == Style::Official &&
+      (DatabaseChanged(*options.database) ||
+       // What may have come from the data is checked after it was read; a
+       // text romanized as it stands, with nothing to say, took nothing.
+       ((result.status == ConversionStatus::Address || !result.warnings.empty() || !result.suggestions.empty()) &&
+        !DatabaseIntact(*options.database)))) {
+    Options rules = options;
+    rules.database = nullptr;
+    result.warnings.clear();
+    result.suggestions.clear();
+    fields = ConvertBytesKeepingFields(text, rules, privateCodes, country, withFields, result, workspace);
+    result.warnings.push_back({kDatabaseChangedWarning, kDatabaseChangedMessage});
   }
+  if (!fields) result.fields.reset();
 }
 
 Result ConvertBytes(std::string_view text, const Options& options, bool privateCodes, std::string_view country,

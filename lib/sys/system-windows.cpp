@@ -66,6 +66,11 @@ std::string EnvironmentValue(const char* name) {
 
 namespace jasokit {
 
+// A file mapped here cannot be cut short (the system refuses while a view
+// exists), so there is nothing to guard.
+AddressDbFaultGuard::AddressDbFaultGuard() = default;
+AddressDbFaultGuard::~AddressDbFaultGuard() = default;
+
 // Per user and per machine, as Windows programs keep their data:
 // %LOCALAPPDATA%\jasokit\address.db.
 std::string UserAddressDbPath() {

@@ -97,3 +97,15 @@ def test_warnings_and_suggestions_come_through(db):
     unknown = jasokit.convert("서울 강남구 개포로17길 99999-1", style="official", db=db)
     assert [w["code"] for w in unknown.warnings] == ["unknown-building"]
     assert set(unknown.suggestions[0]) == {"address", "english", "postcode"}
+
+
+def test_a_database_cut_short_under_it_raises(cli, tmp_path):
+    path = tmp_path / "address.db"
+    path.write_bytes((pathlib.Path(cli).parent / "address-sample.db").read_bytes())
+    db = jasokit.AddressDB(str(path))
+    assert db.lookup("G-heim")
+    os.truncate(path, 100)
+    with pytest.raises(OSError, match="changed while open"):
+        db.lookup("G-heim")
+    result = jasokit.convert("서울 강남구 개포로17길 9-3", style="official", db=db)
+    assert (result.fields["source"], [w["code"] for w in result.warnings]) == ("rules", ["database-changed"])
