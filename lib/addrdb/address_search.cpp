@@ -62,7 +62,6 @@ constexpr std::size_t kMaxNames = 2048;
 constexpr std::size_t kMaxRoads = 512;
 constexpr std::size_t kMaxPrefixEntries = 4096;
 constexpr std::size_t kMaxSlipCandidates = 256;
-constexpr std::size_t kMaxDetailedRoads = 128;
 constexpr std::size_t kMaxPlaceChecks = 512;
 constexpr std::size_t kMaxSlipNames = 16;
 

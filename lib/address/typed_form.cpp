@@ -16,7 +16,7 @@ namespace {
 // Syllables the reader looks for.
 constexpr char16_t kSi = u'\uC2DC', kGun = u'\uAD70', kGu = u'\uAD6C', kEup = u'\uC74D', kMyeon = u'\uBA74';
 constexpr char16_t kDong = u'\uB3D9', kRi = u'\uB9AC', kGa = u'\uAC00', kRo = u'\uB85C', kGil = u'\uAE38';
-constexpr char16_t kSan = u'\uC0B0', kFloor = u'\uCE35', kHo = u'\uD638';
+constexpr char16_t kSan = u'\uC0B0', kFloor = u'\uCE35';
 constexpr std::u16string_view kBasement = u"\uC9C0\uD558";                   // 지하
 constexpr std::u16string_view kBeonji = u"\uBC88\uC9C0";                     // 번지
 constexpr std::u16string_view kBeonjiOf = u"\uBC88\uC9C0\uC758";             // 번지의
