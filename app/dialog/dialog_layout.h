@@ -35,6 +35,7 @@ inline constexpr int kAboutCommand = 0x0010;
 inline constexpr int kOfficialStyleCommand = 0x0020;
 inline constexpr int kNameModeCommand = 0x0030;
 inline constexpr int kCurrentPostcodeCommand = 0x0040;
+inline constexpr int kChooseAddressDbCommand = 0x0050;
 
 // Main window: 343 x 331 units, so a 600 x 497 pixel client area.
 inline constexpr UnitRect kMainDialogUnits{0, 0, 343, 331};

@@ -2,6 +2,7 @@
 // executable, the address database where the programs look for it, then
 // the main window until it closes.
 #include <string>
+#include <vector>
 
 #include "app/win32/main_window.h"
 #include "jasokit/address_db.h"
@@ -17,6 +18,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     win32::ShowMessageBox(nullptr, ZipLoadMessage(status));
     return 1;
   }
-  window.logic().openAddressDb({DefaultAddressDbPath(), platform::FileBeside(dir, "address.db")});
+  std::vector<std::string> databases{DefaultAddressDbPath(), platform::FileBeside(dir, "address.db")};
+  const std::string chosen = win32::ChosenAddressDbPath();
+  if (!chosen.empty()) databases.insert(databases.begin(), chosen);
+  window.logic().openAddressDb(databases);
   return window.run();
 }

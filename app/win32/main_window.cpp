@@ -1,5 +1,7 @@
 #include "app/win32/main_window.h"
 
+#include <commdlg.h>
+
 #include <algorithm>
 #include <cstring>
 #include <fstream>
@@ -26,6 +28,7 @@ constexpr UINT kAboutCommand = layout::kAboutCommand;
 constexpr UINT kOfficialStyleCommand = layout::kOfficialStyleCommand;
 constexpr UINT kNameModeCommand = layout::kNameModeCommand;
 constexpr UINT kCurrentPostcodeCommand = layout::kCurrentPostcodeCommand;
+constexpr UINT kChooseAddressDbCommand = layout::kChooseAddressDbCommand;
 
 constexpr COLORREF kFaceKeyColour = RGB(255, 255, 255);
 constexpr COLORREF kBannerText = RGB(0x44, 0x44, 0x44);
@@ -35,7 +38,9 @@ constexpr COLORREF kBannerText = RGB(0x44, 0x44, 0x44);
 constexpr const wchar_t* kChoiceSection = L"General";
 constexpr const wchar_t* kStyleKey = L"style";
 constexpr const wchar_t* kNameModeKey = L"names";
-constexpr const wchar_t* kZipSourceKey = L"zipsource";
+constexpr const wchar_t* kZipSourceKey = L"zipsource";  // "database", "" (off) or absent (not chosen yet)
+constexpr const wchar_t* kAddressDbKey = L"addressdb";  // the database file chosen with its item
+constexpr const wchar_t* kNotChosen = L"\x01";          // no real value begins with it
 
 std::wstring ChoicesFile() {
   wchar_t appData[MAX_PATH];
@@ -46,11 +51,11 @@ std::wstring ChoicesFile() {
   return folder + L"\\Jaso_Kit.ini";
 }
 
-std::wstring ReadChoice(const wchar_t* key) {
+std::wstring ReadChoice(const wchar_t* key, const wchar_t* absent = L"") {
   const std::wstring file = ChoicesFile();
-  if (file.empty()) return std::wstring();
-  wchar_t value[64] = L"";
-  GetPrivateProfileStringW(kChoiceSection, key, L"", value, 64, file.c_str());
+  if (file.empty()) return absent;
+  wchar_t value[MAX_PATH * 2] = L"";  // a database's path too
+  GetPrivateProfileStringW(kChoiceSection, key, absent, value, MAX_PATH * 2, file.c_str());
   return value;
 }
 
@@ -76,6 +81,7 @@ constexpr Placement kPlacements[] = {
     {IDC_COPY_OUTPUT, layout::kCopyOutputUnits},
     {IDC_COPY_QUERY, layout::kCopyQueryUnits},
     {IDC_RESET, layout::kResetUnits},
+    {IDC_ZIP_NOTE, layout::kZipNoteUnits},
 };
 
 struct BoxControl {
@@ -113,6 +119,21 @@ bool StartNetworking() {
   return true;
 }
 
+// The file dialog of the database item; "" when cancelled.
+std::string ChooseAddressDbFile(HWND owner) {
+  wchar_t path[MAX_PATH * 2] = L"";
+  const std::wstring title = platform::Widen(kChooseAddressDbText);
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = L"\uC8FC\uC18C \uB370\uC774\uD130\uBCA0\uC774\uC2A4 (*.db)\0*.db\0\uBAA8\uB4E0 \uD30C\uC77C (*.*)\0*.*\0";
+  dialog.lpstrFile = path;
+  dialog.nMaxFile = MAX_PATH * 2;
+  dialog.lpstrTitle = title.c_str();
+  dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  return GetOpenFileNameW(&dialog) ? platform::Narrow(path) : std::string();
+}
+
 INT_PTR CALLBACK AboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
   if (message == WM_INITDIALOG) return TRUE;
   if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
@@ -123,6 +144,8 @@ INT_PTR CALLBACK AboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
 }
 
 }  // namespace
+
+std::string ChosenAddressDbPath() { return platform::Narrow(ReadChoice(kAddressDbKey)); }
 
 std::wstring ApplicationTitle() {
   wchar_t path[MAX_PATH] = L"";
@@ -201,6 +224,10 @@ INT_PTR MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
     case WM_CTLCOLORSTATIC:
+      if (reinterpret_cast<HWND>(lParam) == item(IDC_ZIP_NOTE)) {  // on the background picture
+        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+      }
       if (reinterpret_cast<HWND>(lParam) != item(IDC_BANNER)) return FALSE;
       SetTextColor(reinterpret_cast<HDC>(wParam), kBannerText);
       SetBkColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
@@ -233,6 +260,8 @@ BOOL MainWindow::initDialog() {
   m_resetButton.setFaces(IDB_RESET, IDB_RESET, IDB_RESET_HOVER, kFaceKeyColour);
   m_logic.focusLost();  // no box has had the focus yet
   showBanner();
+  SetWindowTextW(item(IDC_ZIP_NOTE), platform::Widen(kSampleTableLabel).c_str());
+  ShowWindow(item(IDC_ZIP_NOTE), m_logic.zipDatabase().isSample() ? SW_SHOW : SW_HIDE);
   if (!StartNetworking()) {
     ShowMessageBox(m_dialog, "WSAStartup failed");
     return FALSE;  // no control gets the first focus
@@ -264,7 +293,10 @@ void MainWindow::loadChoices() {
   ParseStyle(platform::Narrow(ReadChoice(kStyleKey)), style);
   m_logic.setOfficialStyle(style == Style::Official);
   m_logic.setNameMode(ReadChoice(kNameModeKey) == L"true");
-  m_logic.setCurrentPostcode(ReadChoice(kZipSourceKey) == L"database");
+  // With a database the five-digit item starts checked unless the user once
+  // unchecked it.
+  const std::wstring source = ReadChoice(kZipSourceKey, kNotChosen);
+  m_logic.setCurrentPostcode(source == L"database" || source == kNotChosen);
 }
 
 void MainWindow::addSystemMenuItems() {
@@ -282,6 +314,24 @@ void MainWindow::addSystemMenuItems() {
   // Greyed without a database: the zip search can only use the table then.
   const UINT database = m_logic.addressDbOpen() ? checked(m_logic.currentPostcode()) : MF_GRAYED;
   AppendMenuW(menu, MF_STRING | database, kCurrentPostcodeCommand, platform::Widen(kCurrentPostcodeText).c_str());
+  AppendMenuW(menu, MF_STRING, kChooseAddressDbCommand, platform::Widen(kChooseAddressDbText).c_str());
+}
+
+void MainWindow::chooseAddressDb() {
+  const std::string path = ChooseAddressDbFile(m_dialog);
+  if (path.empty()) return;
+  AddressDatabase probe;
+  const AddressDbStatus status = probe.Open(path);
+  if (status != AddressDbStatus::Ok) {
+    showMessage(path + ": " + AddressDbStatusMessage(status));
+    return;
+  }
+  WriteChoice(kAddressDbKey, platform::Widen(path).c_str());
+  m_logic.openAddressDb({path});
+  loadChoices();
+  HMENU menu = GetSystemMenu(m_dialog, FALSE);
+  EnableMenuItem(menu, kCurrentPostcodeCommand, MF_BYCOMMAND | MF_ENABLED);
+  CheckMenuItem(menu, kCurrentPostcodeCommand, MF_BYCOMMAND | (m_logic.currentPostcode() ? MF_CHECKED : MF_UNCHECKED));
 }
 
 bool MainWindow::onSysCommand(WPARAM command) {
@@ -302,6 +352,7 @@ bool MainWindow::onSysCommand(WPARAM command) {
       WriteChoice(kNameModeKey, m_logic.nameMode() ? L"true" : L"false");
       check(kNameModeCommand, m_logic.nameMode());
       return true;
+    case kChooseAddressDbCommand: chooseAddressDb(); return true;
     case kCurrentPostcodeCommand:
       if (!m_logic.addressDbOpen()) return true;
       m_logic.setCurrentPostcode(!m_logic.currentPostcode());

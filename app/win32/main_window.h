@@ -38,6 +38,7 @@ class MainWindow : private DialogView {
   void addSystemMenuItems();
   void loadChoices();
   bool onSysCommand(WPARAM command);
+  void chooseAddressDb();
   void onCommand(WORD id, WORD code);
   void showBanner();
   HWND item(int id) const { return GetDlgItem(m_dialog, id); }
@@ -61,6 +62,8 @@ class MainWindow : private DialogView {
   DialogLogic m_logic{*this};
 };
 
+// The database file chosen with the window's item, "" if none.
+std::string ChosenAddressDbPath();
 // The caption of every message box: the executable's name without its
 // extension.
 std::wstring ApplicationTitle();

@@ -9,6 +9,8 @@
 //   window-driver copy ID              clicks the Copy button ID; prints the clipboard's text
 //   window-driver hover ID             moves the pointer onto button ID (for the screenshot)
 //   window-driver syscommand N         a system-menu command (decimal), as if chosen
+//   window-driver note                 the note under the list, if it is shown
+//   window-driver choosedb PATH        the database item: PATH typed into its file dialog
 //   window-driver about                opens the About box, prints its caption, closes it
 //   window-driver close                Esc in the input box
 // Texts are UTF-8 (arguments as UTF-16 from the command line); the exit
@@ -31,6 +33,9 @@ constexpr int kZipList = 1003;
 constexpr int kInput = 1005;
 constexpr int kOutput = 1006;
 constexpr int kZipQuery = 1007;
+constexpr int kZipNote = 1012;
+constexpr WPARAM kChooseAddressDb = 0x0050;
+constexpr const wchar_t* kChooseAddressDbCaption = L"주소 데이터베이스 파일 선택…";
 
 void Print(const std::wstring& text) {
   const std::string utf8 = jasokit::platform::Narrow(text);
@@ -107,6 +112,23 @@ int About(HWND dialog) {
   return IsWindow(about) ? 1 : 0;
 }
 
+// Chooses PATH in the database item's file dialog: its file name box (the
+// old or the Explorer style, whichever there is), then Open.
+int ChooseDb(HWND dialog, const wchar_t* path) {
+  PostMessageW(dialog, WM_SYSCOMMAND, kChooseAddressDb, 0);
+  HWND chooser = nullptr;
+  for (int i = 0; i < 100 && !chooser; ++i, Sleep(50)) chooser = FindWindowW(nullptr, kChooseAddressDbCaption);
+  if (!chooser) return 1;
+  Sleep(200);  // its controls are made after the window
+  for (int id : {0x47C /* cmb13 */, 0x480 /* edt1 */}) {
+    if (HWND box = GetDlgItem(chooser, id)) SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
+  }
+  PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+  for (int i = 0; i < 100 && IsWindow(chooser); ++i) Sleep(50);
+  Sync(dialog);
+  return IsWindow(chooser) ? 1 : 0;
+}
+
 std::wstring ClipboardText() {
   std::wstring text = L"(no text)";
   for (int i = 0; i < 20 && !OpenClipboard(nullptr); ++i) Sleep(50);
@@ -148,6 +170,11 @@ int Run(HWND dialog, const std::wstring& command, const wchar_t* argument) {
   } else if (command == L"syscommand" && argument) {
     PostMessageW(dialog, WM_SYSCOMMAND, static_cast<WPARAM>(_wtoi(argument)), 0);
     Sync(dialog);
+  } else if (command == L"note") {
+    HWND note = GetDlgItem(dialog, kZipNote);
+    Print(note && IsWindowVisible(note) ? Text(note) : L"");
+  } else if (command == L"choosedb" && argument) {
+    return ChooseDb(dialog, argument);
   } else if (command == L"about") {
     return About(dialog);
   } else if (command == L"close") {
@@ -156,7 +183,8 @@ int Run(HWND dialog, const std::wstring& command, const wchar_t* argument) {
     PostMessageW(input, WM_KEYUP, VK_ESCAPE, 0xC0010001);
   } else {
     std::fputs(
-        "usage: window-driver caption|convert TEXT|search TEXT|choose N|copy ID|hover ID|syscommand N|about|close\n",
+        "usage: window-driver caption|convert TEXT|search TEXT|choose N|copy ID|hover ID|syscommand N|note|choosedb PATH|"
+        "about|close\n",
         stderr);
     return 2;
   }

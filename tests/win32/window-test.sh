@@ -112,6 +112,16 @@ chosen=$(drive choose 0)
 check "choose puts the address in" "서울 강남구 역삼동" "$(printf '%s\n' "$chosen" | sed -n 1p)"
 check "choose converts it" "Yeoksam-dong Gangnam-gu Seoul S.KOREA " "$(printf '%s\n' "$chosen" | sed -n 2p)"
 
+check "sample note" "견본 우편번호표: 우편번호는 가상입니다 (sample)" "$(drive note)"
+
+# The database item: a file chosen in its dialog is opened, and the search
+# then lists the data's five-digit rows (the item starts checked).
+if [ -f "$build/cli/address-sample.db" ]; then
+  cp "$build/cli/address-sample.db" "$work/chosen.db"
+  drive choosedb "$(winepath -w "$work/chosen.db" 2>/dev/null)" >/dev/null
+  check "chosen database searched" "06303 서울특별시 강남구 개포로17길 9-3 (G-heim)" "$(drive search G-heim | sed -n 1p)"
+fi
+
 check "about box" "Jaso_Kit 정보" "$(drive about)"
 drive syscommand 32 >/dev/null  # the official style item of the system menu
 check "official style" "123-45 Yeoksam-dong, Gangnam-gu, Seoul, Republic of Korea" \
