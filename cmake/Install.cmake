@@ -1,6 +1,6 @@
 # Installation and the Debian packages:
 #   jasokit      the programs, the zip code table, the offline banner page and
-#                the shared library libjasokit.so.2;
+#                the shared library libjasokit.so.3;
 #   jasokit-dev  headers, libjasokit.a, the libjasokit.so link, and the files
 #                for find_package(jasokit) and pkg-config;
 #   python3-jasokit  the Python module, which reads the table of jasokit.
@@ -147,7 +147,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME jasokit)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "fonts-nanum")
-# A shlibs file and the ldconfig trigger for libjasokit.so.2.
+# A shlibs file and the ldconfig trigger for libjasokit.so.3.
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME jasokit-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)

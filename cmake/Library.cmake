@@ -1,10 +1,11 @@
 # The text library: compiled once, then packed as libjasokit.a (which the
 # programs, tests and the Python module link) and libjasokit.so (which only
 # exports the public API of include/jasokit).
-# The ABI's own number, the shared library's SONAME (libjasokit.so.2): it
+# The ABI's own number, the shared library's SONAME (libjasokit.so.3): it
 # changes when a program built against the library would break, whatever the
-# product's version.
-set(JASOKIT_SOVERSION 2)
+# product's version. 3: Result, AddressFields and AddressMatch grew (warnings,
+# suggestions, the old postcode, the search's score).
+set(JASOKIT_SOVERSION 3)
 
 configure_file("${PROJECT_SOURCE_DIR}/include/jasokit/version.h.in"
                "${PROJECT_BINARY_DIR}/include/jasokit/version.h" @ONLY)

@@ -32,8 +32,8 @@ check() {
 }
 check "find_package, shared" "$work/build/convert-shared"
 check "find_package, static" "$work/build/convert-static"
-grep -q "libjasokit.so.2 => $work/prefix" <<< "$(ldd "$work/build/convert-shared")" \
-  || { echo "consumer: the shared program does not use the installed libjasokit.so.2" >&2; exit 1; }
+grep -q "libjasokit.so.3 => $work/prefix" <<< "$(ldd "$work/build/convert-shared")" \
+  || { echo "consumer: the shared program does not use the installed libjasokit.so.3" >&2; exit 1; }
 
 pc="$work/prefix/lib/pkgconfig"
 c++ -std=c++17 "$here/tests/consumer/main.cpp" -o "$work/convert-pc" \

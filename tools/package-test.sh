@@ -40,7 +40,7 @@ trap 'rm -rf "$work"; apt-get purge -y "${packages[@]}" > /dev/null' EXIT
 c++ -std=c++17 "$here/tests/consumer/main.cpp" -o "$work/consumer" $(pkg-config --cflags --libs jasokit)
 out=$(cd / && "$work/consumer" "서울 관악구 신림동 739" | sed -n 2p)
 [[ "$out" == "739 Sillim-dong, Gwanak-gu, Seoul, Republic of Korea" ]] || { echo "unexpected consumer output: $out" >&2; exit 1; }
-grep -qE "libjasokit.so.2 => (/usr)?/lib/" <<< "$(ldd "$work/consumer")" || { echo "the consumer does not use /usr/lib/libjasokit.so.2" >&2; exit 1; }
+grep -qE "libjasokit.so.3 => (/usr)?/lib/" <<< "$(ldd "$work/consumer")" || { echo "the consumer does not use /usr/lib/libjasokit.so.3" >&2; exit 1; }
 checked+="; a program builds against jasokit-dev and runs"
 
 # The system interpreter imports the installed module, not a build tree's.

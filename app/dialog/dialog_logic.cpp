@@ -6,27 +6,25 @@
 #include <utility>
 
 #include "jasokit/convert.h"
-#include "jasokit/cp949.h"
 #include "jasokit/name.h"
 
 namespace jasokit {
-
-namespace {
-
-// The zip code table is CP949; everything the window holds is UTF-8.
-std::string Utf8FromCp949(std::string_view cp949) {
-  std::string utf8;
-  Cp949ToUtf8(cp949, utf8);
-  return utf8;
-}
-
-}  // namespace
 
 bool DialogLogic::openAddressDb(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
     if (!path.empty() && m_addressDb.Open(path) == AddressDbStatus::Ok) return true;
   }
   return false;
+}
+
+bool DialogLogic::chooseAddressDb(const std::string& path) {
+  AddressDatabase probe;
+  const AddressDbStatus status = probe.Open(path);
+  if (status != AddressDbStatus::Ok) {
+    m_view.showMessage(path + ": " + AddressDbStatusMessage(status));
+    return false;
+  }
+  return openAddressDb({path});
 }
 
 void DialogLogic::dispatchEnter() {
@@ -94,14 +92,11 @@ void DialogLogic::runZipSearch() {
 }
 
 std::vector<DialogLogic::Line> DialogLogic::tableLines() const {
-  // A name with a character the table cannot hold is in no row; its lossy
-  // CP949 form ('?' for the character) must not be looked up instead.
-  std::string query;
+  // In the byte order of the table's CP949 lines, so by zip code first; a
+  // name the table cannot hold finds nothing.
   std::vector<Line> lines;
-  if (!Utf8ToCp949(m_zipQuery, query)) return lines;
-  // Ascending byte order of the CP949 lines, so by zip code first.
-  for (const std::string& line : FormatSearchLines(m_zipDatabase, query)) {
-    lines.push_back({Utf8FromCp949(line), Utf8FromCp949(ListLineToAddress(line)), false});
+  for (const std::string& line : FormatSearchLinesUtf8(m_zipDatabase, m_zipQuery)) {
+    lines.push_back({line, ListLineToAddressUtf8(line), false});
   }
   return lines;
 }

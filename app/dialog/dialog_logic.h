@@ -63,6 +63,9 @@ class DialogLogic {
   const ZipDatabase& zipDatabase() const { return m_zipDatabase; }
   // Opens the first of paths that is a database; false if none is.
   bool openAddressDb(const std::vector<std::string>& paths);
+  // A file the user chose as the database: opened if it is one; otherwise a
+  // message says why, and the database open before stays.
+  bool chooseAddressDb(const std::string& path);
   bool addressDbOpen() const { return m_addressDb.isOpen(); }
 
   // Focus notifications of the three boxes.

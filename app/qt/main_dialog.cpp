@@ -375,15 +375,9 @@ void MainDialog::useAddressDb(bool open) {
 
 void MainDialog::chooseAddressDb() {
   const std::string path = m_chooseAddressDbFile(this);
-  if (path.empty()) return;
-  AddressDatabase probe;
-  const AddressDbStatus status = probe.Open(path);
-  if (status != AddressDbStatus::Ok) {
-    showMessage(path + ": " + AddressDbStatusMessage(status));
-    return;
-  }
+  if (path.empty() || !m_logic.chooseAddressDb(path)) return;
   SaveText(kAddressDbKey, QString::fromStdString(path));
-  useAddressDb(m_logic.openAddressDb({path}));
+  useAddressDb(true);
 }
 
 void MainDialog::onListSelect() {

@@ -319,15 +319,8 @@ void MainWindow::addSystemMenuItems() {
 
 void MainWindow::chooseAddressDb() {
   const std::string path = ChooseAddressDbFile(m_dialog);
-  if (path.empty()) return;
-  AddressDatabase probe;
-  const AddressDbStatus status = probe.Open(path);
-  if (status != AddressDbStatus::Ok) {
-    showMessage(path + ": " + AddressDbStatusMessage(status));
-    return;
-  }
+  if (path.empty() || !m_logic.chooseAddressDb(path)) return;
   WriteChoice(kAddressDbKey, platform::Widen(path).c_str());
-  m_logic.openAddressDb({path});
   loadChoices();
   HMENU menu = GetSystemMenu(m_dialog, FALSE);
   EnableMenuItem(menu, kCurrentPostcodeCommand, MF_BYCOMMAND | MF_ENABLED);

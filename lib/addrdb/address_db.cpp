@@ -6,6 +6,7 @@
 
 #include "addrdb/address_db_reader.h"
 #include "addrdb/crc32c.h"
+#include "addrdb/sorted_index.h"
 #include "jasokit/cp949.h"
 #include "tables/official_tables.h"
 
@@ -272,14 +273,7 @@ std::pair<std::size_t, std::size_t> AddressDatabase::Impl::RoadNameRange(std::st
     const auto e = *Record<RoadNameEntry>(kRoadNames, k);
     return std::make_tuple(e.head, e.tail, e.hash);
   };
-  std::size_t lo = 0, hi = n;
-  while (lo < hi) {
-    const std::size_t mid = lo + (hi - lo) / 2;
-    if (keyAt(mid) < want)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
+  const std::size_t lo = FirstNotBefore(0, n, [&](std::size_t k) { return keyAt(k) < want; });
   std::size_t end = lo;
   while (end < n && keyAt(end) == want) ++end;
   return {lo, end};
@@ -353,13 +347,7 @@ bool AddressDatabase::Impl::RowsOfRoad(const RoadRecord& road, const Number* num
     const RowRecord r = *Row(i);
     return RowKey(r.flags & kBasement, r.main, r.sub);
   };
-  while (lo < hi) {
-    const std::size_t mid = lo + (hi - lo) / 2;
-    if (keyAt(mid) < want)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
+  lo = FirstNotBefore(lo, hi, [&](std::size_t i) { return keyAt(i) < want; });
   for (std::size_t i = lo; i < end && keyAt(i) == want; ++i) {
     const RowRecord r = *Row(i);
     if (r.main == number->main && r.sub == number->sub && ((r.flags & kBasement) != 0) == number->marked) {
@@ -402,14 +390,7 @@ void AddressDatabase::Impl::RowsAtLot(std::string_view locality, const Number& l
                            row->flags & kMountain ? 1 : 0);
   };
   const auto want = std::make_tuple(locality, lot.main, lot.sub, lot.marked ? 1 : 0);
-  std::size_t lo = 0, hi = n;
-  while (lo < hi) {
-    const std::size_t mid = lo + (hi - lo) / 2;
-    if (key(mid) < want)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
+  const std::size_t lo = FirstNotBefore(0, n, [&](std::size_t k) { return key(k) < want; });
   for (std::size_t k = lo; k < n && key(k) == want; ++k) out.push_back(IndexAt(kLots, k));
 }
 

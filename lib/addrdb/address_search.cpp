@@ -28,6 +28,7 @@
 #include "addrdb/address_db_reader.h"
 #include "addrdb/hangul_keys.h"
 #include "addrdb/search_index.h"
+#include "addrdb/sorted_index.h"
 #include "address/typed_form.h"
 
 namespace jasokit {
@@ -358,14 +359,7 @@ void Search::Codes(Section index, std::uint32_t RowRecord::*field, std::uint32_t
     damaged = damaged || !row;
     return row ? (*row).*field : 0;
   };
-  std::size_t lo = 0, hi = n;
-  while (lo < hi) {
-    const std::size_t mid = lo + (hi - lo) / 2;
-    if (at(mid) < code)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
+  const std::size_t lo = FirstNotBefore(0, n, [&](std::size_t k) { return at(k) < code; });
   Places none(m_db, {}, false);
   for (std::size_t k = lo; k < n && at(k) == code; ++k) Add(m_db.IndexAt(index, k), kScoreExact, kind, none);
 }
@@ -459,14 +453,7 @@ void Search::RoadsStarting(std::string_view prefix, std::vector<RoadReading>& ou
     const auto e = *m_db.Record<RoadNameEntry>(kRoadNames, k);
     return std::uint64_t{e.head} << 32 | e.tail;
   };
-  std::size_t lo = 0, hi = n;
-  while (lo < hi) {
-    const std::size_t mid = lo + (hi - lo) / 2;
-    if (keyAt(mid) < want)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
+  const std::size_t lo = FirstNotBefore(0, n, [&](std::size_t k) { return keyAt(k) < want; });
   std::vector<std::string_view> names;
   for (std::size_t k = lo; k < n && k - lo < kMaxPrefixEntries && (keyAt(k) & mask) == (want & mask); ++k) {
     const auto road = m_db.Road(m_db.Record<RoadNameEntry>(kRoadNames, k)->road);
@@ -543,15 +530,10 @@ void Search::SameRoad(const RoadRecord& road, const std::vector<std::uint32_t>& 
   if (first >= end) return;
   // Where the number would be: the rows on either side of it, nearest first.
   const std::uint32_t want = RowKey(number.marked, number.main, number.sub);
-  std::size_t lo = first, hi = end;
-  while (lo < hi) {
-    const std::size_t mid = lo + (hi - lo) / 2;
-    const RowRecord r = *m_db.Row(mid);
-    if (RowKey(r.flags & kBasement, r.main, r.sub) < want)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
+  const std::size_t lo = FirstNotBefore(first, end, [&](std::size_t k) {
+    const RowRecord r = *m_db.Row(k);
+    return RowKey(r.flags & kBasement, r.main, r.sub) < want;
+  });
   std::size_t after = lo, before = lo;
   std::size_t added = 0;
   const std::size_t others = end - first - exact.size();
@@ -650,24 +632,8 @@ std::pair<std::size_t, std::size_t> Search::LotRange(std::string_view locality, 
     return std::make_pair(m_db.Str(row->ri != 0 ? row->ri : row->dong), main ? row->lotMain : 0u);
   };
   const auto want = std::make_pair(locality, main ? *main : 0u);
-  std::size_t lo = 0, hi = n;
-  while (lo < hi) {
-    const std::size_t mid = lo + (hi - lo) / 2;
-    if (key(mid) < want)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
-  std::size_t first = lo;
-  hi = n;
-  while (lo < hi) {
-    const std::size_t mid = lo + (hi - lo) / 2;
-    if (key(mid) <= want)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
-  return {first, lo};
+  const std::size_t first = FirstNotBefore(0, n, [&](std::size_t k) { return key(k) < want; });
+  return {first, FirstNotBefore(first, n, [&](std::size_t k) { return key(k) <= want; })};
 }
 
 // Adds the rows of lots index entries [first, last): every one while the

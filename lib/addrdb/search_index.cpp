@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "addrdb/hangul_keys.h"
+#include "addrdb/sorted_index.h"
 
 namespace jasokit::detail::addrdb {
 
@@ -99,14 +100,7 @@ KeyEntry KeyAt(std::string_view section, std::size_t k) {
 
 std::pair<std::size_t, std::size_t> KeyRange(std::string_view section, std::uint32_t key) {
   const std::size_t n = section.size() / sizeof(KeyEntry);
-  std::size_t lo = 0, hi = n;
-  while (lo < hi) {
-    const std::size_t mid = lo + (hi - lo) / 2;
-    if (KeyAt(section, mid).key < key)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
+  const std::size_t lo = FirstNotBefore(0, n, [&](std::size_t k) { return KeyAt(section, k).key < key; });
   std::size_t end = lo;
   while (end < n && KeyAt(section, end).key == key) ++end;
   return {lo, end};

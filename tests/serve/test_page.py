@@ -13,6 +13,7 @@ webdriver = pytest.importorskip("selenium.webdriver")
 if not (shutil.which("chromium") and shutil.which("chromedriver")):
     pytest.skip("chromium and chromedriver are not installed", allow_module_level=True)
 
+from selenium.common.exceptions import StaleElementReferenceException  # noqa: E402
 from selenium.webdriver.chrome.service import Service  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
 from selenium.webdriver.common.keys import Keys  # noqa: E402
@@ -50,6 +51,12 @@ def wait_for(driver, condition, seconds=10):
 
 
 def text_of(driver, element_id):
+    # The page may replace the element between finding it and reading it.
+    for _ in range(20):
+        try:
+            return driver.find_element(By.ID, element_id).text
+        except StaleElementReferenceException:
+            time.sleep(0.05)
     return driver.find_element(By.ID, element_id).text
 
 
