@@ -88,8 +88,9 @@ constexpr std::size_t kRefusalQueue = 64;
 // connection is closed after the answer.
 constexpr std::uint64_t kMaxDroppedBytes = 16 << 20;
 // A larger answer is handed to the library in pieces of this size, so that
-// the watchdog sees how fast it leaves.
-constexpr std::size_t kPieceBytes = 64 * 1024;
+// the watchdog sees how fast it leaves. Pieces of 64 KiB cost a batch of
+// 10,000 addresses (2.5 MB of answer) a fifth of its rate in copies and sends.
+constexpr std::size_t kPieceBytes = 256 * 1024;
 // The socket's send buffer under a large answer (the kernel doubles it):
 // some 4 ms of a gigabit link.
 constexpr int kAnswerSocketBuffer = 256 * 1024;
