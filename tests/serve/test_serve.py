@@ -251,6 +251,14 @@ ERRORS = [
 ]
 
 
+def test_the_longest_uri_with_headers_is_answered_by_the_service(server):
+    # The connection's memory holds a URI at the bound and a head of headers
+    # with it; what does not fit would be refused by the library without JSON.
+    headers = {"X-Pad%d" % i: "p" * 7000 for i in range(8)}
+    status, _, answer = request(server.port, "GET", "/v1/convert?text=" + "a" * 65400, None, headers)
+    assert (status, json.loads(answer)["status"]) == (200, "TooLong")
+
+
 @pytest.mark.parametrize("method,path,body,content_type,status,message", ERRORS, ids=range(len(ERRORS)))
 def test_errors(server, method, path, body, content_type, status, message):
     headers = {"Content-Type": content_type} if content_type else {}
