@@ -335,6 +335,7 @@ HttpAnswer HttpApi::Lookup(const HttpQuery& query) const {
 HttpAnswer HttpApi::Health() const {
   HttpAnswer a{200, "{\"status\":\"ok\",\"version\":\"" JASOKIT_VERSION_STRING "\",\"zip_rows\":"};
   a.body += std::to_string(m_zip ? m_zip->size() : 0);
+  a.body += m_zip && m_zip->isSample() ? ",\"zip_sample\":true" : ",\"zip_sample\":false";
   const std::shared_ptr<const AddressDatabase> db = m_addresses ? m_addresses->Current() : nullptr;
   if (auto error = RefuseChanged(db.get())) return *error;
   a.body += ",\"address_database\":" + AddressDbJson(db.get()) + "}";

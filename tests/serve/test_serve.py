@@ -213,7 +213,7 @@ def test_romanize_names_equal_the_command_line(cli, server, params, options):
 def test_health_page_and_headers(server):
     status, headers, answer = request(server.port, "GET", "/healthz")
     health = json.loads(answer)
-    assert status == 200 and health["status"] == "ok" and health["zip_rows"] > 0
+    assert status == 200 and health["status"] == "ok" and health["zip_rows"] > 0 and health["zip_sample"] is True
     assert headers["X-Content-Type-Options"] == "nosniff"
     assert not any(h.lower().startswith("access-control") for h in headers)
     status, headers, page = request(server.port, "GET", "/")
