@@ -253,10 +253,11 @@ int Verify(const std::string& path, CliIo& io) {
 
 enum AddrDbOption : std::size_t { kOptOutput, kOptInstall, kOptEdition };
 constexpr OptionRule kAddrDbOptions[] = {
-    {"--output", "-o", "a FILE"},
-    {"--install", nullptr, nullptr},
-    {"--edition", nullptr, "a DATE"},
+    {kOptOutput, "--output", "-o", "a FILE"},
+    {kOptInstall, "--install", nullptr, nullptr},
+    {kOptEdition, "--edition", nullptr, "a DATE"},
 };
+static_assert(InIdOrder(kAddrDbOptions));
 
 // YYYY-MM-DD of a real month and day.
 bool IsDate(const std::string& text) {

@@ -128,22 +128,23 @@ enum ConvertOption : std::size_t {
   kOptKeepLot,
 };
 constexpr OptionRule kConvertOptions[] = {
-    {"--style", nullptr, "a STYLE (classic or official)"},
-    {"--country", nullptr, "a TEXT"},
-    {"--cp949", nullptr, nullptr},
-    {"--tsv", nullptr, nullptr},
-    {"--json", nullptr, nullptr},
-    {"--csv", nullptr, nullptr},
-    {"--column", nullptr, "a column number or NAME"},
-    {"--header", nullptr, nullptr},
-    {"--in-place", nullptr, nullptr},
-    {"--output-column", nullptr, "a NAME"},
-    {"--jobs", "-j", "a number of jobs"},
-    {"--progress", nullptr, nullptr},
-    {"--no-progress", nullptr, nullptr},
-    {"--addrdb", nullptr, "a FILE"},
-    {"--keep-lot", nullptr, nullptr},
+    {kOptStyle, "--style", nullptr, "a STYLE (classic or official)"},
+    {kOptCountry, "--country", nullptr, "a TEXT"},
+    {kOptCp949, "--cp949", nullptr, nullptr},
+    {kOptTsv, "--tsv", nullptr, nullptr},
+    {kOptJson, "--json", nullptr, nullptr},
+    {kOptCsv, "--csv", nullptr, nullptr},
+    {kOptColumn, "--column", nullptr, "a column number or NAME"},
+    {kOptHeader, "--header", nullptr, nullptr},
+    {kOptInPlace, "--in-place", nullptr, nullptr},
+    {kOptOutputColumn, "--output-column", nullptr, "a NAME"},
+    {kOptJobs, "--jobs", "-j", "a number of jobs"},
+    {kOptProgress, "--progress", nullptr, nullptr},
+    {kOptNoProgress, "--no-progress", nullptr, nullptr},
+    {kOptAddrDb, "--addrdb", nullptr, "a FILE"},
+    {kOptKeepLot, "--keep-lot", nullptr, nullptr},
 };
+static_assert(InIdOrder(kConvertOptions));
 
 // Far more threads than any machine has cores is a mistake, not a wish.
 constexpr std::size_t kMaxJobs = 1024;

@@ -135,10 +135,11 @@ class Lookup {
 
 enum LookupOption : std::size_t { kOptAddrDb, kOptJson, kOptLimit };
 constexpr OptionRule kLookupOptions[] = {
-    {"--addrdb", nullptr, "a FILE"},
-    {"--json", nullptr, nullptr},
-    {"--limit", nullptr, "a number N"},
+    {kOptAddrDb, "--addrdb", nullptr, "a FILE"},
+    {kOptJson, "--json", nullptr, nullptr},
+    {kOptLimit, "--limit", nullptr, "a number N"},
 };
+static_assert(InIdOrder(kLookupOptions));
 
 }  // namespace
 

@@ -79,18 +79,19 @@ enum NameOption : std::size_t {
   kOptOutputColumn,
 };
 constexpr OptionRule kNameOptions[] = {
-    {"--name", nullptr, nullptr},
-    {"--surname", nullptr, "a TABLE (common or rr)"},
-    {"--hyphen", nullptr, nullptr},
-    {"--given-first", nullptr, nullptr},
-    {"--upper", nullptr, nullptr},
-    {"--json", nullptr, nullptr},
-    {"--csv", nullptr, nullptr},
-    {"--column", nullptr, "a column number or NAME"},
-    {"--header", nullptr, nullptr},
-    {"--in-place", nullptr, nullptr},
-    {"--output-column", nullptr, "a NAME"},
+    {kOptName, "--name", nullptr, nullptr},
+    {kOptSurname, "--surname", nullptr, "a TABLE (common or rr)"},
+    {kOptHyphen, "--hyphen", nullptr, nullptr},
+    {kOptGivenFirst, "--given-first", nullptr, nullptr},
+    {kOptUpper, "--upper", nullptr, nullptr},
+    {kOptJson, "--json", nullptr, nullptr},
+    {kOptCsv, "--csv", nullptr, nullptr},
+    {kOptColumn, "--column", nullptr, "a column number or NAME"},
+    {kOptHeader, "--header", nullptr, nullptr},
+    {kOptInPlace, "--in-place", nullptr, nullptr},
+    {kOptOutputColumn, "--output-column", nullptr, "a NAME"},
 };
+static_assert(InIdOrder(kNameOptions));
 
 constexpr const char* kCommand = "romanize";
 // Usage errors point at the help of names.

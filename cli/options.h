@@ -14,10 +14,21 @@
 namespace jasokit::cli {
 
 struct OptionRule {
+  std::size_t id;         // the command's own name for the option, its row's index
   const char* name;       // "--db"
   const char* shortName;  // "-o", or nullptr
   const char* value;      // its value for messages ("a FILE"), or nullptr when it takes none
 };
+
+// Whether every row of a command's table stands where its id says, so that
+// the id names the row and a table put in another order does not compile.
+template <std::size_t N>
+constexpr bool InIdOrder(const OptionRule (&rules)[N]) {
+  for (std::size_t i = 0; i < N; ++i) {
+    if (rules[i].id != i) return false;
+  }
+  return true;
+}
 
 struct ParsedOption {
   std::size_t rule;   // index into the table

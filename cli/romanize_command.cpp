@@ -39,9 +39,10 @@ constexpr const char* kRomanizeHelp =
 
 enum RomanizeOption : std::size_t { kOptStyle, kOptCp949 };
 constexpr OptionRule kRomanizeOptions[] = {
-    {"--style", nullptr, "a STYLE (classic or official)"},
-    {"--cp949", nullptr, nullptr},
+    {kOptStyle, "--style", nullptr, "a STYLE (classic or official)"},
+    {kOptCp949, "--cp949", nullptr, nullptr},
 };
+static_assert(InIdOrder(kRomanizeOptions));
 
 int RunRomanize(const ParsedArgs& parsed, CliIo& io) {
   Style style = Style::Classic;

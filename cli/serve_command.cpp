@@ -103,19 +103,20 @@ enum ServeOption : std::size_t {
   kOptLog,
 };
 constexpr OptionRule kServeOptions[] = {
-    {"--listen", nullptr, "an ADDR:PORT"},
-    {"--db", nullptr, "a FILE"},
-    {"--addrdb", nullptr, "a FILE"},
-    {"--threads", nullptr, "a number of threads"},
-    {"--max-body", nullptr, "a number of bytes"},
-    {"--timeout", nullptr, "a number of seconds"},
-    {"--header-timeout", nullptr, "a number of seconds"},
-    {"--max-per-client", nullptr, "a number of connections"},
-    {"--answer-memory", nullptr, "a number of bytes"},
-    {"--min-rate", nullptr, "a number of bytes"},
-    {"--cors", nullptr, "an ORIGIN"},
-    {"--log", nullptr, nullptr},
+    {kOptListen, "--listen", nullptr, "an ADDR:PORT"},
+    {kOptDb, "--db", nullptr, "a FILE"},
+    {kOptAddrDb, "--addrdb", nullptr, "a FILE"},
+    {kOptThreads, "--threads", nullptr, "a number of threads"},
+    {kOptMaxBody, "--max-body", nullptr, "a number of bytes"},
+    {kOptTimeout, "--timeout", nullptr, "a number of seconds"},
+    {kOptHeaderTimeout, "--header-timeout", nullptr, "a number of seconds"},
+    {kOptMaxPerClient, "--max-per-client", nullptr, "a number of connections"},
+    {kOptAnswerMemory, "--answer-memory", nullptr, "a number of bytes"},
+    {kOptMinRate, "--min-rate", nullptr, "a number of bytes"},
+    {kOptCors, "--cors", nullptr, "an ORIGIN"},
+    {kOptLog, "--log", nullptr, nullptr},
 };
+static_assert(InIdOrder(kServeOptions));
 
 constexpr std::size_t kMaxThreads = 4096;
 constexpr std::size_t kMaxPort = 65535;

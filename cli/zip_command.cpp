@@ -197,11 +197,12 @@ class ZipLookup {
 
 enum ZipOption : std::size_t { kOptDb, kOptCp949, kOptConvert, kOptStyle, kOptPrefix, kOptCode, kOptJson };
 constexpr OptionRule kZipOptions[] = {
-    {"--db", nullptr, "a FILE"},     {"--cp949", nullptr, nullptr},
-    {"--convert", nullptr, nullptr}, {"--style", nullptr, "a STYLE (classic or official)"},
-    {"--prefix", nullptr, nullptr},  {"--code", nullptr, nullptr},
-    {"--json", nullptr, nullptr},
+    {kOptDb, "--db", nullptr, "a FILE"},          {kOptCp949, "--cp949", nullptr, nullptr},
+    {kOptConvert, "--convert", nullptr, nullptr}, {kOptStyle, "--style", nullptr, "a STYLE (classic or official)"},
+    {kOptPrefix, "--prefix", nullptr, nullptr},   {kOptCode, "--code", nullptr, nullptr},
+    {kOptJson, "--json", nullptr, nullptr},
 };
+static_assert(InIdOrder(kZipOptions));
 
 int RunZip(const ParsedArgs& parsed, CliIo& io) {
   Options options;

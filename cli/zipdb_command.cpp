@@ -312,9 +312,10 @@ int Build(const std::string& csvPath, const std::string& outPath, bool sample, C
 
 enum ZipDbOption : std::size_t { kOptOutput, kOptSample };
 constexpr OptionRule kZipDbOptions[] = {
-    {"--output", "-o", "a FILE"},
-    {"--sample", nullptr, nullptr},
+    {kOptOutput, "--output", "-o", "a FILE"},
+    {kOptSample, "--sample", nullptr, nullptr},
 };
+static_assert(InIdOrder(kZipDbOptions));
 
 int RunZipDb(const ParsedArgs& parsed, CliIo& io) {
   if (parsed.operands.size() > 1) return UsageError(io, "zipdb", "more than one CSV given");
