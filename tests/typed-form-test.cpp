@@ -31,6 +31,9 @@ constexpr const char* kRows[] = {
     "01|17||",
     "42600|대구광역시|Daegu|달서구|Dalseo-gu|||4|달서대로|Dalseo-daero|0|467|0|4||A동|5|감삼동||죽전동|0|50|01|0||",
     "42601|대구광역시|Daegu|달서구|Dalseo-gu|||4|달서대로|Dalseo-daero|0|467|0|5|||5|감삼동||죽전동|0|51|01|0||",
+    "41911|대구광역시|Daegu|중구|Jung-gu|||6|종로|Jong-ro|0|40|0|7|||7|장관동||성내2동|0|11|01|0||",
+    "42912|대구광역시|Daegu|달성군|Dalseong-gun|화원읍|Hwawon-eup|8|장길|Jang-gil|0|21|4|8|||8|화원읍|천내리|화원읍|0|"
+    "100|01|0||",
 };
 
 // Builds a database of rows in memory; empty when they are refused.
@@ -114,6 +117,8 @@ TEST(TypedForm, SpacesLeftOut) {
        ""},
       // A unit inside a name stays: 남동구 is one word.
       {"인천광역시 남동구 인주대로 1", "1 Inju-daero, Namdong-gu, Incheon, Republic of Korea", ""},
+      // A road of one syllable is split off only where the data has it.
+      {"대전광역시유성구금남구즉로100", "100 Geumnamgujeuk-ro, Yuseong-gu, Daejeon, Republic of Korea", ""},
   };
   ExpectAll(std::begin(cases), std::end(cases));
 }
@@ -187,6 +192,8 @@ class TypedFormWithData : public ::testing::Test {
   AddressDatabase m_db;
 };
 
+constexpr const char* kJanggil = "21-4 Jang-gil, Hwawon-eup, Dalseong-gun, Daegu, 42912, Republic of Korea";
+
 TEST_F(TypedFormWithData, TheDataWinsAndSaysSo) {
   const Typed cases[] = {
       {"(06000) 서울 강남구 개포로 516", kGaepoCode, "postcode-differs"},
@@ -195,6 +202,9 @@ TEST_F(TypedFormWithData, TheDataWinsAndSaysSo) {
       {"서울 강남 개포로 516", kGaepoCode, "region-read-as"},
       {"서울 강남구 개포동 185번지", kGaepoCode, ""},
       {"서울시강남구개포로516", kGaepoCode, ""},
+      {"대구광역시중구종로40", "40 Jong-ro, Jung-gu, Daegu, 41911, Republic of Korea", ""},
+      {"대구광역시달성군화원읍장길21-4", kJanggil, ""},
+      {"대구광역시달성군 화원읍장길 21-4", kJanggil, ""},
       {"서울특별씨 강남구 테헤란로 152", "152 Teheran-ro, Gangnam-gu, Seoul, 06236, Republic of Korea",
        "region-read-as"},
   };

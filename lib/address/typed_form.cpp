@@ -357,8 +357,11 @@ class TypedReader {
       return 0;
     }
     const std::size_t piece = cityNext ? CityPiece(w) : 0;
-    if (piece == 0) cityNext = false;
-    return piece;
+    if (piece != 0) return piece;
+    cityNext = false;
+    // 논공읍노이길 before its number: only where the data has that road and
+    // not the whole, as a road's own name may hold 읍 or 면.
+    return m_db ? TownPiece(w, true) : 0;
   }
 
   // A road or locality word: a name before 로, 길 or a locality's unit.
@@ -370,7 +373,8 @@ class TypedReader {
 
   // A si, gun or gu at the front of w with more after it (강남구개포로),
   // where the rest is a word of its own: a unit (수원시영통구), or a road
-  // with a name of two syllables or more (남동구 and 금남구즉로 stay whole).
+  // with a name of two syllables or more (남동구 and 금남구즉로 stay whole),
+  // or of one that the data has (중구종로).
   // Sejong has no si, gun or gu; with the data, a road it names stays whole.
   std::size_t CityPiece(std::u16string_view w) {
     if (m_regionRoman == kSejong) return 0;
@@ -383,7 +387,9 @@ class TypedReader {
       const std::size_t number = TrailingNumber(rest);
       const std::u16string_view head = rest.substr(0, rest.size() - number);
       const bool unit = head.size() >= 2 && IsCityUnit(head.back());
-      const bool road = head.size() >= 3 && IsStreetWord(head);
+      // A road of one syllable before its type (종로) only where the data
+      // knows it: by the rules alone 금남구즉로 stays whole.
+      const bool road = IsStreetWord(head) && (head.size() >= 3 || (m_db && IsDataRoad(*m_db, head)));
       if (!unit && !road) continue;
       if (m_db && IsDataRoad(*m_db, w.substr(0, w.size() - TrailingNumber(w)))) return 0;
       m_cityUnit = w[k];
@@ -393,12 +399,16 @@ class TypedReader {
   }
 
   // An eup or myeon at the front of a road word (논공읍노이길): the town
-  // and a road with a name of two syllables or more.
-  static std::size_t TownPiece(std::u16string_view w) {
-    for (std::size_t k = 1; k + 3 < w.size(); ++k) {
+  // and a road with a name of two syllables or more, or of one that the
+  // data has (화원읍장길).
+  // dataOnly: only where the data decides.
+  std::size_t TownPiece(std::u16string_view w, bool dataOnly = false) const {
+    for (std::size_t k = 1; k + 2 < w.size(); ++k) {
       if ((w[k] != kEup && w[k] != kMyeon) || !IsSyllable(w[k + 1])) continue;
       const std::u16string_view rest = w.substr(k + 1);
-      if (rest.size() >= 3 && (rest.back() == kRo || rest.back() == kGil)) return k + 1;
+      if (rest.back() != kRo && rest.back() != kGil) continue;
+      if (rest.size() >= 3 && !dataOnly) return k + 1;
+      if (m_db && IsDataRoad(*m_db, rest) && !IsDataRoad(*m_db, w)) return k + 1;
     }
     return 0;
   }
