@@ -293,8 +293,12 @@ void MainWindow::loadChoices() {
   ParseStyle(platform::Narrow(ReadChoice(kStyleKey)), style);
   m_logic.setOfficialStyle(style == Style::Official);
   m_logic.setNameMode(ReadChoice(kNameModeKey) == L"true");
-  // With a database the five-digit item starts checked unless the user once
-  // unchecked it.
+  loadZipSource();
+}
+
+// With a database the five-digit item starts checked unless the user once
+// unchecked it.
+void MainWindow::loadZipSource() {
   const std::wstring source = ReadChoice(kZipSourceKey, kNotChosen);
   m_logic.setCurrentPostcode(source == L"database" || source == kNotChosen);
 }
@@ -321,7 +325,7 @@ void MainWindow::chooseAddressDb() {
   const std::string path = ChooseAddressDbFile(m_dialog);
   if (path.empty() || !m_logic.chooseAddressDb(path)) return;
   WriteChoice(kAddressDbKey, platform::Widen(path).c_str());
-  loadChoices();
+  loadZipSource();
   HMENU menu = GetSystemMenu(m_dialog, FALSE);
   EnableMenuItem(menu, kCurrentPostcodeCommand, MF_BYCOMMAND | MF_ENABLED);
   CheckMenuItem(menu, kCurrentPostcodeCommand, MF_BYCOMMAND | (m_logic.currentPostcode() ? MF_CHECKED : MF_UNCHECKED));

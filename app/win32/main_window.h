@@ -37,6 +37,7 @@ class MainWindow : private DialogView {
   void placeControls();
   void addSystemMenuItems();
   void loadChoices();
+  void loadZipSource();
   bool onSysCommand(WPARAM command);
   void chooseAddressDb();
   void onCommand(WORD id, WORD code);
