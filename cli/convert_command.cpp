@@ -17,12 +17,12 @@
 #include "cli/addrdb_source.h"
 #include "cli/cli.h"
 #include "cli/options.h"
+#include "frontend/batch_engine.h"
 #include "frontend/codec.h"
 #include "frontend/csv.h"
 #include "frontend/csv_convert.h"
 #include "frontend/input.h"
 #include "frontend/json.h"
-#include "frontend/ordered_pipeline.h"
 #include "frontend/progress.h"
 #include "jasokit/address_db.h"
 #include "jasokit/convert.h"
@@ -177,15 +177,16 @@ class TextConverter {
   explicit TextConverter(const Settings& s) : m_s(s) {}
 
   void Convert(std::string_view text, bool overLong, bool validUtf8, std::uint64_t number, ChunkBase& c,
-               bool& invalidNoted) const {
+               bool& invalidNoted, ConversionWorkspace& workspace) const {
     // Known without converting for an over-long text only.
     bool invalid = overLong && !validUtf8;
     if (m_s.format == Format::kPlain) {
       const bool official = m_s.options.style == Style::Official;
       c.warnings.clear();
-      const ConversionStatus status =
-          overLong ? ConversionStatus::TooLong
-                   : m_s.codec->AppendConverted(text, m_s.options, c.out, invalid, official ? &c.warnings : nullptr);
+      const ConversionStatus status = overLong
+                                          ? ConversionStatus::TooLong
+                                          : m_s.codec->AppendConverted(text, m_s.options, c.out, invalid,
+                                                                       official ? &c.warnings : nullptr, &workspace);
       NoteResult(c, number, status, invalid, invalidNoted, text);
       NoteWarnings(c, number, c.warnings);
       c.out += '\n';
@@ -196,7 +197,7 @@ class TextConverter {
       r.status = ConversionStatus::TooLong;
     } else {
       // JSON is UTF-8 whatever the input.
-      r = m_s.codec->Convert(text, m_s.options, m_s.format == Format::kJson, invalid);
+      r = m_s.codec->Convert(text, m_s.options, m_s.format == Format::kJson, invalid, &workspace);
     }
     NoteResult(c, number, r.status, invalid, invalidNoted, text);
     if (m_s.format == Format::kTsv) {
@@ -408,7 +409,7 @@ class LineSource {
   std::uint64_t m_number = 0;
 };
 
-void ConvertLines(const TextConverter& converter, LineChunk& c) {
+void ConvertLines(const TextConverter& converter, LineChunk& c, ConversionWorkspace& workspace) {
   bool nulNoted = false;
   bool invalidNoted = false;
   for (std::size_t i = 0; i < c.texts.size(); ++i) {
@@ -421,7 +422,7 @@ void ConvertLines(const TextConverter& converter, LineChunk& c) {
       nulNoted = true;
       c.events.push_back({number, Note::kNul});
     }
-    converter.Convert(text, t.overLong, t.validUtf8, number, c, invalidNoted);
+    converter.Convert(text, t.overLong, t.validUtf8, number, c, invalidNoted, workspace);
   }
 }
 
@@ -505,7 +506,8 @@ int RunCsv(CliIo& io, Settings& s, const Request& request, Reporter& reporter, P
   CsvSource source([&io](char* buffer, std::size_t size) { return io.Read(buffer, size); },
                    [&io] { return io.InputReady(); }, s, request.header, request.columnName);
   result = RunOrderedPipeline<CsvChunk>(
-      request.jobs, [&](CsvChunk& c) { return source.Read(c); }, [&](CsvChunk& c) { ConvertCsvRecords(s, c); },
+      request.jobs, [&](CsvChunk& c) { return source.Read(c); },
+      [&](CsvChunk& c, ConversionWorkspace& workspace) { ConvertCsvRecords(s, c, &workspace); },
       [&](CsvChunk& c) {
         reporter.Report(c, "line");
         return WriteChunk(io, c);
@@ -524,7 +526,8 @@ PipelineResult RunLines(CliIo& io, const Settings& s, const ParsedArgs& parsed, 
   const TextConverter converter(s);
   LineSource source(io, parsed.operands, *s.codec);
   return RunOrderedPipeline<LineChunk>(
-      request.jobs, [&](LineChunk& c) { return source.Read(c); }, [&](LineChunk& c) { ConvertLines(converter, c); },
+      request.jobs, [&](LineChunk& c) { return source.Read(c); },
+      [&](LineChunk& c, ConversionWorkspace& workspace) { ConvertLines(converter, c, workspace); },
       [&](LineChunk& c) {
         reporter.Report(c, source.where());
         return WriteChunk(io, c);

@@ -21,12 +21,19 @@ class Utf8Codec : public TextCodec {
   bool AppendCp949(std::string_view text, std::string& out) const override { return Utf8ToCp949(text, out); }
 
   ConversionStatus AppendConverted(std::string_view text, const Options& options, std::string& out, bool& invalid,
-                                   std::vector<Warning>* warnings) const override {
+                                   std::vector<Warning>* warnings, ConversionWorkspace* workspace) const override {
+    if (workspace) return workspace->AppendConverted(text, options, out, &invalid, warnings);
     if (warnings) return jasokit::AppendConverted(text, options, out, &invalid, warnings);
     return jasokit::AppendConverted(text, options, out, &invalid);
   }
-  Result Convert(std::string_view text, const Options& options, bool /*utf8*/, bool& invalid) const override {
-    Result r = jasokit::Convert(text, options);
+  Result Convert(std::string_view text, const Options& options, bool /*utf8*/, bool& invalid,
+                 ConversionWorkspace* workspace) const override {
+    Result r;
+    if (workspace) {
+      workspace->Convert(text, options, r);
+    } else {
+      r = jasokit::Convert(text, options);
+    }
     invalid = r.replacedInvalid;
     return r;
   }
@@ -67,14 +74,16 @@ class Cp949Codec : public TextCodec {
     return true;
   }
 
+  // CP949 input has no workspace call: the library lends one.
   ConversionStatus AppendConverted(std::string_view text, const Options& options, std::string& out, bool& /*invalid*/,
-                                   std::vector<Warning>* warnings) const override {
+                                   std::vector<Warning>* warnings, ConversionWorkspace* /*workspace*/) const override {
     Result r = ConvertInput(text, options);
     out += r.output;
     if (warnings) warnings->swap(r.warnings);
     return r.status;
   }
-  Result Convert(std::string_view text, const Options& options, bool utf8, bool& /*invalid*/) const override {
+  Result Convert(std::string_view text, const Options& options, bool utf8, bool& /*invalid*/,
+                 ConversionWorkspace* /*workspace*/) const override {
     Result r = ConvertInput(text, options);
     if (utf8) ToUtf8(r);
     return r;

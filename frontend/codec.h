@@ -41,11 +41,14 @@ class TextCodec {
   // Converts a text of the input and appends the output in the output's
   // encoding (nothing for TooLong and Empty); invalid tells whether invalid
   // input was replaced; warnings, when given, receives the result's (UTF-8).
+  // A batch worker gives its own workspace; without one the library lends one.
   virtual ConversionStatus AppendConverted(std::string_view text, const Options& options, std::string& out,
-                                           bool& invalid, std::vector<Warning>* warnings = nullptr) const = 0;
+                                           bool& invalid, std::vector<Warning>* warnings = nullptr,
+                                           ConversionWorkspace* workspace = nullptr) const = 0;
   // The whole conversion; its texts in the output's encoding, or in UTF-8
   // when utf8 is set (the address fields as options.withFields asks).
-  virtual Result Convert(std::string_view text, const Options& options, bool utf8, bool& invalid) const = 0;
+  virtual Result Convert(std::string_view text, const Options& options, bool utf8, bool& invalid,
+                         ConversionWorkspace* workspace = nullptr) const = 0;
   // Romanizes a text of the input into the output's encoding; empty when
   // refused.
   virtual std::string Romanize(std::string_view text, Style style, bool& invalid) const = 0;

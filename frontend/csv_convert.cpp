@@ -129,7 +129,7 @@ void AppendConvertedField(std::string_view text, bool quoteBom, std::string& out
 
 }  // namespace
 
-void ConvertCsvRecords(const CsvSettings& s, CsvChunk& c) {
+void ConvertCsvRecords(const CsvSettings& s, CsvChunk& c, ConversionWorkspace* workspace) {
   bool nulNoted = false;
   bool invalidNoted = false;
   std::string text;  // once per chunk; never thread_local on a worker (GCC PR 80816)
@@ -148,7 +148,7 @@ void ConvertCsvRecords(const CsvSettings& s, CsvChunk& c) {
       }
       bool invalid = false;
       text.clear();
-      const ConversionStatus status = s.codec->AppendConverted(value, s.options, text, invalid);
+      const ConversionStatus status = s.codec->AppendConverted(value, s.options, text, invalid, nullptr, workspace);
       NoteResult(c, item.line, status, invalid, invalidNoted, value);
       if (status == ConversionStatus::Empty) c.events.push_back({item.line, Note::kEmptyField});
       converted = text;

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "frontend/batch_engine.h"
 #include "frontend/codec.h"
 #include "frontend/csv.h"
-#include "frontend/ordered_pipeline.h"
 #include "jasokit/convert.h"
 
 namespace jasokit::cli {
@@ -117,7 +117,7 @@ class CsvSource {
 };
 
 // Converts the chunk's records into c.out, noting what is to be told.
-void ConvertCsvRecords(const CsvSettings& s, CsvChunk& c);
+void ConvertCsvRecords(const CsvSettings& s, CsvChunk& c, ConversionWorkspace* workspace = nullptr);
 
 // A whole CSV held in memory, converted as convert --csv converts standard
 // input, on the calling thread. False with error ("line N: reason") for a

@@ -7,19 +7,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
-#include <exception>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string_view>
-#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "frontend/batch_engine.h"
 #include "jasokit/convert.h"
 
 namespace jasokit::python {
@@ -165,15 +163,33 @@ struct Chunk {
   std::string input, output;
   std::vector<std::size_t> inputEnds, outputEnds;
   std::vector<std::pair<std::size_t, py::object>> kept;  // missing values, by place in the chunk
-  std::exception_ptr failure;
-  bool converted = false;  // guarded by the batch's mutex
 };
 
-// The calling thread's, kept from call to call: a Python thread outlives its
-// batches. (A single conversion in the library is lent a pooled workspace.)
-ConversionWorkspace& CallerWorkspace() {
-  thread_local ConversionWorkspace workspace;
-  return workspace;
+// Workspaces for the calling threads, kept from call to call so that their
+// engines stay warm; a Python thread outlives its batches, and the library
+// keeps no per-thread state of its own.
+class CallerWorkspaces {
+ public:
+  std::unique_ptr<ConversionWorkspace> Take() {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_free.empty()) return std::make_unique<ConversionWorkspace>();
+    std::unique_ptr<ConversionWorkspace> w = std::move(m_free.back());
+    m_free.pop_back();
+    return w;
+  }
+  void Give(std::unique_ptr<ConversionWorkspace> w) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_free.push_back(std::move(w));
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::vector<std::unique_ptr<ConversionWorkspace>> m_free;
+};
+
+CallerWorkspaces& Callers() {
+  static CallerWorkspaces callers;
+  return callers;
 }
 
 void Run(const BatchJob& job, std::string_view text, std::string& out, ConversionWorkspace& workspace) {
@@ -185,16 +201,12 @@ void Run(const BatchJob& job, std::string_view text, std::string& out, Conversio
 }
 
 void ConvertChunk(const BatchJob& job, Chunk& chunk, ConversionWorkspace& workspace) {
-  try {
-    const std::string_view all(chunk.input);
-    std::size_t begin = 0;
-    for (const std::size_t end : chunk.inputEnds) {
-      Run(job, all.substr(begin, end - begin), chunk.output, workspace);
-      chunk.outputEnds.push_back(chunk.output.size());
-      begin = end;
-    }
-  } catch (...) {
-    chunk.failure = std::current_exception();
+  const std::string_view all(chunk.input);
+  std::size_t begin = 0;
+  for (const std::size_t end : chunk.inputEnds) {
+    Run(job, all.substr(begin, end - begin), chunk.output, workspace);
+    chunk.outputEnds.push_back(chunk.output.size());
+    begin = end;
   }
 }
 
@@ -204,54 +216,46 @@ bool IsMissing(PyObject* item, py::handle isMissing) {
   return answer.ptr() == Py_True;
 }
 
+// One call's batch on the programs' batch engine: the caller reads and makes
+// str objects under the GIL and converts without it while it waits.
 class Batch {
  public:
-  Batch(const BatchJob& job, const Items& items, std::size_t threads, py::handle isMissing, std::string what)
-      : m_job(job), m_items(items), m_isMissing(isMissing), m_what(std::move(what)), m_strings(items.size()) {
-    const std::size_t chunks = (items.size() + kChunkTexts - 1) / kChunkTexts;
+  Batch(const BatchJob& job, const Items& items, py::handle isMissing, std::string what)
+      : m_job(job), m_items(items), m_isMissing(isMissing), m_what(std::move(what)), m_strings(items.size()) {}
+
+  py::list Results(std::size_t threads) {
+    const std::size_t chunks = (m_items.size() + kChunkTexts - 1) / kChunkTexts;
     threads = std::max<std::size_t>(1, std::min(threads, chunks));
-    // Enough chunks in hand that no worker waits while one is made into str.
-    m_ring.resize(threads == 1 ? 1 : 2 * threads + 2);
-    try {
-      for (std::size_t i = 1; i < threads; ++i) m_workers.emplace_back([this] { Work(); });
-    } catch (const std::system_error&) {
-      // No more threads to be had: the ones started do the work.
-    }
-  }
-
-  ~Batch() {
-    {
-      const std::lock_guard<std::mutex> lock(m_mutex);
-      m_stop = true;
-    }
-    m_work.notify_all();
-    for (std::thread& worker : m_workers) worker.join();
-  }
-
-  Batch(const Batch&) = delete;
-  Batch& operator=(const Batch&) = delete;
-
-  py::list Results() {
-    const std::size_t count = m_items.size();
-    const std::size_t chunks = (count + kChunkTexts - 1) / kChunkTexts;
-    py::list results(count);
-    std::size_t read = 0;
-    for (std::size_t made = 0; made < chunks; ++made) {
-      while (read < chunks && read - made < m_ring.size()) {
-        Read(m_ring[read % m_ring.size()], read * kChunkTexts);
-        ++read;
-      }
-      Chunk& chunk = m_ring[made % m_ring.size()];
-      WaitFor(chunk);
-      if (chunk.failure) std::rethrow_exception(chunk.failure);
+    py::list results(m_items.size());
+    std::unique_ptr<ConversionWorkspace> helper = Callers().Take();
+    std::size_t next = 0;  // the first text of the next chunk
+    const auto read = [&](Chunk& chunk) {
+      if (next == m_items.size()) return cli::ChunkRead::kEnd;
+      const py::gil_scoped_acquire gil;
+      Read(chunk, next);
+      next += chunk.count;
+      return cli::ChunkRead::kChunk;
+    };
+    const auto convert = [this](Chunk& chunk, ConversionWorkspace& workspace) {
+      ConvertChunk(m_job, chunk, workspace);
+    };
+    const auto write = [&](Chunk& chunk) {
+      const py::gil_scoped_acquire gil;
       Make(chunk, results.ptr());
       if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+      return true;
+    };
+    {
+      const py::gil_scoped_release release;
+      cli::BatchEngine engine(threads - 1);
+      engine.RunOrdered<Chunk>(read, convert, write, helper.get());
     }
+    Callers().Give(std::move(helper));
     return results;
   }
 
  private:
-  // The chunk's texts in UTF-8, then into the workers' queue.
+  // The chunk's texts in UTF-8.
   void Read(Chunk& chunk, std::size_t first) {
     chunk.first = first;
     chunk.count = std::min(kChunkTexts, m_items.size() - first);
@@ -270,47 +274,6 @@ class Batch {
         ThrowTypeError(m_what + "[" + std::to_string(first + i) + "]", item);
       }
       chunk.inputEnds.push_back(chunk.input.size());
-    }
-    {
-      const std::lock_guard<std::mutex> lock(m_mutex);
-      chunk.converted = false;
-      m_queue.push_back(&chunk);
-    }
-    m_work.notify_one();
-  }
-
-  // Without the GIL, converting queued chunks meanwhile.
-  void WaitFor(Chunk& chunk) {
-    const py::gil_scoped_release release;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    while (!chunk.converted) {
-      if (m_queue.empty()) {
-        m_done.wait(lock);
-        continue;
-      }
-      Chunk* next = m_queue.front();
-      m_queue.pop_front();
-      lock.unlock();
-      ConvertChunk(m_job, *next, CallerWorkspace());
-      lock.lock();
-      next->converted = true;
-    }
-  }
-
-  void Work() {
-    // The worker's own: no thread_local objects on threads that end.
-    ConversionWorkspace workspace;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    for (;;) {
-      m_work.wait(lock, [this] { return m_stop || !m_queue.empty(); });
-      if (m_stop) return;
-      Chunk* chunk = m_queue.front();
-      m_queue.pop_front();
-      lock.unlock();
-      ConvertChunk(m_job, *chunk, workspace);
-      lock.lock();
-      chunk->converted = true;
-      m_done.notify_one();
     }
   }
 
@@ -337,12 +300,6 @@ class Batch {
   py::handle m_isMissing;
   std::string m_what;
   ResultStrings m_strings;
-  std::vector<Chunk> m_ring;
-  std::mutex m_mutex;
-  std::condition_variable m_work, m_done;
-  std::deque<Chunk*> m_queue;
-  bool m_stop = false;
-  std::vector<std::thread> m_workers;
 };
 
 // More threads than cores only cost memory (a stack each): they are capped
@@ -396,8 +353,8 @@ py::list RunBatch(py::handle texts, const BatchJob& job, py::handle threads, py:
   // A str is an iterable of str too, but never meant as one here.
   if (PyUnicode_Check(texts.ptr())) throw py::type_error(what + " must be an iterable of str, not str");
   const Items items(texts);
-  Batch batch(job, items, threadCount, isMissing, what);
-  return batch.Results();
+  Batch batch(job, items, isMissing, what);
+  return batch.Results(threadCount);
 }
 
 }  // namespace jasokit::python

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "frontend/batch_engine.h"
 #include "frontend/csv_convert.h"
 #include "frontend/json.h"
 #include "frontend/zip_query.h"
@@ -12,7 +13,6 @@
 #include "jasokit/cp949.h"
 #include "jasokit/name.h"
 #include "jasokit/version.h"
-#include "service/batch_pool.h"
 #include "service/batch_request.h"
 #include "service/live_address_db.h"
 
@@ -119,7 +119,9 @@ HttpAnswer ErrorAnswer(int status, std::string_view message) {
 }
 
 HttpApi::HttpApi(const ZipDatabase* zip, std::size_t batchThreads, const LiveAddressDb* addresses)
-    : m_zip(zip), m_pool(std::make_unique<BatchPool>(std::max<std::size_t>(1, batchThreads))), m_addresses(addresses) {}
+    : m_zip(zip),
+      m_engine(std::make_unique<BatchEngine>(std::max<std::size_t>(1, batchThreads))),
+      m_addresses(addresses) {}
 
 HttpApi::~HttpApi() = default;
 
@@ -160,7 +162,7 @@ HttpAnswer HttpApi::ConvertBatch(std::string_view body) const {
   }
   const BatchTexts& texts = request.texts;
   HttpAnswer a{200, "{\"results\":["};
-  if (texts.size() < kBatchSplitTexts || m_pool->size() < 2) {
+  if (texts.size() < kBatchSplitTexts || m_engine->workers() < 2) {
     for (std::size_t i = 0; i < texts.size(); ++i) {
       if (i > 0) a.body += ',';
       AppendConversion(texts[i], options, a.body);
@@ -171,14 +173,15 @@ HttpAnswer HttpApi::ConvertBatch(std::string_view body) const {
   }
   // The first part is written into the answer itself, which is reserved for
   // the whole: an answer of megabytes is neither copied nor grown step by step.
-  const std::size_t parts = m_pool->size();
+  const std::size_t parts = m_engine->workers();
   a.body.reserve(a.body.size() + texts.size() * kAnswerBytesPerText);
   std::vector<std::string> outs(parts);
-  m_pool->Run(parts, [&](std::size_t part, ConversionWorkspace& workspace, Result& result) {
+  m_engine->RunParts(parts, [&](std::size_t part, ConversionWorkspace& workspace) {
     const std::size_t begin = texts.size() * part / parts;
     const std::size_t end = texts.size() * (part + 1) / parts;
     std::string& out = part == 0 ? a.body : outs[part];
     if (part > 0) out.reserve((end - begin) * kAnswerBytesPerText);
+    Result result;  // its strings are reused from text to text
     for (std::size_t i = begin; i < end; ++i) {
       if (i > 0) out += ',';
       workspace.Convert(texts[i], options, result);

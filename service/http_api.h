@@ -28,7 +28,7 @@ HttpAnswer ErrorAnswer(int status, std::string_view message);
 
 inline constexpr std::size_t kMaxBatchTexts = 10000;
 
-class BatchPool;
+class BatchEngine;
 class LiveAddressDb;
 
 class HttpApi {
@@ -64,7 +64,7 @@ class HttpApi {
                                         std::shared_ptr<const AddressDatabase>& held) const;
 
   const ZipDatabase* m_zip;
-  std::unique_ptr<BatchPool> m_pool;
+  std::unique_ptr<BatchEngine> m_engine;
   const LiveAddressDb* m_addresses;
 };
 

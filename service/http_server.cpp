@@ -1,12 +1,6 @@
 #include "service/http_server.h"
 
-#include <fcntl.h>
 #include <microhttpd.h>
-#include <netdb.h>
-#include <sys/random.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,7 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -25,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+#include "frontend/batch_engine.h"
+#include "platform/service_system.h"
 #include "service/web_page.h"
 
 namespace jasokit::cli {
@@ -113,14 +108,7 @@ constexpr std::size_t kMaxConnections = 1 << 16;
 // descriptor and a little memory, and the watchdog bounds how long.
 std::size_t ConnectionLimit(std::size_t threads) {
   const std::size_t reserved = kFilesPerThread * threads + kOtherFiles;
-  rlimit files{};
-  if (getrlimit(RLIMIT_NOFILE, &files) != 0) return 2 * threads + kRefusalQueue;
-  const rlim_t wanted = std::min<rlim_t>(files.rlim_max, kMaxConnections + reserved);
-  if (files.rlim_cur < wanted) {
-    files.rlim_cur = wanted;
-    if (setrlimit(RLIMIT_NOFILE, &files) != 0) getrlimit(RLIMIT_NOFILE, &files);
-  }
-  const std::size_t open = files.rlim_cur == RLIM_INFINITY ? kMaxConnections + reserved : files.rlim_cur;
+  const std::uint64_t open = RaiseOpenFileLimit(kMaxConnections + reserved);
   return std::max(2 * threads + kRefusalQueue, open > reserved ? open - reserved : 0);
 }
 
@@ -148,11 +136,7 @@ std::string Base64(const unsigned char* bytes, std::size_t size) {
 // A fresh nonce for each page, so that no script but the page's own can run.
 std::string MakeNonce() {
   unsigned char bytes[16];
-  std::size_t got = 0;
-  while (got < sizeof bytes) {
-    const ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
-    if (n > 0) got += static_cast<std::size_t>(n);
-  }
+  RandomBytes(bytes, sizeof bytes);
   return Base64(bytes, sizeof bytes);
 }
 
@@ -222,12 +206,7 @@ bool IsMediaType(std::string_view t, std::string_view expected) {
 
 std::string ClientAddress(MHD_Connection* connection) {
   const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-  char host[NI_MAXHOST] = "?";
-  if (info && info->client_addr) {
-    const socklen_t size = info->client_addr->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
-    getnameinfo(info->client_addr, size, host, sizeof host, nullptr, 0, NI_NUMERICHOST);
-  }
-  return host;
+  return NumericAddress(info ? info->client_addr : nullptr);
 }
 
 std::string_view Header(MHD_Connection* connection, const char* name) {
@@ -352,54 +331,6 @@ struct Request {
   std::size_t held = 0;       // counted in the memory held for answers
 };
 
-// Threads for the requests with a body (a batch may take a while), so that
-// the threads reading the connections stay free for the others.
-class Workers {
- public:
-  explicit Workers(std::size_t threads) {
-    for (std::size_t i = 0; i < threads; ++i) m_threads.emplace_back([this] { Work(); });
-  }
-  ~Workers() {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_shutdown = true;
-    }
-    m_ready.notify_all();
-    for (std::thread& t : m_threads) t.join();
-  }
-  Workers(const Workers&) = delete;
-  Workers& operator=(const Workers&) = delete;
-
-  void Post(std::function<void()> job) {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_jobs.push_back(std::move(job));
-    }
-    m_ready.notify_one();
-  }
-
- private:
-  void Work() {
-    for (;;) {
-      std::function<void()> job;
-      {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_ready.wait(lock, [&] { return !m_jobs.empty() || m_shutdown; });
-        if (m_jobs.empty()) return;
-        job = std::move(m_jobs.front());
-        m_jobs.pop_front();
-      }
-      job();
-    }
-  }
-
-  std::mutex m_mutex;
-  std::condition_variable m_ready;
-  std::deque<std::function<void()>> m_jobs;
-  bool m_shutdown = false;
-  std::vector<std::thread> m_threads;
-};
-
 using Clock = std::chrono::steady_clock;
 
 std::int64_t Now() {
@@ -445,14 +376,6 @@ struct HeldAnswer {
   ~HeldAnswer() { *held -= body.size(); }
 };
 
-// A connection closed with an answer unfinished (too slow a reader, or one
-// silent past the time-out) is reset rather than closed: what its socket
-// still holds for the reader is dropped, not kept by the kernel for it.
-void Reset(int fd) {
-  const linger reset{1, 0};
-  if (fd >= 0) setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-}
-
 }  // namespace
 
 struct HttpServer::Impl {
@@ -469,7 +392,7 @@ struct HttpServer::Impl {
   ~Impl() {
     if (daemon) MHD_stop_daemon(daemon);
     StopWatchdog();
-    if (listenSocket >= 0) close(listenSocket);
+    CloseSocket(listenSocket);
   }
 
   int Bind(std::string& error);
@@ -502,7 +425,12 @@ struct HttpServer::Impl {
     if (ConnectionState* state = StateOf(connection)) {
       if (state->counted) --self.busy;
       state->counted = false;
-      if (state->phase == Phase::kSending && code != MHD_REQUEST_TERMINATED_COMPLETED_OK) Reset(state->fd);
+      if (state->phase == Phase::kSending && code != MHD_REQUEST_TERMINATED_COMPLETED_OK) {
+        // Unfinished (too slow a reader, or one silent past the time-out):
+        // what its socket still holds for the reader is dropped, not kept by
+        // the kernel for it.
+        ResetOnClose(state->fd);
+      }
       state->Enter(Phase::kHead);  // the next request's head, from now
     }
     --self.inFlight;
@@ -790,8 +718,7 @@ struct HttpServer::Impl {
     }
     // What the kernel holds for a reader is memory of the service's too, and
     // hides how fast it reads: a large answer waits in the answer instead.
-    const int buffer = kAnswerSocketBuffer;
-    setsockopt(state->fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
+    LimitSendBuffer(state->fd, kAnswerSocketBuffer);
     state->progress->sent = 0;
     state->Enter(Phase::kSending);
     return response;
@@ -836,7 +763,7 @@ struct HttpServer::Impl {
         shutdown(state->fd, SHUT_RDWR);
         state->cut = true;
       } else if (phase == Phase::kSending && TooSlow(*state, since, now)) {
-        Reset(state->fd);
+        ResetOnClose(state->fd);
         shutdown(state->fd, SHUT_RDWR);
         state->cut = true;
       }
@@ -872,7 +799,9 @@ struct HttpServer::Impl {
   const HttpApi& api;
   ServerSettings settings;
   std::vector<std::string> pagePieces;
-  Workers workers;
+  // Runs the requests with a body (a batch may take a while), so that the
+  // threads reading the connections stay free for the others.
+  BatchEngine workers;
   int listenSocket = -1;
   MHD_Daemon* daemon = nullptr;
   std::atomic<std::size_t> busy{0};      // connections counted in the bound
@@ -891,38 +820,9 @@ struct HttpServer::Impl {
 };
 
 int HttpServer::Impl::Bind(std::string& error) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_PASSIVE;
-  addrinfo* found = nullptr;
-  if (const int rc = getaddrinfo(settings.host.c_str(), std::to_string(settings.port).c_str(), &hints, &found)) {
-    error = gai_strerror(rc);
-    return -1;
-  }
   int port = -1;
-  for (const addrinfo* a = found; a && port < 0; a = a->ai_next) {
-    const int sock = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-    if (sock < 0) continue;
-    // SO_REUSEADDR alone: with SO_REUSEPORT a second service on the same
-    // port would bind too and take part of the connections.
-    const int yes = 1;
-    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_storage bound{};
-    socklen_t size = sizeof bound;
-    if (bind(sock, a->ai_addr, a->ai_addrlen) != 0 || listen(sock, SOMAXCONN) != 0 ||
-        getsockname(sock, reinterpret_cast<sockaddr*>(&bound), &size) != 0) {
-      error = std::strerror(errno);
-      close(sock);
-      continue;
-    }
-    listenSocket = sock;
-    const auto* in = reinterpret_cast<const sockaddr_in*>(&bound);
-    const auto* in6 = reinterpret_cast<const sockaddr_in6*>(&bound);
-    port = ntohs(bound.ss_family == AF_INET6 ? in6->sin6_port : in->sin_port);
-  }
-  freeaddrinfo(found);
-  if (port < 0 || !Start(error)) return -1;
+  listenSocket = ListenTcp(settings.host, settings.port, port, error);
+  if (listenSocket < 0 || !Start(error)) return -1;
   return port;
 }
 
@@ -933,6 +833,10 @@ bool HttpServer::Impl::Start(std::string& error) {
   // avoid (a p99 of 8-16 ms against 10-22 ms with one per core, with batches
   // posted meanwhile).
   const auto readers = static_cast<unsigned>(settings.threads);
+  if (workers.workers() == 0) {
+    error = "no threads could be started";
+    return false;
+  }
   const auto limit = static_cast<unsigned>(ConnectionLimit(settings.threads));
   std::vector<MHD_OptionItem> options = {
       {MHD_OPTION_LISTEN_SOCKET, listenSocket, nullptr},

@@ -123,6 +123,9 @@ class JASOKIT_API ConversionWorkspace {
   // AppendConverted through this workspace.
   ConversionStatus AppendConverted(std::string_view utf8, const Options& options, std::string& out,
                                    bool* replacedInvalid = nullptr);
+  // The same, also giving the result's warnings (replacing warnings' content).
+  ConversionStatus AppendConverted(std::string_view utf8, const Options& options, std::string& out,
+                                   bool* replacedInvalid, std::vector<Warning>* warnings);
   // Appends what Romanize gives.
   void AppendRomanized(std::string_view utf8, Style style, std::string& out, bool* replacedInvalid = nullptr);
 

@@ -624,15 +624,25 @@ ConversionStatus AppendConverted(std::string_view utf8, const Options& options, 
   return detail::AppendConvertedUtf8(utf8, options, out, replacedInvalid);
 }
 
-ConversionStatus AppendConverted(std::string_view utf8, const Options& options, std::string& out, bool* replacedInvalid,
-                                 std::vector<Warning>* warnings) {
-  detail::LentWorkspace workspace;
-  const ConversionStatus status = detail::AppendConvertedUtf8(utf8, options, out, workspace.get(), replacedInvalid);
+namespace {
+
+ConversionStatus AppendConvertedWarned(std::string_view utf8, const Options& options, std::string& out,
+                                       bool* replacedInvalid, std::vector<Warning>* warnings,
+                                       detail::Workspace& workspace) {
+  const ConversionStatus status = detail::AppendConvertedUtf8(utf8, options, out, workspace, replacedInvalid);
   if (warnings) {
-    const std::vector<Warning>& given = workspace.get().parts().result.warnings;
+    const std::vector<Warning>& given = workspace.parts().result.warnings;
     warnings->assign(given.begin(), given.end());
   }
   return status;
+}
+
+}  // namespace
+
+ConversionStatus AppendConverted(std::string_view utf8, const Options& options, std::string& out, bool* replacedInvalid,
+                                 std::vector<Warning>* warnings) {
+  detail::LentWorkspace workspace;
+  return AppendConvertedWarned(utf8, options, out, replacedInvalid, warnings, workspace.get());
 }
 
 ConversionWorkspace::ConversionWorkspace() : m_workspace(new detail::Workspace) {}
@@ -642,6 +652,11 @@ ConversionWorkspace::~ConversionWorkspace() { delete m_workspace; }
 ConversionStatus ConversionWorkspace::AppendConverted(std::string_view utf8, const Options& options, std::string& out,
                                                       bool* replacedInvalid) {
   return detail::AppendConvertedUtf8(utf8, options, out, *m_workspace, replacedInvalid);
+}
+
+ConversionStatus ConversionWorkspace::AppendConverted(std::string_view utf8, const Options& options, std::string& out,
+                                                      bool* replacedInvalid, std::vector<Warning>* warnings) {
+  return AppendConvertedWarned(utf8, options, out, replacedInvalid, warnings, *m_workspace);
 }
 
 void ConversionWorkspace::Convert(std::string_view utf8, const Options& options, Result& result) {

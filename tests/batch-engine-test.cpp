@@ -1,5 +1,5 @@
-// The ordered pipeline: input order kept whatever the conversion times, bounded
-// chunks in flight, clean stops on failures.
+// The batch engine: input order kept whatever the conversion times, bounded
+// chunks in flight, clean stops on failures; parts of several callers at once.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "frontend/ordered_pipeline.h"
+#include "frontend/batch_engine.h"
 
 namespace jasokit {
 namespace {
@@ -38,7 +38,7 @@ struct Recorder {
     return ChunkRead::kChunk;
   }
 
-  void Convert(Chunk& c) {
+  void Convert(Chunk& c, ConversionWorkspace& /*workspace*/) {
     ++started;
     if (c.number == throwAt) {
       ++finished;
@@ -62,7 +62,7 @@ struct Recorder {
 
   PipelineResult Go(std::size_t threads) {
     return cli::RunOrderedPipeline<Chunk>(
-        threads, [this](Chunk& c) { return Read(c); }, [this](Chunk& c) { Convert(c); },
+        threads, [this](Chunk& c) { return Read(c); }, [this](Chunk& c, ConversionWorkspace& w) { Convert(c, w); },
         [this](Chunk& c) { return Write(c); });
   }
 
@@ -86,7 +86,7 @@ struct Recorder {
   std::atomic<bool> offCaller{false};
 };
 
-TEST(OrderedPipelineTest, WritesInInputOrder) {
+TEST(BatchEngineTest, WritesInInputOrder) {
   for (std::size_t threads : kThreadCounts) {
     Recorder run(300);
     EXPECT_EQ(run.Go(threads), PipelineResult::kDone) << threads;
@@ -96,7 +96,7 @@ TEST(OrderedPipelineTest, WritesInInputOrder) {
   }
 }
 
-TEST(OrderedPipelineTest, FewerChunksThanThreadsAndNone) {
+TEST(BatchEngineTest, FewerChunksThanThreadsAndNone) {
   for (int chunks : {0, 1, 3}) {
     Recorder run(chunks);
     EXPECT_EQ(run.Go(8), PipelineResult::kDone);
@@ -104,7 +104,7 @@ TEST(OrderedPipelineTest, FewerChunksThanThreadsAndNone) {
   }
 }
 
-TEST(OrderedPipelineTest, AFailedWriteStopsEverything) {
+TEST(BatchEngineTest, AFailedWriteStopsEverything) {
   for (std::size_t threads : kThreadCounts) {
     Recorder run(1000);
     run.failWriteAt = 5;
@@ -116,7 +116,7 @@ TEST(OrderedPipelineTest, AFailedWriteStopsEverything) {
   }
 }
 
-TEST(OrderedPipelineTest, AFailedReadWritesWhatWasReadBefore) {
+TEST(BatchEngineTest, AFailedReadWritesWhatWasReadBefore) {
   for (std::size_t threads : kThreadCounts) {
     Recorder run(1000);
     run.failReadAt = 10;
@@ -125,7 +125,7 @@ TEST(OrderedPipelineTest, AFailedReadWritesWhatWasReadBefore) {
   }
 }
 
-TEST(OrderedPipelineTest, AConversionErrorIsPassedOn) {
+TEST(BatchEngineTest, AConversionErrorIsPassedOn) {
   for (std::size_t threads : kThreadCounts) {
     Recorder run(1000);
     run.throwAt = 7;
@@ -136,7 +136,7 @@ TEST(OrderedPipelineTest, AConversionErrorIsPassedOn) {
   }
 }
 
-TEST(OrderedPipelineTest, AWriteErrorJoinsTheWorkers) {
+TEST(BatchEngineTest, AWriteErrorJoinsTheWorkers) {
   for (std::size_t threads : kThreadCounts) {
     Recorder run(1000);
     run.throwWriteAt = 20;
@@ -153,7 +153,7 @@ namespace {
 
 // After a chunk read while input is idle, everything read is written before
 // the next read: the answer to what was typed does not wait for more.
-TEST(OrderedPipelineTest, AnIdleChunkIsWrittenBeforeTheNextRead) {
+TEST(BatchEngineTest, AnIdleChunkIsWrittenBeforeTheNextRead) {
   for (std::size_t threads : kThreadCounts) {
     int read = 0;
     int written = 0;
@@ -166,7 +166,7 @@ TEST(OrderedPipelineTest, AnIdleChunkIsWrittenBeforeTheNextRead) {
           c.number = read++;
           return read % 3 == 0 ? ChunkRead::kChunkIdle : ChunkRead::kChunk;
         },
-        [](Chunk& c) {
+        [](Chunk& c, ConversionWorkspace& /*workspace*/) {
           std::this_thread::sleep_for(std::chrono::microseconds(200 * (c.number % 4)));
           c.value = c.number;
         },
@@ -179,6 +179,71 @@ TEST(OrderedPipelineTest, AnIdleChunkIsWrittenBeforeTheNextRead) {
     EXPECT_EQ(written, 30);
     EXPECT_EQ(late, 0) << threads;
   }
+}
+
+}  // namespace
+}  // namespace jasokit
+
+namespace jasokit {
+namespace {
+
+// The Python module's shape: the caller converts too while it waits, and an
+// engine of no workers leaves everything to it.
+TEST(BatchEngineTest, ACallerThatHelpsKeepsTheOrderAndItsFailures) {
+  for (std::size_t workers : {0, 1, 3}) {
+    for (int throwAt : {-1, 7}) {
+      Recorder run(300);
+      run.throwAt = throwAt;
+      cli::BatchEngine engine(workers);
+      ConversionWorkspace helper;
+      auto read = [&](Chunk& c) { return run.Read(c); };
+      auto convert = [&](Chunk& c, ConversionWorkspace& w) { run.Convert(c, w); };
+      auto write = [&](Chunk& c) { return run.Write(c); };
+      if (throwAt < 0) {
+        EXPECT_EQ(engine.RunOrdered<Chunk>(read, convert, write, &helper), PipelineResult::kDone) << workers;
+        EXPECT_EQ(run.written, run.Expected(300)) << workers;
+        EXPECT_LE(run.maxInFlight, workers == 0 ? 1 : static_cast<int>(2 * workers + 4)) << workers;
+      } else {
+        EXPECT_THROW(engine.RunOrdered<Chunk>(read, convert, write, &helper), std::runtime_error) << workers;
+        EXPECT_LE(run.written.size(), 7u) << workers;
+      }
+      EXPECT_EQ(run.started, run.finished) << workers;
+    }
+  }
+}
+
+// The service's shape: callers on threads of their own share the workers,
+// and a part's exception reaches its own caller only.
+TEST(BatchEngineTest, PartsOfSeveralCallersAreEachDoneOnce) {
+  cli::BatchEngine engine(2);
+  constexpr std::size_t kParts = 40;
+  std::vector<std::vector<int>> done(4, std::vector<int>(kParts, 0));
+  std::vector<int> threw(4, 0);
+  std::vector<std::thread> callers;
+  for (std::size_t caller = 0; caller < done.size(); ++caller) {
+    callers.emplace_back([&, caller] {
+      try {
+        engine.RunParts(kParts, [&](std::size_t part, ConversionWorkspace& /*workspace*/) {
+          ++done[caller][part];
+          if (caller == 1 && part == 13) throw std::runtime_error("part failed");
+        });
+      } catch (const std::runtime_error&) {
+        threw[caller] = 1;
+      }
+    });
+  }
+  for (std::thread& t : callers) t.join();
+  EXPECT_EQ(threw, (std::vector<int>{0, 1, 0, 0}));
+  for (const std::vector<int>& parts : done) EXPECT_EQ(parts, std::vector<int>(kParts, 1));
+}
+
+TEST(BatchEngineTest, JobsPostedRunBeforeTheEngineGoes) {
+  std::atomic<int> ran{0};
+  {
+    cli::BatchEngine engine(2);
+    for (int i = 0; i < 100; ++i) engine.Post([&] { ++ran; });
+  }
+  EXPECT_EQ(ran, 100);
 }
 
 }  // namespace
