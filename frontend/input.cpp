@@ -171,27 +171,4 @@ void TrimmedText::Append(std::string_view piece) {
   if (!m_cp949) CheckPastLimit(m_utf8, m_held, piece, before, m_limit);
 }
 
-Result ConvertTrimmed(const TrimmedText& text, const Options& options) {
-  if (text.overLong()) {
-    Result refused;
-    refused.status = ConversionStatus::TooLong;
-    return refused;
-  }
-  return ConvertInput(text.text(), options);
-}
-
-Result ConvertTrimmedUtf8(const TrimmedText& text, const Options& options, bool* invalidUtf8, bool withFields) {
-  if (text.overLong()) {
-    Result refused;
-    refused.status = ConversionStatus::TooLong;
-    if (invalidUtf8) *invalidUtf8 = !text.validUtf8();
-    return refused;
-  }
-  Options asked = options;
-  asked.withFields = withFields;
-  Result r = Convert(text.text(), asked);
-  if (invalidUtf8) *invalidUtf8 = r.replacedInvalid;
-  return r;
-}
-
 }  // namespace jasokit::cli

@@ -168,11 +168,6 @@ class TrimmedText {
   Utf8Check m_utf8;
 };
 
-// The conversion of a text fed to a TrimmedText: what converting it whole
-// gives (CP949, then UTF-8).
-Result ConvertTrimmed(const TrimmedText& text, const Options& options);
-Result ConvertTrimmedUtf8(const TrimmedText& text, const Options& options, bool* invalidUtf8, bool withFields = true);
-
 // Feeds each(where, number) every argument in texts, or every line of
 // standard input when there are none ("argument 2", "line 3"), each first
 // given to line (Start, then Append), stopping when each returns false; then

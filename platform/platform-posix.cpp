@@ -478,13 +478,6 @@ TableFileStatus TableFile::Commit(std::string_view header, std::string& error,
   return TableFileStatus::Ok;
 }
 
-std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd) {
-  if (isatty(errorFd) != 1) return std::nullopt;
-  struct stat st {};
-  if (fstat(inputFd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  return static_cast<std::uint64_t>(st.st_size);
-}
-
 struct TerminationRequests::Held {
   sigset_t signals;
   sigset_t previous;

@@ -582,14 +582,4 @@ TableFileStatus TableFile::Commit(std::string_view header, std::string& error,
   return TableFileStatus::Ok;
 }
 
-std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd) {
-  const auto error = reinterpret_cast<HANDLE>(::_get_osfhandle(errorFd));
-  const auto input = reinterpret_cast<HANDLE>(::_get_osfhandle(inputFd));
-  LARGE_INTEGER size{};
-  if (!IsConsole(error) || ::GetFileType(input) != FILE_TYPE_DISK || !::GetFileSizeEx(input, &size)) {
-    return std::nullopt;
-  }
-  return static_cast<std::uint64_t>(size.QuadPart);
-}
-
 }  // namespace jasokit::cli

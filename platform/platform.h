@@ -150,10 +150,6 @@ class TableFile {
   std::string m_buffer;
 };
 
-// The size of the input when a meter makes sense: standard error (errorFd) is
-// a terminal and the input (inputFd) a regular file.
-std::optional<std::uint64_t> ProgressTotal(int inputFd, int errorFd);
-
 // The user's or the system's requests to end the program (SIGINT, SIGTERM),
 // taken as ordinary events: from construction on they are held back from
 // this thread and the threads it starts, so that no handler runs amid a

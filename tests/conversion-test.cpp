@@ -5,6 +5,7 @@
 #include <string>
 #include <thread>
 
+#include "jasokit/cp949.h"
 #include "test-util.h"
 
 using namespace jasokit::detail;  // the steps under test
@@ -120,8 +121,11 @@ TEST(ConvertInput, WhitespaceRunsAcrossEightByteSteps) {
   EXPECT_EQ(TrimWhitespace("abcdefgh\xb0  "), "abcdefgh\xb0 ");
 }
 
-TEST(ConvertInput, RefusalMessageText) {
-  EXPECT_EQ(Utf8(RefusalMessage()), "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다.\r\n다시 한번 확인해 주세요.");
+// The CP949 programs print it too: every character of it has a CP949 form.
+TEST(ConvertInput, RefusalMessageHasACp949Form) {
+  std::string cp949;
+  ASSERT_TRUE(Utf8ToCp949(kRefusalMessageUtf8, cp949));
+  EXPECT_EQ(Utf8(cp949), "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다.\r\n다시 한번 확인해 주세요.");
 }
 
 // A worker thread with a workspace of its own gives what the calling

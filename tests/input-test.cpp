@@ -145,6 +145,31 @@ void ExpectSameFields(const std::optional<AddressFields>& a, const std::optional
   EXPECT_EQ(a->country, b->country);
 }
 
+// What a text fed to a TrimmedText converts to, as the commands convert it:
+// refused when it ran past the limit, else converted whole.
+Result ConvertTrimmed(const TrimmedText& text, const Options& options) {
+  if (text.overLong()) {
+    Result refused;
+    refused.status = ConversionStatus::TooLong;
+    return refused;
+  }
+  return ConvertInput(text.text(), options);
+}
+
+Result ConvertTrimmedUtf8(const TrimmedText& text, const Options& options, bool* invalidUtf8) {
+  if (text.overLong()) {
+    Result refused;
+    refused.status = ConversionStatus::TooLong;
+    *invalidUtf8 = !text.validUtf8();
+    return refused;
+  }
+  Options asked = options;
+  asked.withFields = true;
+  Result r = Convert(text.text(), asked);
+  *invalidUtf8 = r.replacedInvalid;
+  return r;
+}
+
 TEST(TrimmedTextProperty, Cp949StreamedEqualsWhole) {
   LineGenerator gen(20030101, true);
   std::vector<std::string> lines = EdgeLines(true);

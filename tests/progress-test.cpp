@@ -1,22 +1,12 @@
 // The progress meter: its line, how often it draws, and that it leaves no trace.
 #include "frontend/progress.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 #include <chrono>
 #include <limits>
 #include <string>
 #include <vector>
-
-#include "platform/platform.h"
-#include "test-util.h"
 
 namespace jasokit {
 namespace {
@@ -132,37 +122,6 @@ TEST(ProgressMeterTest, ClearsForAMessageAndComesBack) {
   EXPECT_EQ(drawn.pieces[0], "\r" + text);
   EXPECT_EQ(drawn.pieces[1], "\r" + std::string(text.size(), ' ') + "\r");
   EXPECT_EQ(drawn.pieces[2], "\r 50% 0.5/1.0 kB  3 lines/s  0:02 left");  // 2.5 rounded
-}
-
-TEST(ProgressTotalTest, OnlyForAFileShownOnATerminal) {
-  test::TempDir dir;
-  test::WriteBytes(dir.File("in.csv"), std::string(1234, 'x'));
-  const int file = open(dir.File("in.csv").c_str(), O_RDONLY);
-  ASSERT_GE(file, 0);
-  int pipeFds[2];
-#ifdef _WIN32
-  ASSERT_EQ(_pipe(pipeFds, 4096, O_BINARY), 0);
-  EXPECT_FALSE(cli::ProgressTotal(file, pipeFds[1]));  // standard error is not a terminal
-  for (int fd : {pipeFds[0], pipeFds[1], file}) close(fd);
-  GTEST_SKIP() << "no pseudo-terminal on Windows to stand for standard error (a console is one only on real Windows)";
-#else
-  ASSERT_EQ(pipe(pipeFds), 0);
-  EXPECT_FALSE(cli::ProgressTotal(file, pipeFds[1]));  // standard error is not a terminal
-  int terminal = -1;
-  const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) {
-    terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
-  }
-  if (terminal >= 0) {
-    EXPECT_EQ(cli::ProgressTotal(file, terminal), std::optional<std::uint64_t>(1234));
-    EXPECT_FALSE(cli::ProgressTotal(pipeFds[0], terminal));  // input of unknown size
-    close(terminal);
-  }
-  for (int fd : {master, pipeFds[0], pipeFds[1], file}) {
-    if (fd >= 0) close(fd);
-  }
-  if (terminal < 0) GTEST_SKIP() << "no pseudo-terminal to stand for standard error";
-#endif
 }
 
 }  // namespace

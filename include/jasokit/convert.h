@@ -157,7 +157,5 @@ JASOKIT_API const char* ConversionStatusName(ConversionStatus status);
 // speaks of characters), in UTF-8.
 inline constexpr const char* kRefusalMessageUtf8 =
     "입력 길이가 1000 글자를 초과하여 처리할 수 없습니다.\r\n다시 한번 확인해 주세요.";
-// The same in CP949.
-JASOKIT_API const std::string& RefusalMessage();
 
 }  // namespace jasokit

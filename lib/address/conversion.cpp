@@ -698,15 +698,6 @@ const char* ConversionStatusName(ConversionStatus status) {
   return "";
 }
 
-const std::string& RefusalMessage() {
-  static const std::string message = [] {
-    std::string s;
-    Utf8ToCp949(kRefusalMessageUtf8, s);
-    return s;
-  }();
-  return message;
-}
-
 const char* StyleName(Style style) { return style == Style::Official ? "official" : "classic"; }
 
 bool ParseStyle(std::string_view name, Style& style) {
