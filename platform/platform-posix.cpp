@@ -292,13 +292,41 @@ long InputFile::Read(char* buffer, std::size_t size) {
 
 std::string InputFile::ReadError() const { return m_errno != 0 ? Reason(m_errno) : std::string(); }
 
-struct TableFile::Target {
-  struct stat st;
+namespace {
+
+class PosixTableFiles final : public TableFileSystem {
+ public:
+  ~PosixTableFiles() override { Discard(); }
+
+  TableFileStatus Open(const std::string& target, const FileId* input, std::string& path, std::string& error) override;
+  bool Append(std::string_view bytes) override { return Done(WriteAll(m_fd, bytes.data(), bytes.size(), 0, false)); }
+  bool Finish(std::string_view header) override;
+  const char* IrregularKind(const std::string& path) override {
+    struct stat now {};
+    return ::lstat(path.c_str(), &now) == 0 && !S_ISREG(now.st_mode) ? KindOf(now.st_mode) : nullptr;
+  }
+  const std::string& temp() const override { return m_temp; }
+  bool Replace(const std::string& path) override;
+  void Discard() override;
+  std::string reason() const override { return Reason(m_errno); }
+
+ private:
+  TableFileStatus CheckTarget(const std::string& target, const FileId* input, struct stat& old, std::string& path,
+                              std::string& error);
+  TableFileStatus CreateTemp(const std::string& target, const struct stat* old, const std::string& path,
+                             std::string& error);
+  bool Done(bool ok) {
+    if (!ok) m_errno = errno;
+    return ok;
+  }
+
+  std::string m_temp;  // empty once renamed or removed
+  int m_fd = -1;
+  int m_lockFd = -1;  // holds the temporary file's lock until it is renamed or removed
+  int m_errno = 0;
 };
 
-TableFile::~TableFile() { Discard(); }
-
-void TableFile::Discard() {
+void PosixTableFiles::Discard() {
   if (m_fd >= 0) ::close(m_fd);
   m_fd = -1;
   if (!m_temp.empty()) ::unlink(m_temp.c_str());
@@ -308,13 +336,10 @@ void TableFile::Discard() {
   m_lockFd = -1;
 }
 
-std::string TableFile::WriteError() const { return "error writing " + m_target + ": " + Reason(errno); }
-
 // Checks the file target names (old), following a symbolic link to the file
-// it names (m_path); anything but Ok comes with error set.
-TableFileStatus TableFile::CheckTarget(const std::string& target, const FileId* input, Target& replaced,
-                                       std::string& error) {
-  struct stat& old = replaced.st;
+// it names (path); anything but Ok comes with error set.
+TableFileStatus PosixTableFiles::CheckTarget(const std::string& target, const FileId* input, struct stat& old,
+                                             std::string& path, std::string& error) {
   if (S_ISLNK(old.st_mode)) {
     // Replacing the link itself would cut whatever it ties together; write
     // the file it names instead.
@@ -323,9 +348,9 @@ TableFileStatus TableFile::CheckTarget(const std::string& target, const FileId* 
       error = target + " is a symbolic link to nothing usable (" + Reason(errno) + "); nothing was replaced";
       return TableFileStatus::NotRegular;
     }
-    m_path = resolved;
+    path = resolved;
     std::free(resolved);
-    if (::stat(m_path.c_str(), &old) != 0) {
+    if (::stat(path.c_str(), &old) != 0) {
       error = "cannot write " + target + ": " + Reason(errno);
       return TableFileStatus::Failed;
     }
@@ -340,20 +365,20 @@ TableFileStatus TableFile::CheckTarget(const std::string& target, const FileId* 
     return TableFileStatus::IsInput;
   }
   // The folder may let us replace a file we could not write.
-  if (::access(m_path.c_str(), W_OK) != 0) {
+  if (::access(path.c_str(), W_OK) != 0) {
     error = "cannot replace " + target + ": " + Reason(errno);
     return TableFileStatus::Failed;
   }
   return TableFileStatus::Ok;
 }
 
-// Creates the temporary file beside m_path, with the mode (and the owner
+// Creates the temporary file beside path, with the mode (and the owner
 // where it may) of the file replaced, old; anything but Ok comes with error set.
-TableFileStatus TableFile::CreateTemp(const std::string& target, const Target* replaced, std::string& error) {
-  const struct stat* old = replaced ? &replaced->st : nullptr;
-  const std::size_t slash = m_path.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : m_path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
+TableFileStatus PosixTableFiles::CreateTemp(const std::string& target, const struct stat* old, const std::string& path,
+                                            std::string& error) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   RemoveStaleTemps(folder, name);
   std::string temp = folder + "." + name + ".XXXXXX";
   // No ending signal between the file's creation and its guard.
@@ -397,86 +422,49 @@ TableFileStatus TableFile::CreateTemp(const std::string& target, const Target* r
   return TableFileStatus::Ok;
 }
 
-TableFileStatus TableFile::Open(const std::string& target, const FileId* input, std::string& error) {
-  m_target = target;
-  m_path = target;
-  Target old{};
-  const bool replacing = ::lstat(target.c_str(), &old.st) == 0;
+TableFileStatus PosixTableFiles::Open(const std::string& target, const FileId* input, std::string& path,
+                                      std::string& error) {
+  struct stat old {};
+  const bool replacing = ::lstat(target.c_str(), &old) == 0;
   if (!replacing && errno != ENOENT) {
     error = "cannot write " + target + ": " + Reason(errno);
     return TableFileStatus::Failed;
   }
   if (replacing) {
-    if (const TableFileStatus status = CheckTarget(target, input, old, error); status != TableFileStatus::Ok) {
+    if (const TableFileStatus status = CheckTarget(target, input, old, path, error); status != TableFileStatus::Ok) {
       return status;
     }
   }
-  return CreateTemp(target, replacing ? &old : nullptr, error);
+  return CreateTemp(target, replacing ? &old : nullptr, path, error);
 }
 
-bool TableFile::Flush(std::string& error) {
-  if (!WriteAll(m_fd, m_buffer.data(), m_buffer.size(), 0, false)) {
-    error = WriteError();
-    Discard();
-    return false;
-  }
-  m_buffer.clear();
-  return true;
-}
-
-TableFileStatus TableFile::Commit(std::string_view header, std::string& error,
-                                  const std::function<std::string(const std::string&)>& check) {
-  if (m_fd < 0) {
-    error = "error writing " + m_target;
-    return TableFileStatus::Failed;
-  }
-  if (!Flush(error)) return TableFileStatus::Failed;
-  if (!WriteAll(m_fd, header.data(), header.size(), 0, true) || ::fsync(m_fd) != 0) {
-    error = WriteError();
-    Discard();
-    return TableFileStatus::Failed;
-  }
+bool PosixTableFiles::Finish(std::string_view header) {
+  if (!Done(WriteAll(m_fd, header.data(), header.size(), 0, true) && ::fsync(m_fd) == 0)) return false;
   const int fd = m_fd;
   m_fd = -1;
-  if (::close(fd) != 0) {
-    error = WriteError();
-    Discard();
-    return TableFileStatus::Failed;
-  }
-  // Whatever took the target's place since it was checked is no table to
-  // replace either.
-  struct stat now {};
-  if (::lstat(m_path.c_str(), &now) == 0 && !S_ISREG(now.st_mode)) {
-    error = NotRegular(m_target, now.st_mode);
-    Discard();
-    return TableFileStatus::NotRegular;
-  }
-  if (check) {
-    error = check(m_temp);
-    if (!error.empty()) {
-      Discard();
-      return TableFileStatus::Failed;
-    }
-  }
-  if (::rename(m_temp.c_str(), m_path.c_str()) != 0) {
-    error = "cannot replace " + m_target + ": " + Reason(errno);
-    Discard();
-    return TableFileStatus::Failed;
-  }
+  return Done(::close(fd) == 0);
+}
+
+bool PosixTableFiles::Replace(const std::string& path) {
+  if (!Done(::rename(m_temp.c_str(), path.c_str()) == 0)) return false;
   m_temp.clear();
   UnguardTemp();
   if (m_lockFd >= 0) ::close(m_lockFd);
   m_lockFd = -1;
   // The rename itself reaches the disk with its folder.
-  const std::size_t slash = m_path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : m_path.substr(0, slash + 1);
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     ::fsync(dir);
     ::close(dir);
   }
-  return TableFileStatus::Ok;
+  return true;
 }
+
+}  // namespace
+
+std::unique_ptr<TableFileSystem> SystemTableFiles() { return std::make_unique<PosixTableFiles>(); }
 
 struct TerminationRequests::Held {
   sigset_t signals;

@@ -412,13 +412,35 @@ long InputFile::Read(char* buffer, std::size_t size) {
 
 std::string InputFile::ReadError() const { return m_errno != 0 ? Reason(m_errno) : std::string(); }
 
-struct TableFile::Target {
-  FileId id;
+namespace {
+
+class WindowsTableFiles final : public TableFileSystem {
+ public:
+  ~WindowsTableFiles() override { Discard(); }
+
+  TableFileStatus Open(const std::string& target, const FileId* input, std::string& path, std::string& error) override;
+  bool Append(std::string_view bytes) override {
+    if (WriteAll(m_fd, bytes.data(), bytes.size())) return true;
+    m_errno = errno;
+    return false;
+  }
+  bool Finish(std::string_view header) override;
+  const char* IrregularKind(const std::string& path) override { return jasokit::cli::IrregularKind(Widen(path)); }
+  const std::string& temp() const override { return m_temp; }
+  bool Replace(const std::string& path) override;
+  void Discard() override;
+  std::string reason() const override { return Reason(m_errno); }
+
+ private:
+  TableFileStatus CheckTarget(const std::string& target, const FileId* input, std::string& path, std::string& error);
+  TableFileStatus CreateTemp(const std::string& target, bool replacing, const std::string& path, std::string& error);
+
+  std::string m_temp;  // empty once renamed or removed
+  int m_fd = -1;
+  int m_errno = 0;
 };
 
-TableFile::~TableFile() { Discard(); }
-
-void TableFile::Discard() {
+void WindowsTableFiles::Discard() {
   if (m_fd >= 0) ::_close(m_fd);
   m_fd = -1;
   if (!m_temp.empty()) ::DeleteFileW(Widen(m_temp).c_str());
@@ -426,12 +448,10 @@ void TableFile::Discard() {
   UnguardTemp();
 }
 
-std::string TableFile::WriteError() const { return "error writing " + m_target + ": " + Reason(errno); }
-
 // Checks the file target names, following a symbolic link to the file it
-// names (m_path); anything but Ok comes with error set.
-TableFileStatus TableFile::CheckTarget(const std::string& target, const FileId* input, Target& old,
-                                       std::string& error) {
+// names (path); anything but Ok comes with error set.
+TableFileStatus WindowsTableFiles::CheckTarget(const std::string& target, const FileId* input, std::string& path,
+                                               std::string& error) {
   const std::wstring wide = Widen(target);
   HandleCloser file{OpenForInfo(wide)};
   if (file.handle == INVALID_HANDLE_VALUE) {
@@ -449,9 +469,9 @@ TableFileStatus TableFile::CheckTarget(const std::string& target, const FileId* 
       return TableFileStatus::NotRegular;
     }
     final.resize(n);
-    m_path = Narrow(final);
+    path = Narrow(final);
   }
-  if (const char* kind = IrregularKind(Widen(m_path))) {
+  if (const char* kind = jasokit::cli::IrregularKind(Widen(path))) {
     error = NotRegular(target, kind);
     return TableFileStatus::NotRegular;
   }
@@ -460,8 +480,8 @@ TableFileStatus TableFile::CheckTarget(const std::string& target, const FileId* 
     error = "cannot write " + target + ": " + LastReason();
     return TableFileStatus::Failed;
   }
-  old.id = IdOf(info);
-  if (input && input->device == old.id.device && input->inode == old.id.inode) {
+  const FileId id = IdOf(info);
+  if (input && input->device == id.device && input->inode == id.inode) {
     error = target + " is the CSV itself; write the table to another file";
     return TableFileStatus::IsInput;
   }
@@ -472,11 +492,12 @@ TableFileStatus TableFile::CheckTarget(const std::string& target, const FileId* 
   return TableFileStatus::Ok;
 }
 
-// Creates the temporary file beside m_path; anything but Ok comes with error
+// Creates the temporary file beside path; anything but Ok comes with error
 // set. It takes the folder's permissions, as any new file there would.
-TableFileStatus TableFile::CreateTemp(const std::string& target, const Target* old, std::string& error) {
-  const std::string folder = Folder(m_path);
-  const std::string name = m_path.substr(folder.size());
+TableFileStatus WindowsTableFiles::CreateTemp(const std::string& target, bool replacing, const std::string& path,
+                                              std::string& error) {
+  const std::string folder = Folder(path);
+  const std::string name = path.substr(folder.size());
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
     const unsigned salt =
@@ -490,7 +511,7 @@ TableFileStatus TableFile::CreateTemp(const std::string& target, const Target* o
     if (file == INVALID_HANDLE_VALUE) {
       const DWORD why = ::GetLastError();
       if (why == ERROR_FILE_EXISTS || why == ERROR_ALREADY_EXISTS) continue;
-      error = (old ? "cannot replace " : "cannot create ") + target + ": " + Reason(ErrnoOf(why));
+      error = (replacing ? "cannot replace " : "cannot create ") + target + ": " + Reason(ErrnoOf(why));
       return TableFileStatus::Failed;
     }
     m_fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
@@ -503,83 +524,54 @@ TableFileStatus TableFile::CreateTemp(const std::string& target, const Target* o
     GuardTemp(wide);
     return TableFileStatus::Ok;
   }
-  error = (old ? "cannot replace " : "cannot create ") + target + ": " + Reason(EEXIST);
+  error = (replacing ? "cannot replace " : "cannot create ") + target + ": " + Reason(EEXIST);
   return TableFileStatus::Failed;
 }
 
-TableFileStatus TableFile::Open(const std::string& target, const FileId* input, std::string& error) {
-  m_target = target;
-  m_path = target;
-  Target old{};
+TableFileStatus WindowsTableFiles::Open(const std::string& target, const FileId* input, std::string& path,
+                                        std::string& error) {
   const bool replacing = ::GetFileAttributesW(Widen(target).c_str()) != INVALID_FILE_ATTRIBUTES;
   if (!replacing && !IsMissingError(::GetLastError())) {
     error = "cannot write " + target + ": " + LastReason();
     return TableFileStatus::Failed;
   }
   if (replacing) {
-    if (const TableFileStatus status = CheckTarget(target, input, old, error); status != TableFileStatus::Ok) {
+    if (const TableFileStatus status = CheckTarget(target, input, path, error); status != TableFileStatus::Ok) {
       return status;
     }
   }
-  return CreateTemp(target, replacing ? &old : nullptr, error);
+  return CreateTemp(target, replacing, path, error);
 }
 
-bool TableFile::Flush(std::string& error) {
-  if (!WriteAll(m_fd, m_buffer.data(), m_buffer.size())) {
-    error = WriteError();
-    Discard();
-    return false;
-  }
-  m_buffer.clear();
-  return true;
-}
-
-TableFileStatus TableFile::Commit(std::string_view header, std::string& error,
-                                  const std::function<std::string(const std::string&)>& check) {
-  if (m_fd < 0) {
-    error = "error writing " + m_target;
-    return TableFileStatus::Failed;
-  }
-  if (!Flush(error)) return TableFileStatus::Failed;
+bool WindowsTableFiles::Finish(std::string_view header) {
   const bool written = ::_lseeki64(m_fd, 0, SEEK_SET) == 0 && WriteAll(m_fd, header.data(), header.size());
   if (!written || !::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(m_fd)))) {
-    if (written) errno = ErrnoOf(::GetLastError());
-    error = WriteError();
-    Discard();
-    return TableFileStatus::Failed;
+    m_errno = written ? ErrnoOf(::GetLastError()) : errno;
+    return false;
   }
   const int fd = m_fd;
   m_fd = -1;
   if (::_close(fd) != 0) {
-    error = WriteError();
-    Discard();
-    return TableFileStatus::Failed;
+    m_errno = errno;
+    return false;
   }
-  // Whatever took the target's place since it was checked is no table to
-  // replace either.
-  if (const char* kind = IrregularKind(Widen(m_path))) {
-    error = NotRegular(m_target, kind);
-    Discard();
-    return TableFileStatus::NotRegular;
-  }
-  if (check) {
-    error = check(m_temp);
-    if (!error.empty()) {
-      Discard();
-      return TableFileStatus::Failed;
-    }
-  }
+  return true;
+}
+
+bool WindowsTableFiles::Replace(const std::string& path) {
   // rename() cannot replace a file on Windows; this can, and reaches the
   // disk before it returns.
-  if (!::MoveFileExW(Widen(m_temp).c_str(), Widen(m_path).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error = "cannot replace " + m_target + ": " + LastReason();
-    Discard();
-    return TableFileStatus::Failed;
+  if (!::MoveFileExW(Widen(m_temp).c_str(), Widen(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    m_errno = ErrnoOf(::GetLastError());
+    return false;
   }
   m_temp.clear();
   UnguardTemp();
-  return TableFileStatus::Ok;
+  return true;
 }
+
+}  // namespace
+
+std::unique_ptr<TableFileSystem> SystemTableFiles() { return std::make_unique<WindowsTableFiles>(); }
 
 }  // namespace jasokit::cli

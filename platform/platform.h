@@ -111,9 +111,40 @@ enum class TableFileStatus {
   Failed,      // creating, writing, syncing, checking or renaming it failed
 };
 
+// The system's part of replacing a table, one per platform (and an
+// in-memory one in the tests); TableFile does the steps in order and words
+// the errors. A call that fails leaves its reason in reason().
+class TableFileSystem {
+ public:
+  virtual ~TableFileSystem() = default;
+  // Checks target and creates the temporary file beside the file it names
+  // (path: the target, or what its symbolic link names), as TableFile::Open
+  // tells; anything but Ok comes with error set.
+  virtual TableFileStatus Open(const std::string& target, const FileId* input, std::string& path,
+                               std::string& error) = 0;
+  // Appends to the temporary file.
+  virtual bool Append(std::string_view bytes) = 0;
+  // Writes header at the temporary file's start, syncs and closes it.
+  virtual bool Finish(std::string_view header) = 0;
+  // What path is when something other than a regular file is there now ("a
+  // folder"); nullptr when it is one or nothing is there.
+  virtual const char* IrregularKind(const std::string& path) = 0;
+  // The temporary file, empty when there is none.
+  virtual const std::string& temp() const = 0;
+  // Renames the temporary file over path, durably.
+  virtual bool Replace(const std::string& path) = 0;
+  // Closes and removes the temporary file, if there is one.
+  virtual void Discard() = 0;
+  virtual std::string reason() const = 0;
+};
+
+// This system's.
+std::unique_ptr<TableFileSystem> SystemTableFiles();
+
 class TableFile {
  public:
-  TableFile() = default;
+  TableFile();
+  explicit TableFile(std::unique_ptr<TableFileSystem> system);
   TableFile(const TableFile&) = delete;
   TableFile& operator=(const TableFile&) = delete;
   // Removes the temporary file unless the table was committed.
@@ -135,18 +166,14 @@ class TableFile {
                          const std::function<std::string(const std::string&)>& check = {});
 
  private:
-  struct Target;
-  TableFileStatus CheckTarget(const std::string& target, const FileId* input, Target& old, std::string& error);
-  TableFileStatus CreateTemp(const std::string& target, const Target* old, std::string& error);
   bool Flush(std::string& error);
-  std::string WriteError() const;
-  void Discard();
+  // Fails the table with error: its temporary file goes.
+  TableFileStatus Fail(TableFileStatus status, std::string& error, std::string message);
 
+  std::unique_ptr<TableFileSystem> m_system;
   std::string m_target;  // as the user named it
   std::string m_path;    // the file replaced: the target, or what its link names
-  std::string m_temp;    // empty once renamed or removed
-  int m_fd = -1;
-  int m_lockFd = -1;  // holds the temporary file's lock (POSIX) until it is renamed or removed
+  bool m_open = false;   // a temporary file is being written
   std::string m_buffer;
 };
 
