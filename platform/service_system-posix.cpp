@@ -3,6 +3,7 @@
 #include <sys/random.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -77,6 +78,13 @@ std::string NumericAddress(const sockaddr* address) {
     getnameinfo(address, size, host, sizeof host, nullptr, 0, NI_NUMERICHOST);
   }
   return host;
+}
+
+FileStamp StampOfFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return {};
+  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+          static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
 }
 
 void RandomBytes(unsigned char* bytes, std::size_t size) {

@@ -1,7 +1,8 @@
 #pragma once
 // The service's calls to the system: its listening socket, the options of the
-// connections it answers, the limit on open files and random bytes. POSIX
-// only, as the service is; service_system-posix.cpp implements it.
+// connections it answers, the limit on open files, the stamp of the database
+// file it watches and random bytes. POSIX only, as the service is;
+// service_system-posix.cpp implements it.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -28,6 +29,18 @@ std::uint64_t RaiseOpenFileLimit(std::uint64_t wanted);
 
 // The address as digits ("192.0.2.1", "::1"); "?" for none.
 std::string NumericAddress(const sockaddr* address);
+
+// What tells one version of a file from the next: its identity, size and
+// time of change; all zero when it cannot be had.
+struct FileStamp {
+  std::uint64_t device = 0, inode = 0, size = 0;
+  std::int64_t seconds = 0, nanoseconds = 0;
+  bool operator==(const FileStamp& o) const {
+    return device == o.device && inode == o.inode && size == o.size && seconds == o.seconds &&
+           nanoseconds == o.nanoseconds;
+  }
+};
+FileStamp StampOfFile(const std::string& path);
 
 // Fills bytes with random bytes from the system's source.
 void RandomBytes(unsigned char* bytes, std::size_t size);

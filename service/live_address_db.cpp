@@ -1,7 +1,5 @@
 #include "service/live_address_db.h"
 
-#include <sys/stat.h>
-
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -12,21 +10,14 @@ LiveAddressDb::LiveAddressDb(std::string path, AddressDatabase db)
     : m_path(std::move(path)), m_current(std::make_shared<const AddressDatabase>(std::move(db))) {
   // Read after the open: a file renamed over it in between is opened once
   // more at the first refresh, which is harmless.
-  m_stamp = StampOf(m_path);
+  m_stamp = StampOfFile(m_path);
 }
 
 std::shared_ptr<const AddressDatabase> LiveAddressDb::Current() const { return std::atomic_load(&m_current); }
 
-LiveAddressDb::Stamp LiveAddressDb::StampOf(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return {};
-  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-          static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
-}
-
 std::string LiveAddressDb::Refresh(bool asked) {
   const std::lock_guard<std::mutex> lock(m_refreshing);
-  const Stamp now = StampOf(m_path);
+  const Stamp now = StampOfFile(m_path);
   const bool changed = Current()->Check() != AddressDbStatus::Ok;
   if (!asked && ((now == m_stamp && !changed) || now == m_failed)) return "";
   AddressDatabase db;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "jasokit/address_db.h"
+#include "platform/service_system.h"
 
 namespace jasokit::cli {
 
@@ -30,15 +31,7 @@ class LiveAddressDb {
   std::string Refresh(bool asked);
 
  private:
-  struct Stamp {
-    std::uint64_t device = 0, inode = 0, size = 0;
-    std::int64_t seconds = 0, nanoseconds = 0;
-    bool operator==(const Stamp& o) const {
-      return device == o.device && inode == o.inode && size == o.size && seconds == o.seconds &&
-             nanoseconds == o.nanoseconds;
-    }
-  };
-  static Stamp StampOf(const std::string& path);
+  using Stamp = FileStamp;
 
   const std::string m_path;
   std::shared_ptr<const AddressDatabase> m_current;  // read and written atomically
