@@ -13,9 +13,9 @@
 #include <string>
 #include <thread>
 
+#include "fuzz-check.h"
 #include "service/http_api.h"
 #include "service/http_server.h"
-#include "fuzz-check.h"
 
 namespace {
 
@@ -41,17 +41,22 @@ int ServerPort() {
   return port;
 }
 
+// A machine busy with other work may leave the backlog unserved for a few
+// seconds; a server that accepts nothing for 15 s has hung.
 int Connect(int port) {
-  const int sock = socket(AF_INET, SOCK_STREAM, 0);
-  FUZZ_CHECK(sock >= 0);
-  timeval wait{3, 0};
-  setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<std::uint16_t>(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  FUZZ_CHECK(connect(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0);
-  return sock;
+  for (int attempt = 0;; ++attempt) {
+    const int sock = socket(AF_INET, SOCK_STREAM, 0);
+    FUZZ_CHECK(sock >= 0);
+    timeval wait{3, 0};
+    setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+    if (connect(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return sock;
+    close(sock);
+    FUZZ_CHECK(attempt < 4);
+  }
 }
 
 void SendAll(int sock, const void* data, std::size_t size) {

@@ -107,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t records = fileBytes > kZipHeaderBytes ? (fileBytes - kZipHeaderBytes) / kZipRecordBytes : 0;
   if (records > kZipRecordCount) records = kZipRecordCount;
   FUZZ_CHECK(db.size() == records);
-  FUZZ_CHECK(db.imageBytes() == std::min(fileBytes, kZipTableBytes));
+  FUZZ_CHECK(ZipDatabaseSeam::ImageBytes(db) == std::min(fileBytes, kZipTableBytes));
   // The checks of a table the user names read the header alone, and only
   // within the image.
   const bool layout = db.hasTableLayout();

@@ -207,7 +207,7 @@ TEST_F(ZipLoadTest, ShortFileLoadsOnlyItsCompleteRecords) {
     ZipDatabase db;
     db.Load(m_dir.File("tiny.dbf"));
     EXPECT_EQ(db.size(), 0u) << bytes;
-    EXPECT_EQ(db.imageBytes(), bytes);
+    EXPECT_EQ(detail::ZipDatabaseSeam::ImageBytes(db), bytes);
   }
 }
 
@@ -222,7 +222,7 @@ TEST_F(ZipLoadTest, BytesAfterTheLastRecordAreIgnored) {
   ZipDatabase db;
   db.Load(m_dir.File("long.dbf"));
   EXPECT_EQ(db.size(), kZipRecordCount);
-  EXPECT_EQ(db.imageBytes(), kZipTableBytes);  // nothing after the last record is needed
+  EXPECT_EQ(detail::ZipDatabaseSeam::ImageBytes(db), kZipTableBytes);  // nothing after the last record is needed
   EXPECT_EQ(Hits(db, "n0").size(), 1u);
   EXPECT_EQ(Hits(db, "n" + std::to_string(kZipRecordCount - 1)).size(), 1u);
   EXPECT_TRUE(Hits(db, "n" + std::to_string(kZipRecordCount)).empty());
@@ -402,7 +402,7 @@ TEST_F(ZipLoadTest, ParseReadsBytesInMemory) {
   ZipDatabase db;
   ASSERT_EQ(db.Parse(bytes), ZipLoadStatus::Ok);
   EXPECT_EQ(db.size(), 2u);
-  EXPECT_EQ(db.imageBytes(), bytes.size());
+  EXPECT_EQ(detail::ZipDatabaseSeam::ImageBytes(db), bytes.size());
   ASSERT_EQ(Hits(db, Cp("명동1가")).size(), 1u);
   EXPECT_EQ(Hits(db, Cp("명동1가"))[0].zipCode, "100-011");
   // A short image gives its complete records only.

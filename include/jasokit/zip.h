@@ -15,6 +15,10 @@
 
 namespace jasokit {
 
+namespace detail {
+struct ZipDatabaseSeam;
+}
+
 inline constexpr const char* kZipFileName = "zipcode030101t6.dbf";
 inline constexpr std::size_t kZipRecordCount = 44338;  // records read, whatever the header says
 inline constexpr std::size_t kZipHeaderBytes = 225;
@@ -154,8 +158,6 @@ class JASOKIT_API ZipDatabase {
   std::size_t size() const;
   // Record i in table order.
   ZipRecordView record(std::size_t i) const;
-  // Bytes of the table image held in memory.
-  std::size_t imageBytes() const;
 
   // Whether the file is a table of the fixed layout: at least its header,
   // and that a dBASE III header of 225 bytes ending in 0x0D for records of
@@ -170,6 +172,7 @@ class JASOKIT_API ZipDatabase {
   bool isSample() const;
 
  private:
+  friend struct detail::ZipDatabaseSeam;
   std::unique_ptr<Impl> m_impl;
 };
 

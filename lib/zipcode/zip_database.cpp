@@ -467,7 +467,7 @@ std::size_t ZipDatabase::size() const { return m_impl->RecordCount(); }
 
 ZipRecordView ZipDatabase::record(std::size_t i) const { return m_impl->Record(static_cast<std::uint32_t>(i)); }
 
-std::size_t ZipDatabase::imageBytes() const { return m_impl->imageBytes; }
+std::size_t detail::ZipDatabaseSeam::ImageBytes(const ZipDatabase& db) { return db.m_impl->imageBytes; }
 
 namespace {
 

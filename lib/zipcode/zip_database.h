@@ -17,6 +17,12 @@ std::uint32_t ZipKeyHash(std::string_view key);
 
 namespace jasokit::detail {
 
+// What the loader holds of a table, for the checks of its bounds.
+struct ZipDatabaseSeam {
+  // Bytes of the table image held in memory.
+  static std::size_t ImageBytes(const ZipDatabase& db);
+};
+
 // One text field of a record: where it starts (after the deletion flag at 0)
 // and its width; plus the dBASE name the writer gives it.
 struct ZipFieldLayout {
