@@ -13,7 +13,6 @@
 #include <mutex>
 #include <stdexcept>
 #include <string_view>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -305,7 +304,7 @@ class Batch {
 // More threads than cores only cost memory (a stack each): they are capped
 // at the cores, with a warning.
 std::size_t ThreadsArg(py::handle threads) {
-  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t cores = cli::AllCores();
   if (threads.is_none()) return cores;
   if (!PyLong_Check(threads.ptr()) || PyBool_Check(threads.ptr())) {
     throw py::type_error(std::string("threads must be int or None, not ") + Py_TYPE(threads.ptr())->tp_name);
