@@ -13,6 +13,7 @@
 
 #include "addrdb/address_db_reader.h"
 #include "address/address_match.h"
+#include "bench-data.h"
 #include "jasokit/address_db.h"
 #include "jasokit/convert.h"
 #include "jasokit/cp949.h"
@@ -21,19 +22,8 @@ namespace {
 
 using namespace jasokit;
 
-std::string DbPath() {
-  const char* env = std::getenv("JASOKIT_BENCH_ADDRDB");
-  return env && *env ? env : JASOKIT_BINARY_DIR "/cli/address-sample.db";
-}
-
-const AddressDatabase& Db() {
-  static const AddressDatabase db = [] {
-    AddressDatabase d;
-    if (d.Open(DbPath()) != AddressDbStatus::Ok) std::abort();
-    return d;
-  }();
-  return db;
-}
+using bench::AddressDbPath;
+const AddressDatabase& Db() { return bench::BenchAddressDb(); }
 
 // "서울특별시 강남구 테헤란로 152" for up to 20,000 buildings spread over the data,
 // in an order of their own (fixed from run to run): the rows are sorted by
@@ -71,7 +61,7 @@ const std::vector<std::string>& NotAddresses() {
 }
 
 void BM_Open(benchmark::State& state) {
-  const std::string path = DbPath();
+  const std::string path = AddressDbPath();
   for (auto _ : state) {
     AddressDatabase db;
     benchmark::DoNotOptimize(db.Open(path));

@@ -17,6 +17,7 @@
 
 #include "addrdb/address_db_reader.h"
 #include "addrdb/hangul_keys.h"
+#include "bench-data.h"
 #include "jasokit/address_db.h"
 
 namespace {
@@ -24,19 +25,8 @@ namespace {
 using namespace jasokit;
 using namespace jasokit::detail::addrdb;
 
-std::string DbPath() {
-  const char* env = std::getenv("JASOKIT_BENCH_ADDRDB");
-  return env && *env ? env : JASOKIT_BINARY_DIR "/cli/address-sample.db";
-}
-
-const AddressDatabase& Db() {
-  static const AddressDatabase db = [] {
-    AddressDatabase d;
-    if (d.Open(DbPath()) != AddressDbStatus::Ok) std::abort();
-    return d;
-  }();
-  return db;
-}
+using bench::AddressDbPath;
+const AddressDatabase& Db() { return bench::BenchAddressDb(); }
 
 enum Kind {
   kExact,

@@ -9,6 +9,7 @@
 
 #include "address/address_converter.h"
 #include "address/conversion.h"
+#include "bench-data.h"
 #include "romanize/cp949.h"
 
 using namespace jasokit::detail;  // the steps under test
@@ -16,18 +17,6 @@ using namespace jasokit::detail;  // the steps under test
 namespace {
 
 using namespace jasokit;
-
-std::vector<std::string> SplitCsvLine(const std::string& line) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = line.find(',', start);
-    fields.push_back(line.substr(start, comma - start));
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  return fields;
-}
 
 // UTF-8 address lines from zipcode-source.csv; empty if it is absent.
 std::vector<std::string> SourceLines() {
@@ -37,7 +26,7 @@ std::vector<std::string> SourceLines() {
   while (std::getline(in, row)) {
     if (row.compare(0, 3, "\xEF\xBB\xBF") == 0) row.erase(0, 3);
     if (!row.empty() && row.back() == '\r') row.pop_back();
-    const std::vector<std::string> f = SplitCsvLine(row);
+    const std::vector<std::string> f = bench::SplitFields(row, ',');
     if (f.size() < 7) continue;
     std::string line;
     for (std::size_t i = 1; i <= 6; ++i) {  // province .. lot

@@ -1,13 +1,44 @@
 #pragma once
-// Korean place names for the benchmarks: the localities of the full zip code
-// source when it is present, otherwise a built-in list.
+// What the benchmarks read: Korean place names (the localities of the full
+// zip code source when it is present, otherwise a built-in list), the
+// address database, and lines split into fields.
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "jasokit/address_db.h"
 #include "romanize/cp949.h"
 
 namespace jasokit::bench {
+
+// line's fields between each separator; a line without one is one field.
+inline std::vector<std::string> SplitFields(const std::string& line, char separator) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t at = line.find(separator, start);
+    fields.push_back(line.substr(start, at - start));
+    if (at == std::string::npos) return fields;
+    start = at + 1;
+  }
+}
+
+// JASOKIT_BENCH_ADDRDB (the national size: bench/addrdb-bench.sh builds it)
+// or the sample beside the programs.
+inline std::string AddressDbPath() {
+  const char* env = std::getenv("JASOKIT_BENCH_ADDRDB");
+  return env && *env ? env : JASOKIT_BINARY_DIR "/cli/address-sample.db";
+}
+
+inline const AddressDatabase& BenchAddressDb() {
+  static const AddressDatabase db = [] {
+    AddressDatabase d;
+    if (d.Open(AddressDbPath()) != AddressDbStatus::Ok) std::abort();
+    return d;
+  }();
+  return db;
+}
 
 inline std::vector<std::string> PlaceNamesCp949() {
   std::vector<std::string> names;
@@ -15,15 +46,10 @@ inline std::vector<std::string> PlaceNamesCp949() {
   std::string line;
   while (std::getline(csv, line)) {
     // zipcode,province,district,locality,...: the fourth column.
-    std::size_t start = 0;
-    for (int field = 0; field < 3 && start != std::string::npos; ++field) {
-      start = line.find(',', start);
-      if (start != std::string::npos) ++start;
-    }
-    if (start == std::string::npos) continue;
-    const std::size_t end = line.find(',', start);
+    const std::vector<std::string> f = SplitFields(line, ',');
+    if (f.size() < 4) continue;
     std::string cp;
-    Utf8ToCp949(line.substr(start, end == std::string::npos ? std::string::npos : end - start), cp);
+    Utf8ToCp949(f[3], cp);
     if (!cp.empty() && static_cast<unsigned char>(cp[0]) >= 0x80) names.push_back(cp);
   }
   if (names.empty()) {

@@ -28,12 +28,9 @@ const std::vector<std::string>& Names() {
     std::ifstream in(std::string(JASOKIT_TEST_DATA_DIR) + "/zipcode-source.csv");
     std::string row;
     while (std::getline(in, row)) {
-      std::size_t start = 0;
-      for (int field = 0; field < 6 && start != std::string::npos; ++field) {
-        const std::size_t comma = row.find(',', start);
-        const std::string value = row.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (field >= 3 && !value.empty()) out.push_back(value);
-        start = comma == std::string::npos ? comma : comma + 1;
+      const std::vector<std::string> f = bench::SplitFields(row, ',');
+      for (std::size_t i = 3; i < f.size() && i < 6; ++i) {
+        if (!f[i].empty()) out.push_back(f[i]);
       }
     }
     if (out.empty()) {

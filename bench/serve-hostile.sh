@@ -21,50 +21,16 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$here/build"}
 seconds=${2:-8}
 jasokit="$build/cli/jasokit"
-for tool in wrk nginx; do
-  command -v "$tool" > /dev/null || command -v "/usr/sbin/$tool" > /dev/null ||
-    { echo "serve-hostile: $tool not found (Debian: apt-get install wrk nginx-light)" >&2; exit 2; }
-done
+source "$here/bench/serve-common.sh"
+begin_run serve-hostile
 ulimit -n 8192 2> /dev/null || true
-nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
-tmp=$(mktemp -d)
-server_pid=""
-nginx_pid=""
-cleanup() {
-  [[ -n "$server_pid" ]] && kill "$server_pid" 2> /dev/null || true
-  [[ -n "$nginx_pid" ]] && kill "$nginx_pid" 2> /dev/null || true
-  wait 2> /dev/null || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
 
 "$jasokit" serve --listen 127.0.0.1:0 2> "$tmp/serve.log" &
 server_pid=$!
-for _ in $(seq 100); do grep -q "listening on" "$tmp/serve.log" && break; sleep 0.1; done
-port=$(sed -n 's|.*listening on http://127.0.0.1:\([0-9]*\)/|\1|p' "$tmp/serve.log")
-query="text=%EC%84%9C%EC%9A%B8%ED%8A%B9%EB%B3%84%EC%8B%9C%20%EA%B0%95%EB%82%A8%EA%B5%AC%20%ED%85%8C%ED%97%A4%EB%9E%80%EB%A1%9C%20152%2C%203%EC%B8%B5&style=official"
+port=$(port_of "$tmp/serve.log")
 url="http://127.0.0.1:$port/v1/convert?$query"
 
-mkdir -p "$tmp/www"
-python3 -c "import urllib.request,sys; sys.stdout.buffer.write(urllib.request.urlopen(sys.argv[1]).read())" "$url" \
-  > "$tmp/www/convert.json"
-nginx_port=$(python3 -c "import socket; s=socket.socket(); s.bind(('127.0.0.1',0)); print(s.getsockname()[1])")
-cat > "$tmp/nginx.conf" << CONF
-daemon off;
-worker_processes auto;
-pid $tmp/nginx.pid;
-error_log $tmp/nginx-error.log;
-events { worker_connections 1024; }
-http {
-  access_log off;
-  default_type application/json;
-  client_body_temp_path $tmp; proxy_temp_path $tmp; fastcgi_temp_path $tmp; uwsgi_temp_path $tmp; scgi_temp_path $tmp;
-  server { listen 127.0.0.1:$nginx_port; root $tmp/www; }
-}
-CONF
-"$nginx_bin" -c "$tmp/nginx.conf" -p "$tmp" &
-nginx_pid=$!
-sleep 0.5
+start_nginx "$url"
 
 rate() { wrk -t2 -c64 -d"${seconds}s" "$1" | awk '/Requests\/sec/ {print $2}'; }
 nginx_rps=$(rate "http://127.0.0.1:$nginx_port/convert.json")

@@ -20,23 +20,8 @@ build=${1:-"$here/build"}
 seconds=${2:-8}
 jasokit="$build/cli/jasokit"
 other=${3:-}
-for tool in wrk nginx; do
-  command -v "$tool" > /dev/null || command -v "/usr/sbin/$tool" > /dev/null ||
-    { echo "serve-load: $tool not found (Debian: apt-get install wrk nginx-light)" >&2; exit 2; }
-done
-nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
-tmp=$(mktemp -d)
-server_pid=""
-other_pid=""
-nginx_pid=""
-cleanup() {
-  [[ -n "$server_pid" ]] && kill "$server_pid" 2> /dev/null || true
-  [[ -n "$other_pid" ]] && kill "$other_pid" 2> /dev/null || true
-  [[ -n "$nginx_pid" ]] && kill "$nginx_pid" 2> /dev/null || true
-  wait 2> /dev/null || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
+source "$here/bench/serve-common.sh"
+begin_run serve-load
 
 "$jasokit" serve --listen 127.0.0.1:0 2> "$tmp/serve.log" &
 server_pid=$!
@@ -44,37 +29,11 @@ if [[ -n "$other" ]]; then
   "$other" serve --listen 127.0.0.1:0 2> "$tmp/other.log" &
   other_pid=$!
 fi
-# The port a server tells in its log $1.
-port_of() {
-  for _ in $(seq 100); do grep -q "listening on" "$1" && break; sleep 0.1; done
-  sed -n 's|.*listening on http://127.0.0.1:\([0-9]*\)/|\1|p' "$1"
-}
 port=$(port_of "$tmp/serve.log")
 [[ -n "$other" ]] && other_port=$(port_of "$tmp/other.log")
-query="text=%EC%84%9C%EC%9A%B8%ED%8A%B9%EB%B3%84%EC%8B%9C%20%EA%B0%95%EB%82%A8%EA%B5%AC%20%ED%85%8C%ED%97%A4%EB%9E%80%EB%A1%9C%20152%2C%203%EC%B8%B5&style=official"
 url="http://127.0.0.1:$port/v1/convert?$query"
 
-# nginx: the same answer as a file, on a free port, as configured for a site.
-mkdir -p "$tmp/www"
-python3 -c "import urllib.request,sys; sys.stdout.buffer.write(urllib.request.urlopen(sys.argv[1]).read())" "$url" \
-  > "$tmp/www/convert.json"
-nginx_port=$(python3 -c "import socket; s=socket.socket(); s.bind(('127.0.0.1',0)); print(s.getsockname()[1])")
-cat > "$tmp/nginx.conf" << CONF
-daemon off;
-worker_processes auto;
-pid $tmp/nginx.pid;
-error_log $tmp/nginx-error.log;
-events { worker_connections 1024; }
-http {
-  access_log off;
-  default_type application/json;
-  client_body_temp_path $tmp; proxy_temp_path $tmp; fastcgi_temp_path $tmp; uwsgi_temp_path $tmp; scgi_temp_path $tmp;
-  server { listen 127.0.0.1:$nginx_port; root $tmp/www; }
-}
-CONF
-"$nginx_bin" -c "$tmp/nginx.conf" -p "$tmp" &
-nginx_pid=$!
-sleep 0.5
+start_nginx "$url"
 
 # "Requests/sec" and the 50% and 99% latencies in milliseconds from wrk --latency.
 measure() {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench-data.h"
 #include "jasokit/address_db.h"
 #include "jasokit/address_db_builder.h"
 #include "jasokit/convert.h"
@@ -23,17 +24,6 @@ struct Lines {
   std::string header;
 };
 
-std::vector<std::string> Split(const std::string& line) {
-  std::vector<std::string> f;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t bar = line.find('|', start);
-    f.push_back(line.substr(start, bar - start));
-    if (bar == std::string::npos) return f;
-    start = bar + 1;
-  }
-}
-
 // Korea Post's Gangnam rows when present, else a generated road.
 const Lines& TheLines() {
   static const Lines lines = [] {
@@ -42,7 +32,7 @@ const Lines& TheLines() {
     std::string row;
     std::getline(in, l.header);
     while (std::getline(in, row)) {
-      const std::vector<std::string> f = Split(row);
+      const std::vector<std::string> f = bench::SplitFields(row, '|');
       if (f.size() != 26) continue;
       l.source.push_back(row);
       const std::string number = (f[10] == "1" ? "지하" : "") + f[11] + (f[12] == "0" ? "" : "-" + f[12]);

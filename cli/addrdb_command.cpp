@@ -222,13 +222,16 @@ std::string AgeText(const AddressDbInfo& info) {
   return info.newestEdition + " (" + age + " old)";
 }
 
+// Opens path checked whole, or says why it could not.
+bool OpenReported(const std::string& path, AddressDatabase& database, CliIo& io) {
+  const std::string wrong = OpenVerified(path, database);
+  if (!wrong.empty()) io.Error("jasokit addrdb: " + path + ": " + wrong + "\n");
+  return wrong.empty();
+}
+
 int Info(const std::string& path, CliIo& io) {
   AddressDatabase database;
-  const std::string wrong = OpenVerified(path, database);
-  if (!wrong.empty()) {
-    io.Error("jasokit addrdb: " + path + ": " + wrong + "\n");
-    return kExitTableError;
-  }
+  if (!OpenReported(path, database, io)) return kExitTableError;
   const AddressDbInfo info = database.Info();
   std::string text = path + "\nformat version " + std::to_string(info.formatVersion) + "\nsources:\n";
   for (const std::string& source : info.sources) text += "  " + source + "\n";
@@ -242,11 +245,7 @@ int Info(const std::string& path, CliIo& io) {
 
 int Verify(const std::string& path, CliIo& io) {
   AddressDatabase database;
-  const std::string wrong = OpenVerified(path, database);
-  if (!wrong.empty()) {
-    io.Error("jasokit addrdb: " + path + ": " + wrong + "\n");
-    return kExitTableError;
-  }
+  if (!OpenReported(path, database, io)) return kExitTableError;
   io.Write(path + ": sound\n");
   return kExitOk;
 }
@@ -315,14 +314,7 @@ int RunAddrDb(const ParsedArgs& parsed, CliIo& io) {
 
 }  // namespace
 
-constexpr Command kAddrDbCommand = {
-    "addrdb",
-    "build the address database from Korea Post's postcode files",
-    kAddrDbHelp,
-    kAddrDbOptions,
-    std::size(kAddrDbOptions),
-    nullptr,
-    RunAddrDb,
-};
+constexpr Command kAddrDbCommand = MakeCommand("addrdb", "build the address database from Korea Post's postcode files",
+                                               kAddrDbHelp, kAddrDbOptions, RunAddrDb);
 
 }  // namespace jasokit::cli

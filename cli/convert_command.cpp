@@ -583,14 +583,7 @@ int RunConvert(const ParsedArgs& parsed, CliIo& io) {
 
 }  // namespace
 
-constexpr Command kConvertCommand = {
-    "convert",
-    "convert Korean addresses to English, romanize other text",
-    kConvertHelp,
-    kConvertOptions,
-    std::size(kConvertOptions),
-    nullptr,
-    RunConvert,
-};
+constexpr Command kConvertCommand = MakeCommand("convert", "convert Korean addresses to English, romanize other text",
+                                                kConvertHelp, kConvertOptions, RunConvert);
 
 }  // namespace jasokit::cli

@@ -173,14 +173,8 @@ int RunLookup(const ParsedArgs& parsed, CliIo& io) {
 
 }  // namespace
 
-constexpr Command kLookupCommand = {
-    "lookup",
-    "look up current postcodes and addresses in the address database",
-    kLookupHelp,
-    kLookupOptions,
-    std::size(kLookupOptions),
-    nullptr,
-    RunLookup,
-};
+constexpr Command kLookupCommand =
+    MakeCommand("lookup", "look up current postcodes and addresses in the address database", kLookupHelp,
+                kLookupOptions, RunLookup);
 
 }  // namespace jasokit::cli

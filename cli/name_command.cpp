@@ -270,9 +270,7 @@ int RunRomanizeName(const ParsedArgs& parsed, CliIo& io) {
 }  // namespace
 
 // Not a command of its own: romanize with --name, which takes other options.
-constexpr Command kRomanizeNameCommand = {
-    kUsageCommand, "romanize personal names", kNameHelp, kNameOptions, std::size(kNameOptions),
-    nullptr,       RunRomanizeName,
-};
+constexpr Command kRomanizeNameCommand =
+    MakeCommand(kUsageCommand, "romanize personal names", kNameHelp, kNameOptions, RunRomanizeName);
 
 }  // namespace jasokit::cli

@@ -30,6 +30,13 @@ constexpr bool InIdOrder(const OptionRule (&rules)[N]) {
   return true;
 }
 
+// A command's row, its option count taken from the table itself.
+template <std::size_t N>
+constexpr Command MakeCommand(const char* name, const char* summary, const char* help, const OptionRule (&rules)[N],
+                              int (*run)(const ParsedArgs&, CliIo&), const char* subcommand = nullptr) {
+  return Command{name, summary, help, rules, N, subcommand, run};
+}
+
 struct ParsedOption {
   std::size_t rule;   // index into the table
   std::string value;  // for options that take one

@@ -2,10 +2,10 @@
 #include <string>
 
 #include "cli/cli.h"
-#include "frontend/codec.h"
-#include "frontend/input.h"
 #include "cli/name_command.h"
 #include "cli/options.h"
+#include "frontend/codec.h"
+#include "frontend/input.h"
 #include "jasokit/style.h"
 
 namespace jasokit::cli {
@@ -81,10 +81,7 @@ int RunRomanize(const ParsedArgs& parsed, CliIo& io) {
 
 }  // namespace
 
-constexpr Command kRomanizeCommand = {
-    "romanize",       "romanize text, never as an address", kRomanizeHelp,
-    kRomanizeOptions, std::size(kRomanizeOptions),          nullptr,
-    RunRomanize,
-};
+constexpr Command kRomanizeCommand =
+    MakeCommand("romanize", "romanize text, never as an address", kRomanizeHelp, kRomanizeOptions, RunRomanize);
 
 }  // namespace jasokit::cli

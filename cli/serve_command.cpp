@@ -7,11 +7,10 @@
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "frontend/zip_query.h"
-#include "platform/platform.h"
-#include "platform/program_folder.h"
 #include "jasokit/address_db.h"
 #include "jasokit/zip.h"
 #include "platform/platform.h"
+#include "platform/program_folder.h"
 #include "service/http_api.h"
 #include "service/http_server.h"
 #include "service/live_address_db.h"
@@ -260,14 +259,7 @@ int RunServe(const ParsedArgs& parsed, CliIo& io) {
 
 }  // namespace
 
-constexpr Command kServeCommand = {
-    "serve",
-    "answer HTTP requests with JSON, and serve a page",
-    kServeHelp,
-    kServeOptions,
-    std::size(kServeOptions),
-    nullptr,
-    RunServe,
-};
+constexpr Command kServeCommand =
+    MakeCommand("serve", "answer HTTP requests with JSON, and serve a page", kServeHelp, kServeOptions, RunServe);
 
 }  // namespace jasokit::cli

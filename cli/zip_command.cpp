@@ -249,8 +249,6 @@ int RunZip(const ParsedArgs& parsed, CliIo& io) {
 
 }  // namespace
 
-constexpr Command kZipCommand = {
-    "zip", "look up zip codes by place name", kZipHelp, kZipOptions, std::size(kZipOptions), nullptr, RunZip,
-};
+constexpr Command kZipCommand = MakeCommand("zip", "look up zip codes by place name", kZipHelp, kZipOptions, RunZip);
 
 }  // namespace jasokit::cli

@@ -332,9 +332,7 @@ int RunZipDb(const ParsedArgs& parsed, CliIo& io) {
 
 }  // namespace
 
-constexpr Command kZipDbCommand = {
-    "zipdb",  "build the zip code table from a CSV file", kZipDbHelp, kZipDbOptions, std::size(kZipDbOptions), "build",
-    RunZipDb,
-};
+constexpr Command kZipDbCommand =
+    MakeCommand("zipdb", "build the zip code table from a CSV file", kZipDbHelp, kZipDbOptions, RunZipDb, "build");
 
 }  // namespace jasokit::cli

@@ -215,32 +215,37 @@ void AppendJsonCp949String(std::string_view cp949, std::string& out) {
   AppendJsonString(utf8, out);
 }
 
-void AppendWarningsJson(const std::vector<Warning>& warnings, std::string& out) {
+namespace {
+
+// One string member of the objects of a list, and its key.
+template <typename T>
+struct ListMember {
+  const char* key;
+  std::string T::*value;
+};
+
+// [{"key":...,...},...]: each item as an object of the members.
+template <typename T, std::size_t N>
+void AppendObjectsJson(const std::vector<T>& items, const ListMember<T> (&members)[N], std::string& out) {
   out += '[';
-  for (std::size_t i = 0; i < warnings.size(); ++i) {
-    out += i ? ",{\"code\":" : "{\"code\":";
-    AppendJsonString(warnings[i].code, out);
-    out += ",\"message\":";
-    AppendJsonString(warnings[i].message, out);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    out += i ? ",{" : "{";
+    for (std::size_t m = 0; m < N; ++m) {
+      out += m ? ",\"" : "\"";
+      out += members[m].key;
+      out += "\":";
+      AppendJsonString(items[i].*members[m].value, out);
+    }
     out += '}';
   }
   out += ']';
 }
 
-// ,"suggestions":[{"address":...,"english":...,"postcode":...},...]
-static void AppendSuggestionsJson(const std::vector<Suggestion>& suggestions, std::string& out) {
-  out += ",\"suggestions\":[";
-  for (std::size_t i = 0; i < suggestions.size(); ++i) {
-    out += i ? ",{\"address\":" : "{\"address\":";
-    AppendJsonString(suggestions[i].address, out);
-    out += ",\"english\":";
-    AppendJsonString(suggestions[i].english, out);
-    out += ",\"postcode\":";
-    AppendJsonString(suggestions[i].postcode, out);
-    out += '}';
-  }
-  out += ']';
-}
+constexpr ListMember<Warning> kWarningMembers[] = {{"code", &Warning::code}, {"message", &Warning::message}};
+constexpr ListMember<Suggestion> kSuggestionMembers[] = {
+    {"address", &Suggestion::address}, {"english", &Suggestion::english}, {"postcode", &Suggestion::postcode}};
+
+}  // namespace
 
 void AppendResultJson(const Result& r, std::string& out) {
   const AddressFields* f = r.fields ? &*r.fields : nullptr;
@@ -264,9 +269,12 @@ void AppendResultJson(const Result& r, std::string& out) {
     AppendMembers(members, 3, ",\"fields\":null", out);
   }
   // Only where the data is unsure, so that every other result reads as before.
-  if (!r.suggestions.empty()) AppendSuggestionsJson(r.suggestions, out);
+  if (!r.suggestions.empty()) {
+    out += ",\"suggestions\":";
+    AppendObjectsJson(r.suggestions, kSuggestionMembers, out);
+  }
   out += ",\"warnings\":";
-  AppendWarningsJson(r.warnings, out);
+  AppendObjectsJson(r.warnings, kWarningMembers, out);
   out += '}';
 }
 

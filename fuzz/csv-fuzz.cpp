@@ -65,6 +65,27 @@ CsvReader::Pull From(const std::string& text, std::size_t& pos) {
   };
 }
 
+// in, handed over in pieces whose sizes follow from seed (0: as large as
+// the reader asks).
+CsvReader::Pull InPieces(std::string_view in, std::uint32_t seed) {
+  const std::uint32_t largest = seed == 0 ? 0xFFFFFFFFu : 1 + seed % 64;
+  return [in, largest, pos = std::size_t{0}, state = seed * 2654435761u + 1](char* buffer,
+                                                                             std::size_t size) mutable -> long {
+    state = state * 1103515245u + 12345u;
+    std::size_t n = 1 + (state >> 8) % largest;
+    n = std::min({n, size, in.size() - pos});
+    in.copy(buffer, n, pos);
+    pos += n;
+    return static_cast<long>(n);
+  };
+}
+
+// A record as one string: head, the values, the line end and the line.
+std::string Described(const CsvRecord& r, std::string head) {
+  for (std::size_t i = 0; i < r.size(); ++i) head += "|" + std::string(r[i].value);
+  return head + "|" + std::string(r.terminator()) + std::to_string(r.line());
+}
+
 // Every record with its first field replaced by its own value, or with an
 // awkward field added, reads back with those values.
 void CheckWriting(const std::vector<CsvRecord>& records) {
@@ -109,19 +130,7 @@ void CheckWriting(const std::vector<CsvRecord>& records) {
 // same records whatever the pieces, and the input back when none was skipped.
 std::vector<std::string> ReadSkipping(std::string_view in, std::size_t max, std::uint32_t seed, bool& whole,
                                       std::string& error) {
-  std::size_t pos = 0;
-  std::uint32_t state = seed * 2654435761u + 1;
-  const std::uint32_t largest = seed == 0 ? 0xFFFFFFFFu : 1 + seed % 64;
-  CsvReader reader(
-      [&](char* buffer, std::size_t size) -> long {
-        state = state * 1103515245u + 12345u;
-        std::size_t n = 1 + (state >> 8) % largest;
-        n = std::min({n, size, in.size() - pos});
-        in.copy(buffer, n, pos);
-        pos += n;
-        return static_cast<long>(n);
-      },
-      max, kCsvCrEndsLines | kCsvSkipOverLong);
+  CsvReader reader(InPieces(in, seed), max, kCsvCrEndsLines | kCsvSkipOverLong);
   std::vector<std::string> described;
   std::string rebuilt;
   bool skipped = false;
@@ -131,10 +140,7 @@ std::vector<std::string> ReadSkipping(std::string_view in, std::size_t max, std:
     FUZZ_CHECK(!r.overLong() || (r.size() == 0 && r.raw().empty()));
     skipped = skipped || r.overLong();
     AppendCsvRecord(r, rebuilt);
-    std::string d = r.overLong() ? "!" : std::string(r.prefix());
-    for (std::size_t i = 0; i < r.size(); ++i) d += "|" + std::string(r[i].value);
-    d += "|" + std::string(r.terminator()) + std::to_string(r.line());
-    described.push_back(d);
+    described.push_back(Described(r, r.overLong() ? "!" : std::string(r.prefix())));
   }
   FUZZ_CHECK(reader.error().kind != CsvErrorKind::kRecordTooLong);
   error = reader.error().message;
@@ -145,19 +151,7 @@ std::vector<std::string> ReadSkipping(std::string_view in, std::size_t max, std:
 
 Outcome ReadAll(std::string_view in, std::size_t max, std::uint32_t seed) {
   Outcome o;
-  std::size_t pos = 0;
-  std::uint32_t state = seed * 2654435761u + 1;
-  const std::uint32_t largest = seed == 0 ? 0xFFFFFFFFu : 1 + seed % 64;
-  CsvReader reader(
-      [&](char* buffer, std::size_t size) -> long {
-        state = state * 1103515245u + 12345u;
-        std::size_t n = 1 + (state >> 8) % largest;
-        n = std::min({n, size, in.size() - pos});
-        in.copy(buffer, n, pos);
-        pos += n;
-        return static_cast<long>(n);
-      },
-      max);
+  CsvReader reader(InPieces(in, seed), max);
   CsvRecord r;
   std::vector<CsvRecord> all;
   std::size_t line = 1;  // of the next record
@@ -169,10 +163,7 @@ Outcome ReadAll(std::string_view in, std::size_t max, std::uint32_t seed) {
     line += static_cast<std::size_t>(std::count(o.rebuilt.begin() + static_cast<long>(start), o.rebuilt.end(), '\n'));
     FUZZ_CHECK(reader.consumed() == o.rebuilt.size());
     FUZZ_CHECK(in.substr(0, o.rebuilt.size()) == o.rebuilt);
-    std::string described(r.prefix());
-    for (std::size_t i = 0; i < r.size(); ++i) described += "|" + std::string(r[i].value);
-    described += "|" + std::string(r.terminator()) + std::to_string(r.line());
-    o.records.push_back(described);
+    o.records.push_back(Described(r, std::string(r.prefix())));
     all.push_back(r);
   }
   o.error = reader.error();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -93,6 +94,18 @@ jasokit::Options OptionsArg(py::handle style, py::handle country, py::handle db,
   }
   if (!holder.is_none()) options.database = &holder.cast<const jasokit::AddressDatabase&>();
   return options;
+}
+
+// Each item as a dict of the named members.
+template <typename T>
+py::list Dicts(const std::vector<T>& items, std::initializer_list<std::pair<const char*, std::string T::*>> members) {
+  py::list out;
+  for (const T& item : items) {
+    py::dict d;
+    for (const auto& [key, member] : members) d[key] = Str(item.*member);
+    out.append(std::move(d));
+  }
+  return out;
 }
 
 py::object Fields(const jasokit::Result& r) {
@@ -193,28 +206,15 @@ PYBIND11_MODULE(_jasokit, m) {
       .def_property_readonly(
           "warnings",
           [](const jasokit::Result& r) {
-            py::list out;
-            for (const jasokit::Warning& w : r.warnings) {
-              py::dict d;
-              d["code"] = Str(w.code);
-              d["message"] = Str(w.message);
-              out.append(std::move(d));
-            }
-            return out;
+            return Dicts(r.warnings, {{"code", &jasokit::Warning::code}, {"message", &jasokit::Warning::message}});
           },
           "What was read other than as typed, or is unsure: a list of dicts of code and message; [] if none.")
       .def_property_readonly(
           "suggestions",
           [](const jasokit::Result& r) {
-            py::list out;
-            for (const jasokit::Suggestion& s : r.suggestions) {
-              py::dict d;
-              d["address"] = Str(s.address);
-              d["english"] = Str(s.english);
-              d["postcode"] = Str(s.postcode);
-              out.append(std::move(d));
-            }
-            return out;
+            return Dicts(r.suggestions, {{"address", &jasokit::Suggestion::address},
+                                         {"english", &jasokit::Suggestion::english},
+                                         {"postcode", &jasokit::Suggestion::postcode}});
           },
           "With a database, where it is unsure (an unknown road or building, several buildings): real "
           "addresses near, as dicts of address, english and postcode; [] if none.")

@@ -1,7 +1,8 @@
 // The address database: import of both layouts (texts and zips), the
 // opener's refusals, lookups of every kind, and conversion with the data.
-#include <algorithm>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
@@ -587,9 +588,7 @@ TEST(AddressDbBuilderTest, BuildsInMemoryAndCountsWhatItSkips) {
   EXPECT_EQ(counts.skipped, 2u);
   ASSERT_EQ(counts.firstSkipped.size(), 2u);
   EXPECT_EQ(counts.firstSkipped[1].line, 7u);
-  std::ostringstream out;
-  ASSERT_TRUE(builder.Write(out));
-  const std::string bytes = out.str();
+  const std::string bytes = test::BuiltBytes(builder);
   AddressDatabase db;
   ASSERT_EQ(db.OpenBytes(bytes), AddressDbStatus::Ok);
   EXPECT_EQ(db.Lookup("06236").matches.size(), 2u);
@@ -615,9 +614,7 @@ TEST(AddressDbBuilderTest, BuildingsOfOneRoadNameAndNumberEachFoundInTheirCity) 
     ASSERT_EQ(builder.AddLine(line, k + 2), "") << line;
   }
   builder.EndText("gyeonggi.txt", "2026-01-01");
-  std::ostringstream out;
-  ASSERT_TRUE(builder.Write(out));
-  const std::string bytes = out.str();
+  const std::string bytes = test::BuiltBytes(builder);
   AddressDatabase db;
   ASSERT_EQ(db.OpenBytes(bytes), AddressDbStatus::Ok);
   Options options;

@@ -448,9 +448,7 @@ TEST(OfficialAddress, DataEnglishBeyondAsciiPassesUnchanged) {
               "");
   }
   builder.EndText("gwangju.txt", "2023-01-01");
-  std::ostringstream out;
-  ASSERT_TRUE(builder.Write(out));
-  const std::string bytes = out.str();
+  const std::string bytes = test::BuiltBytes(builder);
   AddressDatabase db;
   ASSERT_EQ(db.OpenBytes(bytes), AddressDbStatus::Ok);
   Options options{Style::Official, ""};

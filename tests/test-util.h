@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "jasokit/address_db_builder.h"
 #include "romanize/cp949.h"
 
 namespace jasokit::test {
@@ -32,6 +33,13 @@ inline std::string Repeat(std::string_view s, std::size_t n) {
   out.reserve(s.size() * n);
   for (std::size_t i = 0; i < n; ++i) out += s;
   return out;
+}
+
+// The database the builder holds, as its file's bytes; empty when it
+// cannot be written.
+inline std::string BuiltBytes(AddressDbBuilder& builder) {
+  std::ostringstream out;
+  return builder.Write(out) ? out.str() : std::string();
 }
 
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {

@@ -11,6 +11,7 @@
 #include "jasokit/address_db.h"
 #include "jasokit/address_db_builder.h"
 #include "jasokit/convert.h"
+#include "test-util.h"
 
 namespace jasokit {
 namespace {
@@ -43,8 +44,7 @@ std::string BuildDatabase(const std::vector<std::string>& rows) {
   std::size_t line = 1;
   for (const std::string& row : rows) builder.AddLine(row, ++line);
   builder.EndText("rows", "test");
-  std::ostringstream out;
-  return builder.Write(out) ? out.str() : std::string();
+  return test::BuiltBytes(builder);
 }
 
 struct Typed {
@@ -343,9 +343,7 @@ TEST(TypedFormRows, RealRowsTypedEveryWay) {
   ASSERT_TRUE(builder.BeginText(kHeader));
   for (std::size_t k = 0; k < lines.size(); ++k) builder.AddLine(lines[k], k + 2);
   builder.EndText("gangnam", "2023-12-05");
-  std::ostringstream bytes;
-  ASSERT_TRUE(builder.Write(bytes));
-  const std::string image = bytes.str();
+  const std::string image = test::BuiltBytes(builder);
   AddressDatabase db;
   ASSERT_EQ(db.OpenBytes(image), AddressDbStatus::Ok);
 
