@@ -217,13 +217,6 @@ void AppendJsonCp949String(std::string_view cp949, std::string& out) {
 
 namespace {
 
-// One string member of the objects of a list, and its key.
-template <typename T>
-struct ListMember {
-  const char* key;
-  std::string T::*value;
-};
-
 // [{"key":...,...},...]: each item as an object of the members.
 template <typename T, std::size_t N>
 void AppendObjectsJson(const std::vector<T>& items, const ListMember<T> (&members)[N], std::string& out) {
@@ -240,10 +233,6 @@ void AppendObjectsJson(const std::vector<T>& items, const ListMember<T> (&member
   }
   out += ']';
 }
-
-constexpr ListMember<Warning> kWarningMembers[] = {{"code", &Warning::code}, {"message", &Warning::message}};
-constexpr ListMember<Suggestion> kSuggestionMembers[] = {
-    {"address", &Suggestion::address}, {"english", &Suggestion::english}, {"postcode", &Suggestion::postcode}};
 
 }  // namespace
 

@@ -24,6 +24,17 @@ void AppendJsonString(std::string_view utf8, std::string& out);
 // The same for CP949 text.
 void AppendJsonCp949String(std::string_view cp949, std::string& out);
 
+// A string member of a result's warnings or suggestions, and its key: the
+// same keys in JSON and in Python's dicts.
+template <typename T>
+struct ListMember {
+  const char* key;
+  std::string T::*value;
+};
+inline constexpr ListMember<Warning> kWarningMembers[] = {{"code", &Warning::code}, {"message", &Warning::message}};
+inline constexpr ListMember<Suggestion> kSuggestionMembers[] = {
+    {"address", &Suggestion::address}, {"english", &Suggestion::english}, {"postcode", &Suggestion::postcode}};
+
 // {"status", "normalized", "output", "fields"}: the object of convert --json.
 void AppendResultJson(const Result& r, std::string& out);
 

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -13,6 +12,7 @@
 
 #include "batch.h"
 #include "frontend/address_db_open.h"
+#include "frontend/json.h"
 #include "frontend/zip_query.h"
 #include "jasokit/address_db.h"
 #include "jasokit/convert.h"
@@ -96,13 +96,13 @@ jasokit::Options OptionsArg(py::handle style, py::handle country, py::handle db,
   return options;
 }
 
-// Each item as a dict of the named members.
-template <typename T>
-py::list Dicts(const std::vector<T>& items, std::initializer_list<std::pair<const char*, std::string T::*>> members) {
+// Each item as a dict of the members.
+template <typename T, std::size_t N>
+py::list Dicts(const std::vector<T>& items, const jasokit::cli::ListMember<T> (&members)[N]) {
   py::list out;
   for (const T& item : items) {
     py::dict d;
-    for (const auto& [key, member] : members) d[key] = Str(item.*member);
+    for (const jasokit::cli::ListMember<T>& m : members) d[m.key] = Str(item.*m.value);
     out.append(std::move(d));
   }
   return out;
@@ -204,18 +204,11 @@ PYBIND11_MODULE(_jasokit, m) {
                              "For an official-style address a dict of detail, street, district, region, postcode "
                              "old_postcode, country and source ('' where absent); else None.")
       .def_property_readonly(
-          "warnings",
-          [](const jasokit::Result& r) {
-            return Dicts(r.warnings, {{"code", &jasokit::Warning::code}, {"message", &jasokit::Warning::message}});
-          },
+          "warnings", [](const jasokit::Result& r) { return Dicts(r.warnings, jasokit::cli::kWarningMembers); },
           "What was read other than as typed, or is unsure: a list of dicts of code and message; [] if none.")
       .def_property_readonly(
           "suggestions",
-          [](const jasokit::Result& r) {
-            return Dicts(r.suggestions, {{"address", &jasokit::Suggestion::address},
-                                         {"english", &jasokit::Suggestion::english},
-                                         {"postcode", &jasokit::Suggestion::postcode}});
-          },
+          [](const jasokit::Result& r) { return Dicts(r.suggestions, jasokit::cli::kSuggestionMembers); },
           "With a database, where it is unsure (an unknown road or building, several buildings): real "
           "addresses near, as dicts of address, english and postcode; [] if none.")
       .def("__repr__", [](const jasokit::Result& r) {
